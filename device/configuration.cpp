@@ -1,0 +1,433 @@
+#include "device/configuration.h"
+
+#include <mutex>
+#include <new>
+#include <string_view>
+
+#include "interface/trace.h"
+
+namespace quillmark {
+
+namespace {
+
+// Marker words hold at most this many characters.
+constexpr size_t kMarkerWordLength = kShortTextSize - 1;
+// A TAG_REPLACE value keeps this many characters; the two commas added
+// around it and the terminator fill the field exactly.
+constexpr size_t kTagReplaceValueLength = kTagReplaceSize - 3;
+
+constexpr const char* kWapGroupNames[] = {"WAP_SMALL", "WAP_MEDIUM", "WAP_LARGE"};
+
+enum class Key {
+  kDefaultExclude,
+  kIncludeTagStart,
+  kIncludeTagStop,
+  kExcludeTagStart,
+  kExcludeTagStop,
+  kDeviceGroup,
+  kDevice,
+  kUserAgent,
+  kGroup,
+  kTables,
+  kXmlVersion,
+  kDocType,
+  kTagReplace,
+};
+
+struct KeyName {
+  std::string_view name;
+  Key key;
+};
+
+constexpr KeyName kKeyNames[] = {
+    {"DEFAULT_EXCLUDE", Key::kDefaultExclude},
+    {"INCLUDE_TAG_START", Key::kIncludeTagStart},
+    {"INCLUDE_TAG_STOP", Key::kIncludeTagStop},
+    {"EXCLUDE_TAG_START", Key::kExcludeTagStart},
+    {"EXCLUDE_TAG_STOP", Key::kExcludeTagStop},
+    {"DEVICE_GROUP", Key::kDeviceGroup},
+    {"DEVICE", Key::kDevice},
+    {"USERAGENT", Key::kUserAgent},
+    {"GROUP", Key::kGroup},
+    {"TABLES", Key::kTables},
+    {"XMLVERSION", Key::kXmlVersion},
+    {"DOCTYPE", Key::kDocType},
+    {"TAG_REPLACE", Key::kTagReplace},
+};
+
+// Bytes are compared as unsigned values throughout the reader.
+unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+
+// ASCII upper case of one character; other bytes unchanged.
+char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// True when both texts are equal ignoring ASCII letter case.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// The first `limit` characters of value.
+std::string Truncated(const char* value, size_t limit) {
+  return std::string(std::string_view(value).substr(0, limit));
+}
+
+// Cuts trailing characters of code 32 or less from [begin, end) in place.
+void TrimTrailingBlanks(char* begin, char* end) {
+  while (end > begin && Byte(end[-1]) <= 32) --end;
+  *end = '\0';
+}
+
+// Resolves the escapes of a value in place: "\n", "\r", "\t" give control
+// characters, any other escaped character stands for itself, and a lone
+// backslash at the end is dropped. Returns the new end.
+char* ResolveEscapes(char* value) {
+  char* out = value;
+  for (char* in = value; *in != '\0'; ++in) {
+    if (*in != '\\') {
+      *out++ = *in;
+      continue;
+    }
+    ++in;
+    if (*in == '\0') break;
+    switch (*in) {
+      case 'n': *out++ = '\n'; break;
+      case 'r': *out++ = '\r'; break;
+      case 't': *out++ = '\t'; break;
+      default: *out++ = *in; break;
+    }
+  }
+  *out = '\0';
+  return out;
+}
+
+// The tagReplace list for a TAG_REPLACE value: "," + value + "," with every
+// character of code 32 or less removed.
+std::string TagReplaceList(const char* value) {
+  std::string list = "," + Truncated(value, kTagReplaceValueLength) + ",";
+  std::string compact;
+  compact.reserve(list.size());
+  for (char c : list) {
+    if (Byte(c) > 32) compact.push_back(c);
+  }
+  return compact;
+}
+
+// Position of the character that ends a key: "=", ";", a control character
+// or the end of the text; a "//" comment runs to the end of its line.
+char* ScanKey(char* at) {
+  while (*at != '\0' && *at != '=' && *at != ';' && Byte(*at) >= 32) {
+    if (at[0] == '/' && at[1] == '/') {
+      while (*at != '\0' && Byte(*at) >= 32) ++at;
+      return at;
+    }
+    ++at;
+  }
+  return at;
+}
+
+// Where scanning resumes after a value that starts at `value`; the value is
+// cut off with a terminator in place.
+char* ScanValue(char* value, bool quoted) {
+  char* at = value;
+  while (*at != '\0' && Byte(*at) >= 32) {
+    if (*at == '\\') {
+      if (at[1] == '\0') return at + 1;
+      at += 2;
+      continue;
+    }
+    if (quoted ? *at == '"' : *at == ';') break;
+    if (!quoted && at[0] == '/' && at[1] == '/') {
+      *at = '\0';
+      ++at;
+      while (*at != '\0' && Byte(*at) >= 32) ++at;
+      return at;
+    }
+    ++at;
+  }
+  if (*at == '\0') return at;
+  *at = '\0';
+  return at + 1;
+}
+
+}  // namespace
+
+DeviceConfiguration::DeviceConfiguration() = default;
+
+const CDevice* DeviceConfiguration::findDevice(const char* text) const {
+  if (text == nullptr) {
+    Trace("Device= NULL\r\n");
+    return defaultDevice;
+  }
+  // The last device defined is never examined: stored configuration files
+  // rely on it (a final catch-all entry that only the default answers for).
+  for (size_t i = 0; i + 1 < deviceTable.size(); ++i) {
+    const CDevice& device = *deviceTable[i];
+    if (matchPattern(device.UserAgent(), text) == 1) {
+      Trace("Device= %s\r\n", device.UserAgent());
+      return &device;
+    }
+  }
+  Trace("Device= Default\r\n");
+  return defaultDevice;
+}
+
+void DeviceConfiguration::parseText(char* text) {
+  char* at = text;
+  while (*at != '\0') {
+    while (*at != '\0' && (Byte(*at) <= 32 || *at == ';')) ++at;
+    if (*at == '\0') return;
+    char* key = at;
+    at = ScanKey(at);
+    if (*at != '=') continue;
+    TrimTrailingBlanks(key, at);
+    for (char* c = key; *c != '\0'; ++c) *c = ToUpper(*c);
+    char* value = at + 1;
+    const bool quoted = *value == '"';
+    if (quoted) ++value;
+    at = ScanValue(value, quoted);
+    char* valueEnd = ResolveEscapes(value);
+    TrimTrailingBlanks(value, valueEnd);
+    applyKey(key, value);
+  }
+}
+
+void DeviceConfiguration::applyKey(const char* key, const char* value) {
+  if (key == nullptr || value == nullptr) return;
+  const KeyName* match = nullptr;
+  for (const KeyName& entry : kKeyNames) {
+    if (entry.name == key) {
+      match = &entry;
+      break;
+    }
+  }
+  if (match == nullptr) return;
+  switch (match->key) {
+    case Key::kDefaultExclude:
+      defaultInclude = EqualsIgnoringCase(value, "false") ? 0 : 1;
+      return;
+    case Key::kIncludeTagStart:
+      markerWords.includeStart = Truncated(value, kMarkerWordLength);
+      return;
+    case Key::kIncludeTagStop:
+      markerWords.includeStop = Truncated(value, kMarkerWordLength);
+      return;
+    case Key::kExcludeTagStart:
+      markerWords.excludeStart = Truncated(value, kMarkerWordLength);
+      return;
+    case Key::kExcludeTagStop:
+      markerWords.excludeStop = Truncated(value, kMarkerWordLength);
+      return;
+    case Key::kDeviceGroup:
+      openGroup(value);
+      return;
+    case Key::kDevice:
+      openDevice(value);
+      return;
+    case Key::kUserAgent:
+      setUserAgent(value);
+      return;
+    case Key::kGroup:
+      setGroup(value);
+      return;
+    case Key::kTables:
+    case Key::kXmlVersion:
+    case Key::kDocType:
+    case Key::kTagReplace:
+      break;
+  }
+  CWmlSettings* settings = sectionSettings();
+  if (settings == nullptr) return;
+  switch (match->key) {
+    case Key::kTables:
+      settings->tables = EqualsIgnoringCase(value, "true") ? 1 : 0;
+      return;
+    case Key::kXmlVersion:
+      CopyField(settings->xmlVersion, value);
+      return;
+    case Key::kDocType:
+      CopyField(settings->docType, value);
+      return;
+    case Key::kTagReplace:
+      CopyField(settings->tagReplace, TagReplaceList(value).c_str());
+      return;
+    default:
+      return;
+  }
+}
+
+void DeviceConfiguration::openGroup(const char* name) {
+  inDeviceSection_ = false;
+  auto group = std::make_unique<CDeviceGroup>();
+  group->name = name;
+  groupTable.push_back(std::move(group));
+}
+
+void DeviceConfiguration::openDevice(const char* name) {
+  inDeviceSection_ = true;
+  auto device = std::make_unique<CDevice>();
+  device->name = name;
+  device->hasName = true;
+  if (EqualsIgnoringCase(name, "DEFAULT")) defaultDevice = device.get();
+  deviceTable.push_back(std::move(device));
+}
+
+void DeviceConfiguration::setUserAgent(const char* pattern) {
+  if (!inDeviceSection_ || deviceTable.empty()) return;
+  CDevice& device = *deviceTable.back();
+  device.userAgent = pattern;
+  device.hasUserAgent = true;
+}
+
+void DeviceConfiguration::setGroup(const char* name) {
+  if (!inDeviceSection_ || deviceTable.empty()) return;
+  for (const auto& group : groupTable) {
+    if (EqualsIgnoringCase(group->name, name)) {
+      deviceTable.back()->group = group.get();
+      return;
+    }
+  }
+}
+
+CWmlSettings* DeviceConfiguration::sectionSettings() {
+  if (inDeviceSection_) {
+    if (deviceTable.empty()) return nullptr;
+    return &ensureDeviceSettings(*deviceTable.back());
+  }
+  if (groupTable.empty()) return nullptr;
+  CDeviceGroup& group = *groupTable.back();
+  if (!group.settings) group.settings = std::make_unique<CWmlSettings>();
+  return group.settings.get();
+}
+
+CWmlSettings& DeviceConfiguration::ensureDeviceSettings(CDevice& device) {
+  if (!device.settings) device.settings = std::make_unique<CWmlSettings>();
+  CWmlSettings& own = *device.settings;
+  if (device.group == nullptr || !device.group->settings) return own;
+  const CWmlSettings& inherited = *device.group->settings;
+  CopyField(own.xmlVersion, inherited.xmlVersion);
+  CopyField(own.docType, inherited.docType);
+  CopyField(own.cellLeadText, inherited.cellLeadText);
+  CopyField(own.cellBreakText, inherited.cellBreakText);
+  CopyField(own.ampersandText, inherited.ampersandText);
+  return own;
+}
+
+void DeviceConfiguration::finish() {
+  if (groupTable.empty()) {
+    for (const char* name : kWapGroupNames) openGroup(name);
+  }
+  if (defaultDevice != nullptr) return;
+  builtDefault = std::make_unique<CDevice>();
+  builtDefault->group = groupTable.front().get();
+  defaultDevice = builtDefault.get();
+}
+
+std::string configurationPathFor(const std::string& modulePath) {
+  if (modulePath.empty()) return std::string();
+  const size_t slash = modulePath.rfind('/');
+  const size_t dot = modulePath.rfind('.');
+  const bool nameHasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  // "name.ext" reads "name..cfg"; a name without a dot reads "name..cfg" too,
+  // so the file always lies beside the module.
+  if (nameHasDot) return modulePath.substr(0, dot + 1) + ".cfg";
+  return modulePath + "..cfg";
+}
+
+namespace {
+
+// The library's one configuration: the current snapshot, and a lock that
+// lets only one load run at a time.
+struct ConfigurationSlot {
+  std::mutex pointerMutex;
+  std::mutex loadMutex;
+  std::shared_ptr<const DeviceConfiguration> current;
+};
+
+ConfigurationSlot& Slot() {
+  static ConfigurationSlot slot;
+  return slot;
+}
+
+std::shared_ptr<const DeviceConfiguration> LoadCurrent() {
+  ConfigurationSlot& slot = Slot();
+  std::lock_guard<std::mutex> guard(slot.pointerMutex);
+  return slot.current;
+}
+
+void StoreCurrent(std::shared_ptr<const DeviceConfiguration> configuration) {
+  ConfigurationSlot& slot = Slot();
+  std::lock_guard<std::mutex> guard(slot.pointerMutex);
+  slot.current.swap(configuration);
+  // The previous snapshot is released here, or by the last conversion
+  // that still holds it.
+}
+
+// Reads the file into `configuration`; a file that is missing leaves the
+// status recorded by the previous load.
+void ReadInto(DeviceConfiguration& configuration) {
+  const std::string path = configurationPath();
+  const std::optional<FileStatus> status = QueryRegularFile(path);
+  if (!status) return;
+  configuration.recordedStatus = *status;
+  std::optional<std::string> text = ReadTextFile(path);
+  if (text) configuration.parseText(text->data());
+}
+
+// A complete configuration from the file, or the built-in one when memory
+// runs out while building it. Caller holds the load lock.
+std::shared_ptr<const DeviceConfiguration> BuildConfiguration(const FileStatus& previousStatus) {
+  try {
+    auto configuration = std::make_shared<DeviceConfiguration>();
+    configuration->recordedStatus = previousStatus;
+    ReadInto(*configuration);
+    configuration->finish();
+    return configuration;
+  } catch (const std::bad_alloc&) {
+    auto fallback = std::make_shared<DeviceConfiguration>();
+    fallback->recordedStatus = previousStatus;
+    fallback->finish();
+    return fallback;
+  }
+}
+
+// Status recorded by a configuration, or "never seen" without one.
+FileStatus RecordedStatusOf(const std::shared_ptr<const DeviceConfiguration>& configuration) {
+  return configuration ? configuration->recordedStatus : FileStatus{};
+}
+
+}  // namespace
+
+std::string configurationPath() {
+  static const std::string path = configurationPathFor(ModulePath());
+  return path;
+}
+
+std::shared_ptr<const DeviceConfiguration> currentConfiguration() {
+  std::shared_ptr<const DeviceConfiguration> current = LoadCurrent();
+  if (current) return current;
+  std::lock_guard<std::mutex> load(Slot().loadMutex);
+  current = LoadCurrent();
+  if (current) return current;
+  current = BuildConfiguration(FileStatus{});
+  StoreCurrent(current);
+  return current;
+}
+
+void loadConfiguration() {
+  std::lock_guard<std::mutex> load(Slot().loadMutex);
+  StoreCurrent(BuildConfiguration(RecordedStatusOf(LoadCurrent())));
+}
+
+void refreshConfiguration() {
+  const std::optional<FileStatus> status = QueryRegularFile(configurationPath());
+  std::lock_guard<std::mutex> load(Slot().loadMutex);
+  const std::shared_ptr<const DeviceConfiguration> current = LoadCurrent();
+  if (current && (!status || current->recordedStatus == *status)) return;
+  StoreCurrent(BuildConfiguration(RecordedStatusOf(current)));
+}
+
+}  // namespace quillmark

@@ -1,0 +1,76 @@
+// The device configuration: groups, devices, the default device, the marker
+// words and the default-include flag, as read from the configuration file.
+//
+// A loaded configuration is immutable. A conversion takes a snapshot (a
+// shared reference) when it starts and keeps it to the end, so a reload
+// never frees a profile that a running conversion is using.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/device_profile.h"
+#include "markup/xml_object.h"
+#include "platform/file_status.h"
+
+namespace quillmark {
+
+class DeviceConfiguration {
+ public:
+  // Empty tables, default marker words, defaultInclude 1, no default device.
+  DeviceConfiguration();
+
+  std::vector<std::unique_ptr<CDeviceGroup>> groupTable;
+  std::vector<std::unique_ptr<CDevice>> deviceTable;
+  // The default device: one of deviceTable (DEVICE=DEFAULT) or builtDefault.
+  const CDevice* defaultDevice = nullptr;
+  std::unique_ptr<CDevice> builtDefault;
+  int32_t defaultInclude = 1;
+  MarkerWords markerWords;
+  FileStatus recordedStatus;
+
+  // The device whose pattern matches text (the last device defined is not
+  // examined), else the default device. A null text gives the default device.
+  const CDevice* findDevice(const char* text) const;
+
+  // Applies one key/value pair in file order (keys arrive upper-cased).
+  void applyKey(const char* key, const char* value);
+  // Parses a whole configuration text, in place (it is modified).
+  void parseText(char* text);
+  // Adds the three WAP groups when the file defined none, and builds the
+  // default device when the file named none.
+  void finish();
+  // Gives a device its own settings (defaults) if it has none, then copies
+  // its group's declaration, document type and texts into them.
+  static CWmlSettings& ensureDeviceSettings(CDevice& device);
+
+ private:
+  void openGroup(const char* name);
+  void openDevice(const char* name);
+  void setUserAgent(const char* pattern);
+  void setGroup(const char* name);
+  // Settings a settings key acts on; null before the first section key.
+  CWmlSettings* sectionSettings();
+
+  bool inDeviceSection_ = false;
+};
+
+// The configuration every conversion starts from. Never null once the
+// library is loaded.
+std::shared_ptr<const DeviceConfiguration> currentConfiguration();
+
+// Path of the configuration file beside the library module.
+std::string configurationPath();
+// The configuration file path for a module path: the module's name up to and
+// including its last dot, then ".cfg" ("lib.so" -> "lib..cfg"); "" for "".
+std::string configurationPathFor(const std::string& modulePath);
+// Reads the configuration file (if any) into a fresh configuration and makes
+// it current.
+void loadConfiguration();
+// Reloads when the file's size or last-write time differs from the one
+// recorded at the last load; a missing file changes nothing.
+void refreshConfiguration();
+
+}  // namespace quillmark

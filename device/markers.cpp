@@ -1,0 +1,134 @@
+#include "device/markers.h"
+
+#include <string_view>
+
+namespace quillmark {
+
+namespace {
+
+constexpr int32_t kInclude = 1;
+constexpr int32_t kExclude = 2;
+
+// ASCII upper case of one character; other bytes unchanged.
+char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// True when both texts are equal ignoring ASCII letter case.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// Region kind named by a marker record: include, exclude or 0 for none.
+int32_t MarkerKind(const CXmlObject& record) {
+  const char* name = record.GetName();
+  if (name == nullptr) return 0;
+  const MarkerWords& words = record.Words();
+  if (EqualsIgnoringCase(name, words.includeStart) || EqualsIgnoringCase(name, words.includeStop)) {
+    return kInclude;
+  }
+  if (EqualsIgnoringCase(name, words.excludeStart) || EqualsIgnoringCase(name, words.excludeStop)) {
+    return kExclude;
+  }
+  return 0;
+}
+
+// The device list of a start marker as ",NAME,NAME,": upper case, with every
+// blank, comma and semicolon turned into a comma.
+std::string DeviceList(const char* value) {
+  std::string list = ",";
+  for (const char* c = value; *c != '\0'; ++c) {
+    const bool separator = *c == ' ' || *c == ',' || *c == ';';
+    list.push_back(separator ? ',' : ToUpper(*c));
+  }
+  list.push_back(',');
+  return list;
+}
+
+// True when ",name," occurs in list.
+bool ListNames(const std::string& list, const std::string& name) {
+  return list.find("," + name + ",") != std::string::npos;
+}
+
+void OpenRegion(CPrePocessControl& state, int32_t kind, const CXmlObject& record) {
+  auto marker = std::make_unique<CPreProcObj>();
+  marker->kind = kind;
+  if (const char* devices = record.GetAttribute("DEVICE")) {
+    marker->devices = DeviceList(devices);
+    marker->hasDevices = true;
+  }
+  marker->prev = state.last;
+  CPreProcObj* added = marker.get();
+  if (state.last == nullptr) {
+    state.markers = std::move(marker);
+  } else {
+    state.last->next = std::move(marker);
+  }
+  state.last = added;
+}
+
+// Closes the innermost open region of this kind and every region opened
+// after it; without such a region nothing changes.
+void CloseRegion(CPrePocessControl& state, int32_t kind) {
+  CPreProcObj* closing = state.last;
+  while (closing != nullptr && closing->kind != kind) closing = closing->prev;
+  if (closing == nullptr) return;
+  state.last = closing->prev;
+  if (closing->prev == nullptr) {
+    state.markers.reset();
+  } else {
+    closing->prev->next.reset();
+  }
+}
+
+}  // namespace
+
+CPrePocessControl::~CPrePocessControl() {
+  // Unlink from the end so a long chain is released without deep recursion.
+  while (last != nullptr) {
+    CPreProcObj* previous = last->prev;
+    if (previous == nullptr) {
+      markers.reset();
+    } else {
+      previous->next.reset();
+    }
+    last = previous;
+  }
+}
+
+void processMarker(CPrePocessControl& state, const CXmlObject& record) {
+  state.decision = 0;
+  const int32_t kind = MarkerKind(record);
+  if (kind == 0) return;
+  if (record.IsStopMarker() == 1) {
+    CloseRegion(state, kind);
+    return;
+  }
+  OpenRegion(state, kind, record);
+}
+
+int32_t keepContent(CPrePocessControl& state, const CXmlObject& /*record*/, const CDevice* device) {
+  if (state.decision == 1) return 1;
+  int32_t keep = state.defaultInclude_;
+  for (const CPreProcObj* marker = state.markers.get(); marker != nullptr;
+       marker = marker->next.get()) {
+    if (markerMatches(*marker, device) == 1) keep = marker->kind == kInclude ? 1 : 0;
+  }
+  state.decision = keep;
+  return keep;
+}
+
+int32_t markerMatches(const CPreProcObj& marker, const CDevice* device) {
+  if (!marker.hasDevices) return 1;
+  // A device without a name (the built default device) is named by every list.
+  if (device == nullptr || !device->hasName) return 1;
+  if (ListNames(marker.devices, device->name)) return 1;
+  if (device->group == nullptr) return 0;
+  if (ListNames(marker.devices, device->group->name)) return 1;
+  if (ListNames(marker.devices, "WAP") || ListNames(marker.devices, "*")) return 1;
+  return 0;
+}
+
+}  // namespace quillmark

@@ -1,0 +1,37 @@
+#include "device/wml_settings.h"
+
+#include <cstring>
+
+namespace quillmark {
+
+CWmlSettings::CWmlSettings()
+    : xmlVersion{},
+      docType{},
+      tagReplace{},
+      tables(1),
+      cellLeadText{},
+      cellBreakText{},
+      breakBefore(1),
+      breakAfter(1),
+      submitAsLink(1),
+      ampersandText{},
+      stripComments(1) {
+  CopyField(xmlVersion, kDefaultXmlVersion);
+  CopyField(docType, kDefaultDocType);
+  CopyField(cellBreakText, "<br/>");
+  CopyField(ampersandText, ";");
+}
+
+void CopyField(char* dst, int size, const char* src) {
+  if (size <= 0) return;
+  if (src == nullptr) {
+    dst[0] = '\0';
+    return;
+  }
+  const size_t limit = static_cast<size_t>(size) - 1;
+  const size_t length = strnlen(src, limit);
+  std::memcpy(dst, src, length);
+  dst[length] = '\0';
+}
+
+}  // namespace quillmark
