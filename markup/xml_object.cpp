@@ -1,0 +1,494 @@
+#include "markup/xml_object.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "markup/name_list.h"
+
+namespace quillmark {
+
+namespace {
+
+constexpr char kBoolValueList[] = "true\0false\0";
+
+// Token characters are read as signed bytes: 128..255 are negative and so
+// count as white space, like every byte up to 32.
+bool IsTokenSpace(char c) { return static_cast<signed char>(c) <= 32; }
+// Element names start at the first byte from "0" (48) to 127.
+bool CanStartName(char c) { return static_cast<signed char>(c) >= 48; }
+bool EndsName(char c) { return IsTokenSpace(c) || c == '>' || c == '/' || c == '-'; }
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+// White space, or punctuation from "!" to "/" except ".", ends an unquoted value.
+bool EndsValue(char c) { return IsTokenSpace(c) || (c >= '!' && c <= '/' && c != '.'); }
+
+// The span up to (not including) its first NUL.
+std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+std::string UpperCased(std::string_view text) {
+  std::string upper(text);
+  std::transform(upper.begin(), upper.end(), upper.begin(), ToUpperAscii);
+  return upper;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return ToUpperAscii(x) == ToUpperAscii(y); });
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// Cuts the attributes out of a tag's characters after its name, in one pass.
+// A completed attribute is handed to the sink as (name, value) spans.
+class AttributeScanner {
+ public:
+  using Sink = std::function<void(std::string_view, std::string_view)>;
+
+  AttributeScanner(const char* text, int32_t length, Sink sink)
+      : text_(text), length_(length), sink_(std::move(sink)) {}
+
+  // Scans from `from` up to the character before the final one.
+  void Run(int32_t from) {
+    for (index_ = from; index_ < length_ - 1; ++index_) {
+      ScanCharacter(text_[index_]);
+    }
+  }
+
+ private:
+  void ScanCharacter(char c) {
+    if (TrackQuotes(c)) {
+      if (!inProgress_) {
+        StartAttribute(c);
+      }
+      if (inProgress_ && nameEnd_ < 0) {
+        ScanName(c);
+      } else if (inProgress_ && valueStart_ >= 0 && valueEnd_ < 0) {
+        ScanValue(c);
+      }
+    }
+    if (inProgress_ && (complete_ || index_ == length_ - 2)) {
+      Complete();
+    }
+  }
+
+  // Updates the quote state; true when the character is outside quotes
+  // (a closing quote included) and so takes part in the attribute rules.
+  bool TrackQuotes(char c) {
+    if (!inQuotes_ && IsQuote(c)) {
+      inQuotes_ = true;
+      quote_ = c;
+      hasQuote_ = true;
+      return false;
+    }
+    if (inQuotes_ && c == quote_) {
+      inQuotes_ = false;
+      return true;
+    }
+    return !inQuotes_;
+  }
+
+  void StartAttribute(char c) {
+    if (IsTokenSpace(c) || c == '/' || c == '-') {
+      return;
+    }
+    inProgress_ = true;
+    complete_ = false;
+    nameStart_ = index_;
+    nameEnd_ = valueStart_ = valueEnd_ = -1;
+  }
+
+  // White space or "=" ends the name; anything else belongs to it.
+  void ScanName(char c) {
+    if (IsTokenSpace(c)) {
+      nameEnd_ = index_;
+      SkipSpaces();
+      if (!NextIs('=')) {
+        complete_ = true;
+        return;
+      }
+      ++index_;
+      SkipSpaces();
+      valueStart_ = index_ + 1;
+    } else if (c == '=') {
+      nameEnd_ = index_;
+      SkipSpaces();
+      valueStart_ = index_ + 1;
+    }
+  }
+
+  // A closing quote stays in the value; another value end stays out of it.
+  void ScanValue(char c) {
+    if (!EndsValue(c)) {
+      return;
+    }
+    valueEnd_ = (hasQuote_ && c == quote_) ? index_ + 1 : index_;
+    complete_ = true;
+  }
+
+  // Moves the scan over white space without passing the last scanned index.
+  void SkipSpaces() {
+    while (index_ + 1 < length_ - 1 && IsTokenSpace(text_[index_ + 1])) {
+      ++index_;
+    }
+  }
+
+  bool NextIs(char c) const { return index_ + 1 < length_ - 1 && text_[index_ + 1] == c; }
+
+  void Complete() {
+    const int32_t nameEnd = nameEnd_ < 0 ? index_ + 1 : nameEnd_;
+    std::string_view name(text_ + nameStart_, static_cast<size_t>(nameEnd - nameStart_));
+    std::string_view value;
+    if (valueStart_ >= 0) {
+      const int32_t valueEnd = std::max(valueEnd_ < 0 ? index_ + 1 : valueEnd_, valueStart_);
+      value = std::string_view(text_ + valueStart_, static_cast<size_t>(valueEnd - valueStart_));
+    }
+    if (!value.empty() && IsQuote(value.front())) {
+      quote_ = value.front();
+      hasQuote_ = true;
+      value = value.size() < 2 ? std::string_view() : value.substr(1, value.size() - 2);
+    }
+    sink_(name, value);
+    inProgress_ = false;
+    complete_ = false;
+  }
+
+  const char* text_;
+  int32_t length_;
+  Sink sink_;
+  int32_t index_ = 0;
+  bool inQuotes_ = false;
+  bool hasQuote_ = false;  // the last quote character stays remembered
+  char quote_ = 0;
+  bool inProgress_ = false;
+  bool complete_ = false;
+  int32_t nameStart_ = -1;
+  int32_t nameEnd_ = -1;
+  int32_t valueStart_ = -1;
+  int32_t valueEnd_ = -1;
+};
+
+}  // namespace
+
+const MarkerWords& DefaultMarkerWords() {
+  static const MarkerWords words;
+  return words;
+}
+
+void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& words) {
+  ClearAttributes();
+  words_ = &words;
+  if (text == nullptr || length < 0) {
+    length = 0;
+  }
+  const auto size = static_cast<size_t>(length);
+  text_.assign(CutAtNul(std::string_view(text == nullptr ? "" : text, size)));
+  hasText_ = true;
+  name_.clear();
+  hasName_ = false;
+  if (!IsTag() && GetMarkerKind() == 0) {
+    return;
+  }
+  const int32_t nameEnd = ParseName(text, length);
+  ParseAttributes(text, length, nameEnd);
+}
+
+int32_t CXmlObject::ParseName(const char* text, int32_t length) {
+  hasName_ = true;
+  int32_t start = 1;
+  while (start < length - 1 && !CanStartName(text[start])) {
+    ++start;
+  }
+  if (start >= length - 1) {
+    return length - 1;  // nothing before the final ">" qualifies: empty name
+  }
+  int32_t end = start;
+  while (end < length && !EndsName(text[end])) {
+    ++end;
+  }
+  name_.assign(CutAtNul(std::string_view(text + start, static_cast<size_t>(end - start))));
+  return end;
+}
+
+void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from) {
+  AttributeScanner scanner(text, length, [this](std::string_view name, std::string_view value) {
+    StoreAttribute(name, value);
+  });
+  scanner.Run(from);
+}
+
+std::unique_ptr<CXmlObject> CXmlObject::Clone() const {
+  auto clone = std::make_unique<CXmlObject>();
+  if (hasText_) {
+    clone->Parse(text_.data(), static_cast<int32_t>(text_.size()), *words_);
+  }
+  return clone;
+}
+
+void CXmlObject::SetName(const char* name) {
+  if (name == nullptr) {
+    name_.clear();
+    hasName_ = false;
+    return;
+  }
+  name_.assign(name[0] == '/' ? name + 1 : name);
+  hasName_ = true;
+}
+
+void CXmlObject::SetText(std::string text) {
+  text.resize(CutAtNul(text).size());
+  text_ = std::move(text);
+  hasText_ = true;
+}
+
+const char* CXmlObject::GetAttributeName(int32_t index) const {
+  if (index < 0 || index >= GetAttributeCount()) {
+    return nullptr;
+  }
+  return attributes_[static_cast<size_t>(index)].name.c_str();
+}
+
+const char* CXmlObject::GetAttributeValue(int32_t index) const {
+  if (index < 0 || index >= GetAttributeCount()) {
+    return nullptr;
+  }
+  return attributes_[static_cast<size_t>(index)].value.c_str();
+}
+
+int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
+  if (!nameIndex_.empty()) {
+    const auto found = nameIndex_.find(UpperCased(name));
+    return found == nameIndex_.end() ? -1 : found->second;
+  }
+  for (size_t slot = 0; slot < attributes_.size(); ++slot) {
+    if (EqualsIgnoringCase(attributes_[slot].name, name)) {
+      return static_cast<int32_t>(slot);
+    }
+  }
+  return -1;
+}
+
+CXmlObject::Attribute* CXmlObject::FindAttribute(const char* name) {
+  const int32_t slot = name == nullptr ? -1 : FindAttributeSlot(name);
+  return slot < 0 ? nullptr : &attributes_[static_cast<size_t>(slot)];
+}
+
+const CXmlObject::Attribute* CXmlObject::FindAttribute(const char* name) const {
+  const int32_t slot = name == nullptr ? -1 : FindAttributeSlot(name);
+  return slot < 0 ? nullptr : &attributes_[static_cast<size_t>(slot)];
+}
+
+char* CXmlObject::GetAttribute(const char* name) {
+  Attribute* attribute = FindAttribute(name);
+  return attribute == nullptr ? nullptr : attribute->value.data();
+}
+
+const char* CXmlObject::GetAttribute(const char* name) const {
+  const Attribute* attribute = FindAttribute(name);
+  return attribute == nullptr ? nullptr : attribute->value.c_str();
+}
+
+void CXmlObject::SetAttribute(const char* name, const char* value) {
+  if (name == nullptr || value == nullptr) {
+    return;
+  }
+  StoreAttribute(name, value);
+}
+
+void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
+  name = CutAtNul(name);
+  value = CutAtNul(value);
+  const int32_t slot = FindAttributeSlot(name);
+  if (slot >= 0) {
+    Attribute& attribute = attributes_[static_cast<size_t>(slot)];
+    attribute.name.assign(name);
+    attribute.value.assign(value);
+    return;
+  }
+  attributes_.push_back(Attribute{std::string(name), std::string(value)});
+  if (!nameIndex_.empty()) {
+    nameIndex_.emplace(UpperCased(name), GetAttributeCount() - 1);
+  } else if (attributes_.size() > kIndexedAttributeCount) {
+    RebuildNameIndex();
+  }
+}
+
+void CXmlObject::RebuildNameIndex() {
+  nameIndex_.clear();
+  if (attributes_.size() <= kIndexedAttributeCount) {
+    return;
+  }
+  for (size_t slot = 0; slot < attributes_.size(); ++slot) {
+    nameIndex_.emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
+  }
+}
+
+void CXmlObject::RetainAttributes(const char* list) {
+  std::erase_if(attributes_, [list](const Attribute& attribute) {
+    return IsNameInList(attribute.name.c_str(), list) == 0;
+  });
+  RebuildNameIndex();
+}
+
+int32_t CXmlObject::GetBoolAttribute(const char* name, int32_t defaultValue) const {
+  const char* value = GetAttribute(name);
+  if (value == nullptr) {
+    return defaultValue;
+  }
+  return (value[0] == '\0' || EqualsIgnoringCase(value, "true")) ? 1 : 0;
+}
+
+void CXmlObject::NormalizeBoolAttribute(const char* name, const char* defaultValue) {
+  const char* value = GetAttribute(name);
+  if (value != nullptr && value[0] == '\0') {
+    SetAttribute(name, "true");
+    return;
+  }
+  NormalizeEnumAttribute(name, kBoolValueList, defaultValue, 0);
+}
+
+void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
+                                        const char* defaultValue, int32_t addIfMissing) {
+  Attribute* attribute = FindAttribute(name);
+  if (attribute == nullptr) {
+    if (addIfMissing != 0) {
+      SetAttribute(name, defaultValue);
+    }
+    return;
+  }
+  std::string& value = attribute->value;
+  std::transform(value.begin(), value.end(), value.begin(), ToLowerAscii);
+  for (const char* entry = allowed; entry != nullptr && *entry != '\0';
+       entry += std::strlen(entry) + 1) {
+    if (value == entry) {
+      return;
+    }
+  }
+  SetAttribute(name, defaultValue);
+}
+
+int32_t CXmlObject::IsComment() const {
+  if (!hasText_ || text_.size() < 7) {
+    return 0;
+  }
+  const std::string_view text(text_);
+  return (StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->") ? 1 : 0;
+}
+
+int32_t CXmlObject::IsTag() const {
+  if (!hasText_ || text_.size() < 3 || text_.front() != '<' || text_.back() != '>') {
+    return 0;
+  }
+  return IsComment() ? 0 : 1;
+}
+
+int32_t CXmlObject::IsStartTag() const { return (IsTag() && text_[1] != '/') ? 1 : 0; }
+
+bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
+  if (word.empty() || text_.size() < 4) {
+    return false;  // an empty word would turn every comment into a marker
+  }
+  const size_t start = text_.find_first_not_of(' ', 4);
+  return start != std::string::npos && StartsWith(std::string_view(text_).substr(start), word);
+}
+
+int32_t CXmlObject::GetMarkerKind() const {
+  if (!IsComment()) {
+    return 0;
+  }
+  if (StartsWithMarkerWord(words_->includeStart) || StartsWithMarkerWord(words_->excludeStart)) {
+    return 1;
+  }
+  return IsStopMarker() != 0 ? 2 : 0;
+}
+
+int32_t CXmlObject::IsStopMarker() const {
+  return (StartsWithMarkerWord(words_->includeStop) || StartsWithMarkerWord(words_->excludeStop))
+             ? 1
+             : 0;
+}
+
+int32_t CXmlObject::IsFormattingElement() const {
+  return hasName_ ? IsNameInList(name_.c_str(), kFormattingElementList) : 0;
+}
+
+int32_t CXmlObject::IsEmptyElement() const {
+  if (text_.size() >= 2 && (text_[1] == '?' || text_[1] == '!')) {
+    return 1;
+  }
+  return hasName_ ? IsNameInList(name_.c_str(), kEmptyElementList) : 0;
+}
+
+void CXmlObject::MakeSelfClosing() {
+  if (text_.empty()) {
+    return;
+  }
+  text_.back() = '/';
+  text_.push_back('>');
+}
+
+int32_t CXmlObject::IsClosedTag() const {
+  if (!IsTag()) {
+    return 0;
+  }
+  const char second = text_[1];
+  const bool closed = second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
+  return closed ? 1 : 0;
+}
+
+bool CXmlObject::IsWrittenVerbatim() const {
+  return !IsTag() || text_[1] == '?' || text_[1] == '!';
+}
+
+bool CXmlObject::EndsSelfClosed() const { return text_.size() >= 2 && text_[text_.size() - 2] == '/'; }
+
+size_t CXmlObject::GetWriteLength() const {
+  if (!hasText_) {
+    return 0;
+  }
+  if (IsWrittenVerbatim()) {
+    return text_.size();
+  }
+  size_t length = name_.size() + 2 + (IsClosedTag() ? 1 : 0);
+  for (const Attribute& attribute : attributes_) {
+    length += attribute.name.size() + attribute.value.size() + 4;
+  }
+  return length;
+}
+
+char* CXmlObject::WriteTo(char* buffer) const {
+  char* out = buffer;
+  const auto put = [&out](std::string_view part) {
+    out = std::copy(part.begin(), part.end(), out);
+  };
+  if (IsWrittenVerbatim()) {
+    put(text_);
+    *out = '\0';
+    return buffer;
+  }
+  // Rebuilt from name and attributes: exactly one "/" for a closed tag,
+  // after "<" for an end tag, before ">" for an empty-element tag.
+  const bool closed = IsClosedTag() != 0;
+  put(closed && !EndsSelfClosed() ? "</" : "<");
+  put(name_);
+  for (const Attribute& attribute : attributes_) {
+    put(" ");
+    put(attribute.name);
+    put("=\"");
+    put(attribute.value);
+    put("\"");
+  }
+  put(closed && EndsSelfClosed() ? "/>" : ">");
+  *out = '\0';
+  return buffer;
+}
+
+std::unique_ptr<CXmlObject> CXmlObject::MakeEndTag() const {
+  const std::string text = "</" + name_ + ">";
+  auto endTag = std::make_unique<CXmlObject>();
+  endTag->Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
+  return endTag;
+}
+
+}  // namespace quillmark

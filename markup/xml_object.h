@@ -1,0 +1,146 @@
+// CXmlObject: the element record that holds one token of markup.
+//
+// The raw text decides the token's kind (tag, end tag, comment, text) and
+// never changes after Parse except through MakeSelfClosing; the name and the
+// attribute list are the editable, parsed form. Every string the record holds
+// is a C string: it never contains a NUL byte, so lengths taken with strlen
+// and sizes kept by the record always agree.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillmark {
+
+// The four marker words of the device configuration. A record remembers the
+// words it was parsed with, so marker tests and clones read the same words
+// for the whole conversion even if the configuration is reloaded meanwhile.
+struct MarkerWords {
+  std::string includeStart = "DINCL";
+  std::string includeStop = "/DINCL";
+  std::string excludeStart = "DEXCL";
+  std::string excludeStop = "/DEXCL";
+};
+
+// The built-in marker words; a static object that lives for the process.
+const MarkerWords& DefaultMarkerWords();
+
+// Fixed name lists of the record (see name_list.h for the form).
+inline constexpr char kFormattingElementList[] =
+    "big\0small\0strong\0em\0b\0i\0u\0s\0sub\0sup\0tt\0center\0blinking\0font\0marquee\0";
+inline constexpr char kEmptyElementList[] =
+    "frame\0hr\0br\0wbr\0img\0input\0timer\0access\0meta\0noop\0postfield\0setvar\0";
+
+class CXmlObject {
+ public:
+  CXmlObject() = default;
+  ~CXmlObject() = default;
+  CXmlObject(const CXmlObject&) = delete;
+  CXmlObject& operator=(const CXmlObject&) = delete;
+
+  // Replaces the raw text with the first `length` characters of `text`
+  // (stopping early at a NUL) and derives name and attributes from all
+  // `length` characters. A length of 0 or less gives the empty text.
+  void Parse(const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords());
+  // Parses this record's current text again into a new record; edits made to
+  // name or attributes are therefore not carried over.
+  std::unique_ptr<CXmlObject> Clone() const;
+
+  // Borrowed pointers; null where the part is absent.
+  const char* GetText() const { return hasText_ ? text_.c_str() : nullptr; }
+  const char* GetName() const { return hasName_ ? name_.c_str() : nullptr; }
+  // Drops one leading "/"; the empty name is allowed (it suppresses the tag).
+  void SetName(const char* name);
+
+  int32_t GetAttributeCount() const { return static_cast<int32_t>(attributes_.size()); }
+  const char* GetAttributeName(int32_t index) const;
+  const char* GetAttributeValue(int32_t index) const;
+  // The value of the first attribute whose name matches ignoring case, or
+  // null. The pointer is writable: callers may change characters in place
+  // but never the length.
+  char* GetAttribute(const char* name);
+  const char* GetAttribute(const char* name) const;
+  // A null value does nothing; an existing attribute keeps its slot and takes
+  // the new spelling and value; otherwise the attribute is appended.
+  void SetAttribute(const char* name, const char* value);
+  void ClearAttributes() {
+    attributes_.clear();
+    nameIndex_.clear();
+  }
+  // Removes every attribute whose name is not in the list; survivors keep order.
+  void RetainAttributes(const char* list);
+  int32_t GetBoolAttribute(const char* name, int32_t defaultValue) const;
+  void NormalizeBoolAttribute(const char* name, const char* defaultValue);
+  void NormalizeEnumAttribute(const char* name, const char* allowed, const char* defaultValue,
+                              int32_t addIfMissing);
+
+  // Token kinds, read from the raw text alone.
+  int32_t IsTag() const;
+  int32_t IsStartTag() const;
+  int32_t IsComment() const;
+  // 0 none, 1 start marker, 2 stop marker (start words are tried first).
+  int32_t GetMarkerKind() const;
+  int32_t IsStopMarker() const;
+  int32_t IsFormattingElement() const;
+  int32_t IsEmptyElement() const;
+  // "<br>" becomes "<br/>": the final character is replaced by "/>".
+  void MakeSelfClosing();
+
+  // Writer half.
+  int32_t IsClosedTag() const;
+  // Number of characters WriteTo writes, without the terminating zero.
+  size_t GetWriteLength() const;
+  // Writes the record as markup at buffer, zero-terminated; returns buffer.
+  char* WriteTo(char* buffer) const;
+  // A new record parsed from "</name>".
+  std::unique_ptr<CXmlObject> MakeEndTag() const;
+
+  // Length of the raw text (0 without one).
+  size_t TextLength() const { return text_.size(); }
+  // Replaces the raw text without parsing it again; used where a rule
+  // changes character data (escaping, trimming) in place.
+  void SetText(std::string text);
+  const MarkerWords& Words() const { return *words_; }
+
+ private:
+  struct Attribute {
+    std::string name;
+    std::string value;
+  };
+  // Above this many attributes, name lookups go through nameIndex_.
+  static constexpr size_t kIndexedAttributeCount = 16;
+
+  // Slot of the attribute named `name` (case ignored), or -1.
+  int32_t FindAttributeSlot(std::string_view name) const;
+  Attribute* FindAttribute(const char* name);
+  const Attribute* FindAttribute(const char* name) const;
+  // SetAttribute for spans that may hold a NUL: both are cut at the first NUL.
+  void StoreAttribute(std::string_view name, std::string_view value);
+  // Rebuilds nameIndex_ from the slots, or drops it when the list is short.
+  void RebuildNameIndex();
+  // Sets name_ from the token and returns the index just past the name.
+  int32_t ParseName(const char* text, int32_t length);
+  void ParseAttributes(const char* text, int32_t length, int32_t from);
+  // True when the comment text, after "<!--" and spaces, begins with `word`.
+  bool StartsWithMarkerWord(const std::string& word) const;
+  // True for text, comments and declarations, which the writer copies as is.
+  bool IsWrittenVerbatim() const;
+  // True when the text's second-to-last character is "/" (as in "<br/>").
+  bool EndsSelfClosed() const;
+
+  std::vector<Attribute> attributes_;
+  // Upper-cased name -> slot; kept only while there are many attributes, so
+  // a tag with a huge attribute list is not parsed in quadratic time.
+  std::unordered_map<std::string, int32_t> nameIndex_;
+  std::string text_;
+  std::string name_;
+  bool hasText_ = false;
+  bool hasName_ = false;
+  const MarkerWords* words_ = &DefaultMarkerWords();
+};
+
+}  // namespace quillmark

@@ -1,0 +1,223 @@
+// The tokenizer: one left-to-right pass that cuts page text into tokens.
+//
+// Conventions of this file:
+// - A token is the half-open range [tokenStart, end) of the page text; it is
+//   handed out by parsing the one reusable record from those characters and
+//   calling OnElement. The tokenizer never emits an empty token.
+// - Outside a tag everything is character data; "<" opens a tag (emitting
+//   the data before it) and the first ">" that is not shielded ends it.
+// - Quotes, server blocks ("<%" ... "%>") and the comments of the script in
+//   a server block only shield ">" and "<": inside them neither cuts.
+// - A quoted string never spans a line break; "'" and "//" script comments
+//   end at one, "/*" comments at "*/", every script comment at "%>".
+// - The character before the current one is "previous"; at position 0 there
+//   is none, and every rule that reads it then does not apply.
+// - The last character of the text ends the final data token when no tag is
+//   open; a tag still open at the end is dropped.
+// Each handler below is one character rule; none looks further back than the
+// previous two characters, except the REM rule's walk over spaces.
+#include "markup/xml_parser.h"
+
+#include "markup/xml_node.h"
+
+namespace quillmark {
+
+namespace {
+
+enum class ScriptComment { kNone, kLine, kBlock };  // "'"/"//" end at a line break
+
+class Tokenizer {
+ public:
+  Tokenizer(const char* text, int32_t length, const MarkerWords& words)
+      : text_(text), length_(length), words_(words) {}
+
+  // Runs the whole pass; `onToken` receives the record of every token in order.
+  template <typename OnToken>
+  void Run(OnToken&& onToken) {
+    for (position_ = 0; position_ < length_; ++position_) {
+      if (position_ == length_ - 1 && !inTag_) {
+        EmitToken(length_, onToken);
+        break;
+      }
+      Examine(text_[position_], onToken);
+    }
+  }
+
+ private:
+  template <typename OnToken>
+  void Examine(char c, OnToken& onToken) {
+    switch (c) {
+      case '<': OnOpen(onToken); break;
+      case '>': OnClose(onToken); break;
+      case '%': OnPercent(); break;
+      case '"': OnDoubleQuote(); break;
+      case '\'': OnApostrophe(); break;
+      case '/': OnSlash(); break;
+      case '*': OnStar(); break;
+      case 'M': OnRem(); break;
+      case '\r':
+      case '\n': OnLineBreak(); break;
+      default: break;
+    }
+  }
+
+  // Emits [tokenStart, end) when it holds at least one character.
+  template <typename OnToken>
+  void EmitToken(int32_t end, OnToken& onToken) {
+    if (end <= tokenStart_) {
+      return;
+    }
+    record_.Parse(text_ + tokenStart_, end - tokenStart_, words_);
+    onToken(record_);
+  }
+
+  bool Shielded() const { return inQuote_ || inComment_ != ScriptComment::kNone; }
+  bool InComment() const { return inComment_ != ScriptComment::kNone; }
+  bool PreviousIs(char c) const { return position_ > 0 && text_[position_ - 1] == c; }
+
+  // "<" ends the data (or unfinished tag) before it and opens a tag.
+  template <typename OnToken>
+  void OnOpen(OnToken& onToken) {
+    if (Shielded() || inServer_) {
+      return;
+    }
+    EmitToken(position_, onToken);
+    tokenStart_ = position_;
+    inTag_ = true;
+  }
+
+  // ">" ends a tag unless quoted or in a script comment; a server block
+  // needs "%>", which also ends a script comment inside it.
+  template <typename OnToken>
+  void OnClose(OnToken& onToken) {
+    if (InComment() && inServer_ && PreviousIs('%')) {
+      inComment_ = ScriptComment::kNone;
+    }
+    if (!inTag_ || Shielded() || (inServer_ && !PreviousIs('%'))) {
+      return;
+    }
+    EmitToken(position_ + 1, onToken);
+    tokenStart_ = position_ + 1;
+    inTag_ = inServer_ = false;
+    inComment_ = ScriptComment::kNone;
+  }
+
+  // "%" right after the "<" of a tag opens a server block.
+  void OnPercent() {
+    if (inTag_ && !Shielded() && !inServer_ && PreviousIs('<')) {
+      inServer_ = true;
+    }
+  }
+
+  void OnDoubleQuote() { ToggleQuote('"'); }
+
+  // In a server block "'" starts a line comment; elsewhere it quotes.
+  void OnApostrophe() {
+    if (!inServer_) {
+      ToggleQuote('\'');
+      return;
+    }
+    if (!Shielded()) {
+      inComment_ = ScriptComment::kLine;
+    }
+  }
+
+  // Opens a quoted string in a tag, or closes one opened by the same quote.
+  void ToggleQuote(char quote) {
+    if (!inTag_ || InComment()) {
+      return;
+    }
+    if (!inQuote_) {
+      inQuote_ = true;
+      quote_ = quote;
+    } else if (quote_ == quote) {
+      inQuote_ = false;
+    }
+  }
+
+  // "//" starts a line comment in a server block; "*/" ends a block comment.
+  void OnSlash() {
+    if (inServer_ && !Shielded()) {
+      if (position_ > 1 && PreviousIs('/')) {
+        inComment_ = ScriptComment::kLine;
+      }
+      return;
+    }
+    if (inComment_ == ScriptComment::kBlock && position_ > 1 && PreviousIs('*')) {
+      inComment_ = ScriptComment::kNone;
+    }
+  }
+
+  // "/*" starts a block comment in a server block.
+  void OnStar() {
+    if (inServer_ && !Shielded() && position_ > 1 && PreviousIs('/')) {
+      inComment_ = ScriptComment::kBlock;
+    }
+  }
+
+  // "REM" at the start of a script line (after a line break or "<%", and
+  // spaces) starts a line comment.
+  void OnRem() {
+    if (!inServer_ || Shielded() || position_ <= 1) {
+      return;
+    }
+    const char e = text_[position_ - 1];
+    const char r = text_[position_ - 2];
+    if ((e != 'E' && e != 'e') || (r != 'R' && r != 'r')) {
+      return;
+    }
+    int32_t before = position_ - 3;
+    while (before >= 0 && text_[before] == ' ') {
+      --before;
+    }
+    if (before < 0) {
+      return;
+    }
+    const char c = text_[before];
+    const bool lineStart = c == '\r' || c == '\n';
+    const bool blockStart = c == '%' && before >= 2 && text_[before - 1] == '<';
+    if (lineStart || blockStart) {
+      inComment_ = ScriptComment::kLine;
+    }
+  }
+
+  // A line break ends any quoted string and any line comment.
+  void OnLineBreak() {
+    inQuote_ = false;
+    if (inComment_ == ScriptComment::kLine) {
+      inComment_ = ScriptComment::kNone;
+    }
+  }
+
+  const char* text_;
+  int32_t length_;
+  const MarkerWords& words_;
+  CXmlObject record_;  // reused for every token
+  int32_t position_ = 0;
+  int32_t tokenStart_ = 0;
+  bool inTag_ = false;
+  bool inQuote_ = false;
+  char quote_ = 0;
+  bool inServer_ = false;
+  ScriptComment inComment_ = ScriptComment::kNone;
+};
+
+}  // namespace
+
+void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
+                             const MarkerWords& words) {
+  if (text == nullptr || length <= 0) {
+    return;
+  }
+  Tokenizer tokenizer(text, length, words);
+  tokenizer.Run([this, target](CXmlObject& token) { OnElement(target, token); });
+}
+
+void CXmlParser::OnElement(CXmlNode* target, CXmlObject& token) {
+  if (target == nullptr) {
+    return;
+  }
+  target->InsertParsed(token.Clone());
+}
+
+}  // namespace quillmark
