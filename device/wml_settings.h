@@ -1,0 +1,46 @@
+// CWmlSettings: how the deck for one kind of telephone is written.
+#pragma once
+
+#include <cstdint>
+
+namespace quillmark {
+
+// Field sizes include the terminating zero.
+inline constexpr int kXmlVersionSize = 128;
+inline constexpr int kDocTypeSize = 256;
+inline constexpr int kTagReplaceSize = 1048;
+inline constexpr int kShortTextSize = 64;
+
+inline constexpr char kDefaultXmlVersion[] = "<?xml version=\"1.0\"?>";
+inline constexpr char kDefaultDocType[] =
+    "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+    "\"http://www.wapforum.org/DTD/wml_1.1.xml\">";
+
+// A settings record; the constructor gives all eleven defaults. Text fields
+// are fixed-size, zero-terminated buffers inside the record.
+struct CWmlSettings {
+  CWmlSettings();
+
+  char xmlVersion[kXmlVersionSize];
+  char docType[kDocTypeSize];
+  char tagReplace[kTagReplaceSize];
+  int32_t tables;
+  char cellLeadText[kShortTextSize];
+  char cellBreakText[kShortTextSize];
+  int32_t breakBefore;
+  int32_t breakAfter;
+  int32_t submitAsLink;
+  char ampersandText[kShortTextSize];
+  int32_t stripComments;
+};
+
+// Copies src into the fixed field dst of `size` bytes, truncating so that the
+// terminator always fits; a null src gives the empty text.
+void CopyField(char* dst, int size, const char* src);
+
+template <int N>
+void CopyField(char (&dst)[N], const char* src) {
+  CopyField(dst, N, src);
+}
+
+}  // namespace quillmark

@@ -1,0 +1,62 @@
+// The conversion entry point and the version text.
+
+#include <cstring>
+#include <exception>
+
+#include "device/configuration.h"
+#include "interface/quillmark.h"
+#include "markup/working_variables.h"
+#include "markup/xml_node.h"
+
+namespace quillmark {
+namespace {
+
+// Elements that the writer puts on lines of their own.
+constexpr char kBreakList[] = "wml\0card\0table\0tr\0select\0p\0input\0postfield\0go\0do\0";
+
+constexpr char kVersionText[] = "Quillmark, v0.9.21";
+
+// Builds the deck for one page and writes it to `output` when it fits;
+// returns the written length, or 0 when it does not fit.
+int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, char* output,
+                int32_t capacity) {
+  refreshConfiguration();
+  std::shared_ptr<const DeviceConfiguration> configuration = currentConfiguration();
+
+  CXmlNode root;
+  auto context = std::make_unique<CWorkingVariables>(configuration);
+  context->device = configuration->findDevice(deviceText);
+  root.SetContext(std::move(context));
+  if (page != nullptr && pageLength > 0) root.ParseMarkup(page, pageLength);
+
+  const uint32_t measured = root.MeasureText(kBreakList);
+  if (output == nullptr || capacity < 0 ||
+      static_cast<uint64_t>(capacity) < static_cast<uint64_t>(measured) + 1) {
+    return 0;
+  }
+  root.WriteText(output, kBreakList);
+  return static_cast<int32_t>(std::strlen(output));
+}
+
+}  // namespace
+}  // namespace quillmark
+
+extern "C" int32_t WapConvert(char** callerText, char** deviceText, char** pageText,
+                              int32_t* pageLength, char** outputBuffer, int32_t* capacity) {
+  if (callerText == nullptr || deviceText == nullptr || pageText == nullptr ||
+      pageLength == nullptr || outputBuffer == nullptr || capacity == nullptr) {
+    return 0;
+  }
+  int32_t written = 0;
+  try {
+    written = quillmark::Convert(*deviceText, *pageText, *pageLength, *outputBuffer, *capacity);
+  } catch (const std::exception&) {
+    // Out of memory (or a size past what the library can hold): report "did
+    // not fit"; the tree was released on unwind and nothing was written.
+    written = 0;
+  }
+  *capacity = written;
+  return written;
+}
+
+extern "C" const char* LibraryVersion(void) { return quillmark::kVersionText; }

@@ -1,0 +1,54 @@
+// DocumentState: what the root of a document owns besides its own links.
+// Private to the markup module.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "markup/working_variables.h"
+#include "markup/xml_node.h"
+
+namespace quillmark {
+
+// The open elements that enclose the tree-building cursor, innermost last,
+// with a count per lower-cased name, so that an end tag with no open element
+// of its name is known to be stray without walking up the tree.
+class OpenElements {
+ public:
+  void Push(CXmlNode* node);
+  // Pops every entry above `node` and `node` itself; no-op when absent.
+  void PopThrough(const CXmlNode* node);
+  void Clear();
+  bool AnyNamed(const char* name) const;
+  const std::vector<CXmlNode*>& Stack() const { return stack_; }
+
+ private:
+  static std::string Key(const char* name);
+  std::vector<CXmlNode*> stack_;
+  std::unordered_map<std::string, int> counts_;
+};
+
+struct DocumentState {
+  // Nodes and sibling records live here until the document is destroyed;
+  // deque keeps their addresses stable as the document grows.
+  std::deque<CXmlNode> nodes;
+  std::deque<SiblingGroup> groups;
+  // Nodes that were made for a token and dropped before being linked.
+  std::vector<CXmlNode*> spare;
+
+  CXmlNode* cursor = nullptr;
+  std::unique_ptr<CWorkingVariables> context;
+  OpenElements open;
+  // Lower-cased names whose replacement texts are being parsed.
+  std::vector<std::string> replacing;
+
+  CXmlNode* NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element);
+  SiblingGroup* NewGroup(CXmlNode* parent);
+  // Returns a node that was never linked to the pool of spare nodes.
+  void Recycle(CXmlNode* node);
+};
+
+}  // namespace quillmark

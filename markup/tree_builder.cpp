@@ -1,0 +1,264 @@
+// Tree building: where each token of the page goes.
+//
+// Tokens arrive in page order at the root (InsertParsed). Device markers
+// update the marker state and vanish; tokens outside the device's content
+// are dropped, except the document skeleton and title text; kept tags may be
+// replaced by configured markup; the rest is placed at the cursor, the node
+// inserted last. An end tag closes the nearest open element of its name that
+// encloses the cursor; with none, it stays where it is as a stray end tag.
+
+#include <cstring>
+#include <string>
+
+#include "device/device_profile.h"
+#include "device/markers.h"
+#include "markup/document_state.h"
+#include "markup/name_list.h"
+#include "markup/xml_parser.h"
+
+namespace quillmark {
+
+namespace {
+
+// Tags that survive in content excluded for the device.
+constexpr char kSkeletonList[] = "html\0body\0wml\0card\0head\0title\0";
+
+std::string LowerCased(const char* text) {
+  std::string out = text != nullptr ? text : "";
+  for (char& c : out) c = ToLowerAscii(c);
+  return out;
+}
+
+// Control characters become spaces and runs of spaces shrink to one; returns
+// the normalised text.
+std::string NormalizedText(const char* text) {
+  std::string out;
+  out.reserve(std::strlen(text));
+  for (const char* p = text; *p != '\0'; ++p) {
+    const char c = static_cast<unsigned char>(*p) < 32 ? ' ' : *p;
+    if (c == ' ' && !out.empty() && out.back() == ' ') continue;
+    out.push_back(c);
+  }
+  return out;
+}
+
+bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
+
+}  // namespace
+
+// ---- open elements ----------------------------------------------------------
+
+std::string OpenElements::Key(const char* name) { return LowerCased(name); }
+
+void OpenElements::Push(CXmlNode* node) {
+  stack_.push_back(node);
+  ++counts_[Key(node->GetName())];
+}
+
+void OpenElements::PopThrough(const CXmlNode* node) {
+  // Every entry above the position of node is still to be popped.
+  for (size_t i = stack_.size(); i > 0; --i) {
+    if (stack_[i - 1] != node) continue;
+    while (stack_.size() >= i) {
+      --counts_[Key(stack_.back()->GetName())];
+      stack_.pop_back();
+    }
+    return;
+  }
+}
+
+void OpenElements::Clear() {
+  stack_.clear();
+  counts_.clear();
+}
+
+bool OpenElements::AnyNamed(const char* name) const {
+  auto it = counts_.find(Key(name));
+  return it != counts_.end() && it->second > 0;
+}
+
+// ---- parsing ------------------------------------------------------------------
+
+void CXmlNode::ParseMarkup(const char* text, int32_t length) {
+  const MarkerWords& words = EnsureContext().configuration->markerWords;
+  CXmlParser parser;
+  parser.Parse(this, text, length, words);
+}
+
+// ---- InsertParsed ---------------------------------------------------------------
+
+void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
+  DocumentState& doc = Doc();
+  CXmlNode* node = CreateNode(std::move(record));
+  CWorkingVariables& context = EnsureContext();
+  if (context.device == nullptr) context.device = context.configuration->findDevice(nullptr);
+  CXmlObject& element = *node->GetElement();
+
+  if (element.GetMarkerKind() != 0) {
+    processMarker(context.markerState, element);
+    doc.Recycle(node);
+    return;
+  }
+
+  const bool keep = keepContent(context.markerState, element, context.device) != 0;
+  if (keep && node->IsTag()) node->ReplaceTag(context.device, doc.cursor);
+  if (!keep) {
+    const bool survives = node->IsTag()
+                              ? IsNameInList(node->GetName(), kSkeletonList) != 0
+                              : doc.cursor != nullptr && doc.cursor->IsStartTag() &&
+                                    doc.cursor->IsTagNamed("title");
+    if (!survives) {
+      doc.Recycle(node);
+      return;
+    }
+  }
+
+  if (node->IsTag()) {
+    if (node->GetName()[0] == '\0') {
+      doc.Recycle(node);
+      return;
+    }
+  } else if (!node->IsComment()) {
+    std::string text = NormalizedText(element.GetText());
+    if (text.empty()) {
+      doc.Recycle(node);
+      return;
+    }
+    element.SetText(std::move(text));
+  }
+
+  PlaceNode(node);
+  doc.cursor = node;
+}
+
+// Links `node` at the cursor (called on the root). The open-element stack
+// mirrors the ancestors of the cursor and follows every move of it.
+void CXmlNode::PlaceNode(CXmlNode* node) {
+  DocumentState& doc = Doc();
+  CXmlNode* cursor = doc.cursor;
+  if (cursor == nullptr) {
+    AppendChild(node);
+    doc.open.Clear();
+    return;
+  }
+  if (IsEndTag(*node)) {
+    if (!cursor->IsFinished() && cursor->IsClosedBy(node)) {
+      cursor->AppendSibling(node);
+      return;
+    }
+    if (doc.open.AnyNamed(node->GetName())) {
+      const auto& stack = doc.open.Stack();
+      // stack[i] and everything above it enclose the cursor, innermost last.
+      for (size_t i = stack.size(); i > 0; --i) {
+        CXmlNode* candidate = stack[i - 1];
+        if (candidate->IsFinished() || !candidate->IsClosedBy(node)) continue;
+        candidate->AppendSibling(node);
+        doc.open.PopThrough(candidate);
+        return;
+      }
+    }
+    if (!cursor->IsFinished()) {
+      cursor->AppendChild(node);
+      doc.open.Push(cursor);
+    } else {
+      cursor->InsertAfter(node);
+    }
+    return;
+  }
+  if (!cursor->IsTag() || (cursor->IsStartTag() && cursor->IsClosedTag()) ||
+      cursor->IsStrayEndTag()) {
+    cursor->AppendSibling(node);
+    return;
+  }
+  if (cursor->IsStartTag()) {
+    if (node->ClosesElement(cursor)) {
+      cursor->AppendSibling(node);
+    } else {
+      cursor->AppendChild(node);
+      doc.open.Push(cursor);
+    }
+    return;
+  }
+  // The cursor is an end tag that closes its previous sibling.
+  CXmlNode* parent = cursor->GetParent();
+  if (parent != nullptr && !parent->IsRoot() && node->ClosesElement(parent)) {
+    parent->AppendSibling(node);
+    doc.open.PopThrough(parent);
+    return;
+  }
+  cursor->AppendSibling(node);
+}
+
+// ---- tag replacement ---------------------------------------------------------------
+
+// Puts a name on the replacement guard for as long as its text is parsed.
+class ReplacementScope {
+ public:
+  ReplacementScope(std::vector<std::string>& guard, std::string name) : guard_(guard) {
+    guard_.push_back(std::move(name));
+  }
+  ~ReplacementScope() { guard_.pop_back(); }
+  ReplacementScope(const ReplacementScope&) = delete;
+  ReplacementScope& operator=(const ReplacementScope&) = delete;
+
+ private:
+  std::vector<std::string>& guard_;
+};
+
+namespace {
+
+// The replacement text of an entry whose value starts at `value`: the part
+// before "|" for a start tag, the part after it for an end tag.
+std::string ReplacementOf(const char* value, bool startTag) {
+  const char* end = std::strchr(value, ',');
+  if (end == nullptr) end = value + std::strlen(value);
+  const char* bar = static_cast<const char*>(std::memchr(value, '|', end - value));
+  if (startTag) return std::string(value, bar != nullptr ? bar : end);
+  if (bar == nullptr) return std::string();
+  return std::string(bar + 1, end);
+}
+
+// The node a replacement would follow: the cursor, or the nearest node
+// before it whose text is not blank; null when that is the root.
+const CXmlNode* ReferenceNode(const CXmlNode* cursor) {
+  const CXmlNode* node = cursor;
+  // Every node between node and the cursor has blank text.
+  while (node != nullptr && !node->IsRoot() && IsBlank(node->GetText())) {
+    node = node->PreviousInDocument();
+  }
+  return node != nullptr && !node->IsRoot() ? node : nullptr;
+}
+
+bool IsLineBreakMarkup(const std::string& text) {
+  return EqualsIgnoringCase(text.c_str(), "<br>") || EqualsIgnoringCase(text.c_str(), "<br/>");
+}
+
+}  // namespace
+
+int32_t CXmlNode::ReplaceTag(const CDevice* device, CXmlNode* cursor) {
+  if (device == nullptr) return 0;
+  const char* list = settingsOf(device).tagReplace;
+  const std::string name = LowerCased(GetName());
+  DocumentState& doc = Doc();
+  for (const std::string& busy : doc.replacing) {
+    if (busy == name) return 0;
+  }
+  const std::string key = "," + name + "=";
+  const char* found = std::strstr(list, key.c_str());
+  if (found == nullptr) return 0;
+
+  const std::string replacement = ReplacementOf(found + key.size(), IsStartTag() != 0);
+  if (!replacement.empty()) {
+    const CXmlNode* reference = ReferenceNode(cursor);
+    const bool doublesBreak = reference != nullptr && IsLineBreakMarkup(replacement) &&
+                              EqualsIgnoringCase(replacement.c_str(), reference->GetText());
+    if (!doublesBreak) {
+      ReplacementScope scope(doc.replacing, name);
+      root_->ParseMarkup(replacement.c_str(), static_cast<int32_t>(replacement.size()));
+    }
+  }
+  element_->SetName("");
+  return 1;
+}
+
+}  // namespace quillmark

@@ -1,0 +1,359 @@
+#include "markup/xml_node.h"
+
+#include <cstring>
+
+#include "interface/trace.h"
+#include "markup/document_state.h"
+#include "markup/name_list.h"
+
+namespace quillmark {
+
+namespace {
+
+// Follows merged sibling records to the representative, halving the path.
+SiblingGroup* Representative(SiblingGroup* group) {
+  // group leads to the same representative as the argument did.
+  while (group->merged != nullptr) {
+    if (group->merged->merged != nullptr) group->merged = group->merged->merged;
+    group = group->merged;
+  }
+  return group;
+}
+
+bool TextStartsWith(const char* text, const char* prefix) {
+  return text != nullptr && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+}  // namespace
+
+// ---- construction -------------------------------------------------------
+
+CXmlNode::CXmlNode() : root_(this), doc_(std::make_unique<DocumentState>()) {}
+
+CXmlNode::CXmlNode(StoreKey, CXmlNode* root, std::unique_ptr<CXmlObject> element)
+    : root_(root), element_(std::move(element)) {}
+
+// Nodes of a document are released together with its store, so nothing here
+// walks the tree.
+CXmlNode::~CXmlNode() = default;
+
+CXmlNode* CXmlNode::CreateNode(std::unique_ptr<CXmlObject> element) {
+  return Doc().NewNode(root_, std::move(element));
+}
+
+CXmlNode* CXmlNode::CreateNode(const char* text) {
+  auto element = std::make_unique<CXmlObject>();
+  const CWorkingVariables* context = GetContext();
+  const MarkerWords& words =
+      context != nullptr ? context->configuration->markerWords : DefaultMarkerWords();
+  element->Parse(text, static_cast<int32_t>(std::strlen(text)), words);
+  return CreateNode(std::move(element));
+}
+
+CXmlNode* DocumentState::NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element) {
+  if (!spare.empty()) {
+    CXmlNode* node = spare.back();
+    spare.pop_back();
+    node->element_ = std::move(element);
+    return node;
+  }
+  return &nodes.emplace_back(CXmlNode::StoreKey(), root, std::move(element));
+}
+
+SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {
+  SiblingGroup& group = groups.emplace_back();
+  group.parent = parent;
+  return &group;
+}
+
+void DocumentState::Recycle(CXmlNode* node) {
+  node->element_.reset();
+  node->acceptedBy = nullptr;
+  spare.push_back(node);
+}
+
+// ---- root state ---------------------------------------------------------
+
+CXmlNode* CXmlNode::GetCursor() const { return Doc().cursor; }
+void CXmlNode::SetCursor(CXmlNode* node) { Doc().cursor = node; }
+CWorkingVariables* CXmlNode::GetContext() const { return Doc().context.get(); }
+
+void CXmlNode::SetContext(std::unique_ptr<CWorkingVariables> context) {
+  Doc().context = std::move(context);
+}
+
+CWorkingVariables& CXmlNode::EnsureContext() {
+  DocumentState& doc = Doc();
+  if (!doc.context) doc.context = std::make_unique<CWorkingVariables>(currentConfiguration());
+  return *doc.context;
+}
+
+// ---- links ----------------------------------------------------------------
+
+CXmlNode* CXmlNode::GetParent() const {
+  if (group_ == nullptr) return nullptr;
+  return Representative(group_)->parent;
+}
+
+SiblingGroup* CXmlNode::ChildGroup() {
+  if (childGroup_ == nullptr) childGroup_ = Doc().NewGroup(this);
+  return childGroup_;
+}
+
+void CXmlNode::Unlink() {
+  CXmlNode* parent = GetParent();
+  if (parent == nullptr) return;
+  if (parent->firstChild_ == this) parent->firstChild_ = next_;
+  if (parent->lastChild_ == this) parent->lastChild_ = prev_;
+  if (prev_ != nullptr) prev_->next_ = next_;
+  if (next_ != nullptr) next_->prev_ = prev_;
+  prev_ = nullptr;
+  next_ = nullptr;
+}
+
+void CXmlNode::LinkAfterThis(CXmlNode* node) {
+  CXmlNode* parent = GetParent();
+  if (group_ == nullptr) group_ = Doc().NewGroup(nullptr);
+  node->root_ = root_;
+  node->group_ = group_;
+  node->prev_ = this;
+  node->next_ = next_;
+  if (next_ != nullptr) {
+    next_->prev_ = node;
+  } else if (parent != nullptr) {
+    parent->lastChild_ = node;
+  }
+  next_ = node;
+  if (parent != nullptr) parent->acceptedBy = nullptr;
+}
+
+void CXmlNode::PrependChild(CXmlNode* node) {
+  node->Unlink();
+  node->root_ = root_;
+  node->group_ = ChildGroup();
+  node->prev_ = nullptr;
+  node->next_ = firstChild_;
+  if (firstChild_ != nullptr) {
+    firstChild_->prev_ = node;
+  } else {
+    lastChild_ = node;
+  }
+  firstChild_ = node;
+  acceptedBy = nullptr;
+}
+
+void CXmlNode::AppendChild(CXmlNode* node) {
+  if (lastChild_ != nullptr) {
+    node->Unlink();
+    lastChild_->LinkAfterThis(node);
+    return;
+  }
+  PrependChild(node);
+}
+
+void CXmlNode::InsertBefore(CXmlNode* node) {
+  if (prev_ != nullptr) {
+    prev_->InsertAfter(node);
+    return;
+  }
+  CXmlNode* parent = GetParent();
+  if (parent != nullptr) {
+    parent->PrependChild(node);
+    return;
+  }
+  // A node outside any list: the two simply become neighbours.
+  node->Unlink();
+  node->root_ = root_;
+  node->group_ = group_;
+  node->prev_ = nullptr;
+  node->next_ = this;
+  prev_ = node;
+}
+
+void CXmlNode::InsertAfter(CXmlNode* node) {
+  if (node == this) return;
+  node->Unlink();
+  LinkAfterThis(node);
+}
+
+void CXmlNode::AppendSibling(CXmlNode* node) {
+  node->Unlink();
+  CXmlNode* parent = GetParent();
+  CXmlNode* last = parent != nullptr ? parent->lastChild_ : this;
+  // last is a member of this list; everything before it precedes the end.
+  while (last->next_ != nullptr) last = last->next_;
+  last->LinkAfterThis(node);
+}
+
+void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
+  Trace("Move Children After\r\n");
+  if (firstChild_ == nullptr) return;
+  CXmlNode* first = firstChild_;
+  CXmlNode* last = lastChild_;
+  firstChild_ = nullptr;
+  lastChild_ = nullptr;
+  acceptedBy = nullptr;
+
+  CXmlNode* parent = anchor->GetParent();
+  if (anchor->group_ == nullptr) anchor->group_ = Doc().NewGroup(nullptr);
+  // The moved nodes keep pointing at this node's child record; merging it
+  // into the anchor's record gives them their new parent in one step.
+  childGroup_->merged = Representative(anchor->group_);
+  childGroup_ = nullptr;
+
+  CXmlNode* after = anchor->next_;
+  anchor->next_ = first;
+  first->prev_ = anchor;
+  last->next_ = after;
+  if (after != nullptr) {
+    after->prev_ = last;
+  } else if (parent != nullptr) {
+    parent->lastChild_ = last;
+  }
+  if (parent != nullptr) parent->acceptedBy = nullptr;
+}
+
+void CXmlNode::Destroy() {
+  Unlink();
+  group_ = nullptr;
+}
+
+// ---- predicates -----------------------------------------------------------
+
+const char* CXmlNode::GetName() const { return element_ ? element_->GetName() : nullptr; }
+const char* CXmlNode::GetText() const { return element_ ? element_->GetText() : nullptr; }
+int32_t CXmlNode::IsTag() const { return element_ ? element_->IsTag() : 0; }
+int32_t CXmlNode::IsComment() const { return element_ ? element_->IsComment() : 0; }
+
+int32_t CXmlNode::IsStartTag() const {
+  if (!element_ || !element_->IsTag()) return 0;
+  return element_->GetText()[1] != '/' ? 1 : 0;
+}
+
+int32_t CXmlNode::IsClosedTag() const { return element_ ? element_->IsClosedTag() : 0; }
+int32_t CXmlNode::IsFormattingElement() const { return element_->IsFormattingElement(); }
+int32_t CXmlNode::IsEmptyElement() const { return element_->IsEmptyElement(); }
+
+bool CXmlNode::IsTagNamed(const char* name) const {
+  return IsTag() && EqualsIgnoringCase(GetName(), name);
+}
+
+int32_t CXmlNode::IsClosedBy(const CXmlNode* other) const {
+  if (other == nullptr || !other->IsClosedTag() || !IsStartTag()) return 0;
+  return EqualsIgnoringCase(GetName(), other->GetName()) ? 1 : 0;
+}
+
+int32_t CXmlNode::IsFinished() const {
+  if (!IsTag() || IsClosedTag()) return 1;
+  return (next_ != nullptr && IsClosedBy(next_)) ? 1 : 0;
+}
+
+int32_t CXmlNode::ClosesElement(const CXmlNode* start) const {
+  if (start == nullptr || !start->IsStartTag() || !IsClosedTag()) return 0;
+  if (start->IsFinished() && start->next_ != this) return 0;
+  return EqualsIgnoringCase(GetName(), start->GetName()) ? 1 : 0;
+}
+
+int32_t CXmlNode::IsStrayEndTag() const {
+  if (!IsClosedTag() || IsStartTag()) return 0;
+  return ClosesElement(prev_) ? 0 : 1;
+}
+
+// ---- queries --------------------------------------------------------------
+
+CXmlNode* CXmlNode::NextInDocument() const {
+  if (firstChild_ != nullptr) return firstChild_;
+  if (next_ != nullptr) return next_;
+  CXmlNode* parent = GetParent();
+  return parent != nullptr ? parent->next_ : nullptr;
+}
+
+CXmlNode* CXmlNode::PreviousInDocument() const {
+  if (prev_ == nullptr) return GetParent();
+  return prev_->lastChild_ != nullptr ? prev_->lastChild_ : prev_;
+}
+
+CXmlNode* CXmlNode::FirstContentChild() const {
+  for (CXmlNode* child = firstChild_; child != nullptr; child = child->next_) {
+    if (!IsBlank(child->GetText())) return child;
+  }
+  return nullptr;
+}
+
+CXmlNode* CXmlNode::LastContentChild() const {
+  for (CXmlNode* child = lastChild_; child != nullptr; child = child->prev_) {
+    if (!IsBlank(child->GetText())) return child;
+  }
+  return nullptr;
+}
+
+int32_t CXmlNode::HasTextBefore() const {
+  const CXmlNode* node = this;
+  // node has been passed over; the walk goes on before it.
+  for (;;) {
+    node = node->prev_ != nullptr ? node->prev_ : node->GetParent();
+    if (node == nullptr || node->IsRoot()) return 0;
+    if (node->IsTag()) {
+      if (node->IsTagNamed("table") || node->IsTagNamed("p") || node->IsTagNamed("br")) return 0;
+      continue;
+    }
+    if (!node->IsComment() && !IsBlank(node->GetText())) return 1;
+  }
+}
+
+int32_t CXmlNode::IsBlankContent() const {
+  if (!IsTag() || IsClosedTag()) return 0;
+  for (CXmlNode* child = firstChild_; child != nullptr; child = child->next_) {
+    if (child->IsTag() || !IsBlank(child->GetText())) return 0;
+  }
+  return 1;
+}
+
+// ---- edits ----------------------------------------------------------------
+
+void CXmlNode::MakeEmpty() {
+  element_->MakeSelfClosing();
+  MoveChildrenAfter(this);
+}
+
+void CXmlNode::FilterChildren(const char* contentRule) {
+  const bool textAllowed = contentRule[0] == 1;
+  const char* allowed = contentRule + 1;
+  // A run of children that an unwrapped child had already accepted under
+  // this same rule: [skipFirst, skipLast] is passed over untouched.
+  CXmlNode* skipFirst = nullptr;
+  CXmlNode* skipLast = nullptr;
+  CXmlNode* child = firstChild_;
+  // child is the next child to decide; every child before it was decided.
+  while (child != nullptr) {
+    if (child == skipFirst) {
+      child = skipLast->next_;
+      skipFirst = skipLast = nullptr;
+      continue;
+    }
+    CXmlNode* next = child->next_;
+    if (child->IsComment() || (child->IsTag() && IsNameInList(child->GetName(), allowed))) {
+      child = next;
+      continue;
+    }
+    if (!child->IsTag()) {
+      if (!textAllowed) child->Destroy();
+      child = next;
+      continue;
+    }
+    if (textAllowed && child->firstChild_ != nullptr) {
+      // The run stays contiguous only if nothing else moves before it is
+      // reached; any later move cancels the skip.
+      const bool accepted = child->acceptedBy == contentRule;
+      skipFirst = accepted ? child->firstChild_ : nullptr;
+      skipLast = accepted ? child->lastChild_ : nullptr;
+      child->MoveChildrenAfter(next != nullptr ? next : child);
+      next = child->next_;
+    }
+    child->Destroy();
+    child = next;
+  }
+  acceptedBy = contentRule;
+}
+
+}  // namespace quillmark

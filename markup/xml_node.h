@@ -1,0 +1,155 @@
+// CXmlNode: one node of the token tree.
+//
+// A start tag, its end tag, each run of text and each comment are separate
+// nodes: an element's content hangs below its start-tag node and its end tag
+// follows the start tag as the next sibling.
+//
+// Ownership: the root owns every node of its document in one store; a node is
+// never freed before the root. "Destroying" a node (Destroy) unlinks it with
+// its subtree, which then is unreachable and is released with the document.
+// So removal costs O(1) and no walk ever recurses.
+//
+// Parent links: the children of a node do not point at their parent directly
+// but at a shared SiblingGroup record. Moving a whole child list after
+// another node (MoveChildrenAfter) splices the list and merges the groups in
+// O(1); a parent lookup follows merged groups to their representative, with
+// path halving. Each parent also keeps a last-child link, so appending never
+// walks a sibling list.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "markup/xml_object.h"
+
+namespace quillmark {
+
+class CWorkingVariables;
+struct CDevice;
+struct DocumentState;
+
+// The record that the members of one sibling list share (see above).
+struct SiblingGroup {
+  class CXmlNode* parent = nullptr;
+  SiblingGroup* merged = nullptr;  // set once the list joined another one
+};
+
+class CXmlNode {
+ public:
+  // A new document root: it is its own root and owns the node store.
+  CXmlNode();
+  // Store-only constructor: the nodes of a document are made by CreateNode.
+  class StoreKey {
+    StoreKey() = default;
+    friend struct DocumentState;
+  };
+  CXmlNode(StoreKey, CXmlNode* root, std::unique_ptr<CXmlObject> element);
+  virtual ~CXmlNode();
+  CXmlNode(const CXmlNode&) = delete;
+  CXmlNode& operator=(const CXmlNode&) = delete;
+
+  // Node factories of a document (call on any node of it). The new node is
+  // not linked; it belongs to the document's store.
+  CXmlNode* CreateNode(std::unique_ptr<CXmlObject> element);
+  // Parses `text` (its full length) into the new node's record.
+  CXmlNode* CreateNode(const char* text);
+
+  // Links.
+  CXmlNode* GetRoot() const { return root_; }
+  CXmlNode* GetParent() const;
+  CXmlNode* GetFirstChild() const { return firstChild_; }
+  CXmlNode* GetLastChild() const { return lastChild_; }
+  CXmlNode* GetPrev() const { return prev_; }
+  CXmlNode* GetNext() const { return next_; }
+  CXmlObject* GetElement() const { return element_.get(); }
+  bool IsRoot() const { return root_ == this; }
+
+  // Root-only state of tree building.
+  CXmlNode* GetCursor() const;
+  void SetCursor(CXmlNode* node);
+  CWorkingVariables* GetContext() const;
+  void SetContext(std::unique_ptr<CWorkingVariables> context);
+  // Creates the context on the root when it is missing; returns it.
+  CWorkingVariables& EnsureContext();
+
+  // Structural operations (this node is the reference, `node` the one placed).
+  void Unlink();
+  void PrependChild(CXmlNode* node);
+  void AppendChild(CXmlNode* node);
+  void InsertBefore(CXmlNode* node);
+  void InsertAfter(CXmlNode* node);
+  void AppendSibling(CXmlNode* node);
+  // Moves every child of this node, in order, to just after `anchor` (which
+  // may be this node itself). O(1).
+  void MoveChildrenAfter(CXmlNode* anchor);
+  // Removes this node and its subtree from the tree.
+  void Destroy();
+
+  // Predicates (false without an element record unless said otherwise).
+  const char* GetName() const;
+  int32_t IsTag() const;
+  int32_t IsComment() const;
+  int32_t IsStartTag() const;
+  int32_t IsClosedTag() const;
+  int32_t IsFormattingElement() const;
+  int32_t IsEmptyElement() const;
+  int32_t IsClosedBy(const CXmlNode* other) const;
+  int32_t IsFinished() const;
+  int32_t ClosesElement(const CXmlNode* start) const;
+  int32_t IsStrayEndTag() const;
+  // True when the node is a tag whose name equals `name` ignoring case.
+  bool IsTagNamed(const char* name) const;
+  // The record's raw text, or null on the root.
+  const char* GetText() const;
+
+  // Queries.
+  CXmlNode* NextInDocument() const;
+  CXmlNode* PreviousInDocument() const;
+  CXmlNode* FirstContentChild() const;
+  CXmlNode* LastContentChild() const;
+  int32_t HasTextBefore() const;
+  int32_t IsBlankContent() const;
+
+  // Tree edits used by the transformation.
+  void MakeEmpty();
+  // contentRule: one mode byte followed by a name list.
+  void FilterChildren(const char* contentRule);
+
+  // Writer.
+  uint32_t MeasureText(const char* breakList) const;
+  char* WriteText(char* buffer, const char* breakList) const;
+
+  // Tree building.
+  void ParseMarkup(const char* text, int32_t length);
+  void InsertParsed(std::unique_ptr<CXmlObject> record);
+  int32_t ReplaceTag(const CDevice* device, CXmlNode* cursor);
+
+ private:
+  friend struct DocumentState;
+  DocumentState& Doc() const { return *root_->doc_; }
+  SiblingGroup* ChildGroup();
+  // Links the unlinked node `node` right after this node, in this node's list.
+  void LinkAfterThis(CXmlNode* node);
+  void PlaceNode(CXmlNode* node);
+
+  CXmlNode* root_;
+  SiblingGroup* group_ = nullptr;  // shared record of this node's sibling list
+  CXmlNode* firstChild_ = nullptr;
+  CXmlNode* lastChild_ = nullptr;
+  CXmlNode* prev_ = nullptr;
+  CXmlNode* next_ = nullptr;
+  SiblingGroup* childGroup_ = nullptr;  // record the children point at
+  std::unique_ptr<CXmlObject> element_;
+
+ public:
+  // The content rule whose filter last accepted every child; cleared by any
+  // insertion into the child list. Lets FilterChildren skip children that
+  // the same rule has already accepted when it unwraps this node.
+  const char* acceptedBy = nullptr;
+
+ private:
+  // Root only: cursor, context, node store and replacement guard.
+  std::unique_ptr<DocumentState> doc_;
+};
+
+}  // namespace quillmark
