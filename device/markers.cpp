@@ -9,6 +9,10 @@ namespace {
 constexpr int32_t kInclude = 1;
 constexpr int32_t kExclude = 2;
 
+constexpr int32_t kDecisionUnknown = 0;
+constexpr int32_t kDecisionKeep = 1;
+constexpr int32_t kDecisionDrop = 2;
+
 // ASCII upper case of one character; other bytes unchanged.
 char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -99,7 +103,7 @@ CPrePocessControl::~CPrePocessControl() {
 }
 
 void processMarker(CPrePocessControl& state, const CXmlObject& record) {
-  state.decision = 0;
+  state.decision = kDecisionUnknown;
   const int32_t kind = MarkerKind(record);
   if (kind == 0) return;
   if (record.IsStopMarker() == 1) {
@@ -110,13 +114,18 @@ void processMarker(CPrePocessControl& state, const CXmlObject& record) {
 }
 
 int32_t keepContent(CPrePocessControl& state, const CXmlObject& /*record*/, const CDevice* device) {
-  if (state.decision == 1) return 1;
+  if (state.decision == kDecisionKeep) return 1;
+  if (state.decision == kDecisionDrop) return 0;
+  // The most recently opened region that names the device decides; without
+  // one the configured default does.
   int32_t keep = state.defaultInclude_;
-  for (const CPreProcObj* marker = state.markers.get(); marker != nullptr;
-       marker = marker->next.get()) {
-    if (markerMatches(*marker, device) == 1) keep = marker->kind == kInclude ? 1 : 0;
+  for (const CPreProcObj* marker = state.last; marker != nullptr; marker = marker->prev) {
+    if (markerMatches(*marker, device) == 1) {
+      keep = marker->kind == kInclude ? 1 : 0;
+      break;
+    }
   }
-  state.decision = keep;
+  state.decision = keep == 1 ? kDecisionKeep : kDecisionDrop;
   return keep;
 }
 

@@ -29,7 +29,10 @@ class CPrePocessControl {
 
   std::unique_ptr<CPreProcObj> markers;  // first opened marker
   CPreProcObj* last = nullptr;           // last opened marker
-  int32_t decision = 0;                  // 1 when keep is known since the last marker
+  // The decision since the last marker comment: 0 not yet computed, 1 keep,
+  // 2 drop. Both answers stay valid until the next marker comment, since
+  // neither the open regions nor the document's device change before it.
+  int32_t decision = 0;
   int32_t defaultInclude_;
 };
 
