@@ -1,0 +1,138 @@
+// Tree building: where tokens go, what is dropped, tag replacement.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "device/configuration.h"
+#include "markup/working_variables.h"
+#include "markup/xml_node.h"
+#include "support/tree_dump.h"
+
+namespace quillmark {
+namespace {
+
+using testing::DumpChildren;
+
+std::string Build(const std::string& page) {
+  CXmlNode root;
+  root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+  return DumpChildren(root);
+}
+
+struct PlacementCase {
+  const char* page;
+  const char* tree;
+};
+
+class Placement : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(Placement, BuildsTheTokenTree) { EXPECT_EQ(Build(GetParam().page), GetParam().tree); }
+
+INSTANTIATE_TEST_SUITE_P(
+    TreeBuilding, Placement,
+    ::testing::Values(
+        PlacementCase{"<p>Hi</p>", "<p>[Hi],</p>"},
+        // An end tag closes its element although an inner one is still open.
+        PlacementCase{"<p>a<b>b</p>c", "<p>[a,<b>[b]],</p>,c"},
+        // A first-token end tag becomes the root's first child.
+        PlacementCase{"</x>a", "</x>,a"},
+        // An unmatched end tag right after text follows that text.
+        PlacementCase{"a</x>b", "a,</x>,b"},
+        // An unmatched end tag inside an open element becomes its child.
+        PlacementCase{"<p></x>b</p>", "<p>[</x>,b],</p>"},
+        PlacementCase{"<br/>x", "<br/>,x"},
+        PlacementCase{"<!DOCTYPE html><p>", "<!DOCTYPE html>,<p>"},
+        PlacementCase{"<ul><li>a<li>b</ul>", "<ul>[<li>[a,<li>[b]]],</ul>"},
+        // Names match without regard to case.
+        PlacementCase{"<P>a</p>", "<P>[a],</p>"},
+        // After an element is closed, the next token is its sibling; an end
+        // tag right after it may close the enclosing element.
+        PlacementCase{"<a><b>x</b></a>y", "<a>[<b>[x],</b>],</a>,y"},
+        // Control characters become spaces, runs of spaces shrink to one.
+        PlacementCase{"a\r\n\t  b", "a b"},
+        PlacementCase{"<p>\n</p>", "<p>[ ],</p>"},
+        // Comments stay as they are; empty-named tags vanish.
+        PlacementCase{"<!-- x\n y --><>< >z", "<!-- x\n y -->,<>,z"},
+        PlacementCase{"< >z", "z"},
+        // A device marker never becomes a node.
+        PlacementCase{"a<!-- DINCL -->b<!-- /DINCL -->", "a,b"}));
+
+TEST(TreeBuilding, DeepUnclosedNestingAndEndTagsStayLinear) {
+  // 100,000 open elements then 100,000 end tags of another name: each end
+  // tag must be known to be stray without walking all open elements.
+  std::string page;
+  for (int i = 0; i < 100000; ++i) page += "<div>";
+  for (int i = 0; i < 100000; ++i) page += "</span>";
+  page += "</div>";
+  CXmlNode root;
+  root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+  // The last end tag closes the innermost div: it follows it as a sibling.
+  const CXmlNode* node = root.GetFirstChild();
+  int depth = 0;
+  while (node->GetFirstChild() != nullptr && node->GetFirstChild()->IsTagNamed("div")) {
+    node = node->GetFirstChild();
+    ++depth;
+  }
+  EXPECT_EQ(depth, 99999);
+  ASSERT_NE(node->GetNext(), nullptr);
+  EXPECT_STREQ(node->GetNext()->GetText(), "</div>");
+  EXPECT_STREQ(node->GetFirstChild()->GetText(), "</span>");
+}
+
+// A configuration whose default device replaces tags as `tagReplace` says.
+std::shared_ptr<const DeviceConfiguration> ReplacingConfiguration(const char* tagReplace) {
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  configuration->finish();
+  auto settings = std::make_unique<CWmlSettings>();
+  CopyField(settings->tagReplace, tagReplace);
+  configuration->builtDefault->settings = std::move(settings);
+  return configuration;
+}
+
+std::string BuildReplacing(const char* tagReplace, const std::string& page) {
+  auto configuration = ReplacingConfiguration(tagReplace);
+  CXmlNode root;
+  auto context = std::make_unique<CWorkingVariables>(configuration);
+  context->device = configuration->defaultDevice;
+  root.SetContext(std::move(context));
+  root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+  return DumpChildren(root);
+}
+
+struct ReplaceCase {
+  const char* tagReplace;
+  const char* page;
+  const char* tree;
+};
+
+class Replacement : public ::testing::TestWithParam<ReplaceCase> {};
+
+TEST_P(Replacement, ReplacesTags) {
+  EXPECT_EQ(BuildReplacing(GetParam().tagReplace, GetParam().page), GetParam().tree);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TreeBuilding, Replacement,
+    ::testing::Values(
+        ReplaceCase{",b=<strong>|</strong>,", "<b>x</b>", "<strong>[x],</strong>"},
+        ReplaceCase{",b=<strong>|</strong>,", "<B>x</B>", "<strong>[x],</strong>"},
+        // A value of only "|" removes both tags and keeps the content.
+        ReplaceCase{",font=|,", "a<font>x</font>b", "a,x,b"},
+        // Without "|" the end tag has no replacement and vanishes.
+        ReplaceCase{",i=<em>,", "<i>x</i>", "<em>[x]"},
+        // A replacement line break right after a line break is not doubled;
+        // blank text between them does not count.
+        ReplaceCase{",br=<br/>,", "<br/> <br>", "<br/>, "},
+        ReplaceCase{",br=<br/>,", "a<br>", "a,<br/>"},
+        // A replacement that holds its own tag keeps the inner tag as it
+        // stands instead of expanding without end.
+        ReplaceCase{",br=<br/>,", "a<br/>b", "a,<br/>,b"},
+        ReplaceCase{",b=<b><i>x</i>|,", "<b>", "<b>[<i>[x],</i>]"},
+        // Entries that name each other end too.
+        ReplaceCase{",a=<b>|,b=<a>|,", "<a>", "<a>"},
+        ReplaceCase{",u=<span>|</span>,", "<p>u</p>", "<p>[u],</p>"}));
+
+}  // namespace
+}  // namespace quillmark
