@@ -2,6 +2,7 @@
 // of the Xmldevice unit. Only the shared library contains this file: the
 // static core used by tests has no hooks and loads its configuration lazily.
 #include "interface/lifecycle.h"
+#include "interface/quillmark.h"
 
 namespace {
 

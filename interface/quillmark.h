@@ -27,6 +27,12 @@ int32_t WapConvert(char** callerText, char** deviceText, char** pageText, int32_
 /* The library's version text; a static string, the same pointer every call. */
 const char* LibraryVersion(void);
 
+/* Initialisation of the device unit, reference-counted: the library calls
+ * each once itself when loaded and unloaded; other users call them in
+ * balanced pairs. */
+void XmldeviceInitialize(void);
+void XmldeviceFinalize(void);
+
 #ifdef __cplusplus
 }
 #endif
