@@ -1,0 +1,157 @@
+// The conversion entry point: buffer contract, argument handling, and pages
+// of extreme shapes.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "interface/quillmark.h"
+#include "tests/interface/convert_helpers.h"
+
+namespace quillmark {
+namespace {
+
+using testing::Convert;
+using testing::ConvertWithCapacity;
+using testing::SmallestCapacity;
+
+TEST(BufferContract, ExactCapacityFitsAndOneLessDoesNot) {
+  const std::string page = "<p>Hello <b>world</b></p>";
+  const int32_t needed = SmallestCapacity(page);
+  const auto fits = ConvertWithCapacity(page, needed);
+  ASSERT_GT(fits.result, 0);
+  EXPECT_EQ(fits.result, fits.capacity);
+  EXPECT_EQ(fits.result, static_cast<int32_t>(fits.text.size()));
+  EXPECT_LT(fits.result, needed);
+
+  const auto tooSmall = ConvertWithCapacity(page, needed - 1);
+  EXPECT_EQ(tooSmall.result, 0);
+  EXPECT_EQ(tooSmall.capacity, 0);
+  EXPECT_EQ(tooSmall.text, std::string(static_cast<size_t>(needed - 1), '#'));
+}
+
+TEST(BufferContract, NegativeCapacityNeverFits) {
+  const std::string page = "<p>x</p>";
+  char* caller = nullptr;
+  char* device = nullptr;
+  char* pageText = const_cast<char*>(page.c_str());
+  int32_t length = static_cast<int32_t>(page.size());
+  char buffer[8] = "intact";
+  char* output = buffer;
+  for (int32_t capacity : {-1, INT32_MIN}) {
+    int32_t inOut = capacity;
+    EXPECT_EQ(WapConvert(&caller, &device, &pageText, &length, &output, &inOut), 0);
+    EXPECT_EQ(inOut, 0);
+    EXPECT_STREQ(buffer, "intact");
+  }
+}
+
+TEST(BufferContract, NullByReferenceArgumentsTouchNothing) {
+  std::string page = "x";
+  char* caller = nullptr;
+  char* device = nullptr;
+  char* pageText = page.data();
+  int32_t length = 1;
+  char buffer[4096] = "intact";
+  char* output = buffer;
+  int32_t capacity = sizeof buffer;
+  EXPECT_EQ(WapConvert(nullptr, &device, &pageText, &length, &output, &capacity), 0);
+  EXPECT_EQ(WapConvert(&caller, nullptr, &pageText, &length, &output, &capacity), 0);
+  EXPECT_EQ(WapConvert(&caller, &device, nullptr, &length, &output, &capacity), 0);
+  EXPECT_EQ(WapConvert(&caller, &device, &pageText, nullptr, &output, &capacity), 0);
+  EXPECT_EQ(WapConvert(&caller, &device, &pageText, &length, nullptr, &capacity), 0);
+  EXPECT_EQ(capacity, static_cast<int32_t>(sizeof buffer));
+  EXPECT_STREQ(buffer, "intact");
+  EXPECT_EQ(WapConvert(&caller, &device, &pageText, &length, &output, nullptr), 0);
+  EXPECT_STREQ(buffer, "intact");
+}
+
+TEST(BufferContract, NullOutputBufferNeverFits) {
+  std::string page = "x";
+  char* caller = nullptr;
+  char* device = nullptr;
+  char* pageText = page.data();
+  int32_t length = 1;
+  char* output = nullptr;
+  int32_t capacity = 1 << 20;
+  EXPECT_EQ(WapConvert(&caller, &device, &pageText, &length, &output, &capacity), 0);
+  EXPECT_EQ(capacity, 0);
+}
+
+TEST(BufferContract, NullOrEmptyPageConvertsAnEmptyPage) {
+  const std::string empty = Convert("").text;
+  char* caller = nullptr;
+  char* device = nullptr;
+  char buffer[4096];
+  for (int32_t length : {0, -5, 7}) {
+    char* pageText = length == 7 ? nullptr : const_cast<char*>("ignored");
+    char* output = buffer;
+    int32_t capacity = sizeof buffer;
+    int32_t len = length;
+    const int32_t result = WapConvert(&caller, &device, &pageText, &len, &output, &capacity);
+    EXPECT_EQ(result, static_cast<int32_t>(empty.size()));
+    EXPECT_EQ(std::string(buffer), empty);
+  }
+}
+
+TEST(BufferContract, RepeatedCallsGiveIdenticalOutput) {
+  const std::string page = "<html><body><p>One<br>two</p><a href='x'>y</a></body></html>";
+  EXPECT_EQ(Convert(page).text, Convert(page).text);
+  EXPECT_EQ(Convert(page, nullptr).text, Convert(page, "no such device/1.0").text);
+}
+
+TEST(Version, SameStaticTextEveryCall) {
+  const char* first = LibraryVersion();
+  EXPECT_STREQ(first, "Quillmark, v0.9.21");
+  EXPECT_EQ(LibraryVersion(), first);
+}
+
+// Random pages made of markup fragments, including broken ones.
+std::string RandomPage(std::mt19937& random, int tokens) {
+  static const char* const kPieces[] = {
+      "<p>",   "</p>",  "<b>",     "</b>",      "<br>",       "<br/>",      "text ",
+      " ",     "\r\n",  "<",       ">",         "<a href=x>", "</a>",       "<!-- c -->",
+      "<%",    "%>",    "\"",      "'",         "&amp;",      "<table>",    "<td>",
+      "<tr>",  "</td>", "<img src=a.gif>", "<!DOCTYPE x>", "<?xml v?>", "\xE9\xFF", "</x>",
+      "<input name=q>", "<form>", "</form>", "<select>", "<option>o", "<h1>", "</h1>",
+      "<!-- DEXCL -->", "<!-- /DEXCL -->", "<title>", "</title>", "<font size=1>", "<script>",
+      "</script>", "<a name=n>", "=", "/", "<p/>", "<  >"};
+  std::uniform_int_distribution<size_t> pick(0, std::size(kPieces) - 1);
+  std::string page;
+  for (int i = 0; i < tokens; ++i) page += kPieces[pick(random)];
+  return page;
+}
+
+TEST(BufferContract, MeasureBoundsTheWrittenLengthOnGeneratedPages) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 300; ++round) {
+    const std::string page = RandomPage(random, 1 + round % 60);
+    if (Convert(page).text.empty()) continue;  // nothing to measure
+    const int32_t needed = SmallestCapacity(page);
+    const auto fits = ConvertWithCapacity(page, needed);
+    ASSERT_GT(fits.result, 0) << page;
+    EXPECT_LT(fits.result, needed) << page;
+    EXPECT_EQ(fits.result, static_cast<int32_t>(fits.text.size())) << page;
+    EXPECT_EQ(ConvertWithCapacity(page, needed - 1).result, 0) << page;
+  }
+}
+
+// Pages of extreme shapes convert on a 256 KiB stack.
+TEST(ExtremePages, MillionNestedUnclosedTagsAndSiblings) {
+  std::string nested;
+  for (int i = 0; i < 1000000; ++i) nested += "<b>";
+  nested += "x";
+  std::string siblings;
+  for (int i = 0; i < 1000000; ++i) siblings += i % 2 ? "y" : "<br/>";
+  for (const std::string* page : {&nested, &siblings}) {
+    testing::Conversion result;
+    ASSERT_TRUE(testing::RunWithStack(256 * 1024, [&] { result = Convert(*page); }));
+    EXPECT_GT(result.result, 0);
+    EXPECT_EQ(result.result, static_cast<int32_t>(result.text.size()));
+  }
+}
+
+}  // namespace
+}  // namespace quillmark
