@@ -20,10 +20,6 @@ SiblingGroup* Representative(SiblingGroup* group) {
   return group;
 }
 
-bool TextStartsWith(const char* text, const char* prefix) {
-  return text != nullptr && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
 }  // namespace
 
 // ---- construction -------------------------------------------------------
