@@ -1,0 +1,100 @@
+// The command-line host, run as a user runs it.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the tool with `arguments` (shell words) and `input` on stdin.
+RunResult RunTool(const std::string& arguments, const std::string& input = "") {
+  const auto dir = std::filesystem::temp_directory_path() / ("qm_cli_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto in = dir / "in";
+  const auto err = dir / "err";
+  std::ofstream(in, std::ios::binary) << input;
+  const std::string command = std::string("'") + QUILLMARK_CLI_PATH + "' " + arguments + " < '" +
+                              in.string() + "' 2> '" + err.string() + "'";
+  RunResult result;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::array<char, 4096> chunk{};
+  size_t n = 0;
+  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe.get())) > 0) result.out.append(chunk.data(), n);
+  const int status = pclose(pipe.release());
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream errStream(err);
+  result.err.assign(std::istreambuf_iterator<char>(errStream), std::istreambuf_iterator<char>());
+  std::filesystem::remove_all(dir);
+  return result;
+}
+
+TEST(Cli, ConvertsStandardInputAndFilesAlike) {
+  const RunResult fromStdin = RunTool("", "<p>Hello</p>");
+  EXPECT_EQ(fromStdin.status, 0);
+  EXPECT_NE(fromStdin.out.find("Hello"), std::string::npos);
+  EXPECT_TRUE(fromStdin.err.empty()) << fromStdin.err;
+
+  const std::string example = std::string(QUILLMARK_SOURCE_DIR) + "/examples/welcome.html";
+  const RunResult fromFile = RunTool("'" + example + "'");
+  EXPECT_EQ(fromFile.status, 0);
+  std::ifstream page(example);
+  const std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(RunTool("-", text).out, fromFile.out);
+}
+
+TEST(Cli, LargePagesGrowTheBufferUntilTheDeckFits) {
+  // Nested tags ask for far more room than the page size, since the measure
+  // allows line breaks around every tag; the first buffer is too small.
+  std::string page;
+  for (int i = 0; i < 20000; ++i) page += "<b>";
+  page += "x";
+  const RunResult result = RunTool("", page);
+  EXPECT_EQ(result.status, 0);
+  size_t tags = 0;
+  for (size_t at = result.out.find("<b>"); at != std::string::npos; at = result.out.find("<b>", at + 1)) ++tags;
+  EXPECT_EQ(tags, 20000u);
+}
+
+TEST(Cli, ErrorsAreOneLineOnStandardError) {
+  struct Case {
+    const char* arguments;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"/nonexistent/page.html", 1, "quillmark: cannot read /nonexistent/page.html"},
+      {"--device", 2, "quillmark: --device needs a value"},
+      {"--bogus", 2, "quillmark: unknown option --bogus"},
+      {"a b", 2, "quillmark: more than one file given"},
+  };
+  for (const Case& c : cases) {
+    const RunResult result = RunTool(c.arguments);
+    EXPECT_EQ(result.status, c.status) << c.arguments;
+    EXPECT_EQ(result.err.rfind(c.message, 0), 0u) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+    EXPECT_TRUE(result.out.empty());
+  }
+}
+
+TEST(Cli, HelpAndVersion) {
+  const RunResult help = RunTool("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: quillmark", 0), 0u);
+  const RunResult version = RunTool("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "Quillmark, v0.9.21\n");
+}
+
+}  // namespace
