@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "interface/trace.h"
+#include "markup/name_list.h"
 
 namespace quillmark {
 
@@ -57,18 +58,6 @@ constexpr KeyName kKeyNames[] = {
 
 // Bytes are compared as unsigned values throughout the reader.
 unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
-
-// ASCII upper case of one character; other bytes unchanged.
-char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// True when both texts are equal ignoring ASCII letter case.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
-  }
-  return true;
-}
 
 // The first `limit` characters of value.
 std::string Truncated(const char* value, size_t limit) {
@@ -184,7 +173,7 @@ void DeviceConfiguration::parseText(char* text) {
     at = ScanKey(at);
     if (*at != '=') continue;
     TrimTrailingBlanks(key, at);
-    for (char* c = key; *c != '\0'; ++c) *c = ToUpper(*c);
+    for (char* c = key; *c != '\0'; ++c) *c = ToUpperAscii(*c);
     char* value = at + 1;
     const bool quoted = *value == '"';
     if (quoted) ++value;
@@ -285,7 +274,7 @@ void DeviceConfiguration::setUserAgent(const char* pattern) {
 void DeviceConfiguration::setGroup(const char* name) {
   if (!inDeviceSection_ || deviceTable.empty()) return;
   for (const auto& group : groupTable) {
-    if (EqualsIgnoringCase(group->name, name)) {
+    if (EqualsIgnoringCase(group->name.c_str(), name)) {
       deviceTable.back()->group = group.get();
       return;
     }

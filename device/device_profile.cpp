@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "markup/name_list.h"
+
 namespace quillmark {
 
 namespace {
@@ -10,9 +12,7 @@ namespace {
 // ASCII upper-case copy; bytes above 127 are kept as they are.
 std::string UpperCopy(const char* text) {
   std::string copy(text);
-  for (char& c : copy) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : copy) c = ToUpperAscii(c);
   return copy;
 }
 

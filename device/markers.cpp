@@ -1,6 +1,8 @@
 #include "device/markers.h"
 
-#include <string_view>
+#include <string>
+
+#include "markup/name_list.h"
 
 namespace quillmark {
 
@@ -13,27 +15,17 @@ constexpr int32_t kDecisionUnknown = 0;
 constexpr int32_t kDecisionKeep = 1;
 constexpr int32_t kDecisionDrop = 2;
 
-// ASCII upper case of one character; other bytes unchanged.
-char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// True when both texts are equal ignoring ASCII letter case.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
-  }
-  return true;
-}
-
 // Region kind named by a marker record: include, exclude or 0 for none.
 int32_t MarkerKind(const CXmlObject& record) {
   const char* name = record.GetName();
   if (name == nullptr) return 0;
   const MarkerWords& words = record.Words();
-  if (EqualsIgnoringCase(name, words.includeStart) || EqualsIgnoringCase(name, words.includeStop)) {
+  if (EqualsIgnoringCase(name, words.includeStart.c_str()) ||
+      EqualsIgnoringCase(name, words.includeStop.c_str())) {
     return kInclude;
   }
-  if (EqualsIgnoringCase(name, words.excludeStart) || EqualsIgnoringCase(name, words.excludeStop)) {
+  if (EqualsIgnoringCase(name, words.excludeStart.c_str()) ||
+      EqualsIgnoringCase(name, words.excludeStop.c_str())) {
     return kExclude;
   }
   return 0;
@@ -45,7 +37,7 @@ std::string DeviceList(const char* value) {
   std::string list = ",";
   for (const char* c = value; *c != '\0'; ++c) {
     const bool separator = *c == ' ' || *c == ',' || *c == ';';
-    list.push_back(separator ? ',' : ToUpper(*c));
+    list.push_back(separator ? ',' : ToUpperAscii(*c));
   }
   list.push_back(',');
   return list;
