@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,47 @@ TEST(Tokenizer, LargePagesAreCutInOnePass) {
   const TokenList script = Tokens("x<%" + spaces + "REM \"a %>y");
   ASSERT_EQ(script.size(), 3u);
   EXPECT_EQ(script[2], "y");
+}
+
+// Checks every token of arbitrary pages: tokens are contiguous, non-empty
+// pieces of the page, and each one's writer length matches what it writes.
+class CheckingParser final : public CCustomXmlParser {
+ public:
+  std::string joined;
+  int32_t count = 0;
+
+ protected:
+  void OnElement(CXmlNode*, CXmlObject& token) override {
+    ++count;
+    const std::string text = token.GetText();
+    EXPECT_FALSE(text.empty());
+    joined += text;
+    const auto clone = token.Clone();
+    EXPECT_EQ(std::string(clone->GetText()), text);
+    std::string buffer(clone->GetWriteLength() + 2, '#');
+    clone->WriteTo(buffer.data());
+    EXPECT_EQ(std::strlen(buffer.data()), clone->GetWriteLength()) << text;
+    EXPECT_EQ(buffer.back(), '#') << text;
+  }
+};
+
+TEST(Tokenizer, ArbitraryPagesCutIntoContiguousTokens) {
+  static constexpr char kAlphabet[] = "<<>>/\"'= %-!?*aAbRrEeMm.#\n\r\t\xA0";
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
+  for (int page = 0; page < 400; ++page) {
+    std::string text(1 + page % 97, ' ');
+    for (char& c : text) {
+      c = kAlphabet[pick(random)];
+    }
+    CheckingParser parser;
+    parser.Parse(nullptr, text.data(), static_cast<int32_t>(text.size()));
+    // Only a tag still open at the end is left out.
+    EXPECT_EQ(text.compare(0, parser.joined.size(), parser.joined), 0) << text;
+    if (parser.joined.size() < text.size()) {
+      EXPECT_EQ(text[parser.joined.size()], '<') << text;
+    }
+  }
 }
 
 }  // namespace

@@ -31,6 +31,14 @@ Attributes AttributesOf(const CXmlObject& record) {
   return attributes;
 }
 
+constexpr char kAbsent[] = "(absent)";
+
+// The value of the named attribute, or kAbsent.
+std::string ValueOrAbsent(const CXmlObject& record, const char* name) {
+  const char* value = record.GetAttribute(name);
+  return value == nullptr ? kAbsent : value;
+}
+
 // What WriteTo writes, checked against GetWriteLength on the way.
 std::string Written(const CXmlObject& record) {
   const size_t length = record.GetWriteLength();
@@ -272,22 +280,16 @@ TEST(XmlObjectAttributes, GetBoolAttribute) {
 TEST(XmlObjectAttributes, NormalizeBoolAttribute) {
   const struct {
     const char* tag;
-    const char* expected;  // null: stays absent
+    const char* expected;
   } cases[] = {
       {"<select multiple>", "true"},        {"<select multiple=FALSE>", "false"},
       {"<select multiple=yes>", "false"},   {"<select multiple=True>", "true"},
-      {"<select>", nullptr},
+      {"<select>", kAbsent},
   };
   for (const auto& c : cases) {
     const auto record = Parsed(c.tag);
     record->NormalizeBoolAttribute("multiple", "false");
-    const char* value = record->GetAttribute("multiple");
-    if (c.expected == nullptr) {
-      EXPECT_EQ(value, nullptr) << c.tag;
-    } else {
-      ASSERT_NE(value, nullptr) << c.tag;
-      EXPECT_STREQ(value, c.expected) << c.tag;
-    }
+    EXPECT_EQ(ValueOrAbsent(*record, "multiple"), c.expected) << c.tag;
   }
 }
 
@@ -296,22 +298,16 @@ TEST(XmlObjectAttributes, NormalizeEnumAttribute) {
   const struct {
     const char* tag;
     int32_t addIfMissing;
-    const char* expected;  // null: stays absent
+    const char* expected;
   } cases[] = {
       {"<p align=CENTER>", 0, "center"}, {"<p align=middle>", 0, "left"},
       {"<p align=\"\">", 0, "left"},     {"<p>", 1, "left"},
-      {"<p>", 0, nullptr},
+      {"<p>", 0, kAbsent},
   };
   for (const auto& c : cases) {
     const auto record = Parsed(c.tag);
     record->NormalizeEnumAttribute("ALIGN", kAlign, "left", c.addIfMissing);
-    const char* value = record->GetAttribute("align");
-    if (c.expected == nullptr) {
-      EXPECT_EQ(value, nullptr) << c.tag;
-    } else {
-      ASSERT_NE(value, nullptr) << c.tag;
-      EXPECT_STREQ(value, c.expected) << c.tag;
-    }
+    EXPECT_EQ(ValueOrAbsent(*record, "align"), c.expected) << c.tag;
   }
 }
 
