@@ -1,0 +1,98 @@
+#include "transform/escape_text.h"
+
+#include <algorithm>
+
+#include "markup/name_list.h"
+
+namespace quillmark {
+namespace {
+
+// A reference is "&", at most 6 characters and ";": 8 characters in all.
+constexpr std::size_t kReferenceReach = 7;
+
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// True when `body` (between "&" and ";") names an entity or a character
+// number: an optional "#" followed by one or more letters and digits.
+bool IsReferenceBody(std::string_view body) {
+  if (!body.empty() && body.front() == '#') body.remove_prefix(1);
+  if (body.empty()) return false;
+  for (char c : body) {
+    if (!IsAsciiAlnum(c)) return false;
+  }
+  return true;
+}
+
+// Length of the reference that starts with the "&" at `at`, ";" included, or
+// 0 when that "&" opens no reference.
+std::size_t ReferenceLength(std::string_view text, std::size_t at) {
+  const std::size_t last = std::min(text.size(), at + 1 + kReferenceReach);
+  for (std::size_t i = at + 1; i < last; ++i) {
+    if (text[i] != ';') continue;
+    return IsReferenceBody(text.substr(at + 1, i - at - 1)) ? i - at + 1 : 0;
+  }
+  return 0;
+}
+
+// Appends the reference with its letters lower-cased; the copyright sign
+// goes out as a number because WML defines no "copy" entity.
+void AppendReference(std::string& out, std::string_view reference) {
+  std::string lowered(reference);
+  for (char& c : lowered) c = ToLowerAscii(c);
+  out += lowered == "&copy;" ? std::string_view("&#169;") : std::string_view(lowered);
+}
+
+}  // namespace
+
+std::optional<std::string> EscapeText(std::string_view text, std::string_view specials,
+                                      std::string_view ampersandReplacement) {
+  if (text.find_first_of(specials) == std::string_view::npos) return std::nullopt;
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  // Invariant: out is the escaped form of text[0, i).
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c != '&') {
+      out += c;
+    } else if (const std::size_t length = ReferenceLength(text, i); length > 0) {
+      AppendReference(out, text.substr(i, length));
+      i += length - 1;
+    } else {
+      out += ampersandReplacement;
+    }
+  }
+  return out;
+}
+
+std::string_view TrimControlBytes(std::string_view text) {
+  auto isControl = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 1 && byte <= 32;
+  };
+  while (!text.empty() && isControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isControl(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string AttributeValueText(std::string_view text) {
+  const std::optional<std::string> escaped = EscapeText(text, kTextSpecials, kAmpersandEntity);
+  const std::string_view source = escaped ? std::string_view(*escaped) : text;
+  std::string out;
+  out.reserve(source.size());
+  for (char c : source) {
+    if (c == '"') {
+      out += "&quot;";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace quillmark
