@@ -65,33 +65,56 @@ void OpenRegion(CPrePocessControl& state, int32_t kind, const CXmlObject& record
   state.last = added;
 }
 
+// Releases the most recently opened region. Regions are always released
+// from the end, so a long chain never unwinds recursively.
+void ReleaseLast(CPrePocessControl& state) {
+  CPreProcObj* previous = state.last->prev;
+  if (previous == nullptr) {
+    state.markers.reset();
+  } else {
+    previous->next.reset();
+  }
+  state.last = previous;
+}
+
 // Closes the innermost open region of this kind and every region opened
 // after it; without such a region nothing changes.
 void CloseRegion(CPrePocessControl& state, int32_t kind) {
   CPreProcObj* closing = state.last;
   while (closing != nullptr && closing->kind != kind) closing = closing->prev;
   if (closing == nullptr) return;
-  state.last = closing->prev;
-  if (closing->prev == nullptr) {
-    state.markers.reset();
-  } else {
-    closing->prev->next.reset();
+  const CPreProcObj* remaining = closing->prev;
+  while (state.last != remaining) ReleaseLast(state);
+}
+
+// The keep decision of the open regions: the most recently opened region
+// that names the device decides, else the configured default. Regions passed
+// over on the way share the answer and store it, so each region is visited
+// once while it stays open and a page costs time linear in its markers.
+int32_t ResolveRegions(CPrePocessControl& state, const CDevice* device) {
+  int32_t keep = state.defaultInclude_;
+  CPreProcObj* marker = state.last;
+  for (; marker != nullptr; marker = marker->prev) {
+    if (marker->resolved >= 0) {
+      keep = marker->resolved;
+      break;
+    }
+    if (markerMatches(*marker, device) == 1) {
+      keep = marker->kind == kInclude ? 1 : 0;
+      break;
+    }
   }
+  for (CPreProcObj* visited = state.last; visited != marker; visited = visited->prev) {
+    visited->resolved = keep;
+  }
+  if (marker != nullptr) marker->resolved = keep;
+  return keep;
 }
 
 }  // namespace
 
 CPrePocessControl::~CPrePocessControl() {
-  // Unlink from the end so a long chain is released without deep recursion.
-  while (last != nullptr) {
-    CPreProcObj* previous = last->prev;
-    if (previous == nullptr) {
-      markers.reset();
-    } else {
-      previous->next.reset();
-    }
-    last = previous;
-  }
+  while (last != nullptr) ReleaseLast(*this);
 }
 
 void processMarker(CPrePocessControl& state, const CXmlObject& record) {
@@ -108,15 +131,7 @@ void processMarker(CPrePocessControl& state, const CXmlObject& record) {
 int32_t keepContent(CPrePocessControl& state, const CXmlObject& /*record*/, const CDevice* device) {
   if (state.decision == kDecisionKeep) return 1;
   if (state.decision == kDecisionDrop) return 0;
-  // The most recently opened region that names the device decides; without
-  // one the configured default does.
-  int32_t keep = state.defaultInclude_;
-  for (const CPreProcObj* marker = state.last; marker != nullptr; marker = marker->prev) {
-    if (markerMatches(*marker, device) == 1) {
-      keep = marker->kind == kInclude ? 1 : 0;
-      break;
-    }
-  }
+  const int32_t keep = ResolveRegions(state, device);
   state.decision = keep == 1 ? kDecisionKeep : kDecisionDrop;
   return keep;
 }

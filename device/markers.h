@@ -15,6 +15,10 @@ struct CPreProcObj {
   int32_t kind = 0;           // 1 include, 2 exclude
   std::string devices;        // ",NAME,NAME," upper-cased; meaningful only when hasDevices
   bool hasDevices = false;
+  // The keep decision (1 or 0) of the regions open up to and including this
+  // one, once computed; -1 before. Regions change only at the end of the
+  // list, so a stored decision stays valid while this region is open.
+  int32_t resolved = -1;
   std::unique_ptr<CPreProcObj> next;  // the marker opened after this one (owned)
   CPreProcObj* prev = nullptr;        // the marker opened before this one
 };

@@ -187,5 +187,39 @@ TEST(DeviceMarkers, ManyOpenRegionsAreReleasedWithoutRecursion) {
   state.reset();
 }
 
+TEST(DeviceMarkers, ClosingAnOuterRegionReleasesManyInnerOnes) {
+  CPrePocessControl state(1);
+  CXmlObject include;
+  CXmlObject exclude;
+  CXmlObject stop;
+  const std::string includeText = "<!-- DINCL -->";
+  const std::string excludeText = "<!-- DEXCL DEVICE=\"A\" -->";
+  const std::string stopText = "<!-- /DINCL -->";
+  include.Parse(includeText.c_str(), static_cast<int32_t>(includeText.size()));
+  exclude.Parse(excludeText.c_str(), static_cast<int32_t>(excludeText.size()));
+  stop.Parse(stopText.c_str(), static_cast<int32_t>(stopText.size()));
+  processMarker(state, exclude);
+  processMarker(state, include);
+  for (int i = 0; i < 200000; ++i) processMarker(state, exclude);
+  processMarker(state, stop);
+  ASSERT_NE(state.markers, nullptr);
+  EXPECT_EQ(state.last, state.markers.get());
+  EXPECT_EQ(state.markers->next, nullptr);
+  EXPECT_EQ(state.markers->kind, 2);
+}
+
+// Many regions that do not name the device, each followed by content and
+// then closed one by one: every region is examined once, not once per token.
+TEST(DeviceMarkers, ManyRegionsAreDecidedInLinearTime) {
+  auto configuration = Configured(kDevices);
+  const CDevice* phone = DeviceNamed(*configuration, "PHONE1");
+  std::string page = "<!-- DEXCL DEVICE=\"PHONE1\" -->";
+  constexpr int kRegions = 100000;
+  for (int i = 0; i < kRegions; ++i) page += "<!-- DINCL DEVICE=\"OTHER\" -->x";
+  for (int i = 0; i < kRegions; ++i) page += "<!-- /DINCL -->y";
+  page += "<!-- /DEXCL -->z";
+  EXPECT_EQ(Kept(page, *configuration, phone), "z");
+}
+
 }  // namespace
 }  // namespace quillmark
