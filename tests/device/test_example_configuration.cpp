@@ -32,8 +32,8 @@ TEST(ExampleConfiguration, SelectsDevicesAndTheirSettings) {
     const char* tagReplace;
   };
   const Case cases[] = {
-      {"Nokia7110/1.0 (04.94)", "NOKIA7110", ",b=<strong>|</strong>,i=<em>|</em>,font=|,"},
-      {"R320s (Ericsson)", "ERICSSON", ",hr=<br/>|,b=<b>|</b>,"},
+      {"Kestrel71/1.0 (04.94)", "KESTREL71", ",b=<strong>|</strong>,i=<em>|</em>,font=|,"},
+      {"W320s (Wren)", "WREN320", ",hr=<br/>|,b=<b>|</b>,"},
       {"Large Screen Browser", "BIGSCREEN", ""},
       {"Unknown/1.0", "DEFAULT", ",b=<strong>|</strong>,i=<em>|</em>,font=|,"},
   };
