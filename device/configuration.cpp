@@ -1,5 +1,6 @@
 #include "device/configuration.h"
 
+#include <atomic>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -328,12 +329,11 @@ std::string configurationPathFor(const std::string& modulePath) {
 
 namespace {
 
-// The library's one configuration: the current snapshot, and a lock that
-// lets only one load run at a time.
+// The library's one configuration: the current snapshot, swapped atomically
+// so that readers take no lock, and a lock that lets one load run at a time.
 struct ConfigurationSlot {
-  std::mutex pointerMutex;
   std::mutex loadMutex;
-  std::shared_ptr<const DeviceConfiguration> current;
+  std::atomic<std::shared_ptr<const DeviceConfiguration>> current;
 };
 
 ConfigurationSlot& Slot() {
@@ -341,18 +341,12 @@ ConfigurationSlot& Slot() {
   return slot;
 }
 
-std::shared_ptr<const DeviceConfiguration> LoadCurrent() {
-  ConfigurationSlot& slot = Slot();
-  std::lock_guard<std::mutex> guard(slot.pointerMutex);
-  return slot.current;
-}
+std::shared_ptr<const DeviceConfiguration> LoadCurrent() { return Slot().current.load(); }
 
+// The previous snapshot is released here, or by the last conversion that
+// still holds it.
 void StoreCurrent(std::shared_ptr<const DeviceConfiguration> configuration) {
-  ConfigurationSlot& slot = Slot();
-  std::lock_guard<std::mutex> guard(slot.pointerMutex);
-  slot.current.swap(configuration);
-  // The previous snapshot is released here, or by the last conversion
-  // that still holds it.
+  Slot().current.store(std::move(configuration));
 }
 
 // Reads the file into `configuration`; a file that is missing leaves the
@@ -388,6 +382,13 @@ FileStatus RecordedStatusOf(const std::shared_ptr<const DeviceConfiguration>& co
   return configuration ? configuration->recordedStatus : FileStatus{};
 }
 
+// True when `current` exists and the file status gives no reason to reload:
+// the file is missing, or unchanged since `current` was read.
+bool IsCurrentFor(const std::shared_ptr<const DeviceConfiguration>& current,
+                  const std::optional<FileStatus>& status) {
+  return current && (!status || current->recordedStatus == *status);
+}
+
 }  // namespace
 
 std::string configurationPath() {
@@ -411,11 +412,15 @@ void loadConfiguration() {
   StoreCurrent(BuildConfiguration(RecordedStatusOf(LoadCurrent())));
 }
 
+// The common case, an unchanged file, takes no lock: one status query and
+// one atomic load. A changed file is read by one caller at a time; callers
+// that raced it find the new snapshot current and return.
 void refreshConfiguration() {
   const std::optional<FileStatus> status = QueryRegularFile(configurationPath());
+  if (IsCurrentFor(LoadCurrent(), status)) return;
   std::lock_guard<std::mutex> load(Slot().loadMutex);
   const std::shared_ptr<const DeviceConfiguration> current = LoadCurrent();
-  if (current && (!status || current->recordedStatus == *status)) return;
+  if (IsCurrentFor(current, status)) return;
   StoreCurrent(BuildConfiguration(RecordedStatusOf(current)));
 }
 
