@@ -1,0 +1,114 @@
+#include "transform/form_fields.h"
+
+#include <string_view>
+
+#include "markup/name_list.h"
+#include "transform/content_model.h"
+#include "transform/escape_text.h"
+
+namespace quillmark {
+namespace {
+
+// The page name of a field: its start tag's `name`, lower-cased and made
+// safe as an attribute value; empty without one.
+std::string PageFieldName(CXmlNode* field) {
+  CXmlNode* start = StartTagOf(field);
+  const char* name = start != nullptr ? start->GetElement()->GetAttribute("name") : nullptr;
+  if (name == nullptr) return std::string();
+  std::string lowered(name);
+  for (char& c : lowered) c = ToLowerAscii(c);
+  return AttributeValueText(lowered);
+}
+
+// True for a field whose value the user types or picks, so that it is posted
+// as a variable reference. Before the walk reaches an input its `type` is the
+// page's (compared ignoring case); after, it has been normalized.
+bool HoldsVariable(const CXmlNode* field) {
+  if (field->IsTagNamed("select") || field->IsTagNamed("textarea")) return true;
+  if (!field->IsTagNamed("input")) return false;
+  const char* type = field->GetElement()->GetAttribute("type");
+  return type == nullptr || EqualsIgnoringCase(type, "text") || EqualsIgnoringCase(type, "password");
+}
+
+// The fixed value of a hidden input the walk has not rewritten yet, or null.
+const char* HiddenValue(const CXmlNode* field) {
+  if (!field->IsTagNamed("input")) return nullptr;
+  const char* type = field->GetElement()->GetAttribute("type");
+  if (type == nullptr || !EqualsIgnoringCase(type, "hidden")) return nullptr;
+  return field->GetElement()->GetAttribute("value");
+}
+
+// Appends "<postfield name=... value=.../>" to the go start tag.
+void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& value) {
+  CXmlNode* postfield = go->CreateNode("<postfield/>");
+  postfield->GetElement()->SetAttribute("name", name.c_str());
+  postfield->GetElement()->SetAttribute("value", value.c_str());
+  go->AppendChild(postfield);
+}
+
+// Posts one field, if it is a named field that carries a value.
+void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, bool rewritten) {
+  if (!field->IsStartTag()) return;
+  const char* name = field->GetElement()->GetAttribute("name");
+  if (name == nullptr || *name == '\0') return;
+  const std::string postName = FieldPostName(field, formCount, rewritten);
+  if (HoldsVariable(field)) {
+    // A rewritten field already carries its variable name.
+    const std::string variable = rewritten ? PageFieldName(field) : FieldVariableName(field, formCount);
+    AppendPostfield(go, postName, "$(" + variable + ")");
+    return;
+  }
+  if (const char* value = rewritten ? nullptr : HiddenValue(field)) {
+    AppendPostfield(go, postName, AttributeValueText(value));
+  }
+}
+
+// The first node of `node`'s subtree in post-order: its deepest first child.
+CXmlNode* FirstInPostOrder(CXmlNode* node) {
+  // node's subtree holds every node of the original subtree that comes first.
+  while (CXmlNode* child = node->GetFirstChild()) node = child;
+  return node;
+}
+
+// The node after `node` in a post-order walk of the forest of `scope`'s
+// children, or null when the walk is done.
+CXmlNode* NextInPostOrder(CXmlNode* node, const CXmlNode* scope) {
+  if (CXmlNode* next = node->GetNext()) return FirstInPostOrder(next);
+  CXmlNode* parent = node->GetParent();
+  return parent == scope ? nullptr : parent;
+}
+
+}  // namespace
+
+std::string FieldPrefix(int32_t formCount) { return "f" + std::to_string(formCount) + "_"; }
+
+std::string FieldVariableName(CXmlNode* field, int32_t formCount) {
+  std::string name = PageFieldName(field);
+  if (name.empty() || formCount < 1) return name;
+  return FieldPrefix(formCount) + name;
+}
+
+std::string FieldPostName(CXmlNode* field, int32_t formCount, bool rewritten) {
+  std::string name = PageFieldName(field);
+  if (!rewritten || formCount < 1) return name;
+  const std::string prefix = FieldPrefix(formCount);
+  if (std::string_view(name).starts_with(prefix)) name.erase(0, prefix.size());
+  return name;
+}
+
+void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount) {
+  if (first == nullptr) return;
+  const CXmlNode* scope = first->GetParent();
+  bool rewritten = true;
+  // Every node before `node` in post-order has been posted if it is a field;
+  // `rewritten` turns false once the walk's current input has been passed.
+  for (CXmlNode* node = FirstInPostOrder(first); node != nullptr; node = NextInPostOrder(node, scope)) {
+    if (node == submit) {
+      rewritten = false;
+      continue;
+    }
+    PostField(node, go, formCount, rewritten);
+  }
+}
+
+}  // namespace quillmark

@@ -1,0 +1,42 @@
+// The names under which form fields hold and post their values.
+//
+// WML keeps field values in deck-wide variables, so from the page's second
+// form on a field's variable name carries its form's prefix "f<n>_" (n
+// counts the forms closed before it): two forms may then use the same field
+// name without sharing a value. Whatever the variable, a field is posted
+// under the page's own name, lower-cased.
+//
+// Every field is renamed exactly once, by its own rule of the rewrite walk,
+// so a variable name always is the prefix (from the second form on) plus the
+// page's name; an unnamed field keeps the empty name in every form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "markup/xml_node.h"
+
+namespace quillmark {
+
+// "f<formCount>_".
+std::string FieldPrefix(int32_t formCount);
+
+// The variable name the walk gives a field it rewrites: the lower-cased
+// `name` of the field's start tag (an end tag reads its start tag), with the
+// form's prefix when formCount is 1 or more; empty when the name is absent or
+// empty. The result is safe inside a double-quoted attribute value.
+std::string FieldVariableName(CXmlNode* field, int32_t formCount);
+
+// The name a field is posted under: its page name, lower-cased. `rewritten`
+// tells whether the walk has already replaced the field's name by its
+// variable name, whose prefix then comes off again.
+std::string FieldPostName(CXmlNode* field, int32_t formCount, bool rewritten);
+
+// Appends to the `go` start tag one postfield per named text, password or
+// hidden field and select found in `first`, its following siblings and their
+// descendants (descendants before their element, in document order
+// otherwise). `submit`, the button being rewritten, divides the fields: the
+// walk has rewritten those before it and not yet those after it.
+void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount);
+
+}  // namespace quillmark

@@ -1,0 +1,199 @@
+#include "transform/forms.h"
+
+#include <string>
+
+#include "markup/name_list.h"
+#include "transform/content_model.h"
+#include "transform/escape_text.h"
+#include "transform/form_fields.h"
+#include "transform/tree_edits.h"
+
+namespace quillmark {
+namespace {
+
+// The caption of a submit button whose `value` is absent.
+constexpr char kDefaultCaption[] = "submit";
+
+// Applies the pair at the closed tag; returns the start tag's record, or null
+// when the node is an open start tag or has no start tag to work on.
+CXmlObject* RecordAfterPair(CXmlNode* node, const ContentModel& model) {
+  if (!node->IsClosedTag()) return nullptr;
+  CXmlNode* start = ApplyContentModel(node, model);
+  return start != nullptr ? start->GetElement() : nullptr;
+}
+
+// The first child that is not a comment, or null.
+CXmlNode* FirstNonCommentChild(const CXmlNode* node) {
+  CXmlNode* child = node->GetFirstChild();
+  // Every child before `child` is a comment.
+  while (child != nullptr && child->IsComment()) child = child->GetNext();
+  return child;
+}
+
+// The nearest ancestor of `node` that is a tag named exactly "form", or null.
+CXmlNode* EnclosingForm(const CXmlNode* node) {
+  // Every ancestor below `ancestor` is no form.
+  for (CXmlNode* ancestor = node->GetParent(); ancestor != nullptr && !ancestor->IsRoot();
+       ancestor = ancestor->GetParent()) {
+    if (IsTagNamedExactly(ancestor, "form")) return ancestor;
+  }
+  return nullptr;
+}
+
+// Gives a field its variable name.
+void NameField(CXmlNode* field, const RewriteContext& walk) {
+  const std::string name = FieldVariableName(field, walk.Variables().formCount);
+  field->GetElement()->SetAttribute("name", name.c_str());
+}
+
+// Inserts the element `open`/`close` right after `node`; returns its start tag.
+CXmlNode* InsertElementAfter(CXmlNode* node, const char* open, const char* close) {
+  CXmlNode* start = node->CreateNode(open);
+  node->InsertAfter(start);
+  start->InsertAfter(node->CreateNode(close));
+  return start;
+}
+
+// Appends the element `open`/`close` as the last children of `parent`;
+// returns its start tag.
+CXmlNode* AppendElement(CXmlNode* parent, const char* open, const char* close) {
+  CXmlNode* start = parent->CreateNode(open);
+  parent->AppendChild(start);
+  parent->AppendChild(parent->CreateNode(close));
+  return start;
+}
+
+// True when the button becomes a link, false for a soft key: the button's own
+// `button` and `link` attributes decide, else the device's submitAsLink.
+bool SubmitsAsLink(const CXmlObject& input, const CWmlSettings& settings) {
+  const int32_t button = input.GetBoolAttribute("button", settings.submitAsLink == 0 ? 1 : 0);
+  return input.GetBoolAttribute("link", button == 0 ? 1 : 0) != 0;
+}
+
+// Inserts the anchor or do that stands for the button; returns its start tag.
+CXmlNode* InsertSubmitControl(CXmlNode* input, const std::string& caption, bool asLink) {
+  if (asLink) {
+    CXmlNode* anchor = InsertElementAfter(input, "<anchor>", "</anchor>");
+    anchor->GetElement()->SetAttribute("title", caption.c_str());
+    if (!caption.empty()) anchor->AppendChild(anchor->CreateNode(caption.c_str()));
+    return anchor;
+  }
+  CXmlNode* soft = InsertElementAfter(input, "<do>", "</do>");
+  soft->GetElement()->SetAttribute("label", caption.c_str());
+  soft->GetElement()->SetAttribute("type", "accept");
+  return soft;
+}
+
+// Fills the go task with the form's target and method.
+void SetFormTarget(CXmlObject& go, const CXmlObject& form) {
+  const char* action = form.GetAttribute("action");
+  go.SetAttribute("href", action != nullptr ? action : "");
+  const char* method = form.GetAttribute("method");
+  go.SetAttribute("method", method != nullptr && EqualsIgnoringCase(method, "post") ? "post" : "get");
+}
+
+// Builds the link or soft key that submits `form`, right after the button.
+void BuildSubmitControl(CXmlNode* input, CXmlNode* form, const RewriteContext& walk) {
+  const CXmlObject& button = *input->GetElement();
+  const char* value = button.GetAttribute("value");
+  const std::string caption = AttributeValueText(value != nullptr ? value : kDefaultCaption);
+  CXmlNode* control = InsertSubmitControl(input, caption, SubmitsAsLink(button, walk.Settings()));
+  CXmlNode* go = AppendElement(control, "<go>", "</go>");
+  SetFormTarget(*go->GetElement(), *form->GetElement());
+  const char* name = button.GetAttribute("name");
+  if (name != nullptr && *name != '\0') {
+    CXmlNode* own = go->CreateNode("<postfield/>");
+    own->GetElement()->SetAttribute("name", AttributeValueText(name).c_str());
+    own->GetElement()->SetAttribute("value", caption.c_str());
+    go->AppendChild(own);
+  }
+  AddPostfields(form->GetFirstChild(), go, input, walk.Variables().formCount);
+}
+
+// A submit button becomes its control when it stands in a form; the button
+// itself always goes.
+void RewriteSubmit(CXmlNode* input, const RewriteContext& walk) {
+  if (CXmlNode* form = EnclosingForm(input)) BuildSubmitControl(input, form, walk);
+  Suppress(input);
+}
+
+// The content of a closed form stays in place, between the device's optional
+// line breaks.
+void UnwrapForm(CXmlNode* start, const CWmlSettings& settings) {
+  Suppress(start);
+  if (settings.breakBefore != 0) start->PrependChild(start->CreateNode("<br/>"));
+  if (settings.breakAfter != 0) start->AppendChild(start->CreateNode("<br/>"));
+  start->MoveChildrenAfter(start);
+}
+
+}  // namespace
+
+void RewriteSelect(CXmlNode* node, RewriteContext& walk) {
+  CXmlObject* select = RecordAfterPair(node, wml::kSelect);
+  if (select == nullptr) return;
+  select->NormalizeBoolAttribute("multiple", "false");
+  NameField(StartTagOf(node), walk);
+}
+
+void RewriteOptgroup(CXmlNode* node, RewriteContext&) { RecordAfterPair(node, wml::kOptgroup); }
+
+void RewriteOption(CXmlNode* node, RewriteContext&) {
+  CXmlObject* option = RecordAfterPair(node, wml::kOption);
+  if (option == nullptr || option->GetAttribute("value") != nullptr) return;
+  const CXmlNode* first = FirstNonCommentChild(StartTagOf(node));
+  if (first == nullptr) {
+    option->SetAttribute("value", "");
+  } else if (!first->IsTag()) {
+    // The text has been escaped by the walk already; quotes still need it.
+    option->SetAttribute("value", AttributeValueText(TrimControlBytes(first->GetText())).c_str());
+  }
+}
+
+void RewriteInput(CXmlNode* node, RewriteContext& walk) {
+  if (!node->IsStartTag()) return;
+  CXmlObject& input = *node->GetElement();
+  const char* type = input.GetAttribute("type");
+  if (type != nullptr && EqualsIgnoringCase(type, "submit")) {
+    RewriteSubmit(node, walk);
+  } else {
+    // Every input leaves as a text input, so each holds its value in its own
+    // variable, which the form's postfields refer to.
+    NameField(node, walk);
+    if (type == nullptr) input.SetAttribute("type", "text");
+  }
+  ApplyContentModel(node, wml::kInput);
+  input.NormalizeEnumAttribute("type", "text\0password\0", "text", 0);
+  input.NormalizeBoolAttribute("emptyok", "false");
+}
+
+void RewriteForm(CXmlNode* node, RewriteContext& walk) {
+  CXmlObject& form = *node->GetElement();
+  if (!node->IsClosedTag()) {
+    if (form.GetAttribute("action") == nullptr) form.SetAttribute("action", "");
+    return;
+  }
+  Suppress(node);
+  if (!node->IsStartTag()) {
+    if (CXmlNode* start = StartTagOf(node)) UnwrapForm(start, walk.Settings());
+  }
+  ++walk.Variables().formCount;
+}
+
+void RewriteTextarea(CXmlNode* node, RewriteContext& walk) {
+  if (!node->IsStartTag()) return;
+  node->FilterChildren(wml::kTextarea.children);
+  CXmlObject& area = *node->GetElement();
+  area.SetName("input");
+  area.SetAttribute("type", "text");
+  const CXmlNode* text = FirstNonCommentChild(node);
+  if (text != nullptr && text->GetText()[0] != '\0') {
+    area.SetAttribute("value", AttributeValueText(text->GetText()).c_str());
+  }
+  NameField(node, walk);
+  DestroyChildren(node);
+  if (node->IsClosedTag()) return;
+  if (CXmlNode* end = EndTagOf(node)) end->Destroy();
+  area.MakeSelfClosing();
+}
+
+}  // namespace quillmark
