@@ -1,0 +1,174 @@
+#include "transform/tables.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "markup/name_list.h"
+#include "transform/content_model.h"
+#include "transform/nested_tables.h"
+#include "transform/tree_edits.h"
+
+namespace quillmark {
+namespace {
+
+// Elements that group the rows of a table without being rows themselves.
+constexpr char kRowGroupList[] = "thead\0tbody\0tfoot\0";
+
+// The leading decimal integer of `text` (after white space, with a sign), as
+// a C library conversion reads it, clamped to the 32-bit range; 0 without one.
+int32_t LeadingInteger(const char* text) {
+  const long value = std::strtol(text, nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+}
+
+bool IsCell(const CXmlNode* node) {
+  return node->IsStartTag() && (IsTagNamedExactly(node, "td") || IsTagNamedExactly(node, "th"));
+}
+
+bool IsRowGroup(const CXmlNode* node) {
+  return node->IsStartTag() && IsNameInList(node->GetName(), kRowGroupList);
+}
+
+// The sum of the spans of a row's cells.
+int32_t RowWidth(const CXmlNode* row) {
+  int32_t width = 0;
+  // width covers the cells before `child`.
+  for (const CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (IsCell(child)) width += CellSpan(child);
+  }
+  return width;
+}
+
+// The widest of the rows among `parent`'s children, at least `widest`.
+int32_t WidestRow(const CXmlNode* parent, int32_t widest) {
+  // widest covers the rows before `child`.
+  for (const CXmlNode* child = parent->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (child->IsStartTag() && IsTagNamedExactly(child, "tr")) widest = std::max(widest, RowWidth(child));
+  }
+  return widest;
+}
+
+// The table whose `columns` a row fills: its parent when that is a table, or
+// the table of its row group; null otherwise.
+const CXmlNode* TableOfRow(const CXmlNode* row) {
+  const CXmlNode* parent = row->GetParent();
+  if (parent != nullptr && IsRowGroup(parent)) parent = parent->GetParent();
+  if (parent == nullptr || !parent->IsStartTag() || !IsTagNamedExactly(parent, "table")) return nullptr;
+  return parent;
+}
+
+// The table's `columns` value, 0 when it has none.
+int32_t ColumnsOf(const CXmlNode* table) {
+  if (table == nullptr) return 0;
+  const char* columns = table->GetElement()->GetAttribute("columns");
+  return columns != nullptr ? std::max(LeadingInteger(columns), 0) : 0;
+}
+
+// Inserts span - 1 empty cells right after the cell (after its end tag when
+// it has one); returns the last node of the cell and its new cells.
+CXmlNode* ExpandSpan(CXmlNode* cell, int32_t span) {
+  CXmlNode* last = cell->IsClosedTag() ? cell : EndTagOf(cell);
+  if (last == nullptr) last = cell;
+  // last is the last cell node so far; `added` empty cells follow the cell.
+  for (int32_t added = 1; added < span; ++added) {
+    CXmlNode* empty = cell->CreateNode("<td/>");
+    last->InsertAfter(empty);
+    last = empty;
+  }
+  return last;
+}
+
+// True when a table element holds at least one row.
+bool HoldsRow(const CXmlNode* table) {
+  // No child before `child` is a row.
+  for (const CXmlNode* child = table->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (IsTagNamedExactly(child, "tr")) return true;
+  }
+  return false;
+}
+
+// A table without rows would be invalid WML and shows nothing: its tags are
+// dropped with what remains in it.
+void DropIfRowless(CXmlNode* start, CXmlNode* closedTag) {
+  if (HoldsRow(start)) return;
+  DestroyChildren(start);
+  Suppress(start);
+  Suppress(closedTag);
+}
+
+}  // namespace
+
+int32_t CellSpan(const CXmlNode* cell) {
+  const char* colspan = cell->GetElement()->GetAttribute("colspan");
+  if (colspan == nullptr) return 1;
+  return std::clamp(LeadingInteger(colspan), 1, kMaxCellSpan);
+}
+
+int32_t CountTableColumns(const CXmlNode* table) {
+  int32_t widest = WidestRow(table, 0);
+  // widest covers the table's own rows and those of the groups before `child`.
+  for (const CXmlNode* child = table->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (IsRowGroup(child)) widest = WidestRow(child, widest);
+  }
+  return widest;
+}
+
+void PadTableRow(CXmlNode* row) {
+  if (row->GetParent() == nullptr) return;
+  const int32_t columns = ColumnsOf(TableOfRow(row));
+  int32_t count = 0;
+  // count covers the cells before `child`, the added empty cells included.
+  for (CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (!IsCell(child)) continue;
+    const int32_t span = CellSpan(child);
+    ApplyContentModel(child, wml::kTd);
+    count += span;
+    // The empty cells are passed over: each was counted with the span.
+    if (span > 1) child = ExpandSpan(child, span);
+  }
+  // count is the width of the row so far.
+  for (; count < columns; ++count) row->AppendChild(row->CreateNode("<td/>"));
+}
+
+void RewriteTable(CXmlNode* node, RewriteContext& walk) {
+  int32_t& depth = walk.Variables().tableDepth;
+  if (!node->IsClosedTag()) {
+    if (++depth == 1) {
+      // WML forbids a table of no columns; a table of empty rows gets one.
+      const int32_t columns = std::max(CountTableColumns(node), 1);
+      node->GetElement()->SetAttribute("columns", std::to_string(columns).c_str());
+    }
+    return;
+  }
+  // A self-closing table never opened, so it leaves the depth alone.
+  if (!node->IsStartTag() && depth > 0) --depth;
+  if (CXmlNode* start = ApplyContentModel(node, wml::kTable)) DropIfRowless(start, node);
+}
+
+void RewriteTr(CXmlNode* node, RewriteContext& walk) {
+  if (node->IsClosedTag()) {
+    ApplyContentModel(node, wml::kTr);
+    return;
+  }
+  if (walk.Variables().tableDepth != 1) return;
+  // Each cell's content: the child list of every child of the row.
+  for (CXmlNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    MarkNestedTableCells(child->GetFirstChild(), walk.Settings());
+  }
+  ApplyContentModel(node, wml::kTrWithHeader);
+  PadTableRow(node);
+}
+
+void RewriteCell(CXmlNode* node, RewriteContext&) {
+  CXmlObject& cell = *node->GetElement();
+  cell.SetName("td");
+  if (node->IsClosedTag()) {
+    cell.ClearAttributes();
+    return;
+  }
+  ApplyContentModel(node, wml::kTd);
+}
+
+}  // namespace quillmark

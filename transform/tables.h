@@ -1,0 +1,45 @@
+// The table rules of the rewrite walk. A WML table states its number of
+// columns, holds only rows, every row only cells, and tables do not nest:
+// the outermost table of each nest gets `columns`, spans are expanded into
+// empty cells, short rows are padded, and nested tables dissolve into the
+// text of the cell that holds them (see nested_tables.h).
+//
+// Rows may stand in row groups (thead, tbody, tfoot); the groups themselves
+// are unwrapped like any unknown element, so their rows count as the table's.
+#pragma once
+
+#include <cstdint>
+
+#include "markup/xml_node.h"
+#include "transform/rewrite_context.h"
+
+namespace quillmark {
+
+// Cells a span may cover at most; a `colspan` of this or more counts this.
+inline constexpr int32_t kMaxCellSpan = 64;
+
+// The columns a cell covers: its `colspan`, 1 when absent or below 2, at
+// most kMaxCellSpan.
+int32_t CellSpan(const CXmlNode* cell);
+
+// The widest row of the table: the largest sum of spans of the td and th
+// start tags of a row that is a child of the table or of one of its row
+// groups; 0 when there is no such row.
+int32_t CountTableColumns(const CXmlNode* table);
+
+// Expands each cell's span into empty cells after it, applies the td pair to
+// the cells, and appends empty cells until the row fills its table's
+// `columns` (none when the row stands in no table or row group of one).
+void PadTableRow(CXmlNode* row);
+
+// table: depth counting, `columns` on an outermost table, the pair at the
+// closed tag; a table left without rows is dropped.
+void RewriteTable(CXmlNode* node, RewriteContext& walk);
+// tr: in an outermost table, nested-cell markers, the pair keeping th cells
+// and padding at the start tag; the pair at the closed tag.
+void RewriteTr(CXmlNode* node, RewriteContext& walk);
+// td, th: renamed "td"; the pair at an open start tag, no attributes on a
+// closed tag.
+void RewriteCell(CXmlNode* node, RewriteContext& walk);
+
+}  // namespace quillmark
