@@ -190,6 +190,8 @@ void RewriteTextarea(CXmlNode* node, RewriteContext& walk) {
     area.SetAttribute("value", AttributeValueText(text->GetText()).c_str());
   }
   NameField(node, walk);
+  // Rows, columns and the like have no place on a WML input.
+  area.RetainAttributes(wml::kInput.attributes);
   DestroyChildren(node);
   if (node->IsClosedTag()) return;
   if (CXmlNode* end = EndTagOf(node)) end->Destroy();

@@ -1,0 +1,86 @@
+// Test support for the form and table rules: whole decks through the entry
+// point, decks for a settings record of one's own, and XML well-formedness.
+#pragma once
+
+#include <libxml/parser.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "device/configuration.h"
+#include "device/device_profile.h"
+#include "interface/convert_helpers.h"
+#include "markup/working_variables.h"
+#include "markup/xml_node.h"
+#include "transform/normalize_tree.h"
+#include "transform/xhtml_to_wml.h"
+
+namespace quillmark::testing {
+
+// The deck without its line breaks (the writer adds them only around tags).
+inline std::string Compact(std::string deck) {
+  for (std::size_t at = deck.find("\r\n"); at != std::string::npos; at = deck.find("\r\n", at)) {
+    deck.erase(at, 2);
+  }
+  return deck;
+}
+
+// What the deck's single paragraph holds, compacted; "" when there is none.
+inline std::string ParagraphOf(const std::string& deck) {
+  const std::string compact = Compact(deck);
+  const std::size_t open = compact.find("<p>");
+  const std::size_t close = compact.rfind("</p>");
+  if (open == std::string::npos || close == std::string::npos || close < open) return "";
+  return compact.substr(open + 3, close - open - 3);
+}
+
+// The deck of `page` as the entry point writes it with the built-in device.
+inline std::string DeckOf(const std::string& page) { return Convert(page).text; }
+
+// `node` and its subtree as the writer writes them, without line breaks.
+inline std::string WrittenText(const CXmlNode& node) {
+  std::string text(node.MeasureText("\0") + 1, '\0');
+  node.WriteText(text.data(), "\0");
+  text.resize(std::char_traits<char>::length(text.c_str()));
+  return text;
+}
+
+// The deck of `page` for a device whose own settings are `settings`, written
+// without line breaks around tags.
+inline std::string DeckWithSettings(const std::string& page, const CWmlSettings& settings) {
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  CDevice device;
+  device.settings = std::make_unique<CWmlSettings>(settings);
+  CXmlNode root;
+  auto context = std::make_unique<CWorkingVariables>(configuration);
+  context->device = &device;
+  root.SetContext(std::move(context));
+  root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+  NormalizeTree(&root);
+  XHtmlToWml(&root);
+  return WrittenText(root);
+}
+
+// True when `text` is a well-formed XML document (no DTD is fetched).
+inline bool IsWellFormedXml(const std::string& text) {
+  xmlDocPtr document = xmlReadMemory(text.data(), static_cast<int>(text.size()), "deck.wml", nullptr,
+                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (document == nullptr) return false;
+  xmlFreeDoc(document);
+  return true;
+}
+
+// Seconds that the conversion of `page` takes, the best of `runs` runs.
+inline double SecondsToConvert(const std::string& page, int runs = 3) {
+  double best = 1e9;
+  for (int run = 0; run < runs; ++run) {
+    const auto begin = std::chrono::steady_clock::now();
+    Convert(page);
+    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - begin;
+    best = std::min(best, spent.count());
+  }
+  return best;
+}
+
+}  // namespace quillmark::testing

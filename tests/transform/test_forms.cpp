@@ -1,0 +1,339 @@
+// Forms: field names, submit controls and their postfields, hidden fields,
+// text areas, selects and options, and the form tags themselves.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "transform/form_fields.h"
+#include "transform/forms_tables_support.h"
+
+namespace quillmark {
+namespace {
+
+using testing::DeckOf;
+using testing::DeckWithSettings;
+using testing::IsWellFormedXml;
+using testing::ParagraphOf;
+
+struct DeckCase {
+  const char* label;
+  const char* page;
+  const char* paragraph;  // the deck's paragraph, line breaks removed
+};
+
+void ExpectParagraphs(const std::vector<DeckCase>& cases) {
+  for (const DeckCase& c : cases) {
+    const std::string deck = DeckOf(c.page);
+    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label << "\n" << deck;
+  }
+}
+
+TEST(FormDeck, FieldsOfTwoFormsKeepApartAndPostThePageNames) {
+  ExpectParagraphs({
+      {"same name in two forms",
+       "<form action=\"/a\"><input name=\"q\"><input type=\"submit\"></form>"
+       "<form action=\"/b\"><input name=\"q\"><input type=\"submit\"></form>",
+       "<br/><input name=\"q\" type=\"text\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><br/>"
+       "<br/><input name=\"f1_q\" type=\"text\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(f1_q)\"/></go></anchor><br/>"},
+      {"names are lower-cased",
+       "<form action=\"/a\"><input name=\"Email\" type=\"TEXT\"><input type=\"submit\"></form>",
+       "<br/><input name=\"email\" type=\"text\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"email\" value=\"$(email)\"/></go></anchor><br/>"},
+      {"a field after the button is posted under the name it will get",
+       "<form action=\"/a\"></form><form action=\"/b\"><input type=\"submit\"><input name=\"Q\"></form>",
+       "<br/><br/><br/><anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(f1_q)\"/></go></anchor>"
+       "<input name=\"f1_q\" type=\"text\"/><br/>"},
+      {"a page name that looks prefixed still gets its form's prefix",
+       "<form action=\"/a\"><input name=\"f0_x\"><input type=\"submit\"></form>"
+       "<form action=\"/b\"><input name=\"f1_x\"><input name=\"x\"><input type=\"submit\"></form>",
+       "<br/><input name=\"f0_x\" type=\"text\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"f0_x\" value=\"$(f0_x)\"/></go></anchor><br/>"
+       "<br/><input name=\"f1_f1_x\" type=\"text\"/><input name=\"f1_x\" type=\"text\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
+       "<postfield name=\"f1_x\" value=\"$(f1_f1_x)\"/>"
+       "<postfield name=\"x\" value=\"$(f1_x)\"/></go></anchor><br/>"},
+      {"unnamed fields keep the empty name and are not posted",
+       "<form></form><form action=\"/b\"><input><select></select><input type=\"submit\"></form>",
+       "<br/><br/><br/><input name=\"\" type=\"text\"/><select name=\"\"><option value=\"\"></option></select>"
+       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\"></go></anchor><br/>"},
+  });
+}
+
+TEST(FormDeck, SubmitButtonBecomesLinkOrSoftKey) {
+  const char* tail = "<go href=\"/s\" method=\"get\"><postfield name=\"btn\" value=\"Go\"/>"
+                     "<postfield name=\"q\" value=\"$(q)\"/></go>";
+  const std::string link = std::string("<anchor title=\"Go\">Go") + tail + "</anchor>";
+  const std::string soft = std::string("<do label=\"Go\" type=\"accept\">") + tail + "</do>";
+  struct Case {
+    const char* attributes;
+    std::string control;
+  };
+  const std::vector<Case> cases = {
+      {"", link},
+      {" button", soft},
+      {" button=\"TRUE\"", soft},
+      {" button=\"false\"", link},
+      {" link=\"false\"", soft},
+      {" button=\"true\" link=\"true\"", link},
+      {" button=\"false\" link=\"no\"", soft},
+  };
+  for (const Case& c : cases) {
+    const std::string page = std::string("<form action=\"/s\"><input name=\"q\">"
+                                         "<input type=\"submit\" value=\"Go\" name=\"btn\"") +
+                             c.attributes + "></form>";
+    const std::string deck = DeckOf(page);
+    EXPECT_EQ(ParagraphOf(deck), "<br/><input name=\"q\" type=\"text\"/>" + c.control + "<br/>")
+        << c.attributes;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << deck;
+  }
+}
+
+TEST(FormDeck, TargetMethodAndCaption) {
+  ExpectParagraphs({
+      {"post in any case",
+       "<form action=\"/p\" method=\"POST\"><input type=\"submit\" value=\"Send\"></form>",
+       "<br/><anchor title=\"Send\">Send<go href=\"/p\" method=\"post\"></go></anchor><br/>"},
+      {"other methods are get",
+       "<form action=\"/p\" method=\"put\"><input type=\"submit\" value=\"Send\"></form>",
+       "<br/><anchor title=\"Send\">Send<go href=\"/p\" method=\"get\"></go></anchor><br/>"},
+      {"form without action",
+       "<form><input type=\"submit\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"\" method=\"get\"></go></anchor><br/>"},
+      {"an empty value is the caption",
+       "<form action=\"/p\"><input type=\"submit\" value=\"\" name=\"b\"></form>",
+       "<br/><anchor title=\"\"><go href=\"/p\" method=\"get\"><postfield name=\"b\" value=\"\"/>"
+       "</go></anchor><br/>"},
+      {"target ampersands are escaped by the go rule",
+       "<form action=\"/p?a=1&b=2\"><input type=\"SUBMIT\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/p?a=1;b=2\" method=\"get\"></go></anchor><br/>"},
+      {"markup in a caption stays text",
+       "<form action=\"/p\"><input type=\"submit\" value='\"Go\" & <b>' name=\"B\"></form>",
+       "<br/><anchor title=\"&quot;Go&quot; &amp; &lt;b&gt;\">&quot;Go&quot; &amp; &lt;b&gt;"
+       "<go href=\"/p\" method=\"get\"><postfield name=\"B\" value=\"&quot;Go&quot; &amp; &lt;b&gt;\"/>"
+       "</go></anchor><br/>"},
+      {"a button outside any form leaves nothing",
+       "x<input type=\"submit\" value=\"Go\">y",
+       "xy"},
+  });
+}
+
+TEST(FormDeck, HiddenFieldsAreTextInputsPostedByValueOrVariable) {
+  ExpectParagraphs({
+      {"hidden after the button posts its value",
+       "<form action=\"/s\"><input type=\"submit\"><input type=\"hidden\" name=\"id\" value=\"7\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"id\" value=\"7\"/></go></anchor>"
+       "<input type=\"text\" name=\"id\" value=\"7\"/><br/>"},
+      {"hidden before the button posts the input's variable",
+       "<form action=\"/s\"><input type=\"hidden\" name=\"ID\" value=\"7\"><input type=\"submit\"></form>",
+       "<br/><input type=\"text\" name=\"id\" value=\"7\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"id\" value=\"$(id)\"/></go></anchor><br/>"},
+      {"hidden without value is not posted",
+       "<form action=\"/s\"><input type=\"submit\"><input type=\"hidden\" name=\"id\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"
+       "<input type=\"text\" name=\"id\"/><br/>"},
+      {"check boxes after the button are not posted",
+       "<form action=\"/s\"><input type=\"submit\"><input type=\"checkbox\" name=\"c\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"
+       "<input type=\"text\" name=\"c\"/><br/>"},
+      {"password fields post their variable",
+       "<form action=\"/s\"><input type=\"password\" name=\"pw\" emptyok><input type=\"submit\"></form>",
+       "<br/><input type=\"password\" name=\"pw\" emptyok=\"true\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"pw\" value=\"$(pw)\"/></go></anchor><br/>"},
+  });
+}
+
+TEST(FormDeck, TextAreasSelectsAndOptions) {
+  ExpectParagraphs({
+      {"text area in the second form",
+       "<form></form><form action=\"/m\"><textarea name=\"Msg\" rows=\"3\">hello</textarea>"
+       "<input type=\"submit\"></form>",
+       "<br/><br/><br/><input name=\"f1_msg\" type=\"text\" value=\"hello\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/m\" method=\"get\">"
+       "<postfield name=\"msg\" value=\"$(f1_msg)\"/></go></anchor><br/>"},
+      {"text area after the button",
+       "<form action=\"/m\"><input type=\"submit\"><textarea name=\"t\">a &amp; \"b\"</textarea></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/m\" method=\"get\">"
+       "<postfield name=\"t\" value=\"$(t)\"/></go></anchor>"
+       "<input name=\"t\" type=\"text\" value=\"a &amp; &quot;b&quot;\"/><br/>"},
+      {"empty text area",
+       "<textarea name=\"t\"><!-- c --></textarea>",
+       "<input name=\"t\" type=\"text\"/>"},
+      {"select with options",
+       "<form action=\"/c\"><select name=\"Colour\" multiple><p>no</p>"
+       "<option> Red </option><option value=\"g\">Green</option><option></option>"
+       "<option><!-- c --><b>Blue</b></option><option><!-- c --><onevent type=\"onpick\"><go href=\"/x\"/>"
+       "</onevent></option></select><input type=\"submit\"></form>",
+       "<br/><select name=\"colour\" multiple=\"true\"><option value=\"Red\">Red </option>"
+       "<option value=\"g\">Green</option><option value=\"\"></option><option value=\"Blue\">Blue</option>"
+       "<option><onevent type=\"onpick\"><go href=\"/x\"/></onevent></option></select>"
+       "<anchor title=\"submit\">submit<go href=\"/c\" method=\"get\">"
+       "<postfield name=\"colour\" value=\"$(colour)\"/></go></anchor><br/>"},
+      {"option groups and a quoted option text",
+       "<select name=\"s\"><optgroup title=\"A\" x=\"1\"><option>5\" &lt;</option></optgroup></select>",
+       "<select name=\"s\"><optgroup title=\"A\"><option value=\"5&quot; &lt;\">5\" &lt;</option>"
+       "</optgroup></select>"},
+      {"empty select gets an empty option",
+       "<select name=\"c\"></select>",
+       "<select name=\"c\"><option value=\"\"></option></select>"},
+      {"self-closing select goes",
+       "a<select name=\"c\"/>b",
+       "ab"},
+  });
+}
+
+TEST(FormDeck, FormsKeepTheirContentBetweenBreaks) {
+  ExpectParagraphs({
+      {"content stays in place", "a<form action=\"/x\">b</form>c", "a<br/>b<br/>c"},
+      {"self-closing form leaves nothing but counts",
+       "<form/><form action=\"/x\"><input name=\"q\"></form>",
+       "<br/><input name=\"f1_q\" type=\"text\"/><br/>"},
+  });
+}
+
+// A form of four fields with a button in the middle, for the settings cases.
+constexpr char kSettingsPage[] =
+    "<form action=\"/s\">a<input name=\"q\"><input type=\"submit\" value=\"Go\"></form>";
+
+TEST(FormSettings, SubmitAsLinkAndBreaksFollowTheDeviceSettings) {
+  struct Case {
+    int32_t submitAsLink;
+    int32_t breakBefore;
+    int32_t breakAfter;
+    const char* paragraph;
+  };
+  const char* go = "<go href=\"/s\" method=\"get\"><postfield name=\"q\" value=\"$(q)\"/></go>";
+  const std::string link = std::string("<anchor title=\"Go\">Go") + go + "</anchor>";
+  const std::string soft = std::string("<do label=\"Go\" type=\"accept\">") + go + "</do>";
+  const std::string field = "a<input name=\"q\" type=\"text\"/>";
+  const std::vector<std::pair<Case, std::string>> cases = {
+      {{1, 1, 1, "default"}, "<br/>" + field + link + "<br/>"},
+      {{0, 1, 1, "soft key"}, "<br/>" + field + soft + "<br/>"},
+      {{7, 0, 0, "no breaks"}, field + link},
+      {{0, 1, 0, "break before only"}, "<br/>" + field + soft},
+      {{1, 0, 2, "break after only"}, field + link + "<br/>"},
+  };
+  for (const auto& [c, paragraph] : cases) {
+    CWmlSettings settings;
+    settings.submitAsLink = c.submitAsLink;
+    settings.breakBefore = c.breakBefore;
+    settings.breakAfter = c.breakAfter;
+    const std::string deck = DeckWithSettings(kSettingsPage, settings);
+    EXPECT_EQ(ParagraphOf(deck), paragraph) << c.paragraph;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.paragraph;
+  }
+}
+
+TEST(FormSettings, ButtonAttributeOverridesSoftKeyDefault) {
+  CWmlSettings settings;
+  settings.submitAsLink = 0;
+  const std::string deck =
+      DeckWithSettings("<form action=\"/s\"><input type=\"submit\" button=\"false\"></form>", settings);
+  EXPECT_EQ(ParagraphOf(deck),
+            "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor><br/>");
+}
+
+// Field names read from single tags, outside any walk.
+struct NameCase {
+  const char* tag;
+  int32_t formCount;
+  const char* variable;
+  const char* postedBefore;  // posted name of a field not yet rewritten
+};
+
+TEST(FieldNames, VariableAndPostedNames) {
+  const std::vector<NameCase> cases = {
+      {"<input name=\"Q\">", 0, "q", "q"},
+      {"<input name=\"Q\">", 1, "f1_q", "q"},
+      {"<input name=\"f2_q\">", 2, "f2_f2_q", "f2_q"},
+      {"<input>", 3, "", ""},
+      {"<select name=\"\">", 1, "", ""},
+      {"<input name='a\"&b'>", 0, "a&quot;&amp;b", "a&quot;&amp;b"},
+      {"<textarea name=\"T\">", 12, "f12_t", "t"},
+  };
+  for (const NameCase& c : cases) {
+    CXmlNode root;
+    CXmlNode* field = root.CreateNode(c.tag);
+    root.AppendChild(field);
+    EXPECT_EQ(FieldVariableName(field, c.formCount), c.variable) << c.tag;
+    EXPECT_EQ(FieldPostName(field, c.formCount, false), c.postedBefore) << c.tag;
+  }
+}
+
+TEST(FieldNames, RewrittenFieldsLoseTheirPrefixOnceAndEndTagsReadTheirStartTag) {
+  CXmlNode root;
+  CXmlNode* start = root.CreateNode("<select name=\"f1_f1_x\">");
+  root.AppendChild(start);
+  CXmlNode* end = root.CreateNode("</select>");
+  start->InsertAfter(end);
+  EXPECT_EQ(FieldPostName(start, 1, true), "f1_x");
+  EXPECT_EQ(FieldPostName(end, 1, true), "f1_x");
+  EXPECT_EQ(FieldVariableName(end, 1), "f1_f1_f1_x");
+  EXPECT_EQ(FieldPostName(start, 0, true), "f1_f1_x");
+}
+
+// The child of `parent` whose `type` is `type`, or null.
+CXmlNode* ChildOfType(const CXmlNode* parent, const char* type) {
+  for (CXmlNode* child = parent->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    const char* own = child->IsTag() ? child->GetElement()->GetAttribute("type") : nullptr;
+    if (own != nullptr && std::string(own) == type) return child;
+  }
+  return nullptr;
+}
+
+TEST(AddPostfields, PostsNamedFieldsInDocumentOrderOnly) {
+  const std::string page =
+      "<form><b><input name=\"a\"></b><select name=\"s\"></select>"
+      "<input type=\"radio\" name=\"r\"><input type=\"submit\" name=\"x\">"
+      "<textarea name=\"t\"></textarea><input type=\"HIDDEN\" name=\"h\" value=\"v\">"
+      "<input type=\"Password\" name=\"p\"><input type=\"text\" name=\"\"></form><go></go>";
+  CXmlNode root;
+  root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+  NormalizeTree(&root);
+  CXmlNode* form = root.GetFirstChild();
+  CXmlNode* go = form->GetNext()->GetNext();
+  ASSERT_TRUE(go->IsTagNamed("go"));
+  CXmlNode* submit = ChildOfType(form, "submit");
+  ASSERT_NE(submit, nullptr);
+  AddPostfields(form->GetFirstChild(), go, submit, 0);
+  EXPECT_EQ(testing::WrittenText(*go),
+            "<go><postfield name=\"a\" value=\"$(a)\"/><postfield name=\"s\" value=\"$(s)\"/>"
+            "<postfield name=\"t\" value=\"$(t)\"/><postfield name=\"h\" value=\"v\"/>"
+            "<postfield name=\"p\" value=\"$(p)\"/>");
+}
+
+TEST(FormScale, ConversionTimeGrowsLinearlyWithTheNumberOfFields) {
+  auto page = [](int fields) {
+    std::string text = "<form action=\"/s\">";
+    for (int i = 0; i < fields; ++i) text += "<input name=\"f" + std::to_string(i) + "\">";
+    text += "<input type=\"submit\" name=\"go\">";
+    for (int i = 0; i < fields; ++i) text += "<input type=\"hidden\" name=\"h" + std::to_string(i) + "\" value=\"1\">";
+    return text + "</form>";
+  };
+  const std::string small = page(5000);
+  const std::string large = page(20000);
+  const std::string deck = DeckOf(large);
+  EXPECT_NE(deck.find("<postfield name=\"h19999\" value=\"1\"/>"), std::string::npos);
+  EXPECT_NE(deck.find("<postfield name=\"f19999\" value=\"$(f19999)\"/>"), std::string::npos);
+  const double smallSeconds = testing::SecondsToConvert(small);
+  const double largeSeconds = testing::SecondsToConvert(large);
+  RecordProperty("seconds_5000_fields", std::to_string(smallSeconds));
+  RecordProperty("seconds_20000_fields", std::to_string(largeSeconds));
+  // Four times the fields: linear work takes about four times as long,
+  // quadratic work sixteen.
+  EXPECT_LT(largeSeconds, smallSeconds * 9 + 0.05) << smallSeconds << " " << largeSeconds;
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -1,0 +1,224 @@
+// Tables: column counts, span expansion, padding, header cells, row groups,
+// and the dissolving of nested tables with their cell markers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "transform/forms_tables_support.h"
+#include "transform/nested_tables.h"
+#include "transform/tables.h"
+
+namespace quillmark {
+namespace {
+
+using testing::DeckOf;
+using testing::DeckWithSettings;
+using testing::IsWellFormedXml;
+using testing::ParagraphOf;
+
+struct DeckCase {
+  const char* label;
+  const char* page;
+  const char* paragraph;  // the deck's paragraph, line breaks removed
+};
+
+void ExpectParagraphs(const std::vector<DeckCase>& cases) {
+  for (const DeckCase& c : cases) {
+    const std::string deck = DeckOf(c.page);
+    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label << "\n" << deck;
+  }
+}
+
+TEST(TableDeck, ColumnsSpansAndPadding) {
+  ExpectParagraphs({
+      {"uneven rows are padded to the widest",
+       "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td><td>d</td><td>e</td></tr></table>",
+       "<table columns=\"3\"><tr><td>a</td><td>b</td><td/></tr>"
+       "<tr><td>c</td><td>d</td><td>e</td></tr></table>"},
+      {"a span fills its row with empty cells",
+       "<table><tr><td colspan=\"3\" align=\"left\">x</td></tr><tr><td>1</td><td>2</td><td>3</td></tr></table>",
+       "<table columns=\"3\"><tr><td>x</td><td/><td/></tr>"
+       "<tr><td>1</td><td>2</td><td>3</td></tr></table>"},
+      {"a span of 0 or junk counts 1",
+       "<table><tr><td colspan=\"0\">x</td><td colspan=\"abc\">y</td></tr></table>",
+       "<table columns=\"2\"><tr><td>x</td><td>y</td></tr></table>"},
+      {"a span of 100 counts 64",
+       "<table><tr><td colspan=\"100\">x</td></tr></table>",
+       ("<table columns=\"64\"><tr><td>x</td>" + [] {
+          std::string cells;
+          for (int i = 1; i < 64; ++i) cells += "<td/>";
+          return cells;
+        }() + "</tr></table>").c_str()},
+      {"a self-closing cell with a span",
+       "<table><tr><td colspan=\"2\"/><td>z</td></tr></table>",
+       "<table columns=\"3\"><tr><td/><td/><td>z</td></tr></table>"},
+      {"header rows become rows of td cells",
+       "<table><tr><th class=\"h\">Name</th><th colspan=\"2\">Age</th></tr><tr><td>Ann</td></tr></table>",
+       "<table columns=\"3\"><tr><td class=\"h\">Name</td><td>Age</td><td/></tr>"
+       "<tr><td>Ann</td><td/><td/></tr></table>"},
+      {"text in rows and captions goes",
+       "<table summary=\"s\" align=\"center\"><caption>Cap</caption><tr>x<td>1</td>y</tr>z</table>",
+       "<table align=\"center\" columns=\"1\"><tr><td>1</td></tr></table>"},
+      {"two tables one after the other",
+       "<table><tr><td>1</td></tr></table><table><tr><td>1</td><td>2</td></tr></table>",
+       "<table columns=\"1\"><tr><td>1</td></tr></table>"
+       "<table columns=\"2\"><tr><td>1</td><td>2</td></tr></table>"},
+  });
+}
+
+TEST(TableDeck, RowGroupsCountTowardsTheTable) {
+  ExpectParagraphs({
+      {"rows in tbody",
+       "<table><tbody><tr><td>1</td><td colspan=\"2\">2</td></tr><tr><td>3</td></tr></tbody></table>",
+       "<table columns=\"3\"><tr><td>1</td><td>2</td><td/></tr><tr><td>3</td><td/><td/></tr></table>"},
+      {"rows in thead, tbody and directly in the table",
+       "<table><thead><tr><th>h1</th><th>h2</th></tr></thead><tr><td>a</td></tr>"
+       "<tfoot><tr><td>f</td></tr></tfoot></table>",
+       "<table columns=\"2\"><tr><td>h1</td><td>h2</td></tr><tr><td>a</td><td/></tr>"
+       "<tr><td>f</td><td/></tr></table>"},
+  });
+}
+
+TEST(TableDeck, TablesThatCannotStandInWml) {
+  ExpectParagraphs({
+      {"a table without rows goes", "a<table><caption>c</caption></table>b", "ab"},
+      {"rows without cells get one", "<table><tr></tr></table>",
+       "<table columns=\"1\"><tr><td/></tr></table>"},
+      {"a self-closing table goes and later tables still count",
+       "<table/><table><tr><td>1</td><td>2</td></tr></table>",
+       "<table columns=\"2\"><tr><td>1</td><td>2</td></tr></table>"},
+  });
+}
+
+TEST(TableDeck, NestedTablesDissolveIntoTheirCell) {
+  ExpectParagraphs({
+      {"one level",
+       "<table><tr><td>A<table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></td>"
+       "<td>B</td></tr></table>",
+       "<table columns=\"2\"><tr><td>A<br/>x<br/>y<br/>z</td><td>B</td></tr></table>"},
+      {"two levels",
+       "<table><tr><td><table><tr><th>h</th><td>m<table><tr><td>deep</td></tr></table></td></tr>"
+       "</table></td></tr></table>",
+       "<table columns=\"1\"><tr><td><br/>h<br/>m<br/>deep</td></tr></table>"},
+      {"a self-closing table after text breaks the line",
+       "<table><tr><td>a<table/>b</td><td><table/>c</td></tr></table>",
+       "<table columns=\"2\"><tr><td>a<br/>b</td><td>c</td></tr></table>"},
+  });
+}
+
+// The nested-table page used with other marker settings.
+constexpr char kNestedPage[] =
+    "<table><tr><td>A<table><tr> <td>x</td><td>y</td></tr><tr><td>z</td></tr></table></td></tr></table>";
+
+TEST(TableSettings, CellMarkersComeFromTheDeviceSettings) {
+  struct Case {
+    const char* lead;
+    const char* brk;
+    const char* cell;  // the outer cell's content
+  };
+  const std::vector<Case> cases = {
+      {"", "<br/>", "A<br/>x<br/>y<br/>z"},
+      {"* ", "<br/>", "A<br/>* x<br/>y<br/>* z"},
+      {"", "", "A xyz"},
+      {"<BR>", " | ", "A |<br/>x | y |<br/>z"},
+      {"<b>", "&", "A &amp;x&amp;y&amp;z"},
+      {"<hr/>", "-", "A -x-y-z"},
+  };
+  for (const Case& c : cases) {
+    CWmlSettings settings;
+    CopyField(settings.cellLeadText, c.lead);
+    CopyField(settings.cellBreakText, c.brk);
+    const std::string deck = DeckWithSettings(kNestedPage, settings);
+    EXPECT_EQ(ParagraphOf(deck), std::string("<table columns=\"1\"><tr><td>") + c.cell + "</td></tr></table>")
+        << c.lead << " / " << c.brk;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << deck;
+  }
+}
+
+// A tree of `markup` as tree building and the pre-pass leave it.
+struct Tree {
+  explicit Tree(const std::string& markup) {
+    root.ParseMarkup(markup.data(), static_cast<int32_t>(markup.size()));
+    NormalizeTree(&root);
+  }
+  CXmlNode root;
+};
+
+TEST(TableParts, CellSpanAndColumnCount) {
+  struct Case {
+    const char* table;
+    int32_t columns;
+  };
+  const std::vector<Case> cases = {
+      {"<table></table>", 0},
+      {"<table><tr><td/><th/><td colspan=\"5\"/></tr><tr><td colspan=\"-3\"/></tr></table>", 7},
+      {"<table><tr><td colspan=\"64\"/><td colspan=\"99999999999999\"/></tr></table>", 128},
+      {"<table><div><tr><td/><td/></tr></div><tr><TD/></tr></table>", 1},
+      {"<table><tbody><tr><td/><td/></tr></tbody><tr><td/></tr></table>", 2},
+      {"<table><tr><p/><td/></tr></table>", 1},
+  };
+  for (const Case& c : cases) {
+    Tree tree(c.table);
+    EXPECT_EQ(CountTableColumns(tree.root.GetFirstChild()), c.columns) << c.table;
+  }
+}
+
+TEST(TableParts, PadTableRowExpandsThenFills) {
+  struct Case {
+    const char* table;
+    const char* row;  // the row's subtree as written afterwards
+  };
+  const std::vector<Case> cases = {
+      {"<table columns=\"4\"><tr><td colspan=\"2\">a</td></tr></table>",
+       "<tr><td>a</td><td/><td/><td/>"},
+      {"<table columns=\"1\"><tr><td colspan=\"3\">a</td><td>b</td></tr></table>",
+       "<tr><td>a</td><td/><td/><td>b</td>"},
+      {"<table><tr><th colspan=\"2\">a</th></tr></table>", "<tr><th>a</th><td/>"},
+      {"<div columns=\"1000000\"><tr><td>a</td></tr></div>", "<tr><td>a</td>"},
+  };
+  for (const Case& c : cases) {
+    Tree tree(c.table);
+    CXmlNode* row = tree.root.GetFirstChild()->GetFirstChild();
+    PadTableRow(row);
+    std::string written = testing::WrittenText(*row);
+    EXPECT_EQ(written, c.row) << c.table;
+  }
+}
+
+TEST(TableParts, MarkNestedTableCellsTouchesOnlyCellsWithContent) {
+  Tree tree("<tr><td><table><tr><td>x</td><td></td><th>y</th></tr></table></td></tr>");
+  CXmlNode* outerCell = tree.root.GetFirstChild()->GetFirstChild();
+  CWmlSettings settings;
+  CopyField(settings.cellLeadText, "+");
+  MarkNestedTableCells(outerCell->GetFirstChild(), settings);
+  EXPECT_EQ(testing::WrittenText(*outerCell),
+            "<td><table><tr><td><br/>+x</td><td></td><th><br/>y</th></tr></table>");
+}
+
+TEST(TableScale, ConversionTimeGrowsLinearlyWithTheNumberOfRows) {
+  auto page = [](int rows) {
+    std::string text = "<table>";
+    for (int i = 0; i < rows; ++i) {
+      text += i % 2 == 0 ? "<tr><td colspan=\"2\">r</td><td><table/>n<table><tr><td>x</td></tr></table></td></tr>\n"
+                         : "<tr><th>h</th></tr>\n";
+    }
+    return text + "</table>";
+  };
+  const std::string small = page(2500);
+  const std::string large = page(10000);
+  const std::string deck = DeckOf(large);
+  EXPECT_TRUE(IsWellFormedXml(deck));
+  EXPECT_NE(deck.find("<table columns=\"3\">"), std::string::npos);
+  const double smallSeconds = testing::SecondsToConvert(small);
+  const double largeSeconds = testing::SecondsToConvert(large);
+  RecordProperty("seconds_2500_rows", std::to_string(smallSeconds));
+  RecordProperty("seconds_10000_rows", std::to_string(largeSeconds));
+  // Four times the rows: linear work takes about four times as long,
+  // quadratic work sixteen.
+  EXPECT_LT(largeSeconds, smallSeconds * 9 + 0.05) << smallSeconds << " " << largeSeconds;
+}
+
+}  // namespace
+}  // namespace quillmark
