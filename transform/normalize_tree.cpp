@@ -1,0 +1,121 @@
+#include "transform/normalize_tree.h"
+
+#include <string>
+
+#include "device/configuration.h"
+#include "markup/name_list.h"
+#include "transform/tree_edits.h"
+
+namespace quillmark {
+namespace {
+
+bool HasUpperCase(const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (*text >= 'A' && *text <= 'Z') return true;
+  }
+  return false;
+}
+
+std::string LowerCased(const char* text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = ToLowerAscii(c);
+  return lowered;
+}
+
+}  // namespace
+
+void LowerCaseNames(CXmlObject& element) {
+  const char* name = element.GetName();
+  if (name != nullptr && HasUpperCase(name)) {
+    // SetName drops one leading "/", so a name that begins with one is
+    // handed over behind an extra "/" to come out unchanged but lower-cased.
+    const std::string lowered = LowerCased(name);
+    element.SetName(((lowered.front() == '/') ? "/" + lowered : lowered).c_str());
+  }
+  for (int32_t i = 0; i < element.GetAttributeCount(); ++i) {
+    const char* attributeName = element.GetAttributeName(i);
+    if (!HasUpperCase(attributeName)) continue;
+    const std::string value = element.GetAttributeValue(i);
+    element.SetAttribute(LowerCased(attributeName).c_str(), value.c_str());
+  }
+}
+
+namespace {
+
+// Gives one tag its normal shape (the pre-order step of the pre-pass).
+void NormalizeTag(CXmlNode* node) {
+  LowerCaseNames(*node->GetElement());
+  if (node->IsEmptyElement() && !node->IsClosedTag()) node->MakeEmpty();
+  if (!node->IsFinished()) node->InsertAfter(node->CreateNode(node->GetElement()->MakeEndTag()));
+}
+
+// The node that follows `node`'s subtree in document order, below `top`.
+CXmlNode* NextAfterSubtree(CXmlNode* node, const CXmlNode* top) {
+  // node's subtree is done; climb until a following sibling exists.
+  while (node != top) {
+    if (node->GetNext() != nullptr) return node->GetNext();
+    node = node->GetParent();
+  }
+  return nullptr;
+}
+
+// The first node of `node`'s subtree in post-order (its deepest first child).
+CXmlNode* FirstInPostOrder(CXmlNode* node) {
+  // node is the first post-order node of the subtree entered so far.
+  while (node->GetFirstChild() != nullptr) node = node->GetFirstChild();
+  return node;
+}
+
+// Removes the node when it is a stray end tag or a blank formatting element
+// (with its end tag); returns the sibling that follows what stayed or went.
+CXmlNode* SweepNode(CXmlNode* node) {
+  if (node->IsStrayEndTag()) {
+    CXmlNode* next = node->GetNext();
+    node->Destroy();
+    return next;
+  }
+  if (node->IsTag() && node->IsFormattingElement() && node->IsBlankContent()) {
+    const CXmlNode* end = EndTagOf(node);
+    CXmlNode* next = end != nullptr ? end->GetNext() : node->GetNext();
+    DestroyWithEndTag(node);
+    return next;
+  }
+  return node->GetNext();
+}
+
+// Bottom-up removal of stray end tags and blank formatting elements.
+void SweepTree(CXmlNode* root) {
+  if (root->GetFirstChild() == nullptr) return;
+  CXmlNode* node = FirstInPostOrder(root->GetFirstChild());
+  // Every node before node in post-order has been swept; node's children too.
+  while (node != root) {
+    CXmlNode* parent = node->GetParent();
+    CXmlNode* next = SweepNode(node);
+    node = next != nullptr ? FirstInPostOrder(next) : parent;
+  }
+}
+
+}  // namespace
+
+CWorkingVariables& PrepareDocumentContext(CXmlNode* root) {
+  CWorkingVariables& context = root->EnsureContext();
+  if (context.device == nullptr && context.configuration != nullptr) {
+    context.device = context.configuration->findDevice(nullptr);
+  }
+  context.Reset();
+  return context;
+}
+
+void NormalizeTree(CXmlNode* root) {
+  PrepareDocumentContext(root);
+  CXmlNode* node = root->GetFirstChild();
+  // Every node before node in document order has its normal shape.
+  while (node != nullptr) {
+    if (node->IsTag()) NormalizeTag(node);
+    node = node->GetFirstChild() != nullptr ? node->GetFirstChild() : NextAfterSubtree(node, root);
+  }
+  SweepTree(root);
+  root->GetContext()->Reset();
+}
+
+}  // namespace quillmark
