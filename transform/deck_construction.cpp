@@ -1,0 +1,134 @@
+#include "transform/deck_construction.h"
+
+#include <cstring>
+
+#include "device/device_profile.h"
+#include "interface/trace.h"
+#include "markup/name_list.h"
+#include "transform/content_model.h"
+#include "transform/escape_text.h"
+#include "transform/tree_edits.h"
+
+namespace quillmark {
+namespace {
+
+bool TextContains(const CXmlNode* node, const char* part) {
+  const char* text = node->GetText();
+  return text != nullptr && std::strstr(text, part) != nullptr;
+}
+
+// Removes the blank text nodes that directly follow `node`.
+void RemoveBlankAfter(CXmlNode* node) {
+  // Every removed sibling was blank; node's next is the next candidate.
+  while (CXmlNode* next = node->GetNext()) {
+    if (!IsBlank(next->GetText())) return;
+    next->Destroy();
+  }
+}
+
+// Makes sure the root begins with an XML declaration and a WML document type,
+// with no blank text after either; returns the document type node.
+CXmlNode* EnsureDeclarations(CXmlNode* root, const CWmlSettings& settings) {
+  Trace("XHtmlToWml: Stop1\r\n");
+  CXmlNode* first = root->GetFirstChild();
+  if (first == nullptr || !TextContains(first, "<?xml ")) {
+    first = root->CreateNode(settings.xmlVersion);
+    root->PrependChild(first);
+  }
+  Trace("XHtmlToWml: Stop2\r\n");
+  RemoveBlankAfter(first);
+  Trace("XHtmlToWml: Stop3\r\n");
+  CXmlNode* second = first->GetNext();
+  if (second == nullptr || !TextContains(second, "<!DOCTYPE wml")) {
+    second = root->CreateNode(settings.docType);
+    first->InsertAfter(second);
+  }
+  Trace("XHtmlToWml: Stop4\r\n");
+  RemoveBlankAfter(second);
+  return second;
+}
+
+// Removes the siblings after `from` up to, not including, `to` (or to the
+// end when `to` is null).
+void RemoveSiblingsBetween(CXmlNode* from, const CXmlNode* to) {
+  // Every sibling removed so far lay between from and to.
+  for (CXmlNode* next = from->GetNext(); next != nullptr && next != to; next = from->GetNext()) {
+    next->Destroy();
+  }
+}
+
+// The first child of `parent` that is a tag named exactly `name`, or null.
+CXmlNode* FirstChildTagNamed(const CXmlNode* parent, const char* name) {
+  // No child before child is such a tag.
+  for (CXmlNode* child = parent->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (IsTagNamedExactly(child, name)) return child;
+  }
+  return nullptr;
+}
+
+// Leaves exactly one wml element after the document type: the page's own,
+// with everything else at the top level removed, or a new one that takes
+// the whole rest of the page.
+CXmlNode* EnsureDeckElement(CXmlNode* root, CXmlNode* docType) {
+  Trace("XHtmlToWml: Stop5\r\n");
+  if (CXmlNode* deck = FirstChildTagNamed(root, "wml")) {
+    if (deck != root->GetFirstChild() && deck != docType) RemoveSiblingsBetween(docType, deck);
+    RemoveSiblingsBetween(deck->GetNext() != nullptr ? deck->GetNext() : deck, nullptr);
+    return deck;
+  }
+  CXmlNode* deck = root->CreateNode("<wml>");
+  CXmlNode* deckEnd = root->CreateNode("</wml>");
+  docType->InsertAfter(deck);
+  deck->InsertAfter(deckEnd);
+  MoveFollowingSiblingsInto(deckEnd, deck);
+  return deck;
+}
+
+// Gives a deck element without cards one card "card1" holding all its content.
+void EnsureCard(CXmlNode* deck, const CWorkingVariables& variables) {
+  if (FirstChildTagNamed(deck, "card") != nullptr) return;
+  CXmlNode* card = deck->CreateNode("<card id=\"card1\" title=\"\">");
+  deck->PrependChild(card);
+  if (const char* title = variables.Title()) {
+    card->GetElement()->SetAttribute("title", AttributeValueText(title).c_str());
+  }
+  CXmlNode* cardEnd = deck->CreateNode("</card>");
+  card->InsertAfter(cardEnd);
+  MoveFollowingSiblingsInto(cardEnd, card);
+}
+
+// True when the card holds exactly one p element, apart from blank text.
+bool HoldsOneParagraph(const CXmlNode* card) {
+  const CXmlNode* first = card->FirstContentChild();
+  return first != nullptr && first->IsStartTag() && IsTagNamedExactly(first, "p") &&
+         first->GetNext() == card->LastContentChild();
+}
+
+// Wraps the card's content in one paragraph unless it holds exactly one.
+void EnsureParagraph(CXmlNode* card) {
+  if (HoldsOneParagraph(card)) return;
+  CXmlNode* paragraphEnd = card->CreateNode("</p>");
+  CXmlNode* paragraph = card->CreateNode("<p>");
+  card->PrependChild(paragraphEnd);
+  card->PrependChild(paragraph);
+  MoveFollowingSiblingsInto(paragraphEnd, paragraph);
+  ApplyContentModel(paragraph, wml::kP);
+}
+
+}  // namespace
+
+void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables) {
+  const CWmlSettings& settings = settingsOf(variables.device);
+  CXmlNode* docType = EnsureDeclarations(root, settings);
+  CXmlNode* deck = EnsureDeckElement(root, docType);
+  EnsureCard(deck, variables);
+  // Every card before child has one paragraph and its deck content model.
+  for (CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (!child->IsStartTag() || !IsTagNamedExactly(child, "card")) continue;
+    EnsureParagraph(child);
+    ApplyContentModel(child, wml::kCardDeck);
+  }
+  ApplyContentModel(deck, wml::kWmlDeck);
+}
+
+}  // namespace quillmark

@@ -1,0 +1,15 @@
+// Deck construction: once the rewrite walk is done, gives the document the
+// shape of a WML deck: XML declaration, document type, one wml element,
+// cards, and one paragraph in each card.
+#pragma once
+
+#include "markup/working_variables.h"
+#include "markup/xml_node.h"
+
+namespace quillmark {
+
+// Builds the deck below `root` from the device settings and the page title
+// held in `variables`.
+void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables);
+
+}  // namespace quillmark

@@ -1,0 +1,237 @@
+#include "transform/element_rules.h"
+
+#include <string>
+
+#include "markup/name_list.h"
+#include "transform/escape_text.h"
+#include "transform/normalize_tree.h"
+#include "transform/tree_edits.h"
+
+namespace quillmark {
+namespace {
+
+// An image without alt text is described by at most this much of its source.
+constexpr std::size_t kAltSourceLimit = 511;
+// Font sizes above this are all "big"; the cap keeps the parse from overflowing.
+constexpr long kFontSizeCap = 1000000;
+
+// The value of a leading decimal integer (white space and a sign allowed
+// before it), as a C library conversion reads it; 0 when there is none.
+long LeadingInteger(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  const bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  long value = 0;
+  // value is the number formed by the digits passed so far, capped.
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    if (value < kFontSizeCap) value = value * 10 + (*text - '0');
+  }
+  return negative ? -value : value;
+}
+
+// The last path segment of an image source: after the last "/", then after
+// the last "\" of what remains, within the first kAltSourceLimit characters.
+std::string FileNameOf(std::string_view source) {
+  source = source.substr(0, kAltSourceLimit);
+  if (const std::size_t slash = source.rfind('/'); slash != std::string_view::npos) {
+    source.remove_prefix(slash + 1);
+  }
+  if (const std::size_t backslash = source.rfind('\\'); backslash != std::string_view::npos) {
+    source.remove_prefix(backslash + 1);
+  }
+  return std::string(source);
+}
+
+// Sets `name` to the empty text when the record has no such attribute.
+void DefaultToEmpty(CXmlObject& element, const char* name) {
+  if (element.GetAttribute(name) == nullptr) element.SetAttribute(name, "");
+}
+
+// Escapes a link target's bare ampersands with the device's replacement.
+void EscapeHref(CXmlObject& element, const CWmlSettings& settings) {
+  DefaultToEmpty(element, "href");
+  if (auto escaped = EscapeText(element.GetAttribute("href"), kLinkSpecials, settings.ampersandText)) {
+    element.SetAttribute("href", escaped->c_str());
+  }
+}
+
+// The title attribute value of a card: the page title, or the empty text.
+std::string CardTitle(const CWorkingVariables& variables) {
+  const char* title = variables.Title();
+  return title != nullptr ? AttributeValueText(title) : std::string();
+}
+
+// Applies the pair at the closed tag; returns the start tag's record, or null
+// when the rule has nothing to work on.
+CXmlObject* PairAtClosedTag(CXmlNode* node, const ContentModel& model) {
+  if (!node->IsClosedTag()) return nullptr;
+  CXmlNode* start = ApplyContentModel(node, model);
+  return start != nullptr ? start->GetElement() : nullptr;
+}
+
+// Makes a named anchor's content a card of its own at the end of the deck
+// element, when the page has one.
+void MoveToNamedCard(CXmlNode* anchor, const std::string& cardId, RewriteContext& walk) {
+  CXmlNode* deck = walk.DeckElement();
+  if (deck == nullptr) return;
+  CXmlNode* card = anchor->CreateNode(anchor->GetText());
+  // The copy is parsed from the page's text, so its names take the case
+  // that the pre-pass gave every other tag.
+  LowerCaseNames(*card->GetElement());
+  card->GetElement()->SetName("card");
+  deck->AppendChild(card);
+  card->InsertAfter(card->CreateNode("</card>"));
+  MoveChildrenInto(anchor, card);
+  card->GetElement()->SetAttribute("id", cardId.c_str());
+}
+
+}  // namespace
+
+void ApplyPairAtClosedTag(CXmlNode* node, const ContentModel& model) { PairAtClosedTag(node, model); }
+
+void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk) {
+  node->GetElement()->SetName("wml");
+  if (IsOpenStartTag(node)) walk.RenamedToWml(node);
+  PairAtClosedTag(node, wml::kWmlWalk);
+}
+
+void RewriteTitle(CXmlNode* node, RewriteContext& walk) {
+  if (!node->IsStartTag()) return;
+  node->FilterChildren(wml::kTitle.children);
+  CXmlNode* first = node->GetFirstChild();
+  if (first == nullptr) return;
+  std::string title(TrimControlBytes(first->GetText()));
+  first->GetElement()->SetText(title);
+  walk.Variables().SetTitle(std::move(title));
+}
+
+void RewriteCard(CXmlNode* node, RewriteContext& walk) {
+  node->GetElement()->SetName("card");
+  CWorkingVariables& variables = walk.Variables();
+  if (node->IsStartTag()) {
+    ++variables.cardCount;
+    return;
+  }
+  CXmlNode* start = ApplyContentModel(node, wml::kCardWalk);
+  if (start == nullptr) return;
+  CXmlObject& card = *start->GetElement();
+  if (card.GetAttribute("id") == nullptr) {
+    card.SetAttribute("id", ("card" + std::to_string(variables.cardCount)).c_str());
+  }
+  if (card.GetAttribute("title") == nullptr) card.SetAttribute("title", CardTitle(variables).c_str());
+  card.NormalizeBoolAttribute("newcontext", "false");
+  card.NormalizeBoolAttribute("ordered", "true");
+}
+
+void RewriteDo(CXmlNode* node, RewriteContext&) {
+  CXmlObject* element = PairAtClosedTag(node, wml::kDo);
+  if (element == nullptr) return;
+  if (char* type = element->GetAttribute("type")) {
+    for (; *type != '\0'; ++type) *type = ToLowerAscii(*type);
+  } else {
+    element->SetAttribute("type", "accept");
+  }
+  element->NormalizeBoolAttribute("optional", "false");
+}
+
+void KeepAsItStands(CXmlNode*, RewriteContext&) {}
+
+void RewriteGo(CXmlNode* node, RewriteContext& walk) {
+  CXmlObject* element = PairAtClosedTag(node, wml::kGo);
+  if (element == nullptr) return;
+  element->NormalizeEnumAttribute("method", "get\0post\0", "get", 0);
+  element->NormalizeBoolAttribute("sendreferer", "false");
+  EscapeHref(*element, walk.Settings());
+}
+
+void RewriteImg(CXmlNode* node, RewriteContext&) {
+  CXmlObject* element = PairAtClosedTag(node, wml::kImg);
+  if (element == nullptr) return;
+  DefaultToEmpty(*element, "src");
+  if (element->GetAttribute("alt") == nullptr) {
+    element->SetAttribute("alt", FileNameOf(element->GetAttribute("src")).c_str());
+  }
+  element->NormalizeEnumAttribute("align", "top\0middle\0bottom\0", "bottom", 0);
+}
+
+void RewriteA(CXmlNode* node, RewriteContext& walk) {
+  const char* name = node->IsStartTag() ? node->GetElement()->GetAttribute("name") : nullptr;
+  if (name != nullptr && *name != '\0') {
+    if (IsOpenStartTag(node)) MoveToNamedCard(node, name, walk);
+    if (CXmlNode* end = node->IsClosedTag() ? nullptr : EndTagOf(node)) Suppress(end);
+    Suppress(node);
+    return;
+  }
+  CXmlObject* element = PairAtClosedTag(node, wml::kA);
+  if (element != nullptr) EscapeHref(*element, walk.Settings());
+}
+
+void RewriteP(CXmlNode* node, RewriteContext&) {
+  CXmlObject* element = PairAtClosedTag(node, wml::kP);
+  if (element == nullptr) return;
+  element->NormalizeEnumAttribute("align", "left\0right\0center\0", "left", 0);
+  element->NormalizeEnumAttribute("mode", "wrap\0nowrap\0", "wrap", 0);
+}
+
+void RewriteHeading(CXmlNode* node, RewriteContext& walk) {
+  if (node->IsStartTag()) return;
+  CXmlNode* start = StartTagOf(node);
+  if (start == nullptr) return;
+  node->GetElement()->SetName("b");
+  start->GetElement()->SetName("b");
+  if (walk.HasTextBefore(node)) start->InsertBefore(node->CreateNode("<br/>"));
+  node->InsertAfter(node->CreateNode("<br/>"));
+}
+
+void RewriteHr(CXmlNode* node, RewriteContext&) {
+  node->GetElement()->SetName("br");
+  node->GetElement()->ClearAttributes();
+}
+
+void RewriteCenter(CXmlNode* node, RewriteContext&) {
+  node->GetElement()->SetName("p");
+  if (CXmlObject* element = PairAtClosedTag(node, wml::kP)) element->SetAttribute("align", "center");
+}
+
+void RewriteFont(CXmlNode* node, RewriteContext&) {
+  if (!node->IsStartTag()) return;
+  CXmlObject& font = *node->GetElement();
+  CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr;
+  const char* sizeText = font.GetAttribute("size");
+  const long size = sizeText != nullptr ? LeadingInteger(sizeText) : 0;
+  if (IsOpenStartTag(node) && size > 0 && size != 3 && size != 4) {
+    const char* name = size <= 2 ? "small" : "big";
+    font.ClearAttributes();
+    font.SetName(name);
+    if (end != nullptr) end->GetElement()->SetName(name);
+    return;
+  }
+  Suppress(node);
+  if (!IsOpenStartTag(node)) return;
+  if (end != nullptr) Suppress(end);
+  node->MoveChildrenAfter(end != nullptr ? end : node);
+}
+
+void RemoveWithContent(CXmlNode* node, RewriteContext&) {
+  Suppress(node);
+  DestroyChildren(node);
+}
+
+void RewriteUnknownTag(CXmlNode* node) {
+  if (node->IsStartTag()) {
+    if (node->IsClosedTag()) Suppress(node);
+    return;
+  }
+  CXmlNode* start = StartTagOf(node);
+  if (start == nullptr) return;
+  Unwrap(start);
+  Suppress(node);
+}
+
+void EscapeTextNode(CXmlNode* node) {
+  if (auto escaped = EscapeText(node->GetText(), kTextSpecials, kAmpersandEntity)) {
+    node->GetElement()->SetText(std::move(*escaped));
+  }
+}
+
+}  // namespace quillmark

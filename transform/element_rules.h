@@ -1,0 +1,57 @@
+// The element rules of the rewrite walk for document structure, WML
+// elements already in the page, images, links, formatting, headings, rules,
+// fonts and removed elements. Element names are lower case when a rule runs.
+//
+// "At the closed tag" below means: when the walk reaches the element's end
+// tag, or the tag itself when it is self-closing; the rule then works on the
+// start tag.
+#pragma once
+
+#include "markup/xml_node.h"
+#include "transform/content_model.h"
+#include "transform/rewrite_context.h"
+
+namespace quillmark {
+
+// At the closed tag: applies the element's pair.
+void ApplyPairAtClosedTag(CXmlNode* node, const ContentModel& model);
+
+// html, wml: renamed "wml"; at the closed tag the pair of the walk's root.
+void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk);
+// title: at the start tag, filters to text and stores the trimmed title.
+void RewriteTitle(CXmlNode* node, RewriteContext& walk);
+// body, card: renamed "card"; counts cards; at the end tag the card pair and
+// the id, title, newcontext and ordered attributes.
+void RewriteCard(CXmlNode* node, RewriteContext& walk);
+// do: at the closed tag the pair, a lower-case type ("accept" by default)
+// and a boolean optional.
+void RewriteDo(CXmlNode* node, RewriteContext& walk);
+// meta: left as it stands for its parent's content model.
+void KeepAsItStands(CXmlNode* node, RewriteContext& walk);
+// go: at the closed tag the pair, method, sendreferer and an escaped href.
+void RewriteGo(CXmlNode* node, RewriteContext& walk);
+// img: at the closed tag the pair, src, alt from the file name, and align.
+void RewriteImg(CXmlNode* node, RewriteContext& walk);
+// a: a named anchor's content becomes a card of its own; a link gets its
+// pair and an escaped href at the closed tag.
+void RewriteA(CXmlNode* node, RewriteContext& walk);
+// p: at the closed tag the pair, align and mode.
+void RewriteP(CXmlNode* node, RewriteContext& walk);
+// h1 to h6: at the end tag, bold text on a line of its own.
+void RewriteHeading(CXmlNode* node, RewriteContext& walk);
+// hr: a line break without attributes.
+void RewriteHr(CXmlNode* node, RewriteContext& walk);
+// center: a centred paragraph.
+void RewriteCenter(CXmlNode* node, RewriteContext& walk);
+// font: small or big text by size, otherwise only the content stays.
+void RewriteFont(CXmlNode* node, RewriteContext& walk);
+// frameset, script, nowap: removed with their content.
+void RemoveWithContent(CXmlNode* node, RewriteContext& walk);
+// A tag that no rule names: an element is unwrapped at its end tag; a closed
+// start tag is suppressed; an open start tag is left to its parent.
+void RewriteUnknownTag(CXmlNode* node);
+
+// Escapes a text node's character data in place.
+void EscapeTextNode(CXmlNode* node);
+
+}  // namespace quillmark

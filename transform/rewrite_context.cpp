@@ -1,0 +1,102 @@
+#include "transform/rewrite_context.h"
+
+#include <optional>
+
+#include "device/device_profile.h"
+#include "markup/name_list.h"
+#include "transform/tree_edits.h"
+
+namespace quillmark {
+namespace {
+
+bool IsDeckElement(const CXmlNode* node, const CXmlNode* root) {
+  return node->GetParent() == root && IsOpenStartTag(node) && IsTagNamedExactly(node, "wml");
+}
+
+// What one node decides on the backward walk for text: true for text that is
+// not blank, false for the root and for a table, p or br tag, nothing for a
+// node that is passed over.
+std::optional<bool> DecideTextBefore(const CXmlNode* node) {
+  if (node->IsRoot()) return false;
+  if (node->IsTag()) {
+    if (node->IsTagNamed("table") || node->IsTagNamed("p") || node->IsTagNamed("br")) return false;
+    return std::nullopt;
+  }
+  if (!node->IsComment() && !IsBlank(node->GetText())) return true;
+  return std::nullopt;
+}
+
+}  // namespace
+
+RewriteContext::RewriteContext(CXmlNode* root, CWorkingVariables& variables)
+    : root_(root), variables_(variables), settings_(settingsOf(variables.device)) {}
+
+CXmlNode* RewriteContext::DeckElement() {
+  // Root children change shape only through the walk's own rules; a found
+  // element is checked again because a rule may have removed or renamed it.
+  if (deckElementKnown_ && (deckElement_ == nullptr || IsDeckElement(deckElement_, root_))) {
+    return deckElement_;
+  }
+  deckElement_ = nullptr;
+  // Every root child before child is no open "wml" start tag.
+  for (CXmlNode* child = root_->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (IsDeckElement(child, root_)) {
+      deckElement_ = child;
+      break;
+    }
+  }
+  deckElementKnown_ = true;
+  return deckElement_;
+}
+
+void RewriteContext::RenamedToWml(const CXmlNode* node) {
+  if (node->GetParent() == root_) deckElementKnown_ = false;
+}
+
+void RewriteContext::EnterChildren(CXmlNode* node) {
+  ancestors_.push_back(node);
+  textBefore_.push_back(Answer::kUnknown);
+}
+
+CXmlNode* RewriteContext::LeaveChildren() {
+  CXmlNode* node = ancestors_.back();
+  ancestors_.pop_back();
+  textBefore_.pop_back();
+  return node;
+}
+
+bool RewriteContext::HasTextBefore(const CXmlNode* node) {
+  // level: ancestors_[level - 1] is the expected parent of `at`; 0 once the
+  // walk has left the remembered ancestors.
+  std::size_t level = ancestors_.size();
+  std::vector<std::size_t> passed;
+  std::optional<bool> answer;
+  const CXmlNode* at = node;
+  // Every node passed so far (not `at`) decided nothing.
+  while (!answer) {
+    if (at->GetPrev() != nullptr) {
+      at = at->GetPrev();
+    } else {
+      at = at->GetParent();
+      if (at == nullptr) {
+        answer = false;
+        break;
+      }
+      if (level > 0 && ancestors_[level - 1] == at) {
+        --level;
+        if (textBefore_[level] != Answer::kUnknown) {
+          answer = textBefore_[level] == Answer::kYes;
+          break;
+        }
+        passed.push_back(level);
+      } else {
+        level = 0;
+      }
+    }
+    answer = DecideTextBefore(at);
+  }
+  for (std::size_t entered : passed) textBefore_[entered] = *answer ? Answer::kYes : Answer::kNo;
+  return *answer;
+}
+
+}  // namespace quillmark

@@ -1,0 +1,55 @@
+// RewriteContext: what the element rules of one rewrite walk share.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "device/wml_settings.h"
+#include "markup/working_variables.h"
+#include "markup/xml_node.h"
+
+namespace quillmark {
+
+class RewriteContext {
+ public:
+  // Borrows the root and its document context for the walk.
+  RewriteContext(CXmlNode* root, CWorkingVariables& variables);
+
+  CXmlNode* Root() const { return root_; }
+  CWorkingVariables& Variables() const { return variables_; }
+  const CWmlSettings& Settings() const { return settings_; }
+
+  // The first child of the root that is an open start tag named "wml", or
+  // null. The answer is remembered until a root child is renamed "wml".
+  CXmlNode* DeckElement();
+  // Tells the context that `node` has just been renamed "wml".
+  void RenamedToWml(const CXmlNode* node);
+
+  // The walk enters the children of `node` / leaves the innermost node it
+  // entered, returning it. The entered nodes are the ancestors of the node
+  // being rewritten.
+  void EnterChildren(CXmlNode* node);
+  CXmlNode* LeaveChildren();
+  bool InsideChildren() const { return !ancestors_.empty(); }
+
+  // The answer of node->HasTextBefore() for the node being rewritten (or a
+  // sibling of it). Rules never edit the ancestors of the walk's position or
+  // the siblings before them, so the answer from each ancestor onwards is
+  // remembered while the walk is below it: nested elements cost no rescans.
+  bool HasTextBefore(const CXmlNode* node);
+
+ private:
+  enum class Answer : int8_t { kUnknown, kNo, kYes };
+
+
+  CXmlNode* root_;
+  CWorkingVariables& variables_;
+  const CWmlSettings& settings_;
+  CXmlNode* deckElement_ = nullptr;
+  bool deckElementKnown_ = false;
+  std::vector<CXmlNode*> ancestors_;
+  // textBefore_[i]: the backward walk's answer from ancestors_[i] onwards.
+  std::vector<Answer> textBefore_;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,148 @@
+#include "transform/xhtml_to_wml.h"
+
+#include <cstring>
+
+#include "interface/trace.h"
+#include "transform/cleanup_tree.h"
+#include "transform/content_model.h"
+#include "transform/deck_construction.h"
+#include "transform/element_rules.h"
+#include "transform/forms.h"
+#include "transform/normalize_tree.h"
+#include "transform/rewrite_context.h"
+#include "transform/tables.h"
+
+namespace quillmark {
+namespace {
+
+using RuleFunction = void (*)(CXmlNode* node, RewriteContext& walk);
+
+// One row of the rule table: a tag named `name` is handled by `rule`, or,
+// when there is none, by applying `model` at its closed tag. A row with
+// neither names an element whose rule is not present: its tags are handled
+// like tags that no rule names.
+struct ElementRule {
+  const char* name;
+  RuleFunction rule;
+  const ContentModel* model;
+};
+
+constexpr ElementRule Own(const char* name, RuleFunction rule) { return {name, rule, nullptr}; }
+constexpr ElementRule Pair(const char* name, const ContentModel& model) { return {name, nullptr, &model}; }
+constexpr ElementRule NotPresent(const char* name) { return {name, nullptr, nullptr}; }
+
+// The rules in the order they are tried; the first row whose name equals
+// the tag's name exactly handles the tag.
+constexpr ElementRule kElementRules[] = {
+    Own("html", RewriteDocumentElement), Own("wml", RewriteDocumentElement),
+    Own("title", RewriteTitle),
+    Own("body", RewriteCard), Own("card", RewriteCard),
+    Own("do", RewriteDo),
+    Pair("onevent", wml::kOnevent), Pair("head", wml::kHead), Pair("template", wml::kTemplate),
+    Pair("access", wml::kAccess),
+    Own("meta", KeepAsItStands),
+    Own("go", RewriteGo),
+    Pair("prev", wml::kPrev), Pair("refresh", wml::kRefresh), Pair("noop", wml::kNoop),
+    Pair("postfield", wml::kPostfield), Pair("setvar", wml::kSetvar),
+    // Form controls.
+    Own("select", RewriteSelect), Own("optgroup", RewriteOptgroup), Own("option", RewriteOption),
+    Own("input", RewriteInput),
+    Pair("fieldset", wml::kFieldset), Pair("timer", wml::kTimer),
+    Own("img", RewriteImg),
+    Pair("anchor", wml::kAnchor),
+    Own("a", RewriteA),
+    // Tables.
+    Own("table", RewriteTable), Own("tr", RewriteTr), Own("td", RewriteCell), Own("th", RewriteCell),
+    Pair("em", wml::kFormatting), Pair("strong", wml::kFormatting), Pair("b", wml::kFormatting),
+    Pair("i", wml::kFormatting), Pair("u", wml::kFormatting), Pair("big", wml::kFormatting),
+    Pair("small", wml::kFormatting), Pair("br", wml::kFormatting),
+    Own("p", RewriteP),
+    // Forms.
+    Own("form", RewriteForm),
+    Own("h1", RewriteHeading), Own("h2", RewriteHeading), Own("h3", RewriteHeading),
+    Own("h4", RewriteHeading), Own("h5", RewriteHeading), Own("h6", RewriteHeading),
+    Own("hr", RewriteHr),
+    Own("center", RewriteCenter),
+    Own("font", RewriteFont),
+    // Form controls.
+    Own("textarea", RewriteTextarea),
+    Own("frameset", RemoveWithContent), Own("script", RemoveWithContent), Own("nowap", RemoveWithContent),
+};
+
+// The row that handles a tag named `name`, or null.
+const ElementRule* FindRule(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const ElementRule& row : kElementRules) {
+    if (std::strcmp(row.name, name) == 0) return &row;
+  }
+  return nullptr;
+}
+
+void RewriteTag(CXmlNode* node, RewriteContext& walk) {
+  const ElementRule* row = FindRule(node->GetName());
+  if (row == nullptr || (row->rule == nullptr && row->model == nullptr)) {
+    RewriteUnknownTag(node);
+  } else if (row->rule != nullptr) {
+    row->rule(node, walk);
+  } else {
+    ApplyPairAtClosedTag(node, *row->model);
+  }
+}
+
+// The rewrite of one node (not the root).
+void RewriteNode(CXmlNode* node, RewriteContext& walk) {
+  if (node->GetElement() == nullptr) return;
+  Trace("XHtmlToWml: \"%s\"\r\n", node->GetText());
+  if (node->IsComment()) return;
+  if (node->IsTag()) {
+    RewriteTag(node, walk);
+  } else {
+    EscapeTextNode(node);
+  }
+}
+
+// Rewrites `start`'s subtree and following siblings. A node's first child and
+// next sibling are looked up only after the node (and, for the sibling, its
+// subtree) has been rewritten, so inserted nodes are visited too.
+void Walk(CXmlNode* start, RewriteContext& walk) {
+  CXmlNode* node = start;
+  // The walk's entered nodes are the subtrees that contain node, outermost
+  // first; everything before node in the walk's order has been rewritten.
+  while (node != nullptr) {
+    Trace("XHtmlToWml: Begin\r\n");
+    if (node != walk.Root()) RewriteNode(node, walk);
+    Trace("XHtmlToWml: OK\r\n");
+    if (CXmlNode* child = node->GetFirstChild()) {
+      walk.EnterChildren(node);
+      node = child;
+      continue;
+    }
+    // Climb out of finished subtrees to the next sibling still to visit.
+    while (node->GetNext() == nullptr && walk.InsideChildren()) {
+      node = walk.LeaveChildren();
+      Trace("XHtmlToWml: Childs OK\r\n");
+    }
+    node = node->GetNext();
+  }
+  Trace("XHtmlToWml: next OK\r\n");
+}
+
+}  // namespace
+
+void XHtmlToWml(CXmlNode* node) {
+  CXmlNode* root = node->GetRoot();
+  const bool atRoot = node->GetParent() == nullptr;
+  if (atRoot) Trace("XHtmlToWml: root start\r\n");
+  CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : root->EnsureContext();
+  RewriteContext walk(root, variables);
+  Walk(node, walk);
+  if (!atRoot) return;
+  ConstructDeck(root, variables);
+  Trace("XHtmlToWml: Stop 9\r\n");
+  CleanupTree(root);
+  Trace("XHtmlToWml: Stop 10\r\n");
+  root->SetContext(nullptr);
+  Trace("XHtmlToWml: Stop 11\r\n");
+}
+
+}  // namespace quillmark
