@@ -7,6 +7,8 @@
 #include "interface/quillmark.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
+#include "transform/normalize_tree.h"
+#include "transform/xhtml_to_wml.h"
 
 namespace quillmark {
 namespace {
@@ -28,6 +30,8 @@ int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, ch
   context->device = configuration->findDevice(deviceText);
   root.SetContext(std::move(context));
   if (page != nullptr && pageLength > 0) root.ParseMarkup(page, pageLength);
+  NormalizeTree(&root);
+  XHtmlToWml(&root);
 
   const uint32_t measured = root.MeasureText(kBreakList);
   if (output == nullptr || capacity < 0 ||
