@@ -18,9 +18,7 @@ namespace {
 using RuleFunction = void (*)(CXmlNode* node, RewriteContext& walk);
 
 // One row of the rule table: a tag named `name` is handled by `rule`, or,
-// when there is none, by applying `model` at its closed tag. A row with
-// neither names an element whose rule is not present: its tags are handled
-// like tags that no rule names.
+// when there is none, by applying `model` at its closed tag.
 struct ElementRule {
   const char* name;
   RuleFunction rule;
@@ -29,7 +27,6 @@ struct ElementRule {
 
 constexpr ElementRule Own(const char* name, RuleFunction rule) { return {name, rule, nullptr}; }
 constexpr ElementRule Pair(const char* name, const ContentModel& model) { return {name, nullptr, &model}; }
-constexpr ElementRule NotPresent(const char* name) { return {name, nullptr, nullptr}; }
 
 // The rules in the order they are tried; the first row whose name equals
 // the tag's name exactly handles the tag.
@@ -80,7 +77,7 @@ const ElementRule* FindRule(const char* name) {
 
 void RewriteTag(CXmlNode* node, RewriteContext& walk) {
   const ElementRule* row = FindRule(node->GetName());
-  if (row == nullptr || (row->rule == nullptr && row->model == nullptr)) {
+  if (row == nullptr) {
     RewriteUnknownTag(node);
   } else if (row->rule != nullptr) {
     row->rule(node, walk);
