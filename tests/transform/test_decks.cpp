@@ -1,0 +1,162 @@
+// Whole decks through the conversion entry point: the pre-pass, the rewrite
+// walk with the element rules, deck construction and the cleanup.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "forms_tables_support.h"
+
+namespace quillmark {
+namespace {
+
+using testing::Compact;
+using testing::DeckOf;
+using testing::DeckWithSettings;
+using testing::IsWellFormedXml;
+
+constexpr char kHead[] =
+    "<?xml version=\"1.0\"?>\r\n"
+    "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+    "\"http://www.wapforum.org/DTD/wml_1.1.xml\">\r\n"
+    "<wml>\r\n";
+
+// One card as the writer lays it out, holding one paragraph.
+std::string Card(const std::string& id, const std::string& title, const std::string& paragraph,
+                 const std::string& paragraphTag = "<p>") {
+  return "<card id=\"" + id + "\" title=\"" + title + "\">\r\n" + paragraphTag + "\r\n" +
+         (paragraph.empty() ? "" : paragraph + "\r\n") + "</p>\r\n</card>\r\n";
+}
+
+std::string Deck(const std::string& cards) { return kHead + cards + "</wml>\r\n"; }
+
+struct DeckCase {
+  const char* what;
+  std::string page;
+  std::string deck;
+};
+
+void ExpectDecks(const std::vector<DeckCase>& cases) {
+  for (const DeckCase& c : cases) {
+    const std::string deck = DeckOf(c.page);
+    EXPECT_EQ(deck, c.deck) << c.what;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.what << "\n" << deck;
+  }
+}
+
+TEST(Deck, DocumentStructure) {
+  ExpectDecks({
+      {"plain text", "Hello", Deck(Card("card1", "", "Hello"))},
+      {"empty page", "", Deck(Card("card1", "", ""))},
+      {"one p in the body is kept", "<html><body><p>one</p></body></html>",
+       Deck(Card("card1", "", "one"))},
+      {"page title becomes the card title",
+       "<html><head><title> My Page </title></head><body>x</body></html>",
+       Deck(Card("card1", "My Page", "x"))},
+      {"two bodies give two cards; an id stays", "<body>one</body><body id=\"main\">two</body>",
+       Deck(Card("card1", "", "one") + Card("main", "", "two"))},
+      {"an XML declaration and WML document type of the page stay",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+       "\"http://www.wapforum.org/DTD/wml_1.1.xml\">\n<wml><card><p>hi</p></card></wml>",
+       Deck(Card("card1", "", "hi"))},
+      {"other declarations go", "<!DOCTYPE html><html><body><?php x ?>t</body></html>",
+       Deck(Card("card1", "", "t"))},
+      {"the stray end tag goes before the rewrite", "<p>one</x>two</p>", Deck(Card("card1", "", "onetwo"))},
+      {"blank formatting elements go", "<b></b><i> </i>x", Deck(Card("card1", "", "x"))},
+      {"text is escaped", "a > b & c &Copy; &NBSP;", Deck(Card("card1", "", "a &gt; b &amp; c &#169; &nbsp;"))},
+      {"content outside the page's wml element goes", "lost<wml><card><p>kept</p></card></wml>more",
+       Deck(Card("card1", "", "kept"))},
+  });
+}
+
+TEST(Deck, FormattingHeadingsAndRules) {
+  ExpectDecks({
+      {"a heading after text gets breaks on both sides", "<p>Intro<h2>Title</h2>more</p>",
+       Deck(Card("card1", "", "Intro<br/><b>Title</b><br/>more"))},
+      {"a heading at the start of a paragraph gets a break after it", "<p><h2>Title</h2></p>",
+       Deck(Card("card1", "", "<b>Title</b><br/>"))},
+      {"font sizes", "<font size=\"1\">a</font><font size=\"6\">b</font><font size=\"3\">c</font>"
+                     "<font size=\"+1\">d</font><font size=\"-1\">e</font><font>f</font><font size=\"0\">g</font>",
+       Deck(Card("card1", "", "<small>a</small><big>b</big>c<small>d</small>efg"))},
+      {"center is a centred paragraph", "<center>x</center>", Deck(Card("card1", "", "x", "<p align=\"center\">"))},
+      {"hr is a line break", "a<hr size=\"3\">b", Deck(Card("card1", "", "a<br/>b"))},
+      {"spaces next to paragraph edges go, others stay", "<p> a <b>b</b> </p>",
+       Deck(Card("card1", "", "a <b>b</b>"))},
+      {"formatting attributes are filtered", "<b class=\"c\" style=\"s\">x</b>",
+       Deck(Card("card1", "", "<b class=\"c\">x</b>"))},
+      {"p attributes are normalised", "<p align=\"RIGHT\" mode=\"odd\">x</p>",
+       Deck(Card("card1", "", "x", "<p align=\"right\" mode=\"wrap\">"))},
+  });
+}
+
+TEST(Deck, ImagesLinksAndAnchors) {
+  ExpectDecks({
+      {"image alt from the file name", "<img src=\"/pics/logo.gif\">",
+       Deck(Card("card1", "", "<img src=\"/pics/logo.gif\" alt=\"logo.gif\"/>"))},
+      {"image align and border", "<img src=\"a\\b\\c.gif\" align=\"LEFT\" border=\"0\"><img>",
+       Deck(Card("card1", "", "<img src=\"a\\b\\c.gif\" align=\"bottom\" alt=\"c.gif\"/><img src=\"\" alt=\"\"/>"))},
+      {"link target escaped with the device's ampersand text", "<a href=\"page.asp?a=1&b=2\">L</a>",
+       Deck(Card("card1", "", "<a href=\"page.asp?a=1;b=2\">L</a>"))},
+      {"escaped link target stays", "<a href=\"page.asp?a=1&amp;b=2\" target=\"_top\">L</a>",
+       Deck(Card("card1", "", "<a href=\"page.asp?a=1&amp;b=2\">L</a>"))},
+      {"a named anchor starts a card", "<html><body>x<a name=\"top\">Top</a></body></html>",
+       Deck(Card("card1", "", "x") + Card("top", "", "Top"))},
+      {"a named anchor with a link is no link", "<html><body><a NAME=\"n\" HREF=\"x\" CLASS=\"k\">In</a></body></html>",
+       "" + Deck(Card("card1", "", "") + "<card class=\"k\" id=\"n\" title=\"\">\r\n<p>\r\nIn\r\n</p>\r\n</card>\r\n")},
+      {"a self-closing named anchor only goes", "x<a name=\"n\"/>y", Deck(Card("card1", "", "xy"))},
+      {"a named anchor without a wml element keeps its content in place", "x<a name=\"n\">y</a>",
+       Deck(Card("card1", "", "xy"))},
+  });
+}
+
+TEST(Deck, RemovedContentAndComments) {
+  ExpectDecks({
+      {"script and nowap vanish with their content", "a<script>if (a<b) x();</script>b<nowap>n</nowap>c",
+       Deck(Card("card1", "", "abc"))},
+      {"frameset vanishes", "<frameset><frame src=\"a\"></frameset>x", Deck(Card("card1", "", "x"))},
+      {"comments are stripped by default", "a<!-- note -->b", Deck(Card("card1", "", "ab"))},
+  });
+  CWmlSettings keep;
+  keep.stripComments = 0;
+  EXPECT_EQ(Compact(DeckWithSettings("a<!-- note -->b", keep)), Compact(Deck(Card("card1", "", "a<!-- note -->b"))));
+  EXPECT_EQ(Compact(DeckWithSettings("<b><!-- x --></b>", keep)), Compact(Deck(Card("card1", "", "<b><!-- x --></b>"))));
+  CWmlSettings strip;
+  EXPECT_EQ(Compact(DeckWithSettings("<b><!-- x --></b>", strip)), Compact(Deck(Card("card1", "", ""))));
+}
+
+TEST(Deck, DeclarationsComeFromTheSettings) {
+  CWmlSettings settings;
+  CopyField(settings.xmlVersion, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+  CopyField(settings.docType, "<!DOCTYPE wml PUBLIC \"-//PHONE.COM//DTD WML 1.1//EN\" \"x.dtd\">");
+  CopyField(settings.ampersandText, "&amp;");
+  EXPECT_EQ(Compact(DeckWithSettings("<a href=\"q?a&b\">x</a>", settings)),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+            "<!DOCTYPE wml PUBLIC \"-//PHONE.COM//DTD WML 1.1//EN\" \"x.dtd\">"
+            "<wml><card id=\"card1\" title=\"\"><p><a href=\"q?a&amp;b\">x</a></p></card></wml>");
+}
+
+// A page title is text, but it lands in an attribute: markup characters and
+// quotes in it must not break the deck.
+TEST(Deck, TitleIsSafeInTheCardAttribute) {
+  ExpectDecks({
+      {"ampersand and quotes", "<head><title>Q&A \"now\"</title></head>x",
+       Deck(Card("card1", "Q&amp;A &quot;now&quot;", "x"))},
+      {"an entity stays as written", "<head><title>Tom &amp; Jerry</title></head><body>x</body>",
+       Deck(Card("card1", "Tom &amp; Jerry", "x"))},
+  });
+}
+
+TEST(Deck, WmlElementsOfThePage) {
+  ExpectDecks({
+      {"do gets a lower-case type", "<do TYPE=\"Options\" label=\"o\" x=\"1\"><go href=\"a&b=1\"/></do>",
+       Deck(Card("card1", "", "<do type=\"options\" label=\"o\">\r\n<go href=\"a;b=1\"/>\r\n</do>"))},
+      {"do without type accepts", "<do><prev/></do>", Deck(Card("card1", "", "<do type=\"accept\">\r\n<prev/>\r\n</do>"))},
+      {"go method and sendreferer", "<anchor>t<go href=\"u\" method=\"PUT\" sendreferer=\"YES\"></go></anchor>",
+       Deck(Card("card1", "", "<anchor>t\r\n<go href=\"u\" method=\"get\" sendreferer=\"false\">\r\n</go>\r\n</anchor>"))},
+      {"card attributes are normalised", "<card newcontext ordered=\"no\" foo=\"1\">x</card>",
+       "" + std::string(kHead) + "<card newcontext=\"true\" ordered=\"true\" id=\"card1\" title=\"\">\r\n<p>\r\nx\r\n</p>\r\n</card>\r\n</wml>\r\n"},
+  });
+}
+
+}  // namespace
+}  // namespace quillmark
