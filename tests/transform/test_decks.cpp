@@ -82,6 +82,8 @@ TEST(Deck, FormattingHeadingsAndRules) {
       {"hr is a line break", "a<hr size=\"3\">b", Deck(Card("card1", "", "a<br/>b"))},
       {"spaces next to paragraph edges go, others stay", "<p> a <b>b</b> </p>",
        Deck(Card("card1", "", "a <b>b</b>"))},
+      {"spaces after a space or next to a break go", "x <i> y</i> <br> z ", Deck(Card("card1", "", "x <i>y</i><br/>z"))},
+      {"a self-closing select goes", "a<select/>b", Deck(Card("card1", "", "ab"))},
       {"formatting attributes are filtered", "<b class=\"c\" style=\"s\">x</b>",
        Deck(Card("card1", "", "<b class=\"c\">x</b>"))},
       {"p attributes are normalised", "<p align=\"RIGHT\" mode=\"odd\">x</p>",
