@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "device/configuration.h"
+#include "interface/conversion.h"
 #include "interface/quillmark.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
@@ -18,13 +19,13 @@ constexpr char kBreakList[] = "wml\0card\0table\0tr\0select\0p\0input\0postfield
 
 constexpr char kVersionText[] = "Quillmark, v0.9.21";
 
-// Builds the deck for one page and writes it to `output` when it fits;
-// returns the written length, or 0 when it does not fit.
-int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, char* output,
-                int32_t capacity) {
-  refreshConfiguration();
-  std::shared_ptr<const DeviceConfiguration> configuration = currentConfiguration();
+}  // namespace
 
+int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                    const char* deviceText, const char* page, int32_t pageLength, char* output,
+                    int32_t capacity) {
+  // The document's records read the configuration's marker words until the
+  // root is gone; `configuration` outlives it.
   CXmlNode root;
   auto context = std::make_unique<CWorkingVariables>(configuration);
   context->device = configuration->findDevice(deviceText);
@@ -40,6 +41,16 @@ int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, ch
   }
   root.WriteText(output, kBreakList);
   return static_cast<int32_t>(std::strlen(output));
+}
+
+namespace {
+
+// Runs one conversion with the configuration current after the freshness
+// check; the snapshot stays alive for the whole conversion.
+int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, char* output,
+                int32_t capacity) {
+  refreshConfiguration();
+  return ConvertPage(currentConfiguration(), deviceText, page, pageLength, output, capacity);
 }
 
 }  // namespace
