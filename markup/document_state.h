@@ -44,6 +44,11 @@ struct DocumentState {
   OpenElements open;
   // Lower-cased names whose replacement texts are being parsed.
   std::vector<std::string> replacing;
+  // Bytes of replacement text parsed so far, and how many the page allows.
+  // Entries that each expand into several others could otherwise grow a page
+  // exponentially; the allowance is far above what plain replacement needs.
+  int64_t replacementBytes = 0;
+  int64_t replacementAllowance = 0;
 
   CXmlNode* NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element);
   SiblingGroup* NewGroup(CXmlNode* parent);

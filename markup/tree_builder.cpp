@@ -79,7 +79,15 @@ bool OpenElements::AnyNamed(const char* name) const {
 
 // ---- parsing ------------------------------------------------------------------
 
+// Replacement text allowed per byte of page text, and for any page.
+constexpr int64_t kReplacementBytesPerPageByte = 512;
+constexpr int64_t kReplacementBytesPerPage = 64 * 1024;
+
 void CXmlNode::ParseMarkup(const char* text, int32_t length) {
+  DocumentState& doc = Doc();
+  if (doc.replacing.empty() && length > 0) {
+    doc.replacementAllowance += kReplacementBytesPerPageByte * length + kReplacementBytesPerPage;
+  }
   const MarkerWords& words = EnsureContext().configuration->markerWords;
   CXmlParser parser;
   parser.Parse(this, text, length, words);
@@ -248,6 +256,9 @@ int32_t CXmlNode::ReplaceTag(const CDevice* device, CXmlNode* cursor) {
   if (found == nullptr) return 0;
 
   const std::string replacement = ReplacementOf(found + key.size(), IsStartTag() != 0);
+  const int64_t size = static_cast<int64_t>(replacement.size());
+  if (doc.replacementBytes + size > doc.replacementAllowance) return 0;
+  doc.replacementBytes += size;
   if (!replacement.empty()) {
     const CXmlNode* reference = ReferenceNode(cursor);
     const bool doublesBreak = reference != nullptr && IsLineBreakMarkup(replacement) &&
