@@ -1,6 +1,7 @@
 #include "transform/forms.h"
 
 #include <string>
+#include <vector>
 
 #include "markup/name_list.h"
 #include "transform/content_model.h"
@@ -30,14 +31,12 @@ CXmlNode* FirstNonCommentChild(const CXmlNode* node) {
   return child;
 }
 
-// The nearest ancestor of `node` that is a tag named exactly "form", or null.
-CXmlNode* EnclosingForm(const CXmlNode* node) {
-  // Every ancestor below `ancestor` is no form.
-  for (CXmlNode* ancestor = node->GetParent(); ancestor != nullptr && !ancestor->IsRoot();
-       ancestor = ancestor->GetParent()) {
-    if (IsTagNamedExactly(ancestor, "form")) return ancestor;
-  }
-  return nullptr;
+// The innermost form the walk is inside, or null. A form stays named "form"
+// until the walk leaves it, so a suppressed entry is no open form.
+CXmlNode* EnclosingForm(RewriteContext& walk) {
+  const std::vector<CXmlNode*>& open = walk.OpenForms();
+  if (open.empty() || !IsTagNamedExactly(open.back(), "form")) return nullptr;
+  return open.back();
 }
 
 // Gives a field its variable name.
@@ -112,8 +111,8 @@ void BuildSubmitControl(CXmlNode* input, CXmlNode* form, const RewriteContext& w
 
 // A submit button becomes its control when it stands in a form; the button
 // itself always goes.
-void RewriteSubmit(CXmlNode* input, const RewriteContext& walk) {
-  if (CXmlNode* form = EnclosingForm(input)) BuildSubmitControl(input, form, walk);
+void RewriteSubmit(CXmlNode* input, RewriteContext& walk) {
+  if (CXmlNode* form = EnclosingForm(walk)) BuildSubmitControl(input, form, walk);
   Suppress(input);
 }
 
@@ -168,13 +167,17 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteForm(CXmlNode* node, RewriteContext& walk) {
   CXmlObject& form = *node->GetElement();
+  std::vector<CXmlNode*>& open = walk.OpenForms();
   if (!node->IsClosedTag()) {
     if (form.GetAttribute("action") == nullptr) form.SetAttribute("action", "");
+    open.push_back(node);
     return;
   }
   Suppress(node);
-  if (!node->IsStartTag()) {
-    if (CXmlNode* start = StartTagOf(node)) UnwrapForm(start, walk.Settings());
+  CXmlNode* start = node->IsStartTag() ? nullptr : StartTagOf(node);
+  if (start != nullptr) {
+    if (!open.empty() && open.back() == start) open.pop_back();
+    UnwrapForm(start, walk.Settings());
   }
   ++walk.Variables().formCount;
 }

@@ -38,6 +38,10 @@ class RewriteContext {
   // remembered while the walk is below it: nested elements cost no rescans.
   bool HasTextBefore(const CXmlNode* node);
 
+  // The form start tags that the walk is inside, innermost last; the form
+  // rule pushes a form at its start tag and pops it at its end tag.
+  std::vector<CXmlNode*>& OpenForms() { return openForms_; }
+
  private:
   enum class Answer : int8_t { kUnknown, kNo, kYes };
 
@@ -50,6 +54,7 @@ class RewriteContext {
   std::vector<CXmlNode*> ancestors_;
   // textBefore_[i]: the backward walk's answer from ancestors_[i] onwards.
   std::vector<Answer> textBefore_;
+  std::vector<CXmlNode*> openForms_;
 };
 
 }  // namespace quillmark
