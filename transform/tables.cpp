@@ -98,6 +98,22 @@ void DropIfRowless(CXmlNode* start, CXmlNode* closedTag) {
   Suppress(closedTag);
 }
 
+// True when the table's parent is an element that a cell keeps as it
+// stands (a formatting element, say): the cell's content model has then not
+// reached the table to dissolve it.
+bool KeptInCell(const CXmlNode* table) {
+  const CXmlNode* parent = table->GetParent();
+  return parent != nullptr && parent->IsTag() && IsNameInList(parent->GetName(), wml::kTdChildren.get() + 1);
+}
+
+// A table nested below a cell's formatting element is unwrapped; its rows
+// and cells are then unwrapped by the formatting element's content model,
+// so its text stays in the cell like that of any nested table.
+void DissolveNestedTable(CXmlNode* start, CXmlNode* closedTag) {
+  Unwrap(start);
+  Suppress(closedTag);
+}
+
 }  // namespace
 
 int32_t CellSpan(const CXmlNode* cell) {
@@ -144,7 +160,13 @@ void RewriteTable(CXmlNode* node, RewriteContext& walk) {
   }
   // A self-closing table never opened, so it leaves the depth alone.
   if (!node->IsStartTag() && depth > 0) --depth;
-  if (CXmlNode* start = ApplyContentModel(node, wml::kTable)) DropIfRowless(start, node);
+  CXmlNode* start = ApplyContentModel(node, wml::kTable);
+  if (start == nullptr) return;
+  if (depth > 0 && KeptInCell(start)) {
+    DissolveNestedTable(start, node);
+    return;
+  }
+  DropIfRowless(start, node);
 }
 
 void RewriteTr(CXmlNode* node, RewriteContext& walk) {

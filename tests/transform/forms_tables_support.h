@@ -62,10 +62,11 @@ inline std::string DeckWithSettings(const std::string& page, const CWmlSettings&
   return WrittenText(root);
 }
 
-// True when `text` is a well-formed XML document (no DTD is fetched).
+// True when `text` is a well-formed XML document (no DTD is fetched, no
+// depth limit).
 inline bool IsWellFormedXml(const std::string& text) {
   xmlDocPtr document = xmlReadMemory(text.data(), static_cast<int>(text.size()), "deck.wml", nullptr,
-                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
   if (document == nullptr) return false;
   xmlFreeDoc(document);
   return true;

@@ -2,6 +2,7 @@
 // text areas, selects and options, and the form tags themselves.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,15 @@ TEST(FormDeck, TargetMethodAndCaption) {
       {"a button outside any form leaves nothing",
        "x<input type=\"submit\" value=\"Go\">y",
        "xy"},
+      {"a button after its form has closed leaves nothing",
+       "<form action=\"/p\">a</form><input type=\"submit\">",
+       "<br/>a<br/>"},
+      {"a button belongs to the innermost open form",
+       "<form action=\"/a\"><input name=\"o\"><form action=\"/b\"><input type=\"submit\" value=\"B\"></form>"
+       "<input type=\"submit\" value=\"A\"></form>",
+       "<br/><input name=\"o\" type=\"text\"/><br/><anchor title=\"B\">B<go href=\"/b\" method=\"get\"></go>"
+       "</anchor><br/><anchor title=\"A\">A<go href=\"/a\" method=\"get\"><postfield name=\"o\" value=\"$(o)\"/>"
+       "</go></anchor><br/>"},
   });
 }
 
@@ -333,6 +343,38 @@ TEST(FormScale, ConversionTimeGrowsLinearlyWithTheNumberOfFields) {
   // Four times the fields: linear work takes about four times as long,
   // quadratic work sixteen.
   EXPECT_LT(largeSeconds, smallSeconds * 9 + 0.05) << smallSeconds << " " << largeSeconds;
+}
+
+// Runs the conversion on a thread with a small stack; returns the deck and
+// stores the seconds it took.
+std::string DeckOnSmallStack(const std::string& page, double& seconds) {
+  std::string deck;
+  const bool ran = testing::RunWithStack(256 * 1024, [&] {
+    const auto begin = std::chrono::steady_clock::now();
+    deck = DeckOf(page);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  });
+  EXPECT_TRUE(ran);
+  return deck;
+}
+
+TEST(FormScale, DeepNestingNeedsNoDeepStackAndButtonsDoNotClimb) {
+  constexpr int kDepth = 100000;
+  std::string nested;
+  for (int i = 0; i < kDepth; ++i) nested += "<div>";
+  double seconds = 0;
+  const std::string inForm =
+      DeckOnSmallStack("<form action=\"/s\">" + nested + "<input name=\"q\"><input type=\"submit\">", seconds);
+  EXPECT_TRUE(IsWellFormedXml(inForm));
+  EXPECT_NE(inForm.find("<postfield name=\"q\" value=\"$(q)\"/>"), std::string::npos);
+  std::string buttons;
+  for (int i = 0; i < kDepth; ++i) buttons += "<input type=\"submit\">";
+  const std::string outside = DeckOnSmallStack(nested + buttons, seconds);
+  RecordProperty("seconds_100000_deep_buttons", std::to_string(seconds));
+  EXPECT_TRUE(IsWellFormedXml(outside));
+  EXPECT_EQ(outside.find("<anchor"), std::string::npos);
+  // One climb per button would take minutes.
+  EXPECT_LT(seconds, 20.0);
 }
 
 }  // namespace

@@ -102,6 +102,12 @@ TEST(TableDeck, NestedTablesDissolveIntoTheirCell) {
        "<table><tr><td><table><tr><th>h</th><td>m<table><tr><td>deep</td></tr></table></td></tr>"
        "</table></td></tr></table>",
        "<table columns=\"1\"><tr><td><br/>h<br/>m<br/>deep</td></tr></table>"},
+      {"a table below a formatting element of the cell",
+       "<table><tr><td><b>A<table><tr><td>x</td><td>y</td></tr></table></b></td></tr></table>",
+       "<table columns=\"1\"><tr><td><b>A<br/>x<br/>y</b></td></tr></table>"},
+      {"a table below bold text outside any table stays",
+       "<b><table><tr><td>x</td></tr></table></b>",
+       "<b><table columns=\"1\"><tr><td>x</td></tr></table></b>"},
       {"a self-closing table after text breaks the line",
        "<table><tr><td>a<table/>b</td><td><table/>c</td></tr></table>",
        "<table columns=\"2\"><tr><td>a<br/>b</td><td>c</td></tr></table>"},
@@ -218,6 +224,19 @@ TEST(TableScale, ConversionTimeGrowsLinearlyWithTheNumberOfRows) {
   // Four times the rows: linear work takes about four times as long,
   // quadratic work sixteen.
   EXPECT_LT(largeSeconds, smallSeconds * 9 + 0.05) << smallSeconds << " " << largeSeconds;
+}
+
+TEST(TableScale, DeeplyNestedTablesNeedNoDeepStack) {
+  constexpr int kDepth = 100000;
+  std::string page;
+  for (int i = 0; i < kDepth; ++i) page += i % 100 == 0 ? "<table><tr><td>x<i><table/>" : "<table><tr><td>";
+  std::string deck;
+  ASSERT_TRUE(testing::RunWithStack(256 * 1024, [&] { deck = DeckOf(page); }));
+  EXPECT_TRUE(IsWellFormedXml(deck));
+  const std::string paragraph = ParagraphOf(deck);
+  EXPECT_TRUE(paragraph.starts_with("<table columns=\"1\"><tr><td>x<i><br/>")) << paragraph.substr(0, 80);
+  // Every nested table has been dissolved into the outermost cell.
+  EXPECT_EQ(paragraph.find("<table", 1), std::string::npos);
 }
 
 }  // namespace
