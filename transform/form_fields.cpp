@@ -38,14 +38,6 @@ const char* HiddenValue(const CXmlNode* field) {
   return field->GetElement()->GetAttribute("value");
 }
 
-// Appends "<postfield name=... value=.../>" to the go start tag.
-void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& value) {
-  CXmlNode* postfield = go->CreateNode("<postfield/>");
-  postfield->GetElement()->SetAttribute("name", name.c_str());
-  postfield->GetElement()->SetAttribute("value", value.c_str());
-  go->AppendChild(postfield);
-}
-
 // Posts one field, if it is a named field that carries a value.
 void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, bool rewritten) {
   if (!field->IsStartTag()) return;
@@ -79,6 +71,13 @@ CXmlNode* NextInPostOrder(CXmlNode* node, const CXmlNode* scope) {
 }
 
 }  // namespace
+
+void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& value) {
+  CXmlNode* postfield = go->CreateNode("<postfield/>");
+  postfield->GetElement()->SetAttribute("name", name.c_str());
+  postfield->GetElement()->SetAttribute("value", value.c_str());
+  go->AppendChild(postfield);
+}
 
 std::string FieldPrefix(int32_t formCount) { return "f" + std::to_string(formCount) + "_"; }
 

@@ -32,6 +32,10 @@ std::string FieldVariableName(CXmlNode* field, int32_t formCount);
 // variable name, whose prefix then comes off again.
 std::string FieldPostName(CXmlNode* field, int32_t formCount, bool rewritten);
 
+// Appends "<postfield name=... value=.../>" as the last child of the `go`
+// start tag; both texts must already be safe as attribute values.
+void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& value);
+
 // Appends to the `go` start tag one postfield per named text, password or
 // hidden field and select found in `first`, its following siblings and their
 // descendants (descendants before their element, in document order

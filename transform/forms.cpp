@@ -100,12 +100,7 @@ void BuildSubmitControl(CXmlNode* input, CXmlNode* form, const RewriteContext& w
   CXmlNode* go = AppendElement(control, "<go>", "</go>");
   SetFormTarget(*go->GetElement(), *form->GetElement());
   const char* name = button.GetAttribute("name");
-  if (name != nullptr && *name != '\0') {
-    CXmlNode* own = go->CreateNode("<postfield/>");
-    own->GetElement()->SetAttribute("name", AttributeValueText(name).c_str());
-    own->GetElement()->SetAttribute("value", caption.c_str());
-    go->AppendChild(own);
-  }
+  if (name != nullptr && *name != '\0') AppendPostfield(go, AttributeValueText(name), caption);
   AddPostfields(form->GetFirstChild(), go, input, walk.Variables().formCount);
 }
 

@@ -23,22 +23,24 @@ int32_t LeadingInteger(const char* text) {
   return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
 }
 
+// True for a td or th start tag.
 bool IsCell(const CXmlNode* node) {
   return node->IsStartTag() && (IsTagNamedExactly(node, "td") || IsTagNamedExactly(node, "th"));
 }
 
+// True for a thead, tbody or tfoot start tag.
 bool IsRowGroup(const CXmlNode* node) {
   return node->IsStartTag() && IsNameInList(node->GetName(), kRowGroupList);
 }
 
-// The sum of the spans of a row's cells.
+// The sum of the spans of a row's cells, at most INT32_MAX.
 int32_t RowWidth(const CXmlNode* row) {
-  int32_t width = 0;
+  int64_t width = 0;
   // width covers the cells before `child`.
   for (const CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (IsCell(child)) width += CellSpan(child);
   }
-  return width;
+  return static_cast<int32_t>(std::min<int64_t>(width, INT32_MAX));
 }
 
 // The widest of the rows among `parent`'s children, at least `widest`.
@@ -106,9 +108,9 @@ bool KeptInCell(const CXmlNode* table) {
   return parent != nullptr && parent->IsTag() && IsNameInList(parent->GetName(), wml::kTdChildren.get() + 1);
 }
 
-// A table nested below a cell's formatting element is unwrapped; its rows
-// and cells are then unwrapped by the formatting element's content model,
-// so its text stays in the cell like that of any nested table.
+// A table nested below a cell's formatting element is unwrapped as the
+// cell's content model unwraps one standing in the cell itself; its rows and
+// cells are then unwrapped by the formatting element's content model.
 void DissolveNestedTable(CXmlNode* start, CXmlNode* closedTag) {
   Unwrap(start);
   Suppress(closedTag);
@@ -133,8 +135,8 @@ int32_t CountTableColumns(const CXmlNode* table) {
 
 void PadTableRow(CXmlNode* row) {
   if (row->GetParent() == nullptr) return;
-  const int32_t columns = ColumnsOf(TableOfRow(row));
-  int32_t count = 0;
+  const int64_t columns = ColumnsOf(TableOfRow(row));
+  int64_t count = 0;
   // count covers the cells before `child`, the added empty cells included.
   for (CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!IsCell(child)) continue;
@@ -160,12 +162,13 @@ void RewriteTable(CXmlNode* node, RewriteContext& walk) {
   }
   // A self-closing table never opened, so it leaves the depth alone.
   if (!node->IsStartTag() && depth > 0) --depth;
-  CXmlNode* start = ApplyContentModel(node, wml::kTable);
+  CXmlNode* start = StartTagOf(node);
   if (start == nullptr) return;
   if (depth > 0 && KeptInCell(start)) {
     DissolveNestedTable(start, node);
     return;
   }
+  ApplyContentModel(node, wml::kTable);
   DropIfRowless(start, node);
 }
 
