@@ -1,0 +1,153 @@
+// Many threads converting at once while the configuration file is rewritten:
+// every deck must be exactly the deck of its page under one whole
+// configuration, the one it saw.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/page_generator.h"
+#include "device/configuration.h"
+#include "interface/conversion.h"
+#include "interface/quillmark.h"
+
+namespace quillmark {
+namespace {
+
+constexpr int kVersions = 6;
+constexpr int kThreads = 8;
+
+// Version `k` of the configuration file. The version shows in the deck's
+// first line, and the versions differ in what they replace and which
+// content their marker words keep.
+std::string ConfigurationText(int k) {
+  std::string text = "DEVICE_GROUP=G\n";
+  text += "XMLVERSION=\"<?xml version=\\\"1.0\\\" encoding=\\\"v" + std::to_string(k) + "\\\"?>\"\n";
+  if (k % 2 == 1) text += "TAG_REPLACE=b=<strong>|</strong>, i=|\n";
+  if (k % 3 == 2) text += "DEFAULT_EXCLUDE=false\n";
+  // Padding makes every version's size differ, so a rewrite is always seen.
+  text += "// " + std::string(static_cast<size_t>(k) * 7, 'x') + "\n";
+  return text;
+}
+
+std::shared_ptr<const DeviceConfiguration> ParsedConfiguration(int k) {
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  std::string text = ConfigurationText(k);
+  configuration->parseText(text.data());
+  configuration->finish();
+  return configuration;
+}
+
+// Writes version k so that readers see either the old or the new file whole.
+void WriteConfiguration(const std::string& path, int k) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << ConfigurationText(k);
+  }
+  std::filesystem::rename(temporary, path);
+}
+
+std::string ConvertWith(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                        const std::string& page) {
+  std::vector<char> buffer(page.size() * 8 + 4096);
+  const int32_t written = ConvertPage(configuration, "Concurrent/1.0", page.data(),
+                                      static_cast<int32_t>(page.size()), buffer.data(),
+                                      static_cast<int32_t>(buffer.size()));
+  return written > 0 ? std::string(buffer.data(), static_cast<size_t>(written)) : std::string();
+}
+
+std::string ConvertThroughEntryPoint(const std::string& page) {
+  std::string copy = page;
+  std::vector<char> buffer(page.size() * 8 + 4096);
+  char* caller = nullptr;
+  char* device = const_cast<char*>("Concurrent/1.0");
+  char* pageText = copy.data();
+  int32_t length = static_cast<int32_t>(copy.size());
+  char* output = buffer.data();
+  int32_t capacity = static_cast<int32_t>(buffer.size());
+  const int32_t written = WapConvert(&caller, &device, &pageText, &length, &output, &capacity);
+  return written > 0 ? std::string(buffer.data(), static_cast<size_t>(written)) : std::string();
+}
+
+// The version a deck names in its XML declaration, or -1.
+int VersionOf(const std::string& deck) {
+  const size_t at = deck.find("encoding=\"v");
+  if (at == std::string::npos) return -1;
+  return std::atoi(deck.c_str() + at + 11);
+}
+
+TEST(Concurrency, DecksMatchTheConfigurationTheySaw) {
+  const std::string path = configurationPath();
+  ASSERT_FALSE(path.empty());
+  WriteConfiguration(path, 0);
+
+  std::vector<std::string> pages;
+  for (int t = 0; t < kThreads; ++t) {
+    pages.push_back("<!-- DINCL DEVICE=\"*\" -->" + bench::RealisticPage(3000 + 500 * t, t + 1) +
+                    "<!-- /DINCL --><p>tail <b>b</b><i>i</i></p>");
+  }
+  // What each page must give under each version, converted alone.
+  std::vector<std::vector<std::string>> expected(kThreads, std::vector<std::string>(kVersions));
+  for (int k = 0; k < kVersions; ++k) {
+    const auto configuration = ParsedConfiguration(k);
+    for (int t = 0; t < kThreads; ++t) expected[t][k] = ConvertWith(configuration, pages[t]);
+  }
+
+  std::atomic<bool> done{false};
+  std::atomic<int> rewrites{0};
+  std::thread writer([&] {
+    for (int round = 1; !done.load(); ++round) {
+      WriteConfiguration(path, round % kVersions);
+      rewrites.fetch_add(1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+
+  std::vector<std::map<int, int>> seen(kThreads);
+  std::vector<int> mismatches(kThreads, 0);
+  std::vector<std::thread> converters;
+  for (int t = 0; t < kThreads; ++t) {
+    converters.emplace_back([&, t] {
+      for (int i = 0; i < 150; ++i) {
+        const std::string deck = ConvertThroughEntryPoint(pages[t]);
+        const int k = VersionOf(deck);
+        if (k < 0 || k >= kVersions || deck != expected[t][k]) {
+          ++mismatches[t];
+          continue;
+        }
+        ++seen[t][k];
+      }
+    });
+  }
+  for (std::thread& converter : converters) converter.join();
+  done.store(true);
+  writer.join();
+  // Leave the library with the built-in configuration for later tests.
+  std::ofstream(path, std::ios::trunc).close();
+  refreshConfiguration();
+  std::filesystem::remove(path);
+
+  int versionsSeen = 0;
+  std::map<int, int> all;
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+    for (const auto& [k, count] : seen[t]) all[k] += count;
+  }
+  versionsSeen = static_cast<int>(all.size());
+  EXPECT_GT(rewrites.load(), 10);
+  // The rewrites were noticed while converting.
+  EXPECT_GE(versionsSeen, 2);
+}
+
+}  // namespace
+}  // namespace quillmark
