@@ -330,10 +330,12 @@ std::string configurationPathFor(const std::string& modulePath) {
 namespace {
 
 // The library's one configuration: the current snapshot, swapped atomically
-// so that readers take no lock, and a lock that lets one load run at a time.
+// so that readers take no lock, a lock that lets one load run at a time, and
+// the file a host chose instead of the one beside the module (null: none).
 struct ConfigurationSlot {
   std::mutex loadMutex;
   std::atomic<std::shared_ptr<const DeviceConfiguration>> current;
+  std::atomic<std::shared_ptr<const std::string>> chosenPath;
 };
 
 ConfigurationSlot& Slot() {
@@ -349,10 +351,10 @@ void StoreCurrent(std::shared_ptr<const DeviceConfiguration> configuration) {
   Slot().current.store(std::move(configuration));
 }
 
-// Reads the file into `configuration`; a file that is missing leaves the
-// status recorded by the previous load.
-void ReadInto(DeviceConfiguration& configuration) {
-  const std::string path = configurationPath();
+// Reads the file at `path` into `configuration`; a file that is missing
+// leaves the status recorded by the previous load.
+void ReadInto(DeviceConfiguration& configuration, const std::string& path) {
+  configuration.sourcePath = path;
   const std::optional<FileStatus> status = QueryRegularFile(path);
   if (!status) return;
   configuration.recordedStatus = *status;
@@ -360,40 +362,61 @@ void ReadInto(DeviceConfiguration& configuration) {
   if (text) configuration.parseText(text->data());
 }
 
-// A complete configuration from the file, or the built-in one when memory
-// runs out while building it. Caller holds the load lock.
-std::shared_ptr<const DeviceConfiguration> BuildConfiguration(const FileStatus& previousStatus) {
+// A complete configuration from the file at `path`, or the built-in one when
+// memory runs out while building it. Caller holds the load lock.
+std::shared_ptr<const DeviceConfiguration> BuildConfiguration(const std::string& path,
+                                                              const FileStatus& previousStatus) {
   try {
     auto configuration = std::make_shared<DeviceConfiguration>();
     configuration->recordedStatus = previousStatus;
-    ReadInto(*configuration);
+    ReadInto(*configuration, path);
     configuration->finish();
     return configuration;
   } catch (const std::bad_alloc&) {
     auto fallback = std::make_shared<DeviceConfiguration>();
+    fallback->sourcePath = path;
     fallback->recordedStatus = previousStatus;
     fallback->finish();
     return fallback;
   }
 }
 
-// Status recorded by a configuration, or "never seen" without one.
-FileStatus RecordedStatusOf(const std::shared_ptr<const DeviceConfiguration>& configuration) {
-  return configuration ? configuration->recordedStatus : FileStatus{};
+// Status a reload of `path` starts from: the one `current` recorded when it
+// was read for the same file, else "never seen", so that the built-in
+// defaults apply when a newly chosen file does not exist.
+FileStatus PreviousStatusFor(const std::shared_ptr<const DeviceConfiguration>& current,
+                             const std::string& path) {
+  if (!current || current->sourcePath != path) return FileStatus{};
+  return current->recordedStatus;
 }
 
-// True when `current` exists and the file status gives no reason to reload:
-// the file is missing, or unchanged since `current` was read.
+// True when `current` was read for `path` and the file status gives no
+// reason to reload: the file is missing, or unchanged since it was read.
 bool IsCurrentFor(const std::shared_ptr<const DeviceConfiguration>& current,
-                  const std::optional<FileStatus>& status) {
-  return current && (!status || current->recordedStatus == *status);
+                  const std::string& path, const std::optional<FileStatus>& status) {
+  if (!current || current->sourcePath != path) return false;
+  return !status || current->recordedStatus == *status;
+}
+
+// The file beside the module; the module does not move while loaded.
+const std::string& ModuleConfigurationPath() {
+  static const std::string path = configurationPathFor(ModulePath());
+  return path;
 }
 
 }  // namespace
 
 std::string configurationPath() {
-  static const std::string path = configurationPathFor(ModulePath());
-  return path;
+  const std::shared_ptr<const std::string> chosen = Slot().chosenPath.load();
+  return chosen ? *chosen : ModuleConfigurationPath();
+}
+
+void setConfigurationFile(const std::string& path) {
+  if (path.empty()) {
+    Slot().chosenPath.store(nullptr);
+    return;
+  }
+  Slot().chosenPath.store(std::make_shared<const std::string>(path));
 }
 
 std::shared_ptr<const DeviceConfiguration> currentConfiguration() {
@@ -402,26 +425,29 @@ std::shared_ptr<const DeviceConfiguration> currentConfiguration() {
   std::lock_guard<std::mutex> load(Slot().loadMutex);
   current = LoadCurrent();
   if (current) return current;
-  current = BuildConfiguration(FileStatus{});
+  current = BuildConfiguration(configurationPath(), FileStatus{});
   StoreCurrent(current);
   return current;
 }
 
 void loadConfiguration() {
   std::lock_guard<std::mutex> load(Slot().loadMutex);
-  StoreCurrent(BuildConfiguration(RecordedStatusOf(LoadCurrent())));
+  const std::string path = configurationPath();
+  StoreCurrent(BuildConfiguration(path, PreviousStatusFor(LoadCurrent(), path)));
 }
 
 // The common case, an unchanged file, takes no lock: one status query and
-// one atomic load. A changed file is read by one caller at a time; callers
-// that raced it find the new snapshot current and return.
+// one atomic load. A changed file (or a newly chosen one) is read by one
+// caller at a time; callers that raced it find the new snapshot current and
+// return.
 void refreshConfiguration() {
-  const std::optional<FileStatus> status = QueryRegularFile(configurationPath());
-  if (IsCurrentFor(LoadCurrent(), status)) return;
+  const std::string path = configurationPath();
+  const std::optional<FileStatus> status = QueryRegularFile(path);
+  if (IsCurrentFor(LoadCurrent(), path, status)) return;
   std::lock_guard<std::mutex> load(Slot().loadMutex);
   const std::shared_ptr<const DeviceConfiguration> current = LoadCurrent();
-  if (IsCurrentFor(current, status)) return;
-  StoreCurrent(BuildConfiguration(RecordedStatusOf(current)));
+  if (IsCurrentFor(current, path, status)) return;
+  StoreCurrent(BuildConfiguration(path, PreviousStatusFor(current, path)));
 }
 
 }  // namespace quillmark

@@ -30,6 +30,9 @@ class DeviceConfiguration {
   int32_t defaultInclude = 1;
   MarkerWords markerWords;
   FileStatus recordedStatus;
+  // The configuration file this configuration was read for; a host that
+  // points the library at another file makes it stale.
+  std::string sourcePath;
 
   // The device whose pattern matches text (the last device defined is not
   // examined), else the default device. A null text gives the default device.
@@ -61,8 +64,12 @@ class DeviceConfiguration {
 // library is loaded.
 std::shared_ptr<const DeviceConfiguration> currentConfiguration();
 
-// Path of the configuration file beside the library module.
+// Path of the configuration file in force: the one a host chose with
+// setConfigurationFile, else the file beside the library module.
 std::string configurationPath();
+// Makes `path` the configuration file from the next freshness check on; an
+// empty path returns to the file beside the module. Safe from any thread.
+void setConfigurationFile(const std::string& path);
 // The configuration file path for a module path: the module's name up to and
 // including its last dot, then ".cfg" ("lib.so" -> "lib..cfg"); "" for "".
 std::string configurationPathFor(const std::string& modulePath);

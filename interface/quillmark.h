@@ -27,6 +27,22 @@ int32_t WapConvert(char** callerText, char** deviceText, char** pageText, int32_
 /* The library's version text; a static string, the same pointer every call. */
 const char* LibraryVersion(void);
 
+/* Points the library at the configuration file `path` instead of the file
+ * beside the library module; a null or empty path returns to the file beside
+ * the module. The text is copied. The next conversion reads the newly chosen
+ * file (the built-in defaults when it does not exist) and from then on the
+ * freshness check watches that file exactly as it watches the file beside the
+ * module. May be called before or between conversions, from any thread. */
+void WapSetConfigurationFile(const char* path);
+
+/* The name of the device that `deviceText` selects under the configuration
+ * in force (after the same freshness check a conversion makes); a null text
+ * selects the default device. Writes the name, zero-terminated, to
+ * `nameBuffer` when `capacity` holds its length plus one byte, else writes
+ * nothing. Returns the name's length either way; 0 for the built-in default
+ * device, which has no name. */
+int32_t WapDeviceName(const char* deviceText, char* nameBuffer, int32_t capacity);
+
 /* Initialisation of the device unit, reference-counted: the library calls
  * each once itself when loaded and unloaded; other users call them in
  * balanced pairs. */

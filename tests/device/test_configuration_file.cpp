@@ -193,4 +193,96 @@ TEST(ConfigurationFile, UnitEntryPointsAreExported) {
   EXPECT_TRUE(Contains(library.Convert(kBoldPage, nullptr), "<b>x</b>"));
 }
 
+using SetFileFunction = void (*)(const char*);
+using DeviceNameFunction = int32_t (*)(const char*, char*, int32_t);
+
+// The name WapDeviceName reports for `text`, through a buffer that fits.
+std::string DeviceName(const LibraryCopy& library, const char* text) {
+  auto name = reinterpret_cast<DeviceNameFunction>(library.Symbol("WapDeviceName"));
+  if (name == nullptr) return "<missing export>";
+  char buffer[64] = {};
+  const int32_t length = name(text, buffer, sizeof buffer);
+  return std::string(buffer, static_cast<size_t>(length));
+}
+
+TEST(ConfigurationFile, AHostCanChooseAnotherFileAndReturnToTheModulesFile) {
+  LibraryCopy library;
+  library.WriteConfiguration(kPhoneConfiguration);
+  ASSERT_NO_FATAL_FAILURE(library.Load());
+  auto choose = reinterpret_cast<SetFileFunction>(library.Symbol("WapSetConfigurationFile"));
+  ASSERT_NE(choose, nullptr);
+  const fs::path chosen = library.ConfigurationFile().parent_path() / "site.cfg";
+  std::ofstream(chosen) << "DEVICE=WREN320;USERAGENT=*Wren*;TAG_REPLACE=b=<u>|</u>\nDEVICE=LAST\n";
+
+  struct Step {
+    const char* path;  // null returns to the module's file
+    const char* device;
+    const char* expected;
+    const char* name;
+  };
+  const std::string chosenPath = chosen.string();
+  const std::string missingPath = (chosen.parent_path() / "missing.cfg").string();
+  const Step steps[] = {
+      {chosenPath.c_str(), "Wren/2", "<u>x</u>", "WREN320"},
+      {chosenPath.c_str(), "Phone1/1.0", "<b>x</b>", ""},
+      {nullptr, "Phone1/1.0", "<strong>x</strong>", "PHONE1"},
+      {nullptr, "Wren/2", "<b>x</b>", ""},
+      // A chosen file that does not exist gives the built-in defaults.
+      {missingPath.c_str(), "Phone1/1.0", "<b>x</b>", ""},
+      {"", "Phone1/1.0", "<strong>x</strong>", "PHONE1"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.path == nullptr ? "(null)" : step.path) + " " + step.device);
+    choose(step.path);
+    const std::string out = library.Convert(kBoldPage, step.device);
+    EXPECT_TRUE(Contains(out, step.expected)) << out;
+    EXPECT_EQ(DeviceName(library, step.device), step.name);
+  }
+}
+
+TEST(ConfigurationFile, AChosenFileIsWatchedForChanges) {
+  LibraryCopy library;
+  ASSERT_NO_FATAL_FAILURE(library.Load());
+  auto choose = reinterpret_cast<SetFileFunction>(library.Symbol("WapSetConfigurationFile"));
+  ASSERT_NE(choose, nullptr);
+  const fs::path chosen = library.ConfigurationFile().parent_path() / "later.cfg";
+  choose(chosen.c_str());
+  EXPECT_TRUE(Contains(library.Convert(kBoldPage, "Phone1/1.0"), "<b>x</b>"));
+
+  auto write = [&](const std::string& text, int secondsAhead) {
+    std::ofstream(chosen, std::ios::binary | std::ios::trunc) << text;
+    fs::last_write_time(chosen, fs::file_time_type::clock::now() + std::chrono::seconds(secondsAhead));
+  };
+  write(kPhoneConfiguration, 0);
+  EXPECT_TRUE(Contains(library.Convert(kBoldPage, "Phone1/1.0"), "<strong>x</strong>"));
+  std::string sameSize = kPhoneConfiguration;
+  sameSize.replace(sameSize.find("strong>|</strong"), 17, "em>|</em>........");
+  write(sameSize, 10);
+  EXPECT_TRUE(Contains(library.Convert(kBoldPage, "Phone1/1.0"), "<em>x</em>"));
+  fs::remove(chosen);
+  EXPECT_TRUE(Contains(library.Convert(kBoldPage, "Phone1/1.0"), "<em>x</em>"));
+  choose(nullptr);
+}
+
+TEST(ConfigurationFile, DeviceNameWritesOnlyWhenTheNameFits) {
+  LibraryCopy library;
+  library.WriteConfiguration(kPhoneConfiguration);
+  ASSERT_NO_FATAL_FAILURE(library.Load());
+  auto name = reinterpret_cast<DeviceNameFunction>(library.Symbol("WapDeviceName"));
+  ASSERT_NE(name, nullptr);
+  struct Case {
+    int32_t capacity;
+    const char* expected;  // buffer contents after the call
+  };
+  const Case cases[] = {{7, "PHONE1"}, {6, "######"}, {0, "######"}, {-1, "######"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.capacity);
+    char buffer[8] = "######";
+    EXPECT_EQ(name("Phone1/1.0", buffer, c.capacity), 6);
+    EXPECT_STREQ(buffer, c.expected);
+  }
+  EXPECT_EQ(name("Phone1/1.0", nullptr, 100), 6);
+  EXPECT_EQ(DeviceName(library, nullptr), "");
+}
+
 }  // namespace
