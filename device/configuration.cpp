@@ -1,6 +1,8 @@
 #include "device/configuration.h"
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -329,13 +331,16 @@ std::string configurationPathFor(const std::string& modulePath) {
 
 namespace {
 
-// The library's one configuration: the current snapshot, swapped atomically
-// so that readers take no lock, a lock that lets one load run at a time, and
-// the file a host chose instead of the one beside the module (null: none).
+// The library's one configuration: the current snapshot and the file a host
+// chose instead of the one beside the module (null: none). Both are copied or
+// replaced under `stateMutex`, which guards nothing else; every change bumps
+// `generation`. One load runs at a time under `loadMutex`.
 struct ConfigurationSlot {
   std::mutex loadMutex;
-  std::atomic<std::shared_ptr<const DeviceConfiguration>> current;
-  std::atomic<std::shared_ptr<const std::string>> chosenPath;
+  std::mutex stateMutex;
+  std::shared_ptr<const DeviceConfiguration> current;
+  std::shared_ptr<const std::string> chosenPath;
+  std::atomic<uint64_t> generation{0};
 };
 
 ConfigurationSlot& Slot() {
@@ -343,12 +348,35 @@ ConfigurationSlot& Slot() {
   return slot;
 }
 
-std::shared_ptr<const DeviceConfiguration> LoadCurrent() { return Slot().current.load(); }
+// What one thread last read of the slot. While the generation stands, the
+// thread reuses it with one atomic load and no lock; so the freshness check
+// of a conversion takes no lock unless the configuration changed.
+struct SlotView {
+  uint64_t generation = UINT64_MAX;  // no generation has this value
+  std::shared_ptr<const DeviceConfiguration> current;
+  std::shared_ptr<const std::string> chosenPath;
+};
 
-// The previous snapshot is released here, or by the last conversion that
-// still holds it.
+const SlotView& View() {
+  thread_local SlotView view;
+  ConfigurationSlot& slot = Slot();
+  if (view.generation == slot.generation.load(std::memory_order_acquire)) return view;
+  std::lock_guard<std::mutex> guard(slot.stateMutex);
+  view.current = slot.current;
+  view.chosenPath = slot.chosenPath;
+  view.generation = slot.generation.load(std::memory_order_relaxed);
+  return view;
+}
+
+std::shared_ptr<const DeviceConfiguration> LoadCurrent() { return View().current; }
+
+// The previous snapshot is released here, or by the last conversion (or
+// thread view) that still holds it.
 void StoreCurrent(std::shared_ptr<const DeviceConfiguration> configuration) {
-  Slot().current.store(std::move(configuration));
+  ConfigurationSlot& slot = Slot();
+  std::lock_guard<std::mutex> guard(slot.stateMutex);
+  slot.current.swap(configuration);
+  slot.generation.fetch_add(1, std::memory_order_release);
 }
 
 // Reads the file at `path` into `configuration`; a file that is missing
@@ -407,16 +435,16 @@ const std::string& ModuleConfigurationPath() {
 }  // namespace
 
 std::string configurationPath() {
-  const std::shared_ptr<const std::string> chosen = Slot().chosenPath.load();
+  const std::shared_ptr<const std::string>& chosen = View().chosenPath;
   return chosen ? *chosen : ModuleConfigurationPath();
 }
 
 void setConfigurationFile(const std::string& path) {
-  if (path.empty()) {
-    Slot().chosenPath.store(nullptr);
-    return;
-  }
-  Slot().chosenPath.store(std::make_shared<const std::string>(path));
+  auto chosen = path.empty() ? nullptr : std::make_shared<const std::string>(path);
+  ConfigurationSlot& slot = Slot();
+  std::lock_guard<std::mutex> guard(slot.stateMutex);
+  slot.chosenPath.swap(chosen);
+  slot.generation.fetch_add(1, std::memory_order_release);
 }
 
 std::shared_ptr<const DeviceConfiguration> currentConfiguration() {
@@ -437,7 +465,7 @@ void loadConfiguration() {
 }
 
 // The common case, an unchanged file, takes no lock: one status query and
-// one atomic load. A changed file (or a newly chosen one) is read by one
+// the thread's view of the slot. A changed file (or a newly chosen one) is read by one
 // caller at a time; callers that raced it find the new snapshot current and
 // return.
 void refreshConfiguration() {
