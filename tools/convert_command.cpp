@@ -1,0 +1,167 @@
+#include "tools/convert_command.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/input_files.h"
+#include "tools/page_converter.h"
+
+namespace quillmark::tools {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kConvertUsage[] =
+    "Usage: quillmark convert [--device TEXT] [--config FILE] [-o OUT] FILE...\n"
+    "Converts HTML pages into WML decks. \"-\" reads standard input.\n"
+    "\n"
+    "  --device TEXT  the requesting device's user-agent text\n"
+    "  --config FILE  the configuration file to use instead of the one beside\n"
+    "                 the library\n"
+    "  -o OUT         write the deck to the file OUT; with several pages, or when\n"
+    "                 OUT is a folder, write each deck as OUT/NAME.wml\n"
+    "  --help         show this help and exit\n"
+    "Without -o the deck of the single page goes to standard output.\n";
+
+struct ConvertOptions {
+  std::optional<std::string> device;
+  std::optional<std::string> config;
+  std::optional<std::string> output;
+  std::vector<std::string> files;
+};
+
+// One page to convert and where its deck goes ("" for standard output).
+struct Job {
+  std::string input;
+  std::string output;
+};
+
+// Reads the options of "convert"; returns 0 after --help, else nullopt.
+std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions& options) {
+  while (!arguments.Done()) {
+    const std::string word = arguments.Next();
+    if (word == "--help" || word == "-h") {
+      std::cout << kConvertUsage;
+      return 0;
+    }
+    if (word == "--device") {
+      options.device = arguments.ValueOf(word);
+    } else if (word == "--config") {
+      options.config = arguments.ValueOf(word);
+    } else if (word == "-o" || word == "--output") {
+      options.output = arguments.ValueOf(word);
+    } else if (IsOption(word)) {
+      throw UsageError("unknown option " + word);
+    } else {
+      options.files.push_back(word);
+    }
+  }
+  if (options.files.empty()) options.files.push_back("-");
+  return std::nullopt;
+}
+
+// The deck file of `input` in `folder`: its name with ".wml" for its extension.
+std::string DeckPathIn(const std::string& folder, const std::string& input) {
+  const std::string stem = input == "-" ? std::string("stdin") : fs::path(input).stem().string();
+  return (fs::path(folder) / (stem + ".wml")).string();
+}
+
+// Where each page's deck goes; throws UsageError for impossible requests.
+std::vector<Job> PlanJobs(const ConvertOptions& options) {
+  std::vector<Job> jobs;
+  const bool several = options.files.size() > 1;
+  if (!options.output) {
+    if (several) throw UsageError("several pages need -o FOLDER");
+    return {Job{options.files.front(), ""}};
+  }
+  std::error_code ignored;
+  if (!several && !fs::is_directory(*options.output, ignored)) {
+    return {Job{options.files.front(), *options.output}};
+  }
+  std::set<std::string> targets;
+  for (const std::string& file : options.files) {
+    const std::string target = DeckPathIn(*options.output, file);
+    if (!targets.insert(target).second) throw UsageError("two pages would both be written to " + target);
+    jobs.push_back(Job{file, target});
+  }
+  return jobs;
+}
+
+// Writes `deck` to standard output or to the file `output`; false (with one
+// line on standard error) when it cannot.
+bool WriteDeck(const std::string& deck, const std::string& output) {
+  if (output.empty()) {
+    std::cout.write(deck.data(), static_cast<std::streamsize>(deck.size()));
+    std::cout.flush();
+    if (std::cout) return true;
+    std::cerr << "quillmark: cannot write standard output\n";
+    return false;
+  }
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  out.write(deck.data(), static_cast<std::streamsize>(deck.size()));
+  out.close();
+  if (out) return true;
+  std::cerr << "quillmark: cannot write " << output << "\n";
+  return false;
+}
+
+// Converts one page; false (with one line on standard error) on failure.
+bool RunJob(const Job& job, const std::optional<std::string>& device) {
+  const std::optional<std::string> page = ReadInput(job.input);
+  if (!page) return false;
+  const std::optional<std::string> deck = ConvertToDeck(*page, device);
+  if (!deck) {
+    std::cerr << "quillmark: " << job.input << " or its deck is larger than 2 GiB\n";
+    return false;
+  }
+  return WriteDeck(*deck, job.output);
+}
+
+// Creates the folder that several decks go into.
+bool PrepareOutputFolder(const ConvertOptions& options, const std::vector<Job>& jobs) {
+  if (!options.output || jobs.size() < 2) return true;
+  std::error_code error;
+  fs::create_directories(*options.output, error);
+  if (!error) return true;
+  std::cerr << "quillmark: cannot create " << *options.output << ": " << error.message() << "\n";
+  return false;
+}
+
+}  // namespace
+
+int RunConvertCommand(ArgumentCursor& arguments) {
+  ConvertOptions options;
+  if (auto status = ParseConvertOptions(arguments, options)) return *status;
+  const std::vector<Job> jobs = PlanJobs(options);
+  if (options.config && !UseConfigurationFile(*options.config)) return 1;
+  if (!PrepareOutputFolder(options, jobs)) return 1;
+  bool allConverted = true;
+  for (const Job& job : jobs) allConverted = RunJob(job, options.device) && allConverted;
+  return allConverted ? 0 : 1;
+}
+
+int RunPlainConversion(ArgumentCursor& arguments) {
+  std::optional<std::string> device;
+  std::optional<std::string> file;
+  while (!arguments.Done()) {
+    const std::string word = arguments.Next();
+    if (word == "--device") {
+      device = arguments.ValueOf(word);
+    } else if (IsOption(word)) {
+      throw UsageError("unknown option " + word);
+    } else if (file) {
+      throw UsageError("more than one file given");
+    } else {
+      file = word;
+    }
+  }
+  return RunJob(Job{file.value_or("-"), ""}, device) ? 0 : 1;
+}
+
+}  // namespace quillmark::tools

@@ -1,0 +1,67 @@
+#include "tools/input_files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "interface/quillmark.h"
+
+namespace quillmark::tools {
+
+namespace {
+
+// One line naming `file` and the reason it failed.
+void ReportUnreadable(const std::string& file, const std::string& reason) {
+  std::cerr << "quillmark: cannot read " << file << ": " << reason << "\n";
+}
+
+// True for a path that names a directory (which opens but reads nothing).
+bool IsDirectory(const std::string& file) {
+  struct stat status {};
+  return ::stat(file.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadInput(const std::string& file) {
+  if (file == "-") {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    return text.str();
+  }
+  if (IsDirectory(file)) {
+    ReportUnreadable(file, "is a directory");
+    return std::nullopt;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    ReportUnreadable(file, std::strerror(errno));
+    return std::nullopt;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    ReportUnreadable(file, "read error");
+    return std::nullopt;
+  }
+  return text;
+}
+
+bool UseConfigurationFile(const std::string& file) {
+  if (IsDirectory(file)) {
+    ReportUnreadable(file, "is a directory");
+    return false;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    ReportUnreadable(file, std::strerror(errno));
+    return false;
+  }
+  WapSetConfigurationFile(file.c_str());
+  return true;
+}
+
+}  // namespace quillmark::tools

@@ -1,0 +1,17 @@
+// Reading pages and configuration files for the command-line tool.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace quillmark::tools {
+
+// The whole of `file` ("-": standard input); nullopt after printing one
+// line "quillmark: cannot read FILE: reason" on standard error.
+std::optional<std::string> ReadInput(const std::string& file);
+
+// Points the library at configuration file `file` after checking that it
+// can be read; false (with one line on standard error) when it cannot.
+bool UseConfigurationFile(const std::string& file);
+
+}  // namespace quillmark::tools

@@ -1,0 +1,60 @@
+#include "tools/request_path.h"
+
+#include <cctype>
+#include <string_view>
+
+namespace quillmark::tools {
+
+namespace {
+
+constexpr std::string_view kPlainSegmentPunctuation = "-._~!$&'()*+,;=:@";
+
+// One segment with every other byte written as %XX.
+std::string EncodedSegment(const std::string& segment) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : segment) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || kPlainSegmentPunctuation.find(c) != std::string_view::npos) {
+      out.push_back(c);
+      continue;
+    }
+    out += '%';
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+  }
+  return out;
+}
+
+}  // namespace
+
+RequestPath ParseRequestPath(const std::string& decodedPath) {
+  RequestPath result;
+  if (decodedPath.find('\0') != std::string::npos || decodedPath.find('\\') != std::string::npos) {
+    result.refused = true;
+    return result;
+  }
+  result.endsWithSlash = decodedPath.empty() || decodedPath.back() == '/';
+  size_t start = 0;
+  while (start <= decodedPath.size()) {
+    size_t end = decodedPath.find('/', start);
+    if (end == std::string::npos) end = decodedPath.size();
+    const std::string segment = decodedPath.substr(start, end - start);
+    start = end + 1;
+    if (segment.empty() || segment == ".") continue;
+    if (segment[0] == '.') {
+      result.refused = true;
+      return result;
+    }
+    result.segments.push_back(segment);
+  }
+  return result;
+}
+
+std::string EncodedPath(const std::vector<std::string>& segments) {
+  std::string path;
+  for (const std::string& segment : segments) path += "/" + EncodedSegment(segment);
+  return path;
+}
+
+}  // namespace quillmark::tools

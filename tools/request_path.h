@@ -1,0 +1,25 @@
+// Checking a request's path before anything is looked up for it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillmark::tools {
+
+// A decoded request path cut into its segments; `refused` when the path
+// could leave the served tree or name hidden files.
+struct RequestPath {
+  bool refused = false;
+  std::vector<std::string> segments;  // without empty and "." segments
+  bool endsWithSlash = false;
+};
+
+// Splits a decoded path at "/". Refused: a ".." segment, a segment that
+// starts with "." (hidden files), a backslash or a NUL byte anywhere.
+RequestPath ParseRequestPath(const std::string& decodedPath);
+
+// "/a/b" from segments, each percent-encoded except letters, digits and
+// "-._~!$&'()*+,;=:@".
+std::string EncodedPath(const std::vector<std::string>& segments);
+
+}  // namespace quillmark::tools
