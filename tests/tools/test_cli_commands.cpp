@@ -1,0 +1,198 @@
+// The subcommands of the command-line tool, run as a user runs them.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "server_fixture.h"
+
+extern char** environ;
+
+namespace quillmark::tools::testing {
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Runs the tool with `arguments` (shell words) in `folder`.
+RunResult RunTool(const TemporaryFolder& folder, const std::string& arguments) {
+  const fs::path err = folder.Path() / "stderr";
+  const std::string command = "cd '" + folder.Path().string() + "' && '" + QUILLMARK_CLI_PATH + "' " +
+                              arguments + " < /dev/null 2> '" + err.string() + "'";
+  RunResult result;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::array<char, 4096> chunk{};
+  size_t n = 0;
+  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe.get())) > 0) result.out.append(chunk.data(), n);
+  const int status = pclose(pipe.release());
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.err = ReadFile(err);
+  return result;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+constexpr char kConfiguration[] =
+    "DEVICE_GROUP=SMALL\nTAG_REPLACE=b=<strong>|</strong>\n"
+    "DEVICE=KESTREL71;USERAGENT=Kestrel71*;GROUP=SMALL\n"
+    "DEVICE=DEFAULT\n";
+
+TEST(CliConvert, SeveralPagesGoIntoAFolderWithTheChosenConfiguration) {
+  TemporaryFolder folder;
+  folder.Write("a.html", "<p><b>one</b></p>");
+  folder.Write("pages/b.htm", "<p><b>two</b></p>");
+  folder.Write("devices.cfg", kConfiguration);
+  const RunResult result =
+      RunTool(folder, "convert --config devices.cfg --device Kestrel71/1 -o out a.html pages/b.htm");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(result.err.empty()) << result.err;
+  EXPECT_TRUE(Contains(ReadFile(folder.Path() / "out/a.wml"), "<strong>one</strong>"));
+  EXPECT_TRUE(Contains(ReadFile(folder.Path() / "out/b.wml"), "<strong>two</strong>"));
+
+  const RunResult single = RunTool(folder, "convert -o single.wml a.html");
+  EXPECT_EQ(single.status, 0) << single.err;
+  EXPECT_TRUE(Contains(ReadFile(folder.Path() / "single.wml"), "<b>one</b>"));
+}
+
+TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
+  TemporaryFolder folder;
+  folder.Write("a.html", "<p>a</p>");
+  folder.Write("x/a.html", "<p>a</p>");
+  struct Case {
+    const char* arguments;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"convert a.html x/a.html", 2, "quillmark: several pages need -o FOLDER"},
+      {"convert -o out a.html x/a.html", 2, "quillmark: two pages would both be written to out/a.wml"},
+      {"convert --config missing.cfg a.html", 1, "quillmark: cannot read missing.cfg"},
+      {"convert missing.html", 1, "quillmark: cannot read missing.html"},
+      {"convert x", 1, "quillmark: cannot read x: is a directory"},
+      {"convert --frobnicate a.html", 2, "quillmark: unknown option --frobnicate"},
+      {"check-config", 2, "quillmark: check-config needs a FILE"},
+      {"check-config missing.cfg", 1, "quillmark: cannot read missing.cfg"},
+      {"serve", 2, "quillmark: serve needs either --root DIR or --origin URL"},
+      {"serve --root x --origin http://h", 2, "quillmark: serve needs either --root DIR or --origin URL"},
+      {"serve --root x --port 70000", 2, "quillmark: --port needs a whole number from 0 to 65535"},
+      {"serve --root nowhere", 1, "quillmark: nowhere is not a folder"},
+      {"serve --origin ftp://h", 1, "quillmark: the origin must be an http:// URL"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const RunResult result = RunTool(folder, c.arguments);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.err.rfind(c.message, 0), 0u) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+    EXPECT_TRUE(result.out.empty()) << result.out;
+  }
+}
+
+TEST(CliCheckConfig, TellsWhatTheFileMeans) {
+  TemporaryFolder folder;
+  folder.Write("devices.cfg", kConfiguration);
+  const RunResult result = RunTool(folder, "check-config --device Kestrel71/1.0 devices.cfg");
+  EXPECT_EQ(result.status, 0) << result.err;
+  for (const char* part : {"DEVICE_GROUP=SMALL\n", "DEVICE=KESTREL71\n    USERAGENT=Kestrel71*\n    GROUP=SMALL\n",
+                           "settings from: group SMALL\n", "TAG_REPLACE=b=<strong>|</strong>\n",
+                           "(last device: its pattern is never tried)", "Default device (when no pattern matches): DEFAULT\n",
+                           "Device text \"Kestrel71/1.0\" selects: KESTREL71\n"}) {
+    EXPECT_TRUE(Contains(result.out, part)) << part << "\n" << result.out;
+  }
+  const RunResult other = RunTool(folder, "check-config --device Other devices.cfg");
+  EXPECT_TRUE(Contains(other.out, "Device text \"Other\" selects: DEFAULT\n")) << other.out;
+}
+
+TEST(CliHelp, EveryCommandHasItsHelp) {
+  TemporaryFolder folder;
+  struct Case {
+    const char* arguments;
+    const char* start;
+  };
+  const Case cases[] = {
+      {"--help", "Usage: quillmark [--device TEXT] [FILE]\n"},
+      {"convert --help", "Usage: quillmark convert "},
+      {"check-config --help", "Usage: quillmark check-config "},
+      {"serve --help", "Usage: quillmark serve "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const RunResult result = RunTool(folder, c.arguments);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.rfind(c.start, 0), 0u) << result.out;
+  }
+}
+
+// Starts "quillmark serve" with its standard error in `errFile`.
+pid_t StartServe(const TemporaryFolder& folder, const fs::path& errFile) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const std::string root = (folder.Path() / "site").string();
+  std::string program = QUILLMARK_CLI_PATH;
+  std::vector<std::string> words = {program, "serve", "--root", root, "--port", "0", "--threads", "2"};
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// The port in the server's "serving ... on http://127.0.0.1:PORT/" line.
+int WaitForPort(const fs::path& errFile) {
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    const std::string text = ReadFile(errFile);
+    const size_t at = text.find("127.0.0.1:");
+    if (at != std::string::npos && text.find('/', at) != std::string::npos) return std::stoi(text.substr(at + 10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return -1;
+}
+
+TEST(CliServe, ServesAndStopsCleanlyOnSignals) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    TemporaryFolder folder;
+    folder.Write("site/index.html", "<p>served</p>");
+    const fs::path errFile = folder.Path() / "stderr";
+    const pid_t pid = StartServe(folder, errFile);
+    ASSERT_GT(pid, 0);
+    const int port = WaitForPort(errFile);
+    ASSERT_GT(port, 0) << ReadFile(errFile);
+    const std::string answer = SendRaw(port, "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(StatusOf(answer), 200) << answer;
+    EXPECT_TRUE(Contains(answer, "served")) << answer;
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string log = ReadFile(errFile);
+    EXPECT_TRUE(Contains(log, "GET / 200 ")) << log;
+    EXPECT_TRUE(Contains(log, "quillmark: stopped\n")) << log;
+  }
+}
+
+}  // namespace
+}  // namespace quillmark::tools::testing
