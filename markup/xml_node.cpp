@@ -210,8 +210,21 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
 }
 
 void CXmlNode::Destroy() {
+  if (removed_) return;
   Unlink();
   group_ = nullptr;
+  removed_ = true;
+  // Every node below `node` in this loop's pre-order is still to be marked;
+  // the subtree is unlinked, so nothing else changes it meanwhile.
+  for (CXmlNode* node = firstChild_; node != nullptr;) {
+    node->removed_ = true;
+    if (node->firstChild_ != nullptr) {
+      node = node->firstChild_;
+      continue;
+    }
+    while (node != this && node->next_ == nullptr) node = node->GetParent();
+    node = node == this ? nullptr : node->next_;
+  }
 }
 
 // ---- predicates -----------------------------------------------------------

@@ -82,8 +82,11 @@ class CXmlNode {
   // Moves every child of this node, in order, to just after `anchor` (which
   // may be this node itself). O(1).
   void MoveChildrenAfter(CXmlNode* anchor);
-  // Removes this node and its subtree from the tree.
+  // Removes this node and its subtree from the tree; every node of the
+  // subtree then answers IsRemoved. Each node is marked once, so removals
+  // cost linear time over a whole conversion.
   void Destroy();
+  bool IsRemoved() const { return removed_; }
 
   // Predicates (false without an element record unless said otherwise).
   const char* GetName() const;
@@ -140,6 +143,7 @@ class CXmlNode {
   CXmlNode* next_ = nullptr;
   SiblingGroup* childGroup_ = nullptr;  // record the children point at
   std::unique_ptr<CXmlObject> element_;
+  bool removed_ = false;
 
  public:
   // The content rule whose filter last accepted every child; cleared by any

@@ -72,6 +72,8 @@ CXmlObject* PairAtClosedTag(CXmlNode* node, const ContentModel& model) {
 // Makes a named anchor's content a card of its own at the end of the deck
 // element, when the page has one.
 void MoveToNamedCard(CXmlNode* anchor, const std::string& cardId, RewriteContext& walk) {
+  // The anchor's content leaves any form it stands in.
+  if (!walk.OpenForms().empty()) walk.ContentLeftItsForm();
   CXmlNode* deck = walk.DeckElement();
   if (deck == nullptr) return;
   CXmlNode* card = anchor->CreateNode(anchor->GetText());

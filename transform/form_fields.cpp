@@ -110,4 +110,32 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
   }
 }
 
+FormFieldIndex::FormFieldIndex(CXmlNode* first) {
+  if (first == nullptr) return;
+  const CXmlNode* scope = first->GetParent();
+  size_t ordinal = 0;
+  // Every node before `node` in post-order is indexed if it can be posted.
+  for (CXmlNode* node = FirstInPostOrder(first); node != nullptr;
+       node = NextInPostOrder(node, scope), ++ordinal) {
+    if (!node->IsStartTag()) continue;
+    const bool input = node->IsTagNamed("input");
+    if (input) inputs_.emplace(node, ordinal);
+    if (!input && !node->IsTagNamed("select") && !node->IsTagNamed("textarea")) continue;
+    // A field without a name keeps the empty name, so it never posts.
+    const char* name = node->GetElement()->GetAttribute("name");
+    if (name != nullptr && *name != '\0') named_.push_back({node, ordinal});
+  }
+}
+
+bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount) const {
+  const auto at = inputs_.find(submit);
+  if (at == inputs_.end()) return false;
+  // Every entry before `entry` has been posted if it still stands in the form.
+  for (const Entry& entry : named_) {
+    if (entry.field == submit || entry.field->IsRemoved()) continue;
+    PostField(entry.field, go, formCount, entry.ordinal < at->second);
+  }
+  return true;
+}
+
 }  // namespace quillmark

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "markup/xml_node.h"
 
@@ -42,5 +44,28 @@ void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& v
 // otherwise). `submit`, the button being rewritten, divides the fields: the
 // walk has rewritten those before it and not yet those after it.
 void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount);
+
+// The fields of one form in the order AddPostfields visits them, taken by
+// one scan of the form, so that every further submit button of the form
+// posts its fields without scanning the form again: a form of many buttons
+// stays linear. The index holds while fields leave the form only by being
+// removed (the walk reorders nothing inside a form; the caller stops using
+// the index once content is moved out of a form).
+class FormFieldIndex {
+ public:
+  // Scans the forest of `first` and its following siblings.
+  explicit FormFieldIndex(CXmlNode* first);
+  // Does what AddPostfields(first, go, submit, formCount) does now; false
+  // (with nothing appended) when `submit` was not in the form at the scan.
+  bool Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount) const;
+
+ private:
+  struct Entry {
+    CXmlNode* field;
+    size_t ordinal;  // position in AddPostfields' visiting order
+  };
+  std::vector<Entry> named_;                               // fields with a name
+  std::unordered_map<const CXmlNode*, size_t> inputs_;    // every input's ordinal
+};
 
 }  // namespace quillmark

@@ -91,8 +91,17 @@ void SetFormTarget(CXmlObject& go, const CXmlObject& form) {
   go.SetAttribute("method", method != nullptr && EqualsIgnoringCase(method, "post") ? "post" : "get");
 }
 
+// Posts the fields of `form` to `go`, from the form's field index when the
+// walk still has one.
+void PostFormFields(CXmlNode* form, CXmlNode* go, const CXmlNode* input, RewriteContext& walk) {
+  const int32_t formCount = walk.Variables().formCount;
+  const FormFieldIndex* index = walk.FieldIndexOf(form);
+  if (index != nullptr && index->Post(go, input, formCount)) return;
+  AddPostfields(form->GetFirstChild(), go, input, formCount);
+}
+
 // Builds the link or soft key that submits `form`, right after the button.
-void BuildSubmitControl(CXmlNode* input, CXmlNode* form, const RewriteContext& walk) {
+void BuildSubmitControl(CXmlNode* input, CXmlNode* form, RewriteContext& walk) {
   const CXmlObject& button = *input->GetElement();
   const char* value = button.GetAttribute("value");
   const std::string caption = AttributeValueText(value != nullptr ? value : kDefaultCaption);
@@ -101,7 +110,7 @@ void BuildSubmitControl(CXmlNode* input, CXmlNode* form, const RewriteContext& w
   SetFormTarget(*go->GetElement(), *form->GetElement());
   const char* name = button.GetAttribute("name");
   if (name != nullptr && *name != '\0') AppendPostfield(go, AttributeValueText(name), caption);
-  AddPostfields(form->GetFirstChild(), go, input, walk.Variables().formCount);
+  PostFormFields(form, go, input, walk);
 }
 
 // A submit button becomes its control when it stands in a form; the button

@@ -99,4 +99,11 @@ bool RewriteContext::HasTextBefore(const CXmlNode* node) {
   return *answer;
 }
 
+const FormFieldIndex* RewriteContext::FieldIndexOf(CXmlNode* form) {
+  if (!formIndexesValid_) return nullptr;
+  std::unique_ptr<FormFieldIndex>& index = formFields_[form];
+  if (!index) index = std::make_unique<FormFieldIndex>(form->GetFirstChild());
+  return index.get();
+}
+
 }  // namespace quillmark

@@ -2,11 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "device/wml_settings.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
+#include "transform/form_fields.h"
 
 namespace quillmark {
 
@@ -42,6 +45,12 @@ class RewriteContext {
   // rule pushes a form at its start tag and pops it at its end tag.
   std::vector<CXmlNode*>& OpenForms() { return openForms_; }
 
+  // The field index of `form`, made at the first call; null once content has
+  // been moved out of a form, after which every button scans its form.
+  const FormFieldIndex* FieldIndexOf(CXmlNode* form);
+  // Tells the context that a rule moved content to outside its form.
+  void ContentLeftItsForm() { formIndexesValid_ = false; }
+
  private:
   enum class Answer : int8_t { kUnknown, kNo, kYes };
 
@@ -55,6 +64,8 @@ class RewriteContext {
   // textBefore_[i]: the backward walk's answer from ancestors_[i] onwards.
   std::vector<Answer> textBefore_;
   std::vector<CXmlNode*> openForms_;
+  std::unordered_map<const CXmlNode*, std::unique_ptr<FormFieldIndex>> formFields_;
+  bool formIndexesValid_ = true;
 };
 
 }  // namespace quillmark
