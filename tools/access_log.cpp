@@ -1,5 +1,7 @@
 #include "tools/access_log.h"
 
+#include "tools/percent_encoding.h"
+
 namespace quillmark::tools {
 
 namespace {
@@ -7,20 +9,7 @@ namespace {
 // `text` with every byte outside "!" to "~" written as %XX, so that a line
 // of the log stays one line whatever a client sends.
 std::string Printable(const std::string& text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte > 32 && byte < 127 && byte != '%') {
-      out.push_back(c);
-      continue;
-    }
-    out += '%';
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-  }
-  return out;
+  return PercentEncoded(text, [](unsigned char byte) { return byte > 32 && byte < 127 && byte != '%'; });
 }
 
 }  // namespace

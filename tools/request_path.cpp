@@ -1,5 +1,7 @@
 #include "tools/request_path.h"
 
+#include "tools/percent_encoding.h"
+
 #include <cctype>
 #include <string_view>
 
@@ -11,19 +13,9 @@ constexpr std::string_view kPlainSegmentPunctuation = "-._~!$&'()*+,;=:@";
 
 // One segment with every other byte written as %XX.
 std::string EncodedSegment(const std::string& segment) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : segment) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) || kPlainSegmentPunctuation.find(c) != std::string_view::npos) {
-      out.push_back(c);
-      continue;
-    }
-    out += '%';
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-  }
-  return out;
+  return PercentEncoded(segment, [](unsigned char byte) {
+    return std::isalnum(byte) || kPlainSegmentPunctuation.find(static_cast<char>(byte)) != std::string_view::npos;
+  });
 }
 
 }  // namespace

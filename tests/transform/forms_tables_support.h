@@ -2,11 +2,13 @@
 // point, decks for a settings record of one's own, and XML well-formedness.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <libxml/parser.h>
 
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/configuration.h"
 #include "device/device_profile.h"
@@ -82,6 +84,23 @@ inline double SecondsToConvert(const std::string& page, int runs = 3) {
     best = std::min(best, spent.count());
   }
   return best;
+}
+
+// One page and the paragraph its deck must hold.
+struct DeckCase {
+  const char* label;
+  const char* page;
+  const char* paragraph;  // the deck's paragraph, line breaks removed
+};
+
+// Converts every case's page and checks its paragraph and that the deck is
+// well-formed XML.
+inline void ExpectParagraphs(const std::vector<DeckCase>& cases) {
+  for (const DeckCase& c : cases) {
+    const std::string deck = DeckOf(c.page);
+    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label << "\n" << deck;
+  }
 }
 
 }  // namespace quillmark::testing

@@ -12,24 +12,12 @@
 namespace quillmark {
 namespace {
 
+using testing::DeckCase;
 using testing::DeckOf;
+using testing::ExpectParagraphs;
 using testing::DeckWithSettings;
 using testing::IsWellFormedXml;
 using testing::ParagraphOf;
-
-struct DeckCase {
-  const char* label;
-  const char* page;
-  const char* paragraph;  // the deck's paragraph, line breaks removed
-};
-
-void ExpectParagraphs(const std::vector<DeckCase>& cases) {
-  for (const DeckCase& c : cases) {
-    const std::string deck = DeckOf(c.page);
-    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
-    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label << "\n" << deck;
-  }
-}
 
 TEST(TableDeck, ColumnsSpansAndPadding) {
   ExpectParagraphs({
