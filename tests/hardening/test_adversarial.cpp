@@ -97,7 +97,9 @@ TEST_P(Hostile, ConvertsQuicklyOnASmallStack) {
   EXPECT_EQ(outcome.written, static_cast<int32_t>(outcome.deck.size()));
   EXPECT_EQ(outcome.deck.rfind("<?xml", 0), 0u);
   EXPECT_NE(outcome.deck.find("</wml>"), std::string::npos);
-  EXPECT_LT(outcome.seconds, 10.0) << GetParam().name;
+  // A generous bound: the point is seconds, not the minutes a quadratic
+  // step would take, even under sanitizers on a busy machine.
+  EXPECT_LT(outcome.seconds, 60.0) << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Hardening, Hostile, ::testing::ValuesIn(kHostilePages),
