@@ -129,11 +129,11 @@ TEST(Deck, RemovedContentAndComments) {
 TEST(Deck, DeclarationsComeFromTheSettings) {
   CWmlSettings settings;
   CopyField(settings.xmlVersion, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
-  CopyField(settings.docType, "<!DOCTYPE wml PUBLIC \"-//PHONE.COM//DTD WML 1.1//EN\" \"x.dtd\">");
+  CopyField(settings.docType, "<!DOCTYPE wml PUBLIC \"-//EXAMPLE//DTD WML 1.1//EN\" \"x.dtd\">");
   CopyField(settings.ampersandText, "&amp;");
   EXPECT_EQ(Compact(DeckWithSettings("<a href=\"q?a&b\">x</a>", settings)),
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
-            "<!DOCTYPE wml PUBLIC \"-//PHONE.COM//DTD WML 1.1//EN\" \"x.dtd\">"
+            "<!DOCTYPE wml PUBLIC \"-//EXAMPLE//DTD WML 1.1//EN\" \"x.dtd\">"
             "<wml><card id=\"card1\" title=\"\"><p><a href=\"q?a&amp;b\">x</a></p></card></wml>");
 }
 
