@@ -1,22 +1,18 @@
 // The command-line host, run as a user runs it.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
+
+#include "tests/tools/cli_runner.h"
 
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using quillmark::testing::ExpectOneLineError;
+using quillmark::testing::RunResult;
 
 // Runs the tool with `arguments` (shell words) and `input` on stdin.
 RunResult RunTool(const std::string& arguments, const std::string& input = "") {
@@ -27,15 +23,7 @@ RunResult RunTool(const std::string& arguments, const std::string& input = "") {
   std::ofstream(in, std::ios::binary) << input;
   const std::string command = std::string("'") + QUILLMARK_CLI_PATH + "' " + arguments + " < '" +
                               in.string() + "' 2> '" + err.string() + "'";
-  RunResult result;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  std::array<char, 4096> chunk{};
-  size_t n = 0;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe.get())) > 0) result.out.append(chunk.data(), n);
-  const int status = pclose(pipe.release());
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream errStream(err);
-  result.err.assign(std::istreambuf_iterator<char>(errStream), std::istreambuf_iterator<char>());
+  RunResult result = quillmark::testing::RunShell(command, err);
   std::filesystem::remove_all(dir);
   return result;
 }
@@ -80,11 +68,8 @@ TEST(Cli, ErrorsAreOneLineOnStandardError) {
       {"a b", 2, "quillmark: more than one file given"},
   };
   for (const Case& c : cases) {
-    const RunResult result = RunTool(c.arguments);
-    EXPECT_EQ(result.status, c.status) << c.arguments;
-    EXPECT_EQ(result.err.rfind(c.message, 0), 0u) << result.err;
-    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
-    EXPECT_TRUE(result.out.empty());
+    SCOPED_TRACE(c.arguments);
+    ExpectOneLineError(RunTool(c.arguments), c.status, c.message);
   }
 }
 

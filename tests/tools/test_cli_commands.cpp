@@ -17,17 +17,15 @@
 #include <thread>
 
 #include "server_fixture.h"
+#include "tests/tools/cli_runner.h"
 
 extern char** environ;
 
 namespace quillmark::tools::testing {
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using quillmark::testing::ExpectOneLineError;
+using quillmark::testing::RunResult;
 
 std::string ReadFile(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -39,15 +37,7 @@ RunResult RunTool(const TemporaryFolder& folder, const std::string& arguments) {
   const fs::path err = folder.Path() / "stderr";
   const std::string command = "cd '" + folder.Path().string() + "' && '" + QUILLMARK_CLI_PATH + "' " +
                               arguments + " < /dev/null 2> '" + err.string() + "'";
-  RunResult result;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  std::array<char, 4096> chunk{};
-  size_t n = 0;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe.get())) > 0) result.out.append(chunk.data(), n);
-  const int status = pclose(pipe.release());
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.err = ReadFile(err);
-  return result;
+  return quillmark::testing::RunShell(command, err);
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -100,11 +90,7 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
-    const RunResult result = RunTool(folder, c.arguments);
-    EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(result.err.rfind(c.message, 0), 0u) << result.err;
-    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
-    EXPECT_TRUE(result.out.empty()) << result.out;
+    ExpectOneLineError(RunTool(folder, c.arguments), c.status, c.message);
   }
 }
 
