@@ -36,6 +36,10 @@ enum class Key {
   kXmlVersion,
   kDocType,
   kTagReplace,
+  kEntities,
+  kDollar,
+  kCharset,
+  kAmpersand,
 };
 
 struct KeyName {
@@ -57,6 +61,10 @@ constexpr KeyName kKeyNames[] = {
     {"XMLVERSION", Key::kXmlVersion},
     {"DOCTYPE", Key::kDocType},
     {"TAG_REPLACE", Key::kTagReplace},
+    {"ENTITIES", Key::kEntities},
+    {"DOLLAR", Key::kDollar},
+    {"CHARSET", Key::kCharset},
+    {"AMPERSAND", Key::kAmpersand},
 };
 
 // Bytes are compared as unsigned values throughout the reader.
@@ -229,6 +237,10 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kXmlVersion:
     case Key::kDocType:
     case Key::kTagReplace:
+    case Key::kEntities:
+    case Key::kDollar:
+    case Key::kCharset:
+    case Key::kAmpersand:
       break;
   }
   CWmlSettings* settings = sectionSettings();
@@ -245,6 +257,22 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
       return;
     case Key::kTagReplace:
       CopyField(settings->tagReplace, TagReplaceList(value).c_str());
+      return;
+    case Key::kEntities:
+      settings->convertEntities = EqualsIgnoringCase(value, "keep") ? 0 : 1;
+      settings->ownKeys |= kOwnEntities;
+      return;
+    case Key::kDollar:
+      settings->doubleDollars = EqualsIgnoringCase(value, "keep") ? 0 : 1;
+      settings->ownKeys |= kOwnDollar;
+      return;
+    case Key::kCharset:
+      settings->transcode = EqualsIgnoringCase(value, "bytes") ? 0 : 1;
+      settings->ownKeys |= kOwnCharset;
+      return;
+    case Key::kAmpersand:
+      CopyField(settings->ampersandText, value);
+      settings->ownKeys |= kOwnAmpersand;
       return;
     default:
       return;
@@ -304,11 +332,28 @@ CWmlSettings& DeviceConfiguration::ensureDeviceSettings(CDevice& device) {
   CopyField(own.docType, inherited.docType);
   CopyField(own.cellLeadText, inherited.cellLeadText);
   CopyField(own.cellBreakText, inherited.cellBreakText);
-  CopyField(own.ampersandText, inherited.ampersandText);
+  // A device's own AMPERSAND outlives the copies later settings keys make.
+  if ((own.ownKeys & kOwnAmpersand) == 0) CopyField(own.ampersandText, inherited.ampersandText);
   return own;
 }
 
+namespace {
+
+// The output keys a device with settings of its own did not set take its
+// group's values, wherever the GROUP line stood in its section.
+void InheritOutputKeys(CDevice& device) {
+  if (!device.settings || device.group == nullptr || !device.group->settings) return;
+  CWmlSettings& own = *device.settings;
+  const CWmlSettings& group = *device.group->settings;
+  if ((own.ownKeys & kOwnEntities) == 0) own.convertEntities = group.convertEntities;
+  if ((own.ownKeys & kOwnDollar) == 0) own.doubleDollars = group.doubleDollars;
+  if ((own.ownKeys & kOwnCharset) == 0) own.transcode = group.transcode;
+}
+
+}  // namespace
+
 void DeviceConfiguration::finish() {
+  for (const auto& device : deviceTable) InheritOutputKeys(*device);
   if (groupTable.empty()) {
     for (const char* name : kWapGroupNames) openGroup(name);
   }

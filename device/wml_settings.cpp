@@ -15,7 +15,11 @@ CWmlSettings::CWmlSettings()
       breakAfter(1),
       submitAsLink(1),
       ampersandText{},
-      stripComments(1) {
+      stripComments(1),
+      convertEntities(1),
+      doubleDollars(1),
+      transcode(1),
+      ownKeys(0) {
   CopyField(xmlVersion, kDefaultXmlVersion);
   CopyField(docType, kDefaultDocType);
   CopyField(cellBreakText, "<br/>");

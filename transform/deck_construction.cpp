@@ -90,7 +90,7 @@ void EnsureCard(CXmlNode* deck, const CWorkingVariables& variables) {
   CXmlNode* card = deck->CreateNode("<card id=\"card1\" title=\"\">");
   deck->PrependChild(card);
   if (const char* title = variables.Title()) {
-    card->GetElement()->SetAttribute("title", AttributeValueText(title).c_str());
+    card->GetElement()->SetAttribute("title", AttributeValueText(title, ReferenceModeOf(deck)).c_str());
   }
   CXmlNode* cardEnd = deck->CreateNode("</card>");
   card->InsertAfter(cardEnd);
