@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "markup/name_list.h"
-#include "markup/xml_object.h"
 #include "platform/transcoder.h"
 
 namespace quillmark {
@@ -46,28 +45,18 @@ std::optional<std::string> CharsetOfLabel(std::string_view label) {
   return name;
 }
 
-// The value after "charset=" in a content type, or empty.
-std::string_view CharsetParameter(std::string_view contentType) {
-  const std::string lowered = Lowered(contentType);
+// The label a <meta> tag declares, in its own attribute (charset=...) or in
+// a content type (content="text/html; charset=..."), or empty.
+std::string_view MetaLabel(std::string_view tag) {
+  const std::string lowered = Lowered(tag);
   const size_t at = lowered.find("charset");
   if (at == std::string::npos) return {};
-  size_t value = at + 7;
-  while (value < contentType.size() && contentType[value] == ' ') ++value;
-  if (value >= contentType.size() || contentType[value] != '=') return {};
-  std::string_view rest = contentType.substr(value + 1);
-  const size_t end = rest.find(';');
-  return end == std::string_view::npos ? rest : rest.substr(0, end);
-}
-
-// The label a <meta> tag declares, or empty.
-std::string MetaLabel(std::string_view tag) {
-  CXmlObject record;
-  record.Parse(tag.data(), static_cast<int32_t>(tag.size()));
-  if (const char* charset = record.GetAttribute("charset")) return charset;
-  const char* equiv = record.GetAttribute("http-equiv");
-  const char* content = record.GetAttribute("content");
-  if (equiv == nullptr || content == nullptr || !EqualsIgnoringCase(equiv, "content-type")) return {};
-  return std::string(CharsetParameter(content));
+  size_t value = lowered.find_first_not_of(" \t\r\n", at + 7);
+  if (value == std::string::npos || lowered[value] != '=') return {};
+  value = lowered.find_first_not_of(" \t\r\n\"'", value + 1);
+  if (value == std::string::npos) return {};
+  const size_t end = lowered.find_first_of(" \t\r\n\"';>/", value);
+  return tag.substr(value, end == std::string::npos ? std::string::npos : end - value);
 }
 
 // The value of the pseudo-attribute "encoding" in an XML declaration, or empty.

@@ -160,8 +160,14 @@ size_t WellFormedReferenceLength(std::string_view text) {
     const bool hex = text.size() > 2 && text[2] == 'x';
     end = hex ? 3 : 2;
     const size_t first = end;
-    while (end < text.size() && (hex ? IsHexDigit(text[end]) : IsDigit(text[end]))) ++end;
-    if (end == first) return 0;
+    while (end < text.size() && end - first <= kLongestNumber &&
+           (hex ? IsHexDigit(text[end]) : IsDigit(text[end]))) {
+      ++end;
+    }
+    if (end == first || end - first > kLongestNumber) return 0;
+    uint64_t number = 0;
+    std::from_chars(text.data() + first, text.data() + end, number, hex ? 16 : 10);
+    if (number > 0x10FFFF || !IsXmlCharacter(static_cast<uint32_t>(number))) return 0;
   } else {
     auto isNameStart = [](char c) { return IsLetter(c) || c == '_' || c == ':'; };
     auto isNameChar = [&](char c) { return isNameStart(c) || IsDigit(c) || c == '-' || c == '.'; };

@@ -39,7 +39,8 @@ ResolvedReference ResolveReference(std::string_view text, ReferenceContext conte
 void AppendReference(std::string& out, const ResolvedReference& reference);
 
 // Length of the reference at text[0] (which is "&") when it is written as
-// XML allows ("&" name ";", "&#" digits ";" or "&#x" hex digits ";"), else 0.
+// XML allows ("&" name ";", "&#" digits ";" or "&#x" hex digits ";", a number
+// naming a character XML allows), else 0.
 size_t WellFormedReferenceLength(std::string_view text);
 
 // Length of the WML variable reference at text[0] (which is "$"): "$name",
