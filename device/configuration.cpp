@@ -116,6 +116,19 @@ std::string TagReplaceList(const char* value) {
   return compact;
 }
 
+// The link ampersand text of an AMPERSAND value. A reference written without
+// quotes ("AMPERSAND=&amp;") lost its ";" to the reader, which ends a value
+// there; it gets it back, since "&amp" alone would break every link.
+std::string AmpersandText(const char* value) {
+  const std::string_view text(value);
+  if (text.size() < 2 || text.front() != '&') return std::string(text);
+  for (char c : text.substr(1)) {
+    const bool nameCharacter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
+    if (!nameCharacter) return std::string(text);
+  }
+  return std::string(text) + ";";
+}
+
 // Position of the character that ends a key: "=", ";", a control character
 // or the end of the text; a "//" comment runs to the end of its line.
 char* ScanKey(char* at) {
@@ -271,7 +284,7 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
       settings->ownKeys |= kOwnCharset;
       return;
     case Key::kAmpersand:
-      CopyField(settings->ampersandText, value);
+      CopyField(settings->ampersandText, AmpersandText(value).c_str());
       settings->ownKeys |= kOwnAmpersand;
       return;
     default:

@@ -245,3 +245,37 @@ TEST(ConfigurationCapacity, TablesGrowBeyondTheHistoricLimits) {
 
 }  // namespace
 }  // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+// The output keys of the first device after reading `text`, as
+// "ENTITIES DOLLAR CHARSET AMPERSAND".
+std::string OutputKeysOfFirstDevice(const std::string& text) {
+  auto configuration = Parsed(text);
+  const CWmlSettings& s = settingsOf(configuration->deviceTable.front().get());
+  return std::to_string(s.convertEntities) + std::to_string(s.doubleDollars) + std::to_string(s.transcode) +
+         " " + s.ampersandText;
+}
+
+TEST(ConfigurationOutputKeys, ValuesAndInheritance) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"DEVICE=D\nDEVICE=Z\n", "111 ;"},
+      {"DEVICE_GROUP=G\nENTITIES=KEEP\nDOLLAR=keep\nCHARSET=Bytes\nAMPERSAND=&amp;\nDEVICE=D;GROUP=G\n", "000 &amp;"},
+      {"DEVICE_GROUP=G\nENTITIES=convert\nDOLLAR=yes\nCHARSET=utf-8\nDEVICE=D;GROUP=G\n", "111 ;"},
+      // A device with settings of its own still takes the group's output keys
+      // it does not set, wherever its GROUP line stands.
+      {"DEVICE_GROUP=G\nENTITIES=keep\nAMPERSAND=&amp;\nDEVICE=D\nTABLES=true\nGROUP=G\nDOLLAR=keep\n", "001 &amp;"},
+      // A reference keeps the ";" that would otherwise end the value.
+      {"DEVICE=D\nAMPERSAND=&#38;\nDEVICE=Z\n", "111 &#38;"},
+      {"DEVICE=D\nAMPERSAND=\"&amp;\"\nDEVICE=Z\n", "111 &amp;"},
+      {"DEVICE=D\nAMPERSAND=+\nDEVICE=Z\n", "111 +"},
+      // Its own keys win over the group's, also over later settings keys.
+      {"DEVICE_GROUP=G\nENTITIES=keep\nAMPERSAND=&amp;\nDEVICE=D;GROUP=G\nAMPERSAND=/\nENTITIES=on\nTABLES=true\n",
+       "111 /"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(OutputKeysOfFirstDevice(text), expected) << text;
+}
+
+}  // namespace
+}  // namespace quillmark
