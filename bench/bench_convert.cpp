@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/page_generator.h"
+#include "device/configuration.h"
 #include "interface/quillmark.h"
 
 namespace {
@@ -73,6 +74,38 @@ BENCHMARK_CAPTURE(BM_Adversarial, flat_siblings, FlatSiblings)->Unit(benchmark::
 BENCHMARK_CAPTURE(BM_Adversarial, stray_end_tags, StrayEndTags)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, huge_attribute, HugeAttribute)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, only_open_brackets, OnlyOpenBrackets)->Unit(benchmark::kMillisecond);
+
+// Reading a configuration of many groups and devices, each device naming its
+// group: linear in the file.
+void BM_ConfigurationLoad(benchmark::State& state) {
+  std::string text;
+  for (int64_t i = 0; i < state.range(0); ++i) text += "DEVICE_GROUP=G" + std::to_string(i) + "\n";
+  for (int64_t i = 0; i < state.range(0); ++i) {
+    text += "DEVICE=D" + std::to_string(i) + ";USERAGENT=*Phone" + std::to_string(i) + "*;GROUP=G" +
+            std::to_string(i) + "\n";
+  }
+  for (auto _ : state) {
+    std::string copy = text;
+    quillmark::DeviceConfiguration configuration;
+    configuration.parseText(copy.data());
+    configuration.finish();
+    benchmark::DoNotOptimize(configuration.deviceTable.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ConfigurationLoad)->Arg(6000)->Arg(60000)->Unit(benchmark::kMillisecond);
+
+// Choosing the device for a long user-agent text that no pattern matches.
+void BM_DeviceLookup(benchmark::State& state) {
+  std::string text = "DEVICE_GROUP=G\n";
+  for (int64_t i = 0; i < state.range(0); ++i) text += "DEVICE=D" + std::to_string(i) + ";USERAGENT=*P*h*o*n*e*" + std::to_string(i) + "*\n";
+  quillmark::DeviceConfiguration configuration;
+  configuration.parseText(text.data());
+  configuration.finish();
+  const std::string userAgent = "Mozilla/5.0 " + std::string(8192, 'a');
+  for (auto _ : state) benchmark::DoNotOptimize(configuration.findDevice(userAgent.c_str()));
+}
+BENCHMARK(BM_DeviceLookup)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -177,9 +177,10 @@ const CDevice* DeviceConfiguration::findDevice(const char* text) const {
   }
   // The last device defined is never examined: stored configuration files
   // rely on it (a final catch-all entry that only the default answers for).
+  const std::string upperText = UpperCaseCopy(text);
   for (size_t i = 0; i + 1 < deviceTable.size(); ++i) {
     const CDevice& device = *deviceTable[i];
-    if (matchPattern(device.UserAgent(), text) == 1) {
+    if (device.hasUserAgent && matchUpperCasePattern(device.upperUserAgent, upperText) == 1) {
       Trace("Device= %s\r\n", device.UserAgent());
       return &device;
     }
@@ -296,6 +297,7 @@ void DeviceConfiguration::openGroup(const char* name) {
   inDeviceSection_ = false;
   auto group = std::make_unique<CDeviceGroup>();
   group->name = name;
+  groupsByName_.emplace(UpperCaseCopy(name), group.get());  // the first of a name stays
   groupTable.push_back(std::move(group));
 }
 
@@ -313,16 +315,13 @@ void DeviceConfiguration::setUserAgent(const char* pattern) {
   CDevice& device = *deviceTable.back();
   device.userAgent = pattern;
   device.hasUserAgent = true;
+  device.upperUserAgent = UpperCaseCopy(pattern);
 }
 
 void DeviceConfiguration::setGroup(const char* name) {
   if (!inDeviceSection_ || deviceTable.empty()) return;
-  for (const auto& group : groupTable) {
-    if (EqualsIgnoringCase(group->name.c_str(), name)) {
-      deviceTable.back()->group = group.get();
-      return;
-    }
-  }
+  const auto found = groupsByName_.find(UpperCaseCopy(name));
+  if (found != groupsByName_.end()) deviceTable.back()->group = found->second;
 }
 
 CWmlSettings* DeviceConfiguration::sectionSettings() {

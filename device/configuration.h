@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "device/device_profile.h"
@@ -58,6 +59,8 @@ class DeviceConfiguration {
   CWmlSettings* sectionSettings();
 
   bool inDeviceSection_ = false;
+  // Upper-cased group name -> the first group of that name defined so far.
+  std::unordered_map<std::string, CDeviceGroup*> groupsByName_;
 };
 
 // The configuration every conversion starts from. Never null once the

@@ -3,20 +3,30 @@
 #include <string>
 #include <string_view>
 
+#include <string.h>
+
 #include "markup/name_list.h"
 
 namespace quillmark {
 
 namespace {
 
-// ASCII upper-case copy; bytes above 127 are kept as they are.
-std::string UpperCopy(const char* text) {
+// Position of the first occurrence of `segment` in `text` at or after
+// `from`, or npos; linear in the text (glibc's memmem).
+size_t FindSegment(std::string_view text, std::string_view segment, size_t from) {
+  if (segment.empty()) return from <= text.size() ? from : std::string_view::npos;
+  if (from >= text.size()) return std::string_view::npos;
+  const void* found = memmem(text.data() + from, text.size() - from, segment.data(), segment.size());
+  return found == nullptr ? std::string_view::npos : static_cast<size_t>(static_cast<const char*>(found) - text.data());
+}
+
+}  // namespace
+
+std::string UpperCaseCopy(std::string_view text) {
   std::string copy(text);
   for (char& c : copy) c = ToUpperAscii(c);
   return copy;
 }
-
-}  // namespace
 
 const CWmlSettings& LibraryDefaultSettings() {
   static const CWmlSettings defaults;
@@ -31,11 +41,12 @@ const CWmlSettings& settingsOf(const CDevice* device) {
 }
 
 int32_t matchPattern(const char* pattern, const char* text) {
-  if (pattern == nullptr || text == nullptr || *pattern == '\0' || *text == '\0') return 0;
-  const std::string patternCopy = UpperCopy(pattern);
-  const std::string textCopy = UpperCopy(text);
-  const std::string_view p = patternCopy;
-  const std::string_view t = textCopy;
+  if (pattern == nullptr || text == nullptr) return 0;
+  return matchUpperCasePattern(UpperCaseCopy(pattern), UpperCaseCopy(text));
+}
+
+int32_t matchUpperCasePattern(std::string_view p, std::string_view t) {
+  if (p.empty() || t.empty()) return 0;
   size_t textAt = 0;
   size_t patternAt = 0;
   while (patternAt < p.size()) {
@@ -49,10 +60,10 @@ int32_t matchPattern(const char* pattern, const char* text) {
       // Last segment: it must end the text. After a "*" it is searched at its
       // first occurrence; without one it must equal the rest exactly.
       if (patternAt == 0 || p[patternAt - 1] != '*') return t.substr(textAt) == segment ? 1 : 0;
-      const size_t found = t.find(segment, textAt);
+      const size_t found = FindSegment(t, segment, textAt);
       return found != std::string_view::npos && found + segment.size() == t.size() ? 1 : 0;
     }
-    const size_t found = t.find(segment, textAt);
+    const size_t found = FindSegment(t, segment, textAt);
     if (found == std::string_view::npos) return 0;
     textAt = found + segment.size();
     patternAt = star;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "device/wml_settings.h"
 
@@ -20,6 +21,7 @@ struct CDevice {
   bool hasName = false;                    // false only for the built default device
   std::string userAgent;                   // wildcard pattern; meaningful only when hasUserAgent
   bool hasUserAgent = false;
+  std::string upperUserAgent;              // userAgent upper-cased once, for matching
   const CDeviceGroup* group = nullptr;     // borrowed from the group table; may be null
 
   const char* Name() const { return hasName ? name.c_str() : nullptr; }
@@ -36,5 +38,12 @@ const CWmlSettings& settingsOf(const CDevice* device);
 // 1 when text matches the "*"-wildcard pattern (case-insensitive, first
 // occurrence, no backtracking); 0 when either is null or empty.
 int32_t matchPattern(const char* pattern, const char* text);
+
+// matchPattern on texts already upper-cased: no copies, and each segment is
+// found in time linear in the text.
+int32_t matchUpperCasePattern(std::string_view pattern, std::string_view text);
+
+// ASCII upper-case copy; bytes above 127 are kept as they are.
+std::string UpperCaseCopy(std::string_view text);
 
 }  // namespace quillmark
