@@ -1,6 +1,8 @@
 #include "transform/deck_construction.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "device/device_profile.h"
 #include "interface/trace.h"
@@ -12,11 +14,6 @@
 namespace quillmark {
 namespace {
 
-bool TextContains(const CXmlNode* node, const char* part) {
-  const char* text = node->GetText();
-  return text != nullptr && std::strstr(text, part) != nullptr;
-}
-
 // Removes the blank text nodes that directly follow `node`.
 void RemoveBlankAfter(CXmlNode* node) {
   // Every removed sibling was blank; node's next is the next candidate.
@@ -24,6 +21,38 @@ void RemoveBlankAfter(CXmlNode* node) {
     if (!IsBlank(next->GetText())) return;
     next->Destroy();
   }
+}
+
+// True for a page's own WML document type that XML can parse:
+// <!DOCTYPE wml PUBLIC "id" "uri"> or <!DOCTYPE wml SYSTEM "uri">.
+bool IsWmlDocumentType(const char* text) {
+  if (text == nullptr) return false;
+  std::string_view rest(text);
+  auto skipBlanks = [&](bool required) {
+    const size_t blanks = std::min(rest.find_first_not_of(" \t\r\n"), rest.size());
+    rest.remove_prefix(blanks);
+    return !required || blanks > 0;
+  };
+  auto takeWord = [&](std::string_view word) {
+    if (!rest.starts_with(word)) return false;
+    rest.remove_prefix(word.size());
+    return true;
+  };
+  auto takeQuoted = [&] {
+    if (rest.empty() || (rest.front() != '"' && rest.front() != '\'')) return false;
+    const size_t close = rest.find(rest.front(), 1);
+    if (close == std::string_view::npos) return false;
+    rest.remove_prefix(close + 1);
+    return true;
+  };
+  if (!takeWord("<!DOCTYPE") || !skipBlanks(true) || !takeWord("wml") || !skipBlanks(true)) return false;
+  if (takeWord("PUBLIC")) {
+    if (!skipBlanks(true) || !takeQuoted() || !skipBlanks(true) || !takeQuoted()) return false;
+  } else if (!takeWord("SYSTEM") || !skipBlanks(true) || !takeQuoted()) {
+    return false;
+  }
+  skipBlanks(false);
+  return rest == ">";
 }
 
 // Removes the XML declarations at the top level of the page.
@@ -49,7 +78,7 @@ CXmlNode* EnsureDeclarations(CXmlNode* root, const CWmlSettings& settings) {
   RemoveBlankAfter(first);
   Trace("XHtmlToWml: Stop3\r\n");
   CXmlNode* second = first->GetNext();
-  if (second == nullptr || !TextContains(second, "<!DOCTYPE wml")) {
+  if (second == nullptr || !IsWmlDocumentType(second->GetText())) {
     second = root->CreateNode(settings.docType);
     first->InsertAfter(second);
   }

@@ -188,6 +188,12 @@ TEST(DeckStructure, TheDeviceDeclarationHeadsEveryDeck) {
     EXPECT_EQ(deck.substr(0, deck.find("\r\n")), "<?xml version=\"1.0\"?>") << page;
     EXPECT_EQ(deck.find("<?xml", 1), std::string::npos) << deck;
   }
+  // A page's own WML document type stays only when XML can read it.
+  const std::string own = "<!DOCTYPE wml PUBLIC \"-//PHONE//DTD WML 1.1//EN\" \"http://x/y.dtd\"><wml><card><p>x</p></card></wml>";
+  EXPECT_NE(testing::DeckOf(own).find("-//PHONE//"), std::string::npos);
+  const std::string broken = "<!DOCTYPE wml PtitlC \"-//PHONE//DTD WML 1.1//EN\" \"x\"><wml><card><p>x</p></card></wml>";
+  EXPECT_EQ(testing::DeckOf(broken).find("PtitlC"), std::string::npos);
+  EXPECT_TRUE(IsWellFormedXml(testing::DeckOf(broken)));
 }
 
 TEST(DeckStructure, MendedPagesKeepTheirWords) {
