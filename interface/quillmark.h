@@ -37,6 +37,15 @@ int32_t WapConvert(char** callerText, char** deviceText, char** pageText, int32_
 int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
                           const char* pageCharset, char** outputBuffer, int32_t* capacity);
 
+/* Why the last WapConvert or WapConvertCharset call on this thread returned
+ * 0: "did not fit" (grow the buffer and call again), "page exceeds the
+ * conversion budget" (what the page expands into, through tag replacement or
+ * form postfields, passes 64 bytes per page byte plus 1 MiB; a larger buffer
+ * does not help), "out of memory", or "invalid arguments" (a null
+ * by-reference argument). The empty text after a call that succeeded. A
+ * static string. */
+const char* WapLastError(void);
+
 /* The library's version text; a static string, the same pointer every call. */
 const char* LibraryVersion(void);
 

@@ -8,6 +8,7 @@
 #include "device/configuration.h"
 #include "interface/conversion.h"
 #include "interface/page_charset.h"
+#include "markup/conversion_budget.h"
 #include "markup/deck_writer.h"
 #include "platform/transcoder.h"
 #include "interface/quillmark.h"
@@ -27,6 +28,21 @@ constexpr char kVersionText[] = "Quillmark, v0.9.21";
 }  // namespace
 
 namespace {
+
+// Why the last exported conversion on this thread returned 0.
+enum class ConversionFailure { kNone, kDidNotFit, kBudget, kOutOfMemory, kInvalidArguments };
+thread_local ConversionFailure lastFailure = ConversionFailure::kNone;
+
+const char* FailureText(ConversionFailure failure) {
+  switch (failure) {
+    case ConversionFailure::kNone: return "";
+    case ConversionFailure::kDidNotFit: return "did not fit";
+    case ConversionFailure::kBudget: return "page exceeds the conversion budget";
+    case ConversionFailure::kOutOfMemory: return "out of memory";
+    case ConversionFailure::kInvalidArguments: return "invalid arguments";
+  }
+  return "";
+}
 
 // The page as the pipeline reads it: UTF-8 without a byte-order mark when
 // the device's charset handling is on, else the page's own bytes.
@@ -72,7 +88,11 @@ std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configura
   EscapeRules rules;
   rules.convertReferences = settings.convertEntities != 0;
   rules.doubleDollars = settings.doubleDollars != 0;
-  return EncodedDeck(WriteDeck(root, kBreakList, rules), settings);
+  std::string deck = EncodedDeck(WriteDeck(root, kBreakList, rules), settings);
+  if (static_cast<int64_t>(deck.size()) > ConversionBudgetFor(static_cast<int64_t>(page.size()))) {
+    throw ConversionBudgetExceeded();
+  }
+  return deck;
 }
 
 int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configuration,
@@ -82,7 +102,10 @@ int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configurat
       page != nullptr && pageLength > 0 ? std::string_view(page, static_cast<size_t>(pageLength)) : std::string_view();
   const std::string deck =
       MakeDeck(configuration, deviceText, pageText, hostCharset != nullptr ? hostCharset : "");
-  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < deck.size() + 1) return 0;
+  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < deck.size() + 1) {
+    lastFailure = ConversionFailure::kDidNotFit;
+    return 0;
+  }
   std::memcpy(output, deck.data(), deck.size());
   output[deck.size()] = '\0';
   return static_cast<int32_t>(deck.size());
@@ -99,20 +122,24 @@ int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, ch
 }
 
 // The exported conversion: checks the by-reference arguments, converts, and
-// reports "did not fit" for every failure, out of memory included.
+// returns 0 for every failure, recording why for WapLastError.
 int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
                         const char* charset, char** outputBuffer, int32_t* capacity) {
+  lastFailure = ConversionFailure::kNone;
   if (callerText == nullptr || deviceText == nullptr || pageText == nullptr ||
       pageLength == nullptr || outputBuffer == nullptr || capacity == nullptr) {
+    lastFailure = ConversionFailure::kInvalidArguments;
     return 0;
   }
   int32_t written = 0;
   try {
     written = Convert(*deviceText, *pageText, *pageLength, *outputBuffer, *capacity, charset);
+  } catch (const ConversionBudgetExceeded&) {
+    lastFailure = ConversionFailure::kBudget;
   } catch (const std::exception&) {
     // Out of memory (or a size past what the library can hold): the tree was
     // released on unwind and nothing was written.
-    written = 0;
+    lastFailure = ConversionFailure::kOutOfMemory;
   }
   *capacity = written;
   return written;
@@ -133,5 +160,7 @@ extern "C" int32_t WapConvertCharset(char** callerText, char** deviceText, char*
   return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength, pageCharset,
                                     outputBuffer, capacity);
 }
+
+extern "C" const char* WapLastError(void) { return quillmark::FailureText(quillmark::lastFailure); }
 
 extern "C" const char* LibraryVersion(void) { return quillmark::kVersionText; }

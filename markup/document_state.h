@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "markup/conversion_budget.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
 
@@ -44,11 +45,9 @@ struct DocumentState {
   OpenElements open;
   // Lower-cased names whose replacement texts are being parsed.
   std::vector<std::string> replacing;
-  // Bytes of replacement text parsed so far, and how many the page allows.
-  // Entries that each expand into several others could otherwise grow a page
-  // exponentially; the allowance is far above what plain replacement needs.
-  int64_t replacementBytes = 0;
-  int64_t replacementAllowance = 0;
+  // What the conversion may still add to the page (see conversion_budget.h):
+  // replacement text and postfields draw from it.
+  int64_t budgetLeft = kBudgetPerPage;
 
   CXmlNode* NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element);
   SiblingGroup* NewGroup(CXmlNode* parent);

@@ -90,15 +90,9 @@ bool OpenElements::AnyNamed(const char* name) const {
 
 // ---- parsing ------------------------------------------------------------------
 
-// Replacement text allowed per byte of page text, and for any page.
-constexpr int64_t kReplacementBytesPerPageByte = 512;
-constexpr int64_t kReplacementBytesPerPage = 64 * 1024;
-
 void CXmlNode::ParseMarkup(const char* text, int32_t length) {
   DocumentState& doc = Doc();
-  if (doc.replacing.empty() && length > 0) {
-    doc.replacementAllowance += kReplacementBytesPerPageByte * length + kReplacementBytesPerPage;
-  }
+  if (doc.replacing.empty() && length > 0) doc.budgetLeft += kBudgetPerPageByte * length;
   const MarkerWords& words = EnsureContext().configuration->markerWords;
   CXmlParser parser;
   parser.Parse(this, text, length, words);
@@ -210,6 +204,12 @@ void CXmlNode::PlaceNode(CXmlNode* node) {
   cursor->AppendSibling(node);
 }
 
+void CXmlNode::ChargeBudget(int64_t bytes) {
+  DocumentState& doc = Doc();
+  doc.budgetLeft -= bytes;
+  if (doc.budgetLeft < 0) throw ConversionBudgetExceeded();
+}
+
 // ---- tag replacement ---------------------------------------------------------------
 
 // Puts a name on the replacement guard for as long as its text is parsed.
@@ -269,9 +269,7 @@ int32_t CXmlNode::ReplaceTag(const CDevice* device, CXmlNode* cursor) {
   if (found == nullptr) return 0;
 
   const std::string replacement = ReplacementOf(found + key.size(), IsStartTag() != 0);
-  const int64_t size = static_cast<int64_t>(replacement.size());
-  if (doc.replacementBytes + size > doc.replacementAllowance) return 0;
-  doc.replacementBytes += size;
+  ChargeBudget(static_cast<int64_t>(replacement.size()));
   if (!replacement.empty()) {
     const CXmlNode* reference = ReferenceNode(cursor);
     const bool doublesBreak = reference != nullptr && IsLineBreakMarkup(replacement) &&

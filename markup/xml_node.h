@@ -126,6 +126,9 @@ class CXmlNode {
   void ParseMarkup(const char* text, int32_t length);
   void InsertParsed(std::unique_ptr<CXmlObject> record);
   int32_t ReplaceTag(const CDevice* device, CXmlNode* cursor);
+  // Draws `bytes` from the document's conversion budget; throws
+  // ConversionBudgetExceeded when it has run out.
+  void ChargeBudget(int64_t bytes);
 
  private:
   friend struct DocumentState;

@@ -12,6 +12,7 @@
 #include "bench/page_generator.h"
 #include "device/configuration.h"
 #include "interface/conversion.h"
+#include "markup/conversion_budget.h"
 #include "tests/interface/convert_helpers.h"
 
 namespace quillmark {
@@ -21,6 +22,7 @@ using bench::Repeated;
 
 struct Outcome {
   int32_t written = 0;
+  bool pastBudget = false;  // the conversion failed by its budget
   std::string deck;
   double seconds = 0;
 };
@@ -36,9 +38,13 @@ Outcome ConvertHostile(const std::string& page,
   std::vector<char> buffer(page.size() * 32 + (1 << 16));
   const bool ran = testing::RunWithStack(256 * 1024, [&] {
     const auto start = std::chrono::steady_clock::now();
-    outcome.written = ConvertPage(configuration, device, page.data(),
-                                  static_cast<int32_t>(page.size()), buffer.data(),
-                                  static_cast<int32_t>(buffer.size()));
+    try {
+      outcome.written = ConvertPage(configuration, device, page.data(),
+                                    static_cast<int32_t>(page.size()), buffer.data(),
+                                    static_cast<int32_t>(buffer.size()));
+    } catch (const ConversionBudgetExceeded&) {
+      outcome.pastBudget = true;
+    }
     outcome.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   });
@@ -147,8 +153,22 @@ TEST(Hardening, ReplacementsThatMultiplyStayBounded) {
     list += (i ? "," : "") + tag + "=<" + next + "/><" + next + "/>|";
   }
   const Outcome outcome = ConvertHostile("<t0/>", ConfigurationFrom("DEVICE_GROUP=G\nTAG_REPLACE=" + list + "\n"));
-  EXPECT_GT(outcome.written, 0);
+  EXPECT_TRUE(outcome.pastBudget);
+  EXPECT_EQ(outcome.written, 0);
   EXPECT_LT(outcome.seconds, 10.0);
+}
+
+TEST(Hardening, PagesThatExpandPastTheBudgetFail) {
+  // Entries that each expand four-fold, and every field posted by every button.
+  const std::string fourFold = "DEVICE_GROUP=G\nTAG_REPLACE=b=<i/><i/><i/><i/>|,i=<u/><u/><u/><u/>|,"
+                               "u=<s/><s/><s/><s/>|,s=<em/><em/><em/><em/>|,em=<br/><br/><br/><br/>|\n";
+  const std::string fields = "<form>" + Repeated("<input name=field>", 400) + Repeated("<input type=submit>", 400);
+  const Outcome replaced = ConvertHostile(Repeated("<b>", 8000), ConfigurationFrom(fourFold));
+  const Outcome posted = ConvertHostile(fields);
+  for (const Outcome* outcome : {&replaced, &posted}) {
+    EXPECT_TRUE(outcome->pastBudget);
+    EXPECT_LT(outcome->seconds, 60.0);
+  }
 }
 
 TEST(Hardening, MegabyteOfRandomConfigurationBytes) {

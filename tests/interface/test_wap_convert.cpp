@@ -102,6 +102,20 @@ TEST(BufferContract, RepeatedCallsGiveIdenticalOutput) {
   EXPECT_EQ(Convert(page, nullptr).text, Convert(page, "no such device/1.0").text);
 }
 
+TEST(LastError, TellsWhyTheLastConversionOnThisThreadFailed) {
+  EXPECT_GT(Convert("<p>x</p>").result, 0);
+  EXPECT_STREQ(WapLastError(), "");
+  EXPECT_EQ(ConvertWithCapacity("<p>x</p>", 10).result, 0);
+  EXPECT_STREQ(WapLastError(), "did not fit");
+  std::string fields = "<form>";
+  for (int i = 0; i < 400; ++i) fields += "<input name=f>";
+  for (int i = 0; i < 400; ++i) fields += "<input type=submit>";
+  EXPECT_EQ(Convert(fields).result, 0);
+  EXPECT_STREQ(WapLastError(), "page exceeds the conversion budget");
+  EXPECT_EQ(WapConvert(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_STREQ(WapLastError(), "invalid arguments");
+}
+
 TEST(Version, SameStaticTextEveryCall) {
   const char* first = LibraryVersion();
   EXPECT_STREQ(first, "Quillmark, v0.9.21");
