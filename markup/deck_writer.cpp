@@ -153,7 +153,9 @@ class DeckWriter {
       return;
     }
     if (IsDeclarationText(text)) {
-      OnOwnLine(node, [&] { AppendVerbatim(out_, text); });
+      // Only the deck's own declarations, at the top, can stand in XML.
+      const CXmlNode* parent = node.GetParent();
+      if (parent == nullptr || parent->IsRoot()) OnOwnLine(node, [&] { AppendVerbatim(out_, text); });
       return;
     }
     const char* name = element->GetName();

@@ -10,7 +10,9 @@
 //   CR and LF) left out;
 // - every element it opens it closes exactly once: an end tag that closes
 //   nothing written is left out, and an element whose end tag is missing or
-//   suppressed is closed after its content.
+//   suppressed is closed after its content;
+// - declarations ("<!...>", "<?...?>") only at the top level, where the
+//   deck's XML declaration and document type stand.
 #pragma once
 
 #include <string>

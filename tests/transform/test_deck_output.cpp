@@ -221,7 +221,7 @@ std::string HostilePage(std::mt19937& random) {
       "</a>", "<img alt='a\"b<c&d' src=\"s&t\">", "<p class='a\"b'>", "<input name=q value='$x\"'>",
       "<form action='/f?a&b'>", "</form>", "<select name=s>", "<option>o&", "<!-- c > d -->",
       "<center/>", "<u/>", "<table><tr><td>c</td></tr></table>", "<h1>h</h1>", "<title>t&u\"</title>",
-      "<?xml x?>", "<![CDATA[ x ]]>", "<%= y %>", "<br></br>", "&nbsp&nbsp", "&#150;"};
+      "<?xml x?>", "<![CDATA[ x ]]>", "<%= y %>", "<!)html>", "<body!>", "<?pi x?>", "<br></br>", "&nbsp&nbsp", "&#150;"};
   std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
   std::string page;
   const int count = 1 + static_cast<int>(random() % 80);
