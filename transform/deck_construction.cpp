@@ -97,10 +97,13 @@ void RemoveSiblingsBetween(CXmlNode* from, const CXmlNode* to) {
 }
 
 // The first child of `parent` that is a tag named exactly `name`, or null.
+// A declaration ("<!)html>" named html, then wml) is no element.
 CXmlNode* FirstChildTagNamed(const CXmlNode* parent, const char* name) {
   // No child before child is such a tag.
   for (CXmlNode* child = parent->GetFirstChild(); child != nullptr; child = child->GetNext()) {
-    if (IsTagNamedExactly(child, name)) return child;
+    const char* text = child->GetText();
+    const bool declaration = text != nullptr && text[0] == '<' && (text[1] == '!' || text[1] == '?');
+    if (!declaration && IsTagNamedExactly(child, name)) return child;
   }
   return nullptr;
 }
