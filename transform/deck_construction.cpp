@@ -46,8 +46,19 @@ bool IsWmlDocumentType(const char* text) {
     return true;
   };
   if (!takeWord("<!DOCTYPE") || !skipBlanks(true) || !takeWord("wml") || !skipBlanks(true)) return false;
+  auto takePublicId = [&] {
+    const std::string_view before = rest;
+    if (!takeQuoted()) return false;
+    const std::string_view id = before.substr(1, before.size() - rest.size() - 2);
+    constexpr std::string_view kPunctuation = " \r\n-'()+,./:=?;!*#@$_%";
+    for (char c : id) {
+      const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+      if (!alnum && kPunctuation.find(c) == std::string_view::npos) return false;
+    }
+    return true;
+  };
   if (takeWord("PUBLIC")) {
-    if (!skipBlanks(true) || !takeQuoted() || !skipBlanks(true) || !takeQuoted()) return false;
+    if (!skipBlanks(true) || !takePublicId() || !skipBlanks(true) || !takeQuoted()) return false;
   } else if (!takeWord("SYSTEM") || !skipBlanks(true) || !takeQuoted()) {
     return false;
   }
