@@ -36,6 +36,7 @@ enum class Key {
   kXmlVersion,
   kDocType,
   kTagReplace,
+  kBlockBreaks,
 };
 
 struct KeyName {
@@ -57,6 +58,7 @@ constexpr KeyName kKeyNames[] = {
     {"XMLVERSION", Key::kXmlVersion},
     {"DOCTYPE", Key::kDocType},
     {"TAG_REPLACE", Key::kTagReplace},
+    {"BLOCK_BREAKS", Key::kBlockBreaks},
 };
 
 // Bytes are compared as unsigned values throughout the reader.
@@ -229,6 +231,7 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kXmlVersion:
     case Key::kDocType:
     case Key::kTagReplace:
+    case Key::kBlockBreaks:
       break;
   }
   CWmlSettings* settings = sectionSettings();
@@ -245,6 +248,9 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
       return;
     case Key::kTagReplace:
       CopyField(settings->tagReplace, TagReplaceList(value).c_str());
+      return;
+    case Key::kBlockBreaks:
+      settings->blockBreaks = EqualsIgnoringCase(value, "false") ? 0 : 1;
       return;
     default:
       return;

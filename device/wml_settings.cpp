@@ -15,7 +15,8 @@ CWmlSettings::CWmlSettings()
       breakAfter(1),
       submitAsLink(1),
       ampersandText{},
-      stripComments(1) {
+      stripComments(1),
+      blockBreaks(1) {
   CopyField(xmlVersion, kDefaultXmlVersion);
   CopyField(docType, kDefaultDocType);
   CopyField(cellBreakText, "<br/>");

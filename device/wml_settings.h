@@ -16,7 +16,7 @@ inline constexpr char kDefaultDocType[] =
     "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
     "\"http://www.wapforum.org/DTD/wml_1.1.xml\">";
 
-// A settings record; the constructor gives all eleven defaults. Text fields
+// A settings record; the constructor gives every default. Text fields
 // are fixed-size, zero-terminated buffers inside the record.
 struct CWmlSettings {
   CWmlSettings();
@@ -32,6 +32,9 @@ struct CWmlSettings {
   int32_t submitAsLink;
   char ampersandText[kShortTextSize];
   int32_t stripComments;
+  // Separate the content of block elements and the lines of preformatted
+  // text with line breaks; 0 writes such content run together.
+  int32_t blockBreaks;
 };
 
 // Copies src into the fixed field dst of `size` bytes, truncating so that the

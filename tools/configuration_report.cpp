@@ -25,7 +25,8 @@ void WriteSettings(const CWmlSettings& settings, std::ostream& out) {
   out << "    XMLVERSION=" << settings.xmlVersion << "\n"
       << "    DOCTYPE=" << settings.docType << "\n"
       << "    TAG_REPLACE=" << (replacements.empty() ? std::string_view("(none)") : replacements) << "\n"
-      << "    TABLES=" << (settings.tables != 0 ? "true" : "false") << "\n";
+      << "    TABLES=" << (settings.tables != 0 ? "true" : "false") << "\n"
+      << "    BLOCK_BREAKS=" << (settings.blockBreaks != 0 ? "true" : "false") << "\n";
 }
 
 // Where a device's effective settings come from.

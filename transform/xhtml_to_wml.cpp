@@ -11,6 +11,9 @@
 #include "transform/normalize_tree.h"
 #include "transform/rewrite_context.h"
 #include "transform/tables.h"
+#include "transform/block_breaks.h"
+#include "transform/choices.h"
+#include "transform/linear_tables.h"
 
 namespace quillmark {
 namespace {
@@ -124,6 +127,15 @@ void Walk(CXmlNode* start, RewriteContext& walk) {
   Trace("XHtmlToWml: next OK\r\n");
 }
 
+// The passes that run on the whole page before the walk: choices become
+// selects, tables that cannot stay tables become lines, and blocks get their
+// soft breaks.
+void PrepareStructure(CXmlNode* root, RewriteContext& walk) {
+  ConvertChoices(root, walk.Choices());
+  LineariseTables(root, walk.Settings().tables == 0, walk.Breaks());
+  if (walk.Settings().blockBreaks != 0) MarkBlockBreaks(root, walk.Breaks());
+}
+
 }  // namespace
 
 void XHtmlToWml(CXmlNode* node) {
@@ -132,9 +144,10 @@ void XHtmlToWml(CXmlNode* node) {
   if (atRoot) Trace("XHtmlToWml: root start\r\n");
   CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : root->EnsureContext();
   RewriteContext walk(root, variables);
+  if (atRoot) PrepareStructure(root, walk);
   Walk(node, walk);
   if (!atRoot) return;
-  ConstructDeck(root, variables);
+  ConstructDeck(root, variables, walk.Breaks());
   Trace("XHtmlToWml: Stop 9\r\n");
   CleanupTree(root);
   Trace("XHtmlToWml: Stop 10\r\n");

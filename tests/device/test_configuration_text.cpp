@@ -106,10 +106,10 @@ TEST(ConfigurationText, DocTypeMustBeQuotedToKeepItsIdentifier) {
                "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.2//EN\">");
 }
 
-TEST(ConfigurationKeys, DefaultExcludeAndTablesReadTheirWords) {
+TEST(ConfigurationKeys, FlagKeysReadTheirWords) {
   struct FlagCase {
     const char* value;
-    int32_t defaultInclude;
+    int32_t defaultInclude;  // and blockBreaks: only "false" turns them off
     int32_t tables;
   };
   const FlagCase cases[] = {
@@ -118,11 +118,13 @@ TEST(ConfigurationKeys, DefaultExcludeAndTablesReadTheirWords) {
   };
   for (const FlagCase& c : cases) {
     SCOPED_TRACE(c.value);
-    const std::string text =
-        std::string("DEFAULT_EXCLUDE=") + c.value + "\nDEVICE_GROUP=G\nTABLES=" + c.value;
+    const std::string text = std::string("DEFAULT_EXCLUDE=") + c.value + "\nDEVICE_GROUP=G\nTABLES=" + c.value +
+                             "\nBLOCK_BREAKS=" + c.value + "\nDEVICE=D\nBLOCK_BREAKS=" + c.value;
     auto configuration = Parsed(text);
     EXPECT_EQ(configuration->defaultInclude, c.defaultInclude);
     EXPECT_EQ(configuration->groupTable[0]->settings->tables, c.tables);
+    EXPECT_EQ(configuration->groupTable[0]->settings->blockBreaks, c.defaultInclude);
+    EXPECT_EQ(configuration->deviceTable[0]->settings->blockBreaks, c.defaultInclude);
   }
 }
 
