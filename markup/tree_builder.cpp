@@ -42,6 +42,25 @@ std::string NormalizedText(const char* text) {
   return out;
 }
 
+// The text of a pre element: line ends and tabs stay for the transformation,
+// which shows them; other control characters become spaces.
+std::string PreformattedText(const char* text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 32 && c != '\n' && c != '\r' && c != '\t') c = ' ';
+  }
+  return out;
+}
+
+// True when the next node placed lands inside a pre element: the cursor is
+// an open pre start tag (which becomes its parent), or a pre is among the
+// open elements that enclose the cursor.
+bool InsidePre(const DocumentState& doc) {
+  const CXmlNode* cursor = doc.cursor;
+  if (cursor != nullptr && cursor->IsStartTag() && !cursor->IsFinished() && cursor->IsTagNamed("pre")) return true;
+  return doc.open.AnyNamed("pre");
+}
+
 bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
 
 }  // namespace
@@ -127,7 +146,8 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
       return;
     }
   } else if (!node->IsComment()) {
-    std::string text = NormalizedText(element.GetText());
+    const bool preformatted = settingsOf(context.device).blockBreaks != 0 && InsidePre(doc);
+    std::string text = preformatted ? PreformattedText(element.GetText()) : NormalizedText(element.GetText());
     if (text.empty()) {
       doc.Recycle(node);
       return;
