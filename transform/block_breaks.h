@@ -16,11 +16,19 @@
 
 namespace quillmark {
 
-// Marks the blocks and preformatted lines of the whole tree below `root`.
-void MarkBlockBreaks(CXmlNode* root, SoftBreaks& breaks);
+// Gives a tag named `name` its soft breaks when it is an open block element,
+// or counts it as a soft break when it is a rule; other tags stay as they
+// are.
+void MarkBlock(CXmlNode* tag, std::string_view name, SoftBreaks& breaks);
+
+// Cuts a text of a pre element at its line ends: the text node keeps the
+// first line, and each further line follows as a soft break and a text node.
+// Returns the last node of the pieces.
+CXmlNode* SplitPreformattedText(CXmlNode* text, SoftBreaks& breaks);
 
 // The text of one piece of a preformatted line: every blank of a run of two
-// or more, and a blank that begins the line, becomes "&#160;".
-std::string PreformattedLine(std::string_view line);
+// or more, and a blank at the start when the piece begins a line, becomes
+// "&#160;"; a single blank elsewhere stays.
+std::string PreformattedLine(std::string_view line, bool startsLine);
 
 }  // namespace quillmark

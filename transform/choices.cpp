@@ -15,52 +15,12 @@ namespace {
 // A button's value when the page gives none, as browsers submit it.
 constexpr char kDefaultButtonValue[] = "on";
 
-// A radio button or check box and the form it stands in (null outside one).
-struct Button {
-  CXmlNode* input;
-  const CXmlNode* form;
-  bool radio;
-};
-
 // The type of an input start tag is radio or checkbox.
 bool IsChoiceType(const CXmlNode* input, bool& radio) {
   const char* type = input->GetElement()->GetAttribute("type");
   if (type == nullptr) return false;
   radio = EqualsIgnoringCase(type, "radio");
   return radio || EqualsIgnoringCase(type, "checkbox");
-}
-
-// The buttons below `root` in document order; notes the options that the
-// page selects on the way.
-std::vector<Button> FindButtons(CXmlNode* root, ChosenOptions& chosen) {
-  std::vector<Button> found;
-  std::vector<CXmlNode*> entered;
-  std::vector<const CXmlNode*> forms;  // the forms among `entered`
-  CXmlNode* node = root->GetFirstChild();
-  // Every node before `node` in document order has been looked at.
-  while (node != nullptr) {
-    bool radio = false;
-    if (node->IsStartTag() && IsTagNamedExactly(node, "input") && IsChoiceType(node, radio)) {
-      found.push_back({node, forms.empty() ? nullptr : forms.back(), radio});
-    }
-    if (node->IsStartTag() && IsTagNamedExactly(node, "option") &&
-        node->GetElement()->GetAttribute("selected") != nullptr) {
-      chosen.Add(node);
-    }
-    if (CXmlNode* child = node->GetFirstChild()) {
-      entered.push_back(node);
-      if (IsTagNamedExactly(node, "form")) forms.push_back(node);
-      node = child;
-      continue;
-    }
-    while (node->GetNext() == nullptr && !entered.empty()) {
-      node = entered.back();
-      entered.pop_back();
-      if (!forms.empty() && forms.back() == node) forms.pop_back();
-    }
-    node = node->GetNext();
-  }
-  return found;
 }
 
 // A new select element right before the button; returns its start tag.
@@ -115,19 +75,38 @@ struct Pick {
 
 }  // namespace
 
-void ConvertChoices(CXmlNode* root, ChosenOptions& chosen) {
-  const std::vector<Button> buttons = FindButtons(root, chosen);
+void ChoiceFinder::Visit(CXmlNode* node, std::string_view name) {
+  if (name != "input" && name != "option") return;
+  if (!node->IsStartTag()) return;
+  bool radio = false;
+  if (name == "input") {
+    if (IsChoiceType(node, radio)) buttons_.push_back({node, forms_.empty() ? nullptr : forms_.back(), radio});
+  } else if (node->GetElement()->GetAttribute("selected") != nullptr) {
+    chosen_.Add(node);
+  }
+}
+
+void ChoiceFinder::Enter(const CXmlNode* node, std::string_view name) {
+  if (name == "form") forms_.push_back(node);
+}
+
+void ChoiceFinder::Leave(const CXmlNode* node) {
+  if (!forms_.empty() && forms_.back() == node) forms_.pop_back();
+}
+
+void ChoiceFinder::Finish() {
   std::map<std::pair<const CXmlNode*, std::string>, CXmlNode*> groups;
-  for (const Button& button : buttons) {
+  for (const Button& button : buttons_) {
     const char* name = button.input->GetElement()->GetAttribute("name");
     const bool grouped = button.radio && name != nullptr && *name != '\0';
     CXmlNode* alone = nullptr;
     CXmlNode*& select = grouped ? groups[{button.form, GroupName(name)}] : alone;
     if (select == nullptr) select = InsertSelect(button.input, name, !button.radio);
     CXmlNode* option = AppendOption(select, button.input);
-    if (button.input->GetElement()->GetAttribute("checked") != nullptr) chosen.Add(option);
+    if (button.input->GetElement()->GetAttribute("checked") != nullptr) chosen_.Add(option);
     button.input->Destroy();
   }
+  buttons_.clear();
 }
 
 void ChosenOptions::SetInitialValue(CXmlNode* select) const {

@@ -9,7 +9,9 @@
 // their variable names and post through the form's postfields.
 #pragma once
 
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "markup/xml_node.h"
 
@@ -32,8 +34,33 @@ class ChosenOptions {
   std::unordered_set<const CXmlNode*> options_;
 };
 
-// Turns the radio buttons and check boxes below `root` into selects and
-// notes every chosen option.
-void ConvertChoices(CXmlNode* root, ChosenOptions& chosen);
+// Finds the radio buttons and check boxes during a walk of the page in
+// document order, noting every <option selected> on the way, and turns the
+// buttons into selects once the walk is done.
+class ChoiceFinder {
+ public:
+  explicit ChoiceFinder(ChosenOptions& chosen) : chosen_(chosen) {}
+
+  // The walk meets a tag named `name`.
+  void Visit(CXmlNode* node, std::string_view name);
+  // The walk enters / leaves the children of `node`, named `name` when it is
+  // a tag (empty otherwise).
+  void Enter(const CXmlNode* node, std::string_view name);
+  void Leave(const CXmlNode* node);
+  // Turns the buttons found into selects.
+  void Finish();
+
+ private:
+  // A radio button or check box and the form it stands in (null outside one).
+  struct Button {
+    CXmlNode* input;
+    const CXmlNode* form;
+    bool radio;
+  };
+
+  ChosenOptions& chosen_;
+  std::vector<Button> buttons_;
+  std::vector<const CXmlNode*> forms_;  // the forms the walk is in, innermost last
+};
 
 }  // namespace quillmark

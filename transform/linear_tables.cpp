@@ -8,7 +8,7 @@
 namespace quillmark {
 namespace {
 
-constexpr char kFormControls[] = "input\0select\0textarea\0button\0";
+constexpr std::string_view kFormControls[] = {"input", "select", "textarea", "button"};
 // Tags that make up a table's structure; they go when it is linearised.
 constexpr char kTableParts[] = "table\0thead\0tbody\0tfoot\0tr\0td\0th\0caption\0";
 // Parts whose content becomes a line of its own.
@@ -71,44 +71,30 @@ void Linearise(CXmlNode* table, SoftBreaks& breaks) {
   }
 }
 
-// True for a start tag of a form control.
-bool IsFormControl(const CXmlNode* node) {
-  return node->IsStartTag() && IsNameInList(node->GetName(), kFormControls);
-}
-
 }  // namespace
 
-void LineariseTables(CXmlNode* root, bool everyTable, SoftBreaks& breaks) {
-  std::vector<CXmlNode*> chosen;
-  std::vector<CXmlNode*> entered;
-  // The outermost table among the entered nodes, and whether a control has
-  // been met inside it so far.
-  CXmlNode* outermost = nullptr;
-  bool holdsControl = false;
-  CXmlNode* node = root->GetFirstChild();
-  // Every node before `node` in document order has been looked at.
-  while (node != nullptr) {
-    if (outermost != nullptr && IsFormControl(node)) holdsControl = true;
-    if (CXmlNode* child = node->GetFirstChild()) {
-      if (outermost == nullptr && IsTagNamedExactly(node, "table")) {
-        outermost = node;
-        holdsControl = false;
-      }
-      entered.push_back(node);
-      node = child;
-      continue;
-    }
-    // Climb out of finished subtrees; leaving the outermost table decides it.
-    while (node->GetNext() == nullptr && !entered.empty()) {
-      node = entered.back();
-      entered.pop_back();
-      if (node != outermost) continue;
-      if (everyTable || holdsControl) chosen.push_back(node);
-      outermost = nullptr;
-    }
-    node = node->GetNext();
+void TableLineariser::Visit(std::string_view name) {
+  if (outermost_ == nullptr || holdsControl_) return;
+  for (std::string_view control : kFormControls) {
+    if (name == control) holdsControl_ = true;
   }
-  for (CXmlNode* table : chosen) Linearise(table, breaks);
+}
+
+void TableLineariser::Enter(CXmlNode* node, std::string_view name) {
+  if (outermost_ != nullptr || name != "table") return;
+  outermost_ = node;
+  holdsControl_ = false;
+}
+
+void TableLineariser::Leave(const CXmlNode* node) {
+  if (node != outermost_) return;
+  if (everyTable_ || holdsControl_) chosen_.push_back(outermost_);
+  outermost_ = nullptr;
+}
+
+void TableLineariser::Finish(SoftBreaks& breaks) {
+  for (CXmlNode* table : chosen_) Linearise(table, breaks);
+  chosen_.clear();
 }
 
 }  // namespace quillmark

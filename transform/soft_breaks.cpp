@@ -1,5 +1,6 @@
 #include "transform/soft_breaks.h"
 
+#include <string_view>
 #include <vector>
 
 #include "markup/name_list.h"
@@ -8,8 +9,6 @@
 namespace quillmark {
 namespace {
 
-// Tags that show something on their own, whatever text they hold.
-constexpr char kContentTags[] = "img\0input\0select\0table\0";
 
 // One paragraph being read: whether content has come since its start or its
 // last break, and the soft break that waits for content to justify it.
@@ -28,14 +27,15 @@ class BreakResolver {
   explicit BreakResolver(const SoftBreaks& breaks) : breaks_(breaks) {}
 
   Descent Visit(CXmlNode* node) {
-    if (node->GetElement() == nullptr) return Descent::kEnter;
-    if (node->IsComment()) return Descent::kSkip;
-    if (!node->IsTag()) {
-      if (!IsBlank(node->GetText())) Content();
+    const char* ownName = node->GetName();
+    if (ownName == nullptr) {
+      // Text (comments hold no content).
+      if (!node->IsComment() && !IsBlank(node->GetText())) Content();
       return Descent::kSkip;
     }
-    if (!node->IsStartTag()) return Descent::kSkip;
-    if (IsTagNamedExactly(node, "br")) {
+    const std::string_view name = ownName;
+    if (name.empty() || !node->IsStartTag()) return Descent::kEnter;
+    if (name == "br") {
       if (breaks_.IsSoft(node)) {
         SoftBreak(node);
       } else {
@@ -43,13 +43,14 @@ class BreakResolver {
       }
       return Descent::kSkip;
     }
-    if (IsNameInList(node->GetName(), kContentTags)) {
+    // Tags that show something whatever text they hold; a table's cells are
+    // paragraphs of their own, a select holds no breaks.
+    if (name == "img" || name == "input" || name == "select") {
       Content();
-      // A table's cells are paragraphs of their own; a select holds no breaks.
-      return IsTagNamedExactly(node, "table") ? Descent::kEnter : Descent::kSkip;
+      return Descent::kSkip;
     }
-    if (IsOpenStartTag(node) && IsTagNamedExactly(node, "td")) return Descent::kEnterCell;
-    return Descent::kEnter;
+    if (name == "table") Content();
+    return name == "td" ? Descent::kEnterCell : Descent::kEnter;
   }
 
   void OpenCell() { paragraphs_.emplace_back(); }

@@ -10,10 +10,8 @@
 #include "transform/forms.h"
 #include "transform/normalize_tree.h"
 #include "transform/rewrite_context.h"
+#include "transform/page_structure.h"
 #include "transform/tables.h"
-#include "transform/block_breaks.h"
-#include "transform/choices.h"
-#include "transform/linear_tables.h"
 
 namespace quillmark {
 namespace {
@@ -127,15 +125,6 @@ void Walk(CXmlNode* start, RewriteContext& walk) {
   Trace("XHtmlToWml: next OK\r\n");
 }
 
-// The passes that run on the whole page before the walk: choices become
-// selects, tables that cannot stay tables become lines, and blocks get their
-// soft breaks.
-void PrepareStructure(CXmlNode* root, RewriteContext& walk) {
-  ConvertChoices(root, walk.Choices());
-  LineariseTables(root, walk.Settings().tables == 0, walk.Breaks());
-  if (walk.Settings().blockBreaks != 0) MarkBlockBreaks(root, walk.Breaks());
-}
-
 }  // namespace
 
 void XHtmlToWml(CXmlNode* node) {
@@ -144,7 +133,7 @@ void XHtmlToWml(CXmlNode* node) {
   if (atRoot) Trace("XHtmlToWml: root start\r\n");
   CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : root->EnsureContext();
   RewriteContext walk(root, variables);
-  if (atRoot) PrepareStructure(root, walk);
+  if (atRoot) PreparePageStructure(root, walk.Settings(), walk.Breaks(), walk.Choices());
   Walk(node, walk);
   if (!atRoot) return;
   ConstructDeck(root, variables, walk.Breaks());

@@ -54,12 +54,14 @@ TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
       {"CR LF and CR end lines", "<pre>a\r\nb\rc</pre>", "a<br/>b<br/>c"},
       {"a single blank inside a line stays", "<pre>a b\n c</pre>", "a b<br/>&#160;c"},
       {"blank lines give one break", "<pre>a\n\n\nb</pre>", "a<br/>b"},
-      {"formatting inside", "<pre>x <b>y  z</b>\nw</pre>", "x <b>y&#160;&#160;z</b><br/>w"},
+      {"formatting inside", "<pre>x <b>y  z</b> v\n w</pre>", "x <b>y&#160;&#160;z</b> v<br/>&#160;w"},
       {"text around", "a<pre>b</pre>c", "a<br/>b<br/>c"},
   });
-  EXPECT_EQ(PreformattedLine(""), "");
-  EXPECT_EQ(PreformattedLine(" \ta"), "&#160;&#160;a");
-  EXPECT_EQ(PreformattedLine("a\tb"), "a\tb");
+  EXPECT_EQ(PreformattedLine("", true), "");
+  EXPECT_EQ(PreformattedLine(" \ta", false), "&#160;&#160;a");
+  EXPECT_EQ(PreformattedLine("a\tb", true), "a\tb");
+  EXPECT_EQ(PreformattedLine(" a ", true), "&#160;a ");
+  EXPECT_EQ(PreformattedLine(" a", false), " a");
 }
 
 // The pages above with BLOCK_BREAKS=false give what they gave before the key
