@@ -36,6 +36,10 @@ enum class Key {
   kXmlVersion,
   kDocType,
   kTagReplace,
+  kEntities,
+  kDollar,
+  kCharset,
+  kAmpersand,
   kBlockBreaks,
 };
 
@@ -58,6 +62,10 @@ constexpr KeyName kKeyNames[] = {
     {"XMLVERSION", Key::kXmlVersion},
     {"DOCTYPE", Key::kDocType},
     {"TAG_REPLACE", Key::kTagReplace},
+    {"ENTITIES", Key::kEntities},
+    {"DOLLAR", Key::kDollar},
+    {"CHARSET", Key::kCharset},
+    {"AMPERSAND", Key::kAmpersand},
     {"BLOCK_BREAKS", Key::kBlockBreaks},
 };
 
@@ -108,6 +116,19 @@ std::string TagReplaceList(const char* value) {
     if (Byte(c) > 32) compact.push_back(c);
   }
   return compact;
+}
+
+// The link ampersand text of an AMPERSAND value. A reference written without
+// quotes ("AMPERSAND=&amp;") lost its ";" to the reader, which ends a value
+// there; it gets it back, since "&amp" alone would break every link.
+std::string AmpersandText(const char* value) {
+  const std::string_view text(value);
+  if (text.size() < 2 || text.front() != '&') return std::string(text);
+  for (char c : text.substr(1)) {
+    const bool nameCharacter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
+    if (!nameCharacter) return std::string(text);
+  }
+  return std::string(text) + ";";
 }
 
 // Position of the character that ends a key: "=", ";", a control character
@@ -231,6 +252,10 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kXmlVersion:
     case Key::kDocType:
     case Key::kTagReplace:
+    case Key::kEntities:
+    case Key::kDollar:
+    case Key::kCharset:
+    case Key::kAmpersand:
     case Key::kBlockBreaks:
       break;
   }
@@ -249,8 +274,25 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kTagReplace:
       CopyField(settings->tagReplace, TagReplaceList(value).c_str());
       return;
+    case Key::kEntities:
+      settings->convertEntities = EqualsIgnoringCase(value, "keep") ? 0 : 1;
+      settings->ownKeys |= kOwnEntities;
+      return;
+    case Key::kDollar:
+      settings->doubleDollars = EqualsIgnoringCase(value, "keep") ? 0 : 1;
+      settings->ownKeys |= kOwnDollar;
+      return;
+    case Key::kCharset:
+      settings->transcode = EqualsIgnoringCase(value, "bytes") ? 0 : 1;
+      settings->ownKeys |= kOwnCharset;
+      return;
+    case Key::kAmpersand:
+      CopyField(settings->ampersandText, AmpersandText(value).c_str());
+      settings->ownKeys |= kOwnAmpersand;
+      return;
     case Key::kBlockBreaks:
       settings->blockBreaks = EqualsIgnoringCase(value, "false") ? 0 : 1;
+      settings->ownKeys |= kOwnBlockBreaks;
       return;
     default:
       return;
@@ -310,11 +352,29 @@ CWmlSettings& DeviceConfiguration::ensureDeviceSettings(CDevice& device) {
   CopyField(own.docType, inherited.docType);
   CopyField(own.cellLeadText, inherited.cellLeadText);
   CopyField(own.cellBreakText, inherited.cellBreakText);
-  CopyField(own.ampersandText, inherited.ampersandText);
+  // A device's own AMPERSAND outlives the copies later settings keys make.
+  if ((own.ownKeys & kOwnAmpersand) == 0) CopyField(own.ampersandText, inherited.ampersandText);
   return own;
 }
 
+namespace {
+
+// The output keys a device with settings of its own did not set take its
+// group's values, wherever the GROUP line stood in its section.
+void InheritOutputKeys(CDevice& device) {
+  if (!device.settings || device.group == nullptr || !device.group->settings) return;
+  CWmlSettings& own = *device.settings;
+  const CWmlSettings& group = *device.group->settings;
+  if ((own.ownKeys & kOwnEntities) == 0) own.convertEntities = group.convertEntities;
+  if ((own.ownKeys & kOwnDollar) == 0) own.doubleDollars = group.doubleDollars;
+  if ((own.ownKeys & kOwnCharset) == 0) own.transcode = group.transcode;
+  if ((own.ownKeys & kOwnBlockBreaks) == 0) own.blockBreaks = group.blockBreaks;
+}
+
+}  // namespace
+
 void DeviceConfiguration::finish() {
+  for (const auto& device : deviceTable) InheritOutputKeys(*device);
   if (groupTable.empty()) {
     for (const char* name : kWapGroupNames) openGroup(name);
   }

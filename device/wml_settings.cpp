@@ -16,7 +16,11 @@ CWmlSettings::CWmlSettings()
       submitAsLink(1),
       ampersandText{},
       stripComments(1),
-      blockBreaks(1) {
+      convertEntities(1),
+      doubleDollars(1),
+      transcode(1),
+      blockBreaks(1),
+      ownKeys(0) {
   CopyField(xmlVersion, kDefaultXmlVersion);
   CopyField(docType, kDefaultDocType);
   CopyField(cellBreakText, "<br/>");

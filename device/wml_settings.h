@@ -16,8 +16,18 @@ inline constexpr char kDefaultDocType[] =
     "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
     "\"http://www.wapforum.org/DTD/wml_1.1.xml\">";
 
-// A settings record; the constructor gives every default. Text fields
-// are fixed-size, zero-terminated buffers inside the record.
+// Settings keys that a device inherits from its group unless it sets them
+// itself (one bit each in CWmlSettings::ownKeys).
+enum OwnKey : uint32_t {
+  kOwnEntities = 1u << 0,
+  kOwnDollar = 1u << 1,
+  kOwnCharset = 1u << 2,
+  kOwnAmpersand = 1u << 3,
+  kOwnBlockBreaks = 1u << 4,
+};
+
+// A settings record; the constructor gives all defaults. Text fields are
+// fixed-size, zero-terminated buffers inside the record.
 struct CWmlSettings {
   CWmlSettings();
 
@@ -32,9 +42,20 @@ struct CWmlSettings {
   int32_t submitAsLink;
   char ampersandText[kShortTextSize];
   int32_t stripComments;
+  // ENTITIES: 1 turns HTML character references that WML does not define
+  // into numeric ones; 0 (ENTITIES=keep) passes references as they stand.
+  int32_t convertEntities;
+  // DOLLAR: 1 doubles a "$" that starts no WML variable; 0 (DOLLAR=keep)
+  // copies it.
+  int32_t doubleDollars;
+  // CHARSET: 1 decodes the page by its charset and encodes the deck as its
+  // XML declaration names; 0 (CHARSET=bytes) copies the page's bytes.
+  int32_t transcode;
   // Separate the content of block elements and the lines of preformatted
   // text with line breaks; 0 writes such content run together.
   int32_t blockBreaks;
+  // The OwnKey bits of the keys this section set itself.
+  uint32_t ownKeys;
 };
 
 // Copies src into the fixed field dst of `size` bytes, truncating so that the

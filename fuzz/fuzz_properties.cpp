@@ -2,13 +2,15 @@
 // capacity and the length of the zero-terminated text; the smallest buffer
 // that fits is larger than the text (the measure bounds the write); a second
 // call gives identical bytes; one byte less returns 0 and leaves the buffer
-// untouched.
+// untouched; the deck parses as XML in the encoding its declaration names.
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <libxml/parser.h>
 
 #include "fuzz/fuzz_input.h"
 #include "interface/quillmark.h"
@@ -36,6 +38,14 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
+bool IsWellFormedXml(const char* text, int32_t length) {
+  xmlDocPtr document = xmlReadMemory(text, length, "deck.wml", nullptr,
+                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+  if (document == nullptr) return false;
+  xmlFreeDoc(document);
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -47,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(first.value > 0);
   Require(first.value == first.capacity);
   Require(static_cast<size_t>(first.value) == std::strlen(first.buffer.data()));
+  Require(IsWellFormedXml(first.buffer.data(), first.value));
 
   // The smallest capacity that fits, by bisection.
   int32_t low = 1;

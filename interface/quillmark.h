@@ -10,7 +10,10 @@
  * page length of 0 or less converts an empty page. A null pointer for any
  * by-reference argument returns 0 and touches nothing.
  * A null *deviceText selects the default device profile. *callerText is not
- * used.
+ * used. The page's charset is found from a byte-order mark, its own
+ * declaration, or its bytes (UTF-8 when they are valid UTF-8, else
+ * Windows-1252), and the deck is written in the encoding its XML declaration
+ * names; a device with CHARSET=bytes copies the page's bytes instead.
  */
 #ifndef QUILLMARK_H
 #define QUILLMARK_H
@@ -23,6 +26,16 @@ extern "C" {
 
 int32_t WapConvert(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
                    char** outputBuffer, int32_t* capacity);
+
+/* WapConvert for a page whose charset the host knows (from the HTTP answer
+ * that brought it, say): `pageCharset` names it ("ISO-8859-1", "utf-8", ...).
+ * A byte-order mark or a charset the page declares itself (<meta charset>,
+ * <meta http-equiv="Content-Type">) still wins; a null, empty or unknown
+ * name is as if none were given. The deck is written in the encoding its
+ * XML declaration names (UTF-8 when it names none). Same buffer contract as
+ * WapConvert. */
+int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                          const char* pageCharset, char** outputBuffer, int32_t* capacity);
 
 /* The library's version text; a static string, the same pointer every call. */
 const char* LibraryVersion(void);

@@ -2,9 +2,14 @@
 
 #include <cstring>
 #include <exception>
+#include <optional>
+#include <string>
 
 #include "device/configuration.h"
 #include "interface/conversion.h"
+#include "interface/page_charset.h"
+#include "markup/deck_writer.h"
+#include "platform/transcoder.h"
 #include "interface/quillmark.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
@@ -21,26 +26,66 @@ constexpr char kVersionText[] = "Quillmark, v0.9.21";
 
 }  // namespace
 
-int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configuration,
-                    const char* deviceText, const char* page, int32_t pageLength, char* output,
-                    int32_t capacity) {
+namespace {
+
+// The page as the pipeline reads it: UTF-8 without a byte-order mark when
+// the device's charset handling is on, else the page's own bytes.
+std::string_view PageText(std::string_view page, const CWmlSettings& settings, std::string_view hostCharset,
+                          std::string& decoded) {
+  if (settings.transcode == 0) return page;
+  const PageCharset charset = DetectPageCharset(page, hostCharset);
+  page.remove_prefix(charset.byteOrderMark);
+  if (IsUtf8Name(charset.name) && IsValidUtf8(page)) return page;
+  std::optional<std::string> text = DecodeToUtf8(page, charset.name);
+  if (!text) text = DecodeToUtf8(page, "WINDOWS-1252");
+  decoded = text ? std::move(*text) : std::string(page);
+  return decoded;
+}
+
+// The deck in the encoding its XML declaration names.
+std::string EncodedDeck(std::string deck, const CWmlSettings& settings) {
+  if (settings.transcode == 0) return deck;
+  const std::string encoding = DeclaredEncoding(settings.xmlVersion);
+  if (IsUtf8Name(encoding)) return deck;
+  if (std::optional<std::string> encoded = EncodeFromUtf8(deck, encoding)) return std::move(*encoded);
+  // An encoding iconv does not know: keep to ASCII, which every charset a
+  // deck may name holds.
+  return *EncodeFromUtf8(deck, "US-ASCII");
+}
+
+}  // namespace
+
+std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                     std::string_view page, std::string_view hostCharset) {
   // The document's records read the configuration's marker words until the
   // root is gone; `configuration` outlives it.
   CXmlNode root;
   auto context = std::make_unique<CWorkingVariables>(configuration);
   context->device = configuration->findDevice(deviceText);
+  const CWmlSettings& settings = settingsOf(context->device);
   root.SetContext(std::move(context));
-  if (page != nullptr && pageLength > 0) root.ParseMarkup(page, pageLength);
+  std::string decoded;
+  const std::string_view text = PageText(page, settings, hostCharset, decoded);
+  if (!text.empty()) root.ParseMarkup(text.data(), static_cast<int32_t>(text.size()));
   NormalizeTree(&root);
   XHtmlToWml(&root);
+  EscapeRules rules;
+  rules.convertReferences = settings.convertEntities != 0;
+  rules.doubleDollars = settings.doubleDollars != 0;
+  return EncodedDeck(WriteDeck(root, kBreakList, rules), settings);
+}
 
-  const uint32_t measured = root.MeasureText(kBreakList);
-  if (output == nullptr || capacity < 0 ||
-      static_cast<uint64_t>(capacity) < static_cast<uint64_t>(measured) + 1) {
-    return 0;
-  }
-  root.WriteText(output, kBreakList);
-  return static_cast<int32_t>(std::strlen(output));
+int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                    const char* deviceText, const char* page, int32_t pageLength, char* output,
+                    int32_t capacity, const char* hostCharset) {
+  const std::string_view pageText =
+      page != nullptr && pageLength > 0 ? std::string_view(page, static_cast<size_t>(pageLength)) : std::string_view();
+  const std::string deck =
+      MakeDeck(configuration, deviceText, pageText, hostCharset != nullptr ? hostCharset : "");
+  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < deck.size() + 1) return 0;
+  std::memcpy(output, deck.data(), deck.size());
+  output[deck.size()] = '\0';
+  return static_cast<int32_t>(deck.size());
 }
 
 namespace {
@@ -48,9 +93,29 @@ namespace {
 // Runs one conversion with the configuration current after the freshness
 // check; the snapshot stays alive for the whole conversion.
 int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, char* output,
-                int32_t capacity) {
+                int32_t capacity, const char* charset) {
   refreshConfiguration();
-  return ConvertPage(currentConfiguration(), deviceText, page, pageLength, output, capacity);
+  return ConvertPage(currentConfiguration(), deviceText, page, pageLength, output, capacity, charset);
+}
+
+// The exported conversion: checks the by-reference arguments, converts, and
+// reports "did not fit" for every failure, out of memory included.
+int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                        const char* charset, char** outputBuffer, int32_t* capacity) {
+  if (callerText == nullptr || deviceText == nullptr || pageText == nullptr ||
+      pageLength == nullptr || outputBuffer == nullptr || capacity == nullptr) {
+    return 0;
+  }
+  int32_t written = 0;
+  try {
+    written = Convert(*deviceText, *pageText, *pageLength, *outputBuffer, *capacity, charset);
+  } catch (const std::exception&) {
+    // Out of memory (or a size past what the library can hold): the tree was
+    // released on unwind and nothing was written.
+    written = 0;
+  }
+  *capacity = written;
+  return written;
 }
 
 }  // namespace
@@ -58,20 +123,15 @@ int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, ch
 
 extern "C" int32_t WapConvert(char** callerText, char** deviceText, char** pageText,
                               int32_t* pageLength, char** outputBuffer, int32_t* capacity) {
-  if (callerText == nullptr || deviceText == nullptr || pageText == nullptr ||
-      pageLength == nullptr || outputBuffer == nullptr || capacity == nullptr) {
-    return 0;
-  }
-  int32_t written = 0;
-  try {
-    written = quillmark::Convert(*deviceText, *pageText, *pageLength, *outputBuffer, *capacity);
-  } catch (const std::exception&) {
-    // Out of memory (or a size past what the library can hold): report "did
-    // not fit"; the tree was released on unwind and nothing was written.
-    written = 0;
-  }
-  *capacity = written;
-  return written;
+  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength, nullptr, outputBuffer,
+                                    capacity);
+}
+
+extern "C" int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText,
+                                     int32_t* pageLength, const char* pageCharset, char** outputBuffer,
+                                     int32_t* capacity) {
+  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength, pageCharset,
+                                    outputBuffer, capacity);
 }
 
 extern "C" const char* LibraryVersion(void) { return quillmark::kVersionText; }

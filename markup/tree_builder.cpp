@@ -63,6 +63,17 @@ bool InsidePre(const DocumentState& doc) {
 
 bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
 
+// An empty-element tag that closes an open element of its name ("<b/>" after
+// "<b>") becomes that element's end tag, so that every later step sees an
+// ordinary end tag there. After an empty element ("<br><br/>") it stays an
+// element of its own.
+void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
+  if (IsEndTag(node) || start.IsEmptyElement()) return;
+  CXmlObject& element = *node.GetElement();
+  const std::unique_ptr<CXmlObject> end = start.GetElement()->MakeEndTag();
+  element.Parse(end->GetText(), static_cast<int32_t>(end->TextLength()), element.Words());
+}
+
 }  // namespace
 
 // ---- open elements ----------------------------------------------------------
@@ -200,6 +211,7 @@ void CXmlNode::PlaceNode(CXmlNode* node) {
   }
   if (cursor->IsStartTag()) {
     if (node->ClosesElement(cursor)) {
+      MakeEndTagOf(*node, *cursor);
       cursor->AppendSibling(node);
     } else {
       cursor->AppendChild(node);
@@ -210,6 +222,7 @@ void CXmlNode::PlaceNode(CXmlNode* node) {
   // The cursor is an end tag that closes its previous sibling.
   CXmlNode* parent = cursor->GetParent();
   if (parent != nullptr && !parent->IsRoot() && node->ClosesElement(parent)) {
+    MakeEndTagOf(*node, *parent);
     parent->AppendSibling(node);
     doc.open.PopThrough(parent);
     return;

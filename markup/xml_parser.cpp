@@ -6,6 +6,9 @@
 //   calling OnElement. The tokenizer never emits an empty token.
 // - Outside a tag everything is character data; "<" opens a tag (emitting
 //   the data before it) and the first ">" that is not shielded ends it.
+// - "<!--" opens a comment that only "-->" ends: nothing inside it shields
+//   or cuts. A comment still open at the end is dropped like a tag.
+// - NUL bytes are not text: a token is parsed without them.
 // - Quotes, server blocks ("<%" ... "%>") and the comments of the script in
 //   a server block only shield ">" and "<": inside them neither cuts.
 // - A quoted string never spans a line break; "'" and "//" script comments
@@ -17,6 +20,10 @@
 // Each handler below is one character rule; none looks further back than the
 // previous two characters, except the REM rule's walk over spaces.
 #include "markup/xml_parser.h"
+
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "markup/xml_node.h"
 
@@ -67,7 +74,15 @@ class Tokenizer {
     if (end <= tokenStart_) {
       return;
     }
-    record_.Parse(text_ + tokenStart_, end - tokenStart_, words_);
+    const char* start = text_ + tokenStart_;
+    const int32_t length = end - tokenStart_;
+    if (std::memchr(start, '\0', static_cast<size_t>(length)) == nullptr) {
+      record_.Parse(start, length, words_);
+    } else {
+      std::string kept(start, static_cast<size_t>(length));
+      std::erase(kept, '\0');
+      record_.Parse(kept.data(), static_cast<int32_t>(kept.size()), words_);
+    }
     onToken(record_);
   }
 
@@ -84,6 +99,25 @@ class Tokenizer {
     EmitToken(position_, onToken);
     tokenStart_ = position_;
     inTag_ = true;
+    if (std::string_view(text_ + position_, static_cast<size_t>(length_ - position_)).starts_with("<!--")) {
+      SkipComment(onToken);
+    }
+  }
+
+  // Emits the comment that opens at position_ and moves to its last ">";
+  // without "-->" the comment runs to the end and is dropped.
+  template <typename OnToken>
+  void SkipComment(OnToken& onToken) {
+    const std::string_view rest(text_ + position_ + 4, static_cast<size_t>(length_ - position_ - 4));
+    const size_t close = rest.find("-->");
+    if (close == std::string_view::npos) {
+      position_ = length_;
+      return;
+    }
+    position_ += 4 + static_cast<int32_t>(close) + 2;
+    EmitToken(position_ + 1, onToken);
+    tokenStart_ = position_ + 1;
+    inTag_ = false;
   }
 
   // ">" ends a tag unless quoted or in a script comment; a server block

@@ -26,6 +26,10 @@ void WriteSettings(const CWmlSettings& settings, std::ostream& out) {
       << "    DOCTYPE=" << settings.docType << "\n"
       << "    TAG_REPLACE=" << (replacements.empty() ? std::string_view("(none)") : replacements) << "\n"
       << "    TABLES=" << (settings.tables != 0 ? "true" : "false") << "\n"
+      << "    ENTITIES=" << (settings.convertEntities != 0 ? "convert" : "keep") << "\n"
+      << "    DOLLAR=" << (settings.doubleDollars != 0 ? "double" : "keep") << "\n"
+      << "    CHARSET=" << (settings.transcode != 0 ? "convert" : "bytes") << "\n"
+      << "    AMPERSAND=" << settings.ampersandText << "\n"
       << "    BLOCK_BREAKS=" << (settings.blockBreaks != 0 ? "true" : "false") << "\n";
 }
 

@@ -26,15 +26,25 @@ void RemoveBlankAfter(CXmlNode* node) {
   }
 }
 
-// Makes sure the root begins with an XML declaration and a WML document type,
-// with no blank text after either; returns the document type node.
+// Removes the XML declarations at the top level of the page.
+void RemovePageDeclarations(CXmlNode* root) {
+  // Every top-level node before child is no XML declaration.
+  for (CXmlNode* child = root->GetFirstChild(); child != nullptr;) {
+    CXmlNode* next = child->GetNext();
+    if (child->IsTag() && std::strncmp(child->GetText(), "<?xml", 5) == 0) child->Destroy();
+    child = next;
+  }
+}
+
+// Makes sure the root begins with the device's XML declaration and a WML
+// document type, with no blank text after either; returns the document type
+// node. The page's own XML declarations go: the deck's encoding and version
+// are the device's.
 CXmlNode* EnsureDeclarations(CXmlNode* root, const CWmlSettings& settings) {
   Trace("XHtmlToWml: Stop1\r\n");
-  CXmlNode* first = root->GetFirstChild();
-  if (first == nullptr || !TextContains(first, "<?xml ")) {
-    first = root->CreateNode(settings.xmlVersion);
-    root->PrependChild(first);
-  }
+  RemovePageDeclarations(root);
+  CXmlNode* first = root->CreateNode(settings.xmlVersion);
+  root->PrependChild(first);
   Trace("XHtmlToWml: Stop2\r\n");
   RemoveBlankAfter(first);
   Trace("XHtmlToWml: Stop3\r\n");
@@ -90,7 +100,7 @@ void EnsureCard(CXmlNode* deck, const CWorkingVariables& variables) {
   CXmlNode* card = deck->CreateNode("<card id=\"card1\" title=\"\">");
   deck->PrependChild(card);
   if (const char* title = variables.Title()) {
-    card->GetElement()->SetAttribute("title", AttributeValueText(title).c_str());
+    card->GetElement()->SetAttribute("title", AttributeValueText(title, ReferenceModeOf(deck)).c_str());
   }
   CXmlNode* cardEnd = deck->CreateNode("</card>");
   card->InsertAfter(cardEnd);
@@ -100,8 +110,8 @@ void EnsureCard(CXmlNode* deck, const CWorkingVariables& variables) {
 // True when the card holds exactly one p element, apart from blank text.
 bool HoldsOneParagraph(const CXmlNode* card) {
   const CXmlNode* first = card->FirstContentChild();
-  return first != nullptr && first->IsStartTag() && IsTagNamedExactly(first, "p") &&
-         first->GetNext() == card->LastContentChild();
+  return first != nullptr && first->IsStartTag() && !first->IsClosedTag() && IsTagNamedExactly(first, "p") &&
+         first->GetNext() == card->LastContentChild() && first->IsClosedBy(first->GetNext());
 }
 
 // Wraps the card's content in one paragraph unless it holds exactly one.

@@ -50,7 +50,8 @@ void DefaultToEmpty(CXmlObject& element, const char* name) {
 // Escapes a link target's bare ampersands with the device's replacement.
 void EscapeHref(CXmlObject& element, const CWmlSettings& settings) {
   DefaultToEmpty(element, "href");
-  if (auto escaped = EscapeText(element.GetAttribute("href"), kLinkSpecials, settings.ampersandText)) {
+  if (auto escaped = EscapeText(element.GetAttribute("href"), kLinkSpecials, settings.ampersandText,
+                                ReferenceModeOf(settings), ReferenceContext::kAttribute)) {
     element.SetAttribute("href", escaped->c_str());
   }
 }
@@ -58,7 +59,8 @@ void EscapeHref(CXmlObject& element, const CWmlSettings& settings) {
 // The title attribute value of a card: the page title, or the empty text.
 std::string CardTitle(const CWorkingVariables& variables) {
   const char* title = variables.Title();
-  return title != nullptr ? AttributeValueText(title) : std::string();
+  return title != nullptr ? AttributeValueText(title, ReferenceModeOf(settingsOf(variables.device)))
+                          : std::string();
 }
 
 // Applies the pair at the closed tag; returns the start tag's record, or null
@@ -231,7 +233,7 @@ void RewriteUnknownTag(CXmlNode* node) {
 }
 
 void EscapeTextNode(CXmlNode* node) {
-  if (auto escaped = EscapeText(node->GetText(), kTextSpecials, kAmpersandEntity)) {
+  if (auto escaped = EscapeText(node->GetText(), kTextSpecials, kAmpersandEntity, ReferenceModeOf(node))) {
     node->GetElement()->SetText(std::move(*escaped));
   }
 }

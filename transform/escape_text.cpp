@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "device/device_profile.h"
 #include "markup/name_list.h"
+#include "markup/working_variables.h"
+#include "markup/xml_node.h"
 
 namespace quillmark {
 namespace {
@@ -46,8 +49,18 @@ void AppendReference(std::string& out, std::string_view reference) {
 
 }  // namespace
 
+ReferenceMode ReferenceModeOf(const CXmlNode* node) {
+  const CWorkingVariables* variables = node != nullptr ? node->GetRoot()->GetContext() : nullptr;
+  return ReferenceModeOf(settingsOf(variables != nullptr ? variables->device : nullptr));
+}
+
+ReferenceMode ReferenceModeOf(const CWmlSettings& settings) {
+  return settings.convertEntities != 0 ? ReferenceMode::kConvert : ReferenceMode::kKeep;
+}
+
 std::optional<std::string> EscapeText(std::string_view text, std::string_view specials,
-                                      std::string_view ampersandReplacement) {
+                                      std::string_view ampersandReplacement, ReferenceMode mode,
+                                      ReferenceContext context) {
   if (text.find_first_of(specials) == std::string_view::npos) return std::nullopt;
   std::string out;
   out.reserve(text.size() + text.size() / 8);
@@ -60,6 +73,14 @@ std::optional<std::string> EscapeText(std::string_view text, std::string_view sp
       out += "&gt;";
     } else if (c != '&') {
       out += c;
+    } else if (mode == ReferenceMode::kConvert) {
+      const ResolvedReference reference = ResolveReference(text.substr(i), context);
+      if (reference.length == 0) {
+        out += ampersandReplacement;
+        continue;
+      }
+      AppendReference(out, reference);
+      i += reference.length - 1;
     } else if (const std::size_t length = ReferenceLength(text, i); length > 0) {
       AppendReference(out, text.substr(i, length));
       i += length - 1;
@@ -80,8 +101,8 @@ std::string_view TrimControlBytes(std::string_view text) {
   return text;
 }
 
-std::string AttributeValueText(std::string_view text) {
-  const std::optional<std::string> escaped = EscapeText(text, kTextSpecials, kAmpersandEntity);
+std::string AttributeValueText(std::string_view text, ReferenceMode mode, ReferenceContext context) {
+  const std::optional<std::string> escaped = EscapeText(text, kTextSpecials, kAmpersandEntity, mode, context);
   const std::string_view source = escaped ? std::string_view(*escaped) : text;
   std::string out;
   out.reserve(source.size());

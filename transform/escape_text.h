@@ -5,7 +5,21 @@
 #include <string>
 #include <string_view>
 
+#include "markup/character_references.h"
+
 namespace quillmark {
+
+class CXmlNode;
+
+// How an escaped copy treats the references it meets: kKeep lower-cases a
+// short one and keeps it; kConvert reads it as HTML does and writes it as a
+// WML name or a number (an "&" that opens no reference is then bare).
+enum class ReferenceMode { kKeep, kConvert };
+
+// The reference mode of the device that the document of `node` is made for.
+ReferenceMode ReferenceModeOf(const CXmlNode* node);
+struct CWmlSettings;
+ReferenceMode ReferenceModeOf(const CWmlSettings& settings);
 
 // Replacement of a bare "&" in character data.
 inline constexpr char kAmpersandEntity[] = "&amp;";
@@ -19,15 +33,20 @@ inline constexpr char kLinkSpecials[] = "&";
 // and "&gt;"; a character or entity reference of at most 8 characters ("&",
 // a name or "#" number of letters and digits, ";") is kept with its letters
 // lower-cased ("&copy;" becomes "&#169;"); every other "&" becomes
-// `ampersandReplacement`.
+// `ampersandReplacement`. With kConvert, references are resolved for
+// `context` instead (see ResolveReference).
 std::optional<std::string> EscapeText(std::string_view text, std::string_view specials,
-                                      std::string_view ampersandReplacement);
+                                      std::string_view ampersandReplacement,
+                                      ReferenceMode mode = ReferenceMode::kKeep,
+                                      ReferenceContext context = ReferenceContext::kText);
 
 // `text` without leading and trailing bytes of value 1 to 32.
 std::string_view TrimControlBytes(std::string_view text);
 
 // `text` made safe as a double-quoted attribute value: escaped as character
 // data, with '"' written as "&quot;".
-std::string AttributeValueText(std::string_view text);
+// `context` tells where the text came from.
+std::string AttributeValueText(std::string_view text, ReferenceMode mode = ReferenceMode::kKeep,
+                               ReferenceContext context = ReferenceContext::kText);
 
 }  // namespace quillmark

@@ -17,7 +17,7 @@ std::string PageFieldName(CXmlNode* field) {
   if (name == nullptr) return std::string();
   std::string lowered(name);
   for (char& c : lowered) c = ToLowerAscii(c);
-  return AttributeValueText(lowered);
+  return AttributeValueText(lowered, ReferenceModeOf(field), ReferenceContext::kAttribute);
 }
 
 // True for a field whose value the user types or picks, so that it is posted
@@ -54,7 +54,7 @@ void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, bool rewritten)
     return;
   }
   if (const char* value = rewritten ? nullptr : HiddenValue(field)) {
-    AppendPostfield(go, postName, AttributeValueText(value));
+    AppendPostfield(go, postName, AttributeValueText(value, ReferenceModeOf(field), ReferenceContext::kAttribute));
   }
 }
 

@@ -104,12 +104,14 @@ void PostFormFields(CXmlNode* form, CXmlNode* go, const CXmlNode* input, Rewrite
 void BuildSubmitControl(CXmlNode* input, CXmlNode* form, RewriteContext& walk) {
   const CXmlObject& button = *input->GetElement();
   const char* value = button.GetAttribute("value");
-  const std::string caption = AttributeValueText(value != nullptr ? value : kDefaultCaption);
+  const ReferenceMode mode = ReferenceModeOf(walk.Settings());
+  const std::string caption =
+      AttributeValueText(value != nullptr ? value : kDefaultCaption, mode, ReferenceContext::kAttribute);
   CXmlNode* control = InsertSubmitControl(input, caption, SubmitsAsLink(button, walk.Settings()));
   CXmlNode* go = AppendElement(control, "<go>", "</go>");
   SetFormTarget(*go->GetElement(), *form->GetElement());
   const char* name = button.GetAttribute("name");
-  if (name != nullptr && *name != '\0') AppendPostfield(go, AttributeValueText(name), caption);
+  if (name != nullptr && *name != '\0') AppendPostfield(go, AttributeValueText(name, mode, ReferenceContext::kAttribute), caption);
   PostFormFields(form, go, input, walk);
 }
 
@@ -150,7 +152,7 @@ void RewriteOption(CXmlNode* node, RewriteContext&) {
     option->SetAttribute("value", "");
   } else if (!first->IsTag()) {
     // The text has been escaped by the walk already; quotes still need it.
-    option->SetAttribute("value", AttributeValueText(TrimControlBytes(first->GetText())).c_str());
+    option->SetAttribute("value", AttributeValueText(TrimControlBytes(first->GetText()), ReferenceModeOf(node)).c_str());
   }
 }
 
@@ -196,7 +198,7 @@ void RewriteTextarea(CXmlNode* node, RewriteContext& walk) {
   area.SetAttribute("type", "text");
   const CXmlNode* text = FirstNonCommentChild(node);
   if (text != nullptr && text->GetText()[0] != '\0') {
-    area.SetAttribute("value", AttributeValueText(text->GetText()).c_str());
+    area.SetAttribute("value", AttributeValueText(text->GetText(), ReferenceModeOf(walk.Settings())).c_str());
   }
   NameField(node, walk);
   // Rows, columns and the like have no place on a WML input.

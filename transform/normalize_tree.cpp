@@ -42,10 +42,20 @@ void LowerCaseNames(CXmlObject& element) {
 
 namespace {
 
+// An empty-element tag followed by its own end tag ("<br/></br>", or
+// "<br></br>" once the first is made empty) is one element: the end tag goes.
+void DropOwnEndTagOfEmptyTag(CXmlNode* node) {
+  const char* text = node->GetText();
+  if (!node->IsStartTag() || !node->IsClosedTag() || text[1] == '!' || text[1] == '?') return;
+  CXmlNode* next = node->GetNext();
+  if (next != nullptr && !next->IsStartTag() && next->ClosesElement(node)) next->Destroy();
+}
+
 // Gives one tag its normal shape (the pre-order step of the pre-pass).
 void NormalizeTag(CXmlNode* node) {
   LowerCaseNames(*node->GetElement());
   if (node->IsEmptyElement() && !node->IsClosedTag()) node->MakeEmpty();
+  DropOwnEndTagOfEmptyTag(node);
   if (!node->IsFinished()) node->InsertAfter(node->CreateNode(node->GetElement()->MakeEndTag()));
 }
 

@@ -92,11 +92,12 @@ TEST(Tokenizer, QuotesShieldTheTagEnd) {
   ExpectTokens(std::begin(cases), std::end(cases));
 }
 
-TEST(Tokenizer, CommentsAreOrdinaryTags) {
+TEST(Tokenizer, CommentsEndOnlyAtTheirClose) {
   const TokenCase cases[] = {
-      {"<!-- <b> -->", {"<!-- ", "<b>|b", " -->"}},
-      {"<!-- a > b -->", {"<!-- a >|a", " b -->"}},
-      {"<!-- don't --><p>\nx>y", {"<!-- don't --><p>\nx>|don't|><p>=|x=", "y"}},
+      {"<!-- <b> -->", {"<!-- <b> -->"}},
+      {"<!-- a > b -->", {"<!-- a > b -->"}},
+      {"<!-- don't --><p>\nx>y", {"<!-- don't -->", "<p>|p", "\nx>y"}},
+      {"a<!-- never closed > <p>x", {"a"}},
       {"<!-- plain -->", {"<!-- plain -->"}},
       {"<!---->", {"<!---->"}},
       {"<!-- DINCL A,B C -->x", {"<!-- DINCL A,B C -->|DINCL|A,B=|C=", "x"}},
@@ -200,9 +201,9 @@ TEST(Tokenizer, TargetAndWordsReachEveryToken) {
   EXPECT_EQ(parser.targets, (std::vector<CXmlNode*>(3, target)));
 }
 
-TEST(Tokenizer, NulInsideATokenCutsItsText) {
-  const std::string page("a\0b<p>", 6);
-  EXPECT_EQ(Tokens(page), (TokenList{"a", "<p>|p"}));
+TEST(Tokenizer, NulBytesAreLeftOutOfTheirToken) {
+  const std::string page("a\0b<p\0>", 7);
+  EXPECT_EQ(Tokens(page), (TokenList{"ab", "<p>|p"}));
 }
 
 TEST(Tokenizer, LargePagesAreCutInOnePass) {

@@ -102,7 +102,7 @@ TEST(CliCheckConfig, TellsWhatTheFileMeans) {
   EXPECT_EQ(result.status, 0) << result.err;
   for (const char* part : {"DEVICE_GROUP=SMALL\n", "DEVICE=KESTREL71\n    USERAGENT=Kestrel71*\n    GROUP=SMALL\n",
                            "settings from: group SMALL\n", "TAG_REPLACE=b=<strong>|</strong>\n",
-                           "TABLES=true\n    BLOCK_BREAKS=false\n",
+                           "    BLOCK_BREAKS=false\n",
                            "(last device: its pattern is never tried)", "Default device (when no pattern matches): DEFAULT\n",
                            "Device text \"Kestrel71/1.0\" selects: KESTREL71\n"}) {
     EXPECT_TRUE(Contains(result.out, part)) << part << "\n" << result.out;

@@ -64,6 +64,9 @@ TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
   EXPECT_EQ(PreformattedLine(" a", false), " a");
 }
 
+// The keys that restore the decks as they were written before each mend.
+constexpr char kFormerOutput[] = "ENTITIES=keep\nDOLLAR=keep\nCHARSET=bytes\nBLOCK_BREAKS=false";
+
 // The pages above with BLOCK_BREAKS=false give what they gave before the key
 // existed: the content runs together.
 TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
@@ -126,7 +129,7 @@ TEST(BlockBreaks, WithTheKeyOffDecksAreTheRecordedOnes) {
   ASSERT_FALSE(RecordedPages().front().deck.empty());
   for (std::size_t i = 0; i < RecordedPages().size(); ++i) {
     const RecordedPage& recorded = RecordedPages()[i];
-    EXPECT_EQ(DeckForDevice(recorded.page, "BLOCK_BREAKS=false"), recorded.deck) << "page " << i;
+    EXPECT_EQ(DeckForDevice(recorded.page, kFormerOutput), recorded.deck) << "page " << i;
   }
 }
 
@@ -162,7 +165,7 @@ TEST(BlockBreaks, BreaksOnlyDivideContent) {
   for (std::size_t i = 0; i < RecordedPages().size(); ++i) {
     const std::string& page = RecordedPages()[i].page;
     const std::string on = DeckOf(page);
-    const std::string off = DeckForDevice(page, "BLOCK_BREAKS=false");
+    const std::string off = DeckForDevice(page, kFormerOutput);
     EXPECT_TRUE(IsWellFormedXml(on)) << "page " << i;
     EXPECT_EQ(VisibleCharacters(on), VisibleCharacters(off)) << "page " << i;
     if (on != off) ++changed;

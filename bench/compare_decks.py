@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Compares the decks of two builds of the quillmark tool, byte for byte.
+
+Converts every given page (and folders of pages, recursively) plus N
+generated pages with both tools and reports each page whose decks differ,
+with the first differing bytes. Exit status 0 when every deck is equal.
+
+  bench/compare_decks.py --old OLD/quillmark --new build/quillmark \
+      [--config FILE] [--generated 10000] [--seed 1] [--skip-first-line] [PAGE|FOLDER ...]
+
+--config is passed to both tools (convert --config). --skip-first-line
+compares the decks without their XML declaration line.
+"""
+import argparse
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+# Fragments of markup, sound and broken, that generated pages are made of.
+FRAGMENTS = [
+    "<p>", "</p>", "<b>", "</b>", "<i>", "</i>", "<br>", "<br/>", "text ", "more words ", " ", "\r\n",
+    "<a href=x.html>", "<a href='page.asp?a=1&amp;b=2'>", "</a>", "<a name=n>", "<img src=a.gif>",
+    "<h1>", "</h1>", "<h3>", "</h3>", "<font size=1>", "</font>", "<center>", "</center>", "<hr>",
+    "<table>", "<tr>", "<td>", "</td>", "</tr>", "</table>", "<th colspan=2>", "<div>", "</div>",
+    "<ul>", "<li>", "</li>", "</ul>", "<form action=/f>", "</form>", "<input name=q>",
+    "<input type=submit value=Go>", "<select name=s>", "<option>o", "</select>", "<textarea name=t>",
+    "</textarea>", "<title>", "</title>", "<html>", "<body>", "</body>", "</html>", "<!-- c -->",
+    "<!-- DEXCL -->", "<!-- /DEXCL -->", "<script>x</script>", "&amp;", "&copy;", "&nbsp;", "<",
+    ">", "=", "\"", "'", "<strong>", "</strong>", "<em>", "</em>", "<small>", "<big>",
+]
+
+
+def generated_pages(count, seed):
+    chooser = random.Random(seed)
+    for index in range(count):
+        size = chooser.randint(1, 120)
+        yield f"generated-{index}", "".join(chooser.choice(FRAGMENTS) for _ in range(size)).encode()
+
+
+def given_pages(paths):
+    for path in paths:
+        if os.path.isdir(path):
+            for folder, _, files in os.walk(path):
+                for name in sorted(files):
+                    if name.endswith((".html", ".htm", ".xhtml")):
+                        full = os.path.join(folder, name)
+                        with open(full, "rb") as page:
+                            yield full, page.read()
+        else:
+            with open(path, "rb") as page:
+                yield path, page.read()
+
+
+def deck(tool, config, page, scratch):
+    with open(scratch, "wb") as out:
+        out.write(page)
+    command = [tool, "convert"] + (["--config", config] if config else []) + [scratch]
+    return subprocess.run(command, capture_output=True, check=False).stdout
+
+
+def first_difference(a, b):
+    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+    return at, a[max(0, at - 40):at + 40], b[max(0, at - 40):at + 40]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--old", required=True)
+    parser.add_argument("--new", required=True)
+    parser.add_argument("--config")
+    parser.add_argument("--generated", type=int, default=0)
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--skip-first-line", action="store_true")
+    parser.add_argument("pages", nargs="*")
+    options = parser.parse_args()
+
+    compared = differing = 0
+    with tempfile.TemporaryDirectory() as folder:
+        scratch = os.path.join(folder, "page.html")
+        pages = list(given_pages(options.pages)) + list(generated_pages(options.generated, options.seed))
+        for name, page in pages:
+            old = deck(options.old, options.config, page, scratch)
+            new = deck(options.new, options.config, page, scratch)
+            if options.skip_first_line:
+                old, new = old.partition(b"\n")[2], new.partition(b"\n")[2]
+            compared += 1
+            if old == new:
+                continue
+            differing += 1
+            at, was, now = first_difference(old, new)
+            print(f"{name}: differs at byte {at}\n  old: {was!r}\n  new: {now!r}")
+    print(f"{compared} pages compared, {differing} differ")
+    return 1 if differing else 0
+
+
+sys.exit(main())

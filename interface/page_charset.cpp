@@ -1,0 +1,162 @@
+#include "interface/page_charset.h"
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include "markup/name_list.h"
+#include "platform/transcoder.h"
+
+namespace quillmark {
+namespace {
+
+// Declarations are looked for this far into the page, as browsers do.
+constexpr size_t kDeclarationReach = 64 * 1024;
+
+std::string Lowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = ToLowerAscii(c);
+  return out;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return text;
+}
+
+// The charset a declared label means. Pages labelled Latin-1 or ASCII are in
+// practice Windows-1252, which holds both, so they are read as that.
+std::optional<std::string> CharsetOfLabel(std::string_view label) {
+  label = Trimmed(label);
+  if (label.size() >= 2 && (label.front() == '"' || label.front() == '\'')) {
+    label = Trimmed(label.substr(1, label.size() - 2));
+  }
+  const std::string lowered = Lowered(label);
+  if (lowered.empty()) return std::nullopt;
+  if (IsUtf8Name(lowered)) return "UTF-8";
+  for (const char* latin : {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "l1", "us-ascii", "ascii",
+                            "windows-1252", "cp1252", "x-cp1252"}) {
+    if (lowered == latin) return "WINDOWS-1252";
+  }
+  std::string name(label);
+  for (char& c : name) c = ToUpperAscii(c);
+  if (!IsKnownCharset(name)) return std::nullopt;
+  return name;
+}
+
+// The label a <meta> tag declares, in its own attribute (charset=...) or in
+// a content type (content="text/html; charset=..."), or empty.
+std::string_view MetaLabel(std::string_view tag) {
+  const std::string lowered = Lowered(tag);
+  const size_t at = lowered.find("charset");
+  if (at == std::string::npos) return {};
+  size_t value = lowered.find_first_not_of(" \t\r\n", at + 7);
+  if (value == std::string::npos || lowered[value] != '=') return {};
+  value = lowered.find_first_not_of(" \t\r\n\"'", value + 1);
+  if (value == std::string::npos) return {};
+  const size_t end = lowered.find_first_of(" \t\r\n\"';>/", value);
+  return tag.substr(value, end == std::string::npos ? std::string::npos : end - value);
+}
+
+// The value of the pseudo-attribute "encoding" in an XML declaration, or empty.
+std::string_view EncodingOf(std::string_view declaration) {
+  const size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return {};
+  size_t quote = declaration.find_first_of("\"'", at);
+  if (quote == std::string_view::npos) return {};
+  const size_t close = declaration.find(declaration[quote], quote + 1);
+  if (close == std::string_view::npos) return {};
+  return declaration.substr(quote + 1, close - quote - 1);
+}
+
+// The first charset the page declares that iconv knows.
+std::optional<std::string> DeclaredCharset(std::string_view page) {
+  page = page.substr(0, kDeclarationReach);
+  if (page.substr(0, 5) == "<?xml") {
+    const size_t end = page.find("?>");
+    if (auto charset = CharsetOfLabel(EncodingOf(page.substr(0, end)))) return charset;
+  }
+  const std::string lowered = Lowered(page);
+  // Every "<meta" before `at` has been examined.
+  for (size_t at = lowered.find("<meta"); at != std::string::npos; at = lowered.find("<meta", at + 5)) {
+    const size_t end = lowered.find('>', at);
+    if (end == std::string::npos) break;
+    if (auto charset = CharsetOfLabel(MetaLabel(page.substr(at, end - at + 1)))) return charset;
+  }
+  return std::nullopt;
+}
+
+// Length of the well-formed UTF-8 sequence at bytes[at], or 0.
+size_t Utf8SequenceLength(std::string_view bytes, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(at);
+  size_t length = 0;
+  uint32_t low = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    low = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = 0x10000;
+  } else {
+    return 0;
+  }
+  if (at + length > bytes.size()) return 0;
+  uint32_t value = lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (byte(at + i) & 0x3F);
+  }
+  if (value < low || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  return length;
+}
+
+}  // namespace
+
+bool IsUtf8Name(std::string_view charset) {
+  const std::string lowered = Lowered(Trimmed(charset));
+  return lowered == "utf-8" || lowered == "utf8" || lowered == "unicode-1-1-utf-8";
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  size_t at = 0;
+  // bytes[0, at) is well-formed.
+  while (at < bytes.size()) {
+    if (at + 8 <= bytes.size()) {
+      uint64_t word;
+      std::memcpy(&word, bytes.data() + at, sizeof word);
+      if ((word & 0x8080808080808080ull) == 0) {
+        at += 8;
+        continue;
+      }
+    }
+    if (static_cast<unsigned char>(bytes[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    const size_t length = Utf8SequenceLength(bytes, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharset) {
+  if (page.substr(0, 3) == "\xEF\xBB\xBF") return {"UTF-8", 3};
+  if (page.substr(0, 2) == "\xFE\xFF") return {"UTF-16BE", 2};
+  if (page.substr(0, 2) == "\xFF\xFE") return {"UTF-16LE", 2};
+  if (auto declared = DeclaredCharset(page)) return {*declared, 0};
+  if (auto host = CharsetOfLabel(hostCharset)) return {*host, 0};
+  return {IsValidUtf8(page) ? "UTF-8" : "WINDOWS-1252", 0};
+}
+
+std::string DeclaredEncoding(std::string_view xmlDeclaration) {
+  const std::string_view encoding = Trimmed(EncodingOf(xmlDeclaration));
+  return encoding.empty() ? std::string("UTF-8") : std::string(encoding);
+}
+
+}  // namespace quillmark

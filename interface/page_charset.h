@@ -1,0 +1,34 @@
+// Which charset a page is written in, and which one its deck is written in.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+struct PageCharset {
+  // A charset name iconv knows ("UTF-8", "WINDOWS-1252", ...).
+  std::string name;
+  // Bytes of byte-order mark at the start of the page, which are not text.
+  size_t byteOrderMark = 0;
+};
+
+// The page's charset, first match wins: a byte-order mark; a charset the page
+// declares (<meta charset>, <meta http-equiv="Content-Type">, or its XML
+// declaration's encoding); `hostCharset` (may be empty); UTF-8 when the bytes
+// are valid UTF-8; else Windows-1252. Declared names that iconv does not know
+// are passed over.
+PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharset);
+
+// True when `bytes` are well-formed UTF-8 (no overlong forms, surrogates or
+// values past U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// The encoding an XML declaration names, "UTF-8" when it names none.
+std::string DeclaredEncoding(std::string_view xmlDeclaration);
+
+// True when `charset` names UTF-8 under any of its spellings.
+bool IsUtf8Name(std::string_view charset);
+
+}  // namespace quillmark

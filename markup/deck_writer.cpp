@@ -1,0 +1,266 @@
+#include "markup/deck_writer.h"
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "markup/character_references.h"
+#include "markup/name_list.h"
+#include "markup/xml_node.h"
+
+namespace quillmark {
+namespace {
+
+// Bytes the escaper stops at: kStopText in character data, kStopValue in
+// attribute values; every other byte is copied in runs.
+constexpr uint8_t kStopText = 1;
+constexpr uint8_t kStopValue = 2;
+
+constexpr std::array<uint8_t, 256> kStops = [] {
+  std::array<uint8_t, 256> stops{};
+  for (int c = 0; c < 0x20; ++c) {
+    if (c != '\t' && c != '\n' && c != '\r') stops[c] = kStopText | kStopValue;
+  }
+  for (unsigned char c : {'<', '>', '&', '$'}) stops[c] = kStopText | kStopValue;
+  stops['"'] = kStopValue;
+  return stops;
+}();
+
+bool IsForbiddenControl(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// Appends the reference or bare "&" at text[0]; returns the bytes taken.
+size_t AppendAmpersand(std::string& out, std::string_view text, bool attribute, const EscapeRules& rules) {
+  if (rules.convertReferences) {
+    const ResolvedReference reference =
+        ResolveReference(text, attribute ? ReferenceContext::kAttribute : ReferenceContext::kText);
+    if (reference.length == 0) {
+      out += "&amp;";
+      return 1;
+    }
+    AppendReference(out, reference);
+    return reference.length;
+  }
+  const size_t length = WellFormedReferenceLength(text);
+  if (length == 0) {
+    out += "&amp;";
+    return 1;
+  }
+  out.append(text.data(), length);
+  return length;
+}
+
+// Appends the variable or lone "$" at text[0]; returns the bytes taken.
+size_t AppendDollar(std::string& out, std::string_view text, const EscapeRules& rules) {
+  if (!rules.doubleDollars) {
+    out += '$';
+    return 1;
+  }
+  const size_t length = VariableReferenceLength(text);
+  if (length == 0) {
+    out += "$$";
+    return 1;
+  }
+  out.append(text.data(), length);
+  return length;
+}
+
+// Appends a declaration, comment or other verbatim text without the bytes
+// XML forbids.
+void AppendVerbatim(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    size_t run = i;
+    while (run < text.size() && !IsForbiddenControl(static_cast<unsigned char>(text[run]))) ++run;
+    out.append(text.data() + i, run - i);
+    i = run + 1;
+  }
+}
+
+bool IsNameStartByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+}
+
+bool IsNameByte(unsigned char c) {
+  return IsNameStartByte(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// True when `name` can stand as an XML element or attribute name.
+bool IsXmlName(const char* name) {
+  if (name == nullptr || !IsNameStartByte(static_cast<unsigned char>(name[0]))) return false;
+  for (const char* p = name + 1; *p != '\0'; ++p) {
+    if (!IsNameByte(static_cast<unsigned char>(*p))) return false;
+  }
+  return true;
+}
+
+bool IsDeclarationText(const char* text) {
+  return text != nullptr && text[0] == '<' && (text[1] == '!' || text[1] == '?');
+}
+
+// A comment XML accepts: "<!--", a body without "--", "-->".
+bool IsWellFormedComment(std::string_view text) {
+  if (text.size() < 7 || text.substr(0, 4) != "<!--" || text.substr(text.size() - 3) != "-->") return false;
+  const std::string_view body = text.substr(4, text.size() - 7);
+  return body.find("--") == std::string_view::npos && (body.empty() || body.back() != '-');
+}
+
+enum class TagForm { kStart, kEmpty, kEnd };
+
+// How a tag node is written; declarations never come here.
+TagForm FormOf(const CXmlNode& node) {
+  if (!node.IsClosedTag()) return TagForm::kStart;
+  const char* text = node.GetText();
+  const size_t length = std::strlen(text);
+  const bool endsSelfClosed = length >= 2 && text[length - 2] == '/';
+  return endsSelfClosed ? TagForm::kEmpty : TagForm::kEnd;
+}
+
+class DeckWriter {
+ public:
+  DeckWriter(const char* breakList, const EscapeRules& rules) : breakList_(breakList), rules_(rules) {}
+
+  std::string Write(const CXmlNode& root) {
+    const CXmlNode* node = root.GetFirstChild();
+    // Everything before node in document order is written; open_ holds the
+    // written start tags whose end is still to come, innermost last.
+    while (node != nullptr) {
+      Visit(*node);
+      if (node->GetFirstChild() != nullptr) {
+        node = node->GetFirstChild();
+        continue;
+      }
+      Leave(*node);
+      while (node->GetNext() == nullptr) {
+        node = node->GetParent();
+        if (node == nullptr || node == &root) return std::move(out_);
+        Leave(*node);
+      }
+      node = node->GetNext();
+    }
+    return std::move(out_);
+  }
+
+ private:
+  void Visit(const CXmlNode& node) {
+    const CXmlObject* element = node.GetElement();
+    if (element == nullptr) return;
+    const char* text = element->GetText();
+    if (!node.IsTag()) {
+      if (!node.IsComment()) {
+        AppendEscaped(out_, text, false, rules_);
+      } else if (IsWellFormedComment(text)) {
+        out_ += text;
+      }
+      return;
+    }
+    if (IsDeclarationText(text)) {
+      OnOwnLine(node, [&] { AppendVerbatim(out_, text); });
+      return;
+    }
+    const char* name = element->GetName();
+    if (name == nullptr || name[0] == '\0') return;  // suppressed: its content stays
+    switch (FormOf(node)) {
+      case TagForm::kStart:
+        if (!IsXmlName(name)) return;
+        WriteTag(node, [&] { AppendStartTag(*element, false); });
+        open_.push_back(&node);
+        return;
+      case TagForm::kEmpty:
+        if (IsXmlName(name)) WriteTag(node, [&] { AppendStartTag(*element, true); });
+        return;
+      case TagForm::kEnd:
+        if (open_.empty() || open_.back() != node.GetPrev()) return;  // closes nothing written
+        WriteEndTag(*open_.back());
+        open_.pop_back();
+        return;
+    }
+  }
+
+  // Called when node's subtree is written: closes it now unless its own end
+  // tag follows and will close it.
+  void Leave(const CXmlNode& node) {
+    if (open_.empty() || open_.back() != &node) return;
+    const CXmlNode* next = node.GetNext();
+    const bool endFollows = next != nullptr && next->IsTag() && !IsDeclarationText(next->GetText()) &&
+                            FormOf(*next) == TagForm::kEnd && next->GetName() != nullptr &&
+                            EqualsIgnoringCase(next->GetName(), node.GetName());
+    if (endFollows) return;
+    WriteEndTag(node);
+    open_.pop_back();
+  }
+
+  void WriteEndTag(const CXmlNode& start) {
+    WriteTag(start, [&] {
+      out_ += "</";
+      out_ += start.GetName();
+      out_ += '>';
+    });
+  }
+
+  void AppendStartTag(const CXmlObject& element, bool empty) {
+    out_ += '<';
+    out_ += element.GetName();
+    for (int32_t i = 0; i < element.GetAttributeCount(); ++i) {
+      const char* name = element.GetAttributeName(i);
+      if (!IsXmlName(name)) continue;
+      out_ += ' ';
+      out_ += name;
+      out_ += "=\"";
+      AppendEscaped(out_, element.GetAttributeValue(i), true, rules_);
+      out_ += '"';
+    }
+    out_ += empty ? "/>" : ">";
+  }
+
+  // Writes a tag, on a line of its own when its name is in the break list.
+  template <typename Append>
+  void WriteTag(const CXmlNode& node, Append append) {
+    if (!IsNameInList(node.GetName(), breakList_)) {
+      append();
+      return;
+    }
+    OnOwnLine(node, append);
+  }
+
+  // A line of its own: a break before unless at the top level or at the
+  // start of a line, and one after.
+  template <typename Append>
+  void OnOwnLine(const CXmlNode& node, Append append) {
+    const CXmlNode* parent = node.GetParent();
+    if (parent != nullptr && !parent->IsRoot() && !out_.empty() && out_.back() != '\n') out_ += "\r\n";
+    append();
+    out_ += "\r\n";
+  }
+
+  const char* breakList_;
+  const EscapeRules& rules_;
+  std::vector<const CXmlNode*> open_;
+  std::string out_;
+};
+
+}  // namespace
+
+void AppendEscaped(std::string& out, std::string_view text, bool attribute, const EscapeRules& rules) {
+  const uint8_t stop = attribute ? kStopValue : kStopText;
+  // out holds text[0, i) escaped.
+  for (size_t i = 0; i < text.size();) {
+    size_t run = i;
+    while (run < text.size() && (kStops[static_cast<unsigned char>(text[run])] & stop) == 0) ++run;
+    out.append(text.data() + i, run - i);
+    if (run == text.size()) return;
+    const std::string_view rest = text.substr(run);
+    switch (rest[0]) {
+      case '<': out += "&lt;"; i = run + 1; break;
+      case '>': out += "&gt;"; i = run + 1; break;
+      case '"': out += "&quot;"; i = run + 1; break;
+      case '&': i = run + AppendAmpersand(out, rest, attribute, rules); break;
+      case '$': i = run + AppendDollar(out, rest, rules); break;
+      default: i = run + 1; break;  // a control byte XML forbids
+    }
+  }
+}
+
+std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules) {
+  return DeckWriter(breakList, rules).Write(root);
+}
+
+}  // namespace quillmark

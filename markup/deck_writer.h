@@ -1,0 +1,40 @@
+// The deck writer: a finished document tree as well-formed WML text.
+//
+// It lays out lines as the tree writer does (break-list elements and
+// declarations on lines of their own, CR LF line ends) and owns every escape
+// the deck needs, whatever the rules stored:
+// - character data: "<" and ">" as "&lt;" and "&gt;";
+// - attribute values: also '"' as "&quot;";
+// - both: an "&" that opens no reference as "&amp;", a "$" that starts no
+//   WML variable as "$$", and bytes XML forbids (controls other than tab,
+//   CR and LF) left out;
+// - every element it opens it closes exactly once: an end tag that closes
+//   nothing written is left out, and an element whose end tag is missing or
+//   suppressed is closed after its content.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+class CXmlNode;
+
+struct EscapeRules {
+  // Read references as HTML does and write them as WML knows them; false
+  // keeps every reference that XML can parse as it stands.
+  bool convertReferences = true;
+  // Double a "$" that starts no WML variable; false copies it.
+  bool doubleDollars = true;
+};
+
+// Appends `text` escaped as character data (`attribute` false) or as a
+// double-quoted attribute value. Escaping is idempotent: text the writer
+// wrote comes out unchanged, except for "$$" when dollars are doubled.
+void AppendEscaped(std::string& out, std::string_view text, bool attribute, const EscapeRules& rules);
+
+// Writes the tree below `root` (its children and everything after them) and
+// returns the text; `breakList` names the elements put on lines of their own.
+std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules);
+
+}  // namespace quillmark

@@ -1,0 +1,78 @@
+// Decks of real pages compile with a WAP gateway's WML compiler (Kannel's
+// wml_tester, Debian package kannel-extras), where it is installed.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "interface/conversion.h"
+
+namespace quillmark {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kCompiler[] = "/usr/lib/kannel/test/wml_tester";
+
+// HTML pages of Debian's documentation: the peer converter's examples and
+// two manuals.
+std::vector<fs::path> CorpusPages() {
+  std::vector<fs::path> pages;
+  for (const char* folder : {"/usr/share/doc/html2wml/examples", "/usr/share/doc/valgrind/html",
+                             "/usr/share/doc/libxslt1-dev"}) {
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::end(it);
+         it.increment(error)) {
+      if (it->path().extension() == ".html") pages.push_back(it->path());
+    }
+  }
+  return pages;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The compiler's ERROR lines for `deck`.
+std::string CompilerErrors(const std::string& deck, const fs::path& scratch) {
+  std::ofstream(scratch, std::ios::binary) << deck;
+  const std::string command = std::string(kCompiler) + " " + scratch.string() + " 2>&1";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return "cannot run the compiler";
+  std::string errors;
+  char line[4096];
+  while (fgets(line, sizeof line, pipe.get()) != nullptr) {
+    if (std::string(line).find("] ERROR:") != std::string::npos) errors += line;
+  }
+  return errors;
+}
+
+TEST(GatewayCompile, EveryCorpusDeckCompiles) {
+  if (!fs::exists(kCompiler)) GTEST_SKIP() << "kannel-extras is not installed";
+  const std::vector<fs::path> pages = CorpusPages();
+  if (pages.empty()) GTEST_SKIP() << "no corpus pages installed";
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  configuration->finish();
+  const fs::path scratch = fs::temp_directory_path() / ("quillmark-gateway-" + std::to_string(getpid()) + ".wml");
+  int rejected = 0;
+  for (const fs::path& page : pages) {
+    const std::string errors = CompilerErrors(MakeDeck(configuration, nullptr, ReadFile(page), ""), scratch);
+    if (errors.empty()) continue;
+    ++rejected;
+    ADD_FAILURE() << page << "\n" << errors.substr(0, 600);
+  }
+  fs::remove(scratch);
+  RecordProperty("pages", static_cast<int>(pages.size()));
+  EXPECT_EQ(rejected, 0) << "of " << pages.size() << " pages";
+}
+
+}  // namespace
+}  // namespace quillmark
