@@ -49,6 +49,8 @@ struct DocumentState {
   // exponentially; the allowance is far above what plain replacement needs.
   int64_t replacementBytes = 0;
   int64_t replacementAllowance = 0;
+  // A pre start tag has been placed: only then can text be preformatted.
+  bool placedPre = false;
 
   CXmlNode* NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element);
   SiblingGroup* NewGroup(CXmlNode* parent);

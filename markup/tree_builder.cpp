@@ -56,6 +56,7 @@ std::string PreformattedText(const char* text) {
 // an open pre start tag (which becomes its parent), or a pre is among the
 // open elements that enclose the cursor.
 bool InsidePre(const DocumentState& doc) {
+  if (!doc.placedPre) return false;
   const CXmlNode* cursor = doc.cursor;
   if (cursor != nullptr && cursor->IsStartTag() && !cursor->IsFinished() && cursor->IsTagNamed("pre")) return true;
   return doc.open.AnyNamed("pre");
@@ -156,8 +157,12 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
       doc.Recycle(node);
       return;
     }
+    const char first = node->GetName()[0];
+    if (!doc.placedPre && (first == 'p' || first == 'P') && node->IsStartTag() && node->IsTagNamed("pre")) {
+      doc.placedPre = true;
+    }
   } else if (!node->IsComment()) {
-    const bool preformatted = settingsOf(context.device).blockBreaks != 0 && InsidePre(doc);
+    const bool preformatted = InsidePre(doc) && settingsOf(context.device).blockBreaks != 0;
     std::string text = preformatted ? PreformattedText(element.GetText()) : NormalizedText(element.GetText());
     if (text.empty()) {
       doc.Recycle(node);

@@ -4,21 +4,30 @@
 #include <string_view>
 #include <vector>
 
+#include "markup/name_list.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
 namespace {
 
-// Elements that HTML shows as blocks of their own (names are lower case by
-// now).
-constexpr std::string_view kBlockElements[] = {"p",  "div", "li", "dt", "dd", "ul", "ol", "dl", "blockquote",
-                                               "address", "pre", "h1", "h2", "h3", "h4", "h5", "h6", "center"};
-
+// True for the elements that HTML shows as blocks of their own and that the
+// rewrite unwraps: p div li dt dd ul ol dl blockquote address pre center
+// (names are lower case by now). Headings are blocks too, but their own rule
+// already puts them on a line of their own. Every tag of the page asks, so
+// the first letter picks the few names to compare.
 bool IsBlockName(std::string_view name) {
-  for (std::string_view block : kBlockElements) {
-    if (name == block) return true;
+  if (name.empty()) return false;
+  switch (name[0]) {
+    case 'p': return name == "p" || name == "pre";
+    case 'd': return name == "div" || name == "dt" || name == "dd" || name == "dl";
+    case 'l': return name == "li";
+    case 'u': return name == "ul";
+    case 'o': return name == "ol";
+    case 'b': return name == "blockquote";
+    case 'a': return name == "address";
+    case 'c': return name == "center";
+    default: return false;
   }
-  return false;
 }
 
 bool IsBlockTag(const CXmlNode* node) {
@@ -37,13 +46,32 @@ std::size_t LineEndAt(std::string_view text, std::size_t at) {
   return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
 }
 
+bool IsHeadingName(std::string_view name) {
+  return name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
+}
+
+// True when a block or a heading ends right before `node`, apart from blank
+// text: the block's own closing break, or the break that the heading rule
+// puts after a heading, then stands there already.
+bool FollowsBlock(const CXmlNode* node) {
+  const CXmlNode* before = node->GetPrev();
+  // Every sibling between `before` and node is blank text.
+  while (before != nullptr && before->GetName() == nullptr && !before->IsComment() && IsBlank(before->GetText())) {
+    before = before->GetPrev();
+  }
+  if (before == nullptr || before->IsStartTag() || !before->IsTag()) return false;
+  const char* name = before->GetName();
+  return name != nullptr && (IsBlockName(name) || IsHeadingName(name));
+}
+
 // Gives an open block element a soft break before and after its content. A
-// block that opens or closes the content gets a break of its own there, and
-// a second one next to it would only be dropped again: a nest of blocks
-// costs a break per block, not one per level.
+// block that opens or closes the content, or ends right before this one,
+// has put a break of its own there, and a second one next to it would only
+// be dropped again: nests and runs of blocks cost a break per boundary.
 void MarkOpenBlock(CXmlNode* block, SoftBreaks& breaks) {
   const CXmlNode* first = block->GetFirstChild();
-  if (first == nullptr || !IsOpenStartTag(first) || !IsBlockTag(first)) block->PrependChild(breaks.Make(block));
+  const bool opensWithBlock = first != nullptr && IsOpenStartTag(first) && IsBlockTag(first);
+  if (!opensWithBlock && !FollowsBlock(block)) block->PrependChild(breaks.Make(block));
   const CXmlNode* last = block->GetLastChild();
   if (last == nullptr || last->IsStartTag() || !IsBlockTag(last)) block->AppendChild(breaks.Make(block));
 }

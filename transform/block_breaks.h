@@ -1,7 +1,8 @@
 // Text structure that HTML shows by layout: block elements stand on lines of
 // their own, and preformatted text keeps its lines and its runs of blanks.
-// WML shows neither, so before the rewrite walk every block element gets a
-// soft break as its first and last child (wherever the walk later unwraps
+// WML shows neither, so before the rewrite walk every block element (but a
+// heading, which its own rule sets on a line of its own) gets a soft break
+// as its first and last child (wherever the walk later unwraps
 // it, its content stays between them), a rule counts as a soft break, and
 // the text of a pre element is cut into lines divided by soft breaks, its
 // runs of blanks written as no-break spaces. See soft_breaks.h for which of
