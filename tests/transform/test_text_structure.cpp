@@ -64,6 +64,15 @@ TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
   EXPECT_EQ(PreformattedLine(" a", false), " a");
 }
 
+// ExpectParagraphs for a device whose own settings are `settings`.
+void ExpectParagraphsWith(const CWmlSettings& settings, const std::vector<DeckCase>& cases) {
+  for (const DeckCase& c : cases) {
+    const std::string deck = DeckWithSettings(c.page, settings);
+    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label;
+  }
+}
+
 // The keys that restore the decks as they were written before each mend.
 constexpr char kFormerOutput[] = "ENTITIES=keep\nDOLLAR=keep\nCHARSET=bytes\nBLOCK_BREAKS=false";
 
@@ -72,15 +81,12 @@ constexpr char kFormerOutput[] = "ENTITIES=keep\nDOLLAR=keep\nCHARSET=bytes\nBLO
 TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
   CWmlSettings off;
   off.blockBreaks = 0;
-  const DeckCase cases[] = {
+  ExpectParagraphsWith(off, {
       {"paragraphs", "<p>One.</p><p>Two.</p>", "One.Two."},
       {"list items", "<ul><li>alpha</li><li>beta</li></ul>", "alphabeta"},
       {"a rule stays a break", "<hr>a<hr>", "<br/>a<br/>"},
       {"preformatted text", "<pre>\na  b\n  c</pre>", "a b c"},
-  };
-  for (const DeckCase& c : cases) {
-    EXPECT_EQ(ParagraphOf(DeckWithSettings(c.page, off)), c.paragraph) << c.label;
-  }
+  });
 }
 
 // Pages of random block structure, tables and forms (no table of controls,
@@ -211,18 +217,13 @@ TEST(LinearTables, TablesOfControlsBecomeLines) {
 TEST(LinearTables, TablesFalseLinearisesEveryTable) {
   CWmlSettings noTables;
   noTables.tables = 0;
-  const DeckCase cases[] = {
+  ExpectParagraphsWith(noTables, {
       {"rows become lines", "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>", "a b<br/>c"},
       {"a caption is a line", "<table><caption>Cap</caption><tr><td>a</td></tr></table>", "Cap<br/>a"},
       {"nested tables", "<table><tr><td>a<table><tr><td>b</td><td>c</td></tr></table></td><td>d</td></tr></table>",
        "a<br/>b c<br/>d"},
       {"empty cells leave no trace", "<table><tr><td></td><td/><td>z</td></tr></table>", "z"},
-  };
-  for (const DeckCase& c : cases) {
-    const std::string deck = DeckWithSettings(c.page, noTables);
-    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
-    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label;
-  }
+  });
   // Rows are lines even when block breaks are off.
   noTables.blockBreaks = 0;
   EXPECT_EQ(ParagraphOf(DeckWithSettings("<table><tr><td><p>a</p></td></tr><tr><td>b</td></tr></table>", noTables)),
