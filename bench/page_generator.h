@@ -51,6 +51,25 @@ inline std::string RealisticPage(size_t bytes, uint32_t seed = 7) {
   return page + "</body></html>\n";
 }
 
+// A page of text structure and choices: lists, quotations, preformatted
+// text, and forms laid out in tables with radio buttons, check boxes and
+// selected options, repeated until `bytes`.
+inline std::string StructuredPage(size_t bytes) {
+  std::string page = "<html><body>\n";
+  for (int section = 0; page.size() < bytes; ++section) {
+    const std::string n = std::to_string(section);
+    page += "<div><h3>Part " + n + "</h3><ul><li>alpha " + n + "</li><li>beta</li><li>gamma</li></ul>"
+            "<blockquote><p>quoted " + n + "</p><p>more</p></blockquote>\n"
+            "<pre>\n  x = " + n + "\n    y = x  + 1\n</pre></div>\n"
+            "<form action=\"/f\"><table><tr><td>Name</td><td><input name=n" + n + "></td></tr>"
+            "<tr><td><input type=radio name=r value=a checked> A <input type=radio name=r value=b> B</td>"
+            "<td><input type=checkbox name=c value=y> Yes</td></tr>"
+            "<tr><td><select name=s><option>x</option><option selected>y</option></select></td>"
+            "<td><input type=submit value=Go></td></tr></table></form>\n";
+  }
+  return page + "</body></html>\n";
+}
+
 // `count` copies of `piece`, then `tail`.
 inline std::string Repeated(const std::string& piece, size_t count, const std::string& tail = "") {
   std::string page;

@@ -40,6 +40,7 @@ enum class Key {
   kDollar,
   kCharset,
   kAmpersand,
+  kBlockBreaks,
 };
 
 struct KeyName {
@@ -65,6 +66,7 @@ constexpr KeyName kKeyNames[] = {
     {"DOLLAR", Key::kDollar},
     {"CHARSET", Key::kCharset},
     {"AMPERSAND", Key::kAmpersand},
+    {"BLOCK_BREAKS", Key::kBlockBreaks},
 };
 
 // Bytes are compared as unsigned values throughout the reader.
@@ -255,6 +257,7 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kDollar:
     case Key::kCharset:
     case Key::kAmpersand:
+    case Key::kBlockBreaks:
       break;
   }
   CWmlSettings* settings = sectionSettings();
@@ -287,6 +290,10 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kAmpersand:
       CopyField(settings->ampersandText, AmpersandText(value).c_str());
       settings->ownKeys |= kOwnAmpersand;
+      return;
+    case Key::kBlockBreaks:
+      settings->blockBreaks = EqualsIgnoringCase(value, "false") ? 0 : 1;
+      settings->ownKeys |= kOwnBlockBreaks;
       return;
     default:
       return;
@@ -360,6 +367,7 @@ void InheritOutputKeys(CDevice& device) {
   if ((own.ownKeys & kOwnEntities) == 0) own.convertEntities = group.convertEntities;
   if ((own.ownKeys & kOwnDollar) == 0) own.doubleDollars = group.doubleDollars;
   if ((own.ownKeys & kOwnCharset) == 0) own.transcode = group.transcode;
+  if ((own.ownKeys & kOwnBlockBreaks) == 0) own.blockBreaks = group.blockBreaks;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ CWmlSettings::CWmlSettings()
       convertEntities(1),
       doubleDollars(1),
       transcode(1),
+      blockBreaks(1),
       ownKeys(0) {
   CopyField(xmlVersion, kDefaultXmlVersion);
   CopyField(docType, kDefaultDocType);

@@ -23,6 +23,7 @@ enum OwnKey : uint32_t {
   kOwnDollar = 1u << 1,
   kOwnCharset = 1u << 2,
   kOwnAmpersand = 1u << 3,
+  kOwnBlockBreaks = 1u << 4,
 };
 
 // A settings record; the constructor gives all defaults. Text fields are
@@ -50,6 +51,9 @@ struct CWmlSettings {
   // CHARSET: 1 decodes the page by its charset and encodes the deck as its
   // XML declaration names; 0 (CHARSET=bytes) copies the page's bytes.
   int32_t transcode;
+  // Separate the content of block elements and the lines of preformatted
+  // text with line breaks; 0 writes such content run together.
+  int32_t blockBreaks;
   // The OwnKey bits of the keys this section set itself.
   uint32_t ownKeys;
 };

@@ -48,6 +48,8 @@ struct DocumentState {
   // What the conversion may still add to the page (see conversion_budget.h):
   // replacement text and postfields draw from it.
   int64_t budgetLeft = kBudgetPerPage;
+  // A pre start tag has been placed: only then can text be preformatted.
+  bool placedPre = false;
 
   CXmlNode* NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element);
   SiblingGroup* NewGroup(CXmlNode* parent);

@@ -42,6 +42,26 @@ std::string NormalizedText(const char* text) {
   return out;
 }
 
+// The text of a pre element: line ends and tabs stay for the transformation,
+// which shows them; other control characters become spaces.
+std::string PreformattedText(const char* text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 32 && c != '\n' && c != '\r' && c != '\t') c = ' ';
+  }
+  return out;
+}
+
+// True when the next node placed lands inside a pre element: the cursor is
+// an open pre start tag (which becomes its parent), or a pre is among the
+// open elements that enclose the cursor.
+bool InsidePre(const DocumentState& doc) {
+  if (!doc.placedPre) return false;
+  const CXmlNode* cursor = doc.cursor;
+  if (cursor != nullptr && cursor->IsStartTag() && !cursor->IsFinished() && cursor->IsTagNamed("pre")) return true;
+  return doc.open.AnyNamed("pre");
+}
+
 bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
 
 // An empty-element tag that closes an open element of its name ("<b/>" after
@@ -131,8 +151,13 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
       doc.Recycle(node);
       return;
     }
+    const char first = node->GetName()[0];
+    if (!doc.placedPre && (first == 'p' || first == 'P') && node->IsStartTag() && node->IsTagNamed("pre")) {
+      doc.placedPre = true;
+    }
   } else if (!node->IsComment()) {
-    std::string text = NormalizedText(element.GetText());
+    const bool preformatted = InsidePre(doc) && settingsOf(context.device).blockBreaks != 0;
+    std::string text = preformatted ? PreformattedText(element.GetText()) : NormalizedText(element.GetText());
     if (text.empty()) {
       doc.Recycle(node);
       return;

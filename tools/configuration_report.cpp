@@ -29,7 +29,8 @@ void WriteSettings(const CWmlSettings& settings, std::ostream& out) {
       << "    ENTITIES=" << (settings.convertEntities != 0 ? "convert" : "keep") << "\n"
       << "    DOLLAR=" << (settings.doubleDollars != 0 ? "double" : "keep") << "\n"
       << "    CHARSET=" << (settings.transcode != 0 ? "convert" : "bytes") << "\n"
-      << "    AMPERSAND=" << settings.ampersandText << "\n";
+      << "    AMPERSAND=" << settings.ampersandText << "\n"
+      << "    BLOCK_BREAKS=" << (settings.blockBreaks != 0 ? "true" : "false") << "\n";
 }
 
 // Where a device's effective settings come from.

@@ -170,7 +170,7 @@ void EnsureParagraph(CXmlNode* card) {
 
 }  // namespace
 
-void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables) {
+void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables, const SoftBreaks& breaks) {
   const CWmlSettings& settings = settingsOf(variables.device);
   CXmlNode* docType = EnsureDeclarations(root, settings);
   CXmlNode* deck = EnsureDeckElement(root, docType);
@@ -178,6 +178,9 @@ void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables) {
   // Every card before child has one paragraph and its deck content model.
   for (CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!child->IsStartTag() || !IsTagNamedExactly(child, "card")) continue;
+    // The card's content becomes its paragraph: edge breaks there would
+    // stand first or last in it.
+    breaks.ResolveIn(child);
     EnsureParagraph(child);
     ApplyContentModel(child, wml::kCardDeck);
   }

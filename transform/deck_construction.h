@@ -5,11 +5,13 @@
 
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
+#include "transform/soft_breaks.h"
 
 namespace quillmark {
 
 // Builds the deck below `root` from the device settings and the page title
-// held in `variables`.
-void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables);
+// held in `variables`; each card's soft breaks are settled before the card
+// gets its paragraph.
+void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables, const SoftBreaks& breaks);
 
 }  // namespace quillmark

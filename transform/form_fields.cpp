@@ -44,6 +44,9 @@ void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, bool rewritten)
   const char* name = field->GetElement()->GetAttribute("name");
   if (name == nullptr || *name == '\0') return;
   const std::string postName = FieldPostName(field, formCount, rewritten);
+  // A field the page left unnamed carries only its form's prefix; the
+  // browser would not send it.
+  if (postName.empty()) return;
   if (HoldsVariable(field)) {
     // A rewritten field already carries its variable name.
     const std::string variable = rewritten ? PageFieldName(field) : FieldVariableName(field, formCount);
@@ -86,7 +89,7 @@ std::string FieldPrefix(int32_t formCount) { return "f" + std::to_string(formCou
 
 std::string FieldVariableName(CXmlNode* field, int32_t formCount) {
   std::string name = PageFieldName(field);
-  if (name.empty() || formCount < 1) return name;
+  if (formCount < 1) return name;
   return FieldPrefix(formCount) + name;
 }
 
@@ -124,7 +127,8 @@ FormFieldIndex::FormFieldIndex(CXmlNode* first) {
     const bool input = node->IsTagNamed("input");
     if (input) inputs_.emplace(node, ordinal);
     if (!input && !node->IsTagNamed("select") && !node->IsTagNamed("textarea")) continue;
-    // A field without a name keeps the empty name, so it never posts.
+    // A field without a name never posts (from the second form on it is
+    // renamed to the bare prefix, which PostField passes over).
     const char* name = node->GetElement()->GetAttribute("name");
     if (name != nullptr && *name != '\0') named_.push_back({node, ordinal});
   }

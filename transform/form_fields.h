@@ -8,7 +8,8 @@
 //
 // Every field is renamed exactly once, by its own rule of the rewrite walk,
 // so a variable name always is the prefix (from the second form on) plus the
-// page's name; an unnamed field keeps the empty name in every form.
+// page's name; an unnamed field is named by the bare prefix there (the empty
+// name in the first form) and is never posted.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,8 @@ std::string FieldPrefix(int32_t formCount);
 
 // The variable name the walk gives a field it rewrites: the lower-cased
 // `name` of the field's start tag (an end tag reads its start tag), with the
-// form's prefix when formCount is 1 or more; empty when the name is absent or
-// empty. The result is safe inside a double-quoted attribute value.
+// form's prefix when formCount is 1 or more (the bare prefix when the name is
+// absent or empty). The result is safe inside a double-quoted attribute value.
 std::string FieldVariableName(CXmlNode* field, int32_t formCount);
 
 // The name a field is posted under: its page name, lower-cased. `rewritten`

@@ -137,7 +137,9 @@ void RewriteSelect(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* select = RecordAfterPair(node, wml::kSelect);
   if (select == nullptr) return;
   select->NormalizeBoolAttribute("multiple", "false");
-  NameField(StartTagOf(node), walk);
+  CXmlNode* start = StartTagOf(node);
+  NameField(start, walk);
+  walk.Choices().SetInitialValue(start);
 }
 
 void RewriteOptgroup(CXmlNode* node, RewriteContext&) { RecordAfterPair(node, wml::kOptgroup); }

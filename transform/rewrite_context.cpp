@@ -56,12 +56,15 @@ void RewriteContext::RenamedToWml(const CXmlNode* node) {
 void RewriteContext::EnterChildren(CXmlNode* node) {
   ancestors_.push_back(node);
   textBefore_.push_back(Answer::kUnknown);
+  const bool cell = node->IsStartTag() && (IsTagNamedExactly(node, "td") || IsTagNamedExactly(node, "th"));
+  cellsAbove_.push_back((cellsAbove_.empty() ? 0 : cellsAbove_.back()) + (cell ? 1 : 0));
 }
 
 CXmlNode* RewriteContext::LeaveChildren() {
   CXmlNode* node = ancestors_.back();
   ancestors_.pop_back();
   textBefore_.pop_back();
+  cellsAbove_.pop_back();
   return node;
 }
 

@@ -9,7 +9,9 @@
 #include "device/wml_settings.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
+#include "transform/choices.h"
 #include "transform/form_fields.h"
+#include "transform/soft_breaks.h"
 
 namespace quillmark {
 
@@ -34,6 +36,8 @@ class RewriteContext {
   void EnterChildren(CXmlNode* node);
   CXmlNode* LeaveChildren();
   bool InsideChildren() const { return !ancestors_.empty(); }
+  // True when a td or th start tag is among the walk's ancestors.
+  bool InsideCell() const { return !cellsAbove_.empty() && cellsAbove_.back() > 0; }
 
   // The answer of node->HasTextBefore() for the node being rewritten (or a
   // sibling of it). Rules never edit the ancestors of the walk's position or
@@ -51,9 +55,13 @@ class RewriteContext {
   // Tells the context that a rule moved content to outside its form.
   void ContentLeftItsForm() { formIndexesValid_ = false; }
 
+  // The soft breaks of the document (see soft_breaks.h).
+  SoftBreaks& Breaks() { return breaks_; }
+  // The options the page chose at the start (see choices.h).
+  ChosenOptions& Choices() { return choices_; }
+
  private:
   enum class Answer : int8_t { kUnknown, kNo, kYes };
-
 
   CXmlNode* root_;
   CWorkingVariables& variables_;
@@ -63,9 +71,13 @@ class RewriteContext {
   std::vector<CXmlNode*> ancestors_;
   // textBefore_[i]: the backward walk's answer from ancestors_[i] onwards.
   std::vector<Answer> textBefore_;
+  // cellsAbove_[i]: the cells among ancestors_[0..i].
+  std::vector<uint32_t> cellsAbove_;
   std::vector<CXmlNode*> openForms_;
   std::unordered_map<const CXmlNode*, std::unique_ptr<FormFieldIndex>> formFields_;
   bool formIndexesValid_ = true;
+  SoftBreaks breaks_;
+  ChosenOptions choices_;
 };
 
 }  // namespace quillmark

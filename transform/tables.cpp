@@ -100,17 +100,11 @@ void DropIfRowless(CXmlNode* start, CXmlNode* closedTag) {
   Suppress(closedTag);
 }
 
-// True when the table's parent is an element that a cell keeps as it
-// stands (a formatting element, say): the cell's content model has then not
-// reached the table to dissolve it.
-bool KeptInCell(const CXmlNode* table) {
-  const CXmlNode* parent = table->GetParent();
-  return parent != nullptr && parent->IsTag() && IsNameInList(parent->GetName(), wml::kTdChildren.get() + 1);
-}
-
-// A table nested below a cell's formatting element is unwrapped as the
+// A table nested below a cell at any depth (inside an element that the
+// cell's content model kept, a formatting element say) is unwrapped as the
 // cell's content model unwraps one standing in the cell itself; its rows and
-// cells are then unwrapped by the formatting element's content model.
+// cells are then unwrapped by the content models of the elements around it,
+// none of which allows them.
 void DissolveNestedTable(CXmlNode* start, CXmlNode* closedTag) {
   Unwrap(start);
   Suppress(closedTag);
@@ -164,7 +158,7 @@ void RewriteTable(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag() && depth > 0) --depth;
   CXmlNode* start = StartTagOf(node);
   if (start == nullptr) return;
-  if (depth > 0 && KeptInCell(start)) {
+  if (depth > 0 && walk.InsideCell()) {
     DissolveNestedTable(start, node);
     return;
   }

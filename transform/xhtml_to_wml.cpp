@@ -10,6 +10,7 @@
 #include "transform/forms.h"
 #include "transform/normalize_tree.h"
 #include "transform/rewrite_context.h"
+#include "transform/page_structure.h"
 #include "transform/tables.h"
 
 namespace quillmark {
@@ -132,9 +133,10 @@ void XHtmlToWml(CXmlNode* node) {
   if (atRoot) Trace("XHtmlToWml: root start\r\n");
   CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : root->EnsureContext();
   RewriteContext walk(root, variables);
+  if (atRoot) PreparePageStructure(root, walk.Settings(), walk.Breaks(), walk.Choices());
   Walk(node, walk);
   if (!atRoot) return;
-  ConstructDeck(root, variables);
+  ConstructDeck(root, variables, walk.Breaks());
   Trace("XHtmlToWml: Stop 9\r\n");
   CleanupTree(root);
   Trace("XHtmlToWml: Stop 10\r\n");

@@ -106,10 +106,10 @@ TEST(ConfigurationText, DocTypeMustBeQuotedToKeepItsIdentifier) {
                "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.2//EN\">");
 }
 
-TEST(ConfigurationKeys, DefaultExcludeAndTablesReadTheirWords) {
+TEST(ConfigurationKeys, FlagKeysReadTheirWords) {
   struct FlagCase {
     const char* value;
-    int32_t defaultInclude;
+    int32_t defaultInclude;  // and blockBreaks: only "false" turns them off
     int32_t tables;
   };
   const FlagCase cases[] = {
@@ -118,11 +118,13 @@ TEST(ConfigurationKeys, DefaultExcludeAndTablesReadTheirWords) {
   };
   for (const FlagCase& c : cases) {
     SCOPED_TRACE(c.value);
-    const std::string text =
-        std::string("DEFAULT_EXCLUDE=") + c.value + "\nDEVICE_GROUP=G\nTABLES=" + c.value;
+    const std::string text = std::string("DEFAULT_EXCLUDE=") + c.value + "\nDEVICE_GROUP=G\nTABLES=" + c.value +
+                             "\nBLOCK_BREAKS=" + c.value + "\nDEVICE=D\nBLOCK_BREAKS=" + c.value;
     auto configuration = Parsed(text);
     EXPECT_EQ(configuration->defaultInclude, c.defaultInclude);
     EXPECT_EQ(configuration->groupTable[0]->settings->tables, c.tables);
+    EXPECT_EQ(configuration->groupTable[0]->settings->blockBreaks, c.defaultInclude);
+    EXPECT_EQ(configuration->deviceTable[0]->settings->blockBreaks, c.defaultInclude);
   }
 }
 
@@ -250,29 +252,33 @@ namespace quillmark {
 namespace {
 
 // The output keys of the first device after reading `text`, as
-// "ENTITIES DOLLAR CHARSET AMPERSAND".
+// "ENTITIES DOLLAR CHARSET BLOCK_BREAKS AMPERSAND".
 std::string OutputKeysOfFirstDevice(const std::string& text) {
   auto configuration = Parsed(text);
   const CWmlSettings& s = settingsOf(configuration->deviceTable.front().get());
   return std::to_string(s.convertEntities) + std::to_string(s.doubleDollars) + std::to_string(s.transcode) +
-         " " + s.ampersandText;
+         std::to_string(s.blockBreaks) + " " + s.ampersandText;
 }
 
 TEST(ConfigurationOutputKeys, ValuesAndInheritance) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"DEVICE=D\nDEVICE=Z\n", "111 ;"},
-      {"DEVICE_GROUP=G\nENTITIES=KEEP\nDOLLAR=keep\nCHARSET=Bytes\nAMPERSAND=&amp;\nDEVICE=D;GROUP=G\n", "000 &amp;"},
-      {"DEVICE_GROUP=G\nENTITIES=convert\nDOLLAR=yes\nCHARSET=utf-8\nDEVICE=D;GROUP=G\n", "111 ;"},
+      {"DEVICE=D\nDEVICE=Z\n", "1111 ;"},
+      {"DEVICE_GROUP=G\nENTITIES=KEEP\nDOLLAR=keep\nCHARSET=Bytes\nAMPERSAND=&amp;\nBLOCK_BREAKS=false\n"
+       "DEVICE=D;GROUP=G\n",
+       "0000 &amp;"},
+      {"DEVICE_GROUP=G\nENTITIES=convert\nDOLLAR=yes\nCHARSET=utf-8\nBLOCK_BREAKS=no\nDEVICE=D;GROUP=G\n", "1111 ;"},
       // A device with settings of its own still takes the group's output keys
       // it does not set, wherever its GROUP line stands.
-      {"DEVICE_GROUP=G\nENTITIES=keep\nAMPERSAND=&amp;\nDEVICE=D\nTABLES=true\nGROUP=G\nDOLLAR=keep\n", "001 &amp;"},
+      {"DEVICE_GROUP=G\nENTITIES=keep\nAMPERSAND=&amp;\nBLOCK_BREAKS=false\nDEVICE=D\nTABLES=true\nGROUP=G\nDOLLAR=keep\n",
+       "0010 &amp;"},
       // A reference keeps the ";" that would otherwise end the value.
-      {"DEVICE=D\nAMPERSAND=&#38;\nDEVICE=Z\n", "111 &#38;"},
-      {"DEVICE=D\nAMPERSAND=\"&amp;\"\nDEVICE=Z\n", "111 &amp;"},
-      {"DEVICE=D\nAMPERSAND=+\nDEVICE=Z\n", "111 +"},
+      {"DEVICE=D\nAMPERSAND=&#38;\nDEVICE=Z\n", "1111 &#38;"},
+      {"DEVICE=D\nAMPERSAND=\"&amp;\"\nDEVICE=Z\n", "1111 &amp;"},
+      {"DEVICE=D\nAMPERSAND=+\nDEVICE=Z\n", "1111 +"},
       // Its own keys win over the group's, also over later settings keys.
-      {"DEVICE_GROUP=G\nENTITIES=keep\nAMPERSAND=&amp;\nDEVICE=D;GROUP=G\nAMPERSAND=/\nENTITIES=on\nTABLES=true\n",
-       "111 /"},
+      {"DEVICE_GROUP=G\nENTITIES=keep\nAMPERSAND=&amp;\nBLOCK_BREAKS=false\nDEVICE=D;GROUP=G\nAMPERSAND=/\nENTITIES=on\n"
+       "BLOCK_BREAKS=true\nTABLES=true\n",
+       "1111 /"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(OutputKeysOfFirstDevice(text), expected) << text;
 }

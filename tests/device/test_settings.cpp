@@ -24,6 +24,7 @@ TEST(WmlSettings, StartsWithTheElevenDefaults) {
   EXPECT_EQ(settings.submitAsLink, 1);
   EXPECT_STREQ(settings.ampersandText, ";");
   EXPECT_EQ(settings.stripComments, 1);
+  EXPECT_EQ(settings.blockBreaks, 1);
 }
 
 TEST(CopyField, TruncatesSoTheTerminatorFits) {

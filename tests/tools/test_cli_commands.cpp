@@ -44,6 +44,7 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 
 constexpr char kConfiguration[] =
     "DEVICE_GROUP=SMALL\nTAG_REPLACE=b=<strong>|</strong>\n"
+    "BLOCK_BREAKS=false\n"
     "DEVICE=KESTREL71;USERAGENT=Kestrel71*;GROUP=SMALL\n"
     "DEVICE=DEFAULT\n";
 
@@ -101,6 +102,7 @@ TEST(CliCheckConfig, TellsWhatTheFileMeans) {
   EXPECT_EQ(result.status, 0) << result.err;
   for (const char* part : {"DEVICE_GROUP=SMALL\n", "DEVICE=KESTREL71\n    USERAGENT=Kestrel71*\n    GROUP=SMALL\n",
                            "settings from: group SMALL\n", "TAG_REPLACE=b=<strong>|</strong>\n",
+                           "    BLOCK_BREAKS=false\n",
                            "(last device: its pattern is never tried)", "Default device (when no pattern matches): DEFAULT\n",
                            "Device text \"Kestrel71/1.0\" selects: KESTREL71\n"}) {
     EXPECT_TRUE(Contains(result.out, part)) << part << "\n" << result.out;

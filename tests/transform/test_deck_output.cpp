@@ -208,7 +208,8 @@ TEST(DeckStructure, MendedPagesKeepTheirWords) {
       {"greater-than inside a comment", "a<!-- a > b -->c", "ac"},
       {"quote inside a comment", "a<!-- don't -->b", "ab"},
   });
-  EXPECT_EQ(ParagraphOf(testing::DeckOf(std::string("<p>a\0b</p><p>c</p>", 18))), "abc");
+  // The NUL goes, the words stay; the paragraphs stand on lines of their own.
+  EXPECT_EQ(ParagraphOf(testing::DeckOf(std::string("<p>a\0b</p><p>c</p>", 18))), "ab<br/>c");
 }
 
 // Random pages of hostile fragments: quotes, "<", "&", "]]>", control and

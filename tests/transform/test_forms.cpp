@@ -50,9 +50,9 @@ TEST(FormDeck, FieldsOfTwoFormsKeepApartAndPostThePageNames) {
        "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
        "<postfield name=\"f1_x\" value=\"$(f1_f1_x)\"/>"
        "<postfield name=\"x\" value=\"$(f1_x)\"/></go></anchor><br/>"},
-      {"unnamed fields keep the empty name and are not posted",
+      {"unnamed fields of a later form get the bare prefix and are not posted",
        "<form></form><form action=\"/b\"><input><select></select><input type=\"submit\"></form>",
-       "<br/><br/><br/><input name=\"\" type=\"text\"/><select name=\"\"><option value=\"\"></option></select>"
+       "<br/><br/><br/><input name=\"f1_\" type=\"text\"/><select name=\"f1_\"><option value=\"\"></option></select>"
        "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\"></go></anchor><br/>"},
   });
 }
@@ -140,10 +140,11 @@ TEST(FormDeck, HiddenFieldsAreTextInputsPostedByValueOrVariable) {
        "<form action=\"/s\"><input type=\"submit\"><input type=\"hidden\" name=\"id\"></form>",
        "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"
        "<input type=\"text\" name=\"id\"/><br/>"},
-      {"check boxes after the button are not posted",
+      {"check boxes after the button post as selects",
        "<form action=\"/s\"><input type=\"submit\"><input type=\"checkbox\" name=\"c\"></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"
-       "<input type=\"text\" name=\"c\"/><br/>"},
+       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"c\" value=\"$(c)\"/></go></anchor>"
+       "<select name=\"c\" multiple=\"true\"><option value=\"on\">on</option></select><br/>"},
       {"password fields post their variable",
        "<form action=\"/s\"><input type=\"password\" name=\"pw\" emptyok><input type=\"submit\"></form>",
        "<br/><input type=\"password\" name=\"pw\" emptyok=\"true\"/>"
@@ -255,8 +256,9 @@ TEST(FieldNames, VariableAndPostedNames) {
       {"<input name=\"Q\">", 0, "q", "q"},
       {"<input name=\"Q\">", 1, "f1_q", "q"},
       {"<input name=\"f2_q\">", 2, "f2_f2_q", "f2_q"},
-      {"<input>", 3, "", ""},
-      {"<select name=\"\">", 1, "", ""},
+      {"<input>", 3, "f3_", ""},
+      {"<select name=\"\">", 1, "f1_", ""},
+      {"<input>", 0, "", ""},
       {"<input name='a\"&b'>", 0, "a&quot;&amp;b", "a&quot;&amp;b"},
       {"<textarea name=\"T\">", 12, "f12_t", "t"},
   };

@@ -1,0 +1,299 @@
+// Text structure, forms in tables and choices: block elements and
+// preformatted lines keep their line breaks, tables of form controls (and,
+// with TABLES=false, every table) become lines, radio buttons and check
+// boxes become selects that start with the page's choices.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/configuration.h"
+#include "interface/conversion.h"
+#include "transform/block_breaks.h"
+#include "transform/forms_tables_support.h"
+
+namespace quillmark {
+namespace {
+
+using testing::Compact;
+using testing::DeckCase;
+using testing::DeckOf;
+using testing::DeckWithSettings;
+using testing::ExpectParagraphs;
+using testing::IsWellFormedXml;
+using testing::ParagraphOf;
+
+TEST(BlockBreaks, BlocksStandOnLinesOfTheirOwn) {
+  ExpectParagraphs({
+      {"paragraphs", "<p>One.</p><p>Two.</p>", "One.<br/>Two."},
+      {"list items", "<ul><li>alpha</li><li>beta</li></ul>", "alpha<br/>beta"},
+      {"definitions, quotations, addresses, centred text",
+       "<dl><dt>T</dt><dd>D</dd></dl><blockquote>q</blockquote><address>ad</address><center>c</center>",
+       "T<br/>D<br/>q<br/>ad<br/>c"},
+      {"text around a block", "a<div>b</div>c", "a<br/>b<br/>c"},
+      {"an empty block still divides", "a<p></p>b", "a<br/>b"},
+      {"never first or last", "<div>y</div>", "y"},
+      {"never next to a break of the page", "x<br><div>y</div><br>z", "x<br/>y<br/>z"},
+      {"nested blocks give one break", "<div><div><ul><li>a</li></ul></div></div><div>b</div>", "a<br/>b"},
+      {"a rule between content, not at an edge", "<hr>a<hr>b<br><hr>c<hr>", "a<br/>b<br/>c"},
+      {"a heading keeps its own breaks", "Intro<div><h2>T</h2></div>more", "Intro<br/><b>T</b><br/>more"},
+      {"blocks in a link", "<a href=\"u\"><div>x</div><div>y</div></a>", "<a href=\"u\">x<br/>y</a>"},
+      {"a cell is a paragraph of its own", "<table><tr><td><p>a</p><p>b</p></td><td><div>c</div></td></tr></table>",
+       "<table columns=\"2\"><tr><td>a<br/>b</td><td>c</td></tr></table>"},
+      {"blank text is no content", "<div>a</div> <div> </div> <div>b</div>", "a<br/>b"},
+  });
+}
+
+TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
+  ExpectParagraphs({
+      {"lines and runs of blanks", "<pre>a  b\n  c\nd</pre>", "a&#160;&#160;b<br/>&#160;&#160;c<br/>d"},
+      {"the line end after the start tag goes", "<pre>\nx\n</pre>", "x"},
+      {"CR LF and CR end lines", "<pre>a\r\nb\rc</pre>", "a<br/>b<br/>c"},
+      {"a single blank inside a line stays", "<pre>a b\n c</pre>", "a b<br/>&#160;c"},
+      {"blank lines give one break", "<pre>a\n\n\nb</pre>", "a<br/>b"},
+      {"formatting inside", "<pre>x <b>y  z</b> v\n w</pre>", "x <b>y&#160;&#160;z</b> v<br/>&#160;w"},
+      {"text around", "a<pre>b</pre>c", "a<br/>b<br/>c"},
+  });
+  EXPECT_EQ(PreformattedLine("", true), "");
+  EXPECT_EQ(PreformattedLine(" \ta", false), "&#160;&#160;a");
+  EXPECT_EQ(PreformattedLine("a\tb", true), "a\tb");
+  EXPECT_EQ(PreformattedLine(" a ", true), "&#160;a ");
+  EXPECT_EQ(PreformattedLine(" a", false), " a");
+}
+
+// ExpectParagraphs for a device whose own settings are `settings`.
+void ExpectParagraphsWith(const CWmlSettings& settings, const std::vector<DeckCase>& cases) {
+  for (const DeckCase& c : cases) {
+    const std::string deck = DeckWithSettings(c.page, settings);
+    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label;
+  }
+}
+
+// The keys that restore the decks as they were written before each mend.
+constexpr char kFormerOutput[] = "ENTITIES=keep\nDOLLAR=keep\nCHARSET=bytes\nBLOCK_BREAKS=false";
+
+// The pages above with BLOCK_BREAKS=false give what they gave before the key
+// existed: the content runs together.
+TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
+  CWmlSettings off;
+  off.blockBreaks = 0;
+  ExpectParagraphsWith(off, {
+      {"paragraphs", "<p>One.</p><p>Two.</p>", "One.Two."},
+      {"list items", "<ul><li>alpha</li><li>beta</li></ul>", "alphabeta"},
+      {"a rule stays a break", "<hr>a<hr>", "<br/>a<br/>"},
+      {"preformatted text", "<pre>\na  b\n  c</pre>", "a b c"},
+  });
+}
+
+// Pages of random block structure, tables and forms (no table of controls,
+// no radio button, check box or selected option); their decks beside them
+// were written before block breaks existed (see data/make_structure_pages.py).
+struct RecordedPage {
+  std::string page;
+  std::string deck;
+};
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+const std::vector<RecordedPage>& RecordedPages() {
+  static const std::vector<RecordedPage> pages = [] {
+    std::vector<RecordedPage> read;
+    for (int number = 0; number < 40; ++number) {
+      const std::string stem = std::string(QUILLMARK_SOURCE_DIR) + "/tests/transform/data/structure/page" +
+                               (number < 10 ? "0" : "") + std::to_string(number);
+      read.push_back({FileText(stem + ".html"), FileText(stem + ".wml")});
+    }
+    return read;
+  }();
+  return pages;
+}
+
+// The deck of `page` for a configured device whose section holds `settings`.
+std::string DeckForDevice(const std::string& page, const std::string& settings) {
+  // The last device of a file is never chosen by its pattern.
+  std::string text = "DEVICE=D\nUSERAGENT=d\n" + settings + "\nDEVICE=LAST\n";
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  configuration->parseText(text.data());
+  configuration->finish();
+  std::string deck(page.size() * 8 + 4096, '\0');
+  const int32_t length = ConvertPage(configuration, "d", page.data(), static_cast<int32_t>(page.size()),
+                                     deck.data(), static_cast<int32_t>(deck.size()));
+  deck.resize(static_cast<std::size_t>(length));
+  return deck;
+}
+
+TEST(BlockBreaks, WithTheKeyOffDecksAreTheRecordedOnes) {
+  ASSERT_FALSE(RecordedPages().front().deck.empty());
+  for (std::size_t i = 0; i < RecordedPages().size(); ++i) {
+    const RecordedPage& recorded = RecordedPages()[i];
+    EXPECT_EQ(DeckForDevice(recorded.page, kFormerOutput), recorded.deck) << "page " << i;
+  }
+}
+
+// What a reader sees of a deck apart from its line breaks: the characters of
+// its text, without tags, blanks and no-break spaces.
+std::string VisibleCharacters(const std::string& deck) {
+  std::string seen;
+  bool inTag = false;
+  for (std::size_t at = 0; at < deck.size(); ++at) {
+    const char c = deck[at];
+    if (c == '<') inTag = true;
+    if (!inTag && deck.compare(at, 6, "&#160;") == 0) {
+      at += 5;
+      continue;
+    }
+    if (!inTag && static_cast<unsigned char>(c) > 32) seen += c;
+    if (c == '>') inTag = false;
+  }
+  return seen;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// Block breaks add line breaks between content and nothing else: no word is
+// lost, moved or joined, no deck gets two breaks in a row or a break at the
+// edge of its paragraph that it did not have without them.
+TEST(BlockBreaks, BreaksOnlyDivideContent) {
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < RecordedPages().size(); ++i) {
+    const std::string& page = RecordedPages()[i].page;
+    const std::string on = DeckOf(page);
+    const std::string off = DeckForDevice(page, kFormerOutput);
+    EXPECT_TRUE(IsWellFormedXml(on)) << "page " << i;
+    EXPECT_EQ(VisibleCharacters(on), VisibleCharacters(off)) << "page " << i;
+    if (on != off) ++changed;
+    const std::string onParagraph = ParagraphOf(on);
+    const std::string offParagraph = ParagraphOf(off);
+    EXPECT_LE(Occurrences(onParagraph, "<br/><br/>"), Occurrences(offParagraph, "<br/><br/>")) << "page " << i;
+    EXPECT_TRUE(!onParagraph.starts_with("<br/>") || offParagraph.starts_with("<br/>")) << "page " << i;
+    EXPECT_TRUE(!onParagraph.ends_with("<br/>") || offParagraph.ends_with("<br/>")) << "page " << i;
+  }
+  // The pages are made of blocks: nearly all of them gain breaks.
+  EXPECT_GT(changed, RecordedPages().size() * 3 / 4);
+}
+
+constexpr char kLoginPage[] =
+    "<form action=\"/login\" method=\"post\"><table>"
+    "<tr><td>User</td><td><input name=\"u\"></td></tr>"
+    "<tr><td>Password</td><td><input type=\"password\" name=\"p\"></td></tr>"
+    "<tr><td colspan=\"2\"><input type=\"hidden\" name=\"t\" value=\"9\"><input type=\"submit\" value=\"Login\"></td></tr>"
+    "</table></form>";
+
+TEST(LinearTables, TablesOfControlsBecomeLines) {
+  ExpectParagraphs({
+      {"a login form laid out in a table", kLoginPage,
+       "<br/>User<input name=\"u\" type=\"text\"/><br/>Password<input type=\"password\" name=\"p\"/><br/>"
+       "<input type=\"text\" name=\"t\" value=\"9\"/><anchor title=\"Login\">Login"
+       "<go href=\"/login\" method=\"post\"><postfield name=\"u\" value=\"$(u)\"/>"
+       "<postfield name=\"p\" value=\"$(p)\"/><postfield name=\"t\" value=\"$(t)\"/></go></anchor><br/>"},
+      {"cells are separated by a blank", "<table><tr><th>Size</th><td>big</td><td><select name=\"s\">"
+       "<option>a</option></select></td></tr></table>",
+       "Size big <select name=\"s\"><option value=\"a\">a</option></select>"},
+      {"a control in a nested table linearises the whole nest",
+       "<table><tr><td>a</td><td><table><tr><td>b</td><td><textarea name=\"m\">t</textarea></td></tr>"
+       "</table></td></tr></table>",
+       "a<br/>b<input name=\"m\" type=\"text\" value=\"t\"/>"},
+      {"rows in groups and text around", "x<table><tbody><tr><td>1</td><td><input name=\"q\"></td></tr></tbody>"
+       "<tr><td>2</td></tr></table>y",
+       "x<br/>1<input name=\"q\" type=\"text\"/><br/>2<br/>y"},
+      {"a table without controls stays a table", "<table><tr><td>a</td><td>b</td></tr></table>",
+       "<table columns=\"2\"><tr><td>a</td><td>b</td></tr></table>"},
+  });
+}
+
+TEST(LinearTables, TablesFalseLinearisesEveryTable) {
+  CWmlSettings noTables;
+  noTables.tables = 0;
+  ExpectParagraphsWith(noTables, {
+      {"rows become lines", "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>", "a b<br/>c"},
+      {"a caption is a line", "<table><caption>Cap</caption><tr><td>a</td></tr></table>", "Cap<br/>a"},
+      {"nested tables", "<table><tr><td>a<table><tr><td>b</td><td>c</td></tr></table></td><td>d</td></tr></table>",
+       "a<br/>b c<br/>d"},
+      {"empty cells leave no trace", "<table><tr><td></td><td/><td>z</td></tr></table>", "z"},
+  });
+  // Rows are lines even when block breaks are off.
+  noTables.blockBreaks = 0;
+  EXPECT_EQ(ParagraphOf(DeckWithSettings("<table><tr><td><p>a</p></td></tr><tr><td>b</td></tr></table>", noTables)),
+            "a<br/>b");
+}
+
+TEST(Choices, RadioButtonsAndCheckBoxesBecomeSelects) {
+  ExpectParagraphs({
+      {"radio buttons of one name share a select; the checked one is its value",
+       "<form action=\"/v\">Colour: <input type=\"radio\" name=\"C\" value=\"r\"> Red "
+       "<input type=\"radio\" name=\"c\" value=\"g\" checked>Green<input type=\"submit\"></form>",
+       "<br/>Colour: <select name=\"c\" value=\"g\"><option value=\"r\">Red</option>"
+       "<option value=\"g\">Green</option></select><anchor title=\"submit\">submit"
+       "<go href=\"/v\" method=\"get\"><postfield name=\"c\" value=\"$(c)\"/></go></anchor><br/>"},
+      {"a check box is a multiple select of one option",
+       "<input type=\"checkbox\" name=\"k\" value=\"y\" checked> Keep me<input type=\"CHECKBOX\" name=\"n\">",
+       "<select name=\"k\" multiple=\"true\" value=\"y\"><option value=\"y\">Keep me</option></select>"
+       "<select name=\"n\" multiple=\"true\"><option value=\"on\">on</option></select>"},
+      {"the last checked radio button wins",
+       "<input type=\"radio\" name=\"r\" value=\"1\" checked><input type=\"radio\" name=\"r\" value=\"2\" checked>",
+       "<select name=\"r\" value=\"2\"><option value=\"1\">1</option><option value=\"2\">2</option></select>"},
+      {"radio buttons of two forms stay apart; unnamed ones stand alone",
+       "<form action=\"/a\"><input type=\"radio\" name=\"c\" value=\"1\">One</form>"
+       "<form action=\"/b\"><input type=\"radio\" name=\"c\" value=\"2\">Two<input type=\"radio\" value=\"3\">"
+       "<input type=\"radio\" value=\"4\"><input type=\"submit\"></form>",
+       "<br/><select name=\"c\"><option value=\"1\">One</option></select><br/><br/>"
+       "<select name=\"f1_c\"><option value=\"2\">Two</option></select>"
+       "<select name=\"f1_\"><option value=\"3\">3</option></select>"
+       "<select name=\"f1_\"><option value=\"4\">4</option></select>"
+       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\"><postfield name=\"c\" value=\"$(f1_c)\"/>"
+       "</go></anchor><br/>"},
+  });
+}
+
+TEST(Choices, SelectedOptionsSetTheSelectsValue) {
+  ExpectParagraphs({
+      {"one selected option", "<select name=\"s\"><option>a</option><option selected>b</option></select>",
+       "<select name=\"s\" value=\"b\"><option value=\"a\">a</option><option value=\"b\">b</option></select>"},
+      {"a multiple select joins its values",
+       "<select name=\"m\" multiple><option selected>a</option><option>x</option>"
+       "<optgroup><option selected value=\"bb\">b</option></optgroup></select>",
+       "<select name=\"m\" multiple=\"true\" value=\"a;bb\"><option value=\"a\">a</option>"
+       "<option value=\"x\">x</option><optgroup><option value=\"bb\">b</option></optgroup></select>"},
+      {"a single select keeps the last", "<select name=\"u\"><option selected>a</option><option selected>b</option></select>",
+       "<select name=\"u\" value=\"b\"><option value=\"a\">a</option><option value=\"b\">b</option></select>"},
+      {"an option without a value gives ivalue",
+       "<select name=\"i\"><option>a</option><option selected><onevent type=\"onpick\"><noop/></onevent></option></select>",
+       "<select name=\"i\" ivalue=\"2\"><option value=\"a\">a</option><option><onevent type=\"onpick\"><noop/>"
+       "</onevent></option></select>"},
+      {"the page's own value stays", "<select name=\"w\" value=\"a\"><option>a</option><option selected>b</option></select>",
+       "<select name=\"w\" value=\"a\"><option value=\"a\">a</option><option value=\"b\">b</option></select>"},
+  });
+}
+
+// A table nested below a cell at any depth dissolves like one standing in
+// the cell itself.
+TEST(NestedTables, DissolveAtAnyDepthBelowACell) {
+  ExpectParagraphs({
+      {"directly in the cell", "<table><tr><td><table><tr><td>x</td></tr></table></td></tr></table>",
+       "<table columns=\"1\"><tr><td><br/>x</td></tr></table>"},
+      {"below formatting and a block", "<table><tr><td><b><div><table><tr><td>x</td></tr></table></div></b></td></tr></table>",
+       "<table columns=\"1\"><tr><td><b><br/>x</b></td></tr></table>"},
+      {"below two formatting elements",
+       "<table><tr><td><i><b><table><tr><td>x</td><td>y</td></tr></table></b></i>z</td></tr></table>",
+       "<table columns=\"1\"><tr><td><i><b><br/>x<br/>y</b></i>z</td></tr></table>"},
+      {"two levels down below formatting",
+       "<table><tr><td><b><table><tr><td><i><table><tr><td>x</td></tr></table></i></td></tr></table></b></td></tr></table>",
+       "<table columns=\"1\"><tr><td><b><br/><i><br/>x</i></b></td></tr></table>"},
+  });
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -1,0 +1,56 @@
+#include "transform/page_structure.h"
+
+#include <string_view>
+#include <vector>
+
+#include "transform/block_breaks.h"
+#include "transform/linear_tables.h"
+
+namespace quillmark {
+
+void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBreaks& breaks, ChosenOptions& chosen) {
+  const bool blockBreaks = settings.blockBreaks != 0;
+  ChoiceFinder choices(chosen);
+  TableLineariser tables(settings.tables == 0);
+  struct Entered {
+    CXmlNode* node;
+    bool pre;
+  };
+  std::vector<Entered> entered;
+  int preDepth = 0;  // the pre elements among `entered`
+  CXmlNode* node = root->GetFirstChild();
+  // Every node before `node` in document order has been seen by each part.
+  while (node != nullptr) {
+    const char* ownName = node->GetName();
+    const std::string_view name = ownName != nullptr ? ownName : "";
+    if (ownName != nullptr) {
+      choices.Visit(node, name);
+      tables.Visit(name);
+      if (blockBreaks) MarkBlock(node, name, breaks);
+    } else if (blockBreaks && preDepth > 0 && !node->IsComment()) {
+      node = SplitPreformattedText(node, breaks);
+    }
+    if (CXmlNode* child = node->GetFirstChild()) {
+      const bool pre = name == "pre";
+      entered.push_back({node, pre});
+      if (pre) ++preDepth;
+      choices.Enter(node, name);
+      tables.Enter(node, name);
+      node = child;
+      continue;
+    }
+    // Climb out of finished subtrees to the next sibling still to see.
+    while (node->GetNext() == nullptr && !entered.empty()) {
+      node = entered.back().node;
+      if (entered.back().pre) --preDepth;
+      entered.pop_back();
+      choices.Leave(node);
+      tables.Leave(node);
+    }
+    node = node->GetNext();
+  }
+  choices.Finish();
+  tables.Finish(breaks);
+}
+
+}  // namespace quillmark

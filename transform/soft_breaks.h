@@ -1,0 +1,39 @@
+// Soft line breaks: the breaks that the transformation adds where the page
+// separated its content by structure (block elements, lines of preformatted
+// text, rows of linearised tables).
+//
+// A soft break is an ordinary br tag from the moment it is inserted, so the
+// content models keep or drop it like a break of the page's own. Once the
+// deck's cards stand, a soft break stays only where it divides content from
+// content within one card paragraph or one table cell: never next to another
+// break, never first or last.
+//
+// Ownership: the breaks are nodes of the document; the set only names them.
+// Nodes are never freed before the document's root, so a name stays valid
+// even when a content model has removed the break.
+#pragma once
+
+#include <unordered_set>
+
+#include "markup/xml_node.h"
+
+namespace quillmark {
+
+class SoftBreaks {
+ public:
+  // A new soft break of `near`'s document, not linked yet.
+  CXmlNode* Make(CXmlNode* near);
+  // Counts an existing break tag (a rule that becomes one) as soft.
+  void Add(const CXmlNode* node) { nodes_.insert(node); }
+  bool IsSoft(const CXmlNode* node) const { return nodes_.contains(node); }
+  bool Empty() const { return nodes_.empty(); }
+
+  // Removes the soft breaks of `card`'s content that separate nothing. One
+  // walk over the card; table cells are paragraphs of their own.
+  void ResolveIn(CXmlNode* card) const;
+
+ private:
+  std::unordered_set<const CXmlNode*> nodes_;
+};
+
+}  // namespace quillmark
