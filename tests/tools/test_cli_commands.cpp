@@ -175,7 +175,7 @@ TEST(CliServe, ServesAndStopsCleanlyOnSignals) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const std::string log = ReadFile(errFile);
-    EXPECT_TRUE(Contains(log, "GET / 200 ")) << log;
+    EXPECT_TRUE(Contains(log, "\"GET / HTTP/1.1\" 200 ")) << log;
     EXPECT_TRUE(Contains(log, "quillmark: stopped\n")) << log;
   }
 }
