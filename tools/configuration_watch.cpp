@@ -19,6 +19,12 @@ size_t DeviceCount(const std::string& file) {
   return configuration.deviceTable.size();
 }
 
+// Made of the file's status alone, so that a restarted server, or one
+// beside it reading the same file, gives the same entity tags.
+std::string StatusText(const std::optional<FileStatus>& status) {
+  return status ? std::to_string(status->size) + ":" + std::to_string(status->mtimeNanoseconds) : "none";
+}
+
 }  // namespace
 
 std::string LibraryConfigurationFile() {
@@ -31,8 +37,14 @@ std::string LibraryConfigurationFile() {
 
 ConfigurationWatch::ConfigurationWatch(const std::string& file, AccessLog& log)
     : file_(file.empty() ? LibraryConfigurationFile() : file), log_(log) {
+  status_ = QueryRegularFile(file_);
+  generation_ = 1;
+  text_ = StatusText(status_);
+}
+
+void ConfigurationWatch::Report() {
   std::lock_guard<std::mutex> lock(mutex_);
-  Reloaded(QueryRegularFile(file_));
+  LogState();
 }
 
 std::string ConfigurationWatch::Generation() {
@@ -45,10 +57,12 @@ std::string ConfigurationWatch::Generation() {
 void ConfigurationWatch::Reloaded(const std::optional<FileStatus>& status) {
   status_ = status;
   ++generation_;
-  // Made of the file's status alone, so that a restarted server, or one
-  // beside it reading the same file, gives the same entity tags.
-  text_ = status ? std::to_string(status->size) + ":" + std::to_string(status->mtimeNanoseconds) : "none";
-  if (!status) {
+  text_ = StatusText(status);
+  LogState();
+}
+
+void ConfigurationWatch::LogState() {
+  if (!status_) {
     log_.Note("configuration " + file_ + " generation " + std::to_string(generation_) +
               ": no file, built-in defaults");
     return;

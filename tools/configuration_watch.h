@@ -24,10 +24,14 @@ class ConfigurationWatch {
   // file, and logs a line when it changed since the last check ("quillmark:
   // configuration FILE generation N: D devices"). Safe from many threads.
   std::string Generation();
+  // Logs the line for the configuration in force now.
+  void Report();
 
  private:
   // Records `status` as the file's and logs the change; caller holds mutex_.
   void Reloaded(const std::optional<FileStatus>& status);
+  // Logs the file, generation and devices count; caller holds mutex_.
+  void LogState();
 
   std::string file_;
   AccessLog& log_;

@@ -160,7 +160,7 @@ void RaiseDescriptorLimit() {
 }
 
 // Binds, serves until a signal, and reports both on standard error.
-int ServeUntilSignal(ConversionServer& server, const ServeOptions& options) {
+int ServeUntilSignal(ConversionServer& server, ConfigurationWatch& configuration, const ServeOptions& options) {
   const int port = server.Bind();
   if (port < 0) {
     std::cerr << "quillmark: cannot listen on " << options.server.bind << ":" << options.server.port << ": "
@@ -169,6 +169,7 @@ int ServeUntilSignal(ConversionServer& server, const ServeOptions& options) {
   }
   std::cerr << "quillmark: serving " << (options.root ? *options.root : *options.origin) << " on http://"
             << options.server.bind << ":" << port << "/" << std::endl;
+  configuration.Report();
   const bool served = server.Serve();
   std::cerr << "quillmark: stopped" << std::endl;
   return served ? 0 : 1;
@@ -188,7 +189,7 @@ int RunServeCommand(ArgumentCursor& arguments) {
   ConfigurationWatch configuration(options.config.value_or(""), log);
   ConversionServer server(*source, options.server, log, &configuration);
   SignalWatcher watcher([&server](int) { server.Stop(); });
-  return ServeUntilSignal(server, options);
+  return ServeUntilSignal(server, configuration, options);
 }
 
 }  // namespace quillmark::tools

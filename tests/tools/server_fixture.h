@@ -79,7 +79,10 @@ class RunningServer {
   RunningServer(const ContentSource& source, const ServerSettings& settings,
                 const std::string& watchedConfiguration = "")
       : logFile_(std::tmpfile(), &std::fclose), log_(logFile_.get()) {
-    if (!watchedConfiguration.empty()) watch_ = std::make_unique<ConfigurationWatch>(watchedConfiguration, log_);
+    if (!watchedConfiguration.empty()) {
+      watch_ = std::make_unique<ConfigurationWatch>(watchedConfiguration, log_);
+      watch_->Report();
+    }
     server_ = std::make_unique<ConversionServer>(source, settings, log_, watch_.get());
     port_ = server_->Bind();
     if (port_ > 0) thread_ = std::thread([this] { server_->Serve(); });

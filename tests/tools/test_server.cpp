@@ -41,7 +41,8 @@ class SiteServer : public ::testing::Test {
     site_.Write("devices.cfg", kConfiguration);
     WapSetConfigurationFile((site_.Path() / "devices.cfg").c_str());
     root_ = std::make_unique<SiteRoot>((site_.Path() / "site").string(), kMaxPageBytes);
-    server_ = std::make_unique<RunningServer>(*root_, 4);
+    server_ = std::make_unique<RunningServer>(*root_, RunningServer::Settings(4),
+                                              (site_.Path() / "devices.cfg").string());
   }
   ~SiteServer() override {
     server_.reset();
@@ -187,6 +188,124 @@ TEST_F(SiteServer, AConfigurationChangeIsPickedUpWhileServing) {
   const auto after = Get(*server_, "/", "Kestrel71");
   ASSERT_GT(after.status, 0);
   EXPECT_TRUE(Contains(after.body, "<big>bold</big>")) << after.body;
+  // The deck's tag names the configuration it was made with.
+  EXPECT_NE(after.Header("ETag"), before.Header("ETag"));
+  const std::string log = server_->Log();
+  EXPECT_TRUE(Contains(log, "quillmark: configuration " + (site_.Path() / "devices.cfg").string() +
+                                " generation 1: 3 devices\n"))
+      << log;
+  EXPECT_TRUE(Contains(log, " generation 2: 3 devices\n")) << log;
+}
+
+TEST_F(SiteServer, AnswersCarryValidatorsAndCurrentCopiesGet304) {
+  const HttpReply deck = Get(*server_, "/index.html", "Kestrel71");
+  const std::string tag = deck.Header("ETag");
+  const std::string modified = deck.Header("Last-Modified");
+  EXPECT_TRUE(deck.Has("Date"));
+  ASSERT_GE(tag.size(), 2u);
+  EXPECT_EQ(tag.front(), '"');  // strong
+  EXPECT_NE(Get(*server_, "/index.html", "W320/1").Header("ETag"), tag);  // another device
+  struct Case {
+    HeaderList headers;
+    int status;
+  };
+  const Case cases[] = {
+      {{{"If-None-Match", tag}}, 304},
+      {{{"If-None-Match", "\"other\", " + tag}}, 304},
+      {{{"If-None-Match", "\"other\""}}, 200},
+      {{{"If-Modified-Since", modified}}, 304},
+      {{{"If-Modified-Since", "Thu, 01 Jan 1970 00:00:00 GMT"}}, 200},
+      {{{"If-None-Match", "\"other\""}, {"If-Modified-Since", modified}}, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.headers.front().second);
+    HeaderList headers = c.headers;
+    headers.emplace_back("User-Agent", "Kestrel71");
+    const HttpReply reply = server_->Get("/index.html", headers);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.Header("ETag"), tag);
+    EXPECT_EQ(reply.Header("Vary"), "User-Agent");
+    if (c.status == 304) {
+      EXPECT_TRUE(reply.body.empty());
+    }
+  }
+  // Files sent as they are do not depend on the device.
+  const HttpReply gif = Get(*server_, "/logo.gif", "Kestrel71");
+  EXPECT_EQ(Get(*server_, "/logo.gif", "W320/1").Header("ETag"), gif.Header("ETag"));
+  EXPECT_FALSE(gif.Has("Vary"));
+  site_.Write("site/logo.gif", "GIF89a-bytes", 20);  // same bytes, a later time
+  EXPECT_NE(Get(*server_, "/logo.gif", "").Header("ETag"), gif.Header("ETag"));
+}
+
+TEST_F(SiteServer, RangesApplyOnlyToFilesSentAsTheyAre) {
+  const std::string gifTag = Get(*server_, "/logo.gif", "").Header("ETag");
+  struct Case {
+    const char* path;
+    HeaderList headers;
+    int status;
+    const char* contentRange;  // "" when none
+    const char* body;          // "" when only the status matters
+  };
+  const Case cases[] = {
+      {"/logo.gif", {{"Range", "bytes=0-3"}}, 206, "bytes 0-3/12", "GIF8"},
+      {"/logo.gif", {{"Range", "bytes=-5"}}, 206, "bytes 7-11/12", "bytes"},
+      {"/logo.gif", {{"Range", "bytes=50-"}}, 416, "bytes */12", ""},
+      {"/logo.gif", {{"Range", "bytes=0-3"}, {"If-Range", gifTag}}, 206, "bytes 0-3/12", "GIF8"},
+      {"/logo.gif", {{"Range", "bytes=0-3"}, {"If-Range", "\"stale\""}}, 200, "", "GIF89a-bytes"},
+      {"/index.html", {{"Range", "bytes=0-3"}}, 200, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.headers.back().second);
+    const HttpReply reply = server_->Get(c.path, c.headers);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.Header("Content-Range"), c.contentRange);
+    if (*c.body != '\0') {
+      EXPECT_EQ(reply.body, c.body);
+    }
+  }
+  const HttpReply deck = Get(*server_, "/index.html", "");
+  EXPECT_TRUE(Contains(deck.body, "</wml>")) << deck.body;  // the whole deck
+  EXPECT_FALSE(deck.Has("Accept-Ranges"));
+}
+
+TEST_F(SiteServer, ErrorsAreDecksForPhonesAndTextForOthers) {
+  struct Case {
+    const char* path;
+    const char* accept;
+    int status;
+    const char* mediaType;
+    const char* bodyPart;
+  };
+  const Case cases[] = {
+      {"/missing.html", "text/vnd.wap.wml, image/vnd.wap.wbmp", 404, "text/vnd.wap.wml",
+       "<card id=\"error\" title=\"404 Not Found\"><p>404 Not Found</p><p>There is no page at this address.</p>"},
+      {"/big.html", "Text/VND.WAP.WML;level=1", 413, "text/vnd.wap.wml", "413 Payload Too Large"},
+      {"/.hidden.html", "text/vnd.wap.wml", 403, "text/vnd.wap.wml", "</card></wml>\n"},
+      {"/missing.html", "text/vnd.wap.wml;q=0, text/html", 404, "text/plain", "404 Not Found\n"},
+      {"/missing.html", "text/html, */*", 404, "text/plain", "404 Not Found\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.accept);
+    const HttpReply reply = server_->Get(c.path, {{"Accept", c.accept}});
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.Header("Content-Type"), c.mediaType);
+    EXPECT_TRUE(Contains(reply.body, c.bodyPart)) << reply.body;
+  }
+}
+
+TEST_F(SiteServer, TheAccessLogIsInTheCombinedFormat) {
+  const HttpReply reply = server_->Get("/index.html?x=1&y=%41", {{"User-Agent", "Kestrel71/2.0"}, {"Referer", "http://r/"}});
+  ASSERT_EQ(reply.status, 200);
+  const std::string log = server_->Log();
+  const size_t line = log.find("127.0.0.1 - - [");
+  ASSERT_NE(line, std::string::npos) << log;
+  const std::string rest = log.substr(log.find("] ", line) + 2);
+  EXPECT_EQ(rest.rfind("\"GET /index.html?x=1&y=%41 HTTP/1.1\" 200 " + std::to_string(reply.body.size()) +
+                           " \"http://r/\" \"Kestrel71/2.0\" ",
+                       0),
+            0u)
+      << rest;
+  EXPECT_TRUE(Contains(rest.substr(0, rest.find('\n')), "ms KESTREL71")) << rest;
 }
 
 TEST_F(SiteServer, ManyClientsAtOnceAllGetTheirOwnDeck) {
