@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "tools/accept_lists.h"
+#include "tools/gzip_coding.h"
 #include "tools/http_validators.h"
 #include "tools/media_types.h"
 #include "tools/page_converter.h"
@@ -9,6 +11,9 @@
 namespace quillmark::tools {
 
 namespace {
+
+// Smaller decks gain too little from compression to be worth it.
+constexpr size_t kSmallestCompressedBody = 256;
 
 // Headers that a 304 answer repeats from the answer it stands for.
 constexpr std::string_view kNotModifiedHeaders[] = {"ETag", "Last-Modified", "Cache-Control", "Expires", "Vary"};
@@ -61,6 +66,24 @@ void AddFileValidators(Answer& answer, const FileIdentity& file, const std::stri
   answer.headers.emplace_back("Last-Modified", HttpDate(static_cast<std::time_t>(file.mtimeNanoseconds / 1000000000)));
 }
 
+// `answer` in the gzip coding when the client takes it and it is worth it;
+// its tag then names the coded bytes.
+Answer Compressed(Answer answer, const HttpRequest& request) {
+  if (answer.body.size() < kSmallestCompressedBody ||
+      !ListAccepts(request.Header("Accept-Encoding").value_or(""), "gzip")) {
+    return answer;
+  }
+  std::optional<std::string> coded = Gzipped(answer.body);
+  if (!coded) return answer;
+  answer.body = std::move(*coded);
+  answer.headers.emplace_back("Content-Encoding", "gzip");
+  for (auto& [name, value] : answer.headers) {
+    if (EqualIgnoringCase(name, "Vary")) value += ", Accept-Encoding";
+    if (EqualIgnoringCase(name, "ETag") && value.size() >= 2) value.insert(value.size() - 1, "-gzip");
+  }
+  return answer;
+}
+
 Answer Converted(SourceContent content, const HttpRequest& request, const std::string& generation) {
   const std::optional<std::string> userAgent = request.Header("User-Agent");
   std::optional<ConvertedPage> page = ConvertPage(content.body, userAgent, request.Header("Accept").value_or(""));
@@ -79,7 +102,7 @@ Answer Converted(SourceContent content, const HttpRequest& request, const std::s
     answer.headers.emplace_back("ETag", BodyTag(answer.body));
   }
   if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
-  return answer;
+  return Compressed(std::move(answer), request);
 }
 
 Answer AsIs(SourceContent content) {
@@ -147,19 +170,7 @@ bool IsReadMethod(const std::string& method) { return method == "GET" || method 
 }  // namespace
 
 bool AcceptsDecks(const HttpRequest& request) {
-  const std::string header = request.Header("Accept").value_or("");
-  std::string_view accept = header;
-  while (!accept.empty()) {
-    const size_t comma = accept.find(',');
-    const std::string_view range = accept.substr(0, comma);
-    const size_t semicolon = range.find(';');
-    const bool refused = semicolon != std::string_view::npos &&
-                         TrimmedBlanks(range.substr(semicolon + 1)).find_first_not_of("q=0.") == std::string_view::npos;
-    if (EqualIgnoringCase(MediaTypeEssence(range), kDeckMediaType) && !refused) return true;
-    if (comma == std::string_view::npos) break;
-    accept.remove_prefix(comma + 1);
-  }
-  return false;
+  return ListAccepts(request.Header("Accept").value_or(""), kDeckMediaType);
 }
 
 Answer ErrorAnswer(int status, const HttpRequest& request) {

@@ -268,6 +268,21 @@ TEST_F(SiteServer, RangesApplyOnlyToFilesSentAsTheyAre) {
   EXPECT_FALSE(deck.Has("Accept-Ranges"));
 }
 
+TEST_F(SiteServer, DecksAreCompressedForClientsThatTakeGzip) {
+  site_.Write("site/long.html", "<p>" + std::string(4000, 'z') + "</p>");
+  const HttpReply plain = server_->Get("/long.html", {{"Accept-Encoding", "gzip;q=0, br"}});
+  const HttpReply coded = server_->Get("/long.html", {{"Accept-Encoding", "deflate, gzip"}});
+  EXPECT_FALSE(plain.Has("Content-Encoding"));
+  EXPECT_EQ(plain.Header("Vary"), "User-Agent");
+  EXPECT_EQ(coded.Header("Content-Encoding"), "gzip");
+  EXPECT_EQ(coded.Header("Vary"), "User-Agent, Accept-Encoding");
+  EXPECT_LT(coded.body.size(), plain.body.size() / 4);
+  EXPECT_EQ(coded.body.substr(0, 2), "\x1f\x8b");  // the gzip format
+  EXPECT_NE(coded.Header("ETag"), plain.Header("ETag"));
+  EXPECT_EQ(server_->Get("/long.html", {{"Accept-Encoding", "gzip"}, {"If-None-Match", coded.Header("ETag")}}).status,
+            304);
+}
+
 TEST_F(SiteServer, ErrorsAreDecksForPhonesAndTextForOthers) {
   struct Case {
     const char* path;
