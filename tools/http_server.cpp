@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
-#include <thread>
 
 #include "tools/configuration_watch.h"
 #include "tools/percent_encoding.h"
@@ -35,7 +34,7 @@ namespace {
 // refused by the library with 431 before it is read whole.
 constexpr size_t kConnectionMemoryBytes = 64 * 1024;
 constexpr int kListenBacklog = 1024;
-constexpr unsigned kMostEventThreads = 4;
+constexpr unsigned kMostEventThreads = 16;
 // How long a stop waits for answers in progress.
 constexpr std::chrono::seconds kStopGrace(20);
 
@@ -100,7 +99,10 @@ std::optional<uint64_t> ContentLength(const HttpRequest& request) {
 
 void FreeBody(void* body) { delete static_cast<std::string*>(body); }
 
-unsigned EventThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, kMostEventThreads); }
+// As many event threads as workers (within bounds): when other work shares
+// the processors, reading requests and sending answers keeps pace with
+// converting them. Idle event threads cost nothing but their stacks.
+unsigned EventThreads(int workers) { return std::clamp(static_cast<unsigned>(workers), 1u, kMostEventThreads); }
 
 }  // namespace
 
@@ -136,7 +138,7 @@ bool ConversionServer::Serve() {
   daemon_ = MHD_start_daemon(
       flags, 0, nullptr, nullptr, &OnAccess, this,
       MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(listening_.socket.Get()),
-      MHD_OPTION_THREAD_POOL_SIZE, EventThreads(),
+      MHD_OPTION_THREAD_POOL_SIZE, EventThreads(settings_.threads),
       MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(settings_.maxConnections),
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(settings_.maxPerAddress),
       MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(settings_.idleSeconds),
