@@ -2,12 +2,12 @@
 // source, converts pages into decks for the requesting device, and logs one
 // line per request.
 //
-// Connections are served by event threads that never wait on a client: idle and slow connections cost memory only, within fixed limits.
-// Each whole request goes to one of a fixed number of workers, and its
+// Connections are served by event threads that never wait on a client:
+// idle and slow connections cost memory only, within fixed limits. Each
+// whole request goes to one of a fixed number of workers, and its
 // connection is set aside until the worker's answer is ready.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
