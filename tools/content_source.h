@@ -5,12 +5,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
+
+#include "tools/header_list.h"
 
 namespace quillmark::tools {
-
-using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 struct SourceRequest {
   std::string method = "GET";

@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/ascii_case.h"
-#include "tools/content_source.h"
+#include "tools/header_list.h"
 
 namespace quillmark::tools {
 
@@ -20,12 +19,7 @@ struct HttpRequest {
   std::string clientAddress;  // numeric, "-" when unknown
 
   // The value of the first header named `name` (case ignored).
-  std::optional<std::string> Header(std::string_view name) const {
-    for (const auto& [key, value] : headers) {
-      if (EqualIgnoringCase(key, name)) return value;
-    }
-    return std::nullopt;
-  }
+  std::optional<std::string> Header(std::string_view name) const { return FindHeader(headers, name); }
 };
 
 }  // namespace quillmark::tools

@@ -64,13 +64,6 @@ size_t ReceiveHeader(char* data, size_t size, size_t count, void* context) {
   return size * count;
 }
 
-std::string HeaderValue(const HeaderList& headers, std::string_view name) {
-  for (const auto& [key, value] : headers) {
-    if (key == name) return value;
-  }
-  return std::string();
-}
-
 void InitializeCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -81,7 +74,7 @@ SourceContent ContentOf(CURL* easy, Transfer& transfer) {
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   SourceContent content;
   content.status = static_cast<int>(status);
-  content.mediaType = HeaderValue(transfer.headers, "content-type");
+  content.mediaType = FindHeader(transfer.headers, "content-type").value_or("");
   if (content.mediaType.empty()) content.mediaType = "application/octet-stream";
   content.body = std::move(transfer.body);
   for (const auto& [name, value] : transfer.headers) {
@@ -146,7 +139,7 @@ SourceContent OriginSource::Fetch(const SourceRequest& request) const {
   if (result == CURLE_OPERATION_TIMEDOUT) return ErrorContent(504);
   if (result != CURLE_OK) return ErrorContent(502);
   SourceContent content = ContentOf(easy, transfer);
-  content.location = LocalLocation(HeaderValue(transfer.headers, "location"));
+  content.location = LocalLocation(FindHeader(transfer.headers, "location").value_or(""));
   return content;
 }
 

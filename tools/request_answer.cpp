@@ -18,13 +18,6 @@ constexpr size_t kSmallestCompressedBody = 256;
 // Headers that a 304 answer repeats from the answer it stands for.
 constexpr std::string_view kNotModifiedHeaders[] = {"ETag", "Last-Modified", "Cache-Control", "Expires", "Vary"};
 
-std::optional<std::string> HeaderOf(const HeaderList& headers, std::string_view name) {
-  for (const auto& [key, value] : headers) {
-    if (EqualIgnoringCase(key, name)) return value;
-  }
-  return std::nullopt;
-}
-
 void RemoveHeader(HeaderList& headers, std::string_view name) {
   std::erase_if(headers, [&](const auto& header) { return EqualIgnoringCase(header.first, name); });
 }
@@ -92,7 +85,7 @@ Answer Converted(SourceContent content, const HttpRequest& request, const std::s
                 std::move(page->device)};
   // The origin's tag names the page, not this deck.
   RemoveHeader(answer.headers, "ETag");
-  const std::optional<std::string> originVary = HeaderOf(answer.headers, "Vary");
+  const std::optional<std::string> originVary = FindHeader(answer.headers, "Vary");
   RemoveHeader(answer.headers, "Vary");
   // Caches must keep one deck per device text.
   answer.headers.emplace_back("Vary", VaryWithUserAgent(originVary));
@@ -117,12 +110,12 @@ Answer AsIs(SourceContent content) {
 
 // True when the client's copy, named by its conditional headers, is current.
 bool ClientCopyIsCurrent(const Answer& answer, const HttpRequest& request) {
-  const std::optional<std::string> tag = HeaderOf(answer.headers, "ETag");
+  const std::optional<std::string> tag = FindHeader(answer.headers, "ETag");
   if (const std::optional<std::string> noneMatch = request.Header("If-None-Match")) {
     return tag && NoneMatchNames(*noneMatch, *tag);
   }
   const std::optional<std::string> since = request.Header("If-Modified-Since");
-  const std::optional<std::string> modified = HeaderOf(answer.headers, "Last-Modified");
+  const std::optional<std::string> modified = FindHeader(answer.headers, "Last-Modified");
   if (!since || !modified) return false;
   const std::optional<std::time_t> sinceTime = ParseHttpDate(*since);
   const std::optional<std::time_t> modifiedTime = ParseHttpDate(*modified);
@@ -132,7 +125,7 @@ bool ClientCopyIsCurrent(const Answer& answer, const HttpRequest& request) {
 Answer NotModified(const Answer& answer) {
   Answer kept{304, "", "", {}, answer.device};
   for (std::string_view name : kNotModifiedHeaders) {
-    if (std::optional<std::string> value = HeaderOf(answer.headers, name)) kept.headers.emplace_back(name, *value);
+    if (std::optional<std::string> value = FindHeader(answer.headers, name)) kept.headers.emplace_back(name, *value);
   }
   return kept;
 }
@@ -141,15 +134,15 @@ Answer NotModified(const Answer& answer) {
 bool RangeStillApplies(const Answer& answer, const HttpRequest& request) {
   const std::optional<std::string> ifRange = request.Header("If-Range");
   if (!ifRange) return true;
-  return *ifRange == HeaderOf(answer.headers, "ETag").value_or("") ||
-         *ifRange == HeaderOf(answer.headers, "Last-Modified").value_or("");
+  return *ifRange == FindHeader(answer.headers, "ETag").value_or("") ||
+         *ifRange == FindHeader(answer.headers, "Last-Modified").value_or("");
 }
 
 // The part of a file that a Range header asks for; only files sent as they
 // are (those that accept ranges) are cut.
 Answer WithRange(Answer answer, const HttpRequest& request) {
   const std::optional<std::string> range = request.Header("Range");
-  if (!range || !HeaderOf(answer.headers, "Accept-Ranges") || !RangeStillApplies(answer, request)) return answer;
+  if (!range || !FindHeader(answer.headers, "Accept-Ranges") || !RangeStillApplies(answer, request)) return answer;
   const std::optional<ByteRange> bytes = ParseByteRange(*range, answer.body.size());
   if (!bytes) return answer;
   const std::string size = std::to_string(answer.body.size());

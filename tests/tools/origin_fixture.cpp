@@ -90,12 +90,7 @@ std::string ReadAll(const fs::path& file) {
 
 }  // namespace
 
-std::string OriginRequest::Header(const std::string& name) const {
-  for (const auto& [key, value] : headers) {
-    if (EqualIgnoringCase(key, name)) return value;
-  }
-  return std::string();
-}
+std::string OriginRequest::Header(const std::string& name) const { return FindHeader(headers, name).value_or(""); }
 
 TestCertificate MakeTestCertificate(const TemporaryFolder& folder) {
   const fs::path certificate = folder.Path() / "origin-cert.pem";

@@ -37,19 +37,9 @@ std::string SendRaw(int port, const std::string& requestText) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::string HttpReply::Header(const std::string& name) const {
-  for (const auto& [key, value] : headers) {
-    if (EqualIgnoringCase(key, name)) return value;
-  }
-  return std::string();
-}
+std::string HttpReply::Header(const std::string& name) const { return FindHeader(headers, name).value_or(""); }
 
-bool HttpReply::Has(const std::string& name) const {
-  for (const auto& header : headers) {
-    if (EqualIgnoringCase(header.first, name)) return true;
-  }
-  return false;
-}
+bool HttpReply::Has(const std::string& name) const { return FindHeader(headers, name).has_value(); }
 
 HttpReply ParseReply(const std::string& answer) {
   HttpReply reply;

@@ -156,6 +156,14 @@ int WaitForPort(const fs::path& errFile) {
   return -1;
 }
 
+// Sends `signal` to the server and waits for it; true when it exited with
+// status 0.
+bool StoppedCleanly(pid_t pid, int signal) {
+  ::kill(pid, signal);
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST(CliServe, ServesAndStopsCleanlyOnSignals) {
   for (int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal);
@@ -169,10 +177,7 @@ TEST(CliServe, ServesAndStopsCleanlyOnSignals) {
     const std::string answer = SendRaw(port, "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(StatusOf(answer), 200) << answer;
     EXPECT_TRUE(Contains(answer, "served")) << answer;
-    ::kill(pid, signal);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(StoppedCleanly(pid, signal));
     const std::string log = ReadFile(errFile);
     EXPECT_TRUE(Contains(log, "\"GET / HTTP/1.1\" 200 ")) << log;
     EXPECT_TRUE(Contains(log, "quillmark: stopped\n")) << log;
@@ -195,10 +200,7 @@ TEST(CliServe, LogsToAFileAndRefusesAPortInUse) {
   ExpectOneLineError(second, 1,
                      "quillmark: cannot listen on 127.0.0.1:" + std::to_string(port) + ": Address already in use");
 
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(StoppedCleanly(pid, SIGTERM));
   const std::string log = ReadFile(logFile);
   EXPECT_TRUE(Contains(log, "\"GET /?a=b HTTP/1.1\" 200 ")) << log;
   EXPECT_FALSE(Contains(ReadFile(errFile), "GET /")) << ReadFile(errFile);
