@@ -15,6 +15,14 @@ namespace quillmark::tools {
 
 namespace {
 
+// What one transfer collects while it runs.
+struct Transfer {
+  uint64_t maxBytes = 0;
+  bool tooLarge = false;
+  std::string body;
+  HeaderList headers;  // names in lower case, of the last answer only
+};
+
 constexpr long kConnectMilliseconds = 5000;
 constexpr char kAccept[] = "Accept: text/html, application/xhtml+xml, text/vnd.wap.wml, image/*;q=0.8, */*;q=0.5";
 // Origin headers that a client or cache needs as they are.
@@ -32,14 +40,6 @@ CURL* ThreadHandle() {
   if (handle) curl_easy_reset(handle.get());
   return handle.get();
 }
-
-// What one transfer collects while it runs.
-struct Transfer {
-  uint64_t maxBytes = 0;
-  bool tooLarge = false;
-  std::string body;
-  HeaderList headers;  // names in lower case, of the last answer only
-};
 
 size_t ReceiveBody(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<Transfer*>(context);
@@ -59,7 +59,8 @@ size_t ReceiveHeader(char* data, size_t size, size_t count, void* context) {
   if (line.rfind("HTTP/", 0) == 0) transfer.headers.clear();
   const size_t colon = line.find(':');
   if (colon != std::string_view::npos) {
-    transfer.headers.emplace_back(Lowered(TrimmedBlanks(line.substr(0, colon))), std::string(TrimmedBlanks(line.substr(colon + 1))));
+    transfer.headers.emplace_back(Lowered(TrimmedBlanks(line.substr(0, colon))),
+                                  std::string(TrimmedBlanks(line.substr(colon + 1))));
   }
   return size * count;
 }
@@ -85,6 +86,28 @@ SourceContent ContentOf(CURL* easy, Transfer& transfer) {
   return content;
 }
 
+void SetTransferOptions(CURL* easy, const std::string& url, const SourceRequest& request, curl_slist* headers,
+                        const OriginSettings& settings, Transfer& transfer) {
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min<long>(kConnectMilliseconds, settings.timeout.count()));
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.timeout.count()));
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxBytes));
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+  if (!request.userAgent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
+  if (!settings.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.caFile.c_str());
+  if (request.method == "POST") {
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
+  }
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, ReceiveBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReceiveHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+}
+
 }  // namespace
 
 OriginSource::OriginSource(const std::string& url, const OriginSettings& settings) : settings_(settings) {
@@ -105,7 +128,6 @@ SourceContent OriginSource::Fetch(const SourceRequest& request) const {
   if (request.target.empty() || request.target[0] != '/') return ErrorContent(400);
   CURL* easy = ThreadHandle();
   if (easy == nullptr) return ErrorContent(502);
-  const std::string url = schemeHostPort_ + prefix_ + request.target;
   std::unique_ptr<curl_slist, CurlDeleter> headers(curl_slist_append(nullptr, kAccept));
   // A POST body goes at once, without waiting for "100 Continue".
   headers.reset(curl_slist_append(headers.release(), "Expect:"));
@@ -114,24 +136,8 @@ SourceContent OriginSource::Fetch(const SourceRequest& request) const {
   }
   Transfer transfer;
   transfer.maxBytes = settings_.maxBytes;
-  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min<long>(kConnectMilliseconds, settings_.timeout.count()));
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings_.timeout.count()));
-  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings_.maxBytes));
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
-  if (!request.userAgent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
-  if (!settings_.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings_.caFile.c_str());
-  if (request.method == "POST") {
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
-  }
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, ReceiveBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReceiveHeader);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+  const std::string url = schemeHostPort_ + prefix_ + request.target;
+  SetTransferOptions(easy, url, request, headers.get(), settings_, transfer);
   const CURLcode result = curl_easy_perform(easy);
   // The handle outlives this call; it must not keep pointers into it.
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
