@@ -1,114 +1,288 @@
 #include "tools/http_server.h"
 
-#include <chrono>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <charconv>
 #include <optional>
 
-#include "tools/media_types.h"
-#include "tools/page_converter.h"
+#include "tools/configuration_watch.h"
+#include "tools/percent_encoding.h"
 
 namespace quillmark::tools {
 
+// One request on its way through the server. A connection carries one at
+// a time; it lives in the connection's state, which the HTTP library keeps
+// until the connection closes.
+struct Exchange {
+  std::chrono::steady_clock::time_point start;
+  std::chrono::system_clock::time_point arrival;
+  HttpRequest request;
+  bool headRead = false;
+  bool bodyTooLarge = false;
+  bool working = false;  // handed to a worker
+  std::optional<Answer> answer;
+};
+
 namespace {
 
-constexpr time_t kKeepAliveSeconds = 2;
-constexpr size_t kKeepAliveRequests = 100;
-constexpr auto kStopRetry = std::chrono::milliseconds(20);
+// The pool of every connection's request line and headers, and what the
+// library needs beside them; well above kMaxRequestHeadBytes, so that
+// heads up to that size reach the server's own check. A larger head is
+// refused by the library with 431 before it is read whole.
+constexpr size_t kConnectionMemoryBytes = 64 * 1024;
+constexpr int kListenBacklog = 1024;
+constexpr unsigned kMostEventThreads = 16;
+// How long a stop waits for answers in progress.
+constexpr std::chrono::seconds kStopGrace(20);
 
-// The request's User-Agent, or none when it sent none.
-std::optional<std::string> UserAgentOf(const httplib::Request& request) {
-  if (!request.has_header("User-Agent")) return std::nullopt;
-  return request.get_header_value("User-Agent");
+struct ConnectionState {
+  Exchange exchange;
+};
+
+ConversionServer& ServerOf(void* cls) { return *static_cast<ConversionServer*>(cls); }
+
+void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
+  return ServerOf(cls).RequestStarted(uri, connection);
 }
 
-Answer FromContent(SourceContent content) {
-  Answer answer{content.status, std::move(content.mediaType), std::move(content.body), {}, "-"};
-  if (!content.location.empty()) answer.headers.emplace("Location", content.location);
-  return answer;
+MHD_Result OnAccess(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,
+                    const char* version, const char* upload, size_t* uploadSize, void** requestContext) {
+  if (*requestContext == nullptr) return MHD_NO;
+  const int result = ServerOf(cls).Access(connection, method, version, upload, uploadSize,
+                                          *static_cast<Exchange*>(*requestContext));
+  return result == MHD_YES ? MHD_YES : MHD_NO;
 }
 
-// The page in `answer` replaced by its deck for `userAgent`.
-Answer Converted(Answer answer, const std::optional<std::string>& userAgent) {
-  std::optional<std::string> deck = ConvertToDeck(answer.body, userAgent);
-  if (!deck) return FromContent(ErrorContent(500));
-  const std::string name = SelectedDeviceName(userAgent);
-  answer.device = name.empty() ? "(default)" : name;
-  answer.mediaType = std::string(kDeckMediaType);
-  answer.body = std::move(*deck);
-  // Caches must keep one deck per device text.
-  answer.headers.emplace("Vary", "User-Agent");
-  return answer;
+void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, MHD_RequestTerminationCode) {
+  ServerOf(cls).RequestEnded(connection, static_cast<Exchange*>(*requestContext));
 }
+
+void OnConnection(void* cls, MHD_Connection* connection, void** context, MHD_ConnectionNotificationCode code) {
+  ServerOf(cls).ConnectionChanged(connection, context, code == MHD_CONNECTION_NOTIFY_STARTED);
+}
+
+MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, size_t keySize, const char* value,
+                         size_t valueSize) {
+  static_cast<HeaderList*>(cls)->emplace_back(std::string(key, keySize),
+                                              value != nullptr ? std::string(value, valueSize) : std::string());
+  return MHD_YES;
+}
+
+std::string ClientAddress(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (info == nullptr || info->client_addr == nullptr) return "-";
+  char host[NI_MAXHOST];
+  const socklen_t length =
+      info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+  if (getnameinfo(info->client_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0) return "-";
+  return host;
+}
+
+// Bytes of the request line and header lines, with their line ends.
+size_t HeadSize(const HttpRequest& request) {
+  size_t size = request.method.size() + request.target.size() + request.version.size() + 4;
+  for (const auto& [name, value] : request.headers) size += name.size() + value.size() + 4;
+  return size + 2;
+}
+
+std::optional<uint64_t> ContentLength(const HttpRequest& request) {
+  const std::optional<std::string> text = request.Header("Content-Length");
+  uint64_t length = 0;
+  if (!text || std::from_chars(text->data(), text->data() + text->size(), length).ec != std::errc()) {
+    return std::nullopt;
+  }
+  return length;
+}
+
+void FreeBody(void* body) { delete static_cast<std::string*>(body); }
+
+// As many event threads as workers (within bounds): when other work shares
+// the processors, reading requests and sending answers keeps pace with
+// converting them. Idle event threads cost nothing but their stacks.
+unsigned EventThreads(int workers) { return std::clamp(static_cast<unsigned>(workers), 1u, kMostEventThreads); }
 
 }  // namespace
 
-Answer AnswerRequest(const ContentSource& source, const httplib::Request& request) {
-  if (request.method != "GET" && request.method != "HEAD") {
-    Answer refused = FromContent(ErrorContent(405));
-    refused.headers.emplace("Allow", "GET, HEAD");
-    return refused;
-  }
-  const std::optional<std::string> userAgent = UserAgentOf(request);
-  Answer answer = FromContent(source.Fetch({request.path, request.target, userAgent.value_or("")}));
-  if (!IsConvertedMediaType(answer.mediaType)) return answer;
-  return Converted(std::move(answer), userAgent);
-}
+ConversionServer::ConversionServer(const ContentSource& source, const ServerSettings& settings, AccessLog& log,
+                                   ConfigurationWatch* configuration)
+    : source_(source),
+      settings_(settings),
+      log_(log),
+      configuration_(configuration) {}
 
-ConversionServer::ConversionServer(const ContentSource& source, const ServerSettings& settings,
-                                   AccessLog& log)
-    : source_(source), settings_(settings), log_(log) {
-  const int threads = settings_.threads;
-  server_.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-  // Headers and body leave in separate writes; without this a small deck
-  // waits for the client's delayed acknowledgement (about 40 ms).
-  server_.set_tcp_nodelay(true);
-  server_.set_keep_alive_timeout(kKeepAliveSeconds);
-  server_.set_keep_alive_max_count(kKeepAliveRequests);
-  // Every request, whatever its method, is answered here.
-  server_.set_pre_routing_handler(
-      [this](const httplib::Request& request, httplib::Response& response) { return Handle(request, response); });
+ConversionServer::~ConversionServer() {
+  Stop();
+  workers_.reset();
+  if (daemon_ != nullptr) MHD_stop_daemon(daemon_);
 }
 
 int ConversionServer::Bind() {
-  if (settings_.port == 0) return server_.bind_to_any_port(settings_.bind);
-  return server_.bind_to_port(settings_.bind, settings_.port) ? settings_.port : -1;
+  listening_ = OpenListeningSocket(settings_.bind, settings_.port, kListenBacklog);
+  bindError_ = listening_.error;
+  return listening_.port;
 }
 
 bool ConversionServer::Serve() {
   {
     std::lock_guard<std::mutex> lock(stateMutex_);
     if (stopRequested_) return true;
-    serving_ = true;
   }
-  const bool served = server_.listen_after_bind();
-  std::lock_guard<std::mutex> lock(stateMutex_);
-  serving_ = false;
-  stateChanged_.notify_all();
-  return served;
-}
-
-// The server may not be listening yet when Stop() comes, and stopping a
-// server that is not listening does nothing: repeat until Serve() returns.
-void ConversionServer::Stop() {
+  if (!listening_.socket.Valid() && Bind() < 0) return false;
+  // Threads start here, not earlier: a caller may block signals first.
+  workers_ = std::make_unique<WorkerPool>(settings_.threads);
+  deadlines_ = std::make_unique<HeadDeadlines>(settings_.headTimeout);
+  const unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
+  daemon_ = MHD_start_daemon(
+      flags, 0, nullptr, nullptr, &OnAccess, this,
+      MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(listening_.socket.Get()),
+      MHD_OPTION_THREAD_POOL_SIZE, EventThreads(settings_.threads),
+      MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(settings_.maxConnections),
+      MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(settings_.maxPerAddress),
+      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(settings_.idleSeconds),
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryBytes,
+      MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, this,
+      MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
+      MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this,
+      MHD_OPTION_END);
+  if (daemon_ == nullptr) return false;
+  listening_.socket.Release();  // the library closes it now
   std::unique_lock<std::mutex> lock(stateMutex_);
-  stopRequested_ = true;
-  while (serving_) {
-    server_.stop();
-    stateChanged_.wait_for(lock, kStopRetry);
-  }
+  stateChanged_.wait(lock, [this] { return stopRequested_; });
+  lock.unlock();
+  // No new connections; those open finish what they asked.
+  UniqueFd listener(MHD_quiesce_daemon(daemon_));
+  WaitForAnswersInProgress();
+  workers_.reset();  // no worker resumes a connection after this
+  MHD_stop_daemon(daemon_);
+  daemon_ = nullptr;
+  return true;
 }
 
-httplib::Server::HandlerResponse ConversionServer::Handle(const httplib::Request& request,
-                                                          httplib::Response& response) {
-  const auto start = std::chrono::steady_clock::now();
-  Answer answer = AnswerRequest(source_, request);
+void ConversionServer::Stop() {
+  std::lock_guard<std::mutex> lock(stateMutex_);
+  stopRequested_ = true;
+  stateChanged_.notify_all();
+}
+
+void ConversionServer::WaitForAnswersInProgress() {
+  std::unique_lock<std::mutex> lock(stateMutex_);
+  stateChanged_.wait_for(lock, kStopGrace, [this] { return answering_ == 0; });
+}
+
+void ConversionServer::ConnectionChanged(MHD_Connection* connection, void** context, bool opened) {
+  if (opened) {
+    *context = new ConnectionState;
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info != nullptr) deadlines_->Opened(connection, info->connect_fd);
+    return;
+  }
+  deadlines_->Closed(connection);
+  delete static_cast<ConnectionState*>(*context);
+  *context = nullptr;
+}
+
+void* ConversionServer::RequestStarted(const char* target, MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  if (info == nullptr || info->socket_context == nullptr) return nullptr;
+  Exchange& exchange = static_cast<ConnectionState*>(info->socket_context)->exchange;
+  exchange = Exchange{};
+  exchange.start = std::chrono::steady_clock::now();
+  exchange.arrival = std::chrono::system_clock::now();
+  exchange.request.target = target;
+  return &exchange;
+}
+
+void ConversionServer::RequestEnded(MHD_Connection* connection, Exchange* exchange) {
+  if (exchange == nullptr) return;
+  if (exchange->working) {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    --answering_;
+    stateChanged_.notify_all();
+  }
+  *exchange = Exchange{};
+  deadlines_->Waiting(connection);
+}
+
+int ConversionServer::Access(MHD_Connection* connection, const char* method, const char* version,
+                             const char* upload, size_t* uploadSize, Exchange& exchange) {
+  if (!exchange.headRead) {
+    ReadHead(connection, method, version, exchange);
+    return exchange.answer ? Send(connection, exchange) : MHD_YES;
+  }
+  if (*uploadSize != 0) {
+    // A body beyond the limit is read and dropped: the answer is 413.
+    exchange.bodyTooLarge = exchange.bodyTooLarge || exchange.request.body.size() + *uploadSize > settings_.maxBodyBytes;
+    if (!exchange.bodyTooLarge) exchange.request.body.append(upload, *uploadSize);
+    *uploadSize = 0;
+    return MHD_YES;
+  }
+  if (exchange.answer) return Send(connection, exchange);
+  if (exchange.bodyTooLarge) {
+    exchange.answer = ErrorAnswer(413, exchange.request);
+    return Send(connection, exchange);
+  }
+  Dispatch(connection, exchange);
+  return MHD_YES;
+}
+
+void ConversionServer::ReadHead(MHD_Connection* connection, const char* method, const char* version,
+                                Exchange& exchange) {
+  exchange.headRead = true;
+  HttpRequest& request = exchange.request;
+  request.method = method;
+  request.version = version;
+  request.path = PercentDecoded(std::string_view(request.target).substr(0, request.target.find('?')));
+  MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &CollectHeader, &request.headers);
+  request.clientAddress = ClientAddress(connection);
+  if (HeadSize(request) > kMaxRequestHeadBytes) {
+    exchange.answer = ErrorAnswer(431, request);
+    return;
+  }
+  const std::optional<uint64_t> length = ContentLength(request);
+  if (length && *length > settings_.maxBodyBytes) exchange.answer = ErrorAnswer(413, request);
+}
+
+void ConversionServer::Dispatch(MHD_Connection* connection, Exchange& exchange) {
+  deadlines_->Received(connection);
+  exchange.working = true;
+  {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    ++answering_;
+  }
+  MHD_suspend_connection(connection);
+  workers_->Submit([this, connection, &exchange] {
+    exchange.answer = AnswerRequest(source_, exchange.request, Generation());
+    MHD_resume_connection(connection);
+  });
+}
+
+int ConversionServer::Send(MHD_Connection* connection, Exchange& exchange) {
+  Answer& answer = *exchange.answer;
+  const HttpRequest& request = exchange.request;
   const uint64_t bytes = request.method == "HEAD" ? 0 : answer.body.size();
-  response.status = answer.status;
-  for (const auto& header : answer.headers) response.set_header(header.first, header.second);
-  response.set_header("Content-Type", answer.mediaType);
-  response.body = std::move(answer.body);
-  const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-  log_.Write(AccessRecord{request.method, request.path, answer.status, bytes, elapsed.count(), answer.device});
-  return httplib::Server::HandlerResponse::Handled;
+  auto* body = new std::string(std::move(answer.body));
+  MHD_Response* response =
+      MHD_create_response_from_buffer_with_free_callback_cls(body->size(), body->data(), &FreeBody, body);
+  if (response == nullptr) {
+    delete body;
+    return MHD_NO;
+  }
+  for (const auto& [name, value] : answer.headers) MHD_add_response_header(response, name.c_str(), value.c_str());
+  if (!answer.mediaType.empty()) MHD_add_response_header(response, "Content-Type", answer.mediaType.c_str());
+  const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
+  MHD_destroy_response(response);
+  const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - exchange.start;
+  log_.Write(AccessRecord{request.clientAddress, exchange.arrival, request.method, request.target, request.version,
+                          answer.status, bytes, request.Header("Referer").value_or(""),
+                          request.Header("User-Agent").value_or(""), elapsed.count(), answer.device});
+  return queued;
+}
+
+std::string ConversionServer::Generation() const {
+  return configuration_ != nullptr ? configuration_->Generation() : std::string();
 }
 
 }  // namespace quillmark::tools

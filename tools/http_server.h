@@ -1,62 +1,98 @@
-// The HTTP server of "quillmark serve": answers GET and HEAD from a content
+// The HTTP server of "quillmark serve": answers requests from a content
 // source, converts pages into decks for the requesting device, and logs one
 // line per request.
+//
+// Connections are served by event threads that never wait on a client:
+// idle and slow connections cost memory only, within fixed limits. Each
+// whole request goes to one of a fixed number of workers, and its
+// connection is set aside until the worker's answer is ready.
 #pragma once
 
-#include <httplib.h>
-
+#include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "tools/access_log.h"
 #include "tools/content_source.h"
+#include "tools/head_deadlines.h"
+#include "tools/listen_socket.h"
+#include "tools/request_answer.h"
+#include "tools/worker_pool.h"
+
+struct MHD_Daemon;
+struct MHD_Connection;
 
 namespace quillmark::tools {
+
+class ConfigurationWatch;
 
 struct ServerSettings {
   std::string bind = "127.0.0.1";
   int port = 8080;  // 0: any free port
-  int threads = 8;
+  int threads = 8;  // workers that answer requests
+  int maxConnections = 1024;
+  int maxPerAddress = 64;
+  uint64_t maxBodyBytes = 64 * 1024;  // larger request bodies give 413
+  std::chrono::milliseconds headTimeout{10000};  // to send a whole request
+  int idleSeconds = 5;                           // keep-alive without traffic
 };
 
-// What the server sends for one request, before it is put on the wire.
-struct Answer {
-  int status = 200;
-  std::string mediaType;
-  std::string body;
-  httplib::Headers headers;
-  std::string device = "-";  // the device a converted page was made for
-};
+// What a request's line and headers may take; larger ones give 431.
+inline constexpr size_t kMaxRequestHeadBytes = 16 * 1024;
 
-// Answers one request: 405 for methods other than GET and HEAD, else the
-// source's content, pages converted for the request's User-Agent.
-Answer AnswerRequest(const ContentSource& source, const httplib::Request& request);
+struct Exchange;
 
-// Borrows the source and the log, which must outlive it.
+// Borrows the source, the log and the watch (which may be null), which must
+// outlive it.
 class ConversionServer {
  public:
-  ConversionServer(const ContentSource& source, const ServerSettings& settings, AccessLog& log);
+  ConversionServer(const ContentSource& source, const ServerSettings& settings, AccessLog& log,
+                   ConfigurationWatch* configuration = nullptr);
+  ~ConversionServer();
+  ConversionServer(const ConversionServer&) = delete;
+  ConversionServer& operator=(const ConversionServer&) = delete;
 
-  // Opens the listening socket; the port it listens on, or -1.
+  // Opens the listening socket; the port it listens on, or -1 (see
+  // BindError()).
   int Bind();
+  const std::string& BindError() const { return bindError_; }
   // Serves until Stop(); false when it could not serve at all.
   bool Serve();
   // Ends Serve() after the requests in progress are answered; safe from any
   // thread, before or during Serve().
   void Stop();
 
+  // The event threads' entry points, called by the HTTP library.
+  void* RequestStarted(const char* target, MHD_Connection* connection);
+  int Access(MHD_Connection* connection, const char* method, const char* version, const char* upload,
+             size_t* uploadSize, Exchange& exchange);
+  void RequestEnded(MHD_Connection* connection, Exchange* exchange);
+  void ConnectionChanged(MHD_Connection* connection, void** context, bool opened);
+
  private:
-  httplib::Server::HandlerResponse Handle(const httplib::Request& request, httplib::Response& response);
+  // Reads the request line and headers; an answer when they are refused.
+  void ReadHead(MHD_Connection* connection, const char* method, const char* version, Exchange& exchange);
+  // Hands a whole request to a worker and sets its connection aside.
+  void Dispatch(MHD_Connection* connection, Exchange& exchange);
+  int Send(MHD_Connection* connection, Exchange& exchange);
+  std::string Generation() const;
+  void WaitForAnswersInProgress();
 
   const ContentSource& source_;
   ServerSettings settings_;
   AccessLog& log_;
-  httplib::Server server_;
+  ConfigurationWatch* configuration_;
+  ListeningSocket listening_;
+  std::string bindError_;
+  std::unique_ptr<WorkerPool> workers_;
+  std::unique_ptr<HeadDeadlines> deadlines_;
+  MHD_Daemon* daemon_ = nullptr;
   std::mutex stateMutex_;
   std::condition_variable stateChanged_;
-  bool serving_ = false;
   bool stopRequested_ = false;
+  int answering_ = 0;  // requests handed to workers and not yet sent
 };
 
 }  // namespace quillmark::tools

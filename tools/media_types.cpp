@@ -1,7 +1,8 @@
 #include "tools/media_types.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "tools/ascii_case.h"
 
 namespace quillmark::tools {
 
@@ -22,22 +23,12 @@ constexpr MediaTypeEntry kMediaTypes[] = {
 
 constexpr std::string_view kConvertedTypes[] = {"text/html", "application/xhtml+xml"};
 
-// Letters compared without regard to case.
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 // The type and subtype of a media type, without parameters or blanks.
-std::string_view Essence(std::string_view mediaType) {
-  mediaType = mediaType.substr(0, mediaType.find(';'));
-  while (!mediaType.empty() && mediaType.back() == ' ') mediaType.remove_suffix(1);
-  while (!mediaType.empty() && mediaType.front() == ' ') mediaType.remove_prefix(1);
-  return mediaType;
-}
-
 }  // namespace
+
+std::string_view MediaTypeEssence(std::string_view mediaType) {
+  return TrimmedBlanks(mediaType.substr(0, mediaType.find(';')));
+}
 
 std::optional<std::string_view> MediaTypeForFile(std::string_view fileName) {
   const size_t dot = fileName.rfind('.');
@@ -50,7 +41,7 @@ std::optional<std::string_view> MediaTypeForFile(std::string_view fileName) {
 }
 
 bool IsConvertedMediaType(std::string_view mediaType) {
-  const std::string_view essence = Essence(mediaType);
+  const std::string_view essence = MediaTypeEssence(mediaType);
   return std::any_of(std::begin(kConvertedTypes), std::end(kConvertedTypes),
                      [&](std::string_view type) { return EqualIgnoringCase(type, essence); });
 }

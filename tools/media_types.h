@@ -13,6 +13,9 @@ inline constexpr std::string_view kDeckMediaType = "text/vnd.wap.wml";
 // (letter case ignored); nullopt for files the server does not serve.
 std::optional<std::string_view> MediaTypeForFile(std::string_view fileName);
 
+// The type and subtype of a media type, without parameters or blanks.
+std::string_view MediaTypeEssence(std::string_view mediaType);
+
 // True when content of `mediaType` (parameters allowed) is a page that the
 // server converts into a deck.
 bool IsConvertedMediaType(std::string_view mediaType);

@@ -1,77 +1,175 @@
 #include "tools/origin_source.h"
 
-#include <httplib.h>
+#include <curl/curl.h>
 
+#include <algorithm>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <string_view>
 
+#include "tools/ascii_case.h"
 #include "tools/request_path.h"
 
 namespace quillmark::tools {
 
 namespace {
 
-constexpr time_t kConnectSeconds = 5;
-constexpr time_t kReadSeconds = 15;
-constexpr char kAccept[] = "text/html, application/xhtml+xml, text/vnd.wap.wml, image/*;q=0.8, */*;q=0.5";
+// What one transfer collects while it runs.
+struct Transfer {
+  uint64_t maxBytes = 0;
+  bool tooLarge = false;
+  std::string body;
+  HeaderList headers;  // names in lower case, of the last answer only
+};
 
-// True when `url` starts with a scheme this build can fetch.
-bool HasSupportedScheme(const std::string& url) {
-  if (url.rfind("http://", 0) == 0) return true;
-#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
-  if (url.rfind("https://", 0) == 0) return true;
-#endif
-  return false;
+constexpr long kConnectMilliseconds = 5000;
+constexpr char kAccept[] = "Accept: text/html, application/xhtml+xml, text/vnd.wap.wml, image/*;q=0.8, */*;q=0.5";
+// Origin headers that a client or cache needs as they are.
+constexpr std::string_view kPassedHeaders[] = {"etag", "last-modified", "cache-control", "expires", "vary"};
+
+struct CurlDeleter {
+  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+// One transfer handle per worker thread: kept across fetches so that the
+// origin's connections are used again.
+CURL* ThreadHandle() {
+  thread_local std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+  if (handle) curl_easy_reset(handle.get());
+  return handle.get();
+}
+
+size_t ReceiveBody(char* data, size_t size, size_t count, void* context) {
+  auto& transfer = *static_cast<Transfer*>(context);
+  const size_t length = size * count;
+  if (transfer.body.size() + length > transfer.maxBytes) {
+    transfer.tooLarge = true;
+    return 0;  // ends the transfer
+  }
+  transfer.body.append(data, length);
+  return length;
+}
+
+size_t ReceiveHeader(char* data, size_t size, size_t count, void* context) {
+  auto& transfer = *static_cast<Transfer*>(context);
+  const std::string_view line(data, size * count);
+  // An interim answer (100 Continue) is followed by the real one.
+  if (line.rfind("HTTP/", 0) == 0) transfer.headers.clear();
+  const size_t colon = line.find(':');
+  if (colon != std::string_view::npos) {
+    transfer.headers.emplace_back(Lowered(TrimmedBlanks(line.substr(0, colon))),
+                                  std::string(TrimmedBlanks(line.substr(colon + 1))));
+  }
+  return size * count;
+}
+
+void InitializeCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+SourceContent ContentOf(CURL* easy, Transfer& transfer) {
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  SourceContent content;
+  content.status = static_cast<int>(status);
+  content.mediaType = FindHeader(transfer.headers, "content-type").value_or("");
+  if (content.mediaType.empty()) content.mediaType = "application/octet-stream";
+  content.body = std::move(transfer.body);
+  for (const auto& [name, value] : transfer.headers) {
+    if (std::find(std::begin(kPassedHeaders), std::end(kPassedHeaders), name) != std::end(kPassedHeaders)) {
+      content.headers.emplace_back(name, value);
+    }
+  }
+  return content;
+}
+
+void SetTransferOptions(CURL* easy, const std::string& url, const SourceRequest& request, curl_slist* headers,
+                        const OriginSettings& settings, Transfer& transfer) {
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min<long>(kConnectMilliseconds, settings.timeout.count()));
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.timeout.count()));
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxBytes));
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+  if (!request.userAgent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
+  if (!settings.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.caFile.c_str());
+  if (request.method == "POST") {
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
+  }
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, ReceiveBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReceiveHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
 }
 
 }  // namespace
 
-OriginSource::OriginSource(const std::string& url, uint64_t maxBytes) : maxBytes_(maxBytes) {
-  if (!HasSupportedScheme(url)) throw std::invalid_argument("the origin must be an http:// URL, not " + url);
-  const size_t hostStart = url.find("//") + 2;
-  const size_t pathStart = url.find('/', hostStart);
-  schemeHostPort_ = url.substr(0, pathStart);
-  if (pathStart != std::string::npos) prefix_ = url.substr(pathStart);
-  while (!prefix_.empty() && prefix_.back() == '/') prefix_.pop_back();
-  if (hostStart == schemeHostPort_.size() || url.find_first_of("?# ") != std::string::npos) {
-    throw std::invalid_argument("the origin URL " + url + " names no host or has a query");
+OriginSource::OriginSource(const std::string& url, const OriginSettings& settings) : settings_(settings) {
+  InitializeCurlOnce();
+  const std::optional<UrlParts> parts = ParseHttpUrl(url);
+  if (!parts) throw std::invalid_argument("the origin must be an http:// URL or an https:// one, not " + url);
+  if (parts->rest.find_first_of("?# ") != std::string::npos) {
+    throw std::invalid_argument("the origin URL " + url + " has a query");
   }
+  origin_ = *parts;
+  schemeHostPort_ = url.substr(0, url.size() - parts->rest.size());
+  prefix_ = parts->rest;
+  while (!prefix_.empty() && prefix_.back() == '/') prefix_.pop_back();
 }
 
 SourceContent OriginSource::Fetch(const SourceRequest& request) const {
   if (ParseRequestPath(request.path).refused) return ErrorContent(403);
   if (request.target.empty() || request.target[0] != '/') return ErrorContent(400);
-  httplib::Client client(schemeHostPort_);
-  client.set_connection_timeout(kConnectSeconds);
-  client.set_read_timeout(kReadSeconds);
-  client.set_follow_location(false);
-  httplib::Headers headers = {{"Accept", kAccept}};
-  if (!request.userAgent.empty()) headers.emplace("User-Agent", request.userAgent);
+  CURL* easy = ThreadHandle();
+  if (easy == nullptr) return ErrorContent(502);
+  std::unique_ptr<curl_slist, CurlDeleter> headers(curl_slist_append(nullptr, kAccept));
+  // A POST body goes at once, without waiting for "100 Continue".
+  headers.reset(curl_slist_append(headers.release(), "Expect:"));
+  if (!request.contentType.empty()) {
+    headers.reset(curl_slist_append(headers.release(), ("Content-Type: " + request.contentType).c_str()));
+  }
+  Transfer transfer;
+  transfer.maxBytes = settings_.maxBytes;
+  const std::string url = schemeHostPort_ + prefix_ + request.target;
+  SetTransferOptions(easy, url, request, headers.get(), settings_, transfer);
+  const CURLcode result = curl_easy_perform(easy);
+  // The handle outlives this call; it must not keep pointers into it.
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+  if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) return ErrorContent(413);
+  if (result == CURLE_OPERATION_TIMEDOUT) return ErrorContent(504);
+  if (result != CURLE_OK) return ErrorContent(502);
+  SourceContent content = ContentOf(easy, transfer);
+  content.location = LocalLocation(FindHeader(transfer.headers, "location").value_or(""));
+  return content;
+}
 
-  bool tooLarge = false;
-  std::string body;
-  const auto checkHead = [&](const httplib::Response& head) {
-    tooLarge = head.get_header_value<uint64_t>("Content-Length") > maxBytes_;
-    return !tooLarge;
-  };
-  const auto receive = [&](const char* data, size_t length) {
-    tooLarge = body.size() + length > maxBytes_;
-    if (!tooLarge) body.append(data, length);
-    return !tooLarge;
-  };
-  const httplib::Result result = client.Get(prefix_ + request.target, headers, checkHead, receive);
-  if (tooLarge) return ErrorContent(413);
-  if (!result) return ErrorContent(502);
-  std::string mediaType = result->get_header_value("Content-Type");
-  if (mediaType.empty()) mediaType = "application/octet-stream";
-  return SourceContent{result->status, std::move(mediaType), std::move(body),
-                       LocalLocation(result->get_header_value("Location"))};
+std::optional<std::string> OriginSource::BelowPrefix(const std::string& path) const {
+  if (path.compare(0, prefix_.size(), prefix_) != 0) return std::nullopt;
+  std::string rest = path.substr(prefix_.size());
+  if (rest.empty() || rest[0] == '?' || rest[0] == '#') return "/" + rest;
+  if (rest[0] != '/') return std::nullopt;  // "/basement" is not below "/base"
+  // "//host/x" would name another server to the client.
+  if (rest.size() > 1 && rest[1] == '/') return std::nullopt;
+  return rest;
 }
 
 std::string OriginSource::LocalLocation(const std::string& location) const {
-  const std::string origin = schemeHostPort_ + prefix_;
-  if (location.rfind(origin, 0) != 0) return location;
-  const std::string rest = location.substr(origin.size());
-  return rest.empty() || rest[0] != '/' ? "/" + rest : rest;
+  if (location.empty()) return location;
+  if (location[0] == '/') {
+    if (location.size() > 1 && location[1] == '/') return location;
+    return BelowPrefix(location).value_or(location);
+  }
+  const std::optional<UrlParts> parts = ParseHttpUrl(location);
+  if (!parts || parts->scheme != origin_.scheme || parts->host != origin_.host || parts->port != origin_.port) {
+    return location;
+  }
+  return BelowPrefix(parts->rest).value_or(location);
 }
 
 }  // namespace quillmark::tools

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "interface/quillmark.h"
+#include "tools/media_types.h"
 
 namespace quillmark::tools {
 
@@ -51,6 +52,14 @@ std::string SelectedDeviceName(const std::optional<std::string>& device) {
   }
   name.resize(static_cast<size_t>(length));
   return name;
+}
+
+std::optional<ConvertedPage> ConvertPage(const std::string& page, const std::optional<std::string>& userAgent,
+                                         const std::string& /*accept: one form of deck so far*/) {
+  std::optional<std::string> deck = ConvertToDeck(page, userAgent);
+  if (!deck) return std::nullopt;
+  const std::string name = SelectedDeviceName(userAgent);
+  return ConvertedPage{std::string(kDeckMediaType), std::move(*deck), name.empty() ? "(default)" : name};
 }
 
 }  // namespace quillmark::tools

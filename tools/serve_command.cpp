@@ -1,6 +1,9 @@
 #include "tools/serve_command.h"
 
+#include <sys/resource.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -8,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "tools/configuration_watch.h"
 #include "tools/http_server.h"
 #include "tools/input_files.h"
 #include "tools/origin_source.h"
@@ -20,6 +24,8 @@ namespace {
 
 constexpr int64_t kDefaultMaxPageBytes = 1024 * 1024;
 constexpr int64_t kMostThreads = 1024;
+constexpr int64_t kMostConnections = 100000;
+constexpr int64_t kMostOriginSeconds = 3600;
 
 constexpr char kServeUsage[] =
     "Usage: quillmark serve (--root DIR | --origin URL) [OPTIONS]\n"
@@ -30,27 +36,63 @@ constexpr char kServeUsage[] =
     "                        converted, .wml, .wmls, .wbmp, .gif, .png and .jpg\n"
     "                        files are sent as they are; a folder serves its\n"
     "                        index.html\n"
-    "  --origin URL          fetch each path from the HTTP server at URL, convert\n"
-    "                        HTML answers and pass other content through\n"
+    "  --origin URL          fetch each path from the HTTP or HTTPS server at URL,\n"
+    "                        convert HTML answers and pass other content through\n"
+    "  --origin-timeout N    seconds an origin has for a whole answer (default 15)\n"
+    "  --origin-ca FILE      certificates to trust for an https:// origin\n"
+    "                        (default: the system's)\n"
     "  --bind ADDRESS        address to listen on (default 127.0.0.1)\n"
     "  --port N              port to listen on (default 8080; 0 picks a free one)\n"
     "  --config FILE         configuration file (default: the one beside the\n"
     "                        library); changes are picked up while serving\n"
-    "  --threads N           requests answered at once (default 8)\n"
+    "  --threads N           requests converted at once (default 8)\n"
+    "  --max-connections N   connections open at once (default 1024)\n"
+    "  --max-per-address N   connections open at once from one address\n"
+    "                        (default 64)\n"
     "  --max-page-bytes N    larger pages and files are answered with 413\n"
     "                        (default 1048576)\n"
+    "  --max-body-bytes N    larger request bodies are answered with 413\n"
+    "                        (default 65536)\n"
+    "  --log FILE            append the access log to FILE (default: standard\n"
+    "                        error)\n"
     "  --help                show this help and exit\n"
-    "Only GET and HEAD are answered. One line per request goes to standard\n"
-    "error: method, path, status, bytes, milliseconds and device. SIGINT or\n"
-    "SIGTERM stops the server after the requests in progress.\n";
+    "GET and HEAD are answered, and POST in --origin mode. One line per request\n"
+    "goes to the log in the combined log format, followed by the milliseconds\n"
+    "and the device. SIGINT or SIGTERM stops the server after the requests in\n"
+    "progress.\n";
 
 struct ServeOptions {
   std::optional<std::string> root;
   std::optional<std::string> origin;
   std::optional<std::string> config;
+  std::optional<std::string> log;
   ServerSettings server;
+  OriginSettings originSettings;
   int64_t maxPageBytes = kDefaultMaxPageBytes;
 };
+
+// Applies one option that is a number; false when `word` is none of them.
+bool ApplyNumberOption(const std::string& word, ArgumentCursor& arguments, ServeOptions& options) {
+  const auto number = [&](int64_t low, int64_t high) { return ParseNumber(arguments.ValueOf(word), word, low, high); };
+  if (word == "--port") {
+    options.server.port = static_cast<int>(number(0, 65535));
+  } else if (word == "--threads") {
+    options.server.threads = static_cast<int>(number(1, kMostThreads));
+  } else if (word == "--max-connections") {
+    options.server.maxConnections = static_cast<int>(number(1, kMostConnections));
+  } else if (word == "--max-per-address") {
+    options.server.maxPerAddress = static_cast<int>(number(1, kMostConnections));
+  } else if (word == "--max-page-bytes") {
+    options.maxPageBytes = number(1, INT32_MAX);
+  } else if (word == "--max-body-bytes") {
+    options.server.maxBodyBytes = static_cast<uint64_t>(number(0, INT32_MAX));
+  } else if (word == "--origin-timeout") {
+    options.originSettings.timeout = std::chrono::seconds(number(1, kMostOriginSeconds));
+  } else {
+    return false;
+  }
+  return true;
+}
 
 // Applies one option with its value; false when `word` is no serve option.
 bool ApplyServeOption(const std::string& word, ArgumentCursor& arguments, ServeOptions& options) {
@@ -58,18 +100,16 @@ bool ApplyServeOption(const std::string& word, ArgumentCursor& arguments, ServeO
     options.root = arguments.ValueOf(word);
   } else if (word == "--origin") {
     options.origin = arguments.ValueOf(word);
+  } else if (word == "--origin-ca") {
+    options.originSettings.caFile = arguments.ValueOf(word);
   } else if (word == "--config") {
     options.config = arguments.ValueOf(word);
   } else if (word == "--bind") {
     options.server.bind = arguments.ValueOf(word);
-  } else if (word == "--port") {
-    options.server.port = static_cast<int>(ParseNumber(arguments.ValueOf(word), word, 0, 65535));
-  } else if (word == "--threads") {
-    options.server.threads = static_cast<int>(ParseNumber(arguments.ValueOf(word), word, 1, kMostThreads));
-  } else if (word == "--max-page-bytes") {
-    options.maxPageBytes = ParseNumber(arguments.ValueOf(word), word, 1, INT32_MAX);
+  } else if (word == "--log") {
+    options.log = arguments.ValueOf(word);
   } else {
-    return false;
+    return ApplyNumberOption(word, arguments, options);
   }
   return true;
 }
@@ -94,19 +134,42 @@ std::optional<int> ParseServeOptions(ArgumentCursor& arguments, ServeOptions& op
 std::unique_ptr<ContentSource> MakeSource(const ServeOptions& options) {
   const auto limit = static_cast<uint64_t>(options.maxPageBytes);
   if (options.root) return std::make_unique<SiteRoot>(*options.root, limit);
-  return std::make_unique<OriginSource>(*options.origin, limit);
+  OriginSettings settings = options.originSettings;
+  settings.maxBytes = limit;
+  return std::make_unique<OriginSource>(*options.origin, settings);
+}
+
+using LogFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// The stream the access log goes to; null (with one line on standard error)
+// when the file cannot be opened.
+LogFile OpenLog(const ServeOptions& options) {
+  if (!options.log) return LogFile(stderr, [](std::FILE*) { return 0; });
+  LogFile file(std::fopen(options.log->c_str(), "a"), &std::fclose);
+  if (!file) std::cerr << "quillmark: cannot write " << *options.log << ": " << std::strerror(errno) << "\n";
+  return file;
+}
+
+// Every connection holds a descriptor, and its deadline watch a second one:
+// allow as many as the system lets this process have.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 // Binds, serves until a signal, and reports both on standard error.
-int ServeUntilSignal(ConversionServer& server, const ServeOptions& options) {
+int ServeUntilSignal(ConversionServer& server, ConfigurationWatch& configuration, const ServeOptions& options) {
   const int port = server.Bind();
   if (port < 0) {
     std::cerr << "quillmark: cannot listen on " << options.server.bind << ":" << options.server.port << ": "
-              << std::strerror(errno) << "\n";
+              << server.BindError() << "\n";
     return 1;
   }
   std::cerr << "quillmark: serving " << (options.root ? *options.root : *options.origin) << " on http://"
             << options.server.bind << ":" << port << "/" << std::endl;
+  configuration.Report();
   const bool served = server.Serve();
   std::cerr << "quillmark: stopped" << std::endl;
   return served ? 0 : 1;
@@ -119,10 +182,14 @@ int RunServeCommand(ArgumentCursor& arguments) {
   if (auto status = ParseServeOptions(arguments, options)) return *status;
   const std::unique_ptr<ContentSource> source = MakeSource(options);
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
-  AccessLog log(stderr);
-  ConversionServer server(*source, options.server, log);
+  const LogFile logFile = OpenLog(options);
+  if (!logFile) return 1;
+  RaiseDescriptorLimit();
+  AccessLog log(logFile.get());
+  ConfigurationWatch configuration(options.config.value_or(""), log);
+  ConversionServer server(*source, options.server, log, &configuration);
   SignalWatcher watcher([&server](int) { server.Stop(); });
-  return ServeUntilSignal(server, options);
+  return ServeUntilSignal(server, configuration, options);
 }
 
 }  // namespace quillmark::tools

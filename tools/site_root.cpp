@@ -1,13 +1,17 @@
 #include "tools/site_root.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 #include <optional>
 #include <stdexcept>
 
 #include "tools/media_types.h"
 #include "tools/request_path.h"
+#include "tools/unique_fd.h"
 
 namespace quillmark::tools {
 
@@ -61,19 +65,31 @@ SourceContent SiteRoot::Fetch(const SourceRequest& request) const {
 }
 
 SourceContent SiteRoot::ServeFile(const fs::path& file) const {
-  std::error_code error;
-  if (!fs::is_regular_file(file, error)) return ErrorContent(404);
   const std::optional<std::string_view> mediaType = MediaTypeForFile(file.filename().string());
   if (!mediaType) return ErrorContent(404);
-  const uintmax_t size = fs::file_size(file, error);
-  if (error) return ErrorContent(404);
-  if (size > maxBytes_) return ErrorContent(413);
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return ErrorContent(403);
-  std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return ErrorContent(403);
-  if (body.size() > maxBytes_) return ErrorContent(413);  // grew while being read
-  return SourceContent{200, std::string(*mediaType), std::move(body), ""};
+  const UniqueFd opened(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!opened.Valid()) return ErrorContent(errno == ENOENT ? 404 : 403);
+  const int descriptor = opened.Get();
+  // Validators and body come from the same open file, so that a file
+  // replaced meanwhile never pairs its new body with its old tag.
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return ErrorContent(404);
+  if (static_cast<uint64_t>(status.st_size) > maxBytes_) return ErrorContent(413);
+  std::string body;
+  char chunk[16384];
+  ssize_t n = 0;
+  while ((n = ::read(descriptor, chunk, sizeof chunk)) > 0) {
+    body.append(chunk, static_cast<size_t>(n));
+    if (body.size() > maxBytes_) return ErrorContent(413);  // grew while being read
+  }
+  if (n < 0) return ErrorContent(403);
+  SourceContent content;
+  content.mediaType = std::string(*mediaType);
+  content.body = std::move(body);
+  content.file = FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+                              static_cast<uint64_t>(status.st_size),
+                              static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+  return content;
 }
 
 }  // namespace quillmark::tools

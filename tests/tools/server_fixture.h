@@ -2,7 +2,6 @@
 // program, with a small site and a configuration file of its own.
 #pragma once
 
-#include <httplib.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -16,7 +15,9 @@
 #include "interface/quillmark.h"
 #include "tools/access_log.h"
 #include "tools/content_source.h"
+#include "tools/configuration_watch.h"
 #include "tools/http_server.h"
+#include "tools/unique_fd.h"
 
 namespace quillmark::tools::testing {
 
@@ -49,29 +50,61 @@ class TemporaryFolder {
   fs::path path_;
 };
 
+// An answer as a client received it.
+struct HttpReply {
+  int status = -1;  // -1 when no answer came
+  HeaderList headers;
+  std::string body;
+  // The first header named `name` (case ignored); "" when absent.
+  std::string Header(const std::string& name) const;
+  bool Has(const std::string& name) const;
+};
+
+// Sends one request over a fresh connection ("Connection: close") and reads
+// the whole answer, waiting at most 10 s for it.
+HttpReply Request(int port, const std::string& method, const std::string& target, const HeaderList& headers = {},
+                  const std::string& body = "");
+
+// A reply from the raw text of an answer.
+HttpReply ParseReply(const std::string& answer);
+
 // Runs a ConversionServer for `source` on a thread until destroyed. The
 // access log goes to a temporary file that Log() reads back.
 class RunningServer {
  public:
   RunningServer(const ContentSource& source, int threads)
-      : logFile_(std::tmpfile(), &std::fclose),
-        log_(logFile_.get()),
-        server_(source, ServerSettings{"127.0.0.1", 0, threads}, log_) {
-    port_ = server_.Bind();
-    if (port_ > 0) thread_ = std::thread([this] { server_.Serve(); });
+      : RunningServer(source, Settings(threads)) {}
+  // With `watchedConfiguration`, the server watches that file and logs its
+  // reloads.
+  RunningServer(const ContentSource& source, const ServerSettings& settings,
+                const std::string& watchedConfiguration = "")
+      : logFile_(std::tmpfile(), &std::fclose), log_(logFile_.get()) {
+    if (!watchedConfiguration.empty()) {
+      watch_ = std::make_unique<ConfigurationWatch>(watchedConfiguration, log_);
+      watch_->Report();
+    }
+    server_ = std::make_unique<ConversionServer>(source, settings, log_, watch_.get());
+    port_ = server_->Bind();
+    if (port_ > 0) thread_ = std::thread([this] { server_->Serve(); });
   }
   ~RunningServer() {
-    server_.Stop();
+    server_->Stop();
     if (thread_.joinable()) thread_.join();
   }
   RunningServer(const RunningServer&) = delete;
   RunningServer& operator=(const RunningServer&) = delete;
 
+  // Loopback, any free port, `threads` workers.
+  static ServerSettings Settings(int threads) {
+    ServerSettings settings;
+    settings.port = 0;
+    settings.threads = threads;
+    return settings;
+  }
+
   int Port() const { return port_; }
-  std::unique_ptr<httplib::Client> Client() const {
-    auto client = std::make_unique<httplib::Client>("127.0.0.1", port_);
-    client->set_read_timeout(10);
-    return client;
+  HttpReply Get(const std::string& target, const HeaderList& headers = {}) const {
+    return Request(port_, "GET", target, headers);
   }
   // Everything logged so far.
   std::string Log() const {
@@ -89,7 +122,8 @@ class RunningServer {
  private:
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> logFile_;
   AccessLog log_;
-  ConversionServer server_;
+  std::unique_ptr<ConfigurationWatch> watch_;
+  std::unique_ptr<ConversionServer> server_;
   int port_ = -1;
   std::thread thread_;
 };
@@ -103,5 +137,11 @@ int UnusedLoopbackPort();
 
 // The status code of a raw answer ("HTTP/1.1 403 ..." gives 403), or -1.
 int StatusOf(const std::string& answer);
+
+// A connected loopback socket to `port`, with receive and send timeouts of
+// `timeoutMs`; invalid when the connection failed.
+UniqueFd Connect(int port, int timeoutMs = 10000);
+
+bool Contains(const std::string& text, const std::string& part);
 
 }  // namespace quillmark::tools::testing

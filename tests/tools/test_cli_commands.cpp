@@ -40,8 +40,6 @@ RunResult RunTool(const TemporaryFolder& folder, const std::string& arguments) {
   return quillmark::testing::RunShell(command, err);
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 constexpr char kConfiguration[] =
     "DEVICE_GROUP=SMALL\nTAG_REPLACE=b=<strong>|</strong>\n"
     "BLOCK_BREAKS=false\n"
@@ -132,13 +130,14 @@ TEST(CliHelp, EveryCommandHasItsHelp) {
 }
 
 // Starts "quillmark serve" with its standard error in `errFile`.
-pid_t StartServe(const TemporaryFolder& folder, const fs::path& errFile) {
+pid_t StartServe(const TemporaryFolder& folder, const fs::path& errFile, const std::vector<std::string>& more = {}) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const std::string root = (folder.Path() / "site").string();
   std::string program = QUILLMARK_CLI_PATH;
   std::vector<std::string> words = {program, "serve", "--root", root, "--port", "0", "--threads", "2"};
+  words.insert(words.end(), more.begin(), more.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -159,6 +158,14 @@ int WaitForPort(const fs::path& errFile) {
   return -1;
 }
 
+// Sends `signal` to the server and waits for it; true when it exited with
+// status 0.
+bool StoppedCleanly(pid_t pid, int signal) {
+  ::kill(pid, signal);
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST(CliServe, ServesAndStopsCleanlyOnSignals) {
   for (int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal);
@@ -172,14 +179,33 @@ TEST(CliServe, ServesAndStopsCleanlyOnSignals) {
     const std::string answer = SendRaw(port, "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(StatusOf(answer), 200) << answer;
     EXPECT_TRUE(Contains(answer, "served")) << answer;
-    ::kill(pid, signal);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(StoppedCleanly(pid, signal));
     const std::string log = ReadFile(errFile);
-    EXPECT_TRUE(Contains(log, "GET / 200 ")) << log;
+    EXPECT_TRUE(Contains(log, "\"GET / HTTP/1.1\" 200 ")) << log;
     EXPECT_TRUE(Contains(log, "quillmark: stopped\n")) << log;
   }
+}
+
+TEST(CliServe, LogsToAFileAndRefusesAPortInUse) {
+  TemporaryFolder folder;
+  folder.Write("site/index.html", "<p>served</p>");
+  const fs::path errFile = folder.Path() / "stderr";
+  const fs::path logFile = folder.Path() / "access.log";
+  const pid_t pid = StartServe(folder, errFile, {"--log", logFile.string()});
+  ASSERT_GT(pid, 0);
+  const int port = WaitForPort(errFile);
+  ASSERT_GT(port, 0) << ReadFile(errFile);
+  EXPECT_EQ(StatusOf(SendRaw(port, "GET /?a=b HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")), 200);
+
+  // A second server on the same port does not start.
+  const RunResult second = RunTool(folder, "serve --root site --port " + std::to_string(port));
+  ExpectOneLineError(second, 1,
+                     "quillmark: cannot listen on 127.0.0.1:" + std::to_string(port) + ": Address already in use");
+
+  EXPECT_TRUE(StoppedCleanly(pid, SIGTERM));
+  const std::string log = ReadFile(logFile);
+  EXPECT_TRUE(Contains(log, "\"GET /?a=b HTTP/1.1\" 200 ")) << log;
+  EXPECT_FALSE(Contains(ReadFile(errFile), "GET /")) << ReadFile(errFile);
 }
 
 }  // namespace

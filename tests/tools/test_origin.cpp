@@ -2,54 +2,51 @@
 
 #include <gtest/gtest.h>
 
-#include "server_fixture.h"
+#include "origin_fixture.h"
 #include "tools/origin_source.h"
+#include "tools/percent_encoding.h"
 
 namespace quillmark::tools::testing {
 namespace {
 
 constexpr uint64_t kMaxPageBytes = 4096;
 
-// An origin server on a loopback port of its own.
-class Origin {
- public:
-  Origin() {
-    server_.Get("/page.html", [](const httplib::Request& request, httplib::Response& response) {
-      response.set_content("<p>agent " + request.get_header_value("User-Agent") + " query " +
-                               request.get_param_value("q") + "</p>",
-                           "text/html; charset=utf-8");
-    });
-    server_.Get("/logo.gif", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content("GIF89a-origin", "image/gif");
-    });
-    server_.Get("/big.html", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content(std::string(kMaxPageBytes * 2, 'x'), "text/html");
-    });
-    server_.Get("/moved", [this](const httplib::Request&, httplib::Response& response) {
-      response.set_redirect("http://127.0.0.1:" + std::to_string(port_) + "/page.html");
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::yield();
-  }
-  ~Origin() {
-    server_.stop();
-    thread_.join();
-  }
-  Origin(const Origin&) = delete;
-  Origin& operator=(const Origin&) = delete;
+OriginSettings Limits(std::chrono::milliseconds timeout = std::chrono::seconds(5), const std::string& caFile = "") {
+  return OriginSettings{kMaxPageBytes, timeout, caFile};
+}
 
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+// The origin of most tests: its answer depends on the path.
+OriginReply SiteAnswer(const OriginRequest& request, int port) {
+  std::string path = request.target.substr(0, request.target.find('?'));
+  const std::string query = path.size() < request.target.size() ? request.target.substr(path.size() + 1) : "";
+  if (path.rfind("/base/", 0) == 0) path.erase(0, 5);
+  if (path == "/page.html") {
+    return {200, "text/html; charset=utf-8", "<p>agent " + request.Header("User-Agent") + " " + query + "</p>",
+            {{"ETag", "\"origin-tag\""}, {"Cache-Control", "max-age=60"}, {"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}, {}};
+  }
+  if (path == "/logo.gif") return {200, "image/gif", "GIF89a-origin", {{"ETag", "\"gif-tag\""}}, {}};
+  if (path == "/big.html") return {200, "text/html", std::string(kMaxPageBytes * 2, 'x'), {}, {}};
+  if (path == "/form") {
+    return {200, "text/html", "<p>" + request.method + " " + request.Header("Content-Type") + " " + request.body + "</p>", {}, {}};
+  }
+  if (path == "/slow.html") return {200, "text/html", std::string(40, 'x'), {}, std::chrono::milliseconds(50)};
+  if (path == "/moved") {
+    // The query is the Location to send, with "PORT" for the origin's port.
+    std::string location = PercentDecoded(query);
+    const size_t at = location.find("PORT");
+    if (at != std::string::npos) location.replace(at, 4, std::to_string(port));
+    return {302, "text/html", "", {{"Location", location}}, {}};
+  }
+  return {404, "text/html", "<p>no such page</p>", {}, {}};
+}
 
- private:
-  httplib::Server server_;
-  int port_ = -1;
-  std::thread thread_;
+class OriginServer : public ::testing::Test {
+ protected:
+  TestOrigin origin_{[this](const OriginRequest& request) { return SiteAnswer(request, origin_.Port()); }};
 };
 
-TEST(OriginServer, ConvertsPagesPassesOtherContentAndMapsFailures) {
-  Origin origin;
-  OriginSource source(origin.Url(), kMaxPageBytes);
+TEST_F(OriginServer, ConvertsPagesPassesOtherContentAndMapsFailures) {
+  OriginSource source(origin_.Url(), Limits());
   RunningServer server(source, 2);
   ASSERT_GT(server.Port(), 0);
   struct Case {
@@ -59,44 +56,137 @@ TEST(OriginServer, ConvertsPagesPassesOtherContentAndMapsFailures) {
     const char* bodyPart;
   };
   const Case cases[] = {
-      {"/page.html?q=42", 200, "text/vnd.wap.wml", "agent Wren320/1.0 query 42"},
+      {"/page.html?q=42", 200, "text/vnd.wap.wml", "agent Wren320/1.0 q=42"},
       {"/logo.gif", 200, "image/gif", "GIF89a-origin"},
-      {"/missing.html", 404, "", ""},
+      {"/missing.html", 404, "text/vnd.wap.wml", "no such page"},
       {"/big.html", 413, "text/plain", "413 Payload Too Large"},
       {"/%2e%2e/page.html", 403, "text/plain", "403 Forbidden"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    const auto result = server.Client()->Get(c.path, {{"User-Agent", "Wren320/1.0"}});
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, c.status);
-    if (c.status == 404) continue;
-    EXPECT_EQ(result->get_header_value("Content-Type"), c.mediaType);
-    EXPECT_NE(result->body.find(c.bodyPart), std::string::npos) << result->body;
+    const HttpReply reply = server.Get(c.path, {{"User-Agent", "Wren320/1.0"}});
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.Header("Content-Type"), c.mediaType);
+    EXPECT_TRUE(Contains(reply.body, c.bodyPart)) << reply.body;
   }
-  const auto moved = server.Client()->Get("/moved");
-  ASSERT_TRUE(moved);
-  EXPECT_EQ(moved->status, 302);
-  EXPECT_EQ(moved->get_header_value("Location"), "/page.html");
 }
 
-TEST(OriginServer, AnOriginThatCannotBeReachedGives502) {
+TEST_F(OriginServer, RedirectionsBecomeLocalOnlyForTheOriginItselfBelowItsPrefix) {
+  OriginSource source(origin_.Url() + "/base/", Limits());
+  RunningServer server(source, 2);
+  struct Case {
+    const char* location;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"http://127.0.0.1:PORT/base/x?y=1", "/x?y=1"},
+      {"HTTP://127.0.0.1:PORT/base", "/"},
+      {"/base/x", "/x"},
+      {"http://127.0.0.1:PORT0/base/x", "http://127.0.0.1:PORT0/base/x"},
+      {"http://127.0.0.1:PORT/base//elsewhere.invalid/x", "http://127.0.0.1:PORT/base//elsewhere.invalid/x"},
+      {"http://127.0.0.1:PORT/basement/x", "http://127.0.0.1:PORT/basement/x"},
+      {"https://127.0.0.1:PORT/base/x", "https://127.0.0.1:PORT/base/x"},
+      {"http://user@127.0.0.1:PORT/base/x", "http://user@127.0.0.1:PORT/base/x"},
+      {"http://elsewhere.invalid/base/x", "http://elsewhere.invalid/base/x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.location);
+    // Through the origin's own /base/moved, whose query names its Location.
+    std::string query;
+    for (char ch : std::string(c.location)) {
+      query += ch == '?' ? std::string("%3F") : ch == '&' ? std::string("%26") : std::string(1, ch);
+    }
+    const HttpReply reply = server.Get("/moved?" + query);
+    EXPECT_EQ(reply.status, 302);
+    std::string expected = c.expected;
+    const size_t at = expected.find("PORT");
+    if (at != std::string::npos) expected.replace(at, 4, std::to_string(origin_.Port()));
+    EXPECT_EQ(reply.Header("Location"), expected);
+  }
+}
+
+TEST_F(OriginServer, PostBodiesReachTheOriginWithinTheirLimit) {
+  OriginSource source(origin_.Url(), Limits());
+  ServerSettings settings = RunningServer::Settings(2);
+  settings.maxBodyBytes = 64;
+  RunningServer server(source, settings);
+  const HttpReply posted = Request(server.Port(), "POST", "/form", {{"Content-Type", "application/x-www-form-urlencoded"}},
+                                   "name=Ada&city=Ulm");
+  EXPECT_EQ(posted.status, 200);
+  EXPECT_TRUE(Contains(posted.body, "POST application/x-www-form-urlencoded name=Ada&amp;city=Ulm")) << posted.body;
+  EXPECT_EQ(Request(server.Port(), "POST", "/form", {}, std::string(65, 'x')).status, 413);
+  const HttpReply put = Request(server.Port(), "PUT", "/form", {}, "x");
+  EXPECT_EQ(put.status, 405);
+  EXPECT_EQ(put.Header("Allow"), "GET, HEAD, POST");
+}
+
+TEST_F(OriginServer, ValidatorsAndLifetimesPassThroughAndDecksGetTheirOwnTag) {
+  OriginSource source(origin_.Url(), Limits());
+  RunningServer server(source, 2);
+  const HttpReply gif = server.Get("/logo.gif");
+  EXPECT_EQ(gif.Header("ETag"), "\"gif-tag\"");
+  EXPECT_EQ(server.Get("/logo.gif", {{"If-None-Match", "\"gif-tag\""}}).status, 304);
+
+  const HttpReply deck = server.Get("/page.html", {{"User-Agent", "A"}});
+  EXPECT_EQ(deck.Header("Cache-Control"), "max-age=60");
+  EXPECT_EQ(deck.Header("Last-Modified"), "Tue, 01 Dec 2026 10:00:00 GMT");
+  const std::string tag = deck.Header("ETag");
+  EXPECT_EQ(tag.front(), '"');
+  EXPECT_NE(tag, "\"origin-tag\"");
+  EXPECT_NE(server.Get("/page.html", {{"User-Agent", "B"}}).Header("ETag"), tag);  // another body
+  const HttpReply again = server.Get("/page.html", {{"User-Agent", "A"}, {"If-None-Match", tag}});
+  EXPECT_EQ(again.status, 304);
+  EXPECT_TRUE(again.body.empty());
+  EXPECT_EQ(again.Header("ETag"), tag);
+}
+
+TEST_F(OriginServer, AnOriginThatTricklesIsCutOffAtTheDeadline) {
+  OriginSource source(origin_.Url(), Limits(std::chrono::milliseconds(500)));
+  RunningServer server(source, 1);
+  const auto start = std::chrono::steady_clock::now();
+  const HttpReply reply = server.Get("/slow.html");
+  EXPECT_EQ(reply.status, 504);
+  // 40 bytes at 50 ms each would take 2 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1800));
+  EXPECT_EQ(server.Get("/page.html").status, 200);  // the worker is free again
+}
+
+TEST(OriginServerFailures, AnOriginThatCannotBeReachedGives502) {
   const int closedPort = UnusedLoopbackPort();
   ASSERT_GT(closedPort, 0);
-  OriginSource source("http://127.0.0.1:" + std::to_string(closedPort), kMaxPageBytes);
+  OriginSource source("http://127.0.0.1:" + std::to_string(closedPort), Limits());
   RunningServer server(source, 2);
-  const auto result = server.Client()->Get("/page.html");
-  ASSERT_TRUE(result);
-  EXPECT_EQ(result->status, 502);
-  EXPECT_NE(server.Log().find("GET /page.html 502 "), std::string::npos) << server.Log();
+  const HttpReply reply = server.Get("/page.html", {{"Accept", "text/vnd.wap.wml"}});
+  EXPECT_EQ(reply.status, 502);
+  EXPECT_EQ(reply.Header("Content-Type"), "text/vnd.wap.wml");
+  EXPECT_TRUE(Contains(reply.body, "<card id=\"error\" title=\"502 Bad Gateway\">")) << reply.body;
+  EXPECT_TRUE(Contains(server.Log(), "\"GET /page.html HTTP/1.1\" 502 ")) << server.Log();
 }
 
-TEST(OriginServer, OriginUrlsAreChecked) {
-  for (const char* url : {"ftp://host", "host:80", "http://", "http://host/?q"}) {
+TEST(OriginServerFailures, HttpsOriginsAreFetchedWithTheGivenCertificates) {
+  TemporaryFolder folder;
+  const TestCertificate certificate = MakeTestCertificate(folder);
+  ASSERT_FALSE(certificate.certificate.empty());
+  TestOrigin origin([](const OriginRequest&) { return OriginReply{200, "text/html", "<p>over tls</p>", {}, {}}; },
+                    &certificate);
+  ASSERT_EQ(origin.Url().rfind("https://", 0), 0u);
+  OriginSource trusted(origin.Url(), Limits(std::chrono::seconds(5), certificate.certificateFile));
+  RunningServer server(trusted, 1);
+  const HttpReply reply = server.Get("/");
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_TRUE(Contains(reply.body, "over tls")) << reply.body;
+  // Without the certificate the origin is not trusted.
+  OriginSource untrusted(origin.Url(), Limits(std::chrono::seconds(5), (folder.Path() / "none.pem").string()));
+  RunningServer other(untrusted, 1);
+  EXPECT_EQ(other.Get("/").status, 502);
+}
+
+TEST(OriginServerFailures, OriginUrlsAreChecked) {
+  for (const char* url : {"ftp://host", "host:80", "http://", "http://host/?q", "http://host:99999", "http://u@host"}) {
     SCOPED_TRACE(url);
-    EXPECT_THROW(OriginSource(url, kMaxPageBytes), std::invalid_argument);
+    EXPECT_THROW(OriginSource(url, Limits()), std::invalid_argument);
   }
-  EXPECT_NO_THROW(OriginSource("http://127.0.0.1:8080/base/", kMaxPageBytes));
+  EXPECT_NO_THROW(OriginSource("https://127.0.0.1:8080/base/", Limits()));
 }
 
 }  // namespace

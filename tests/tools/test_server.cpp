@@ -41,7 +41,8 @@ class SiteServer : public ::testing::Test {
     site_.Write("devices.cfg", kConfiguration);
     WapSetConfigurationFile((site_.Path() / "devices.cfg").c_str());
     root_ = std::make_unique<SiteRoot>((site_.Path() / "site").string(), kMaxPageBytes);
-    server_ = std::make_unique<RunningServer>(*root_, 4);
+    server_ = std::make_unique<RunningServer>(*root_, RunningServer::Settings(4),
+                                              (site_.Path() / "devices.cfg").string());
   }
   ~SiteServer() override {
     server_.reset();
@@ -53,13 +54,11 @@ class SiteServer : public ::testing::Test {
   std::unique_ptr<RunningServer> server_;
 };
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // GET `path` with `userAgent` (none when empty).
-httplib::Result Get(const RunningServer& server, const std::string& path, const std::string& userAgent) {
-  httplib::Headers headers;
-  if (!userAgent.empty()) headers.emplace("User-Agent", userAgent);
-  return server.Client()->Get(path.c_str(), headers);
+HttpReply Get(const RunningServer& server, const std::string& path, const std::string& userAgent) {
+  HeaderList headers;
+  if (!userAgent.empty()) headers.emplace_back("User-Agent", userAgent);
+  return server.Get(path, headers);
 }
 
 TEST_F(SiteServer, UserAgentsSelectTheirDeviceProfiles) {
@@ -77,14 +76,14 @@ TEST_F(SiteServer, UserAgentsSelectTheirDeviceProfiles) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.userAgent);
     const auto result = Get(*server_, "/index.html", c.userAgent);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, 200);
-    EXPECT_EQ(result->get_header_value("Content-Type"), "text/vnd.wap.wml");
-    EXPECT_EQ(result->get_header_value("Vary"), "User-Agent");
-    EXPECT_TRUE(Contains(result->body, c.expected)) << result->body;
-    EXPECT_TRUE(Contains(result->body, "<wml>")) << result->body;
-    EXPECT_TRUE(Contains(server_->Log(), std::string("GET /index.html 200 ") +
-                                             std::to_string(result->body.size()) + " "))
+    ASSERT_GT(result.status, 0);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.Header("Content-Type"), "text/vnd.wap.wml");
+    EXPECT_EQ(result.Header("Vary"), "User-Agent");
+    EXPECT_TRUE(Contains(result.body, c.expected)) << result.body;
+    EXPECT_TRUE(Contains(result.body, "<wml>")) << result.body;
+    EXPECT_TRUE(Contains(server_->Log(), std::string("\"GET /index.html HTTP/1.1\" 200 ") +
+                                             std::to_string(result.body.size()) + " "))
         << server_->Log();
     EXPECT_TRUE(Contains(server_->Log(), std::string("ms ") + c.device + "\n")) << server_->Log();
   }
@@ -115,29 +114,29 @@ TEST_F(SiteServer, FilesGoOutWithTheirMediaTypesAndErrorsWithTheirStatus) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     const auto result = Get(*server_, c.path, "");
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, c.status);
-    EXPECT_EQ(result->get_header_value("Content-Type"), c.mediaType);
+    ASSERT_GT(result.status, 0);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.Header("Content-Type"), c.mediaType);
     if (!c.body.empty()) {
-      EXPECT_EQ(result->body, c.body);
+      EXPECT_EQ(result.body, c.body);
     }
   }
   const auto sub = Get(*server_, "/sub", "");
-  ASSERT_TRUE(sub);
-  EXPECT_EQ(sub->status, 301);
-  EXPECT_EQ(sub->get_header_value("Location"), "/sub/");
+  ASSERT_GT(sub.status, 0);
+  EXPECT_EQ(sub.status, 301);
+  EXPECT_EQ(sub.Header("Location"), "/sub/");
 }
 
 TEST_F(SiteServer, HeadAnswersLikeGetWithoutTheBody) {
   const auto get = Get(*server_, "/index.html", "Kestrel71");
-  const auto head = server_->Client()->Head("/index.html", {{"User-Agent", "Kestrel71"}});
-  ASSERT_TRUE(get);
-  ASSERT_TRUE(head);
-  EXPECT_EQ(head->status, 200);
-  EXPECT_TRUE(head->body.empty());
-  EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(get->body.size()));
-  EXPECT_EQ(head->get_header_value("Content-Type"), "text/vnd.wap.wml");
-  EXPECT_TRUE(Contains(server_->Log(), "HEAD /index.html 200 0 ")) << server_->Log();
+  const auto head = Request(server_->Port(), "HEAD", "/index.html", {{"User-Agent", "Kestrel71"}});
+  ASSERT_GT(get.status, 0);
+  ASSERT_GT(head.status, 0);
+  EXPECT_EQ(head.status, 200);
+  EXPECT_TRUE(head.body.empty());
+  EXPECT_EQ(head.Header("Content-Length"), std::to_string(get.body.size()));
+  EXPECT_EQ(head.Header("Content-Type"), "text/vnd.wap.wml");
+  EXPECT_TRUE(Contains(server_->Log(), "\"HEAD /index.html HTTP/1.1\" 200 0 ")) << server_->Log();
 }
 
 TEST_F(SiteServer, OnlyGetAndHeadAreAnswered) {
@@ -181,14 +180,147 @@ TEST_F(SiteServer, NoFileOutsideTheRootIsEverServed) {
 
 TEST_F(SiteServer, AConfigurationChangeIsPickedUpWhileServing) {
   const auto before = Get(*server_, "/", "Kestrel71");
-  ASSERT_TRUE(before);
-  EXPECT_TRUE(Contains(before->body, "<strong>bold</strong>")) << before->body;
+  ASSERT_GT(before.status, 0);
+  EXPECT_TRUE(Contains(before.body, "<strong>bold</strong>")) << before.body;
   std::string changed = kConfiguration;
   changed.replace(changed.find("<strong>|</strong>"), 18, "<big>|</big>");
   site_.Write("devices.cfg", changed, 10);
   const auto after = Get(*server_, "/", "Kestrel71");
-  ASSERT_TRUE(after);
-  EXPECT_TRUE(Contains(after->body, "<big>bold</big>")) << after->body;
+  ASSERT_GT(after.status, 0);
+  EXPECT_TRUE(Contains(after.body, "<big>bold</big>")) << after.body;
+  // The deck's tag names the configuration it was made with.
+  EXPECT_NE(after.Header("ETag"), before.Header("ETag"));
+  const std::string log = server_->Log();
+  EXPECT_TRUE(Contains(log, "quillmark: configuration " + (site_.Path() / "devices.cfg").string() +
+                                " generation 1: 3 devices\n"))
+      << log;
+  EXPECT_TRUE(Contains(log, " generation 2: 3 devices\n")) << log;
+}
+
+TEST_F(SiteServer, AnswersCarryValidatorsAndCurrentCopiesGet304) {
+  const HttpReply deck = Get(*server_, "/index.html", "Kestrel71");
+  const std::string tag = deck.Header("ETag");
+  const std::string modified = deck.Header("Last-Modified");
+  EXPECT_TRUE(deck.Has("Date"));
+  ASSERT_GE(tag.size(), 2u);
+  EXPECT_EQ(tag.front(), '"');  // strong
+  EXPECT_NE(Get(*server_, "/index.html", "W320/1").Header("ETag"), tag);  // another device
+  struct Case {
+    HeaderList headers;
+    int status;
+  };
+  const Case cases[] = {
+      {{{"If-None-Match", tag}}, 304},
+      {{{"If-None-Match", "\"other\", " + tag}}, 304},
+      {{{"If-None-Match", "\"other\""}}, 200},
+      {{{"If-Modified-Since", modified}}, 304},
+      {{{"If-Modified-Since", "Thu, 01 Jan 1970 00:00:00 GMT"}}, 200},
+      {{{"If-None-Match", "\"other\""}, {"If-Modified-Since", modified}}, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.headers.front().second);
+    HeaderList headers = c.headers;
+    headers.emplace_back("User-Agent", "Kestrel71");
+    const HttpReply reply = server_->Get("/index.html", headers);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.Header("ETag"), tag);
+    EXPECT_EQ(reply.Header("Vary"), "User-Agent");
+    if (c.status == 304) {
+      EXPECT_TRUE(reply.body.empty());
+    }
+  }
+  // Files sent as they are do not depend on the device.
+  const HttpReply gif = Get(*server_, "/logo.gif", "Kestrel71");
+  EXPECT_EQ(Get(*server_, "/logo.gif", "W320/1").Header("ETag"), gif.Header("ETag"));
+  EXPECT_FALSE(gif.Has("Vary"));
+  site_.Write("site/logo.gif", "GIF89a-bytes", 20);  // same bytes, a later time
+  EXPECT_NE(Get(*server_, "/logo.gif", "").Header("ETag"), gif.Header("ETag"));
+}
+
+TEST_F(SiteServer, RangesApplyOnlyToFilesSentAsTheyAre) {
+  const std::string gifTag = Get(*server_, "/logo.gif", "").Header("ETag");
+  struct Case {
+    const char* path;
+    HeaderList headers;
+    int status;
+    const char* contentRange;  // "" when none
+    const char* body;          // "" when only the status matters
+  };
+  const Case cases[] = {
+      {"/logo.gif", {{"Range", "bytes=0-3"}}, 206, "bytes 0-3/12", "GIF8"},
+      {"/logo.gif", {{"Range", "bytes=-5"}}, 206, "bytes 7-11/12", "bytes"},
+      {"/logo.gif", {{"Range", "bytes=50-"}}, 416, "bytes */12", ""},
+      {"/logo.gif", {{"Range", "bytes=0-3"}, {"If-Range", gifTag}}, 206, "bytes 0-3/12", "GIF8"},
+      {"/logo.gif", {{"Range", "bytes=0-3"}, {"If-Range", "\"stale\""}}, 200, "", "GIF89a-bytes"},
+      {"/index.html", {{"Range", "bytes=0-3"}}, 200, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.headers.back().second);
+    const HttpReply reply = server_->Get(c.path, c.headers);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.Header("Content-Range"), c.contentRange);
+    if (*c.body != '\0') {
+      EXPECT_EQ(reply.body, c.body);
+    }
+  }
+  const HttpReply deck = Get(*server_, "/index.html", "");
+  EXPECT_TRUE(Contains(deck.body, "</wml>")) << deck.body;  // the whole deck
+  EXPECT_FALSE(deck.Has("Accept-Ranges"));
+}
+
+TEST_F(SiteServer, DecksAreCompressedForClientsThatTakeGzip) {
+  site_.Write("site/long.html", "<p>" + std::string(4000, 'z') + "</p>");
+  const HttpReply plain = server_->Get("/long.html", {{"Accept-Encoding", "gzip;q=0, br"}});
+  const HttpReply coded = server_->Get("/long.html", {{"Accept-Encoding", "deflate, gzip"}});
+  EXPECT_FALSE(plain.Has("Content-Encoding"));
+  EXPECT_EQ(plain.Header("Vary"), "User-Agent");
+  EXPECT_EQ(coded.Header("Content-Encoding"), "gzip");
+  EXPECT_EQ(coded.Header("Vary"), "User-Agent, Accept-Encoding");
+  EXPECT_LT(coded.body.size(), plain.body.size() / 4);
+  EXPECT_EQ(coded.body.substr(0, 2), "\x1f\x8b");  // the gzip format
+  EXPECT_NE(coded.Header("ETag"), plain.Header("ETag"));
+  EXPECT_EQ(server_->Get("/long.html", {{"Accept-Encoding", "gzip"}, {"If-None-Match", coded.Header("ETag")}}).status,
+            304);
+}
+
+TEST_F(SiteServer, ErrorsAreDecksForPhonesAndTextForOthers) {
+  struct Case {
+    const char* path;
+    const char* accept;
+    int status;
+    const char* mediaType;
+    const char* bodyPart;
+  };
+  const Case cases[] = {
+      {"/missing.html", "text/vnd.wap.wml, image/vnd.wap.wbmp", 404, "text/vnd.wap.wml",
+       "<card id=\"error\" title=\"404 Not Found\"><p>404 Not Found</p><p>There is no page at this address.</p>"},
+      {"/big.html", "Text/VND.WAP.WML;level=1", 413, "text/vnd.wap.wml", "413 Payload Too Large"},
+      {"/.hidden.html", "text/vnd.wap.wml", 403, "text/vnd.wap.wml", "</card></wml>\n"},
+      {"/missing.html", "text/vnd.wap.wml;q=0, text/html", 404, "text/plain", "404 Not Found\n"},
+      {"/missing.html", "text/html, */*", 404, "text/plain", "404 Not Found\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.accept);
+    const HttpReply reply = server_->Get(c.path, {{"Accept", c.accept}});
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.Header("Content-Type"), c.mediaType);
+    EXPECT_TRUE(Contains(reply.body, c.bodyPart)) << reply.body;
+  }
+}
+
+TEST_F(SiteServer, TheAccessLogIsInTheCombinedFormat) {
+  const HttpReply reply = server_->Get("/index.html?x=1&y=%41", {{"User-Agent", "Kestrel71/2.0"}, {"Referer", "http://r/"}});
+  ASSERT_EQ(reply.status, 200);
+  const std::string log = server_->Log();
+  const size_t line = log.find("127.0.0.1 - - [");
+  ASSERT_NE(line, std::string::npos) << log;
+  const std::string rest = log.substr(log.find("] ", line) + 2);
+  EXPECT_EQ(rest.rfind("\"GET /index.html?x=1&y=%41 HTTP/1.1\" 200 " + std::to_string(reply.body.size()) +
+                           " \"http://r/\" \"Kestrel71/2.0\" ",
+                       0),
+            0u)
+      << rest;
+  EXPECT_TRUE(Contains(rest.substr(0, rest.find('\n')), "ms KESTREL71")) << rest;
 }
 
 TEST_F(SiteServer, ManyClientsAtOnceAllGetTheirOwnDeck) {
@@ -196,8 +328,8 @@ TEST_F(SiteServer, ManyClientsAtOnceAllGetTheirOwnDeck) {
   std::map<std::string, std::string> expected;
   for (const std::string& agent : agents) {
     const auto result = Get(*server_, "/", agent);
-    ASSERT_TRUE(result);
-    expected[agent] = result->body;
+    ASSERT_GT(result.status, 0);
+    expected[agent] = result.body;
   }
   ASSERT_NE(expected["Kestrel71/1"], expected["W320/1"]);
   constexpr int kClients = 8;
@@ -206,13 +338,11 @@ TEST_F(SiteServer, ManyClientsAtOnceAllGetTheirOwnDeck) {
   std::vector<std::thread> clients;
   for (int client = 0; client < kClients; ++client) {
     clients.emplace_back([&, client] {
-      // A connection per request: the server answers as many connections
-      // at once as it has threads, and there are more clients than threads.
-      auto http = server_->Client();
+      // A connection per request, and more clients than workers.
       for (int i = 0; i < kRequests; ++i) {
         const std::string& agent = agents[static_cast<size_t>(client + i) % agents.size()];
-        const auto result = http->Get("/", {{"User-Agent", agent}});
-        if (result && result->status == 200 && result->body == expected.at(agent)) ++correct;
+        const auto result = server_->Get("/", {{"User-Agent", agent}});
+        if (result.status == 200 && result.body == expected.at(agent)) ++correct;
       }
     });
   }

@@ -1,10 +1,12 @@
-// The small parts of the server: request paths, media types, log lines and
-// argument reading.
+// The small parts of the server: request paths, media types, log lines,
+// validators, URLs and argument reading.
 
 #include <gtest/gtest.h>
 
 #include "tools/access_log.h"
 #include "tools/arguments.h"
+#include "tools/http_validators.h"
+#include "tools/url_parts.h"
 #include "tools/media_types.h"
 #include "tools/request_path.h"
 
@@ -50,10 +52,72 @@ TEST(MediaTypes, ByExtensionAndForConversion) {
   EXPECT_FALSE(IsConvertedMediaType("text/htmlx"));
 }
 
-TEST(AccessLog, OneLineWhateverTheClientSends) {
-  EXPECT_EQ(FormatAccessRecord({"GET", "/a b\r\nGET /x", 200, 12, 1.26, "KESTREL71"}),
-            "GET /a%20b%0D%0AGET%20/x 200 12 1.3ms KESTREL71\n");
-  EXPECT_EQ(FormatAccessRecord({"HEAD", "/100%", 404, 0, 0, "-"}), "HEAD /100%25 404 0 0.0ms -\n");
+TEST(AccessLog, CombinedFormatOneLineWhateverTheClientSends) {
+  struct Case {
+    AccessRecord record;
+    const char* afterTime;
+  };
+  const auto time = std::chrono::system_clock::from_time_t(1700000000);
+  const Case cases[] = {
+      {{"127.0.0.1", time, "GET", "/a b?q=\"1\"\r\nGET /x", "HTTP/1.1", 200, 12, "", "Kestrel71/2.0 (\\)", 1.26,
+        "KESTREL71"},
+       "\"GET /a b?q=\\\"1\\\"\\x0d\\x0aGET /x HTTP/1.1\" 200 12 \"-\" \"Kestrel71/2.0 (\\\\)\" 1.3ms KESTREL71\n"},
+      {{"::1", time, "HEAD", "/100%", "HTTP/1.0", 404, 0, "http://r/", "", 0, "Big Phone"},
+       "\"HEAD /100% HTTP/1.0\" 404 0 \"http://r/\" \"-\" 0.0ms Big%20Phone\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string line = FormatAccessRecord(c.record);
+    SCOPED_TRACE(line);
+    EXPECT_EQ(line.rfind(c.record.clientAddress + " - - [", 0), 0u);
+    const size_t close = line.find("] ");
+    ASSERT_NE(close, std::string::npos);
+    EXPECT_EQ(close - line.find('['), 27u);  // [14/Nov/2023:22:13:20 +0000]
+    EXPECT_EQ(line.substr(close + 2), c.afterTime);
+  }
+}
+
+TEST(HttpValidators, DatesTagsAndRanges) {
+  EXPECT_EQ(HttpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
+  EXPECT_EQ(ParseHttpDate("Sun, 06 Nov 1994 08:49:37 GMT"), std::optional<std::time_t>(784111777));
+  EXPECT_FALSE(ParseHttpDate("yesterday").has_value());
+  EXPECT_TRUE(NoneMatchNames("\"a\", W/\"b\"", "\"b\""));
+  EXPECT_TRUE(NoneMatchNames(" * ", "\"x\""));
+  EXPECT_FALSE(NoneMatchNames("\"a\", \"bc\"", "\"b\""));
+  struct Case {
+    const char* range;
+    std::optional<std::pair<uint64_t, uint64_t>> expected;  // nullopt: ignored
+  };
+  const Case cases[] = {
+      {"bytes=0-3", std::make_pair(0, 3)},   {"bytes=4-", std::make_pair(4, 9)},
+      {"bytes=-3", std::make_pair(7, 9)},    {"bytes=5-100", std::make_pair(5, 9)},
+      {"bytes=-30", std::make_pair(0, 9)},   {"bytes=10-", std::make_pair(1, 0)},
+      {"bytes=0-1,4-5", std::nullopt},       {"items=0-1", std::nullopt},
+      {"bytes=3-1", std::nullopt},           {"bytes=x-", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.range);
+    const std::optional<ByteRange> range = ParseByteRange(c.range, 10);
+    ASSERT_EQ(range.has_value(), c.expected.has_value());
+    if (range) {
+      EXPECT_EQ(range->first, c.expected->first);
+      EXPECT_EQ(range->last, c.expected->second);
+    }
+  }
+}
+
+TEST(UrlParts, SchemeHostAndPortAreCompared) {
+  const std::optional<UrlParts> parts = ParseHttpUrl("HTTP://Example.ORG/a?b");
+  ASSERT_TRUE(parts.has_value());
+  EXPECT_EQ(parts->scheme, "http");
+  EXPECT_EQ(parts->host, "example.org");
+  EXPECT_EQ(parts->port, 80);
+  EXPECT_EQ(parts->rest, "/a?b");
+  EXPECT_EQ(ParseHttpUrl("https://[::1]:8443")->port, 8443);
+  EXPECT_EQ(ParseHttpUrl("https://[::1]:8443")->host, "[::1]");
+  for (const char* bad : {"ftp://h/", "http://", "http://h:0/", "http://h:x/", "http://u@h/", "//h/"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(ParseHttpUrl(bad).has_value());
+  }
 }
 
 TEST(Arguments, OptionsValuesAndNumbers) {

@@ -1,0 +1,192 @@
+#include "tools/request_answer.h"
+
+#include <optional>
+
+#include "tools/accept_lists.h"
+#include "tools/gzip_coding.h"
+#include "tools/http_validators.h"
+#include "tools/media_types.h"
+#include "tools/page_converter.h"
+
+namespace quillmark::tools {
+
+namespace {
+
+// Smaller decks gain too little from compression to be worth it.
+constexpr size_t kSmallestCompressedBody = 256;
+
+// Headers that a 304 answer repeats from the answer it stands for.
+constexpr std::string_view kNotModifiedHeaders[] = {"ETag", "Last-Modified", "Cache-Control", "Expires", "Vary"};
+
+void RemoveHeader(HeaderList& headers, std::string_view name) {
+  std::erase_if(headers, [&](const auto& header) { return EqualIgnoringCase(header.first, name); });
+}
+
+// "User-Agent" and the names an origin's Vary gave, each once.
+std::string VaryWithUserAgent(const std::optional<std::string>& originVary) {
+  std::string vary = "User-Agent";
+  const std::string header = originVary.value_or("");
+  std::string_view rest = header;
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    const std::string_view name = TrimmedBlanks(rest.substr(0, comma));
+    if (!name.empty() && !EqualIgnoringCase(name, "User-Agent")) vary += ", " + std::string(name);
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return vary;
+}
+
+std::string ErrorDeck(int status) {
+  const std::string title = std::to_string(status) + " " + ReasonPhrase(status);
+  return "<?xml version=\"1.0\"?>\n"
+         "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" \"http://www.wapforum.org/DTD/wml_1.1.xml\">\n"
+         "<wml><card id=\"error\" title=\"" +
+         title + "\"><p>" + title + "</p><p>" + StatusSentence(status) + "</p></card></wml>\n";
+}
+
+// The server's own content rendered for the client that asked.
+Answer Rendered(const SourceContent& content, const HttpRequest& request) {
+  Answer answer = ErrorAnswer(content.status, request);
+  if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
+  return answer;
+}
+
+// Validators of a file from a root folder; `variant` names what else the
+// answer was made from.
+void AddFileValidators(Answer& answer, const FileIdentity& file, const std::string& variant) {
+  answer.headers.emplace_back("ETag", FileTag(file, variant));
+  answer.headers.emplace_back("Last-Modified", HttpDate(static_cast<std::time_t>(file.mtimeNanoseconds / 1000000000)));
+}
+
+// `answer` in the gzip coding when the client takes it and it is worth it;
+// its tag then names the coded bytes.
+Answer Compressed(Answer answer, const HttpRequest& request) {
+  if (answer.body.size() < kSmallestCompressedBody ||
+      !ListAccepts(request.Header("Accept-Encoding").value_or(""), "gzip")) {
+    return answer;
+  }
+  std::optional<std::string> coded = Gzipped(answer.body);
+  if (!coded) return answer;
+  answer.body = std::move(*coded);
+  answer.headers.emplace_back("Content-Encoding", "gzip");
+  for (auto& [name, value] : answer.headers) {
+    if (EqualIgnoringCase(name, "Vary")) value += ", Accept-Encoding";
+    if (EqualIgnoringCase(name, "ETag") && value.size() >= 2) value.insert(value.size() - 1, "-gzip");
+  }
+  return answer;
+}
+
+Answer Converted(SourceContent content, const HttpRequest& request, const std::string& generation) {
+  const std::optional<std::string> userAgent = request.Header("User-Agent");
+  std::optional<ConvertedPage> page = ConvertPage(content.body, userAgent, request.Header("Accept").value_or(""));
+  if (!page) return ErrorAnswer(500, request);
+  Answer answer{content.status, std::move(page->mediaType), std::move(page->body), std::move(content.headers),
+                std::move(page->device)};
+  // The origin's tag names the page, not this deck.
+  RemoveHeader(answer.headers, "ETag");
+  const std::optional<std::string> originVary = FindHeader(answer.headers, "Vary");
+  RemoveHeader(answer.headers, "Vary");
+  // Caches must keep one deck per device text.
+  answer.headers.emplace_back("Vary", VaryWithUserAgent(originVary));
+  if (content.file) {
+    AddFileValidators(answer, *content.file, generation + "\n" + answer.device);
+  } else if (answer.status == 200) {
+    answer.headers.emplace_back("ETag", BodyTag(answer.body));
+  }
+  if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
+  return Compressed(std::move(answer), request);
+}
+
+Answer AsIs(SourceContent content) {
+  Answer answer{content.status, std::move(content.mediaType), std::move(content.body), std::move(content.headers), "-"};
+  if (content.file) {
+    AddFileValidators(answer, *content.file, "");
+    answer.headers.emplace_back("Accept-Ranges", "bytes");
+  }
+  if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
+  return answer;
+}
+
+// True when the client's copy, named by its conditional headers, is current.
+bool ClientCopyIsCurrent(const Answer& answer, const HttpRequest& request) {
+  const std::optional<std::string> tag = FindHeader(answer.headers, "ETag");
+  if (const std::optional<std::string> noneMatch = request.Header("If-None-Match")) {
+    return tag && NoneMatchNames(*noneMatch, *tag);
+  }
+  const std::optional<std::string> since = request.Header("If-Modified-Since");
+  const std::optional<std::string> modified = FindHeader(answer.headers, "Last-Modified");
+  if (!since || !modified) return false;
+  const std::optional<std::time_t> sinceTime = ParseHttpDate(*since);
+  const std::optional<std::time_t> modifiedTime = ParseHttpDate(*modified);
+  return sinceTime && modifiedTime && *modifiedTime <= *sinceTime;
+}
+
+Answer NotModified(const Answer& answer) {
+  Answer kept{304, "", "", {}, answer.device};
+  for (std::string_view name : kNotModifiedHeaders) {
+    if (std::optional<std::string> value = FindHeader(answer.headers, name)) kept.headers.emplace_back(name, *value);
+  }
+  return kept;
+}
+
+// True when an If-Range header lets the range apply to this answer.
+bool RangeStillApplies(const Answer& answer, const HttpRequest& request) {
+  const std::optional<std::string> ifRange = request.Header("If-Range");
+  if (!ifRange) return true;
+  return *ifRange == FindHeader(answer.headers, "ETag").value_or("") ||
+         *ifRange == FindHeader(answer.headers, "Last-Modified").value_or("");
+}
+
+// The part of a file that a Range header asks for; only files sent as they
+// are (those that accept ranges) are cut.
+Answer WithRange(Answer answer, const HttpRequest& request) {
+  const std::optional<std::string> range = request.Header("Range");
+  if (!range || !FindHeader(answer.headers, "Accept-Ranges") || !RangeStillApplies(answer, request)) return answer;
+  const std::optional<ByteRange> bytes = ParseByteRange(*range, answer.body.size());
+  if (!bytes) return answer;
+  const std::string size = std::to_string(answer.body.size());
+  if (bytes->first > bytes->last) {
+    Answer refused = ErrorAnswer(416, request);
+    refused.headers.emplace_back("Content-Range", "bytes */" + size);
+    return refused;
+  }
+  answer.status = 206;
+  answer.headers.emplace_back("Content-Range", "bytes " + std::to_string(bytes->first) + "-" +
+                                                   std::to_string(bytes->last) + "/" + size);
+  answer.body = answer.body.substr(bytes->first, bytes->last - bytes->first + 1);
+  return answer;
+}
+
+bool IsReadMethod(const std::string& method) { return method == "GET" || method == "HEAD"; }
+
+}  // namespace
+
+bool AcceptsDecks(const HttpRequest& request) {
+  return ListAccepts(request.Header("Accept").value_or(""), kDeckMediaType);
+}
+
+Answer ErrorAnswer(int status, const HttpRequest& request) {
+  if (AcceptsDecks(request)) return Answer{status, std::string(kDeckMediaType), ErrorDeck(status), {}, "-"};
+  SourceContent plain = ErrorContent(status);
+  return Answer{status, std::move(plain.mediaType), std::move(plain.body), {}, "-"};
+}
+
+Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, const std::string& generation) {
+  if (!IsReadMethod(request.method) && !(request.method == "POST" && source.AcceptsPost())) {
+    Answer refused = ErrorAnswer(405, request);
+    refused.headers.emplace_back("Allow", source.AcceptsPost() ? "GET, HEAD, POST" : "GET, HEAD");
+    return refused;
+  }
+  SourceRequest fetch{request.method, request.path, request.target, request.Header("User-Agent").value_or(""),
+                      request.body, request.Header("Content-Type").value_or("")};
+  SourceContent content = source.Fetch(fetch);
+  if (content.generated) return Rendered(content, request);
+  Answer answer = IsConvertedMediaType(content.mediaType) ? Converted(std::move(content), request, generation)
+                                                          : AsIs(std::move(content));
+  if (answer.status != 200 || !IsReadMethod(request.method)) return answer;
+  if (ClientCopyIsCurrent(answer, request)) return NotModified(answer);
+  return WithRange(std::move(answer), request);
+}
+
+}  // namespace quillmark::tools
