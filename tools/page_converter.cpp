@@ -20,7 +20,8 @@ int64_t FirstBufferSize(size_t pageSize) {
 
 }  // namespace
 
-std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device) {
+std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
+                                         const std::string& charset) {
   if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
   // The C interface takes writable pointers; it changes none of these texts.
   std::string pageCopy = page;
@@ -34,9 +35,11 @@ std::optional<std::string> ConvertToDeck(const std::string& page, const std::opt
     buffer.resize(static_cast<size_t>(size));
     char* output = buffer.data();
     int32_t capacity = static_cast<int32_t>(size);
-    const int32_t written = WapConvert(&caller, &deviceText, &pageText, &pageLength, &output, &capacity);
+    const int32_t written = WapConvertCharset(&caller, &deviceText, &pageText, &pageLength,
+                                              charset.empty() ? nullptr : charset.c_str(), &output, &capacity);
     if (written > 0) return std::string(output, static_cast<size_t>(written));
-    if (size == kLargestBuffer) return std::nullopt;
+    // Only a deck that did not fit is worth a larger buffer.
+    if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
   }
 }
 
@@ -55,11 +58,44 @@ std::string SelectedDeviceName(const std::optional<std::string>& device) {
 }
 
 std::optional<ConvertedPage> ConvertPage(const std::string& page, const std::optional<std::string>& userAgent,
-                                         const std::string& /*accept: one form of deck so far*/) {
-  std::optional<std::string> deck = ConvertToDeck(page, userAgent);
+                                         const std::string& /*accept: one form of deck so far*/,
+                                         const std::string& charset) {
+  std::optional<std::string> deck = ConvertToDeck(page, userAgent, charset);
   if (!deck) return std::nullopt;
   const std::string name = SelectedDeviceName(userAgent);
-  return ConvertedPage{std::string(kDeckMediaType), std::move(*deck), name.empty() ? "(default)" : name};
+  std::string mediaType = DeckMediaType(*deck);
+  return ConvertedPage{std::move(mediaType), std::move(*deck), name.empty() ? "(default)" : name};
+}
+
+std::string CharsetOfContentType(std::string_view contentType) {
+  // Parameters follow ";": name=value, the value possibly quoted.
+  for (size_t at = contentType.find(';'); at != std::string_view::npos; at = contentType.find(';', at + 1)) {
+    std::string_view parameter = contentType.substr(at + 1);
+    parameter = parameter.substr(0, parameter.find(';'));
+    const size_t equals = parameter.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string name(parameter.substr(0, equals));
+    std::erase_if(name, [](char c) { return c == ' ' || c == '\t'; });
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (name != "charset") continue;
+    std::string value(parameter.substr(equals + 1));
+    std::erase_if(value, [](char c) { return c == ' ' || c == '\t' || c == '"'; });
+    return value;
+  }
+  return "";
+}
+
+std::string DeckMediaType(std::string_view deck) {
+  const std::string_view declaration = deck.substr(0, deck.find('\n'));
+  std::string charset = "utf-8";
+  const size_t at = declaration.find("encoding");
+  const size_t quote = at == std::string_view::npos ? at : declaration.find_first_of("\"'", at);
+  if (quote != std::string_view::npos) {
+    const size_t close = declaration.find(declaration[quote], quote + 1);
+    if (close != std::string_view::npos) charset = std::string(declaration.substr(quote + 1, close - quote - 1));
+  }
+  for (char& c : charset) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return std::string(kDeckMediaType) + "; charset=" + charset;
 }
 
 }  // namespace quillmark::tools

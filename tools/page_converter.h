@@ -3,13 +3,23 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quillmark::tools {
 
 // The deck for `page` and the device `device` selects (none: the default
-// device); nullopt when the page or its deck exceeds what the library's
-// 32-bit lengths can hold.
-std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device);
+// device); `charset` is the page's charset as its source told it ("" when
+// unknown). nullopt when the page cannot be converted: too large for the
+// library's 32-bit lengths, or past its conversion budget.
+std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
+                                         const std::string& charset = "");
+
+// The charset parameter of a Content-Type value ("" when it has none).
+std::string CharsetOfContentType(std::string_view contentType);
+
+// The media type of a deck: text/vnd.wap.wml with the charset its XML
+// declaration names (UTF-8 when it names none).
+std::string DeckMediaType(std::string_view deck);
 
 // What a client gets for a converted page.
 struct ConvertedPage {
@@ -23,7 +33,7 @@ struct ConvertedPage {
 // Every choice of what a converted answer looks like is made here; nullopt
 // when the page cannot be converted.
 std::optional<ConvertedPage> ConvertPage(const std::string& page, const std::optional<std::string>& userAgent,
-                                         const std::string& accept);
+                                         const std::string& accept, const std::string& charset = "");
 
 // Name of the device that `device` selects under the configuration in force;
 // "" for the built-in default device, which has no name.

@@ -79,7 +79,8 @@ Answer Compressed(Answer answer, const HttpRequest& request) {
 
 Answer Converted(SourceContent content, const HttpRequest& request, const std::string& generation) {
   const std::optional<std::string> userAgent = request.Header("User-Agent");
-  std::optional<ConvertedPage> page = ConvertPage(content.body, userAgent, request.Header("Accept").value_or(""));
+  std::optional<ConvertedPage> page = ConvertPage(content.body, userAgent, request.Header("Accept").value_or(""),
+                                                  CharsetOfContentType(content.mediaType));
   if (!page) return ErrorAnswer(500, request);
   Answer answer{content.status, std::move(page->mediaType), std::move(page->body), std::move(content.headers),
                 std::move(page->device)};

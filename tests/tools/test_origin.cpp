@@ -24,6 +24,7 @@ OriginReply SiteAnswer(const OriginRequest& request, int port) {
     return {200, "text/html; charset=utf-8", "<p>agent " + request.Header("User-Agent") + " " + query + "</p>",
             {{"ETag", "\"origin-tag\""}, {"Cache-Control", "max-age=60"}, {"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}, {}};
   }
+  if (path == "/koi8.html") return {200, "text/html; charset=KOI8-R", "<p>caf\xE9</p>", {}, {}};
   if (path == "/logo.gif") return {200, "image/gif", "GIF89a-origin", {{"ETag", "\"gif-tag\""}}, {}};
   if (path == "/big.html") return {200, "text/html", std::string(kMaxPageBytes * 2, 'x'), {}, {}};
   if (path == "/form") {
@@ -56,9 +57,11 @@ TEST_F(OriginServer, ConvertsPagesPassesOtherContentAndMapsFailures) {
     const char* bodyPart;
   };
   const Case cases[] = {
-      {"/page.html?q=42", 200, "text/vnd.wap.wml", "agent Wren320/1.0 q=42"},
+      {"/page.html?q=42", 200, "text/vnd.wap.wml; charset=utf-8", "agent Wren320/1.0 q=42"},
+      // The origin's charset reaches the conversion; the deck says its own.
+      {"/koi8.html", 200, "text/vnd.wap.wml; charset=utf-8", "caf\xD0\x98"},
       {"/logo.gif", 200, "image/gif", "GIF89a-origin"},
-      {"/missing.html", 404, "text/vnd.wap.wml", "no such page"},
+      {"/missing.html", 404, "text/vnd.wap.wml; charset=utf-8", "no such page"},
       {"/big.html", 413, "text/plain", "413 Payload Too Large"},
       {"/%2e%2e/page.html", 403, "text/plain", "403 Forbidden"},
   };

@@ -67,18 +67,19 @@ TEST_F(SiteServer, UserAgentsSelectTheirDeviceProfiles) {
     const char* userAgent;
     const char* expected;
     const char* device;
+    const char* charset;  // as the deck's declaration names it
   };
   const Case cases[] = {
-      {"Kestrel71/2.0", "<strong>bold</strong>", "KESTREL71"},
-      {"Mozilla/5.0 (W320; x)", "encoding=\"ISO-8859-1\"", "WREN320"},
-      {"Other/1.0", "<b>bold</b>", "DEFAULT"},
+      {"Kestrel71/2.0", "<strong>bold</strong>", "KESTREL71", "utf-8"},
+      {"Mozilla/5.0 (W320; x)", "encoding=\"ISO-8859-1\"", "WREN320", "iso-8859-1"},
+      {"Other/1.0", "<b>bold</b>", "DEFAULT", "utf-8"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.userAgent);
     const auto result = Get(*server_, "/index.html", c.userAgent);
     ASSERT_GT(result.status, 0);
     EXPECT_EQ(result.status, 200);
-    EXPECT_EQ(result.Header("Content-Type"), "text/vnd.wap.wml");
+    EXPECT_EQ(result.Header("Content-Type"), std::string("text/vnd.wap.wml; charset=") + c.charset);
     EXPECT_EQ(result.Header("Vary"), "User-Agent");
     EXPECT_TRUE(Contains(result.body, c.expected)) << result.body;
     EXPECT_TRUE(Contains(result.body, "<wml>")) << result.body;
@@ -102,9 +103,9 @@ TEST_F(SiteServer, FilesGoOutWithTheirMediaTypesAndErrorsWithTheirStatus) {
       {"/logo.png", 200, "image/png", "\x89PNG-bytes"},
       {"/logo.jpg", 200, "image/jpeg", "JFIF-bytes"},
       {"/logo.wbmp", 200, "image/vnd.wap.wbmp", std::string("\0\0\x08\x08", 4)},
-      {"/page.htm", 200, "text/vnd.wap.wml", ""},
-      {"/", 200, "text/vnd.wap.wml", ""},
-      {"/sub/", 200, "text/vnd.wap.wml", ""},
+      {"/page.htm", 200, "text/vnd.wap.wml; charset=utf-8", ""},
+      {"/", 200, "text/vnd.wap.wml; charset=utf-8", ""},
+      {"/sub/", 200, "text/vnd.wap.wml; charset=utf-8", ""},
       {"/missing.html", 404, "text/plain", "404 Not Found\n"},
       {"/notes.txt", 404, "text/plain", ""},
       {"/big.html", 413, "text/plain", "413 Payload Too Large\n"},
@@ -135,7 +136,7 @@ TEST_F(SiteServer, HeadAnswersLikeGetWithoutTheBody) {
   EXPECT_EQ(head.status, 200);
   EXPECT_TRUE(head.body.empty());
   EXPECT_EQ(head.Header("Content-Length"), std::to_string(get.body.size()));
-  EXPECT_EQ(head.Header("Content-Type"), "text/vnd.wap.wml");
+  EXPECT_EQ(head.Header("Content-Type"), "text/vnd.wap.wml; charset=utf-8");
   EXPECT_TRUE(Contains(server_->Log(), "\"HEAD /index.html HTTP/1.1\" 200 0 ")) << server_->Log();
 }
 
