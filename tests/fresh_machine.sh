@@ -56,7 +56,7 @@ inside() {
   chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     /bin/bash -euo pipefail -c "$1"
 }
-inside "git clone --quiet /quillmark.bundle /root/quillmark"
+inside "git -c advice.detachedHead=false clone --quiet /quillmark.bundle /root/quillmark"
 for number in 1 2; do
   command=${commands[number - 1]}
   echo "fresh_machine: command $number: $command"

@@ -25,4 +25,28 @@ std::string PercentEncoded(const std::string& text, Keep keep) {
   return out;
 }
 
+// `text` with every "%XX" (hex digits of either case) read as its byte; a
+// "%" without two hex digits after it stays as it is.
+inline std::string PercentDecoded(const std::string& text) {
+  auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int high = i + 2 < text.size() && text[i] == '%' ? hex(text[i + 1]) : -1;
+    const int low = high >= 0 ? hex(text[i + 2]) : -1;
+    if (low < 0) {
+      out.push_back(text[i]);
+      continue;
+    }
+    out.push_back(static_cast<char>(high * 16 + low));
+    i += 2;
+  }
+  return out;
+}
+
 }  // namespace quillmark::tools

@@ -116,7 +116,7 @@ TEST(CliHelp, EveryCommandHasItsHelp) {
     const char* start;
   };
   const Case cases[] = {
-      {"--help", "Usage: quillmark [--device TEXT] [FILE]\n"},
+      {"--help", "Usage: quillmark [--device TEXT] [--config FILE] [FILE]\n"},
       {"convert --help", "Usage: quillmark convert "},
       {"check-config --help", "Usage: quillmark check-config "},
       {"serve --help", "Usage: quillmark serve "},
