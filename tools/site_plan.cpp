@@ -1,7 +1,11 @@
 #include "tools/site_plan.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 #include "tools/arguments.h"
@@ -69,7 +73,12 @@ SitePlan PlanSite(const fs::path& sourceRoot, const fs::path& outputRoot) {
     }
     if (entry.is_directory() && !entry.is_symlink()) {
       // Entries below the canonical root are canonical paths themselves.
-      if (entry.path() == output) walk.disable_recursion_pending();
+      if (entry.path() == output) {
+        walk.disable_recursion_pending();
+      } else if (::access(entry.path().c_str(), R_OK | X_OK) != 0) {
+        plan.problems.push_back(SiteProblem{relative, std::string("cannot read the folder: ") + std::strerror(errno)});
+        walk.disable_recursion_pending();
+      }
       continue;
     }
     if (!entry.is_regular_file()) continue;

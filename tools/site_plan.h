@@ -36,7 +36,7 @@ struct SitePlan {
 // output folder `outputRoot` when it lies inside) and plans a deck "NAME.wml"
 // for every .html, .htm and .xhtml page and a copy of every .wml, .wmls,
 // .wbmp, .gif, .png, .jpg and .jpeg file. A file linked from outside the
-// source folder is a problem, not read. Throws UsageError when two files
+// source folder, and a folder that cannot be read, are problems, not read. Throws UsageError when two files
 // would be written to one target.
 SitePlan PlanSite(const std::filesystem::path& sourceRoot, const std::filesystem::path& outputRoot);
 

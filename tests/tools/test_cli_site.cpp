@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 
@@ -22,16 +20,10 @@ using quillmark::testing::RunResult;
 using quillmark::testing::TemporaryFolder;
 
 RunResult RunTool(const TemporaryFolder& folder, const std::string& arguments) {
-  const fs::path err = folder.Path() / "stderr";
-  const std::string command = "cd '" + folder.Path().string() + "' && '" + QUILLMARK_CLI_PATH + "' " +
-                              arguments + " < /dev/null 2> '" + err.string() + "'";
-  return quillmark::testing::RunShell(command, err);
+  return quillmark::testing::RunToolIn(folder.Path(), arguments);
 }
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string ReadFile(const fs::path& file) { return quillmark::testing::ReadWholeFile(file); }
 
 // The link from page `from` to `to`, both relative to the site's root.
 std::string LinkBetween(const fs::path& from, const fs::path& to) {
