@@ -491,9 +491,10 @@ bool IsCurrentFor(const std::shared_ptr<const DeviceConfiguration>& current,
   return !status || current->recordedStatus == *status;
 }
 
-// The file beside the module; the module does not move while loaded.
+// The file beside the module; the module does not move while loaded. The
+// library's versioned file names all read the file of its plain name.
 const std::string& ModuleConfigurationPath() {
-  static const std::string path = configurationPathFor(ModulePath());
+  static const std::string path = configurationPathFor(WithoutSharedObjectVersion(ModulePath()));
   return path;
 }
 

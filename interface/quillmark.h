@@ -20,6 +20,12 @@
 
 #include <stdint.h>
 
+/* Everything declared below is exported from the shared library, whose
+ * other symbols are hidden. */
+#if defined(__GNUC__)
+#pragma GCC visibility push(default)
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -73,6 +79,10 @@ void XmldeviceFinalize(void);
 
 #ifdef __cplusplus
 }
+#endif
+
+#if defined(__GNUC__)
+#pragma GCC visibility pop
 #endif
 
 #endif /* QUILLMARK_H */

@@ -11,6 +11,7 @@
 #include "markup/conversion_budget.h"
 #include "markup/deck_writer.h"
 #include "platform/transcoder.h"
+#include "interface/library_version.h"
 #include "interface/quillmark.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
@@ -22,8 +23,6 @@ namespace {
 
 // Elements that the writer puts on lines of their own.
 constexpr char kBreakList[] = "wml\0card\0table\0tr\0select\0p\0input\0postfield\0go\0do\0";
-
-constexpr char kVersionText[] = "Quillmark, v0.9.21";
 
 }  // namespace
 

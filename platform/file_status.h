@@ -29,4 +29,11 @@ std::optional<std::string> ReadTextFile(const std::string& path);
 // Full path of the loaded module that contains this code ("" when unknown).
 std::string ModulePath();
 
+// `path` without the version numbers of a shared object's file name:
+// "lib/libquillmark.so.0.9.21" and "lib/libquillmark.so.0" give
+// "lib/libquillmark.so"; any other path is returned as it is. The loader may
+// name one library by its real file, its SONAME link or its development link;
+// this gives all three one name.
+std::string WithoutSharedObjectVersion(const std::string& path);
+
 }  // namespace quillmark

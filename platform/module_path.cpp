@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include <memory>
+#include <string_view>
 
 #include "platform/file_status.h"
 
@@ -32,6 +33,24 @@ std::string ModulePath() {
   if (::dladdr(reinterpret_cast<void*>(&ModuleAnchor), &info) == 0) return std::string();
   if (info.dli_fname == nullptr || info.dli_fname[0] == '\0') return std::string();
   return Absolute(info.dli_fname);
+}
+
+std::string WithoutSharedObjectVersion(const std::string& path) {
+  constexpr std::string_view kSuffix = ".so";
+  size_t end = path.size();
+  // Drop ".N" groups from the end, as long as each is a dot and digits.
+  while (end > 0) {
+    const size_t dot = path.rfind('.', end - 1);
+    if (dot == std::string::npos || dot + 1 == end) break;
+    if (path.find_first_not_of("0123456789", dot + 1) < end) break;
+    end = dot;
+  }
+  if (end == path.size() || end < kSuffix.size()) return path;
+  if (std::string_view(path).substr(end - kSuffix.size(), kSuffix.size()) != kSuffix) return path;
+  // A name that is ".so" and nothing more stays as it is.
+  const size_t nameStart = path.rfind('/', end - 1) + 1;  // npos + 1 is 0
+  if (end - nameStart <= kSuffix.size()) return path;
+  return path.substr(0, end);
 }
 
 }  // namespace quillmark

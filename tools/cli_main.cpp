@@ -17,14 +17,17 @@ namespace {
 using quillmark::tools::ArgumentCursor;
 
 constexpr char kUsage[] =
-    "Usage: quillmark [--device TEXT] [FILE]\n"
+    "Usage: quillmark [--device TEXT] [--config FILE] [FILE]\n"
     "       quillmark convert [--device TEXT] [--config FILE] [-o OUT] FILE...\n"
+    "       quillmark convert [--device TEXT] [--config FILE] -r SRC -o OUT\n"
     "       quillmark check-config [--device TEXT] FILE\n"
     "       quillmark serve (--root DIR | --origin URL) [OPTIONS]\n"
     "The first form converts the HTML page FILE (standard input when FILE is\n"
     "absent or \"-\") into a WML deck written to standard output.\n"
     "\n"
     "  --device TEXT  the requesting device's user-agent text\n"
+    "  --config FILE  the configuration file to use instead of the one beside\n"
+    "                 the library\n"
     "  --help         show this help and exit (COMMAND --help: that command's)\n"
     "  --version      show the library version and exit\n";
 

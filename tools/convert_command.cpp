@@ -10,6 +10,7 @@
 
 #include "tools/input_files.h"
 #include "tools/page_converter.h"
+#include "tools/site_conversion.h"
 
 namespace quillmark::tools {
 
@@ -19,13 +20,19 @@ namespace fs = std::filesystem;
 
 constexpr char kConvertUsage[] =
     "Usage: quillmark convert [--device TEXT] [--config FILE] [-o OUT] FILE...\n"
+    "       quillmark convert [--device TEXT] [--config FILE] -r SRC -o OUT\n"
     "Converts HTML pages into WML decks. \"-\" reads standard input.\n"
     "\n"
     "  --device TEXT  the requesting device's user-agent text\n"
     "  --config FILE  the configuration file to use instead of the one beside\n"
     "                 the library\n"
     "  -o OUT         write the deck to the file OUT; with several pages, or when\n"
-    "                 OUT is a folder, write each deck as OUT/NAME.wml\n"
+    "                 OUT is a folder or ends with \"/\", write each deck as\n"
+    "                 OUT/NAME.wml\n"
+    "  -r, --recursive  convert the whole folder SRC into the folder OUT: a deck\n"
+    "                 for every .html, .htm and .xhtml page, with relative links\n"
+    "                 to them made to point at their decks, and a copy of every\n"
+    "                 image and .wml file\n"
     "  --help         show this help and exit\n"
     "Without -o the deck of the single page goes to standard output.\n";
 
@@ -33,6 +40,7 @@ struct ConvertOptions {
   std::optional<std::string> device;
   std::optional<std::string> config;
   std::optional<std::string> output;
+  bool recursive = false;
   std::vector<std::string> files;
 };
 
@@ -56,6 +64,8 @@ std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions
       options.config = arguments.ValueOf(word);
     } else if (word == "-o" || word == "--output") {
       options.output = arguments.ValueOf(word);
+    } else if (word == "-r" || word == "--recursive") {
+      options.recursive = true;
     } else if (IsOption(word)) {
       throw UsageError("unknown option " + word);
     } else {
@@ -72,6 +82,13 @@ std::string DeckPathIn(const std::string& folder, const std::string& input) {
   return (fs::path(folder) / (stem + ".wml")).string();
 }
 
+// True when the decks go into the folder OUT rather than to the file OUT.
+bool WritesIntoFolder(const ConvertOptions& options) {
+  if (!options.output) return false;
+  std::error_code ignored;
+  return options.files.size() > 1 || options.output->ends_with('/') || fs::is_directory(*options.output, ignored);
+}
+
 // Where each page's deck goes; throws UsageError for impossible requests.
 std::vector<Job> PlanJobs(const ConvertOptions& options) {
   std::vector<Job> jobs;
@@ -80,10 +97,7 @@ std::vector<Job> PlanJobs(const ConvertOptions& options) {
     if (several) throw UsageError("several pages need -o FOLDER");
     return {Job{options.files.front(), ""}};
   }
-  std::error_code ignored;
-  if (!several && !fs::is_directory(*options.output, ignored)) {
-    return {Job{options.files.front(), *options.output}};
-  }
+  if (!WritesIntoFolder(options)) return {Job{options.files.front(), *options.output}};
   std::set<std::string> targets;
   for (const std::string& file : options.files) {
     const std::string target = DeckPathIn(*options.output, file);
@@ -123,9 +137,9 @@ bool RunJob(const Job& job, const std::optional<std::string>& device) {
   return WriteDeck(*deck, job.output);
 }
 
-// Creates the folder that several decks go into.
-bool PrepareOutputFolder(const ConvertOptions& options, const std::vector<Job>& jobs) {
-  if (!options.output || jobs.size() < 2) return true;
+// Creates the folder that the decks go into.
+bool PrepareOutputFolder(const ConvertOptions& options) {
+  if (!WritesIntoFolder(options)) return true;
   std::error_code error;
   fs::create_directories(*options.output, error);
   if (!error) return true;
@@ -133,14 +147,23 @@ bool PrepareOutputFolder(const ConvertOptions& options, const std::vector<Job>& 
   return false;
 }
 
+// "convert -r SRC -o OUT"; throws UsageError for anything else.
+int RunSiteConversion(const ConvertOptions& options) {
+  if (!options.output) throw UsageError("-r needs -o FOLDER");
+  if (options.files.size() != 1 || options.files.front() == "-") throw UsageError("-r needs one folder SRC");
+  if (options.config && !UseConfigurationFile(*options.config)) return 1;
+  return ConvertSite(SiteRequest{options.files.front(), *options.output, options.device});
+}
+
 }  // namespace
 
 int RunConvertCommand(ArgumentCursor& arguments) {
   ConvertOptions options;
   if (auto status = ParseConvertOptions(arguments, options)) return *status;
+  if (options.recursive) return RunSiteConversion(options);
   const std::vector<Job> jobs = PlanJobs(options);
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
-  if (!PrepareOutputFolder(options, jobs)) return 1;
+  if (!PrepareOutputFolder(options)) return 1;
   bool allConverted = true;
   for (const Job& job : jobs) allConverted = RunJob(job, options.device) && allConverted;
   return allConverted ? 0 : 1;
@@ -148,11 +171,14 @@ int RunConvertCommand(ArgumentCursor& arguments) {
 
 int RunPlainConversion(ArgumentCursor& arguments) {
   std::optional<std::string> device;
+  std::optional<std::string> config;
   std::optional<std::string> file;
   while (!arguments.Done()) {
     const std::string word = arguments.Next();
     if (word == "--device") {
       device = arguments.ValueOf(word);
+    } else if (word == "--config") {
+      config = arguments.ValueOf(word);
     } else if (IsOption(word)) {
       throw UsageError("unknown option " + word);
     } else if (file) {
@@ -161,6 +187,7 @@ int RunPlainConversion(ArgumentCursor& arguments) {
       file = word;
     }
   }
+  if (config && !UseConfigurationFile(*config)) return 1;
   return RunJob(Job{file.value_or("-"), ""}, device) ? 0 : 1;
 }
 

@@ -27,26 +27,33 @@ bool IsDirectory(const std::string& file) {
 
 }  // namespace
 
+std::optional<std::string> ReadFileText(const std::string& file, std::string& reason) {
+  if (IsDirectory(file)) {
+    reason = "is a directory";
+    return std::nullopt;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    reason = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    reason = "read error";
+    return std::nullopt;
+  }
+  return text;
+}
+
 std::optional<std::string> ReadInput(const std::string& file) {
   if (file == "-") {
     std::ostringstream text;
     text << std::cin.rdbuf();
     return text.str();
   }
-  if (IsDirectory(file)) {
-    ReportUnreadable(file, "is a directory");
-    return std::nullopt;
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    ReportUnreadable(file, std::strerror(errno));
-    return std::nullopt;
-  }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    ReportUnreadable(file, "read error");
-    return std::nullopt;
-  }
+  std::string reason;
+  std::optional<std::string> text = ReadFileText(file, reason);
+  if (!text) ReportUnreadable(file, reason);
   return text;
 }
 

@@ -6,6 +6,10 @@
 
 namespace quillmark::tools {
 
+// The whole of the file `file`; nullopt with `reason` set (the system's
+// error text, or "is a directory") when it cannot be read.
+std::optional<std::string> ReadFileText(const std::string& file, std::string& reason);
+
 // The whole of `file` ("-": standard input); nullopt after printing one
 // line "quillmark: cannot read FILE: reason" on standard error.
 std::optional<std::string> ReadInput(const std::string& file);

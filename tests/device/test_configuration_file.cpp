@@ -1,5 +1,6 @@
 // The configuration file as the host meets it: a copy of the built library
-// in a folder of its own, with libquillmark..cfg beside it.
+// in a folder of its own, under its real versioned file name with the
+// SONAME and development links to it, and libquillmark..cfg beside it.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -18,16 +19,25 @@ namespace fs = std::filesystem;
 using WapConvertFunction = int32_t (*)(char**, char**, char**, int32_t*, char**, int32_t*);
 using UnitFunction = void (*)();
 
-// A private copy of the library, loaded with dlopen; unloaded and removed
-// with its folder when the test ends.
+// The names a library is loaded by: the development link, the SONAME link
+// and the real file the build made (libquillmark.so.0.9.21).
+const std::string kDevelopmentName = "libquillmark.so";
+const std::string kSonameName = "libquillmark.so.0";
+const std::string kRealName = fs::path(QUILLMARK_LIBRARY_PATH).filename().string();
+
+// A private copy of the library, loaded with dlopen by the name `loadName`;
+// unloaded and removed with its folder when the test ends.
 class LibraryCopy {
  public:
-  LibraryCopy() {
+  explicit LibraryCopy(const std::string& loadName = kDevelopmentName) {
     std::string pattern = (fs::temp_directory_path() / "quillmark-cfg-XXXXXX").string();
     folder_ = ::mkdtemp(pattern.data()) != nullptr ? fs::path(pattern) : fs::path();
-    library_ = folder_ / "libquillmark.so";
+    library_ = folder_ / loadName;
     configuration_ = folder_ / "libquillmark..cfg";
-    fs::copy_file(QUILLMARK_LIBRARY_PATH, library_);
+    fs::copy_file(QUILLMARK_LIBRARY_PATH, folder_ / kRealName);
+    for (const std::string& link : {kDevelopmentName, kSonameName}) {
+      if (link != kRealName) fs::create_symlink(kRealName, folder_ / link);
+    }
   }
   ~LibraryCopy() {
     if (handle_ != nullptr) ::dlclose(handle_);
@@ -110,6 +120,17 @@ TEST(ConfigurationFile, IsReadWhenTheLibraryIsLoaded) {
   const std::string other = library.Convert(kBoldPage, "Other/1.0");
   EXPECT_TRUE(Contains(other, "<b>x</b>")) << other;
   EXPECT_TRUE(Contains(library.Convert(kBoldPage, nullptr), "<b>x</b>"));
+}
+
+TEST(ConfigurationFile, EveryNameOfTheLibraryReadsTheFileOfItsPlainName) {
+  ASSERT_EQ(kRealName.rfind(kSonameName + ".", 0), 0u) << kRealName;
+  for (const std::string& name : {kDevelopmentName, kSonameName, kRealName}) {
+    SCOPED_TRACE(name);
+    LibraryCopy library(name);
+    library.WriteConfiguration(kPhoneConfiguration);
+    ASSERT_NO_FATAL_FAILURE(library.Load());
+    EXPECT_TRUE(Contains(library.Convert(kBoldPage, "Phone1/1.0"), "<strong>x</strong>"));
+  }
 }
 
 TEST(ConfigurationFile, ChangesAreSeenByTheNextConversionAndDeletionKeepsThem) {

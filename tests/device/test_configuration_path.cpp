@@ -3,6 +3,7 @@
 #include <string>
 
 #include "device/configuration.h"
+#include "platform/file_status.h"
 
 namespace quillmark {
 namespace {
@@ -24,6 +25,30 @@ TEST(ConfigurationPath, KeepsTheModuleNameUpToItsLastDot) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.module);
     EXPECT_EQ(configurationPathFor(c.module), c.expected);
+  }
+}
+
+TEST(ConfigurationPath, EveryFileNameOfTheLibraryReadsOneFile) {
+  struct Case {
+    const char* module;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"/usr/lib/libquillmark.so.0.9.21", "/usr/lib/libquillmark..cfg"},
+      {"/usr/lib/libquillmark.so.0", "/usr/lib/libquillmark..cfg"},
+      {"/usr/lib/libquillmark.so", "/usr/lib/libquillmark..cfg"},
+      {"libquillmark.so.1", "libquillmark..cfg"},
+      // Only dot-and-digits groups after ".so" are a version.
+      {"/usr/lib/libquillmark.so.0.beta", "/usr/lib/libquillmark.so.0..cfg"},
+      {"/usr/lib/libquillmark.so.", "/usr/lib/libquillmark.so..cfg"},
+      {"/opt/x.so.1/quillmark", "/opt/x.so.1/quillmark..cfg"},
+      {"/opt/lib/.so.1", "/opt/lib/.so..cfg"},
+      {".so.2", ".so..cfg"},
+      {"/opt/lib/quillmark.1", "/opt/lib/quillmark..cfg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.module);
+    EXPECT_EQ(configurationPathFor(WithoutSharedObjectVersion(c.module)), c.expected);
   }
 }
 

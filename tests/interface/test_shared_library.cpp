@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -46,28 +47,56 @@ TEST(SharedLibrary, ExportsResolveByName) {
   EXPECT_NE(dlsym(library.get(), "WapConvert"), nullptr);
 }
 
-TEST(SharedLibrary, InternalsAreNotExported) {
-  // The dynamic symbol table holds the C entry points and nothing of the
-  // engine: no C++ symbol of the library's own namespace.
-  const std::string command = std::string("nm -D --defined-only '") + QUILLMARK_LIBRARY_PATH + "'";
+// Every line a shell command prints.
+std::vector<std::string> OutputLines(const std::string& command) {
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  ASSERT_TRUE(pipe);
-  std::vector<std::string> names;
+  std::vector<std::string> lines;
+  if (!pipe) return lines;
   std::array<char, 512> line{};
   while (std::fgets(line.data(), line.size(), pipe.get()) != nullptr) {
     std::string text = line.data();
-    const size_t space = text.rfind(' ');
-    names.push_back(text.substr(space + 1, text.size() - space - 2));
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+TEST(SharedLibrary, ExportsOnlyTheVersionedEntryPoints) {
+  // The dynamic symbol table holds the C entry points, each of the version
+  // node QUILLMARK_0, and the node itself; nothing of the engine: no C++
+  // symbol of the library's own namespace.
+  constexpr std::string_view kVersion = "@@QUILLMARK_0";
+  std::vector<std::string> names;
+  for (const std::string& line : OutputLines(std::string("nm -D --defined-only '") + QUILLMARK_LIBRARY_PATH + "'")) {
+    names.push_back(line.substr(line.rfind(' ') + 1));
   }
   ASSERT_FALSE(names.empty()) << "nm printed nothing";
+  EXPECT_NE(std::find(names.begin(), names.end(), "QUILLMARK_0"), names.end());
   for (const std::string& name : names) {
+    if (name == "QUILLMARK_0") continue;
+    ASSERT_GT(name.size(), kVersion.size()) << name;
+    EXPECT_EQ(name.substr(name.size() - kVersion.size()), kVersion) << name;
     EXPECT_EQ(name.find("quillmark"), std::string::npos) << name;
     EXPECT_NE(name.rfind("_Z", 0), 0u) << name;
   }
   for (const char* entry : {"WapConvert", "WapConvertCharset", "WapLastError", "LibraryVersion",
                             "WapSetConfigurationFile", "WapDeviceName"}) {
-    EXPECT_NE(std::find(names.begin(), names.end(), entry), names.end()) << entry;
+    EXPECT_NE(std::find(names.begin(), names.end(), entry + std::string(kVersion)), names.end()) << entry;
   }
+}
+
+TEST(SharedLibrary, NamesItsSonameAndIsTheVersionedFile) {
+  const std::string file = QUILLMARK_LIBRARY_PATH;
+  const std::vector<std::string> headers = OutputLines("objdump -p '" + file + "'");
+  const auto soname = std::find_if(headers.begin(), headers.end(), [](const std::string& line) {
+    return line.find("SONAME") != std::string::npos;
+  });
+  ASSERT_NE(soname, headers.end()) << "objdump shows no SONAME";
+  const std::string name = soname->substr(soname->rfind(' ') + 1);
+  EXPECT_EQ(name, "libquillmark.so.0");
+  // The real file is the SONAME followed by the rest of the version.
+  const std::string fileName = file.substr(file.rfind('/') + 1);
+  EXPECT_EQ(fileName.rfind(name + ".", 0), 0u) << fileName;
 }
 
 TEST(SharedLibrary, BufferContractThroughTheLoadedLibrary) {

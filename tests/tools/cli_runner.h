@@ -44,4 +44,19 @@ inline void ExpectOneLineError(const RunResult& result, int status, const std::s
   EXPECT_TRUE(result.out.empty()) << result.out;
 }
 
+// Runs the tool with `arguments` (shell words) in `folder`, with nothing on
+// standard input; standard error goes through the file `folder`/stderr.
+inline RunResult RunToolIn(const std::filesystem::path& folder, const std::string& arguments) {
+  const std::filesystem::path err = folder / "stderr";
+  const std::string command = "cd '" + folder.string() + "' && '" + QUILLMARK_CLI_PATH + "' " + arguments +
+                              " < /dev/null 2> '" + err.string() + "'";
+  return RunShell(command, err);
+}
+
+// The whole of `file` ("" when it cannot be read).
+inline std::string ReadWholeFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 }  // namespace quillmark::testing

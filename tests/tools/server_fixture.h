@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "interface/quillmark.h"
+#include "tests/support/temporary_folder.h"
 #include "tools/access_log.h"
 #include "tools/content_source.h"
 #include "tools/configuration_watch.h"
@@ -23,32 +24,7 @@ namespace quillmark::tools::testing {
 
 namespace fs = std::filesystem;
 
-// A temporary folder, removed with everything in it.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "quillmark-server-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-  const fs::path& Path() const { return path_; }
-  // Writes `text` to the file `name` below the folder, creating folders.
-  void Write(const std::string& name, const std::string& text, int secondsAhead = 0) const {
-    const fs::path file = path_ / name;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
-    fs::last_write_time(file, fs::file_time_type::clock::now() + std::chrono::seconds(secondsAhead));
-  }
-
- private:
-  fs::path path_;
-};
+using quillmark::testing::TemporaryFolder;
 
 // An answer as a client received it.
 struct HttpReply {

@@ -42,6 +42,18 @@ TEST(Cli, ConvertsStandardInputAndFilesAlike) {
   EXPECT_EQ(RunTool("-", text).out, fromFile.out);
 }
 
+TEST(Cli, TheReadmeShowsTheDeckItsFirstCommandPrints) {
+  std::ifstream readme(std::string(QUILLMARK_SOURCE_DIR) + "/README.md");
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  const size_t start = text.find("```\n<?xml");
+  ASSERT_NE(start, std::string::npos) << "no deck shown in README.md";
+  const size_t end = text.find("```", start + 3);
+  ASSERT_NE(end, std::string::npos);
+  std::string deck = RunTool("'" + std::string(QUILLMARK_SOURCE_DIR) + "/examples/welcome.html'").out;
+  for (size_t at = deck.find("\r\n"); at != std::string::npos; at = deck.find("\r\n", at)) deck.erase(at, 1);
+  EXPECT_EQ(text.substr(start + 4, end - start - 4), deck);
+}
+
 TEST(Cli, LargePagesGrowTheBufferUntilTheDeckFits) {
   // Nested tags ask for far more room than the page size, since the measure
   // allows line breaks around every tag; the first buffer is too small.
@@ -72,6 +84,13 @@ TEST(Cli, ErrorsAreOneLineOnStandardError) {
     ExpectOneLineError(RunTool(c.arguments), c.status, c.message);
   }
 }
+
+#if !QUILLMARK_SERVER_BUILT
+TEST(Cli, ServeSaysInOneLineThatThisBuildHasNoServer) {
+  ExpectOneLineError(RunTool("serve --root ."), 1,
+                     "quillmark: serve is not available: this quillmark was built without its server");
+}
+#endif
 
 TEST(Cli, HelpAndVersion) {
   const RunResult help = RunTool("--help");

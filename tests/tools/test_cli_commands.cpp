@@ -27,17 +27,11 @@ namespace {
 using quillmark::testing::ExpectOneLineError;
 using quillmark::testing::RunResult;
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string ReadFile(const fs::path& file) { return quillmark::testing::ReadWholeFile(file); }
 
 // Runs the tool with `arguments` (shell words) in `folder`.
 RunResult RunTool(const TemporaryFolder& folder, const std::string& arguments) {
-  const fs::path err = folder.Path() / "stderr";
-  const std::string command = "cd '" + folder.Path().string() + "' && '" + QUILLMARK_CLI_PATH + "' " +
-                              arguments + " < /dev/null 2> '" + err.string() + "'";
-  return quillmark::testing::RunShell(command, err);
+  return quillmark::testing::RunToolIn(folder.Path(), arguments);
 }
 
 constexpr char kConfiguration[] =
@@ -116,7 +110,7 @@ TEST(CliHelp, EveryCommandHasItsHelp) {
     const char* start;
   };
   const Case cases[] = {
-      {"--help", "Usage: quillmark [--device TEXT] [FILE]\n"},
+      {"--help", "Usage: quillmark [--device TEXT] [--config FILE] [FILE]\n"},
       {"convert --help", "Usage: quillmark convert "},
       {"check-config --help", "Usage: quillmark check-config "},
       {"serve --help", "Usage: quillmark serve "},

@@ -1,0 +1,50 @@
+// What converting a folder of pages writes: the plan made before anything
+// is written.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark::tools {
+
+// One file of the source folder that goes into the output folder.
+struct SiteFile {
+  enum class Kind { kPage, kCopy };
+  Kind kind;
+  std::filesystem::path source;  // relative to the source folder
+  std::filesystem::path target;  // relative to the output folder
+};
+
+// One file that cannot go into the output folder, and why.
+struct SiteProblem {
+  std::filesystem::path source;  // relative to the source folder
+  std::string reason;
+};
+
+struct SitePlan {
+  std::vector<SiteFile> files;  // in the order of their source paths
+  std::vector<SiteProblem> problems;
+  // The source paths of the pages, "/"-separated, for link lookups.
+  std::set<std::string> pages;
+};
+
+// Walks `sourceRoot` (without entering hidden names, links to folders or the
+// output folder `outputRoot` when it lies inside) and plans a deck "NAME.wml"
+// for every .html, .htm and .xhtml page and a copy of every .wml, .wmls,
+// .wbmp, .gif, .png, .jpg and .jpeg file. A file linked from outside the
+// source folder, and a folder that cannot be read, are problems, not read. Throws UsageError when two files
+// would be written to one target.
+SitePlan PlanSite(const std::filesystem::path& sourceRoot, const std::filesystem::path& outputRoot);
+
+// The new text of link `target` in the deck of the page `page` (a source
+// path): a relative link to a page of `pages` gets ".wml" for that page's
+// extension ("a.html#x" gives "a.wml#x"; "sub/" gives "sub/index.wml" when
+// sub/index.html is a page); nullopt for any other link.
+std::optional<std::string> ConvertedLink(std::string_view target, const std::filesystem::path& page,
+                                         const std::set<std::string>& pages);
+
+}  // namespace quillmark::tools
