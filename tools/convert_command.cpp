@@ -19,13 +19,16 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kConvertUsage[] =
-    "Usage: quillmark convert [--device TEXT] [--config FILE] [-o OUT] FILE...\n"
-    "       quillmark convert [--device TEXT] [--config FILE] -r SRC -o OUT\n"
+    "Usage: quillmark convert [--device TEXT] [--config FILE] [--charset NAME] [-o OUT] FILE...\n"
+    "       quillmark convert [--device TEXT] [--config FILE] [--charset NAME] -r SRC -o OUT\n"
     "Converts HTML pages into WML decks. \"-\" reads standard input.\n"
     "\n"
     "  --device TEXT  the requesting device's user-agent text\n"
     "  --config FILE  the configuration file to use instead of the one beside\n"
     "                 the library\n"
+    "  --charset NAME the pages' charset, where a page does not declare its own\n"
+    "                 (without it: UTF-8 when the bytes are valid UTF-8, else\n"
+    "                 Windows-1252)\n"
     "  -o OUT         write the deck to the file OUT; with several pages, or when\n"
     "                 OUT is a folder or ends with \"/\", write each deck as\n"
     "                 OUT/NAME.wml\n"
@@ -40,6 +43,7 @@ struct ConvertOptions {
   std::optional<std::string> device;
   std::optional<std::string> config;
   std::optional<std::string> output;
+  std::string charset;
   bool recursive = false;
   std::vector<std::string> files;
 };
@@ -62,6 +66,8 @@ std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions
       options.device = arguments.ValueOf(word);
     } else if (word == "--config") {
       options.config = arguments.ValueOf(word);
+    } else if (word == "--charset") {
+      options.charset = arguments.ValueOf(word);
     } else if (word == "-o" || word == "--output") {
       options.output = arguments.ValueOf(word);
     } else if (word == "-r" || word == "--recursive") {
@@ -126,12 +132,12 @@ bool WriteDeck(const std::string& deck, const std::string& output) {
 }
 
 // Converts one page; false (with one line on standard error) on failure.
-bool RunJob(const Job& job, const std::optional<std::string>& device) {
+bool RunJob(const Job& job, const std::optional<std::string>& device, const std::string& charset) {
   const std::optional<std::string> page = ReadInput(job.input);
   if (!page) return false;
-  const std::optional<std::string> deck = ConvertToDeck(*page, device);
+  const std::optional<std::string> deck = ConvertToDeck(*page, device, charset);
   if (!deck) {
-    std::cerr << "quillmark: " << job.input << " or its deck is larger than 2 GiB\n";
+    std::cerr << "quillmark: " << job.input << ": " << ConversionFailureText() << "\n";
     return false;
   }
   return WriteDeck(*deck, job.output);
@@ -152,7 +158,7 @@ int RunSiteConversion(const ConvertOptions& options) {
   if (!options.output) throw UsageError("-r needs -o FOLDER");
   if (options.files.size() != 1 || options.files.front() == "-") throw UsageError("-r needs one folder SRC");
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
-  return ConvertSite(SiteRequest{options.files.front(), *options.output, options.device});
+  return ConvertSite(SiteRequest{options.files.front(), *options.output, options.device, options.charset});
 }
 
 }  // namespace
@@ -165,7 +171,7 @@ int RunConvertCommand(ArgumentCursor& arguments) {
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
   if (!PrepareOutputFolder(options)) return 1;
   bool allConverted = true;
-  for (const Job& job : jobs) allConverted = RunJob(job, options.device) && allConverted;
+  for (const Job& job : jobs) allConverted = RunJob(job, options.device, options.charset) && allConverted;
   return allConverted ? 0 : 1;
 }
 
@@ -173,10 +179,13 @@ int RunPlainConversion(ArgumentCursor& arguments) {
   std::optional<std::string> device;
   std::optional<std::string> config;
   std::optional<std::string> file;
+  std::string charset;
   while (!arguments.Done()) {
     const std::string word = arguments.Next();
     if (word == "--device") {
       device = arguments.ValueOf(word);
+    } else if (word == "--charset") {
+      charset = arguments.ValueOf(word);
     } else if (word == "--config") {
       config = arguments.ValueOf(word);
     } else if (IsOption(word)) {
@@ -188,7 +197,7 @@ int RunPlainConversion(ArgumentCursor& arguments) {
     }
   }
   if (config && !UseConfigurationFile(*config)) return 1;
-  return RunJob(Job{file.value_or("-"), ""}, device) ? 0 : 1;
+  return RunJob(Job{file.value_or("-"), ""}, device, charset) ? 0 : 1;
 }
 
 }  // namespace quillmark::tools

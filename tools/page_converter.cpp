@@ -67,6 +67,13 @@ std::optional<ConvertedPage> ConvertPage(const std::string& page, const std::opt
   return ConvertedPage{std::move(mediaType), std::move(*deck), name.empty() ? "(default)" : name};
 }
 
+std::string ConversionFailureText() {
+  const std::string_view reason = WapLastError();
+  // A deck that never fit, even at the largest buffer, is past 2 GiB.
+  if (reason.empty() || reason == "did not fit") return "the page or its deck is larger than 2 GiB";
+  return std::string(reason);
+}
+
 std::string CharsetOfContentType(std::string_view contentType) {
   // Parameters follow ";": name=value, the value possibly quoted.
   for (size_t at = contentType.find(';'); at != std::string_view::npos; at = contentType.find(';', at + 1)) {

@@ -14,6 +14,9 @@ namespace quillmark::tools {
 std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
                                          const std::string& charset = "");
 
+// Why the last ConvertToDeck on this thread gave nothing, as one phrase.
+std::string ConversionFailureText();
+
 // The charset parameter of a Content-Type value ("" when it has none).
 std::string CharsetOfContentType(std::string_view contentType);
 

@@ -94,8 +94,8 @@ std::optional<std::string> ConvertPageFile(const SiteRequest& request, const Sit
   std::string reason;
   const std::optional<std::string> page = ReadFileText((fs::path(request.source) / file.source).string(), reason);
   if (!page) return "cannot read: " + reason;
-  const std::optional<std::string> deck = ConvertToDeck(*page, request.device);
-  if (!deck) return std::string("the page or its deck is larger than 2 GiB");
+  const std::optional<std::string> deck = ConvertToDeck(*page, request.device, request.charset);
+  if (!deck) return ConversionFailureText();
   const std::string linked = RewriteLinks(*deck, [&](std::string_view target) {
     return ConvertedLink(target, file.source, plan.pages);
   });

@@ -10,6 +10,7 @@ struct SiteRequest {
   std::string source;  // the folder to walk
   std::string output;  // the folder its tree is mirrored into
   std::optional<std::string> device;
+  std::string charset;  // of pages that declare none; "" when unknown
 };
 
 // Mirrors the source folder's tree into the output folder: a deck for every

@@ -61,6 +61,9 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
   TemporaryFolder folder;
   folder.Write("a.html", "<p>a</p>");
   folder.Write("x/a.html", "<p>a</p>");
+  std::string fields = "<form>";
+  for (int i = 0; i < 400; ++i) fields += "<input name=f><input type=submit>";
+  folder.Write("fields.html", fields);
   struct Case {
     const char* arguments;
     int status;
@@ -73,6 +76,7 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
       {"convert missing.html", 1, "quillmark: cannot read missing.html"},
       {"convert x", 1, "quillmark: cannot read x: is a directory"},
       {"convert --frobnicate a.html", 2, "quillmark: unknown option --frobnicate"},
+      {"convert fields.html", 1, "quillmark: fields.html: page exceeds the conversion budget"},
       {"check-config", 2, "quillmark: check-config needs a FILE"},
       {"check-config missing.cfg", 1, "quillmark: cannot read missing.cfg"},
       {"serve", 2, "quillmark: serve needs either --root DIR or --origin URL"},
@@ -85,6 +89,16 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
     SCOPED_TRACE(c.arguments);
     ExpectOneLineError(RunTool(folder, c.arguments), c.status, c.message);
   }
+}
+
+TEST(CliConvert, CharsetNamesThePagesCharset) {
+  TemporaryFolder folder;
+  folder.Write("koi8.html", "<p>caf\xE9</p>");
+  folder.Write("declared.html", "<meta charset=windows-1252><p>caf\xE9</p>");
+  EXPECT_NE(RunTool(folder, "convert --charset KOI8-R koi8.html").out.find("caf\xD0\x98"), std::string::npos);
+  EXPECT_NE(RunTool(folder, "--charset koi8-r koi8.html").out.find("caf\xD0\x98"), std::string::npos);
+  // A page's own declaration wins over the one given.
+  EXPECT_NE(RunTool(folder, "convert --charset KOI8-R declared.html").out.find("caf\xC3\xA9"), std::string::npos);
 }
 
 TEST(CliCheckConfig, TellsWhatTheFileMeans) {
