@@ -77,11 +77,11 @@ std::optional<std::string> DeclaredCharset(std::string_view page) {
     const size_t end = page.find("?>");
     if (auto charset = CharsetOfLabel(EncodingOf(page.substr(0, end)))) return charset;
   }
-  const std::string lowered = Lowered(page);
   // Every "<meta" before `at` has been examined.
-  for (size_t at = lowered.find("<meta"); at != std::string::npos; at = lowered.find("<meta", at + 5)) {
-    const size_t end = lowered.find('>', at);
-    if (end == std::string::npos) break;
+  for (size_t at = page.find('<'); at != std::string_view::npos; at = page.find('<', at + 1)) {
+    if (!EqualsIgnoringCase(std::string(page.substr(at + 1, 4)).c_str(), "meta")) continue;
+    const size_t end = page.find('>', at);
+    if (end == std::string_view::npos) break;
     if (auto charset = CharsetOfLabel(MetaLabel(page.substr(at, end - at + 1)))) return charset;
   }
   return std::nullopt;

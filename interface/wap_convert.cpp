@@ -87,7 +87,7 @@ std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configura
   EscapeRules rules;
   rules.convertReferences = settings.convertEntities != 0;
   rules.doubleDollars = settings.doubleDollars != 0;
-  std::string deck = EncodedDeck(WriteDeck(root, kBreakList, rules), settings);
+  std::string deck = EncodedDeck(WriteDeck(root, kBreakList, rules, page.size() + 1024), settings);
   if (static_cast<int64_t>(deck.size()) > ConversionBudgetFor(static_cast<int64_t>(page.size()))) {
     throw ConversionBudgetExceeded();
   }

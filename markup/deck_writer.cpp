@@ -116,7 +116,10 @@ TagForm FormOf(const CXmlNode& node) {
 
 class DeckWriter {
  public:
-  DeckWriter(const char* breakList, const EscapeRules& rules) : breakList_(breakList), rules_(rules) {}
+  DeckWriter(const char* breakList, const EscapeRules& rules, size_t expectedSize)
+      : breakList_(breakList), rules_(rules) {
+    out_.reserve(expectedSize);
+  }
 
   std::string Write(const CXmlNode& root) {
     const CXmlNode* node = root.GetFirstChild();
@@ -261,8 +264,9 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, cons
   }
 }
 
-std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules) {
-  return DeckWriter(breakList, rules).Write(root);
+std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
+                      size_t expectedSize) {
+  return DeckWriter(breakList, rules, expectedSize).Write(root);
 }
 
 }  // namespace quillmark

@@ -37,6 +37,8 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, cons
 
 // Writes the tree below `root` (its children and everything after them) and
 // returns the text; `breakList` names the elements put on lines of their own.
-std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules);
+// `expectedSize` is room to reserve for it.
+std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
+                      size_t expectedSize = 0);
 
 }  // namespace quillmark
