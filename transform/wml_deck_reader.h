@@ -1,0 +1,38 @@
+// Reading a WML deck's text into the flat node list that the compiler
+// encodes: elements with their tokenized attributes and text runs with
+// their decoded content, in document order.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "transform/wmlc_attributes.h"
+
+namespace quillmark::wmlc {
+
+struct DeckNode {
+  std::string_view name;  // empty for a text run
+  std::vector<TokenizedAttribute> attributes;
+  Pieces text;
+  uint32_t parent = 0;      // index of the enclosing element; the first node has none
+  uint32_t subtreeEnd = 0;  // one past the last node inside this element
+  bool hasContent = false;  // some node inside is written
+  bool dropped = false;     // a text run that white-space handling removed
+};
+
+struct ReadDeck {
+  uint32_t charset = kUtf8Mib;
+  uint8_t publicIdentifier = kWml11PublicIdentifier;
+  std::vector<DeckNode> nodes;
+};
+
+// Reads `deckText`. The XML declaration names the charset (UTF-8 when it
+// names none, or when there is no declaration: then `charset` is used), the
+// document type the public identifier; both, comments and processing
+// instructions are not kept. The reader never rejects a deck: a stray "<"
+// is text, an end tag that matches no open element is ignored, elements
+// left open end with the deck. Names in the result point into `deckText`.
+ReadDeck ReadWmlDeck(std::string_view deckText, uint32_t charset = kUtf8Mib);
+
+}  // namespace quillmark::wmlc

@@ -1,0 +1,52 @@
+// Decoding the character data of a WML deck for compiling: references to
+// characters of the deck's charset, white space as a WML user agent sees it,
+// and WML variable references.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "transform/wml_tokens.h"
+
+namespace quillmark::wmlc {
+
+// One run of decoded content. `number` is the code point of an entity, the
+// conversion of a variable (whose name is `text`) or an attribute-value token.
+enum class PieceKind : uint8_t { kText, kEntity, kVariable, kValueToken };
+
+struct Piece {
+  PieceKind kind = PieceKind::kText;
+  uint32_t number = 0;
+  std::string text;
+};
+
+using Pieces = std::vector<Piece>;
+
+// How the raw white space of a run is treated.
+struct WhitespaceRule {
+  bool collapse = false;      // runs of raw white space become one space
+  bool trimLeading = false;   // raw white space at the start goes
+  bool trimTrailing = false;  // raw white space at the end goes
+};
+
+// True when `raw` is nothing but white space (no references either).
+bool IsRawWhitespace(std::string_view raw);
+
+// Decodes character and entity references of `raw` into characters of the
+// charset numbered `charset` (an IANA MIBenum); a character the charset
+// cannot hold becomes an entity piece. White space from references is kept
+// as it stands; raw white space follows `rule`, and without `collapse` each
+// raw white-space character becomes one space (attribute-value
+// normalisation, CR LF counting as one). A reference that is not well formed
+// or names an unknown entity stays as text.
+Pieces DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rule);
+
+// Replaces WML variable references inside text pieces by variable pieces:
+// "$name", "$(name)" and "$(name:conversion)" with the conversions e/escape,
+// u/unesc and n/noesc; `plain` is the conversion of a reference that names
+// none. "$$" becomes "$"; a "$" that starts no reference stays as text.
+Pieces SplitVariables(Pieces pieces, Conversion plain);
+
+}  // namespace quillmark::wmlc
