@@ -17,6 +17,9 @@ bool IsInline(std::string_view name) {
   return std::find(std::begin(kInlineElements), std::end(kInlineElements), name) != std::end(kInlineElements);
 }
 
+// The element of a text that holds none.
+constexpr std::string_view kEmptyDeckName = "wml";
+
 // The name of the placeholder a comment leaves among the nodes.
 constexpr std::string_view kCommentName = "!--";
 
@@ -78,6 +81,12 @@ class DeckReader {
       ReadMarkup();
     }
     while (!open_.empty()) CloseTop();
+    // A text without elements is still one document: an empty deck.
+    if (root_ == kNone) {
+      DeckNode deck;
+      deck.name = kEmptyDeckName;
+      AddNode(std::move(deck));
+    }
     DecodeTexts();
     return std::move(deck_);
   }
@@ -176,6 +185,9 @@ class DeckReader {
 
   void ReadStartTag() {
     ++at_;
+    // A compiled deck has one root: what follows the first element's end
+    // goes inside it, as if that end tag had been missing.
+    if (open_.empty() && root_ != kNone) open_.push_back(root_);
     DeckNode element;
     element.name = ReadName();
     bool empty = false;
@@ -205,6 +217,7 @@ class DeckReader {
       AddAttribute(element, name, value);
     }
     const uint32_t index = AddNode(std::move(element));
+    if (root_ == kNone) root_ = index;
     open_.push_back(index);
     if (empty) CloseTop();
   }
@@ -311,6 +324,7 @@ class DeckReader {
   std::string_view text_;
   std::size_t at_ = 0;
   bool sawDeclaration_ = false;
+  uint32_t root_ = kNone;
   ReadDeck deck_;
   std::vector<uint32_t> open_;
   std::vector<RawText> raw_;

@@ -32,7 +32,9 @@ struct ReadDeck {
 // document type the public identifier; both, comments and processing
 // instructions are not kept. The reader never rejects a deck: a stray "<"
 // is text, an end tag that matches no open element is ignored, elements
-// left open end with the deck. Names in the result point into `deckText`.
+// left open end with the deck, elements after the first one's end go inside
+// it, and a text without elements reads as an empty `wml` element. Names in
+// the result point into `deckText`.
 ReadDeck ReadWmlDeck(std::string_view deckText, uint32_t charset = kUtf8Mib);
 
 }  // namespace quillmark::wmlc

@@ -64,7 +64,8 @@ TEST(SharedLibrary, InternalsAreNotExported) {
     EXPECT_EQ(name.find("quillmark"), std::string::npos) << name;
     EXPECT_NE(name.rfind("_Z", 0), 0u) << name;
   }
-  for (const char* entry : {"WapConvert", "LibraryVersion", "WapSetConfigurationFile", "WapDeviceName"}) {
+  for (const char* entry :
+       {"WapConvert", "WapConvertWmlc", "LibraryVersion", "WapSetConfigurationFile", "WapDeviceName"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), entry), names.end()) << entry;
   }
 }
