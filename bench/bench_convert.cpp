@@ -1,5 +1,6 @@
 // Conversion throughput on realistic and adversarial pages, and with one
-// and two converting threads.
+// and two converting threads; compiling realistic decks into WMLC, alone and
+// as part of the conversion.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,7 @@
 
 #include "bench/page_generator.h"
 #include "interface/quillmark.h"
+#include "transform/wmlc_encoder.h"
 
 namespace {
 
@@ -39,6 +41,50 @@ void BM_Realistic(benchmark::State& state) {
 }
 BENCHMARK(BM_Realistic)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Realistic)->Arg(100 << 10)->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The deck of `page`, as text.
+std::string DeckOf(const std::string& page) {
+  std::vector<char> buffer(page.size() * 4 + (1 << 16));
+  std::string copy = page;
+  char* caller = nullptr;
+  char* device = nullptr;
+  char* pageText = copy.data();
+  int32_t length = static_cast<int32_t>(copy.size());
+  char* output = buffer.data();
+  int32_t capacity = static_cast<int32_t>(buffer.size());
+  const int32_t written = WapConvert(&caller, &device, &pageText, &length, &output, &capacity);
+  return std::string(buffer.data(), static_cast<size_t>(written));
+}
+
+// Compiling alone: compare with BM_Realistic of the same size for the
+// compiler's share of a conversion to WMLC.
+void BM_CompileRealisticDeck(benchmark::State& state) {
+  const std::string page = RealisticPage(static_cast<size_t>(state.range(0)));
+  const std::string deck = DeckOf(page);
+  for (auto _ : state) benchmark::DoNotOptimize(quillmark::CompileWmlc(deck));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
+  state.counters["deck_bytes"] = static_cast<double>(deck.size());
+  state.counters["wmlc_bytes"] = static_cast<double>(quillmark::CompileWmlc(deck).size());
+}
+BENCHMARK(BM_CompileRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+
+// The whole conversion to WMLC through the exported call.
+void BM_RealisticWmlc(benchmark::State& state) {
+  const std::string page = RealisticPage(static_cast<size_t>(state.range(0)));
+  std::vector<char> buffer(page.size() * 4 + (1 << 16));
+  for (auto _ : state) {
+    std::string copy = page;
+    char* caller = nullptr;
+    char* device = nullptr;
+    char* pageText = copy.data();
+    int32_t length = static_cast<int32_t>(copy.size());
+    char* output = buffer.data();
+    int32_t capacity = static_cast<int32_t>(buffer.size());
+    benchmark::DoNotOptimize(WapConvertWmlc(&caller, &device, &pageText, &length, &output, &capacity));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
+}
+BENCHMARK(BM_RealisticWmlc)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_Adversarial(benchmark::State& state, const std::string& (*make)()) { RunConversions(state, make()); }
 

@@ -71,6 +71,13 @@ class DeckReader {
   DeckReader(std::string_view text, uint32_t charset) : text_(text) { deck_.charset = charset; }
 
   ReadDeck Run() {
+    // Each "<" starts at most one node and one text after it: room for all,
+    // of which only what is used is ever touched.
+    const std::size_t most = 2 * static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '<')) + 2;
+    deck_.nodes.reserve(most);
+    raw_.reserve(most);
+    previous_.reserve(most);
+    next_.reserve(most);
     while (at_ < text_.size()) {
       const std::size_t next = text_.find('<', at_);
       if (next != at_) {

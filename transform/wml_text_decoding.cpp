@@ -1,5 +1,6 @@
 #include "transform/wml_text_decoding.h"
 
+#include <array>
 #include <optional>
 
 namespace quillmark::wmlc {
@@ -22,6 +23,15 @@ constexpr std::size_t kLongestName = 4;
 constexpr uint32_t kLastCodePoint = 0x10FFFF;
 
 bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Bytes that decoding looks at one by one.
+constexpr auto kSpecialBytes = [] {
+  std::array<bool, 256> special{};
+  for (unsigned char c : {' ', '\t', '\r', '\n', '&', '\0'}) special[c] = true;
+  return special;
+}();
+
+bool IsSpecial(char c) { return kSpecialBytes[static_cast<unsigned char>(c)]; }
 
 int DigitValue(char c, bool hex) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -91,6 +101,12 @@ class PieceBuilder {
     }
     lastWasCarriageReturn_ = c == '\r';
     pendingSpaces_ += 1;
+  }
+
+  // Bytes that are neither white space, "&" nor NUL.
+  void RawRun(std::string_view run) {
+    FlushSpace();
+    Text().append(run);
   }
 
   void RawByte(char c) {
@@ -252,6 +268,13 @@ bool IsRawWhitespace(std::string_view raw) {
 Pieces DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rule) {
   PieceBuilder builder(charset, rule);
   for (std::size_t i = 0; i < raw.size(); ++i) {
+    std::size_t end = i;
+    while (end < raw.size() && !IsSpecial(raw[end])) ++end;
+    if (end > i) {
+      builder.RawRun(raw.substr(i, end - i));
+      i = end - 1;
+      continue;
+    }
     const char c = raw[i];
     if (IsWhitespace(c)) {
       builder.RawWhitespace(c);

@@ -1,12 +1,51 @@
 #include "transform/wmlc_attributes.h"
 
+#include <array>
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 namespace quillmark::wmlc {
 namespace {
 
 constexpr uint32_t kNever = std::numeric_limits<uint32_t>::max() / 2;
+
+// The token tables indexed for lookups: start tokens by attribute name,
+// value tokens by their first byte.
+struct TokenIndex {
+  std::unordered_map<std::string_view, std::vector<const AttributeStartToken*>> startsByName;
+  std::array<std::vector<const AttributeValueToken*>, 256> valuesByFirstByte;
+
+  TokenIndex() {
+    for (const AttributeStartToken& start : kAttributeStartTokens) startsByName[start.name].push_back(&start);
+    for (const AttributeValueToken& value : kAttributeValueTokens) {
+      valuesByFirstByte[static_cast<unsigned char>(value.text[0])].push_back(&value);
+    }
+  }
+
+  const std::vector<const AttributeValueToken*>& ValuesAt(std::string_view text, std::size_t i) const {
+    return valuesByFirstByte[static_cast<unsigned char>(text[i])];
+  }
+};
+
+const TokenIndex& Tokens() {
+  static const TokenIndex index;
+  return index;
+}
+
+// True when some value token spells part of `text`.
+bool HoldsValueToken(std::string_view text) {
+  const TokenIndex& tokens = Tokens();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    for (const AttributeValueToken* value : tokens.ValuesAt(text, i)) {
+      if (text.substr(i, value->text.size()) == value->text) return true;
+    }
+  }
+  return false;
+}
+
+// What an inline string of `length` bytes costs.
+uint32_t InlineCost(std::size_t length) { return length == 0 ? 0 : static_cast<uint32_t>(length) + 2; }
 
 // The cheapest split of one value text into value tokens and inline
 // strings, by dynamic programming from the end: `closed[i]` is the cost of
@@ -26,12 +65,12 @@ class ValueSplitter {
     for (std::size_t i = n; i-- > 0;) {
       // An inline string that starts here costs STR_I and the character.
       uint32_t best = 2 + open_[i + 1];
-      for (const AttributeValueToken& value : kAttributeValueTokens) {
-        if (text.substr(i, value.text.size()) != value.text) continue;
-        const uint32_t cost = 1 + closed_[i + value.text.size()];
+      for (const AttributeValueToken* value : Tokens().ValuesAt(text, i)) {
+        if (text.substr(i, value->text.size()) != value->text) continue;
+        const uint32_t cost = 1 + closed_[i + value->text.size()];
         if (cost >= best) continue;
         best = cost;
-        token_[i] = &value;
+        token_[i] = value;
       }
       closed_[i] = best;
       extends_[i] = 1 + open_[i + 1] <= 1 + closed_[i];
@@ -68,11 +107,12 @@ class ValueSplitter {
 };
 
 // `value` with value tokens inside its text pieces.
-Pieces WithValueTokens(const Pieces& value) {
+Pieces WithValueTokens(Pieces value) {
   Pieces out;
-  for (const Piece& piece : value) {
-    if (piece.kind != PieceKind::kText) {
-      out.push_back(piece);
+  out.reserve(value.size());
+  for (Piece& piece : value) {
+    if (piece.kind != PieceKind::kText || !HoldsValueToken(piece.text)) {
+      out.push_back(std::move(piece));
       continue;
     }
     ValueSplitter(piece.text).AppendTo(out);
@@ -86,22 +126,28 @@ TokenizedAttribute TokenizeAttribute(std::string_view name, Pieces value) {
   TokenizedAttribute best{name, kLiteral, {}};
   const std::string_view first =
       !value.empty() && value.front().kind == PieceKind::kText ? std::string_view(value.front().text) : "";
-  uint32_t bestCost = kNever;
-  std::size_t bestPrefix = 0;
-  for (const AttributeStartToken& start : kAttributeStartTokens) {
-    if (start.name != name || first.substr(0, start.valuePrefix.size()) != start.valuePrefix) continue;
-    const uint32_t cost = ValueSplitter(first.substr(start.valuePrefix.size())).Cost();
-    if (cost < bestCost || (cost == bestCost && start.valuePrefix.size() > bestPrefix)) {
-      bestCost = cost;
-      bestPrefix = start.valuePrefix.size();
-      best.startToken = start.token;
+  const TokenIndex& tokens = Tokens();
+  const auto starts = tokens.startsByName.find(name);
+  if (starts != tokens.startsByName.end()) {
+    const bool holdsToken = HoldsValueToken(first);
+    uint32_t bestCost = kNever;
+    std::size_t bestPrefix = 0;
+    for (const AttributeStartToken* start : starts->second) {
+      if (first.substr(0, start->valuePrefix.size()) != start->valuePrefix) continue;
+      const std::string_view rest = first.substr(start->valuePrefix.size());
+      const uint32_t cost = holdsToken ? ValueSplitter(rest).Cost() : InlineCost(rest.size());
+      if (cost < bestCost || (cost == bestCost && start->valuePrefix.size() > bestPrefix)) {
+        bestCost = cost;
+        bestPrefix = start->valuePrefix.size();
+        best.startToken = start->token;
+      }
+    }
+    if (bestPrefix > 0) {
+      value.front().text.erase(0, bestPrefix);
+      if (value.front().text.empty()) value.erase(value.begin());
     }
   }
-  if (best.startToken != kLiteral && bestPrefix > 0) {
-    value.front().text.erase(0, bestPrefix);
-    if (value.front().text.empty()) value.erase(value.begin());
-  }
-  best.value = WithValueTokens(value);
+  best.value = WithValueTokens(std::move(value));
   return best;
 }
 

@@ -1,6 +1,7 @@
 #include "transform/wmlc_encoder.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "transform/wml_deck_reader.h"
@@ -17,22 +18,27 @@ using wmlc::StringTable;
 
 // The tag token of `name`, or LITERAL when WML has none for it.
 uint8_t TagTokenOf(std::string_view name) {
-  for (const wmlc::TagToken& tag : wmlc::kTagTokens) {
-    if (tag.name == name) return tag.token;
-  }
-  return wmlc::kLiteral;
+  static const std::unordered_map<std::string_view, uint8_t> tokens = [] {
+    std::unordered_map<std::string_view, uint8_t> byName;
+    for (const wmlc::TagToken& tag : wmlc::kTagTokens) byName.emplace(tag.name, tag.token);
+    return byName;
+  }();
+  const auto found = tokens.find(name);
+  return found == tokens.end() ? wmlc::kLiteral : found->second;
 }
 
 // Writes the body of a read deck: first every string is counted so that the
 // string table can be chosen, then the same walk writes the tokens.
 class BodyWriter {
  public:
-  explicit BodyWriter(const wmlc::ReadDeck& deck) : deck_(deck) {}
+  // `reserve`: room to keep for the output, which a deck's text bounds well.
+  BodyWriter(const wmlc::ReadDeck& deck, std::size_t reserve) : deck_(deck), reserve_(reserve) {}
 
   std::string Compile() {
     CountStrings();
     table_.Choose();
     std::string out;
+    out.reserve(reserve_);
     out += static_cast<char>(wmlc::kVersion13);
     wmlc::AppendMultiByte(out, deck_.publicIdentifier);
     wmlc::AppendMultiByte(out, deck_.charset);
@@ -65,7 +71,7 @@ class BodyWriter {
     }
   }
 
-  void WritePieces(std::string& out, const Pieces& pieces) const {
+  void WritePieces(std::string& out, const Pieces& pieces) {
     for (const Piece& piece : pieces) {
       switch (piece.kind) {
         case PieceKind::kText:
@@ -85,7 +91,7 @@ class BodyWriter {
     }
   }
 
-  void WriteElement(std::string& out, const DeckNode& node) const {
+  void WriteElement(std::string& out, const DeckNode& node) {
     const uint8_t token = TagTokenOf(node.name);
     uint8_t bits = 0;
     if (node.hasContent) bits |= wmlc::kContentBit;
@@ -107,7 +113,7 @@ class BodyWriter {
     out += static_cast<char>(wmlc::kEnd);
   }
 
-  void WriteNodes(std::string& out) const {
+  void WriteNodes(std::string& out) {
     // Elements whose content is being written; each gets its END when the
     // walk leaves its subtree.
     std::vector<uint32_t> open;
@@ -129,6 +135,7 @@ class BodyWriter {
   }
 
   const wmlc::ReadDeck& deck_;
+  std::size_t reserve_;
   StringTable table_;
 };
 
@@ -136,7 +143,7 @@ class BodyWriter {
 
 std::string CompileWmlc(std::string_view wml, uint32_t charset) {
   const wmlc::ReadDeck deck = wmlc::ReadWmlDeck(wml, charset);
-  return BodyWriter(deck).Compile();
+  return BodyWriter(deck, wml.size() + 16).Compile();
 }
 
 std::size_t CompiledWmlcSize(std::string_view wml, uint32_t charset) { return CompileWmlc(wml, charset).size(); }

@@ -1,18 +1,15 @@
 #include "transform/wmlc_string_table.h"
 
 #include <algorithm>
-#include <array>
 
 namespace quillmark::wmlc {
 namespace {
 
-// Shorter parts never pay for their reference.
-constexpr std::size_t kShortestPart = 3;
-// Longest run of words considered as one table string.
-constexpr std::size_t kLongestPhrase = 5;
-// Candidates of more than one word are counted up to this many, so that a
-// huge deck costs bounded memory; single words and whole strings always.
-constexpr std::size_t kMostPhraseCandidates = 1 << 16;
+// Shorter words never pay for their reference.
+constexpr std::size_t kShortestWord = 3;
+// Whole strings looked for inside other texts, per first word: the first
+// ones counted, so that a common word costs bounded time.
+constexpr std::size_t kMostPhrasesPerWord = 4;
 
 bool IsWordByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -36,22 +33,6 @@ int64_t PartSaving(std::size_t length, uint32_t referenceLength, bool before, bo
   return static_cast<int64_t>(length) + 1 - referenceLength - 2 * before - 2 * after;
 }
 
-// The ends of the first kLongestPhrase words from the word start `start`.
-std::size_t WordEnds(std::string_view text, std::size_t start, std::array<std::size_t, kLongestPhrase>& ends) {
-  std::size_t count = 0;
-  std::size_t i = start;
-  while (count < kLongestPhrase && i < text.size()) {
-    while (i < text.size() && IsWordByte(text[i])) ++i;
-    ends[count++] = i;
-    while (i < text.size() && !IsWordByte(text[i])) ++i;
-  }
-  return count;
-}
-
-bool IsWordStart(std::string_view text, std::size_t i) {
-  return IsWordByte(text[i]) && (i == 0 || !IsWordByte(text[i - 1]));
-}
-
 }  // namespace
 
 void AppendMultiByte(std::string& out, uint32_t value) {
@@ -72,133 +53,189 @@ StringTable::Uses& StringTable::UsesOf(std::string_view text) {
 
 void StringTable::CountText(std::string_view text) {
   if (text.empty()) return;
-  texts_.push_back(text);
-  ++UsesOf(text).whole;
-  CountParts(text);
-}
-
-void StringTable::CountParts(std::string_view text) {
-  std::array<std::size_t, kLongestPhrase> ends{};
-  for (std::size_t start = 0; start < text.size(); ++start) {
-    if (!IsWordStart(text, start)) continue;
-    const std::size_t words = WordEnds(text, start, ends);
-    for (std::size_t k = 0; k < words; ++k) {
-      const std::size_t length = ends[k] - start;
-      const bool before = start > 0;
-      const bool after = ends[k] < text.size();
-      if (length < kShortestPart || !(before || after)) continue;
-      if (PartSaving(length, 2, before, after) <= 0) continue;
-      if (k > 0 && phraseCandidates_ >= kMostPhraseCandidates &&
-          uses_.find(text.substr(start, length)) == uses_.end()) {
-        break;
-      }
-      Uses& uses = UsesOf(text.substr(start, length));
-      if (k > 0 && uses.edge + uses.middle == 0) ++phraseCandidates_;
-      ++(before && after ? uses.middle : uses.edge);
+  Uses& whole = UsesOf(text);
+  ++whole.whole;
+  const uint32_t firstPart = static_cast<uint32_t>(parts_.size());
+  for (std::size_t start = 0; start < text.size();) {
+    if (!IsWordByte(text[start])) {
+      ++start;
+      continue;
     }
+    std::size_t end = start;
+    while (end < text.size() && IsWordByte(text[end])) ++end;
+    const bool before = start > 0;
+    const bool after = end < text.size();
+    if (end - start >= kShortestWord && (before || after)) {
+      Uses& uses = UsesOf(text.substr(start, end - start));
+      if (PartSaving(end - start, 2, before, after) > 0) ++(before && after ? uses.middle : uses.edge);
+      parts_.push_back(Part{static_cast<uint32_t>(start), static_cast<uint32_t>(end - start), &uses});
+    }
+    start = end;
   }
+  texts_.push_back(Text{text, &whole, firstPart, static_cast<uint32_t>(parts_.size())});
 }
 
 void StringTable::CountVariable(std::string_view name) { ++UsesOf(name).variable; }
 
 void StringTable::Require(std::string_view name) { UsesOf(name).required = true; }
 
-bool StringTable::Pays(std::string_view text, const Uses& uses, uint32_t referenceLength) const {
-  if (uses.required) return true;
-  const std::size_t length = text.size();
-  const int64_t saving = (uses.whole + uses.variable) * PartSaving(length, referenceLength, false, false) +
-                         uses.edge * PartSaving(length, referenceLength, true, false) +
-                         uses.middle * PartSaving(length, referenceLength, true, true);
+namespace {
+
+bool Pays(std::size_t length, uint32_t whole, uint32_t edge, uint32_t middle, bool required,
+          uint32_t referenceLength) {
+  if (required) return true;
+  const int64_t saving = whole * PartSaving(length, referenceLength, false, false) +
+                         edge * PartSaving(length, referenceLength, true, false) +
+                         middle * PartSaving(length, referenceLength, true, true);
   return saving > static_cast<int64_t>(length) + 1;
 }
 
-uint32_t StringTable::ReferenceLength(std::string_view text) const {
-  const auto found = uses_.find(text);
-  if (found == uses_.end() || !found->second.chosen) return 0;
-  const int64_t offset = found->second.offset;
-  return 1 + MultiByteLength(offset < 0 ? 0 : static_cast<uint64_t>(offset));
+}  // namespace
+
+void StringTable::ListPhrases() {
+  // Every whole text of more than one word, under its first word.
+  for (const Text& text : texts_) {
+    const std::string_view whole = text.text;
+    if (text.whole->listed || text.firstPart == text.endPart) continue;
+    text.whole->listed = true;
+    const Part& first = parts_[text.firstPart];
+    if (first.start != 0 || first.length == whole.size()) continue;
+    Uses& word = *first.uses;
+    if (word.phrases < 0) {
+      word.phrases = static_cast<int32_t>(phrases_.size());
+      phrases_.emplace_back();
+    }
+    std::vector<Phrase>& list = phrases_[static_cast<std::size_t>(word.phrases)];
+    if (list.size() < kMostPhrasesPerWord) list.push_back(Phrase{whole, text.whole});
+  }
+  for (std::vector<Phrase>& list : phrases_) {
+    std::sort(list.begin(), list.end(), [](const Phrase& a, const Phrase& b) { return a.text.size() > b.text.size(); });
+  }
 }
 
+void StringTable::FindPhrases() {
+  // Each text's parts again, with the listed whole strings that start at one
+  // of its words and end at a word's end inserted before that word.
+  std::vector<Part> parts;
+  parts.reserve(parts_.size());
+  for (Text& text : texts_) {
+    const uint32_t firstPart = static_cast<uint32_t>(parts.size());
+    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+      const Part& word = parts_[i];
+      if (word.uses->phrases >= 0) {
+        // The list is longest first, and so are the parts found.
+        for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
+          const std::size_t end = word.start + phrase.text.size();
+          if (phrase.text.size() <= word.length || end > text.text.size()) continue;
+          if ((end < text.text.size() && IsWordByte(text.text[end])) || (word.start == 0 && end == text.text.size())) {
+            continue;
+          }
+          // The first word matches already: it is the same string.
+          if (text.text[end - 1] != phrase.text.back() ||
+              text.text.substr(word.start + word.length, phrase.text.size() - word.length) !=
+                  phrase.text.substr(word.length)) {
+            continue;
+          }
+          const bool before = word.start > 0;
+          const bool after = word.start + phrase.text.size() < text.text.size();
+          ++(before && after ? phrase.uses->middle : phrase.uses->edge);
+          parts.push_back(Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
+        }
+      }
+      parts.push_back(word);
+    }
+    text.firstPart = firstPart;
+    text.endPart = static_cast<uint32_t>(parts.size());
+  }
+  parts_ = std::move(parts);
+}
+
+namespace {
+
+uint32_t ReferenceLengthAt(int64_t offset) { return 1 + MultiByteLength(offset < 0 ? 0 : static_cast<uint64_t>(offset)); }
+
+}  // namespace
+
 template <typename Visit>
-void StringTable::ForEachReference(std::string_view text, Visit reference) const {
-  if (ReferenceLength(text) != 0) {
-    reference(0, text.size());
+void StringTable::ForEachReference(const Text& text, Visit reference) const {
+  if (text.whole->chosen) {
+    reference(Part{0, static_cast<uint32_t>(text.text.size()), text.whole});
     return;
   }
-  std::array<std::size_t, kLongestPhrase> ends{};
   std::size_t inlineFrom = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    if (!IsWordStart(text, start)) {
-      ++start;
+  for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+    const Part& part = parts_[i];
+    if (part.start < inlineFrom || !part.uses->chosen) continue;
+    const std::size_t end = part.start + part.length;
+    if (PartSaving(part.length, ReferenceLengthAt(part.uses->offset), part.start > inlineFrom,
+                   end < text.text.size()) <= 0) {
       continue;
     }
-    const std::size_t words = WordEnds(text, start, ends);
-    std::size_t next = ends[0];
-    // The longest run of words from here that is in the table and pays.
-    for (std::size_t k = words; k-- > 0;) {
-      const std::size_t length = ends[k] - start;
-      const uint32_t referenceLength = ReferenceLength(text.substr(start, length));
-      if (referenceLength == 0) continue;
-      if (PartSaving(length, referenceLength, start > inlineFrom, ends[k] < text.size()) <= 0) continue;
-      reference(start, length);
-      inlineFrom = next = ends[k];
-      break;
-    }
-    start = next;
+    reference(part);
+    inlineFrom = end;
   }
 }
 
 void StringTable::CountChosenUses() {
-  for (auto& entry : uses_) entry.second.whole = entry.second.edge = entry.second.middle = 0;
-  for (std::string_view text : texts_) {
-    ForEachReference(text, [&](std::size_t start, std::size_t length) {
-      Uses& uses = uses_.find(text.substr(start, length))->second;
-      if (length == text.size()) {
-        ++uses.whole;
+  for (const Candidate& candidate : candidates_) {
+    Uses& uses = *candidate.uses;
+    uses.whole = uses.edge = uses.middle = 0;
+  }
+  for (const Text& text : texts_) {
+    ForEachReference(text, [&](const Part& part) {
+      if (part.length == text.text.size()) {
+        ++part.uses->whole;
       } else {
-        ++(start > 0 && start + length < text.size() ? uses.middle : uses.edge);
+        ++(part.start > 0 && part.start + part.length < text.text.size() ? part.uses->middle : part.uses->edge);
       }
     });
   }
 }
 
 void StringTable::Choose() {
-  for (auto& [text, uses] : uses_) uses.chosen = Pays(text, uses, 2);
-  // The estimate counts every possible use; count again what the writer
-  // would really use, and keep only what then pays, twice over because
-  // each drop frees uses for others.
-  for (int round = 0; round < 2; ++round) {
-    CountChosenUses();
-    Layout();
-    for (auto& [text, uses] : uses_) {
-      if (uses.chosen) uses.chosen = Pays(text, uses, ReferenceLength(text));
-    }
+  ListPhrases();
+  FindPhrases();
+  // Only what pays with every possible use counted can pay later.
+  for (auto& [text, uses] : uses_) {
+    uses.chosen = Pays(text.size(), uses.whole + uses.variable, uses.edge, uses.middle, uses.required, 2);
+    if (uses.chosen) candidates_.push_back(Candidate{text, &uses});
+  }
+  // Count again what the writer would really use, and keep only what then
+  // pays; the uses that frees go to the strings that remain.
+  CountChosenUses();
+  Layout();
+  for (const Candidate& candidate : candidates_) {
+    Uses& uses = *candidate.uses;
+    uses.chosen = Pays(candidate.text.size(), uses.whole + uses.variable, uses.edge, uses.middle,
+                       uses.required, ReferenceLengthAt(uses.offset));
   }
   CountChosenUses();
   Layout();
 }
 
 void StringTable::Layout() {
-  std::vector<std::pair<std::string_view, Uses*>> chosen;
-  for (auto& [text, uses] : uses_) {
-    uses.offset = -1;
-    if (uses.chosen) chosen.emplace_back(text, &uses);
+  std::vector<Candidate> chosen;
+  for (const Candidate& candidate : candidates_) {
+    candidate.uses->offset = -1;
+    if (candidate.uses->chosen) chosen.push_back(candidate);
   }
   // The most used strings first, so that they get the short references.
-  std::sort(chosen.begin(), chosen.end(), [](const auto& a, const auto& b) {
-    const uint32_t usesA = a.second->whole + a.second->variable + a.second->edge + a.second->middle;
-    const uint32_t usesB = b.second->whole + b.second->variable + b.second->edge + b.second->middle;
-    return usesA != usesB ? usesA > usesB : a.second->first < b.second->first;
+  auto usesOf = [](const Uses& u) { return u.whole + u.variable + u.edge + u.middle; };
+  std::sort(chosen.begin(), chosen.end(), [&](const Candidate& a, const Candidate& b) {
+    const uint32_t usesA = usesOf(*a.uses);
+    const uint32_t usesB = usesOf(*b.uses);
+    return usesA != usesB ? usesA > usesB : a.uses->first < b.uses->first;
   });
   bytes_.clear();
-  for (auto& [text, uses] : chosen) {
-    uses->offset = static_cast<int64_t>(bytes_.size());
-    bytes_.append(text);
+  for (const Candidate& candidate : chosen) {
+    candidate.uses->offset = static_cast<int64_t>(bytes_.size());
+    bytes_.append(candidate.text);
     bytes_ += '\0';
   }
 }
 
-void StringTable::WriteText(std::string& out, std::string_view text) const {
+void StringTable::WriteText(std::string& out, std::string_view text) {
+  if (text.empty()) return;
   std::size_t inlineFrom = 0;
   auto writeInline = [&](std::size_t to) {
     if (to == inlineFrom) return;
@@ -206,25 +243,31 @@ void StringTable::WriteText(std::string& out, std::string_view text) const {
     out.append(text.substr(inlineFrom, to - inlineFrom));
     out += '\0';
   };
-  ForEachReference(text, [&](std::size_t start, std::size_t length) {
-    writeInline(start);
-    out += static_cast<char>(kStrT);
-    AppendMultiByte(out, static_cast<uint32_t>(uses_.find(text.substr(start, length))->second.offset));
-    inlineFrom = start + length;
-  });
+  // Texts come in the order they were counted; anything else is written
+  // inline, which is always correct.
+  if (written_ < texts_.size() && texts_[written_].text.data() == text.data() &&
+      texts_[written_].text.size() == text.size()) {
+    ForEachReference(texts_[written_++], [&](const Part& part) {
+      writeInline(part.start);
+      out += static_cast<char>(kStrT);
+      AppendMultiByte(out, static_cast<uint32_t>(part.uses->offset));
+      inlineFrom = part.start + part.length;
+    });
+  }
   writeInline(text.size());
 }
 
 void StringTable::WriteVariable(std::string& out, std::string_view name, Conversion conversion) const {
   const uint8_t index = static_cast<uint8_t>(conversion);
-  if (ReferenceLength(name) == 0) {
+  const auto found = uses_.find(name);
+  if (found == uses_.end() || !found->second.chosen) {
     out += static_cast<char>(kExtI0 + index);
     out.append(name);
     out += '\0';
     return;
   }
   out += static_cast<char>(kExtT0 + index);
-  AppendMultiByte(out, static_cast<uint32_t>(uses_.find(name)->second.offset));
+  AppendMultiByte(out, static_cast<uint32_t>(found->second.offset));
 }
 
 void StringTable::WriteLiteral(std::string& out, uint8_t token, std::string_view name) const {
