@@ -68,7 +68,10 @@ std::string_view DeclarationValue(std::string_view text, std::string_view key) {
 // the elements still open on a stack (so nesting depth costs no recursion).
 class DeckReader {
  public:
-  DeckReader(std::string_view text, uint32_t charset) : text_(text) { deck_.charset = charset; }
+  DeckReader(std::string_view text, uint32_t charset) : text_(text) {
+    deck_.charset = charset;
+    deck_.arena = TextArena(text.size());
+  }
 
   ReadDeck Run() {
     // Each "<" starts at most one node and one text after it: room for all,
@@ -109,7 +112,12 @@ class DeckReader {
 
   void ReadMarkup() {
     const std::string_view rest = text_.substr(at_);
-    if (rest.starts_with("<!--")) {
+    // Tags first: they are nearly everything.
+    if (rest.size() > 1 && IsNameStart(rest[1])) {
+      ReadStartTag();
+    } else if (rest.size() > 2 && rest[1] == '/' && IsNameStart(rest[2])) {
+      ReadEndTag();
+    } else if (rest.starts_with("<!--")) {
       at_ += 4;
       SkipPast("-->");
       AddComment();
@@ -123,10 +131,6 @@ class DeckReader {
       ReadProcessingInstruction(text_.substr(start, stop - start));
     } else if (rest.starts_with("<!")) {
       ReadDocumentType();
-    } else if (rest.size() > 2 && rest[1] == '/' && IsNameStart(rest[2])) {
-      ReadEndTag();
-    } else if (rest.size() > 1 && IsNameStart(rest[1])) {
-      ReadStartTag();
     } else {
       AddText(rest.substr(0, 1));
       at_ += 1;
@@ -197,6 +201,7 @@ class DeckReader {
     if (open_.empty() && root_ != kNone) open_.push_back(root_);
     DeckNode element;
     element.name = ReadName();
+    element.firstAttribute = static_cast<uint32_t>(deck_.attributes.size());
     bool empty = false;
     while (true) {
       SkipSpaces();
@@ -221,19 +226,27 @@ class DeckReader {
         ++at_;
         value = ReadAttributeValue();
       }
-      AddAttribute(element, name, value);
+      AddAttribute(name, value);
     }
+    element.endAttribute = static_cast<uint32_t>(deck_.attributes.size());
     const uint32_t index = AddNode(std::move(element));
     if (root_ == kNone) root_ = index;
     open_.push_back(index);
     if (empty) CloseTop();
   }
 
-  void AddAttribute(DeckNode& element, std::string_view name, std::string_view raw) {
-    Pieces value = SplitVariables(DecodeCharacters(raw, deck_.charset, WhitespaceRule{}),
-                                  IsUrlAttribute(name) ? Conversion::kEscape : Conversion::kNone);
-    element.attributes.push_back(TokenizeAttribute(name, std::move(value)));
+  void AddAttribute(std::string_view name, std::string_view raw) {
+    decoded_.clear();
+    split_.clear();
+    DecodeCharacters(raw, deck_.charset, WhitespaceRule{}, deck_.arena, decoded_);
+    SplitVariables(decoded_, IsUrlAttribute(name) ? Conversion::kEscape : Conversion::kNone, split_);
+    TokenizedAttribute attribute{name, kLiteral, PieceCount(), 0};
+    attribute.startToken = TokenizeAttribute(name, split_, deck_.pieces);
+    attribute.endPiece = PieceCount();
+    deck_.attributes.push_back(attribute);
   }
+
+  uint32_t PieceCount() const { return static_cast<uint32_t>(deck_.pieces.size()); }
 
   void ReadEndTag() {
     at_ += 2;
@@ -307,16 +320,21 @@ class DeckReader {
     for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
       DeckNode& node = deck_.nodes[i];
       if (!node.name.empty()) continue;
-      const Conversion plain = Conversion::kNone;
+      decoded_.clear();
       if (raw_[i].characterData) {
-        node.text = SplitVariables(Pieces{Piece{PieceKind::kText, 0, std::string(raw_[i].text)}}, plain);
+        char* start = deck_.arena.End();
+        deck_.arena.Append(raw_[i].text);
+        decoded_.push_back(Piece{PieceKind::kText, 0, std::string_view(start, raw_[i].text.size())});
       } else {
         // Between two line breaks white space is insignificant at both ends.
         const bool isolated = BreaksLine(previous_[i]) && BreaksLine(next_[i]);
-        const WhitespaceRule rule{true, isolated, isolated};
-        node.text = SplitVariables(DecodeCharacters(raw_[i].text, deck_.charset, rule), plain);
+        DecodeCharacters(raw_[i].text, deck_.charset, WhitespaceRule{true, isolated, isolated}, deck_.arena,
+                         decoded_);
       }
-      node.dropped = node.text.empty();
+      node.firstPiece = PieceCount();
+      SplitVariables(decoded_, Conversion::kNone, deck_.pieces);
+      node.endPiece = PieceCount();
+      node.dropped = node.firstPiece == node.endPiece;
     }
     for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
       if (!deck_.nodes[i].dropped && deck_.nodes[i].parent != kNone) deck_.nodes[deck_.nodes[i].parent].hasContent = true;
@@ -338,6 +356,8 @@ class DeckReader {
   std::vector<uint32_t> previous_;
   std::vector<uint32_t> next_;
   std::vector<uint32_t> lastAtDepth_;
+  Pieces decoded_;  // scratch for one run's pieces
+  Pieces split_;
 };
 
 }  // namespace

@@ -13,8 +13,10 @@ namespace quillmark::wmlc {
 
 struct DeckNode {
   std::string_view name;  // empty for a text run
-  std::vector<TokenizedAttribute> attributes;
-  Pieces text;
+  uint32_t firstAttribute = 0;  // its attributes in ReadDeck::attributes
+  uint32_t endAttribute = 0;
+  uint32_t firstPiece = 0;  // a text run's content in ReadDeck::pieces
+  uint32_t endPiece = 0;
   uint32_t parent = 0;      // index of the enclosing element; the first node has none
   uint32_t subtreeEnd = 0;  // one past the last node inside this element
   bool hasContent = false;  // some node inside is written
@@ -25,6 +27,9 @@ struct ReadDeck {
   uint32_t charset = kUtf8Mib;
   uint8_t publicIdentifier = kWml11PublicIdentifier;
   std::vector<DeckNode> nodes;
+  std::vector<TokenizedAttribute> attributes;
+  Pieces pieces;
+  TextArena arena;  // the texts of the pieces
 };
 
 // Reads `deckText`. The XML declaration names the charset (UTF-8 when it

@@ -1,7 +1,9 @@
 #include "transform/wml_text_decoding.h"
 
 #include <array>
+#include <cstring>
 #include <optional>
+#include <stdexcept>
 
 namespace quillmark::wmlc {
 namespace {
@@ -65,29 +67,37 @@ std::optional<uint32_t> ReferenceValue(std::string_view body) {
   return std::nullopt;
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
+// Writes `c` in UTF-8 at `out`; returns the bytes written.
+std::size_t WriteUtf8(char* out, uint32_t c) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    out[0] = static_cast<char>(c);
+    return 1;
   }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (c >> 18));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
 }
 
 // Collects decoded characters into pieces, keeping the raw white space that
-// may still be trimmed apart until the next character decides about it.
+// may still be trimmed apart until the next character decides about it. The
+// open text piece is the bytes from `textStart_` to the arena's end.
 class PieceBuilder {
  public:
-  PieceBuilder(uint32_t charset, WhitespaceRule rule) : charset_(charset), rule_(rule) {}
+  PieceBuilder(uint32_t charset, WhitespaceRule rule, TextArena& arena, Pieces& out)
+      : charset_(charset), rule_(rule), arena_(arena), out_(out), first_(out.size()) {}
 
   void RawWhitespace(char c) {
     if (rule_.collapse) {
@@ -106,30 +116,26 @@ class PieceBuilder {
   // Bytes that are neither white space, "&" nor NUL.
   void RawRun(std::string_view run) {
     FlushSpace();
-    Text().append(run);
-  }
-
-  void RawByte(char c) {
-    FlushSpace();
-    if (c != '\0') Text() += c;  // a NUL would end the compiled string
+    OpenText();
+    arena_.Append(run);
   }
 
   void Character(uint32_t c) {
     FlushSpace();
     if (!Holds(c)) {
-      pieces_.push_back(Piece{PieceKind::kEntity, c, {}});
+      CloseText();
+      out_.push_back(Piece{PieceKind::kEntity, c, {}});
       return;
     }
-    if (charset_ == kUtf8Mib) {
-      AppendUtf8(Text(), c);
-    } else {
-      Text() += static_cast<char>(c);
-    }
+    char bytes[4];
+    const std::size_t length = charset_ == kUtf8Mib ? WriteUtf8(bytes, c) : (bytes[0] = static_cast<char>(c), 1);
+    OpenText();
+    arena_.Append(std::string_view(bytes, length));
   }
 
-  Pieces Finish() {
+  void Finish() {
     if (!rule_.trimTrailing) FlushSpace();
-    return std::move(pieces_);
+    CloseText();
   }
 
  private:
@@ -140,23 +146,35 @@ class PieceBuilder {
     return c < 0x80;  // every other charset: only what ASCII has in common
   }
 
-  std::string& Text() {
-    if (pieces_.empty() || pieces_.back().kind != PieceKind::kText) pieces_.push_back(Piece{});
-    return pieces_.back().text;
+  void OpenText() {
+    if (textStart_ == nullptr) textStart_ = arena_.End();
+  }
+
+  void CloseText() {
+    if (textStart_ == nullptr) return;
+    out_.push_back(Piece{PieceKind::kText, 0,
+                         std::string_view(textStart_, static_cast<std::size_t>(arena_.End() - textStart_))});
+    textStart_ = nullptr;
   }
 
   void FlushSpace() {
     lastWasCarriageReturn_ = false;
     if (rule_.collapse && pendingSpace_) pendingSpaces_ = 1;
     pendingSpace_ = false;
-    const bool atStart = pieces_.empty();
-    if (pendingSpaces_ > 0 && !(atStart && rule_.trimLeading)) Text().append(pendingSpaces_, ' ');
+    const bool atStart = out_.size() == first_ && textStart_ == nullptr;
+    if (pendingSpaces_ > 0 && !(atStart && rule_.trimLeading)) {
+      OpenText();
+      for (std::size_t i = 0; i < pendingSpaces_; ++i) arena_.Append(" ");
+    }
     pendingSpaces_ = 0;
   }
 
   uint32_t charset_;
   WhitespaceRule rule_;
-  Pieces pieces_;
+  TextArena& arena_;
+  Pieces& out_;
+  std::size_t first_;  // the first piece of this run in out_
+  const char* textStart_ = nullptr;
   bool pendingSpace_ = false;
   bool lastWasCarriageReturn_ = false;
   std::size_t pendingSpaces_ = 0;
@@ -227,34 +245,61 @@ std::optional<VariableReference> VariableAt(std::string_view text, std::size_t a
   return VariableReference{close + 1 - at, name, *conversion};
 }
 
-void AppendText(Pieces& out, std::string_view text) {
-  if (text.empty()) return;
-  if (out.empty() || out.back().kind != PieceKind::kText) out.push_back(Piece{});
-  out.back().text += text;
-}
+// Rewrites one text piece's bytes in place from the front while its
+// references are cut out: what is kept never moves right, so bytes not yet
+// read are never overwritten.
+class VariableSplitter {
+ public:
+  VariableSplitter(std::string_view text, Conversion plain, Pieces& out)
+      : text_(text), plain_(plain), out_(out), write_(const_cast<char*>(text.data())), start_(write_) {}
 
-void SplitVariablesOf(std::string_view text, Conversion plain, Pieces& out) {
-  std::size_t done = 0;
-  // text[0, done) has been moved to `out`.
-  for (std::size_t at = text.find('$'); at != std::string_view::npos; at = text.find('$', at)) {
-    AppendText(out, text.substr(done, at - done));
-    if (at + 1 < text.size() && text[at + 1] == '$') {
-      AppendText(out, "$");
-      done = at += 2;
-      continue;
+  void Run() {
+    std::size_t done = 0;
+    // text_[0, done) has been moved to its place.
+    for (std::size_t at = text_.find('$'); at != std::string_view::npos; at = text_.find('$', at)) {
+      Keep(text_.substr(done, at - done));
+      if (at + 1 < text_.size() && text_[at + 1] == '$') {
+        Keep(text_.substr(at, 1));
+        done = at += 2;
+        continue;
+      }
+      const auto reference = VariableAt(text_, at, plain_);
+      if (!reference) {
+        Keep(text_.substr(at, 1));
+        done = at += 1;
+        continue;
+      }
+      CloseText();
+      const std::string_view name = Keep(reference->name);
+      out_.push_back(Piece{PieceKind::kVariable, static_cast<uint32_t>(reference->conversion), name});
+      start_ = write_;
+      done = at += reference->length;
     }
-    const auto reference = VariableAt(text, at, plain);
-    if (!reference) {
-      AppendText(out, "$");
-      done = at += 1;
-      continue;
-    }
-    out.push_back(Piece{PieceKind::kVariable, static_cast<uint32_t>(reference->conversion),
-                        std::string(reference->name)});
-    done = at += reference->length;
+    Keep(text_.substr(done));
+    CloseText();
   }
-  AppendText(out, text.substr(done));
-}
+
+ private:
+  std::string_view Keep(std::string_view bytes) {
+    char* at = write_;
+    if (!bytes.empty() && bytes.data() != at) std::memmove(at, bytes.data(), bytes.size());
+    write_ += bytes.size();
+    return std::string_view(at, bytes.size());
+  }
+
+  void CloseText() {
+    if (write_ > start_) {
+      out_.push_back(Piece{PieceKind::kText, 0, std::string_view(start_, static_cast<std::size_t>(write_ - start_))});
+    }
+    start_ = write_;
+  }
+
+  std::string_view text_;
+  Conversion plain_;
+  Pieces& out_;
+  char* write_;
+  char* start_;
+};
 
 }  // namespace
 
@@ -265,11 +310,24 @@ bool IsRawWhitespace(std::string_view raw) {
   return true;
 }
 
-Pieces DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rule) {
-  PieceBuilder builder(charset, rule);
+void TextArena::Append(std::string_view text) {
+  if (text.size() > capacity_ - used_) throw std::length_error("decoded text outgrew its deck");
+  std::memcpy(bytes_.get() + used_, text.data(), text.size());
+  used_ += text.size();
+}
+
+void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rule, TextArena& arena,
+                      Pieces& out) {
+  PieceBuilder builder(charset, rule, arena, out);
   for (std::size_t i = 0; i < raw.size(); ++i) {
+    // A run of plain bytes, single spaces between them included: those
+    // stay as they are under every rule.
     std::size_t end = i;
-    while (end < raw.size() && !IsSpecial(raw[end])) ++end;
+    while (end < raw.size() &&
+           (!IsSpecial(raw[end]) ||
+            (raw[end] == ' ' && end > i && end + 1 < raw.size() && !IsWhitespace(raw[end + 1])))) {
+      ++end;
+    }
     if (end > i) {
       builder.RawRun(raw.substr(i, end - i));
       i = end - 1;
@@ -286,23 +344,21 @@ Pieces DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule r
         i += reference->first - 1;
         continue;
       }
+      builder.RawRun(raw.substr(i, 1));
     }
-    builder.RawByte(c);
+    // A NUL would end the compiled string: it goes.
   }
-  return builder.Finish();
+  builder.Finish();
 }
 
-Pieces SplitVariables(Pieces pieces, Conversion plain) {
-  Pieces out;
-  out.reserve(pieces.size());
-  for (Piece& piece : pieces) {
-    if (piece.kind != PieceKind::kText || piece.text.find('$') == std::string::npos) {
-      out.push_back(std::move(piece));
+void SplitVariables(const Pieces& pieces, Conversion plain, Pieces& out) {
+  for (const Piece& piece : pieces) {
+    if (piece.kind != PieceKind::kText || piece.text.find('$') == std::string_view::npos) {
+      out.push_back(piece);
       continue;
     }
-    SplitVariablesOf(piece.text, plain, out);
+    VariableSplitter(piece.text, plain, out).Run();
   }
-  return out;
 }
 
 }  // namespace quillmark::wmlc

@@ -87,12 +87,13 @@ class ValueSplitter {
       if (inString && !extends_[i]) {
         inString = false;
       } else if (inString) {
-        out.back().text += text_[i++];
+        out.back().text = std::string_view(out.back().text.data(), out.back().text.size() + 1);
+        ++i;
       } else if (token_[i] != nullptr) {
         out.push_back(Piece{PieceKind::kValueToken, token_[i]->token, {}});
         i += token_[i]->text.size();
       } else {
-        out.push_back(Piece{PieceKind::kText, 0, std::string(1, text_[i++])});
+        out.push_back(Piece{PieceKind::kText, 0, text_.substr(i++, 1)});
         inString = true;
       }
     }
@@ -106,32 +107,29 @@ class ValueSplitter {
   std::vector<bool> extends_;                      // an open string takes text_[i]
 };
 
-// `value` with value tokens inside its text pieces.
-Pieces WithValueTokens(Pieces value) {
-  Pieces out;
-  out.reserve(value.size());
-  for (Piece& piece : value) {
-    if (piece.kind != PieceKind::kText || !HoldsValueToken(piece.text)) {
-      out.push_back(std::move(piece));
+// Appends `value` to `out` with value tokens inside its text pieces.
+void AppendWithValueTokens(const Piece* value, const Piece* end, Pieces& out) {
+  for (; value != end; ++value) {
+    if (value->kind != PieceKind::kText || !HoldsValueToken(value->text)) {
+      out.push_back(*value);
       continue;
     }
-    ValueSplitter(piece.text).AppendTo(out);
+    ValueSplitter(value->text).AppendTo(out);
   }
-  return out;
 }
 
 }  // namespace
 
-TokenizedAttribute TokenizeAttribute(std::string_view name, Pieces value) {
-  TokenizedAttribute best{name, kLiteral, {}};
+uint8_t TokenizeAttribute(std::string_view name, const Pieces& value, Pieces& out) {
+  uint8_t startToken = kLiteral;
   const std::string_view first =
-      !value.empty() && value.front().kind == PieceKind::kText ? std::string_view(value.front().text) : "";
+      !value.empty() && value.front().kind == PieceKind::kText ? value.front().text : std::string_view();
+  std::size_t bestPrefix = 0;
   const TokenIndex& tokens = Tokens();
   const auto starts = tokens.startsByName.find(name);
   if (starts != tokens.startsByName.end()) {
     const bool holdsToken = HoldsValueToken(first);
     uint32_t bestCost = kNever;
-    std::size_t bestPrefix = 0;
     for (const AttributeStartToken* start : starts->second) {
       if (first.substr(0, start->valuePrefix.size()) != start->valuePrefix) continue;
       const std::string_view rest = first.substr(start->valuePrefix.size());
@@ -139,16 +137,20 @@ TokenizedAttribute TokenizeAttribute(std::string_view name, Pieces value) {
       if (cost < bestCost || (cost == bestCost && start->valuePrefix.size() > bestPrefix)) {
         bestCost = cost;
         bestPrefix = start->valuePrefix.size();
-        best.startToken = start->token;
+        startToken = start->token;
       }
     }
-    if (bestPrefix > 0) {
-      value.front().text.erase(0, bestPrefix);
-      if (value.front().text.empty()) value.erase(value.begin());
-    }
   }
-  best.value = WithValueTokens(std::move(value));
-  return best;
+  const Piece* rest = value.data();
+  if (bestPrefix > 0) {
+    // The start token spells the prefix; what is left of the first text follows.
+    Piece remainder = value.front();
+    remainder.text.remove_prefix(bestPrefix);
+    if (!remainder.text.empty()) AppendWithValueTokens(&remainder, &remainder + 1, out);
+    ++rest;
+  }
+  AppendWithValueTokens(rest, value.data() + value.size(), out);
+  return startToken;
 }
 
 }  // namespace quillmark::wmlc

@@ -13,7 +13,6 @@ namespace {
 using wmlc::DeckNode;
 using wmlc::Piece;
 using wmlc::PieceKind;
-using wmlc::Pieces;
 using wmlc::StringTable;
 
 // The tag token of `name`, or LITERAL when WML has none for it.
@@ -49,8 +48,9 @@ class BodyWriter {
   }
 
  private:
-  void CountPieces(const Pieces& pieces) {
-    for (const Piece& piece : pieces) {
+  void CountPieces(uint32_t first, uint32_t end) {
+    for (uint32_t i = first; i < end; ++i) {
+      const Piece& piece = deck_.pieces[i];
       if (piece.kind == PieceKind::kText) table_.CountText(piece.text);
       if (piece.kind == PieceKind::kVariable) table_.CountVariable(piece.text);
     }
@@ -60,19 +60,21 @@ class BodyWriter {
     for (const DeckNode& node : deck_.nodes) {
       if (node.dropped) continue;
       if (node.name.empty()) {
-        CountPieces(node.text);
+        CountPieces(node.firstPiece, node.endPiece);
         continue;
       }
       if (TagTokenOf(node.name) == wmlc::kLiteral) table_.Require(node.name);
-      for (const wmlc::TokenizedAttribute& attribute : node.attributes) {
+      for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
+        const wmlc::TokenizedAttribute& attribute = deck_.attributes[a];
         if (attribute.startToken == wmlc::kLiteral) table_.Require(attribute.name);
-        CountPieces(attribute.value);
+        CountPieces(attribute.firstPiece, attribute.endPiece);
       }
     }
   }
 
-  void WritePieces(std::string& out, const Pieces& pieces) {
-    for (const Piece& piece : pieces) {
+  void WritePieces(std::string& out, uint32_t first, uint32_t end) {
+    for (uint32_t i = first; i < end; ++i) {
+      const Piece& piece = deck_.pieces[i];
       switch (piece.kind) {
         case PieceKind::kText:
           table_.WriteText(out, piece.text);
@@ -93,22 +95,24 @@ class BodyWriter {
 
   void WriteElement(std::string& out, const DeckNode& node) {
     const uint8_t token = TagTokenOf(node.name);
+    const bool hasAttributes = node.firstAttribute != node.endAttribute;
     uint8_t bits = 0;
     if (node.hasContent) bits |= wmlc::kContentBit;
-    if (!node.attributes.empty()) bits |= wmlc::kAttributesBit;
+    if (hasAttributes) bits |= wmlc::kAttributesBit;
     if (token == wmlc::kLiteral) {
       table_.WriteLiteral(out, static_cast<uint8_t>(token | bits), node.name);
     } else {
       out += static_cast<char>(token | bits);
     }
-    if (node.attributes.empty()) return;
-    for (const wmlc::TokenizedAttribute& attribute : node.attributes) {
+    if (!hasAttributes) return;
+    for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
+      const wmlc::TokenizedAttribute& attribute = deck_.attributes[a];
       if (attribute.startToken == wmlc::kLiteral) {
         table_.WriteLiteral(out, wmlc::kLiteral, attribute.name);
       } else {
         out += static_cast<char>(attribute.startToken);
       }
-      WritePieces(out, attribute.value);
+      WritePieces(out, attribute.firstPiece, attribute.endPiece);
     }
     out += static_cast<char>(wmlc::kEnd);
   }
@@ -125,7 +129,7 @@ class BodyWriter {
       const DeckNode& node = deck_.nodes[i];
       if (node.dropped) continue;
       if (node.name.empty()) {
-        WritePieces(out, node.text);
+        WritePieces(out, node.firstPiece, node.endPiece);
         continue;
       }
       WriteElement(out, node);

@@ -1,6 +1,7 @@
 #include "transform/wmlc_string_table.h"
 
 #include <algorithm>
+#include <array>
 
 namespace quillmark::wmlc {
 namespace {
@@ -10,11 +11,19 @@ constexpr std::size_t kShortestWord = 3;
 // Whole strings looked for inside other texts, per first word: the first
 // ones counted, so that a common word costs bounded time.
 constexpr std::size_t kMostPhrasesPerWord = 4;
+// Longer whole strings seldom come back inside others.
+constexpr std::size_t kLongestPhrase = 64;
 
-bool IsWordByte(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         static_cast<unsigned char>(c) >= 0x80;
-}
+// Letters, digits and the bytes of characters beyond ASCII.
+constexpr auto kWordBytes = [] {
+  std::array<bool, 256> word{};
+  for (int c = 0; c < 256; ++c) {
+    word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80;
+  }
+  return word;
+}();
+
+bool IsWordByte(char c) { return kWordBytes[static_cast<unsigned char>(c)]; }
 
 uint32_t MultiByteLength(uint64_t value) {
   uint32_t length = 1;
@@ -46,9 +55,8 @@ void AppendMultiByte(std::string& out, uint32_t value) {
 }
 
 StringTable::Uses& StringTable::UsesOf(std::string_view text) {
-  auto [entry, added] = uses_.try_emplace(text);
-  if (added) entry->second.first = static_cast<uint32_t>(uses_.size());
-  return entry->second;
+  // Entries come in the order of first use, which keeps the table stable.
+  return uses_.Get(text);
 }
 
 void StringTable::CountText(std::string_view text) {
@@ -96,7 +104,7 @@ void StringTable::ListPhrases() {
   // Every whole text of more than one word, under its first word.
   for (const Text& text : texts_) {
     const std::string_view whole = text.text;
-    if (text.whole->listed || text.firstPart == text.endPart) continue;
+    if (text.whole->listed || text.firstPart == text.endPart || whole.size() > kLongestPhrase) continue;
     text.whole->listed = true;
     const Part& first = parts_[text.firstPart];
     if (first.start != 0 || first.length == whole.size()) continue;
@@ -114,40 +122,40 @@ void StringTable::ListPhrases() {
 }
 
 void StringTable::FindPhrases() {
-  // Each text's parts again, with the listed whole strings that start at one
-  // of its words and end at a word's end inserted before that word.
-  std::vector<Part> parts;
-  parts.reserve(parts_.size());
+  // The longest listed whole string that begins a text and ends at a word's
+  // end there becomes the text's prefix part.
   for (Text& text : texts_) {
-    const uint32_t firstPart = static_cast<uint32_t>(parts.size());
-    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
-      const Part& word = parts_[i];
-      if (word.uses->phrases >= 0) {
-        // The list is longest first, and so are the parts found.
-        for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
-          const std::size_t end = word.start + phrase.text.size();
-          if (phrase.text.size() <= word.length || end > text.text.size()) continue;
-          if ((end < text.text.size() && IsWordByte(text.text[end])) || (word.start == 0 && end == text.text.size())) {
-            continue;
-          }
-          // The first word matches already: it is the same string.
-          if (text.text[end - 1] != phrase.text.back() ||
-              text.text.substr(word.start + word.length, phrase.text.size() - word.length) !=
-                  phrase.text.substr(word.length)) {
-            continue;
-          }
-          const bool before = word.start > 0;
-          const bool after = word.start + phrase.text.size() < text.text.size();
-          ++(before && after ? phrase.uses->middle : phrase.uses->edge);
-          parts.push_back(Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
-        }
+    if (text.firstPart == text.endPart) continue;
+    const Part& word = parts_[text.firstPart];
+    if (word.start != 0 || word.uses->phrases < 0) continue;
+    // The list is longest first.
+    for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
+      const std::size_t end = phrase.text.size();
+      if (end <= word.length || end >= text.text.size() || IsWordByte(text.text[end])) continue;
+      // The first word matches already: it is the same string.
+      if (text.text[end - 1] != phrase.text.back() ||
+          text.text.substr(word.length, end - word.length) != phrase.text.substr(word.length)) {
+        continue;
       }
-      parts.push_back(word);
+      ++phrase.uses->edge;
+      text.prefix = Part{0, static_cast<uint32_t>(end), phrase.uses};
+      break;
+    }
+  }
+}
+
+void StringTable::DropHopelessParts() {
+  std::size_t kept = 0;
+  for (Text& text : texts_) {
+    if (text.prefix.uses != nullptr && !text.prefix.uses->chosen) text.prefix = Part{};
+    const uint32_t firstPart = static_cast<uint32_t>(kept);
+    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+      if (parts_[i].uses->chosen) parts_[kept++] = parts_[i];
     }
     text.firstPart = firstPart;
-    text.endPart = static_cast<uint32_t>(parts.size());
+    text.endPart = static_cast<uint32_t>(kept);
   }
-  parts_ = std::move(parts);
+  parts_.resize(kept);
 }
 
 namespace {
@@ -163,6 +171,12 @@ void StringTable::ForEachReference(const Text& text, Visit reference) const {
     return;
   }
   std::size_t inlineFrom = 0;
+  const Part& prefix = text.prefix;
+  if (prefix.uses != nullptr && prefix.uses->chosen &&
+      PartSaving(prefix.length, ReferenceLengthAt(prefix.uses->offset), false, true) > 0) {
+    reference(prefix);
+    inlineFrom = prefix.length;
+  }
   for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
     const Part& part = parts_[i];
     if (part.start < inlineFrom || !part.uses->chosen) continue;
@@ -196,12 +210,15 @@ void StringTable::Choose() {
   ListPhrases();
   FindPhrases();
   // Only what pays with every possible use counted can pay later.
-  for (auto& [text, uses] : uses_) {
+  for (auto& [text, uses] : uses_.Entries()) {
     uses.chosen = Pays(text.size(), uses.whole + uses.variable, uses.edge, uses.middle, uses.required, 2);
     if (uses.chosen) candidates_.push_back(Candidate{text, &uses});
   }
+  DropHopelessParts();
   // Count again what the writer would really use, and keep only what then
-  // pays; the uses that frees go to the strings that remain.
+  // pays. The uses a drop frees go to the strings that remain, which only
+  // makes those pay better; the table is laid out again without the drops,
+  // which only shortens references.
   CountChosenUses();
   Layout();
   for (const Candidate& candidate : candidates_) {
@@ -209,7 +226,6 @@ void StringTable::Choose() {
     uses.chosen = Pays(candidate.text.size(), uses.whole + uses.variable, uses.edge, uses.middle,
                        uses.required, ReferenceLengthAt(uses.offset));
   }
-  CountChosenUses();
   Layout();
 }
 
@@ -221,11 +237,10 @@ void StringTable::Layout() {
   }
   // The most used strings first, so that they get the short references.
   auto usesOf = [](const Uses& u) { return u.whole + u.variable + u.edge + u.middle; };
-  std::sort(chosen.begin(), chosen.end(), [&](const Candidate& a, const Candidate& b) {
-    const uint32_t usesA = usesOf(*a.uses);
-    const uint32_t usesB = usesOf(*b.uses);
-    return usesA != usesB ? usesA > usesB : a.uses->first < b.uses->first;
-  });
+  // Candidates are in the order of first use; a stable sort keeps it
+  // among equals, so that the same deck always gets the same table.
+  std::stable_sort(chosen.begin(), chosen.end(),
+                   [&](const Candidate& a, const Candidate& b) { return usesOf(*a.uses) > usesOf(*b.uses); });
   bytes_.clear();
   for (const Candidate& candidate : chosen) {
     candidate.uses->offset = static_cast<int64_t>(bytes_.size());
@@ -259,20 +274,20 @@ void StringTable::WriteText(std::string& out, std::string_view text) {
 
 void StringTable::WriteVariable(std::string& out, std::string_view name, Conversion conversion) const {
   const uint8_t index = static_cast<uint8_t>(conversion);
-  const auto found = uses_.find(name);
-  if (found == uses_.end() || !found->second.chosen) {
+  const Uses* found = uses_.Find(name);
+  if (found == nullptr || !found->chosen) {
     out += static_cast<char>(kExtI0 + index);
     out.append(name);
     out += '\0';
     return;
   }
   out += static_cast<char>(kExtT0 + index);
-  AppendMultiByte(out, static_cast<uint32_t>(found->second.offset));
+  AppendMultiByte(out, static_cast<uint32_t>(found->offset));
 }
 
 void StringTable::WriteLiteral(std::string& out, uint8_t token, std::string_view name) const {
   out += static_cast<char>(token);
-  AppendMultiByte(out, static_cast<uint32_t>(uses_.find(name)->second.offset));
+  AppendMultiByte(out, static_cast<uint32_t>(uses_.Find(name)->offset));
 }
 
 }  // namespace quillmark::wmlc

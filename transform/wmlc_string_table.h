@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "transform/wml_tokens.h"
+#include "transform/wmlc_string_index.h"
 
 namespace quillmark::wmlc {
 
@@ -19,8 +19,9 @@ void AppendMultiByte(std::string& out, uint32_t value);
 // then Choose() fixes the table, then the body is written through it, its
 // texts in the order they were counted. A string goes into the table when
 // that makes the deck smaller: strings that repeat whole, words that repeat
-// inside texts (a word is a run of letters and digits), and whole strings
-// that come back at a word inside longer texts. Each text is hashed once
+// inside texts (a word is a run of letters and digits), and short whole
+// strings that come back at the start of longer texts (a link's target
+// with an anchor after it, a title that begins a paragraph). Each text is hashed once
 // and each of its words once; the choice and the writing then work on
 // those counts. Views passed to the counting calls must stay valid until
 // the last write.
@@ -47,7 +48,6 @@ class StringTable {
     uint32_t edge = 0;      // uses at the start or end of a longer text
     uint32_t middle = 0;    // uses inside a longer text
     uint32_t variable = 0;  // uses as a variable's name
-    uint32_t first = 0;     // order of first use, for a stable table
     int32_t phrases = -1;   // index of the whole strings that begin with this word
     bool required = false;
     bool chosen = false;
@@ -57,16 +57,17 @@ class StringTable {
 
   // A word or phrase of a text that may be written as a reference.
   struct Part {
-    uint32_t start;
-    uint32_t length;
-    Uses* uses;
+    uint32_t start = 0;
+    uint32_t length = 0;
+    Uses* uses = nullptr;
   };
 
   struct Text {
     std::string_view text;
     Uses* whole;
-    uint32_t firstPart;  // its parts in parts_, by start, longest first
+    uint32_t firstPart;  // its words in parts_, by start
     uint32_t endPart;
+    Part prefix{};  // a whole string that begins it, if any
   };
 
   struct Phrase {
@@ -83,6 +84,8 @@ class StringTable {
   Uses& UsesOf(std::string_view text);
   void ListPhrases();
   void FindPhrases();
+  // Forgets the parts whose strings cannot go into the table.
+  void DropHopelessParts();
   void CountChosenUses();
   void Layout();
   // Calls `reference(part)` for each part of `text` written as a reference,
@@ -90,7 +93,7 @@ class StringTable {
   template <typename Visit>
   void ForEachReference(const Text& text, Visit reference) const;
 
-  std::unordered_map<std::string_view, Uses> uses_;
+  StringIndex<Uses> uses_;
   std::vector<Text> texts_;  // every counted text, in order
   std::vector<Part> parts_;
   std::vector<std::vector<Phrase>> phrases_;

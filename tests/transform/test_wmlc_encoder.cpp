@@ -104,10 +104,14 @@ TEST(WmlcEncoder, WhiteSpaceAndStringTable) {
       {"spaces collapse; they go only between two line breaks",
        kHead + std::string("<wml><card><p>  a  <b> x </b> y <br/> z </p></card></wml>"),
        "03 04 6A 00 7F 67 60 03 20 61 20 00 64 03 78 00 01 03 20 79 20 00 26 03 7A 00 01 01 01"},
-      {"a repeated text is referenced whole, and inside a longer one",
-       kHead + std::string("<wml><card><p>hello world<br/>hello world<br/>say hello world</p></card></wml>"),
-       "03 04 6A 0C 68 65 6C 6C 6F 20 77 6F 72 6C 64 00 7F 67 60 83 00 26 83 00 26 03 73 61 79 20 00 "
-       "83 00 01 01 01"},
+      {"a repeated text is referenced whole, and where it begins a longer one",
+       kHead + std::string("<wml><card><p>hello world<br/>hello world<br/>hello world, say</p></card></wml>"),
+       "03 04 6A 0C 68 65 6C 6C 6F 20 77 6F 72 6C 64 00 7F 67 60 83 00 26 83 00 26 83 00 03 2C 20 73 "
+       "61 79 00 01 01 01"},
+      {"a word repeated inside texts",
+       kHead + std::string("<wml><card><p>one example<br/>an example too<br/>example</p></card></wml>"),
+       "03 04 6A 08 65 78 61 6D 70 6C 65 00 7F 67 60 03 6F 6E 65 20 00 83 00 26 03 61 6E 20 00 83 00 03 "
+       "20 74 6F 6F 00 26 83 00 01 01 01"},
   });
 }
 
