@@ -16,8 +16,11 @@ namespace {
 using quillmark::bench::RealisticPage;
 using quillmark::bench::Repeated;
 
-// Converts `page` once with a buffer that is large enough.
-void ConvertOnce(const std::string& page, std::vector<char>& buffer) {
+using Conversion = int32_t (*)(char**, char**, char**, int32_t*, char**, int32_t*);
+
+// Converts `page` once with `convert` and a buffer that is large enough;
+// returns the written length.
+int32_t ConvertOnce(const std::string& page, std::vector<char>& buffer, Conversion convert = WapConvert) {
   std::string copy = page;
   char* caller = nullptr;
   char* device = nullptr;
@@ -25,12 +28,12 @@ void ConvertOnce(const std::string& page, std::vector<char>& buffer) {
   int32_t length = static_cast<int32_t>(copy.size());
   char* output = buffer.data();
   int32_t capacity = static_cast<int32_t>(buffer.size());
-  benchmark::DoNotOptimize(WapConvert(&caller, &device, &pageText, &length, &output, &capacity));
+  return convert(&caller, &device, &pageText, &length, &output, &capacity);
 }
 
-void RunConversions(benchmark::State& state, const std::string& page) {
+void RunConversions(benchmark::State& state, const std::string& page, Conversion convert = WapConvert) {
   std::vector<char> buffer(page.size() * 4 + (1 << 16));
-  for (auto _ : state) ConvertOnce(page, buffer);
+  for (auto _ : state) benchmark::DoNotOptimize(ConvertOnce(page, buffer, convert));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
 }
 
@@ -45,14 +48,7 @@ BENCHMARK(BM_Realistic)->Arg(100 << 10)->Threads(1)->Threads(2)->UseRealTime()->
 // The deck of `page`, as text.
 std::string DeckOf(const std::string& page) {
   std::vector<char> buffer(page.size() * 4 + (1 << 16));
-  std::string copy = page;
-  char* caller = nullptr;
-  char* device = nullptr;
-  char* pageText = copy.data();
-  int32_t length = static_cast<int32_t>(copy.size());
-  char* output = buffer.data();
-  int32_t capacity = static_cast<int32_t>(buffer.size());
-  const int32_t written = WapConvert(&caller, &device, &pageText, &length, &output, &capacity);
+  const int32_t written = ConvertOnce(page, buffer);
   return std::string(buffer.data(), static_cast<size_t>(written));
 }
 
@@ -72,21 +68,15 @@ BENCHMARK(BM_CompileRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)-
 void BM_RealisticWmlc(benchmark::State& state) {
   const std::string page = RealisticPage(static_cast<size_t>(state.range(0)));
   std::vector<char> buffer(page.size() * 4 + (1 << 16));
-  for (auto _ : state) {
-    std::string copy = page;
-    char* caller = nullptr;
-    char* device = nullptr;
-    char* pageText = copy.data();
-    int32_t length = static_cast<int32_t>(copy.size());
-    char* output = buffer.data();
-    int32_t capacity = static_cast<int32_t>(buffer.size());
-    benchmark::DoNotOptimize(WapConvertWmlc(&caller, &device, &pageText, &length, &output, &capacity));
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(ConvertOnce(page, buffer, WapConvertWmlc));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
 }
 BENCHMARK(BM_RealisticWmlc)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_Adversarial(benchmark::State& state, const std::string& (*make)()) { RunConversions(state, make()); }
+void BM_AdversarialWmlc(benchmark::State& state, const std::string& (*make)()) {
+  RunConversions(state, make(), WapConvertWmlc);
+}
 
 const std::string& NestedUnclosed() {
   static const std::string page = Repeated("<p>", 200000, "x");
@@ -119,6 +109,12 @@ BENCHMARK_CAPTURE(BM_Adversarial, flat_siblings, FlatSiblings)->Unit(benchmark::
 BENCHMARK_CAPTURE(BM_Adversarial, stray_end_tags, StrayEndTags)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, huge_attribute, HugeAttribute)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, only_open_brackets, OnlyOpenBrackets)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, nested_unclosed_p, NestedUnclosed)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, nested_unknown_div, NestedUnknown)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, flat_siblings, FlatSiblings)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, stray_end_tags, StrayEndTags)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, huge_attribute, HugeAttribute)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, only_open_brackets, OnlyOpenBrackets)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

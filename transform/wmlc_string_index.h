@@ -22,12 +22,12 @@ class StringIndex {
     const std::size_t hash = std::hash<std::string_view>{}(key);
     std::size_t at = hash & (slots_.size() - 1);
     // Probe until the key's slot or an empty one.
-    for (; slots_[at].entry != 0; at = (at + 1) & (slots_.size() - 1)) {
+    for (; slots_[at].value != nullptr; at = (at + 1) & (slots_.size() - 1)) {
       const Slot& slot = slots_[at];
-      if (slot.hash == hash && entries_[slot.entry - 1].first == key) return entries_[slot.entry - 1].second;
+      if (slot.hash == hash && slot.key == key) return *slot.value;
     }
     entries_.emplace_back(key, Value{});
-    slots_[at] = Slot{hash, static_cast<uint32_t>(entries_.size())};
+    slots_[at] = Slot{hash, key, &entries_.back().second};
     return entries_.back().second;
   }
 
@@ -35,9 +35,9 @@ class StringIndex {
   const Value* Find(std::string_view key) const {
     if (slots_.empty()) return nullptr;
     const std::size_t hash = std::hash<std::string_view>{}(key);
-    for (std::size_t at = hash & (slots_.size() - 1); slots_[at].entry != 0; at = (at + 1) & (slots_.size() - 1)) {
+    for (std::size_t at = hash & (slots_.size() - 1); slots_[at].value != nullptr; at = (at + 1) & (slots_.size() - 1)) {
       const Slot& slot = slots_[at];
-      if (slot.hash == hash && entries_[slot.entry - 1].first == key) return &entries_[slot.entry - 1].second;
+      if (slot.hash == hash && slot.key == key) return slot.value;
     }
     return nullptr;
   }
@@ -48,15 +48,16 @@ class StringIndex {
  private:
   struct Slot {
     std::size_t hash = 0;
-    uint32_t entry = 0;  // index in entries_ plus one; 0 for an empty slot
+    std::string_view key;
+    Value* value = nullptr;  // null for an empty slot
   };
 
   void Grow() {
     std::vector<Slot> slots(slots_.empty() ? 64 : slots_.size() * 2);
     for (const Slot& slot : slots_) {
-      if (slot.entry == 0) continue;
+      if (slot.value == nullptr) continue;
       std::size_t at = slot.hash & (slots.size() - 1);
-      while (slots[at].entry != 0) at = (at + 1) & (slots.size() - 1);
+      while (slots[at].value != nullptr) at = (at + 1) & (slots.size() - 1);
       slots[at] = slot;
     }
     slots_ = std::move(slots);
