@@ -41,11 +41,14 @@ bool EqualsFolded(std::string_view a, std::string_view b) {
          });
 }
 
+// The MIBenum of the encoding a declaration names: UTF-8 when it names
+// none, 0 ("unknown" in WBXML) for a name the table does not hold.
 uint32_t CharsetNamed(std::string_view name) {
+  if (name.empty()) return kUtf8Mib;
   for (const CharsetNumber& charset : kCharsetNumbers) {
     if (EqualsFolded(charset.name, name)) return charset.mib;
   }
-  return kUtf8Mib;
+  return kUnknownCharset;
 }
 
 // The value of pseudo-attribute `key` inside a declaration's text, if any.

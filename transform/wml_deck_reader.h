@@ -33,13 +33,13 @@ struct ReadDeck {
 };
 
 // Reads `deckText`. The XML declaration names the charset (UTF-8 when it
-// names none, or when there is no declaration: then `charset` is used), the
-// document type the public identifier; both, comments and processing
-// instructions are not kept. The reader never rejects a deck: a stray "<"
-// is text, an end tag that matches no open element is ignored, elements
-// left open end with the deck, elements after the first one's end go inside
-// it, and a text without elements reads as an empty `wml` element. Names in
-// the result point into `deckText`.
+// names none, 0 when its name is unknown; without a declaration `charset`
+// is used), the document type the public identifier; both, comments and
+// processing instructions are not kept. The reader never rejects a deck: a
+// stray "<" is text, an end tag that matches no open element is ignored,
+// elements left open end with the deck, elements after the first one's end
+// go inside it, and a text without elements reads as an empty `wml`
+// element. Names in the result point into `deckText`.
 ReadDeck ReadWmlDeck(std::string_view deckText, uint32_t charset = kUtf8Mib);
 
 }  // namespace quillmark::wmlc

@@ -186,6 +186,7 @@ inline constexpr CharsetNumber kCharsetNumbers[] = {
 inline constexpr uint32_t kUtf8Mib = 106;
 inline constexpr uint32_t kLatin1Mib = 4;
 inline constexpr uint32_t kAsciiMib = 3;
+inline constexpr uint32_t kUnknownCharset = 0;
 
 // Attributes whose variables are escaped unless the reference says
 // otherwise: the ones that hold a URL.

@@ -94,6 +94,8 @@ TEST(WmlcEncoder, VariablesReferencesAndCharsets) {
       {"ISO-8859-1: its own bytes, ENTITY for what it cannot hold",
        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<wml><card><p>\xE9&#233;&#8364;</p></card></wml>",
        "03 04 04 00 7F 67 60 03 E9 E9 00 02 C1 2C 01 01 01"},
+      {"an unknown charset is charset 0, with only ASCII as characters",
+       "<?xml version=\"1.0\" encoding=\"x-mystery\"?><wml>&#65;&#233;</wml>", "03 04 00 00 7F 03 41 00 02 81 69 01"},
       {"US-ASCII", "<?xml version=\"1.0\" encoding=\"us-ascii\"?>\r\n<wml><card><p>e&#233;</p></card></wml>",
        "03 04 03 00 7F 67 60 03 65 00 02 81 69 01 01 01"},
   });
