@@ -18,22 +18,28 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kConvertUsage[] =
-    "Usage: quillmark convert [--device TEXT] [--config FILE] [-o OUT] FILE...\n"
+    "Usage: quillmark convert [--device TEXT] [--config FILE] [--wmlc] [-o OUT] FILE...\n"
     "Converts HTML pages into WML decks. \"-\" reads standard input.\n"
     "\n"
     "  --device TEXT  the requesting device's user-agent text\n"
     "  --config FILE  the configuration file to use instead of the one beside\n"
     "                 the library\n"
+    "  --wmlc         write compiled decks (WMLC, as a WAP gateway sends them)\n"
+    "                 named NAME.wmlc\n"
     "  -o OUT         write the deck to the file OUT; with several pages, or when\n"
-    "                 OUT is a folder, write each deck as OUT/NAME.wml\n"
+    "                 OUT is a folder, write each deck as OUT/NAME.wml (or\n"
+    "                 OUT/NAME.wmlc)\n"
     "  --help         show this help and exit\n"
-    "Without -o the deck of the single page goes to standard output.\n";
+    "Without -o the deck of the single page goes to standard output; with --wmlc\n"
+    "each page's compiled deck goes to NAME.wmlc in the current folder (standard\n"
+    "input's to standard output).\n";
 
 struct ConvertOptions {
   std::optional<std::string> device;
   std::optional<std::string> config;
   std::optional<std::string> output;
   std::vector<std::string> files;
+  bool wmlc = false;
 };
 
 // One page to convert and where its deck goes ("" for standard output).
@@ -54,6 +60,8 @@ std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions
       options.device = arguments.ValueOf(word);
     } else if (word == "--config") {
       options.config = arguments.ValueOf(word);
+    } else if (word == "--wmlc") {
+      options.wmlc = true;
     } else if (word == "-o" || word == "--output") {
       options.output = arguments.ValueOf(word);
     } else if (IsOption(word)) {
@@ -66,27 +74,31 @@ std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions
   return std::nullopt;
 }
 
-// The deck file of `input` in `folder`: its name with ".wml" for its extension.
-std::string DeckPathIn(const std::string& folder, const std::string& input) {
+// The deck file of `input` in `folder`: its name with `extension`.
+std::string DeckPathIn(const std::string& folder, const std::string& input, const char* extension) {
   const std::string stem = input == "-" ? std::string("stdin") : fs::path(input).stem().string();
-  return (fs::path(folder) / (stem + ".wml")).string();
+  return (fs::path(folder) / (stem + extension)).string();
 }
 
 // Where each page's deck goes; throws UsageError for impossible requests.
 std::vector<Job> PlanJobs(const ConvertOptions& options) {
-  std::vector<Job> jobs;
   const bool several = options.files.size() > 1;
-  if (!options.output) {
+  // Compiled decks are binary: without -o they go to files of their own.
+  const bool ownFiles = options.wmlc && !options.output && !(options.files == std::vector<std::string>{"-"});
+  if (!options.output && !ownFiles) {
     if (several) throw UsageError("several pages need -o FOLDER");
     return {Job{options.files.front(), ""}};
   }
   std::error_code ignored;
-  if (!several && !fs::is_directory(*options.output, ignored)) {
+  if (options.output && !several && !fs::is_directory(*options.output, ignored)) {
     return {Job{options.files.front(), *options.output}};
   }
+  const std::string folder = options.output.value_or(".");
+  const char* extension = options.wmlc ? ".wmlc" : ".wml";
+  std::vector<Job> jobs;
   std::set<std::string> targets;
   for (const std::string& file : options.files) {
-    const std::string target = DeckPathIn(*options.output, file);
+    const std::string target = DeckPathIn(folder, file, extension);
     if (!targets.insert(target).second) throw UsageError("two pages would both be written to " + target);
     jobs.push_back(Job{file, target});
   }
@@ -112,10 +124,10 @@ bool WriteDeck(const std::string& deck, const std::string& output) {
 }
 
 // Converts one page; false (with one line on standard error) on failure.
-bool RunJob(const Job& job, const std::optional<std::string>& device) {
+bool RunJob(const Job& job, const std::optional<std::string>& device, bool wmlc) {
   const std::optional<std::string> page = ReadInput(job.input);
   if (!page) return false;
-  const std::optional<std::string> deck = ConvertToDeck(*page, device);
+  const std::optional<std::string> deck = wmlc ? ConvertToWmlc(*page, device) : ConvertToDeck(*page, device);
   if (!deck) {
     std::cerr << "quillmark: " << job.input << " or its deck is larger than 2 GiB\n";
     return false;
@@ -142,7 +154,7 @@ int RunConvertCommand(ArgumentCursor& arguments) {
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
   if (!PrepareOutputFolder(options, jobs)) return 1;
   bool allConverted = true;
-  for (const Job& job : jobs) allConverted = RunJob(job, options.device) && allConverted;
+  for (const Job& job : jobs) allConverted = RunJob(job, options.device, options.wmlc) && allConverted;
   return allConverted ? 0 : 1;
 }
 
@@ -161,7 +173,7 @@ int RunPlainConversion(ArgumentCursor& arguments) {
       file = word;
     }
   }
-  return RunJob(Job{file.value_or("-"), ""}, device) ? 0 : 1;
+  return RunJob(Job{file.value_or("-"), ""}, device, false) ? 0 : 1;
 }
 
 }  // namespace quillmark::tools

@@ -17,9 +17,11 @@ int64_t FirstBufferSize(size_t pageSize) {
   return std::min<int64_t>(static_cast<int64_t>(pageSize) * 2 + 4096, kLargestBuffer);
 }
 
-}  // namespace
+using Conversion = int32_t (*)(char**, char**, char**, int32_t*, char**, int32_t*);
 
-std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device) {
+// Runs `convert` with a buffer that grows until the output fits.
+std::optional<std::string> ConvertWith(Conversion convert, const std::string& page,
+                                       const std::optional<std::string>& device) {
   if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
   // The C interface takes writable pointers; it changes none of these texts.
   std::string pageCopy = page;
@@ -33,10 +35,20 @@ std::optional<std::string> ConvertToDeck(const std::string& page, const std::opt
     buffer.resize(static_cast<size_t>(size));
     char* output = buffer.data();
     int32_t capacity = static_cast<int32_t>(size);
-    const int32_t written = WapConvert(&caller, &deviceText, &pageText, &pageLength, &output, &capacity);
+    const int32_t written = convert(&caller, &deviceText, &pageText, &pageLength, &output, &capacity);
     if (written > 0) return std::string(output, static_cast<size_t>(written));
     if (size == kLargestBuffer) return std::nullopt;
   }
+}
+
+}  // namespace
+
+std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device) {
+  return ConvertWith(WapConvert, page, device);
+}
+
+std::optional<std::string> ConvertToWmlc(const std::string& page, const std::optional<std::string>& device) {
+  return ConvertWith(WapConvertWmlc, page, device);
 }
 
 std::string SelectedDeviceName(const std::optional<std::string>& device) {

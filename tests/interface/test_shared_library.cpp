@@ -64,7 +64,7 @@ TEST(SharedLibrary, InternalsAreNotExported) {
     EXPECT_EQ(name.find("quillmark"), std::string::npos) << name;
     EXPECT_NE(name.rfind("_Z", 0), 0u) << name;
   }
-  for (const char* entry : {"WapConvert", "WapConvertCharset", "WapLastError", "LibraryVersion",
+  for (const char* entry : {"WapConvert", "WapConvertCharset", "WapConvertWmlc", "WapLastError", "LibraryVersion",
                             "WapSetConfigurationFile", "WapDeviceName"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), entry), names.end()) << entry;
   }
