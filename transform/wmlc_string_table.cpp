@@ -121,33 +121,47 @@ void StringTable::ListPhrases() {
   }
 }
 
+bool StringTable::MatchesPhraseAt(const Text& text, const Part& word, std::string_view phrase) const {
+  const std::size_t end = word.start + phrase.size();
+  if (phrase.size() <= word.length || end > text.text.size()) return false;
+  if (end < text.text.size() && IsWordByte(text.text[end])) return false;
+  // The phrase is the whole text itself.
+  if (word.start == 0 && end == text.text.size()) return false;
+  // The first word matches already: it is the same string.
+  return text.text.substr(word.start + word.length, phrase.size() - word.length) == phrase.substr(word.length);
+}
+
 void StringTable::FindPhrases() {
-  // The longest listed whole string that begins a text and ends at a word's
-  // end there becomes the text's prefix part.
+  // Before each word that begins a listed whole string at that place, the
+  // longest such string becomes a part of its own: written as one reference
+  // when it pays, else the words inside it stay candidates.
+  std::vector<Part> parts;
+  parts.reserve(parts_.size());
   for (Text& text : texts_) {
-    if (text.firstPart == text.endPart) continue;
-    const Part& word = parts_[text.firstPart];
-    if (word.start != 0 || word.uses->phrases < 0) continue;
-    // The list is longest first.
-    for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
-      const std::size_t end = phrase.text.size();
-      if (end <= word.length || end >= text.text.size() || IsWordByte(text.text[end])) continue;
-      // The first word matches already: it is the same string.
-      if (text.text[end - 1] != phrase.text.back() ||
-          text.text.substr(word.length, end - word.length) != phrase.text.substr(word.length)) {
-        continue;
+    const uint32_t firstPart = static_cast<uint32_t>(parts.size());
+    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+      const Part& word = parts_[i];
+      if (word.uses->phrases >= 0) {
+        // The list is longest first.
+        for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
+          if (!MatchesPhraseAt(text, word, phrase.text)) continue;
+          const std::size_t end = word.start + phrase.text.size();
+          ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
+          parts.push_back(Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
+          break;
+        }
       }
-      ++phrase.uses->edge;
-      text.prefix = Part{0, static_cast<uint32_t>(end), phrase.uses};
-      break;
+      parts.push_back(word);
     }
+    text.firstPart = firstPart;
+    text.endPart = static_cast<uint32_t>(parts.size());
   }
+  parts_ = std::move(parts);
 }
 
 void StringTable::DropHopelessParts() {
   std::size_t kept = 0;
   for (Text& text : texts_) {
-    if (text.prefix.uses != nullptr && !text.prefix.uses->chosen) text.prefix = Part{};
     const uint32_t firstPart = static_cast<uint32_t>(kept);
     for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
       if (parts_[i].uses->chosen) parts_[kept++] = parts_[i];
@@ -171,12 +185,6 @@ void StringTable::ForEachReference(const Text& text, Visit reference) const {
     return;
   }
   std::size_t inlineFrom = 0;
-  const Part& prefix = text.prefix;
-  if (prefix.uses != nullptr && prefix.uses->chosen &&
-      PartSaving(prefix.length, ReferenceLengthAt(prefix.uses->offset), false, true) > 0) {
-    reference(prefix);
-    inlineFrom = prefix.length;
-  }
   for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
     const Part& part = parts_[i];
     if (part.start < inlineFrom || !part.uses->chosen) continue;

@@ -20,8 +20,9 @@ void AppendMultiByte(std::string& out, uint32_t value);
 // texts in the order they were counted. A string goes into the table when
 // that makes the deck smaller: strings that repeat whole, words that repeat
 // inside texts (a word is a run of letters and digits), and short whole
-// strings that come back at the start of longer texts (a link's target
-// with an anchor after it, a title that begins a paragraph). Each text is hashed once
+// strings that come back inside longer texts, beginning and ending at word
+// edges (a link's target with an anchor after it, a title that begins a
+// paragraph, a name after "#"). Each text is hashed once
 // and each of its words once; the choice and the writing then work on
 // those counts. Views passed to the counting calls must stay valid until
 // the last write.
@@ -65,9 +66,8 @@ class StringTable {
   struct Text {
     std::string_view text;
     Uses* whole;
-    uint32_t firstPart;  // its words in parts_, by start
+    uint32_t firstPart;  // its words and phrases in parts_, by start
     uint32_t endPart;
-    Part prefix{};  // a whole string that begins it, if any
   };
 
   struct Phrase {
@@ -84,6 +84,9 @@ class StringTable {
   Uses& UsesOf(std::string_view text);
   void ListPhrases();
   void FindPhrases();
+  // True when `phrase`, whose first word is `word`'s, stands in `text` at
+  // `word` and ends at a word's end there.
+  bool MatchesPhraseAt(const Text& text, const Part& word, std::string_view phrase) const;
   // Forgets the parts whose strings cannot go into the table.
   void DropHopelessParts();
   void CountChosenUses();
