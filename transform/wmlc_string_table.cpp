@@ -243,12 +243,16 @@ void StringTable::Layout() {
     candidate.uses->offset = -1;
     if (candidate.uses->chosen) chosen.push_back(candidate);
   }
-  // The most used strings first, so that they get the short references.
+  // The strings with the most uses per byte of table first: references
+  // past offset 127 take a byte more, and a long string seldom used would
+  // push many shorter, busier ones there.
   auto usesOf = [](const Uses& u) { return u.whole + u.variable + u.edge + u.middle; };
   // Candidates are in the order of first use; a stable sort keeps it
   // among equals, so that the same deck always gets the same table.
   std::stable_sort(chosen.begin(), chosen.end(),
-                   [&](const Candidate& a, const Candidate& b) { return usesOf(*a.uses) > usesOf(*b.uses); });
+                   [&](const Candidate& a, const Candidate& b) {
+                     return uint64_t{usesOf(*a.uses)} * (b.text.size() + 1) > uint64_t{usesOf(*b.uses)} * (a.text.size() + 1);
+                   });
   bytes_.clear();
   for (const Candidate& candidate : chosen) {
     candidate.uses->offset = static_cast<int64_t>(bytes_.size());
