@@ -1,5 +1,6 @@
 // Conversion throughput on realistic and adversarial pages, and with one
-// and two converting threads.
+// and two converting threads; compiling realistic decks into WMLC, alone and
+// as part of the conversion.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 #include "bench/page_generator.h"
 #include "device/configuration.h"
 #include "interface/quillmark.h"
+#include "transform/wmlc_encoder.h"
 
 namespace {
 
@@ -16,8 +18,11 @@ using quillmark::bench::RealisticPage;
 using quillmark::bench::Repeated;
 using quillmark::bench::StructuredPage;
 
-// Converts `page` once with a buffer that is large enough.
-void ConvertOnce(const std::string& page, std::vector<char>& buffer) {
+using Conversion = int32_t (*)(char**, char**, char**, int32_t*, char**, int32_t*);
+
+// Converts `page` once with `convert` and a buffer that is large enough;
+// returns the written length.
+int32_t ConvertOnce(const std::string& page, std::vector<char>& buffer, Conversion convert = WapConvert) {
   std::string copy = page;
   char* caller = nullptr;
   char* device = nullptr;
@@ -25,12 +30,12 @@ void ConvertOnce(const std::string& page, std::vector<char>& buffer) {
   int32_t length = static_cast<int32_t>(copy.size());
   char* output = buffer.data();
   int32_t capacity = static_cast<int32_t>(buffer.size());
-  benchmark::DoNotOptimize(WapConvert(&caller, &device, &pageText, &length, &output, &capacity));
+  return convert(&caller, &device, &pageText, &length, &output, &capacity);
 }
 
-void RunConversions(benchmark::State& state, const std::string& page) {
+void RunConversions(benchmark::State& state, const std::string& page, Conversion convert = WapConvert) {
   std::vector<char> buffer(page.size() * 4 + (1 << 16));
-  for (auto _ : state) ConvertOnce(page, buffer);
+  for (auto _ : state) benchmark::DoNotOptimize(ConvertOnce(page, buffer, convert));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
 }
 
@@ -50,7 +55,38 @@ void BM_Structured(benchmark::State& state) {
 }
 BENCHMARK(BM_Structured)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 
+// The deck of `page`, as text.
+std::string DeckOf(const std::string& page) {
+  std::vector<char> buffer(page.size() * 4 + (1 << 16));
+  const int32_t written = ConvertOnce(page, buffer);
+  return std::string(buffer.data(), static_cast<size_t>(written));
+}
+
+// Compiling alone: compare with BM_Realistic of the same size for the
+// compiler's share of a conversion to WMLC.
+void BM_CompileRealisticDeck(benchmark::State& state) {
+  const std::string page = RealisticPage(static_cast<size_t>(state.range(0)));
+  const std::string deck = DeckOf(page);
+  for (auto _ : state) benchmark::DoNotOptimize(quillmark::CompileWmlc(deck));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
+  state.counters["deck_bytes"] = static_cast<double>(deck.size());
+  state.counters["wmlc_bytes"] = static_cast<double>(quillmark::CompileWmlc(deck).size());
+}
+BENCHMARK(BM_CompileRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+
+// The whole conversion to WMLC through the exported call.
+void BM_RealisticWmlc(benchmark::State& state) {
+  const std::string page = RealisticPage(static_cast<size_t>(state.range(0)));
+  std::vector<char> buffer(page.size() * 4 + (1 << 16));
+  for (auto _ : state) benchmark::DoNotOptimize(ConvertOnce(page, buffer, WapConvertWmlc));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
+}
+BENCHMARK(BM_RealisticWmlc)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+
 void BM_Adversarial(benchmark::State& state, const std::string& (*make)()) { RunConversions(state, make()); }
+void BM_AdversarialWmlc(benchmark::State& state, const std::string& (*make)()) {
+  RunConversions(state, make(), WapConvertWmlc);
+}
 
 const std::string& NestedUnclosed() {
   static const std::string page = Repeated("<p>", 200000, "x");
@@ -83,6 +119,12 @@ BENCHMARK_CAPTURE(BM_Adversarial, flat_siblings, FlatSiblings)->Unit(benchmark::
 BENCHMARK_CAPTURE(BM_Adversarial, stray_end_tags, StrayEndTags)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, huge_attribute, HugeAttribute)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, only_open_brackets, OnlyOpenBrackets)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, nested_unclosed_p, NestedUnclosed)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, nested_unknown_div, NestedUnknown)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, flat_siblings, FlatSiblings)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, stray_end_tags, StrayEndTags)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, huge_attribute, HugeAttribute)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AdversarialWmlc, only_open_brackets, OnlyOpenBrackets)->Unit(benchmark::kMillisecond);
 
 // Reading a configuration of many groups and devices, each device naming its
 // group: linear in the file.

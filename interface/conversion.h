@@ -21,6 +21,13 @@ int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configurat
                     const char* deviceText, const char* page, int32_t pageLength, char* output,
                     int32_t capacity, const char* hostCharset = nullptr);
 
+// Converts like ConvertPage and compiles the deck into WMLC; writes it to
+// `output` when `capacity` holds all its bytes (no terminating zero).
+// Returns the compiled length, or 0 when it does not fit.
+int32_t ConvertPageToWmlc(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                          const char* deviceText, const char* page, int32_t pageLength, char* output,
+                          int32_t capacity, const char* hostCharset = nullptr);
+
 // The whole deck for `page`, in the encoding its XML declaration names.
 // Throws only when memory runs out.
 std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,

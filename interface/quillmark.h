@@ -43,7 +43,8 @@ int32_t WapConvert(char** callerText, char** deviceText, char** pageText, int32_
 int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
                           const char* pageCharset, char** outputBuffer, int32_t* capacity);
 
-/* Why the last WapConvert or WapConvertCharset call on this thread returned
+/* Why the last WapConvert, WapConvertCharset or WapConvertWmlc call on this
+ * thread returned
  * 0: "did not fit" (grow the buffer and call again), "page exceeds the
  * conversion budget" (what the page expands into, through tag replacement or
  * form postfields, passes 64 bytes per page byte plus 1 MiB; a larger buffer
@@ -51,6 +52,17 @@ int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText,
  * by-reference argument). The empty text after a call that succeeded. A
  * static string. */
 const char* WapLastError(void);
+
+/* Converts like WapConvert, then compiles the deck into WMLC (WBXML 1.3, the
+ * WML 1.1 public identifier, the deck's charset), the binary form that a
+ * WAP gateway sends a phone as application/vnd.wap.wmlc. Same arguments and
+ * contract as WapConvert, except that the output is binary and has no
+ * terminating zero: it fits when *capacity is at least its length, exactly;
+ * then it is written, and its length is stored into *capacity and returned
+ * (the bytes may contain zeros, so use the length, never strlen). Otherwise
+ * nothing is written, *capacity becomes 0 and the result is 0. */
+int32_t WapConvertWmlc(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                       char** outputBuffer, int32_t* capacity);
 
 /* The library's version text; a static string, the same pointer every call. */
 const char* LibraryVersion(void);

@@ -16,6 +16,7 @@
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
 #include "transform/normalize_tree.h"
+#include "transform/wmlc_encoder.h"
 #include "transform/xhtml_to_wml.h"
 
 namespace quillmark {
@@ -110,20 +111,39 @@ int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configurat
   return static_cast<int32_t>(deck.size());
 }
 
+int32_t ConvertPageToWmlc(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                          const char* deviceText, const char* page, int32_t pageLength, char* output,
+                          int32_t capacity, const char* hostCharset) {
+  const std::string_view pageText =
+      page != nullptr && pageLength > 0 ? std::string_view(page, static_cast<size_t>(pageLength)) : std::string_view();
+  const std::string compiled =
+      CompileWmlc(MakeDeck(configuration, deviceText, pageText, hostCharset != nullptr ? hostCharset : ""));
+  // The compiled deck is binary: it fits exactly, with no terminating zero.
+  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < compiled.size()) {
+    lastFailure = ConversionFailure::kDidNotFit;
+    return 0;
+  }
+  std::memcpy(output, compiled.data(), compiled.size());
+  return static_cast<int32_t>(compiled.size());
+}
+
 namespace {
 
 // Runs one conversion with the configuration current after the freshness
 // check; the snapshot stays alive for the whole conversion.
-int32_t Convert(const char* deviceText, const char* page, int32_t pageLength, char* output,
-                int32_t capacity, const char* charset) {
+using PageConverter = int32_t (*)(const std::shared_ptr<const DeviceConfiguration>&, const char*, const char*,
+                                  int32_t, char*, int32_t, const char*);
+
+int32_t Convert(PageConverter convert, const char* deviceText, const char* page, int32_t pageLength,
+                char* output, int32_t capacity, const char* charset) {
   refreshConfiguration();
-  return ConvertPage(currentConfiguration(), deviceText, page, pageLength, output, capacity, charset);
+  return convert(currentConfiguration(), deviceText, page, pageLength, output, capacity, charset);
 }
 
 // The exported conversion: checks the by-reference arguments, converts, and
 // returns 0 for every failure, recording why for WapLastError.
-int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
-                        const char* charset, char** outputBuffer, int32_t* capacity) {
+int32_t ConvertExported(PageConverter convert, char** callerText, char** deviceText, char** pageText,
+                        int32_t* pageLength, const char* charset, char** outputBuffer, int32_t* capacity) {
   lastFailure = ConversionFailure::kNone;
   if (callerText == nullptr || deviceText == nullptr || pageText == nullptr ||
       pageLength == nullptr || outputBuffer == nullptr || capacity == nullptr) {
@@ -132,7 +152,7 @@ int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, i
   }
   int32_t written = 0;
   try {
-    written = Convert(*deviceText, *pageText, *pageLength, *outputBuffer, *capacity, charset);
+    written = Convert(convert, *deviceText, *pageText, *pageLength, *outputBuffer, *capacity, charset);
   } catch (const ConversionBudgetExceeded&) {
     lastFailure = ConversionFailure::kBudget;
   } catch (const std::exception&) {
@@ -149,15 +169,21 @@ int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, i
 
 extern "C" int32_t WapConvert(char** callerText, char** deviceText, char** pageText,
                               int32_t* pageLength, char** outputBuffer, int32_t* capacity) {
-  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength, nullptr, outputBuffer,
-                                    capacity);
+  return quillmark::ConvertExported(quillmark::ConvertPage, callerText, deviceText, pageText, pageLength,
+                                    nullptr, outputBuffer, capacity);
+}
+
+extern "C" int32_t WapConvertWmlc(char** callerText, char** deviceText, char** pageText,
+                                  int32_t* pageLength, char** outputBuffer, int32_t* capacity) {
+  return quillmark::ConvertExported(quillmark::ConvertPageToWmlc, callerText, deviceText, pageText,
+                                    pageLength, nullptr, outputBuffer, capacity);
 }
 
 extern "C" int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText,
                                      int32_t* pageLength, const char* pageCharset, char** outputBuffer,
                                      int32_t* capacity) {
-  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength, pageCharset,
-                                    outputBuffer, capacity);
+  return quillmark::ConvertExported(quillmark::ConvertPage, callerText, deviceText, pageText, pageLength,
+                                    pageCharset, outputBuffer, capacity);
 }
 
 extern "C" const char* WapLastError(void) { return quillmark::FailureText(quillmark::lastFailure); }

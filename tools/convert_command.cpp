@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kConvertUsage[] =
-    "Usage: quillmark convert [--device TEXT] [--config FILE] [--charset NAME] [-o OUT] FILE...\n"
+    "Usage: quillmark convert [--device TEXT] [--config FILE] [--charset NAME] [--wmlc] [-o OUT] FILE...\n"
     "       quillmark convert [--device TEXT] [--config FILE] [--charset NAME] -r SRC -o OUT\n"
     "Converts HTML pages into WML decks. \"-\" reads standard input.\n"
     "\n"
@@ -29,15 +29,19 @@ constexpr char kConvertUsage[] =
     "  --charset NAME the pages' charset, where a page does not declare its own\n"
     "                 (without it: UTF-8 when the bytes are valid UTF-8, else\n"
     "                 Windows-1252)\n"
+    "  --wmlc         write compiled decks (WMLC, as a WAP gateway sends them)\n"
+    "                 named NAME.wmlc\n"
     "  -o OUT         write the deck to the file OUT; with several pages, or when\n"
     "                 OUT is a folder or ends with \"/\", write each deck as\n"
-    "                 OUT/NAME.wml\n"
+    "                 OUT/NAME.wml (or OUT/NAME.wmlc)\n"
     "  -r, --recursive  convert the whole folder SRC into the folder OUT: a deck\n"
     "                 for every .html, .htm and .xhtml page, with relative links\n"
     "                 to them made to point at their decks, and a copy of every\n"
     "                 image and .wml file\n"
     "  --help         show this help and exit\n"
-    "Without -o the deck of the single page goes to standard output.\n";
+    "Without -o the deck of the single page goes to standard output; with --wmlc\n"
+    "each page's compiled deck goes to NAME.wmlc in the current folder (standard\n"
+    "input's to standard output).\n";
 
 struct ConvertOptions {
   std::optional<std::string> device;
@@ -46,6 +50,7 @@ struct ConvertOptions {
   std::string charset;
   bool recursive = false;
   std::vector<std::string> files;
+  bool wmlc = false;
 };
 
 // One page to convert and where its deck goes ("" for standard output).
@@ -68,6 +73,8 @@ std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions
       options.config = arguments.ValueOf(word);
     } else if (word == "--charset") {
       options.charset = arguments.ValueOf(word);
+    } else if (word == "--wmlc") {
+      options.wmlc = true;
     } else if (word == "-o" || word == "--output") {
       options.output = arguments.ValueOf(word);
     } else if (word == "-r" || word == "--recursive") {
@@ -82,10 +89,10 @@ std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions
   return std::nullopt;
 }
 
-// The deck file of `input` in `folder`: its name with ".wml" for its extension.
-std::string DeckPathIn(const std::string& folder, const std::string& input) {
+// The deck file of `input` in `folder`: its name with `extension`.
+std::string DeckPathIn(const std::string& folder, const std::string& input, const char* extension) {
   const std::string stem = input == "-" ? std::string("stdin") : fs::path(input).stem().string();
-  return (fs::path(folder) / (stem + ".wml")).string();
+  return (fs::path(folder) / (stem + extension)).string();
 }
 
 // True when the decks go into the folder OUT rather than to the file OUT.
@@ -97,16 +104,20 @@ bool WritesIntoFolder(const ConvertOptions& options) {
 
 // Where each page's deck goes; throws UsageError for impossible requests.
 std::vector<Job> PlanJobs(const ConvertOptions& options) {
-  std::vector<Job> jobs;
   const bool several = options.files.size() > 1;
-  if (!options.output) {
+  // Compiled decks are binary: without -o they go to files of their own.
+  const bool ownFiles = options.wmlc && !options.output && !(options.files == std::vector<std::string>{"-"});
+  if (!options.output && !ownFiles) {
     if (several) throw UsageError("several pages need -o FOLDER");
     return {Job{options.files.front(), ""}};
   }
-  if (!WritesIntoFolder(options)) return {Job{options.files.front(), *options.output}};
+  if (options.output && !WritesIntoFolder(options)) return {Job{options.files.front(), *options.output}};
+  const std::string folder = options.output.value_or(".");
+  const char* extension = options.wmlc ? ".wmlc" : ".wml";
+  std::vector<Job> jobs;
   std::set<std::string> targets;
   for (const std::string& file : options.files) {
-    const std::string target = DeckPathIn(*options.output, file);
+    const std::string target = DeckPathIn(folder, file, extension);
     if (!targets.insert(target).second) throw UsageError("two pages would both be written to " + target);
     jobs.push_back(Job{file, target});
   }
@@ -132,10 +143,11 @@ bool WriteDeck(const std::string& deck, const std::string& output) {
 }
 
 // Converts one page; false (with one line on standard error) on failure.
-bool RunJob(const Job& job, const std::optional<std::string>& device, const std::string& charset) {
+bool RunJob(const Job& job, const ConvertOptions& options) {
   const std::optional<std::string> page = ReadInput(job.input);
   if (!page) return false;
-  const std::optional<std::string> deck = ConvertToDeck(*page, device, charset);
+  const std::optional<std::string> deck = options.wmlc ? ConvertToWmlc(*page, options.device)
+                                                       : ConvertToDeck(*page, options.device, options.charset);
   if (!deck) {
     std::cerr << "quillmark: " << job.input << ": " << ConversionFailureText() << "\n";
     return false;
@@ -171,23 +183,21 @@ int RunConvertCommand(ArgumentCursor& arguments) {
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
   if (!PrepareOutputFolder(options)) return 1;
   bool allConverted = true;
-  for (const Job& job : jobs) allConverted = RunJob(job, options.device, options.charset) && allConverted;
+  for (const Job& job : jobs) allConverted = RunJob(job, options) && allConverted;
   return allConverted ? 0 : 1;
 }
 
 int RunPlainConversion(ArgumentCursor& arguments) {
-  std::optional<std::string> device;
-  std::optional<std::string> config;
+  ConvertOptions options;
   std::optional<std::string> file;
-  std::string charset;
   while (!arguments.Done()) {
     const std::string word = arguments.Next();
     if (word == "--device") {
-      device = arguments.ValueOf(word);
+      options.device = arguments.ValueOf(word);
     } else if (word == "--charset") {
-      charset = arguments.ValueOf(word);
+      options.charset = arguments.ValueOf(word);
     } else if (word == "--config") {
-      config = arguments.ValueOf(word);
+      options.config = arguments.ValueOf(word);
     } else if (IsOption(word)) {
       throw UsageError("unknown option " + word);
     } else if (file) {
@@ -196,8 +206,8 @@ int RunPlainConversion(ArgumentCursor& arguments) {
       file = word;
     }
   }
-  if (config && !UseConfigurationFile(*config)) return 1;
-  return RunJob(Job{file.value_or("-"), ""}, device, charset) ? 0 : 1;
+  if (options.config && !UseConfigurationFile(*options.config)) return 1;
+  return RunJob(Job{file.value_or("-"), ""}, options) ? 0 : 1;
 }
 
 }  // namespace quillmark::tools

@@ -18,10 +18,10 @@ int64_t FirstBufferSize(size_t pageSize) {
   return std::min<int64_t>(static_cast<int64_t>(pageSize) * 2 + 4096, kLargestBuffer);
 }
 
-}  // namespace
-
-std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
-                                         const std::string& charset) {
+// Runs the conversion (compiled when `wmlc`) with a buffer that grows until
+// the output fits.
+std::optional<std::string> ConvertWith(bool wmlc, const std::string& page, const std::optional<std::string>& device,
+                                       const std::string& charset) {
   if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
   // The C interface takes writable pointers; it changes none of these texts.
   std::string pageCopy = page;
@@ -35,12 +35,25 @@ std::optional<std::string> ConvertToDeck(const std::string& page, const std::opt
     buffer.resize(static_cast<size_t>(size));
     char* output = buffer.data();
     int32_t capacity = static_cast<int32_t>(size);
-    const int32_t written = WapConvertCharset(&caller, &deviceText, &pageText, &pageLength,
-                                              charset.empty() ? nullptr : charset.c_str(), &output, &capacity);
+    const int32_t written =
+        wmlc ? WapConvertWmlc(&caller, &deviceText, &pageText, &pageLength, &output, &capacity)
+             : WapConvertCharset(&caller, &deviceText, &pageText, &pageLength,
+                                 charset.empty() ? nullptr : charset.c_str(), &output, &capacity);
     if (written > 0) return std::string(output, static_cast<size_t>(written));
     // Only a deck that did not fit is worth a larger buffer.
     if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
   }
+}
+
+}  // namespace
+
+std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
+                                         const std::string& charset) {
+  return ConvertWith(false, page, device, charset);
+}
+
+std::optional<std::string> ConvertToWmlc(const std::string& page, const std::optional<std::string>& device) {
+  return ConvertWith(true, page, device, "");
 }
 
 std::string SelectedDeviceName(const std::optional<std::string>& device) {

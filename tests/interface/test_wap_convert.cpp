@@ -9,6 +9,7 @@
 
 #include "interface/quillmark.h"
 #include "tests/interface/convert_helpers.h"
+#include "transform/wmlc_encoder.h"
 
 namespace quillmark {
 namespace {
@@ -114,6 +115,49 @@ TEST(LastError, TellsWhyTheLastConversionOnThisThreadFailed) {
   EXPECT_STREQ(WapLastError(), "page exceeds the conversion budget");
   EXPECT_EQ(WapConvert(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
   EXPECT_STREQ(WapLastError(), "invalid arguments");
+}
+
+// Calls WapConvertWmlc with a buffer of `capacity` bytes filled with '#';
+// returns the result, the capacity after the call and the whole buffer.
+struct WmlcCall {
+  int32_t result = 0;
+  int32_t capacity = 0;
+  std::string buffer;
+};
+
+WmlcCall ConvertToWmlc(const std::string& page, int32_t capacity) {
+  std::string pageCopy = page;
+  char* caller = nullptr;
+  char* device = nullptr;
+  char* pageText = pageCopy.data();
+  int32_t length = static_cast<int32_t>(page.size());
+  WmlcCall call;
+  call.buffer.assign(static_cast<size_t>(capacity > 0 ? capacity : 0), '#');
+  char* output = call.buffer.data();
+  call.capacity = capacity;
+  call.result = WapConvertWmlc(&caller, &device, &pageText, &length, &output, &call.capacity);
+  return call;
+}
+
+TEST(BufferContract, WmlcFitsExactlyAndIsTheCompiledDeck) {
+  for (const std::string page : {"<p>Hello <b>world</b> &amp; <a href='http://x.org/'>more</a></p>", ""}) {
+    const std::string compiled = CompileWmlc(Convert(page).text);
+    const int32_t size = static_cast<int32_t>(compiled.size());
+    const WmlcCall fits = ConvertToWmlc(page, size);
+    EXPECT_EQ(fits.result, size) << page;
+    EXPECT_EQ(fits.capacity, size) << page;
+    EXPECT_EQ(fits.buffer, compiled) << page;
+    const WmlcCall tooSmall = ConvertToWmlc(page, size - 1);
+    EXPECT_EQ(tooSmall.result, 0) << page;
+    EXPECT_EQ(tooSmall.capacity, 0) << page;
+    EXPECT_EQ(tooSmall.buffer, std::string(static_cast<size_t>(size - 1), '#')) << page;
+  }
+  EXPECT_EQ(ConvertToWmlc("x", -1).result, 0);
+  char* null = nullptr;
+  int32_t length = 0;
+  int32_t capacity = 64;
+  EXPECT_EQ(WapConvertWmlc(&null, &null, &null, &length, &null, &capacity), 0);
+  EXPECT_EQ(capacity, 0);
 }
 
 TEST(Version, SameStaticTextEveryCall) {

@@ -18,6 +18,7 @@
 
 #include "server_fixture.h"
 #include "tests/tools/cli_runner.h"
+#include "transform/wmlc_encoder.h"
 
 extern char** environ;
 
@@ -55,6 +56,28 @@ TEST(CliConvert, SeveralPagesGoIntoAFolderWithTheChosenConfiguration) {
   const RunResult single = RunTool(folder, "convert -o single.wml a.html");
   EXPECT_EQ(single.status, 0) << single.err;
   EXPECT_TRUE(Contains(ReadFile(folder.Path() / "single.wml"), "<b>one</b>"));
+}
+
+TEST(CliConvert, WmlcDecksGoToNameDotWmlc) {
+  TemporaryFolder folder;
+  folder.Write("a.html", "<p><b>one</b> <a href='http://x.org/'>x</a></p>");
+  folder.Write("pages/b.htm", "<p>two</p>");
+  const std::string deckA = RunTool(folder, "convert a.html").out;
+  const std::string deckB = RunTool(folder, "convert pages/b.htm").out;
+
+  const RunResult here = RunTool(folder, "convert --wmlc a.html pages/b.htm");
+  EXPECT_EQ(here.status, 0) << here.err;
+  EXPECT_TRUE(here.out.empty());
+  EXPECT_EQ(ReadFile(folder.Path() / "a.wmlc"), CompileWmlc(deckA));
+  EXPECT_EQ(ReadFile(folder.Path() / "b.wmlc"), CompileWmlc(deckB));
+
+  const RunResult intoFolder = RunTool(folder, "convert --wmlc -o out a.html pages/b.htm");
+  EXPECT_EQ(intoFolder.status, 0) << intoFolder.err;
+  EXPECT_EQ(ReadFile(folder.Path() / "out/b.wmlc"), CompileWmlc(deckB));
+
+  const RunResult standardInput = RunTool(folder, "convert --wmlc -");
+  EXPECT_EQ(standardInput.status, 0) << standardInput.err;
+  EXPECT_EQ(standardInput.out, CompileWmlc(RunTool(folder, "convert -").out));
 }
 
 TEST(CliConvert, ErrorsAreOneLineWithAStatus) {

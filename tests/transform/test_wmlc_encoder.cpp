@@ -1,0 +1,219 @@
+// Compiling WML decks into WMLC: tokens, the string table, variables,
+// references, charsets and white space, byte for byte; and the structure of
+// what any text compiles to.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "transform/wmlc_encoder.h"
+
+namespace quillmark {
+namespace {
+
+constexpr char kHead[] =
+    "<?xml version=\"1.0\"?>\r\n"
+    "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+    "\"http://www.wapforum.org/DTD/wml_1.1.xml\">\r\n";
+
+std::string Hex(const std::string& bytes) {
+  std::string out;
+  char digits[4];
+  for (unsigned char b : bytes) {
+    std::snprintf(digits, sizeof digits, "%02X ", b);
+    out += digits;
+  }
+  if (!out.empty()) out.pop_back();
+  return out;
+}
+
+struct WmlcCase {
+  const char* what;
+  std::string deck;
+  const char* expected;  // hex bytes: version, public id, charset, table, body
+};
+
+void ExpectCompiled(const std::vector<WmlcCase>& cases) {
+  for (const WmlcCase& c : cases) {
+    const std::string compiled = CompileWmlc(c.deck);
+    EXPECT_EQ(Hex(compiled), c.expected) << c.what;
+    EXPECT_EQ(CompiledWmlcSize(c.deck), compiled.size()) << c.what;
+  }
+}
+
+TEST(WmlcEncoder, TagAttributeAndValueTokens) {
+  ExpectCompiled({
+      {"header, content bits and END", kHead + std::string("<wml><card><p>Hi</p></card></wml>"),
+       "03 04 6A 00 7F 67 60 03 48 69 00 01 01 01"},
+      {"attribute starts with value prefixes; comments and blank lines go",
+       kHead + std::string("<wml>\r\n<!-- note -->\r\n<card id=\"c1\" title=\"T\">\r\n"
+                           "<p align=\"center\" mode=\"nowrap\">\r\nx\r\n</p>\r\n</card>\r\n</wml>\r\n"),
+       "03 04 6A 00 7F E7 55 03 63 31 00 36 03 54 00 01 E0 07 1D 01 03 78 00 01 01 01"},
+      {"URL prefixes and value tokens inside values; an empty value",
+       kHead + std::string("<wml><card><p><a href=\"http://www.example.com/\">e</a>"
+                           "<img src=\"https://a.org/i.gif\" alt=\"\"/></p></card></wml>"),
+       "03 04 6A 00 7F 67 60 DC 4B A1 03 65 78 61 6D 70 6C 65 00 85 01 03 65 00 01 "
+       "AE 59 03 61 00 88 03 69 2E 67 69 66 00 0C 01 01 01 01"},
+      {"whole-value start tokens of forms",
+       kHead + std::string("<wml><card><do type=\"accept\" label=\"Go\"><go href=\"s\" method=\"post\">"
+                           "<postfield name=\"q\" value=\"$(q)\"/></go></do><p><select name=\"q\" "
+                           "multiple=\"true\"><option onpick=\"#c\">o</option></select>"
+                           "<input name=\"i\" type=\"password\" emptyok=\"true\"/></p></card></wml>"),
+       "03 04 6A 00 7F 67 E8 38 18 03 47 6F 00 01 EB 4A 03 73 00 1C 01 A1 21 03 71 00 4D 42 71 00 01 "
+       "01 01 60 F7 21 03 71 00 20 01 F5 24 03 23 63 00 01 03 6F 00 01 01 AF 21 03 69 00 3B 11 01 01 "
+       "01 01"},
+      {"names without tokens are literals from the string table",
+       kHead + std::string("<wml><card><p><blink x=\"1\">a</blink><blink/></p></card></wml>"),
+       "03 04 6A 08 62 6C 69 6E 6B 00 78 00 7F 67 60 C4 00 04 06 03 31 00 01 03 61 00 01 04 00 01 01 01"},
+      {"a fragment without a declaration: the charset given, no END of its own",
+       "<card><p>&#233;</p></card>", "03 04 6A 00 67 60 03 C3 A9 00 01 01"},
+      {"a text without elements is an empty deck", "just text", "03 04 6A 00 3F"},
+      {"elements after the root's end go inside it", "<card/><card/>", "03 04 6A 00 67 27 01"},
+      {"another WML version's public identifier",
+       "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.3//EN\" \"x\"><wml/>", "03 0A 6A 00 3F"},
+  });
+}
+
+TEST(WmlcEncoder, VariablesReferencesAndCharsets) {
+  ExpectCompiled({
+      {"variables once each go inline with their conversion; $$ is $",
+       kHead + std::string("<wml><card><p>$(a) $(b:e) $(b:unesc) $c $$ $(d:n)<a href=\"$(u)\">l</a>"
+                           "</p></card></wml>"),
+       "03 04 6A 00 7F 67 60 42 61 00 03 20 00 40 62 00 03 20 00 41 62 00 03 20 00 42 63 00 03 20 24 "
+       "20 00 42 64 00 DC 4A 40 75 00 01 03 6C 00 01 01 01 01"},
+      {"a variable used often is named from the string table",
+       kHead + std::string("<wml><card><p>$(name) $(name) $(name)</p></card></wml>"),
+       "03 04 6A 05 6E 61 6D 65 00 7F 67 60 82 00 03 20 00 82 00 03 20 00 82 00 01 01 01"},
+      {"character and entity references in UTF-8; an unknown entity stays text",
+       kHead + std::string("<wml><card><p>&#233;&amp;&lt;&gt;&quot;&apos;&nbsp;&shy;&#x20AC;&eacute;"
+                           "</p></card></wml>"),
+       "03 04 6A 00 7F 67 60 03 C3 A9 26 3C 3E 22 27 C2 A0 C2 AD E2 82 AC 26 65 61 63 75 74 65 3B 00 "
+       "01 01 01"},
+      {"ISO-8859-1: its own bytes, ENTITY for what it cannot hold",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<wml><card><p>\xE9&#233;&#8364;</p></card></wml>",
+       "03 04 04 00 7F 67 60 03 E9 E9 00 02 C1 2C 01 01 01"},
+      {"an unknown charset is charset 0, with only ASCII as characters",
+       "<?xml version=\"1.0\" encoding=\"x-mystery\"?><wml>&#65;&#233;</wml>", "03 04 00 00 7F 03 41 00 02 81 69 01"},
+      {"US-ASCII", "<?xml version=\"1.0\" encoding=\"us-ascii\"?>\r\n<wml><card><p>e&#233;</p></card></wml>",
+       "03 04 03 00 7F 67 60 03 65 00 02 81 69 01 01 01"},
+  });
+}
+
+TEST(WmlcEncoder, WhiteSpaceAndStringTable) {
+  ExpectCompiled({
+      {"spaces collapse; they go only between two line breaks",
+       kHead + std::string("<wml><card><p>  a  <b> x </b> y <br/> z </p></card></wml>"),
+       "03 04 6A 00 7F 67 60 03 20 61 20 00 64 03 78 00 01 03 20 79 20 00 26 03 7A 00 01 01 01"},
+      {"a repeated text is referenced whole, and where it begins a longer one",
+       kHead + std::string("<wml><card><p>hello world<br/>hello world<br/>hello world, say</p></card></wml>"),
+       "03 04 6A 0C 68 65 6C 6C 6F 20 77 6F 72 6C 64 00 7F 67 60 83 00 26 83 00 26 83 00 03 2C 20 73 "
+       "61 79 00 01 01 01"},
+      {"a word repeated inside texts",
+       kHead + std::string("<wml><card><p>one example<br/>an example too<br/>example</p></card></wml>"),
+       "03 04 6A 08 65 78 61 6D 70 6C 65 00 7F 67 60 03 6F 6E 65 20 00 83 00 26 03 61 6E 20 00 83 00 03 "
+       "20 74 6F 6F 00 26 83 00 01 01 01"},
+  });
+}
+
+// Checks that `wmlc` is one well-formed WBXML document: a header, a string
+// table, one element whose content and attribute lists all end, string
+// table references inside the table, and nothing after the last END.
+::testing::AssertionResult IsWellFormedWbxml(const std::string& wmlc) {
+  std::size_t at = 0;
+  bool truncated = false;
+  auto byte = [&]() -> uint8_t {
+    if (at < wmlc.size()) return static_cast<uint8_t>(wmlc[at++]);
+    truncated = true;
+    return 0x01;
+  };
+  auto number = [&]() {
+    uint32_t value = 0;
+    for (int i = 0; i < 5; ++i) {
+      const uint8_t b = byte();
+      value = (value << 7) | (b & 0x7F);
+      if ((b & 0x80) == 0) break;
+    }
+    return value;
+  };
+  auto text = [&]() {
+    while (byte() != 0 && !truncated) {
+    }
+  };
+  if (byte() != 0x03) return ::testing::AssertionFailure() << "version";
+  number();
+  number();
+  const uint32_t tableLength = number();
+  if (tableLength > 0 && (at + tableLength > wmlc.size() || wmlc[at + tableLength - 1] != '\0')) {
+    return ::testing::AssertionFailure() << "string table";
+  }
+  at += tableLength;
+  bool malformed = false;
+  auto index = [&]() { malformed = malformed || number() >= tableLength; };
+  // Reads one content token other than a tag; false when `token` is a tag.
+  auto contentToken = [&](uint8_t token) {
+    if (token == 0x03 || token == 0x40 || token == 0x41 || token == 0x42) {
+      text();
+    } else if (token == 0x83 || token == 0x80 || token == 0x81 || token == 0x82) {
+      index();
+    } else if (token == 0x02) {
+      number();
+    } else {
+      return false;
+    }
+    return true;
+  };
+  // Reads the rest of a tag; true when it has content.
+  auto tag = [&](uint8_t token) {
+    if ((token & 0x3F) == 0x04) index();
+    if (token & 0x80) {
+      for (uint8_t a = byte(); a != 0x01 && !truncated; a = byte()) {
+        if (a == 0x04) index();
+        if (a != 0x04 && !contentToken(a) && a < 0x05) malformed = true;
+      }
+    }
+    return (token & 0x40) != 0;
+  };
+  std::size_t depth = tag(byte()) ? 1 : 0;
+  while (depth > 0 && !truncated) {
+    const uint8_t token = byte();
+    if (token == 0x01) {
+      --depth;
+    } else if (!contentToken(token) && tag(token)) {
+      ++depth;
+    }
+  }
+  if (truncated) return ::testing::AssertionFailure() << "ends inside an element";
+  if (malformed) return ::testing::AssertionFailure() << "a bad token or string table index";
+  if (at != wmlc.size()) return ::testing::AssertionFailure() << "bytes after the document";
+  return ::testing::AssertionSuccess();
+}
+
+TEST(WmlcEncoder, AnyTextCompilesToOneWellFormedDocument) {
+  const std::vector<std::string> pieces = {
+      "<wml>", "<card id=\"c\">", "<p>", "</p>", "</card>", "<b>", "</b>", "<br/>", " text ", "more text",
+      "<a href=\"http://www.x.com/$(v)\">", "</a>", "$(v)", "$$", "$", "&#233;", "&#0;", "&amp", "<",
+      "<!--", "-->", "<x y='1' z>", "</x>", "</wml>", "\r\n", "<![CDATA[a<b]]>", "\"", "<?xml?>", "&#8364;",
+  };
+  std::mt19937 random(11);
+  for (int round = 0; round < 300; ++round) {
+    std::string deck = round % 3 == 0 ? "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" : "";
+    const int count = 1 + static_cast<int>(random() % 40);
+    for (int i = 0; i < count; ++i) deck += pieces[random() % pieces.size()];
+    EXPECT_TRUE(IsWellFormedWbxml(CompileWmlc(deck))) << deck;
+  }
+}
+
+TEST(WmlcEncoder, DeepNestingCompilesWithoutRecursion) {
+  constexpr int kDepth = 200000;
+  std::string deck = "<wml><card><p>";
+  for (int i = 0; i < kDepth; ++i) deck += "<b>";
+  deck += "x";
+  const std::string compiled = CompileWmlc(deck);
+  EXPECT_TRUE(IsWellFormedWbxml(compiled));
+  EXPECT_EQ(compiled.size(), 4 + 3 + static_cast<std::size_t>(kDepth) * 2 + 3 + 3);
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -1,0 +1,372 @@
+#include "transform/wml_deck_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace quillmark::wmlc {
+namespace {
+
+constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+
+// Elements that flow with the text around them: white space next to them
+// is a word space. Every other element starts or ends a line of its own.
+constexpr std::string_view kInlineElements[] = {"b", "i", "em", "u", "strong", "big", "small"};
+
+bool IsInline(std::string_view name) {
+  return std::find(std::begin(kInlineElements), std::end(kInlineElements), name) != std::end(kInlineElements);
+}
+
+// The element of a text that holds none.
+constexpr std::string_view kEmptyDeckName = "wml";
+
+// The name of the placeholder a comment leaves among the nodes.
+constexpr std::string_view kCommentName = "!--";
+
+bool IsUrlAttribute(std::string_view name) {
+  return std::find(std::begin(kUrlAttributes), std::end(kUrlAttributes), name) != std::end(kUrlAttributes);
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsNameStart(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool EqualsFolded(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+// The MIBenum of the encoding a declaration names: UTF-8 when it names
+// none, 0 ("unknown" in WBXML) for a name the table does not hold.
+uint32_t CharsetNamed(std::string_view name) {
+  if (name.empty()) return kUtf8Mib;
+  for (const CharsetNumber& charset : kCharsetNumbers) {
+    if (EqualsFolded(charset.name, name)) return charset.mib;
+  }
+  return kUnknownCharset;
+}
+
+// The value of pseudo-attribute `key` inside a declaration's text, if any.
+std::string_view DeclarationValue(std::string_view text, std::string_view key) {
+  for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+    std::size_t i = at + key.size();
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    if (i >= text.size() || text[i] != '=') continue;
+    ++i;
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    if (i >= text.size() || (text[i] != '"' && text[i] != '\'')) continue;
+    const std::size_t close = text.find(text[i], i + 1);
+    if (close == std::string_view::npos) return {};
+    return text.substr(i + 1, close - i - 1);
+  }
+  return {};
+}
+
+// The reader's walk over the text: a tag or a run of text per step, with
+// the elements still open on a stack (so nesting depth costs no recursion).
+class DeckReader {
+ public:
+  DeckReader(std::string_view text, uint32_t charset) : text_(text) {
+    deck_.charset = charset;
+    deck_.arena = TextArena(text.size());
+  }
+
+  ReadDeck Run() {
+    // Each "<" starts at most one node and one text after it: room for all,
+    // of which only what is used is ever touched.
+    const std::size_t most = 2 * static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '<')) + 2;
+    deck_.nodes.reserve(most);
+    raw_.reserve(most);
+    previous_.reserve(most);
+    next_.reserve(most);
+    while (at_ < text_.size()) {
+      const std::size_t next = text_.find('<', at_);
+      if (next != at_) {
+        AddText(text_.substr(at_, std::min(next, text_.size()) - at_));
+        at_ = std::min(next, text_.size());
+        continue;
+      }
+      ReadMarkup();
+    }
+    while (!open_.empty()) CloseTop();
+    // A text without elements is still one document: an empty deck.
+    if (root_ == kNone) {
+      DeckNode deck;
+      deck.name = kEmptyDeckName;
+      AddNode(std::move(deck));
+    }
+    DecodeTexts();
+    return std::move(deck_);
+  }
+
+ private:
+  // Moves past `end` (or to the end of the text); returns where `end` began.
+  std::size_t SkipPast(std::string_view end) {
+    const std::size_t found = text_.find(end, at_);
+    const std::size_t stop = found == std::string_view::npos ? text_.size() : found;
+    at_ = found == std::string_view::npos ? text_.size() : found + end.size();
+    return stop;
+  }
+
+  void ReadMarkup() {
+    const std::string_view rest = text_.substr(at_);
+    // Tags first: they are nearly everything.
+    if (rest.size() > 1 && IsNameStart(rest[1])) {
+      ReadStartTag();
+    } else if (rest.size() > 2 && rest[1] == '/' && IsNameStart(rest[2])) {
+      ReadEndTag();
+    } else if (rest.starts_with("<!--")) {
+      at_ += 4;
+      SkipPast("-->");
+      AddComment();
+    } else if (rest.starts_with("<![CDATA[")) {
+      const std::size_t start = at_ += 9;
+      const std::size_t stop = SkipPast("]]>");
+      AddCharacterData(text_.substr(start, stop - start));
+    } else if (rest.starts_with("<?")) {
+      const std::size_t start = at_;
+      const std::size_t stop = SkipPast("?>");
+      ReadProcessingInstruction(text_.substr(start, stop - start));
+    } else if (rest.starts_with("<!")) {
+      ReadDocumentType();
+    } else {
+      AddText(rest.substr(0, 1));
+      at_ += 1;
+    }
+  }
+
+  void ReadProcessingInstruction(std::string_view text) {
+    if (!text.starts_with("<?xml") || sawDeclaration_) return;
+    sawDeclaration_ = true;
+    deck_.charset = CharsetNamed(DeclarationValue(text, "encoding"));
+  }
+
+  void ReadDocumentType() {
+    const std::size_t start = at_;
+    // An internal subset may hold ">" of its own.
+    const std::size_t bracket = text_.find('[', at_);
+    const std::size_t close = text_.find('>', at_);
+    if (bracket != std::string_view::npos && bracket < close) {
+      at_ = bracket;
+      SkipPast("]");
+    }
+    SkipPast(">");
+    const std::string_view declaration = text_.substr(start, at_ - start);
+    if (!declaration.starts_with("<!DOCTYPE")) return;
+    const std::size_t publicKeyword = declaration.find("PUBLIC");
+    if (publicKeyword == std::string_view::npos) return;
+    std::size_t i = declaration.find_first_of("\"'", publicKeyword);
+    if (i == std::string_view::npos) return;
+    const std::size_t end = declaration.find(declaration[i], i + 1);
+    if (end == std::string_view::npos) return;
+    const std::string_view identifier = declaration.substr(i + 1, end - i - 1);
+    for (const PublicIdentifier& known : kPublicIdentifiers) {
+      if (known.text == identifier) deck_.publicIdentifier = known.token;
+    }
+  }
+
+  std::string_view ReadName() {
+    const std::size_t start = at_;
+    while (at_ < text_.size() && !IsSpace(text_[at_]) && text_[at_] != '>' && text_[at_] != '/' &&
+           text_[at_] != '=') {
+      ++at_;
+    }
+    return text_.substr(start, at_ - start);
+  }
+
+  void SkipSpaces() {
+    while (at_ < text_.size() && IsSpace(text_[at_])) ++at_;
+  }
+
+  std::string_view ReadAttributeValue() {
+    SkipSpaces();
+    if (at_ >= text_.size()) return {};
+    const char quote = text_[at_];
+    if (quote == '"' || quote == '\'') {
+      const std::size_t start = ++at_;
+      const std::size_t stop = SkipPast(std::string_view(&quote, 1));
+      return text_.substr(start, stop - start);
+    }
+    const std::size_t start = at_;
+    while (at_ < text_.size() && !IsSpace(text_[at_]) && text_[at_] != '>') ++at_;
+    return text_.substr(start, at_ - start);
+  }
+
+  void ReadStartTag() {
+    ++at_;
+    // A compiled deck has one root: what follows the first element's end
+    // goes inside it, as if that end tag had been missing.
+    if (open_.empty() && root_ != kNone) open_.push_back(root_);
+    DeckNode element;
+    element.name = ReadName();
+    element.firstAttribute = static_cast<uint32_t>(deck_.attributes.size());
+    bool empty = false;
+    while (true) {
+      SkipSpaces();
+      if (at_ >= text_.size()) break;
+      if (text_[at_] == '>') {
+        ++at_;
+        break;
+      }
+      if (text_.substr(at_, 2) == "/>") {
+        at_ += 2;
+        empty = true;
+        break;
+      }
+      const std::string_view name = ReadName();
+      if (name.empty()) {
+        ++at_;  // a stray "/", "=" or quote
+        continue;
+      }
+      SkipSpaces();
+      std::string_view value;
+      if (at_ < text_.size() && text_[at_] == '=') {
+        ++at_;
+        value = ReadAttributeValue();
+      }
+      AddAttribute(name, value);
+    }
+    element.endAttribute = static_cast<uint32_t>(deck_.attributes.size());
+    const uint32_t index = AddNode(std::move(element));
+    if (root_ == kNone) root_ = index;
+    open_.push_back(index);
+    if (empty) CloseTop();
+  }
+
+  void AddAttribute(std::string_view name, std::string_view raw) {
+    decoded_.clear();
+    split_.clear();
+    DecodeCharacters(raw, deck_.charset, WhitespaceRule{}, deck_.arena, decoded_);
+    SplitVariables(decoded_, IsUrlAttribute(name) ? Conversion::kEscape : Conversion::kNone, split_);
+    TokenizedAttribute attribute{name, kLiteral, PieceCount(), 0};
+    attribute.startToken = TokenizeAttribute(name, split_, deck_.pieces);
+    attribute.endPiece = PieceCount();
+    deck_.attributes.push_back(attribute);
+  }
+
+  uint32_t PieceCount() const { return static_cast<uint32_t>(deck_.pieces.size()); }
+
+  void ReadEndTag() {
+    at_ += 2;
+    const std::string_view name = ReadName();
+    SkipPast(">");
+    // Only an open element of that name is closed, with those inside it.
+    auto match = std::find_if(open_.rbegin(), open_.rend(),
+                              [&](uint32_t index) { return deck_.nodes[index].name == name; });
+    if (match == open_.rend()) return;
+    const std::size_t keep = static_cast<std::size_t>(open_.rend() - match) - 1;
+    while (open_.size() > keep) CloseTop();
+  }
+
+  void CloseTop() {
+    deck_.nodes[open_.back()].subtreeEnd = static_cast<uint32_t>(deck_.nodes.size());
+    open_.pop_back();
+  }
+
+  uint32_t AddNode(DeckNode node) {
+    const uint32_t index = static_cast<uint32_t>(deck_.nodes.size());
+    node.parent = open_.empty() ? kNone : open_.back();
+    node.subtreeEnd = index + 1;
+    deck_.nodes.push_back(std::move(node));
+    raw_.push_back({});
+    // The last node added at this depth is the previous sibling.
+    const std::size_t depth = open_.size();
+    if (lastAtDepth_.size() <= depth) lastAtDepth_.resize(depth + 1, kNone);
+    previous_.push_back(lastAtDepth_[depth]);
+    next_.push_back(kNone);
+    if (lastAtDepth_[depth] != kNone) next_[lastAtDepth_[depth]] = index;
+    lastAtDepth_[depth] = index;
+    if (lastAtDepth_.size() > depth + 1) lastAtDepth_[depth + 1] = kNone;
+    return index;
+  }
+
+  void AddText(std::string_view raw) {
+    if (open_.empty()) return;  // text outside the deck's element
+    // A stray "<" continues the text before it.
+    if (!raw_.empty() && deck_.nodes.back().name.empty() && !raw_.back().characterData &&
+        raw_.back().text.data() + raw_.back().text.size() == raw.data()) {
+      raw_.back().text = std::string_view(raw_.back().text.data(), raw_.back().text.size() + raw.size());
+      return;
+    }
+    const uint32_t index = AddNode(DeckNode{});
+    raw_[index] = RawText{raw, false};
+  }
+
+  // A comment is written nowhere, but the text beside it ends there as it
+  // would beside an element of its own.
+  void AddComment() {
+    if (open_.empty()) return;
+    DeckNode comment;
+    comment.name = kCommentName;
+    comment.dropped = true;
+    AddNode(std::move(comment));
+  }
+
+  void AddCharacterData(std::string_view raw) {
+    if (open_.empty() || raw.empty()) return;
+    const uint32_t index = AddNode(DeckNode{});
+    raw_[index] = RawText{raw, true};
+  }
+
+  // A neighbour that ends or starts a line, or none, leaves the white space
+  // beside it without meaning.
+  bool BreaksLine(uint32_t neighbour) const {
+    return neighbour == kNone || (!deck_.nodes[neighbour].name.empty() && !IsInline(deck_.nodes[neighbour].name));
+  }
+
+  void DecodeTexts() {
+    for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
+      DeckNode& node = deck_.nodes[i];
+      if (!node.name.empty()) continue;
+      decoded_.clear();
+      if (raw_[i].characterData) {
+        char* start = deck_.arena.End();
+        deck_.arena.Append(raw_[i].text);
+        decoded_.push_back(Piece{PieceKind::kText, 0, std::string_view(start, raw_[i].text.size())});
+      } else {
+        // Between two line breaks white space is insignificant at both ends.
+        const bool isolated = BreaksLine(previous_[i]) && BreaksLine(next_[i]);
+        DecodeCharacters(raw_[i].text, deck_.charset, WhitespaceRule{true, isolated, isolated}, deck_.arena,
+                         decoded_);
+      }
+      node.firstPiece = PieceCount();
+      SplitVariables(decoded_, Conversion::kNone, deck_.pieces);
+      node.endPiece = PieceCount();
+      node.dropped = node.firstPiece == node.endPiece;
+    }
+    for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
+      if (!deck_.nodes[i].dropped && deck_.nodes[i].parent != kNone) deck_.nodes[deck_.nodes[i].parent].hasContent = true;
+    }
+  }
+
+  struct RawText {
+    std::string_view text;
+    bool characterData = false;
+  };
+
+  std::string_view text_;
+  std::size_t at_ = 0;
+  bool sawDeclaration_ = false;
+  uint32_t root_ = kNone;
+  ReadDeck deck_;
+  std::vector<uint32_t> open_;
+  std::vector<RawText> raw_;
+  std::vector<uint32_t> previous_;
+  std::vector<uint32_t> next_;
+  std::vector<uint32_t> lastAtDepth_;
+  Pieces decoded_;  // scratch for one run's pieces
+  Pieces split_;
+};
+
+}  // namespace
+
+ReadDeck ReadWmlDeck(std::string_view deckText, uint32_t charset) {
+  return DeckReader(deckText, charset).Run();
+}
+
+}  // namespace quillmark::wmlc

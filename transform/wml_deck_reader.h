@@ -1,0 +1,45 @@
+// Reading a WML deck's text into the flat node list that the compiler
+// encodes: elements with their tokenized attributes and text runs with
+// their decoded content, in document order.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "transform/wmlc_attributes.h"
+
+namespace quillmark::wmlc {
+
+struct DeckNode {
+  std::string_view name;  // empty for a text run
+  uint32_t firstAttribute = 0;  // its attributes in ReadDeck::attributes
+  uint32_t endAttribute = 0;
+  uint32_t firstPiece = 0;  // a text run's content in ReadDeck::pieces
+  uint32_t endPiece = 0;
+  uint32_t parent = 0;      // index of the enclosing element; the first node has none
+  uint32_t subtreeEnd = 0;  // one past the last node inside this element
+  bool hasContent = false;  // some node inside is written
+  bool dropped = false;     // a text run that white-space handling removed
+};
+
+struct ReadDeck {
+  uint32_t charset = kUtf8Mib;
+  uint8_t publicIdentifier = kWml11PublicIdentifier;
+  std::vector<DeckNode> nodes;
+  std::vector<TokenizedAttribute> attributes;
+  Pieces pieces;
+  TextArena arena;  // the texts of the pieces
+};
+
+// Reads `deckText`. The XML declaration names the charset (UTF-8 when it
+// names none, 0 when its name is unknown; without a declaration `charset`
+// is used), the document type the public identifier; both, comments and
+// processing instructions are not kept. The reader never rejects a deck: a
+// stray "<" is text, an end tag that matches no open element is ignored,
+// elements left open end with the deck, elements after the first one's end
+// go inside it, and a text without elements reads as an empty `wml`
+// element. Names in the result point into `deckText`.
+ReadDeck ReadWmlDeck(std::string_view deckText, uint32_t charset = kUtf8Mib);
+
+}  // namespace quillmark::wmlc

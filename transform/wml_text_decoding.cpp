@@ -1,0 +1,364 @@
+#include "transform/wml_text_decoding.h"
+
+#include <array>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+
+namespace quillmark::wmlc {
+namespace {
+
+struct NamedEntity {
+  std::string_view name;
+  uint32_t codePoint;
+};
+
+// The entities a WML 1.1 deck may name.
+constexpr NamedEntity kNamedEntities[] = {
+    {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}, {"shy", 0xAD},
+};
+
+// Digits of a decimal or hexadecimal reference number; beyond this the
+// number is no character anyway.
+constexpr std::size_t kLongestNumber = 8;
+constexpr std::size_t kLongestName = 4;
+constexpr uint32_t kLastCodePoint = 0x10FFFF;
+
+bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Bytes that decoding looks at one by one.
+constexpr auto kSpecialBytes = [] {
+  std::array<bool, 256> special{};
+  for (unsigned char c : {' ', '\t', '\r', '\n', '&', '\0'}) special[c] = true;
+  return special;
+}();
+
+bool IsSpecial(char c) { return kSpecialBytes[static_cast<unsigned char>(c)]; }
+
+int DigitValue(char c, bool hex) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (!hex) return -1;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::optional<uint32_t> NumberValue(std::string_view digits, bool hex) {
+  if (digits.empty() || digits.size() > kLongestNumber) return std::nullopt;
+  uint32_t value = 0;
+  for (char c : digits) {
+    const int digit = DigitValue(c, hex);
+    if (digit < 0) return std::nullopt;
+    value = value * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+  }
+  if (value > kLastCodePoint) return std::nullopt;
+  return value;
+}
+
+// The character of the reference body between "&" and ";".
+std::optional<uint32_t> ReferenceValue(std::string_view body) {
+  if (body.size() > 1 && body[0] == '#') {
+    const bool hex = body[1] == 'x' || body[1] == 'X';
+    return NumberValue(body.substr(hex ? 2 : 1), hex);
+  }
+  for (const NamedEntity& entity : kNamedEntities) {
+    if (entity.name == body) return entity.codePoint;
+  }
+  return std::nullopt;
+}
+
+// Writes `c` in UTF-8 at `out`; returns the bytes written.
+std::size_t WriteUtf8(char* out, uint32_t c) {
+  if (c < 0x80) {
+    out[0] = static_cast<char>(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (c >> 18));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
+}
+
+// Collects decoded characters into pieces, keeping the raw white space that
+// may still be trimmed apart until the next character decides about it. The
+// open text piece is the bytes from `textStart_` to the arena's end.
+class PieceBuilder {
+ public:
+  PieceBuilder(uint32_t charset, WhitespaceRule rule, TextArena& arena, Pieces& out)
+      : charset_(charset), rule_(rule), arena_(arena), out_(out), first_(out.size()) {}
+
+  void RawWhitespace(char c) {
+    if (rule_.collapse) {
+      pendingSpace_ = true;
+      return;
+    }
+    // CR LF and lone CR count as one line end, like in any XML parser.
+    if (c == '\n' && lastWasCarriageReturn_) {
+      lastWasCarriageReturn_ = false;
+      return;
+    }
+    lastWasCarriageReturn_ = c == '\r';
+    pendingSpaces_ += 1;
+  }
+
+  // Bytes that are neither white space, "&" nor NUL.
+  void RawRun(std::string_view run) {
+    FlushSpace();
+    OpenText();
+    arena_.Append(run);
+  }
+
+  void Character(uint32_t c) {
+    FlushSpace();
+    if (!Holds(c)) {
+      CloseText();
+      out_.push_back(Piece{PieceKind::kEntity, c, {}});
+      return;
+    }
+    char bytes[4];
+    const std::size_t length = charset_ == kUtf8Mib ? WriteUtf8(bytes, c) : (bytes[0] = static_cast<char>(c), 1);
+    OpenText();
+    arena_.Append(std::string_view(bytes, length));
+  }
+
+  void Finish() {
+    if (!rule_.trimTrailing) FlushSpace();
+    CloseText();
+  }
+
+ private:
+  bool Holds(uint32_t c) const {
+    if (c == 0 || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    if (charset_ == kUtf8Mib) return true;
+    if (charset_ == kLatin1Mib) return c < 0x100;
+    return c < 0x80;  // every other charset: only what ASCII has in common
+  }
+
+  void OpenText() {
+    if (textStart_ == nullptr) textStart_ = arena_.End();
+  }
+
+  void CloseText() {
+    if (textStart_ == nullptr) return;
+    out_.push_back(Piece{PieceKind::kText, 0,
+                         std::string_view(textStart_, static_cast<std::size_t>(arena_.End() - textStart_))});
+    textStart_ = nullptr;
+  }
+
+  void FlushSpace() {
+    lastWasCarriageReturn_ = false;
+    if (rule_.collapse && pendingSpace_) pendingSpaces_ = 1;
+    pendingSpace_ = false;
+    const bool atStart = out_.size() == first_ && textStart_ == nullptr;
+    if (pendingSpaces_ > 0 && !(atStart && rule_.trimLeading)) {
+      OpenText();
+      for (std::size_t i = 0; i < pendingSpaces_; ++i) arena_.Append(" ");
+    }
+    pendingSpaces_ = 0;
+  }
+
+  uint32_t charset_;
+  WhitespaceRule rule_;
+  TextArena& arena_;
+  Pieces& out_;
+  std::size_t first_;  // the first piece of this run in out_
+  const char* textStart_ = nullptr;
+  bool pendingSpace_ = false;
+  bool lastWasCarriageReturn_ = false;
+  std::size_t pendingSpaces_ = 0;
+};
+
+// Length of the reference at `at` ("&" up to ";" included) and its
+// character, or nothing when no reference starts there.
+std::optional<std::pair<std::size_t, uint32_t>> ReferenceAt(std::string_view raw, std::size_t at) {
+  const std::size_t reach = std::min(raw.size(), at + 3 + kLongestNumber);
+  for (std::size_t i = at + 1; i < reach; ++i) {
+    if (raw[i] != ';') continue;
+    const std::string_view body = raw.substr(at + 1, i - at - 1);
+    if (body.empty() || (body[0] != '#' && body.size() > kLongestName)) return std::nullopt;
+    if (auto value = ReferenceValue(body)) return std::pair{i - at + 1, *value};
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
+
+bool EqualsAsciiFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
+    if (x != b[i]) return false;
+  }
+  return true;
+}
+
+std::optional<Conversion> ConversionNamed(std::string_view name) {
+  if (EqualsAsciiFolded(name, "e") || EqualsAsciiFolded(name, "escape")) return Conversion::kEscape;
+  if (EqualsAsciiFolded(name, "u") || EqualsAsciiFolded(name, "unesc")) return Conversion::kUnescape;
+  if (EqualsAsciiFolded(name, "n") || EqualsAsciiFolded(name, "noesc")) return Conversion::kNone;
+  return std::nullopt;
+}
+
+std::size_t NameEnd(std::string_view text, std::size_t from) {
+  if (from >= text.size() || !IsNameStart(text[from])) return from;
+  while (from < text.size() && IsNameChar(text[from])) ++from;
+  return from;
+}
+
+struct VariableReference {
+  std::size_t length;
+  std::string_view name;
+  Conversion conversion;
+};
+
+// The variable reference that starts with the "$" at `at`, if any.
+std::optional<VariableReference> VariableAt(std::string_view text, std::size_t at, Conversion plain) {
+  if (at + 1 >= text.size()) return std::nullopt;
+  if (text[at + 1] != '(') {
+    const std::size_t end = NameEnd(text, at + 1);
+    if (end == at + 1) return std::nullopt;
+    return VariableReference{end - at, text.substr(at + 1, end - at - 1), plain};
+  }
+  const std::size_t nameEnd = NameEnd(text, at + 2);
+  if (nameEnd == at + 2 || nameEnd >= text.size()) return std::nullopt;
+  const std::string_view name = text.substr(at + 2, nameEnd - at - 2);
+  if (text[nameEnd] == ')') return VariableReference{nameEnd + 1 - at, name, plain};
+  if (text[nameEnd] != ':') return std::nullopt;
+  const std::size_t close = text.find(')', nameEnd);
+  if (close == std::string_view::npos) return std::nullopt;
+  const auto conversion = ConversionNamed(text.substr(nameEnd + 1, close - nameEnd - 1));
+  if (!conversion) return std::nullopt;
+  return VariableReference{close + 1 - at, name, *conversion};
+}
+
+// Rewrites one text piece's bytes in place from the front while its
+// references are cut out: what is kept never moves right, so bytes not yet
+// read are never overwritten.
+class VariableSplitter {
+ public:
+  VariableSplitter(std::string_view text, Conversion plain, Pieces& out)
+      : text_(text), plain_(plain), out_(out), write_(const_cast<char*>(text.data())), start_(write_) {}
+
+  void Run() {
+    std::size_t done = 0;
+    // text_[0, done) has been moved to its place.
+    for (std::size_t at = text_.find('$'); at != std::string_view::npos; at = text_.find('$', at)) {
+      Keep(text_.substr(done, at - done));
+      if (at + 1 < text_.size() && text_[at + 1] == '$') {
+        Keep(text_.substr(at, 1));
+        done = at += 2;
+        continue;
+      }
+      const auto reference = VariableAt(text_, at, plain_);
+      if (!reference) {
+        Keep(text_.substr(at, 1));
+        done = at += 1;
+        continue;
+      }
+      CloseText();
+      const std::string_view name = Keep(reference->name);
+      out_.push_back(Piece{PieceKind::kVariable, static_cast<uint32_t>(reference->conversion), name});
+      start_ = write_;
+      done = at += reference->length;
+    }
+    Keep(text_.substr(done));
+    CloseText();
+  }
+
+ private:
+  std::string_view Keep(std::string_view bytes) {
+    char* at = write_;
+    if (!bytes.empty() && bytes.data() != at) std::memmove(at, bytes.data(), bytes.size());
+    write_ += bytes.size();
+    return std::string_view(at, bytes.size());
+  }
+
+  void CloseText() {
+    if (write_ > start_) {
+      out_.push_back(Piece{PieceKind::kText, 0, std::string_view(start_, static_cast<std::size_t>(write_ - start_))});
+    }
+    start_ = write_;
+  }
+
+  std::string_view text_;
+  Conversion plain_;
+  Pieces& out_;
+  char* write_;
+  char* start_;
+};
+
+}  // namespace
+
+bool IsRawWhitespace(std::string_view raw) {
+  for (char c : raw) {
+    if (!IsWhitespace(c)) return false;
+  }
+  return true;
+}
+
+void TextArena::Append(std::string_view text) {
+  if (text.size() > capacity_ - used_) throw std::length_error("decoded text outgrew its deck");
+  std::memcpy(bytes_.get() + used_, text.data(), text.size());
+  used_ += text.size();
+}
+
+void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rule, TextArena& arena,
+                      Pieces& out) {
+  PieceBuilder builder(charset, rule, arena, out);
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    // A run of plain bytes, single spaces between them included: those
+    // stay as they are under every rule.
+    std::size_t end = i;
+    while (end < raw.size() &&
+           (!IsSpecial(raw[end]) ||
+            (raw[end] == ' ' && end > i && end + 1 < raw.size() && !IsWhitespace(raw[end + 1])))) {
+      ++end;
+    }
+    if (end > i) {
+      builder.RawRun(raw.substr(i, end - i));
+      i = end - 1;
+      continue;
+    }
+    const char c = raw[i];
+    if (IsWhitespace(c)) {
+      builder.RawWhitespace(c);
+      continue;
+    }
+    if (c == '&') {
+      if (auto reference = ReferenceAt(raw, i)) {
+        builder.Character(reference->second);
+        i += reference->first - 1;
+        continue;
+      }
+      builder.RawRun(raw.substr(i, 1));
+    }
+    // A NUL would end the compiled string: it goes.
+  }
+  builder.Finish();
+}
+
+void SplitVariables(const Pieces& pieces, Conversion plain, Pieces& out) {
+  for (const Piece& piece : pieces) {
+    if (piece.kind != PieceKind::kText || piece.text.find('$') == std::string_view::npos) {
+      out.push_back(piece);
+      continue;
+    }
+    VariableSplitter(piece.text, plain, out).Run();
+  }
+}
+
+}  // namespace quillmark::wmlc

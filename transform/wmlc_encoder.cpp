@@ -1,0 +1,155 @@
+#include "transform/wmlc_encoder.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "transform/wml_deck_reader.h"
+#include "transform/wmlc_string_table.h"
+
+namespace quillmark {
+namespace {
+
+using wmlc::DeckNode;
+using wmlc::Piece;
+using wmlc::PieceKind;
+using wmlc::StringTable;
+
+// The tag token of `name`, or LITERAL when WML has none for it.
+uint8_t TagTokenOf(std::string_view name) {
+  static const std::unordered_map<std::string_view, uint8_t> tokens = [] {
+    std::unordered_map<std::string_view, uint8_t> byName;
+    for (const wmlc::TagToken& tag : wmlc::kTagTokens) byName.emplace(tag.name, tag.token);
+    return byName;
+  }();
+  const auto found = tokens.find(name);
+  return found == tokens.end() ? wmlc::kLiteral : found->second;
+}
+
+// Writes the body of a read deck: first every string is counted so that the
+// string table can be chosen, then the same walk writes the tokens.
+class BodyWriter {
+ public:
+  // `reserve`: room to keep for the output, which a deck's text bounds well.
+  BodyWriter(const wmlc::ReadDeck& deck, std::size_t reserve) : deck_(deck), reserve_(reserve) {}
+
+  std::string Compile() {
+    CountStrings();
+    table_.Choose();
+    std::string out;
+    out.reserve(reserve_);
+    out += static_cast<char>(wmlc::kVersion13);
+    wmlc::AppendMultiByte(out, deck_.publicIdentifier);
+    wmlc::AppendMultiByte(out, deck_.charset);
+    wmlc::AppendMultiByte(out, static_cast<uint32_t>(table_.Bytes().size()));
+    out += table_.Bytes();
+    WriteNodes(out);
+    return out;
+  }
+
+ private:
+  void CountPieces(uint32_t first, uint32_t end) {
+    for (uint32_t i = first; i < end; ++i) {
+      const Piece& piece = deck_.pieces[i];
+      if (piece.kind == PieceKind::kText) table_.CountText(piece.text);
+      if (piece.kind == PieceKind::kVariable) table_.CountVariable(piece.text);
+    }
+  }
+
+  void CountStrings() {
+    for (const DeckNode& node : deck_.nodes) {
+      if (node.dropped) continue;
+      if (node.name.empty()) {
+        CountPieces(node.firstPiece, node.endPiece);
+        continue;
+      }
+      if (TagTokenOf(node.name) == wmlc::kLiteral) table_.Require(node.name);
+      for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
+        const wmlc::TokenizedAttribute& attribute = deck_.attributes[a];
+        if (attribute.startToken == wmlc::kLiteral) table_.Require(attribute.name);
+        CountPieces(attribute.firstPiece, attribute.endPiece);
+      }
+    }
+  }
+
+  void WritePieces(std::string& out, uint32_t first, uint32_t end) {
+    for (uint32_t i = first; i < end; ++i) {
+      const Piece& piece = deck_.pieces[i];
+      switch (piece.kind) {
+        case PieceKind::kText:
+          table_.WriteText(out, piece.text);
+          break;
+        case PieceKind::kEntity:
+          out += static_cast<char>(wmlc::kEntity);
+          wmlc::AppendMultiByte(out, piece.number);
+          break;
+        case PieceKind::kVariable:
+          table_.WriteVariable(out, piece.text, static_cast<wmlc::Conversion>(piece.number));
+          break;
+        case PieceKind::kValueToken:
+          out += static_cast<char>(piece.number);
+          break;
+      }
+    }
+  }
+
+  void WriteElement(std::string& out, const DeckNode& node) {
+    const uint8_t token = TagTokenOf(node.name);
+    const bool hasAttributes = node.firstAttribute != node.endAttribute;
+    uint8_t bits = 0;
+    if (node.hasContent) bits |= wmlc::kContentBit;
+    if (hasAttributes) bits |= wmlc::kAttributesBit;
+    if (token == wmlc::kLiteral) {
+      table_.WriteLiteral(out, static_cast<uint8_t>(token | bits), node.name);
+    } else {
+      out += static_cast<char>(token | bits);
+    }
+    if (!hasAttributes) return;
+    for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
+      const wmlc::TokenizedAttribute& attribute = deck_.attributes[a];
+      if (attribute.startToken == wmlc::kLiteral) {
+        table_.WriteLiteral(out, wmlc::kLiteral, attribute.name);
+      } else {
+        out += static_cast<char>(attribute.startToken);
+      }
+      WritePieces(out, attribute.firstPiece, attribute.endPiece);
+    }
+    out += static_cast<char>(wmlc::kEnd);
+  }
+
+  void WriteNodes(std::string& out) {
+    // Elements whose content is being written; each gets its END when the
+    // walk leaves its subtree.
+    std::vector<uint32_t> open;
+    for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
+      while (!open.empty() && deck_.nodes[open.back()].subtreeEnd <= i) {
+        out += static_cast<char>(wmlc::kEnd);
+        open.pop_back();
+      }
+      const DeckNode& node = deck_.nodes[i];
+      if (node.dropped) continue;
+      if (node.name.empty()) {
+        WritePieces(out, node.firstPiece, node.endPiece);
+        continue;
+      }
+      WriteElement(out, node);
+      if (node.hasContent) open.push_back(i);
+    }
+    out.append(open.size(), static_cast<char>(wmlc::kEnd));
+  }
+
+  const wmlc::ReadDeck& deck_;
+  std::size_t reserve_;
+  StringTable table_;
+};
+
+}  // namespace
+
+std::string CompileWmlc(std::string_view wml, uint32_t charset) {
+  const wmlc::ReadDeck deck = wmlc::ReadWmlDeck(wml, charset);
+  return BodyWriter(deck, wml.size() + 16).Compile();
+}
+
+std::size_t CompiledWmlcSize(std::string_view wml, uint32_t charset) { return CompileWmlc(wml, charset).size(); }
+
+}  // namespace quillmark

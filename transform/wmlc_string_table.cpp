@@ -1,0 +1,305 @@
+#include "transform/wmlc_string_table.h"
+
+#include <algorithm>
+#include <array>
+
+namespace quillmark::wmlc {
+namespace {
+
+// Shorter words never pay for their reference.
+constexpr std::size_t kShortestWord = 3;
+// Whole strings looked for inside other texts, per first word: the first
+// ones counted, so that a common word costs bounded time.
+constexpr std::size_t kMostPhrasesPerWord = 4;
+// Longer whole strings seldom come back inside others.
+constexpr std::size_t kLongestPhrase = 64;
+
+// Letters, digits and the bytes of characters beyond ASCII.
+constexpr auto kWordBytes = [] {
+  std::array<bool, 256> word{};
+  for (int c = 0; c < 256; ++c) {
+    word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80;
+  }
+  return word;
+}();
+
+bool IsWordByte(char c) { return kWordBytes[static_cast<unsigned char>(c)]; }
+
+uint32_t MultiByteLength(uint64_t value) {
+  uint32_t length = 1;
+  while (value >= 0x80) {
+    value >>= 7;
+    ++length;
+  }
+  return length;
+}
+
+// Bytes saved by writing a part of `length` bytes as a reference of
+// `referenceLength` bytes instead of inline, when `before` and `after` tell
+// whether inline text is left on each side (each such side costs a new
+// inline string's STR_I and terminator).
+int64_t PartSaving(std::size_t length, uint32_t referenceLength, bool before, bool after) {
+  return static_cast<int64_t>(length) + 1 - referenceLength - 2 * before - 2 * after;
+}
+
+}  // namespace
+
+void AppendMultiByte(std::string& out, uint32_t value) {
+  char digits[5];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>(value & 0x7F);
+    value >>= 7;
+  } while (value != 0);
+  while (count-- > 0) out += static_cast<char>(digits[count] | (count > 0 ? 0x80 : 0));
+}
+
+StringTable::Uses& StringTable::UsesOf(std::string_view text) {
+  // Entries come in the order of first use, which keeps the table stable.
+  return uses_.Get(text);
+}
+
+void StringTable::CountText(std::string_view text) {
+  if (text.empty()) return;
+  Uses& whole = UsesOf(text);
+  ++whole.whole;
+  const uint32_t firstPart = static_cast<uint32_t>(parts_.size());
+  for (std::size_t start = 0; start < text.size();) {
+    if (!IsWordByte(text[start])) {
+      ++start;
+      continue;
+    }
+    std::size_t end = start;
+    while (end < text.size() && IsWordByte(text[end])) ++end;
+    const bool before = start > 0;
+    const bool after = end < text.size();
+    if (end - start >= kShortestWord && (before || after)) {
+      Uses& uses = UsesOf(text.substr(start, end - start));
+      if (PartSaving(end - start, 2, before, after) > 0) ++(before && after ? uses.middle : uses.edge);
+      parts_.push_back(Part{static_cast<uint32_t>(start), static_cast<uint32_t>(end - start), &uses});
+    }
+    start = end;
+  }
+  texts_.push_back(Text{text, &whole, firstPart, static_cast<uint32_t>(parts_.size())});
+}
+
+void StringTable::CountVariable(std::string_view name) { ++UsesOf(name).variable; }
+
+void StringTable::Require(std::string_view name) { UsesOf(name).required = true; }
+
+namespace {
+
+bool Pays(std::size_t length, uint32_t whole, uint32_t edge, uint32_t middle, bool required,
+          uint32_t referenceLength) {
+  if (required) return true;
+  const int64_t saving = whole * PartSaving(length, referenceLength, false, false) +
+                         edge * PartSaving(length, referenceLength, true, false) +
+                         middle * PartSaving(length, referenceLength, true, true);
+  return saving > static_cast<int64_t>(length) + 1;
+}
+
+}  // namespace
+
+void StringTable::ListPhrases() {
+  // Every whole text of more than one word, under its first word.
+  for (const Text& text : texts_) {
+    const std::string_view whole = text.text;
+    if (text.whole->listed || text.firstPart == text.endPart || whole.size() > kLongestPhrase) continue;
+    text.whole->listed = true;
+    const Part& first = parts_[text.firstPart];
+    if (first.start != 0 || first.length == whole.size()) continue;
+    Uses& word = *first.uses;
+    if (word.phrases < 0) {
+      word.phrases = static_cast<int32_t>(phrases_.size());
+      phrases_.emplace_back();
+    }
+    std::vector<Phrase>& list = phrases_[static_cast<std::size_t>(word.phrases)];
+    if (list.size() < kMostPhrasesPerWord) list.push_back(Phrase{whole, text.whole});
+  }
+  for (std::vector<Phrase>& list : phrases_) {
+    std::sort(list.begin(), list.end(), [](const Phrase& a, const Phrase& b) { return a.text.size() > b.text.size(); });
+  }
+}
+
+bool StringTable::MatchesPhraseAt(const Text& text, const Part& word, std::string_view phrase) const {
+  const std::size_t end = word.start + phrase.size();
+  if (phrase.size() <= word.length || end > text.text.size()) return false;
+  if (end < text.text.size() && IsWordByte(text.text[end])) return false;
+  // The phrase is the whole text itself.
+  if (word.start == 0 && end == text.text.size()) return false;
+  // The first word matches already: it is the same string.
+  return text.text.substr(word.start + word.length, phrase.size() - word.length) == phrase.substr(word.length);
+}
+
+void StringTable::FindPhrases() {
+  // Before each word that begins a listed whole string at that place, the
+  // longest such string becomes a part of its own: written as one reference
+  // when it pays, else the words inside it stay candidates.
+  std::vector<Part> parts;
+  parts.reserve(parts_.size());
+  for (Text& text : texts_) {
+    const uint32_t firstPart = static_cast<uint32_t>(parts.size());
+    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+      const Part& word = parts_[i];
+      if (word.uses->phrases >= 0) {
+        // The list is longest first.
+        for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
+          if (!MatchesPhraseAt(text, word, phrase.text)) continue;
+          const std::size_t end = word.start + phrase.text.size();
+          ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
+          parts.push_back(Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
+          break;
+        }
+      }
+      parts.push_back(word);
+    }
+    text.firstPart = firstPart;
+    text.endPart = static_cast<uint32_t>(parts.size());
+  }
+  parts_ = std::move(parts);
+}
+
+void StringTable::DropHopelessParts() {
+  std::size_t kept = 0;
+  for (Text& text : texts_) {
+    const uint32_t firstPart = static_cast<uint32_t>(kept);
+    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+      if (parts_[i].uses->chosen) parts_[kept++] = parts_[i];
+    }
+    text.firstPart = firstPart;
+    text.endPart = static_cast<uint32_t>(kept);
+  }
+  parts_.resize(kept);
+}
+
+namespace {
+
+uint32_t ReferenceLengthAt(int64_t offset) { return 1 + MultiByteLength(offset < 0 ? 0 : static_cast<uint64_t>(offset)); }
+
+}  // namespace
+
+template <typename Visit>
+void StringTable::ForEachReference(const Text& text, Visit reference) const {
+  if (text.whole->chosen) {
+    reference(Part{0, static_cast<uint32_t>(text.text.size()), text.whole});
+    return;
+  }
+  std::size_t inlineFrom = 0;
+  for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+    const Part& part = parts_[i];
+    if (part.start < inlineFrom || !part.uses->chosen) continue;
+    const std::size_t end = part.start + part.length;
+    if (PartSaving(part.length, ReferenceLengthAt(part.uses->offset), part.start > inlineFrom,
+                   end < text.text.size()) <= 0) {
+      continue;
+    }
+    reference(part);
+    inlineFrom = end;
+  }
+}
+
+void StringTable::CountChosenUses() {
+  for (const Candidate& candidate : candidates_) {
+    Uses& uses = *candidate.uses;
+    uses.whole = uses.edge = uses.middle = 0;
+  }
+  for (const Text& text : texts_) {
+    ForEachReference(text, [&](const Part& part) {
+      if (part.length == text.text.size()) {
+        ++part.uses->whole;
+      } else {
+        ++(part.start > 0 && part.start + part.length < text.text.size() ? part.uses->middle : part.uses->edge);
+      }
+    });
+  }
+}
+
+void StringTable::Choose() {
+  ListPhrases();
+  FindPhrases();
+  // Only what pays with every possible use counted can pay later.
+  for (auto& [text, uses] : uses_.Entries()) {
+    uses.chosen = Pays(text.size(), uses.whole + uses.variable, uses.edge, uses.middle, uses.required, 2);
+    if (uses.chosen) candidates_.push_back(Candidate{text, &uses});
+  }
+  DropHopelessParts();
+  // Count again what the writer would really use, and keep only what then
+  // pays. The uses a drop frees go to the strings that remain, which only
+  // makes those pay better; the table is laid out again without the drops,
+  // which only shortens references.
+  CountChosenUses();
+  Layout();
+  for (const Candidate& candidate : candidates_) {
+    Uses& uses = *candidate.uses;
+    uses.chosen = Pays(candidate.text.size(), uses.whole + uses.variable, uses.edge, uses.middle,
+                       uses.required, ReferenceLengthAt(uses.offset));
+  }
+  Layout();
+}
+
+void StringTable::Layout() {
+  std::vector<Candidate> chosen;
+  for (const Candidate& candidate : candidates_) {
+    candidate.uses->offset = -1;
+    if (candidate.uses->chosen) chosen.push_back(candidate);
+  }
+  // The strings with the most uses per byte of table first: references
+  // past offset 127 take a byte more, and a long string seldom used would
+  // push many shorter, busier ones there.
+  auto usesOf = [](const Uses& u) { return u.whole + u.variable + u.edge + u.middle; };
+  // Candidates are in the order of first use; a stable sort keeps it
+  // among equals, so that the same deck always gets the same table.
+  std::stable_sort(chosen.begin(), chosen.end(),
+                   [&](const Candidate& a, const Candidate& b) {
+                     return uint64_t{usesOf(*a.uses)} * (b.text.size() + 1) > uint64_t{usesOf(*b.uses)} * (a.text.size() + 1);
+                   });
+  bytes_.clear();
+  for (const Candidate& candidate : chosen) {
+    candidate.uses->offset = static_cast<int64_t>(bytes_.size());
+    bytes_.append(candidate.text);
+    bytes_ += '\0';
+  }
+}
+
+void StringTable::WriteText(std::string& out, std::string_view text) {
+  if (text.empty()) return;
+  std::size_t inlineFrom = 0;
+  auto writeInline = [&](std::size_t to) {
+    if (to == inlineFrom) return;
+    out += static_cast<char>(kStrI);
+    out.append(text.substr(inlineFrom, to - inlineFrom));
+    out += '\0';
+  };
+  // Texts come in the order they were counted; anything else is written
+  // inline, which is always correct.
+  if (written_ < texts_.size() && texts_[written_].text.data() == text.data() &&
+      texts_[written_].text.size() == text.size()) {
+    ForEachReference(texts_[written_++], [&](const Part& part) {
+      writeInline(part.start);
+      out += static_cast<char>(kStrT);
+      AppendMultiByte(out, static_cast<uint32_t>(part.uses->offset));
+      inlineFrom = part.start + part.length;
+    });
+  }
+  writeInline(text.size());
+}
+
+void StringTable::WriteVariable(std::string& out, std::string_view name, Conversion conversion) const {
+  const uint8_t index = static_cast<uint8_t>(conversion);
+  const Uses* found = uses_.Find(name);
+  if (found == nullptr || !found->chosen) {
+    out += static_cast<char>(kExtI0 + index);
+    out.append(name);
+    out += '\0';
+    return;
+  }
+  out += static_cast<char>(kExtT0 + index);
+  AppendMultiByte(out, static_cast<uint32_t>(found->offset));
+}
+
+void StringTable::WriteLiteral(std::string& out, uint8_t token, std::string_view name) const {
+  out += static_cast<char>(token);
+  AppendMultiByte(out, static_cast<uint32_t>(uses_.Find(name)->offset));
+}
+
+}  // namespace quillmark::wmlc

@@ -1,0 +1,108 @@
+// The string table of a compiled deck: which strings go into it, and the
+// writing of strings, variable names and literal names with or without it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "transform/wml_tokens.h"
+#include "transform/wmlc_string_index.h"
+
+namespace quillmark::wmlc {
+
+// Appends `value` as a WBXML multi-byte integer.
+void AppendMultiByte(std::string& out, uint32_t value);
+
+// Filled in two phases: first every string the body will write is counted,
+// then Choose() fixes the table, then the body is written through it, its
+// texts in the order they were counted. A string goes into the table when
+// that makes the deck smaller: strings that repeat whole, words that repeat
+// inside texts (a word is a run of letters and digits), and short whole
+// strings that come back inside longer texts, beginning and ending at word
+// edges (a link's target with an anchor after it, a title that begins a
+// paragraph, a name after "#"). Each text is hashed once
+// and each of its words once; the choice and the writing then work on
+// those counts. Views passed to the counting calls must stay valid until
+// the last write.
+class StringTable {
+ public:
+  void CountText(std::string_view text);      // text, which may be split into parts
+  void CountVariable(std::string_view name);  // a variable's name, used whole
+  void Require(std::string_view name);        // a literal tag or attribute name
+
+  void Choose();
+
+  // The table's bytes, each string followed by a zero.
+  const std::string& Bytes() const { return bytes_; }
+
+  // Writes the next counted text, which must be `text`.
+  void WriteText(std::string& out, std::string_view text);
+  void WriteVariable(std::string& out, std::string_view name, Conversion conversion) const;
+  // `token` (LITERAL with its content and attribute bits) and the name's index.
+  void WriteLiteral(std::string& out, uint8_t token, std::string_view name) const;
+
+ private:
+  struct Uses {
+    uint32_t whole = 0;     // uses as a whole string
+    uint32_t edge = 0;      // uses at the start or end of a longer text
+    uint32_t middle = 0;    // uses inside a longer text
+    uint32_t variable = 0;  // uses as a variable's name
+    int32_t phrases = -1;   // index of the whole strings that begin with this word
+    bool required = false;
+    bool chosen = false;
+    bool listed = false;  // among the phrases of its first word
+    int64_t offset = -1;  // in the table when not negative
+  };
+
+  // A word or phrase of a text that may be written as a reference.
+  struct Part {
+    uint32_t start = 0;
+    uint32_t length = 0;
+    Uses* uses = nullptr;
+  };
+
+  struct Text {
+    std::string_view text;
+    Uses* whole;
+    uint32_t firstPart;  // its words and phrases in parts_, by start
+    uint32_t endPart;
+  };
+
+  struct Phrase {
+    std::string_view text;
+    Uses* uses;
+  };
+
+  // A string that may go into the table.
+  struct Candidate {
+    std::string_view text;
+    Uses* uses;
+  };
+
+  Uses& UsesOf(std::string_view text);
+  void ListPhrases();
+  void FindPhrases();
+  // True when `phrase`, whose first word is `word`'s, stands in `text` at
+  // `word` and ends at a word's end there.
+  bool MatchesPhraseAt(const Text& text, const Part& word, std::string_view phrase) const;
+  // Forgets the parts whose strings cannot go into the table.
+  void DropHopelessParts();
+  void CountChosenUses();
+  void Layout();
+  // Calls `reference(part)` for each part of `text` written as a reference,
+  // in order; the rest is written inline.
+  template <typename Visit>
+  void ForEachReference(const Text& text, Visit reference) const;
+
+  StringIndex<Uses> uses_;
+  std::vector<Text> texts_;  // every counted text, in order
+  std::vector<Part> parts_;
+  std::vector<std::vector<Phrase>> phrases_;
+  std::vector<Candidate> candidates_;
+  std::size_t written_ = 0;  // texts written so far
+  std::string bytes_;
+};
+
+}  // namespace quillmark::wmlc
