@@ -1,5 +1,6 @@
 #include "device/configuration.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -41,6 +42,10 @@ enum class Key {
   kCharset,
   kAmpersand,
   kBlockBreaks,
+  kMaxCardSize,
+  kMaxDeckSize,
+  kNextLabel,
+  kBackLabel,
 };
 
 struct KeyName {
@@ -67,6 +72,10 @@ constexpr KeyName kKeyNames[] = {
     {"CHARSET", Key::kCharset},
     {"AMPERSAND", Key::kAmpersand},
     {"BLOCK_BREAKS", Key::kBlockBreaks},
+    {"MAX_CARD_SIZE", Key::kMaxCardSize},
+    {"MAX_DECK_SIZE", Key::kMaxDeckSize},
+    {"NEXT_LABEL", Key::kNextLabel},
+    {"BACK_LABEL", Key::kBackLabel},
 };
 
 // Bytes are compared as unsigned values throughout the reader.
@@ -129,6 +138,16 @@ std::string AmpersandText(const char* value) {
     if (!nameCharacter) return std::string(text);
   }
   return std::string(text) + ";";
+}
+
+// The byte count of a size limit value: its leading decimal digits, capped
+// at INT32_MAX; no digits (a negative number, a word) sets no limit.
+int32_t SizeLimit(const char* value) {
+  int64_t limit = 0;
+  for (const char* at = value; *at >= '0' && *at <= '9'; ++at) {
+    limit = std::min<int64_t>(limit * 10 + (*at - '0'), INT32_MAX);
+  }
+  return static_cast<int32_t>(limit);
 }
 
 // Position of the character that ends a key: "=", ";", a control character
@@ -258,6 +277,10 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kCharset:
     case Key::kAmpersand:
     case Key::kBlockBreaks:
+    case Key::kMaxCardSize:
+    case Key::kMaxDeckSize:
+    case Key::kNextLabel:
+    case Key::kBackLabel:
       break;
   }
   CWmlSettings* settings = sectionSettings();
@@ -294,6 +317,22 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
     case Key::kBlockBreaks:
       settings->blockBreaks = EqualsIgnoringCase(value, "false") ? 0 : 1;
       settings->ownKeys |= kOwnBlockBreaks;
+      return;
+    case Key::kMaxCardSize:
+      settings->maxCardSize = SizeLimit(value);
+      settings->ownKeys |= kOwnMaxCardSize;
+      return;
+    case Key::kMaxDeckSize:
+      settings->maxDeckSize = SizeLimit(value);
+      settings->ownKeys |= kOwnMaxDeckSize;
+      return;
+    case Key::kNextLabel:
+      CopyField(settings->nextLabel, value);
+      settings->ownKeys |= kOwnNextLabel;
+      return;
+    case Key::kBackLabel:
+      CopyField(settings->backLabel, value);
+      settings->ownKeys |= kOwnBackLabel;
       return;
     default:
       return;
@@ -368,6 +407,10 @@ void InheritOutputKeys(CDevice& device) {
   if ((own.ownKeys & kOwnDollar) == 0) own.doubleDollars = group.doubleDollars;
   if ((own.ownKeys & kOwnCharset) == 0) own.transcode = group.transcode;
   if ((own.ownKeys & kOwnBlockBreaks) == 0) own.blockBreaks = group.blockBreaks;
+  if ((own.ownKeys & kOwnMaxCardSize) == 0) own.maxCardSize = group.maxCardSize;
+  if ((own.ownKeys & kOwnMaxDeckSize) == 0) own.maxDeckSize = group.maxDeckSize;
+  if ((own.ownKeys & kOwnNextLabel) == 0) CopyField(own.nextLabel, group.nextLabel);
+  if ((own.ownKeys & kOwnBackLabel) == 0) CopyField(own.backLabel, group.backLabel);
 }
 
 }  // namespace

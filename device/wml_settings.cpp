@@ -20,11 +20,17 @@ CWmlSettings::CWmlSettings()
       doubleDollars(1),
       transcode(1),
       blockBreaks(1),
+      maxCardSize(0),
+      maxDeckSize(0),
+      nextLabel{},
+      backLabel{},
       ownKeys(0) {
   CopyField(xmlVersion, kDefaultXmlVersion);
   CopyField(docType, kDefaultDocType);
   CopyField(cellBreakText, "<br/>");
   CopyField(ampersandText, ";");
+  CopyField(nextLabel, kDefaultNextLabel);
+  CopyField(backLabel, kDefaultBackLabel);
 }
 
 void CopyField(char* dst, int size, const char* src) {

@@ -24,7 +24,14 @@ enum OwnKey : uint32_t {
   kOwnCharset = 1u << 2,
   kOwnAmpersand = 1u << 3,
   kOwnBlockBreaks = 1u << 4,
+  kOwnMaxCardSize = 1u << 5,
+  kOwnMaxDeckSize = 1u << 6,
+  kOwnNextLabel = 1u << 7,
+  kOwnBackLabel = 1u << 8,
 };
+
+inline constexpr char kDefaultNextLabel[] = "Next";
+inline constexpr char kDefaultBackLabel[] = "Back";
 
 // A settings record; the constructor gives all defaults. Text fields are
 // fixed-size, zero-terminated buffers inside the record.
@@ -54,6 +61,14 @@ struct CWmlSettings {
   // Separate the content of block elements and the lines of preformatted
   // text with line breaks; 0 writes such content run together.
   int32_t blockBreaks;
+  // MAX_CARD_SIZE and MAX_DECK_SIZE: the largest card and deck in bytes of
+  // compiled WMLC; 0 sets no limit. A card is measured as a deck of its own.
+  int32_t maxCardSize;
+  int32_t maxDeckSize;
+  // NEXT_LABEL and BACK_LABEL: the texts of the link to the next card or
+  // part and of the back key that a split deck gains.
+  char nextLabel[kShortTextSize];
+  char backLabel[kShortTextSize];
   // The OwnKey bits of the keys this section set itself.
   uint32_t ownKeys;
 };

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "device/configuration.h"
+#include "transform/deck_splitter.h"
 
 namespace quillmark {
 
@@ -21,16 +22,45 @@ int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configurat
                     const char* deviceText, const char* page, int32_t pageLength, char* output,
                     int32_t capacity, const char* hostCharset = nullptr);
 
-// Converts like ConvertPage and compiles the deck into WMLC; writes it to
-// `output` when `capacity` holds all its bytes (no terminating zero).
-// Returns the compiled length, or 0 when it does not fit.
-int32_t ConvertPageToWmlc(const std::shared_ptr<const DeviceConfiguration>& configuration,
-                          const char* deviceText, const char* page, int32_t pageLength, char* output,
-                          int32_t capacity, const char* hostCharset = nullptr);
+// What a host asks of one conversion beside the page and the device.
+struct DeckRequest {
+  std::string_view hostCharset;  // the page's charset as the host knows it; empty when unknown
+  bool compiled = false;         // WMLC instead of WML text
+  int32_t part = 1;              // which part of a deck cut to its device's limits, from 1
+  PartLinks links;               // where the host serves the parts
+};
+
+// One part of a page's deck.
+struct DeckAnswer {
+  std::string bytes;  // the part, in the form asked for
+  int32_t parts = 1;  // how many parts the page's deck has
+  bool found = false; // false when the page has no part of the number asked for
+};
+
+// The part of the page's deck that `request` asks for, cut to the limits of
+// the device that `deviceText` selects.
+DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                        std::string_view page, const DeckRequest& request);
+
+// Converts like MakeDeckPart and writes the answer to `output` when it fits
+// in `capacity` bytes: text with a terminating zero, WMLC exactly. Returns
+// the written length, or 0 when it does not fit or there is no such part
+// (then nothing is written); stores the number of parts into `partCount`
+// unless that is null.
+int32_t ConvertPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                    const char* page, int32_t pageLength, const DeckRequest& request, char* output,
+                    int32_t capacity, int32_t* partCount);
+
+// The link pattern of the parts when the host gives none.
+inline constexpr char kDefaultPartLink[] = "?qm-part={n}";
 
 // The whole deck for `page`, in the encoding its XML declaration names.
 // Throws only when memory runs out.
 std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
                      std::string_view page, std::string_view hostCharset);
+
+// MakeDeck for a device already found.
+std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& configuration, const CDevice* device,
+                        std::string_view page, std::string_view hostCharset);
 
 }  // namespace quillmark

@@ -43,13 +43,14 @@ int32_t WapConvert(char** callerText, char** deviceText, char** pageText, int32_
 int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
                           const char* pageCharset, char** outputBuffer, int32_t* capacity);
 
-/* Why the last WapConvert, WapConvertCharset or WapConvertWmlc call on this
- * thread returned
+/* Why the last WapConvert, WapConvertCharset, WapConvertWmlc or
+ * WapConvertPart call on this thread returned
  * 0: "did not fit" (grow the buffer and call again), "page exceeds the
  * conversion budget" (what the page expands into, through tag replacement or
  * form postfields, passes 64 bytes per page byte plus 1 MiB; a larger buffer
- * does not help), "out of memory", or "invalid arguments" (a null
- * by-reference argument). The empty text after a call that succeeded. A
+ * does not help), "out of memory", "invalid arguments" (a null
+ * by-reference argument, or an unknown format), or "no such part" (a part
+ * number past the deck's parts). The empty text after a call that succeeded. A
  * static string. */
 const char* WapLastError(void);
 
@@ -63,6 +64,27 @@ const char* WapLastError(void);
  * nothing is written, *capacity becomes 0 and the result is 0. */
 int32_t WapConvertWmlc(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
                        char** outputBuffer, int32_t* capacity);
+
+/* The forms of deck WapConvertPart writes. */
+enum { WAP_FORMAT_WML = 0, WAP_FORMAT_WMLC = 1 };
+
+/* Converts part `part` (counted from 1) of a page's deck, cut to the size
+ * limits of the device (MAX_CARD_SIZE, MAX_DECK_SIZE in the configuration:
+ * bytes of compiled WMLC), and stores how many parts the deck has into
+ * *partCount (unless partCount is null; 0 when the call fails before
+ * converting). A device without a deck limit has one part, the whole deck.
+ * `format` is WAP_FORMAT_WML (text, with WapConvertCharset's contract) or
+ * WAP_FORMAT_WMLC (compiled, with WapConvertWmlc's). `pageCharset` is as for
+ * WapConvertCharset. The last card of each part links to the next part, at
+ * the address `partLink` gives: "{n}" in it stands for the part's number
+ * (null or empty: "?qm-part={n}"); links to part 1 go to `firstPartLink`
+ * when that is not null. The addresses are written into the deck escaped
+ * as WML needs. A part number the deck does not have writes nothing,
+ * returns 0 and WapLastError says "no such part"; *partCount still tells
+ * how many there are. */
+int32_t WapConvertPart(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                       const char* pageCharset, int32_t format, int32_t part, const char* partLink,
+                       const char* firstPartLink, char** outputBuffer, int32_t* capacity, int32_t* partCount);
 
 /* The library's version text; a static string, the same pointer every call. */
 const char* LibraryVersion(void);

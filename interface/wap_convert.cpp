@@ -15,6 +15,7 @@
 #include "interface/quillmark.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
+#include "transform/deck_splitter.h"
 #include "transform/normalize_tree.h"
 #include "transform/wmlc_encoder.h"
 #include "transform/xhtml_to_wml.h"
@@ -30,7 +31,7 @@ constexpr char kBreakList[] = "wml\0card\0table\0tr\0select\0p\0input\0postfield
 namespace {
 
 // Why the last exported conversion on this thread returned 0.
-enum class ConversionFailure { kNone, kDidNotFit, kBudget, kOutOfMemory, kInvalidArguments };
+enum class ConversionFailure { kNone, kDidNotFit, kBudget, kOutOfMemory, kInvalidArguments, kNoSuchPart };
 thread_local ConversionFailure lastFailure = ConversionFailure::kNone;
 
 const char* FailureText(ConversionFailure failure) {
@@ -40,6 +41,7 @@ const char* FailureText(ConversionFailure failure) {
     case ConversionFailure::kBudget: return "page exceeds the conversion budget";
     case ConversionFailure::kOutOfMemory: return "out of memory";
     case ConversionFailure::kInvalidArguments: return "invalid arguments";
+    case ConversionFailure::kNoSuchPart: return "no such part";
   }
   return "";
 }
@@ -73,12 +75,17 @@ std::string EncodedDeck(std::string deck, const CWmlSettings& settings) {
 
 std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
                      std::string_view page, std::string_view hostCharset) {
+  return MakeDeckFor(configuration, configuration->findDevice(deviceText), page, hostCharset);
+}
+
+std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& configuration, const CDevice* device,
+                        std::string_view page, std::string_view hostCharset) {
   // The document's records read the configuration's marker words until the
   // root is gone; `configuration` outlives it.
   CXmlNode root;
   auto context = std::make_unique<CWorkingVariables>(configuration);
-  context->device = configuration->findDevice(deviceText);
-  const CWmlSettings& settings = settingsOf(context->device);
+  context->device = device;
+  const CWmlSettings& settings = settingsOf(device);
   root.SetContext(std::move(context));
   std::string decoded;
   const std::string_view text = PageText(page, settings, hostCharset, decoded);
@@ -95,13 +102,66 @@ std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configura
   return deck;
 }
 
+DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                        std::string_view page, const DeckRequest& request) {
+  const CDevice* device = configuration->findDevice(deviceText);
+  const CWmlSettings& settings = settingsOf(device);
+  std::string deck = MakeDeckFor(configuration, device, page, request.hostCharset);
+  DeckLimits limits;
+  limits.maxCardSize = settings.maxCardSize;
+  limits.maxDeckSize = settings.maxDeckSize;
+  limits.nextLabel = settings.nextLabel;
+  limits.backLabel = settings.backLabel;
+  DeckAnswer answer;
+  if (limits.Any()) {
+    std::vector<std::string> parts = SplitDeck(deck, limits, request.links);
+    answer.parts = static_cast<int32_t>(std::min<size_t>(parts.size(), INT32_MAX));
+    if (request.part < 1 || request.part > answer.parts) return answer;
+    deck = std::move(parts[static_cast<size_t>(request.part - 1)]);
+  } else if (request.part != 1) {
+    return answer;
+  }
+  answer.found = true;
+  answer.bytes = request.compiled ? CompileWmlc(deck) : std::move(deck);
+  return answer;
+}
+
+namespace {
+
+// The page's bytes as a view; empty for a null page or a length below 1.
+std::string_view PageView(const char* page, int32_t pageLength) {
+  return page != nullptr && pageLength > 0 ? std::string_view(page, static_cast<size_t>(pageLength))
+                                           : std::string_view();
+}
+
+}  // namespace
+
+int32_t ConvertPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                    const char* page, int32_t pageLength, const DeckRequest& request, char* output,
+                    int32_t capacity, int32_t* partCount) {
+  const DeckAnswer answer = MakeDeckPart(configuration, deviceText, PageView(page, pageLength), request);
+  if (partCount != nullptr) *partCount = answer.parts;
+  if (!answer.found) {
+    lastFailure = ConversionFailure::kNoSuchPart;
+    return 0;
+  }
+  // Text decks carry a terminating zero; compiled ones are binary and fit exactly.
+  const uint64_t needed = answer.bytes.size() + (request.compiled ? 0 : 1);
+  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < needed ||
+      answer.bytes.size() > static_cast<size_t>(INT32_MAX)) {
+    lastFailure = ConversionFailure::kDidNotFit;
+    return 0;
+  }
+  std::memcpy(output, answer.bytes.data(), answer.bytes.size());
+  if (!request.compiled) output[answer.bytes.size()] = '\0';
+  return static_cast<int32_t>(answer.bytes.size());
+}
+
 int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configuration,
                     const char* deviceText, const char* page, int32_t pageLength, char* output,
                     int32_t capacity, const char* hostCharset) {
-  const std::string_view pageText =
-      page != nullptr && pageLength > 0 ? std::string_view(page, static_cast<size_t>(pageLength)) : std::string_view();
   const std::string deck =
-      MakeDeck(configuration, deviceText, pageText, hostCharset != nullptr ? hostCharset : "");
+      MakeDeck(configuration, deviceText, PageView(page, pageLength), hostCharset != nullptr ? hostCharset : "");
   if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < deck.size() + 1) {
     lastFailure = ConversionFailure::kDidNotFit;
     return 0;
@@ -111,40 +171,16 @@ int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configurat
   return static_cast<int32_t>(deck.size());
 }
 
-int32_t ConvertPageToWmlc(const std::shared_ptr<const DeviceConfiguration>& configuration,
-                          const char* deviceText, const char* page, int32_t pageLength, char* output,
-                          int32_t capacity, const char* hostCharset) {
-  const std::string_view pageText =
-      page != nullptr && pageLength > 0 ? std::string_view(page, static_cast<size_t>(pageLength)) : std::string_view();
-  const std::string compiled =
-      CompileWmlc(MakeDeck(configuration, deviceText, pageText, hostCharset != nullptr ? hostCharset : ""));
-  // The compiled deck is binary: it fits exactly, with no terminating zero.
-  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < compiled.size()) {
-    lastFailure = ConversionFailure::kDidNotFit;
-    return 0;
-  }
-  std::memcpy(output, compiled.data(), compiled.size());
-  return static_cast<int32_t>(compiled.size());
-}
-
 namespace {
 
-// Runs one conversion with the configuration current after the freshness
-// check; the snapshot stays alive for the whole conversion.
-using PageConverter = int32_t (*)(const std::shared_ptr<const DeviceConfiguration>&, const char*, const char*,
-                                  int32_t, char*, int32_t, const char*);
-
-int32_t Convert(PageConverter convert, const char* deviceText, const char* page, int32_t pageLength,
-                char* output, int32_t capacity, const char* charset) {
-  refreshConfiguration();
-  return convert(currentConfiguration(), deviceText, page, pageLength, output, capacity, charset);
-}
-
-// The exported conversion: checks the by-reference arguments, converts, and
-// returns 0 for every failure, recording why for WapLastError.
-int32_t ConvertExported(PageConverter convert, char** callerText, char** deviceText, char** pageText,
-                        int32_t* pageLength, const char* charset, char** outputBuffer, int32_t* capacity) {
+// The exported conversion: checks the by-reference arguments, converts with
+// the configuration current after the freshness check (the snapshot stays
+// alive for the whole conversion), and returns 0 for every failure,
+// recording why for WapLastError. `partCount` may be null.
+int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                        const DeckRequest& request, char** outputBuffer, int32_t* capacity, int32_t* partCount) {
   lastFailure = ConversionFailure::kNone;
+  if (partCount != nullptr) *partCount = 0;
   if (callerText == nullptr || deviceText == nullptr || pageText == nullptr ||
       pageLength == nullptr || outputBuffer == nullptr || capacity == nullptr) {
     lastFailure = ConversionFailure::kInvalidArguments;
@@ -152,7 +188,9 @@ int32_t ConvertExported(PageConverter convert, char** callerText, char** deviceT
   }
   int32_t written = 0;
   try {
-    written = Convert(convert, *deviceText, *pageText, *pageLength, *outputBuffer, *capacity, charset);
+    refreshConfiguration();
+    written = ConvertPart(currentConfiguration(), *deviceText, *pageText, *pageLength, request, *outputBuffer,
+                          *capacity, partCount);
   } catch (const ConversionBudgetExceeded&) {
     lastFailure = ConversionFailure::kBudget;
   } catch (const std::exception&) {
@@ -164,26 +202,52 @@ int32_t ConvertExported(PageConverter convert, char** callerText, char** deviceT
   return written;
 }
 
+DeckRequest RequestFor(const char* charset, bool compiled) {
+  DeckRequest request;
+  request.hostCharset = charset != nullptr ? charset : "";
+  request.compiled = compiled;
+  request.links.pattern = kDefaultPartLink;
+  return request;
+}
+
 }  // namespace
 }  // namespace quillmark
 
 extern "C" int32_t WapConvert(char** callerText, char** deviceText, char** pageText,
                               int32_t* pageLength, char** outputBuffer, int32_t* capacity) {
-  return quillmark::ConvertExported(quillmark::ConvertPage, callerText, deviceText, pageText, pageLength,
-                                    nullptr, outputBuffer, capacity);
+  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength,
+                                    quillmark::RequestFor(nullptr, false), outputBuffer, capacity, nullptr);
 }
 
 extern "C" int32_t WapConvertWmlc(char** callerText, char** deviceText, char** pageText,
                                   int32_t* pageLength, char** outputBuffer, int32_t* capacity) {
-  return quillmark::ConvertExported(quillmark::ConvertPageToWmlc, callerText, deviceText, pageText,
-                                    pageLength, nullptr, outputBuffer, capacity);
+  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength,
+                                    quillmark::RequestFor(nullptr, true), outputBuffer, capacity, nullptr);
 }
 
 extern "C" int32_t WapConvertCharset(char** callerText, char** deviceText, char** pageText,
                                      int32_t* pageLength, const char* pageCharset, char** outputBuffer,
                                      int32_t* capacity) {
-  return quillmark::ConvertExported(quillmark::ConvertPage, callerText, deviceText, pageText, pageLength,
-                                    pageCharset, outputBuffer, capacity);
+  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength,
+                                    quillmark::RequestFor(pageCharset, false), outputBuffer, capacity, nullptr);
+}
+
+extern "C" int32_t WapConvertPart(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                                  const char* pageCharset, int32_t format, int32_t part, const char* partLink,
+                                  const char* firstPartLink, char** outputBuffer, int32_t* capacity,
+                                  int32_t* partCount) {
+  quillmark::DeckRequest request = quillmark::RequestFor(pageCharset, format == WAP_FORMAT_WMLC);
+  request.part = part;
+  request.links.pattern = partLink != nullptr && *partLink != '\0' ? partLink : quillmark::kDefaultPartLink;
+  request.links.first = firstPartLink != nullptr ? firstPartLink : "";
+  if (format != WAP_FORMAT_WML && format != WAP_FORMAT_WMLC) {
+    quillmark::lastFailure = quillmark::ConversionFailure::kInvalidArguments;
+    if (capacity != nullptr) *capacity = 0;
+    if (partCount != nullptr) *partCount = 0;
+    return 0;
+  }
+  return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength, request, outputBuffer, capacity,
+                                    partCount);
 }
 
 extern "C" const char* WapLastError(void) { return quillmark::FailureText(quillmark::lastFailure); }

@@ -1,5 +1,6 @@
 #include "tools/configuration_report.h"
 
+#include <string>
 #include <string_view>
 
 namespace quillmark::tools {
@@ -19,6 +20,11 @@ std::string_view TagReplaceEntries(const char* list) {
   return entries;
 }
 
+// A size limit as the report shows it: bytes of compiled WMLC, or none.
+std::string SizeText(int32_t limit) {
+  return limit > 0 ? std::to_string(limit) + " (bytes of WMLC)" : std::string("0 (no limit)");
+}
+
 // The settings keys of one record, one indented line each.
 void WriteSettings(const CWmlSettings& settings, std::ostream& out) {
   const std::string_view replacements = TagReplaceEntries(settings.tagReplace);
@@ -30,7 +36,11 @@ void WriteSettings(const CWmlSettings& settings, std::ostream& out) {
       << "    DOLLAR=" << (settings.doubleDollars != 0 ? "double" : "keep") << "\n"
       << "    CHARSET=" << (settings.transcode != 0 ? "convert" : "bytes") << "\n"
       << "    AMPERSAND=" << settings.ampersandText << "\n"
-      << "    BLOCK_BREAKS=" << (settings.blockBreaks != 0 ? "true" : "false") << "\n";
+      << "    BLOCK_BREAKS=" << (settings.blockBreaks != 0 ? "true" : "false") << "\n"
+      << "    MAX_CARD_SIZE=" << SizeText(settings.maxCardSize) << "\n"
+      << "    MAX_DECK_SIZE=" << SizeText(settings.maxDeckSize) << "\n"
+      << "    NEXT_LABEL=" << settings.nextLabel << "\n"
+      << "    BACK_LABEL=" << settings.backLabel << "\n";
 }
 
 // Where a device's effective settings come from.

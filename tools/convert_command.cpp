@@ -142,17 +142,34 @@ bool WriteDeck(const std::string& deck, const std::string& output) {
   return false;
 }
 
-// Converts one page; false (with one line on standard error) on failure.
+// Converts one page; false (with one line on standard error) on failure. A
+// deck cut into parts for the device's limits goes into one file a part.
 bool RunJob(const Job& job, const ConvertOptions& options) {
   const std::optional<std::string> page = ReadInput(job.input);
   if (!page) return false;
-  const std::optional<std::string> deck = options.wmlc ? ConvertToWmlc(*page, options.device)
-                                                       : ConvertToDeck(*page, options.device, options.charset);
-  if (!deck) {
+  if (job.output.empty()) {
+    DeckForm form;
+    form.wmlc = options.wmlc;
+    const std::optional<ConvertedDeck> deck = ConvertDeck(*page, options.device, options.charset, form);
+    if (!deck) {
+      std::cerr << "quillmark: " << job.input << ": " << ConversionFailureText() << "\n";
+      return false;
+    }
+    if (deck->parts > 1) {
+      std::cerr << "quillmark: " << job.input << ": the deck has " << deck->parts
+                << " parts for this device; only the first goes to standard output (use -o)\n";
+    }
+    return WriteDeck(deck->body, "");
+  }
+  const std::optional<std::vector<DeckFile>> files =
+      ConvertToDeckFiles(*page, options.device, options.charset, options.wmlc, job.output);
+  if (!files) {
     std::cerr << "quillmark: " << job.input << ": " << ConversionFailureText() << "\n";
     return false;
   }
-  return WriteDeck(*deck, job.output);
+  bool written = true;
+  for (const DeckFile& file : *files) written = WriteDeck(file.body, file.path) && written;
+  return written;
 }
 
 // Creates the folder that the decks go into.

@@ -254,7 +254,7 @@ void ConversionServer::Dispatch(MHD_Connection* connection, Exchange& exchange) 
   }
   MHD_suspend_connection(connection);
   workers_->Submit([this, connection, &exchange] {
-    exchange.answer = AnswerRequest(source_, exchange.request, Generation());
+    exchange.answer = AnswerRequest(source_, exchange.request, Generation(), settings_.partParameter);
     MHD_resume_connection(connection);
   });
 }

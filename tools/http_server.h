@@ -37,6 +37,7 @@ struct ServerSettings {
   uint64_t maxBodyBytes = 64 * 1024;  // larger request bodies give 413
   std::chrono::milliseconds headTimeout{10000};  // to send a whole request
   int idleSeconds = 5;                           // keep-alive without traffic
+  std::string partParameter = "qm-part";         // the query parameter naming a deck's part
 };
 
 // What a request's line and headers may take; larger ones give 431.

@@ -8,6 +8,7 @@
 namespace quillmark::tools {
 
 inline constexpr std::string_view kDeckMediaType = "text/vnd.wap.wml";
+inline constexpr std::string_view kCompiledDeckMediaType = "application/vnd.wap.wmlc";
 
 // The media type of a file served from a root folder, by its extension
 // (letter case ignored); nullopt for files the server does not serve.

@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 #include "interface/quillmark.h"
+#include "tools/accept_lists.h"
 #include "tools/media_types.h"
 
 namespace quillmark::tools {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int64_t kLargestBuffer = INT32_MAX;
 
@@ -18,10 +22,10 @@ int64_t FirstBufferSize(size_t pageSize) {
   return std::min<int64_t>(static_cast<int64_t>(pageSize) * 2 + 4096, kLargestBuffer);
 }
 
-// Runs the conversion (compiled when `wmlc`) with a buffer that grows until
-// the output fits.
-std::optional<std::string> ConvertWith(bool wmlc, const std::string& page, const std::optional<std::string>& device,
-                                       const std::string& charset) {
+}  // namespace
+
+std::optional<ConvertedDeck> ConvertDeck(const std::string& page, const std::optional<std::string>& device,
+                                         const std::string& charset, const DeckForm& form) {
   if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
   // The C interface takes writable pointers; it changes none of these texts.
   std::string pageCopy = page;
@@ -30,30 +34,62 @@ std::optional<std::string> ConvertWith(bool wmlc, const std::string& page, const
   char* deviceText = device ? deviceCopy.data() : nullptr;
   char* pageText = pageCopy.data();
   int32_t pageLength = static_cast<int32_t>(page.size());
+  const int32_t format = form.wmlc ? WAP_FORMAT_WMLC : WAP_FORMAT_WML;
   std::vector<char> buffer;
   for (int64_t size = FirstBufferSize(page.size());; size = std::min(size * 2, kLargestBuffer)) {
     buffer.resize(static_cast<size_t>(size));
     char* output = buffer.data();
     int32_t capacity = static_cast<int32_t>(size);
-    const int32_t written =
-        wmlc ? WapConvertWmlc(&caller, &deviceText, &pageText, &pageLength, &output, &capacity)
-             : WapConvertCharset(&caller, &deviceText, &pageText, &pageLength,
-                                 charset.empty() ? nullptr : charset.c_str(), &output, &capacity);
-    if (written > 0) return std::string(output, static_cast<size_t>(written));
+    int32_t parts = 0;
+    const int32_t written = WapConvertPart(&caller, &deviceText, &pageText, &pageLength,
+                                           charset.empty() ? nullptr : charset.c_str(), format, form.part,
+                                           form.partLink.empty() ? nullptr : form.partLink.c_str(),
+                                           form.firstPartLink.empty() ? nullptr : form.firstPartLink.c_str(),
+                                           &output, &capacity, &parts);
+    if (written > 0) return ConvertedDeck{std::string(output, static_cast<size_t>(written)), parts};
     // Only a deck that did not fit is worth a larger buffer.
     if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
   }
 }
 
-}  // namespace
-
 std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
                                          const std::string& charset) {
-  return ConvertWith(false, page, device, charset);
+  std::optional<ConvertedDeck> deck = ConvertDeck(page, device, charset, DeckForm{});
+  if (!deck) return std::nullopt;
+  return std::move(deck->body);
 }
 
 std::optional<std::string> ConvertToWmlc(const std::string& page, const std::optional<std::string>& device) {
-  return ConvertWith(true, page, device, "");
+  DeckForm form;
+  form.wmlc = true;
+  std::optional<ConvertedDeck> deck = ConvertDeck(page, device, "", form);
+  if (!deck) return std::nullopt;
+  return std::move(deck->body);
+}
+
+std::string PartFileName(const std::string& name, int32_t part) {
+  if (part == 1) return name;
+  const fs::path path(name);
+  return (path.parent_path() / (path.stem().string() + "-" + std::to_string(part) + path.extension().string())).string();
+}
+
+std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,
+                                                         const std::string& charset, bool wmlc,
+                                                         const std::string& target) {
+  const fs::path path(target);
+  DeckForm form;
+  form.wmlc = wmlc;
+  form.firstPartLink = path.filename().string();
+  form.partLink = path.stem().string() + "-{n}" + path.extension().string();
+  std::vector<DeckFile> files;
+  // Invariant: `files` holds parts 1 .. form.part - 1.
+  for (int32_t parts = 1; form.part <= parts; ++form.part) {
+    std::optional<ConvertedDeck> deck = ConvertDeck(page, device, charset, form);
+    if (!deck) return std::nullopt;
+    parts = deck->parts;
+    files.push_back(DeckFile{PartFileName(target, form.part), std::move(deck->body)});
+  }
+  return files;
 }
 
 std::string SelectedDeviceName(const std::optional<std::string>& device) {
@@ -71,13 +107,15 @@ std::string SelectedDeviceName(const std::optional<std::string>& device) {
 }
 
 std::optional<ConvertedPage> ConvertPage(const std::string& page, const std::optional<std::string>& userAgent,
-                                         const std::string& /*accept: one form of deck so far*/,
-                                         const std::string& charset) {
-  std::optional<std::string> deck = ConvertToDeck(page, userAgent, charset);
+                                         const std::string& accept, const std::string& charset,
+                                         const DeckForm& parts) {
+  DeckForm form = parts;
+  form.wmlc = ListPrefers(accept, kCompiledDeckMediaType, kDeckMediaType);
+  std::optional<ConvertedDeck> deck = ConvertDeck(page, userAgent, charset, form);
   if (!deck) return std::nullopt;
   const std::string name = SelectedDeviceName(userAgent);
-  std::string mediaType = DeckMediaType(*deck);
-  return ConvertedPage{std::move(mediaType), std::move(*deck), name.empty() ? "(default)" : name};
+  std::string mediaType = form.wmlc ? std::string(kCompiledDeckMediaType) : DeckMediaType(deck->body);
+  return ConvertedPage{std::move(mediaType), std::move(deck->body), name.empty() ? "(default)" : name};
 }
 
 std::string ConversionFailureText() {

@@ -1,9 +1,11 @@
 // Conversion through the library's exported C interface.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmark::tools {
 
@@ -13,6 +15,40 @@ namespace quillmark::tools {
 // library's 32-bit lengths, or past its conversion budget.
 std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
                                          const std::string& charset = "");
+
+// The form and part of a deck to convert.
+struct DeckForm {
+  bool wmlc = false;          // compiled WMLC instead of WML text
+  int32_t part = 1;           // from 1
+  std::string partLink;       // the parts' address, "{n}" for the number ("": the library's own)
+  std::string firstPartLink;  // part 1's address ("": partLink's)
+};
+
+struct ConvertedDeck {
+  std::string body;
+  int32_t parts = 1;  // how many parts the page's deck has
+};
+
+// One part of the deck for `page`, in the form `form` asks for; nullopt when
+// the page cannot be converted or has no such part (ConversionFailureText
+// says why).
+std::optional<ConvertedDeck> ConvertDeck(const std::string& page, const std::optional<std::string>& device,
+                                         const std::string& charset, const DeckForm& form);
+
+// The file of part `part` of the deck written to `name`: the name itself for
+// part 1, NAME-2.wml (its stem, "-", the number, its extension) and so on.
+std::string PartFileName(const std::string& name, int32_t part);
+
+struct DeckFile {
+  std::string path;
+  std::string body;
+};
+
+// Every part of the deck for `page` as files named after `target` by
+// PartFileName, each part linking to the next by its file name.
+std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,
+                                                         const std::string& charset, bool wmlc,
+                                                         const std::string& target);
 
 // Why the last ConvertToDeck on this thread gave nothing, as one phrase.
 std::string ConversionFailureText();
@@ -32,11 +68,15 @@ struct ConvertedPage {
 };
 
 // The answer's body and media type for `page`, converted for the device that
-// `userAgent` selects, in the form the client's `accept` header asks for.
-// Every choice of what a converted answer looks like is made here; nullopt
-// when the page cannot be converted.
+// `userAgent` selects, in the form the client's `accept` header asks for:
+// WMLC when it prefers application/vnd.wap.wmlc to text/vnd.wap.wml, else
+// WML text. `parts` names the part wanted and where the parts are served
+// (its `wmlc` is not used). Every choice of what a converted answer looks
+// like is made here; nullopt when the page cannot be converted or has no
+// such part.
 std::optional<ConvertedPage> ConvertPage(const std::string& page, const std::optional<std::string>& userAgent,
-                                         const std::string& accept, const std::string& charset = "");
+                                         const std::string& accept, const std::string& charset = "",
+                                         const DeckForm& parts = DeckForm{});
 
 // The same deck compiled into WMLC (binary).
 std::optional<std::string> ConvertToWmlc(const std::string& page, const std::optional<std::string>& device);

@@ -1,5 +1,6 @@
 #include "tools/request_answer.h"
 
+#include <cstdint>
 #include <optional>
 
 #include "tools/accept_lists.h"
@@ -22,15 +23,17 @@ void RemoveHeader(HeaderList& headers, std::string_view name) {
   std::erase_if(headers, [&](const auto& header) { return EqualIgnoringCase(header.first, name); });
 }
 
-// "User-Agent" and the names an origin's Vary gave, each once.
+// "User-Agent, Accept" and the names an origin's Vary gave, each once.
 std::string VaryWithUserAgent(const std::optional<std::string>& originVary) {
-  std::string vary = "User-Agent";
+  std::string vary = "User-Agent, Accept";
   const std::string header = originVary.value_or("");
   std::string_view rest = header;
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
     const std::string_view name = TrimmedBlanks(rest.substr(0, comma));
-    if (!name.empty() && !EqualIgnoringCase(name, "User-Agent")) vary += ", " + std::string(name);
+    if (!name.empty() && !EqualIgnoringCase(name, "User-Agent") && !EqualIgnoringCase(name, "Accept")) {
+      vary += ", " + std::string(name);
+    }
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
   }
@@ -77,11 +80,12 @@ Answer Compressed(Answer answer, const HttpRequest& request) {
   return answer;
 }
 
-Answer Converted(SourceContent content, const HttpRequest& request, const std::string& generation) {
+Answer Converted(SourceContent content, const HttpRequest& request, const std::string& generation,
+                 const DeckForm& parts) {
   const std::optional<std::string> userAgent = request.Header("User-Agent");
   std::optional<ConvertedPage> page = ConvertPage(content.body, userAgent, request.Header("Accept").value_or(""),
-                                                  CharsetOfContentType(content.mediaType));
-  if (!page) return ErrorAnswer(500, request);
+                                                  CharsetOfContentType(content.mediaType), parts);
+  if (!page) return ErrorAnswer(ConversionFailureText() == "no such part" ? 404 : 500, request);
   Answer answer{content.status, std::move(page->mediaType), std::move(page->body), std::move(content.headers),
                 std::move(page->device)};
   // The origin's tag names the page, not this deck.
@@ -91,7 +95,8 @@ Answer Converted(SourceContent content, const HttpRequest& request, const std::s
   // Caches must keep one deck per device text.
   answer.headers.emplace_back("Vary", VaryWithUserAgent(originVary));
   if (content.file) {
-    AddFileValidators(answer, *content.file, generation + "\n" + answer.device);
+    AddFileValidators(answer, *content.file,
+                      generation + "\n" + answer.device + "\n" + answer.mediaType + "\n" + std::to_string(parts.part));
   } else if (answer.status == 200) {
     answer.headers.emplace_back("ETag", BodyTag(answer.body));
   }
@@ -161,6 +166,50 @@ Answer WithRange(Answer answer, const HttpRequest& request) {
 
 bool IsReadMethod(const std::string& method) { return method == "GET" || method == "HEAD"; }
 
+// A request target with the part parameter taken off its query.
+struct PartTarget {
+  std::string target;  // what the source is asked for
+  int32_t part = 1;    // 0 for a part parameter that is no number from 1
+  bool hasQuery = false;
+};
+
+// The part a parameter's value names: a decimal number from 1; 0 for
+// anything else.
+int32_t PartNumber(std::string_view value) {
+  if (value.empty() || value.size() > 10) return 0;
+  int64_t part = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return 0;
+    part = part * 10 + (c - '0');
+  }
+  return part >= 1 && part <= INT32_MAX ? static_cast<int32_t>(part) : 0;
+}
+
+PartTarget TakePartParameter(const std::string& target, const std::string& name) {
+  const size_t question = target.find('?');
+  PartTarget taken{target.substr(0, question), 1, false};
+  if (question == std::string::npos) return taken;
+  std::string_view query = std::string_view(target).substr(question + 1);
+  std::string kept;
+  // Invariant: `kept` holds the parameters before `query` other than the part's.
+  while (true) {
+    const size_t amp = query.find('&');
+    const std::string_view item = query.substr(0, amp);
+    const std::string_view itemName = item.substr(0, item.find('='));
+    if (itemName == name) {
+      const std::string_view value = item.size() > name.size() ? item.substr(name.size() + 1) : std::string_view();
+      taken.part = PartNumber(value);
+    } else if (!item.empty()) {
+      kept.append(kept.empty() ? "" : "&").append(item);
+    }
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
+  }
+  taken.hasQuery = !kept.empty();
+  if (taken.hasQuery) taken.target += "?" + kept;
+  return taken;
+}
+
 }  // namespace
 
 bool AcceptsDecks(const HttpRequest& request) {
@@ -173,17 +222,24 @@ Answer ErrorAnswer(int status, const HttpRequest& request) {
   return Answer{status, std::move(plain.mediaType), std::move(plain.body), {}, "-"};
 }
 
-Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, const std::string& generation) {
+Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, const std::string& generation,
+                     const std::string& partParameter) {
   if (!IsReadMethod(request.method) && !(request.method == "POST" && source.AcceptsPost())) {
     Answer refused = ErrorAnswer(405, request);
     refused.headers.emplace_back("Allow", source.AcceptsPost() ? "GET, HEAD, POST" : "GET, HEAD");
     return refused;
   }
-  SourceRequest fetch{request.method, request.path, request.target, request.Header("User-Agent").value_or(""),
+  const PartTarget target = TakePartParameter(request.target, partParameter);
+  if (target.part == 0) return ErrorAnswer(404, request);
+  SourceRequest fetch{request.method, request.path, target.target, request.Header("User-Agent").value_or(""),
                       request.body, request.Header("Content-Type").value_or("")};
   SourceContent content = source.Fetch(fetch);
   if (content.generated) return Rendered(content, request);
-  Answer answer = IsConvertedMediaType(content.mediaType) ? Converted(std::move(content), request, generation)
+  DeckForm parts;
+  parts.part = target.part;
+  parts.firstPartLink = target.target;
+  parts.partLink = target.target + (target.hasQuery ? "&" : "?") + partParameter + "={n}";
+  Answer answer = IsConvertedMediaType(content.mediaType) ? Converted(std::move(content), request, generation, parts)
                                                           : AsIs(std::move(content));
   if (answer.status != 200 || !IsReadMethod(request.method)) return answer;
   if (ClientCopyIsCurrent(answer, request)) return NotModified(answer);

@@ -21,7 +21,10 @@ struct Answer {
 
 // Answers `request` from `source`. `generation` names the configuration in
 // force, so that a deck's entity tag changes when the configuration does.
-Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, const std::string& generation);
+// The query parameter `partParameter` asks for a part of a deck cut to the
+// device's limits; it is taken off the query before the source sees it.
+Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, const std::string& generation,
+                     const std::string& partParameter = "qm-part");
 
 // The server's own answer for an error status: a small deck for a client
 // that accepts WML, plain text for others.

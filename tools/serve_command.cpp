@@ -55,6 +55,9 @@ constexpr char kServeUsage[] =
     "                        (default 65536)\n"
     "  --log FILE            append the access log to FILE (default: standard\n"
     "                        error)\n"
+    "  --part-parameter NAME the query parameter that asks for a part of a deck\n"
+    "                        cut to a device's MAX_DECK_SIZE (default qm-part);\n"
+    "                        it is not passed on to the origin\n"
     "  --help                show this help and exit\n"
     "GET and HEAD are answered, and POST in --origin mode. One line per request\n"
     "goes to the log in the combined log format, followed by the milliseconds\n"
@@ -108,6 +111,9 @@ bool ApplyServeOption(const std::string& word, ArgumentCursor& arguments, ServeO
     options.server.bind = arguments.ValueOf(word);
   } else if (word == "--log") {
     options.log = arguments.ValueOf(word);
+  } else if (word == "--part-parameter") {
+    options.server.partParameter = arguments.ValueOf(word);
+    if (options.server.partParameter.empty()) throw UsageError("--part-parameter needs a name");
   } else {
     return ApplyNumberOption(word, arguments, options);
   }

@@ -94,15 +94,19 @@ std::optional<std::string> ConvertPageFile(const SiteRequest& request, const Sit
   std::string reason;
   const std::optional<std::string> page = ReadFileText((fs::path(request.source) / file.source).string(), reason);
   if (!page) return "cannot read: " + reason;
-  const std::optional<std::string> deck = ConvertToDeck(*page, request.device, request.charset);
-  if (!deck) return ConversionFailureText();
-  const std::string linked = RewriteLinks(*deck, [&](std::string_view target) {
-    return ConvertedLink(target, file.source, plan.pages);
-  });
-  if (std::optional<std::string> failed = output.Write(file.target, linked)) return failed;
+  // A deck cut into parts for the device's limits becomes a file a part.
+  const std::optional<std::vector<DeckFile>> parts =
+      ConvertToDeckFiles(*page, request.device, request.charset, false, file.target.string());
+  if (!parts) return ConversionFailureText();
+  for (const DeckFile& part : *parts) {
+    const std::string linked = RewriteLinks(part.body, [&](std::string_view target) {
+      return ConvertedLink(target, file.source, plan.pages);
+    });
+    if (std::optional<std::string> failed = output.Write(part.path, linked)) return failed;
+    summary.bytesOut += linked.size();
+  }
   ++summary.pages;
   summary.bytesIn += page->size();
-  summary.bytesOut += linked.size();
   return std::nullopt;
 }
 

@@ -80,7 +80,7 @@ TEST_F(SiteServer, UserAgentsSelectTheirDeviceProfiles) {
     ASSERT_GT(result.status, 0);
     EXPECT_EQ(result.status, 200);
     EXPECT_EQ(result.Header("Content-Type"), std::string("text/vnd.wap.wml; charset=") + c.charset);
-    EXPECT_EQ(result.Header("Vary"), "User-Agent");
+    EXPECT_EQ(result.Header("Vary"), "User-Agent, Accept");
     EXPECT_TRUE(Contains(result.body, c.expected)) << result.body;
     EXPECT_TRUE(Contains(result.body, "<wml>")) << result.body;
     EXPECT_TRUE(Contains(server_->Log(), std::string("\"GET /index.html HTTP/1.1\" 200 ") +
@@ -225,7 +225,7 @@ TEST_F(SiteServer, AnswersCarryValidatorsAndCurrentCopiesGet304) {
     const HttpReply reply = server_->Get("/index.html", headers);
     EXPECT_EQ(reply.status, c.status);
     EXPECT_EQ(reply.Header("ETag"), tag);
-    EXPECT_EQ(reply.Header("Vary"), "User-Agent");
+    EXPECT_EQ(reply.Header("Vary"), "User-Agent, Accept");
     if (c.status == 304) {
       EXPECT_TRUE(reply.body.empty());
     }
@@ -274,9 +274,9 @@ TEST_F(SiteServer, DecksAreCompressedForClientsThatTakeGzip) {
   const HttpReply plain = server_->Get("/long.html", {{"Accept-Encoding", "gzip;q=0, br"}});
   const HttpReply coded = server_->Get("/long.html", {{"Accept-Encoding", "deflate, gzip"}});
   EXPECT_FALSE(plain.Has("Content-Encoding"));
-  EXPECT_EQ(plain.Header("Vary"), "User-Agent");
+  EXPECT_EQ(plain.Header("Vary"), "User-Agent, Accept");
   EXPECT_EQ(coded.Header("Content-Encoding"), "gzip");
-  EXPECT_EQ(coded.Header("Vary"), "User-Agent, Accept-Encoding");
+  EXPECT_EQ(coded.Header("Vary"), "User-Agent, Accept, Accept-Encoding");
   EXPECT_LT(coded.body.size(), plain.body.size() / 4);
   EXPECT_EQ(coded.body.substr(0, 2), "\x1f\x8b");  // the gzip format
   EXPECT_NE(coded.Header("ETag"), plain.Header("ETag"));

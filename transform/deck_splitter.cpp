@@ -1,0 +1,467 @@
+#include "transform/deck_splitter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "transform/deck_markup.h"
+#include "transform/wmlc_encoder.h"
+
+namespace quillmark {
+namespace {
+
+// Elements a cut may close and open again on the next card. Deeper nesting
+// than kDeepestCut is never cut, which keeps every reopening short.
+constexpr std::string_view kReopened[] = {"p", "b", "i", "em", "strong", "u", "big", "small", "fieldset", "table"};
+constexpr std::size_t kDeepestCut = 16;
+// A chain of cuts is tried again with a smaller card limit at most this often
+// when a part still compiles above the deck limit.
+constexpr int kRefits = 4;
+
+bool IsReopened(std::string_view name) {
+  return std::find(std::begin(kReopened), std::end(kReopened), name) != std::end(kReopened);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// `text` as an attribute value or text of the deck: markup characters as
+// references and "$" doubled, since no label or link names a variable.
+std::string Escaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '$': out += "$$"; break;
+      default: out += c; break;
+    }
+  }
+  return out;
+}
+
+// The WML variables a value refers to: "$name", "$(name)", "$(name:conv)".
+void AddVariables(std::string_view value, std::unordered_set<std::string_view>& names) {
+  for (std::size_t at = value.find('$'); at != std::string_view::npos; at = value.find('$', at + 1)) {
+    std::size_t start = at + 1;
+    if (start < value.size() && value[start] == '$') {
+      at = start;  // "$$" is a dollar sign
+      continue;
+    }
+    if (start < value.size() && value[start] == '(') ++start;
+    std::size_t end = start;
+    while (end < value.size() && (std::isalnum(static_cast<unsigned char>(value[end])) || value[end] == '_')) ++end;
+    if (end > start) names.insert(value.substr(start, end - start));
+  }
+}
+
+// A place where a card may end: the text before `at` stays on this card,
+// the next card goes on from `resume` with the elements `open` opened again.
+struct Cut {
+  std::size_t at = 0;
+  std::size_t resume = 0;
+  std::vector<std::size_t> open;  // start tokens, outermost first
+};
+
+// The largest j in (first, last] for which fits(j) holds, searched outward
+// from `guess`; first + 1 when none does, which then stands alone. Costs a
+// few measurements when the guess is close.
+std::size_t LargestFit(std::size_t first, std::size_t last, std::size_t guess,
+                       const std::function<bool(std::size_t)>& fits) {
+  guess = std::clamp(guess, first + 1, last);
+  // Invariant: fits(good) holds or good == first; fits(bad) fails or bad == last + 1.
+  std::size_t good = first;
+  std::size_t bad = last + 1;
+  std::size_t step = std::max<std::size_t>(1, (guess - first) / 8);
+  if (fits(guess)) {
+    for (good = guess; good < last; step *= 2) {
+      const std::size_t probe = std::min(last, good + step);
+      if (!fits(probe)) {
+        bad = probe;
+        break;
+      }
+      good = probe;
+    }
+  } else {
+    for (bad = guess; bad > first + 1; step *= 2) {
+      const std::size_t probe = bad - std::min(step, bad - first - 1);
+      if (fits(probe)) {
+        good = probe;
+        break;
+      }
+      bad = probe;
+    }
+  }
+  while (bad - good > 1) {
+    const std::size_t middle = good + (bad - good) / 2;
+    (fits(middle) ? good : bad) = middle;
+  }
+  return good == first ? first + 1 : good;
+}
+
+// One card of the deck being cut: its text and id.
+struct CardText {
+  std::string text;
+  std::string id;
+  bool linksOn = false;  // it ends with a link to the next card of its chain
+};
+
+class DeckSplitter {
+ public:
+  DeckSplitter(std::string_view deck, const DeckLimits& limits, const PartLinks& links)
+      : deck_(deck), limits_(limits), links_(links), tokens_(ReadDeckMarkup(deck)) {}
+
+  std::vector<std::string> Run();
+
+ private:
+  std::size_t Offset(std::size_t token) const {
+    return static_cast<std::size_t>(tokens_[token].text.data() - deck_.data());
+  }
+  std::size_t EndOffset(std::size_t token) const { return Offset(token) + tokens_[token].text.size(); }
+  std::size_t CompiledAlone(std::string_view card) const;
+  std::size_t Compiled(const std::string& deck) const { return CompiledWmlcSize(deck); }
+  bool FindCards();
+  std::vector<Cut> CutsOf(std::size_t card) const;
+  void GlueForms(std::size_t card, std::vector<Cut>& cuts) const;
+  std::string FreshId(std::string_view base);
+  std::string ChainCard(std::size_t card, const std::vector<Cut>& cuts, std::size_t from, std::size_t to,
+                        std::string_view id, std::string_view nextId) const;
+  bool CutCard(std::size_t card, int64_t limit, std::vector<CardText>& out);
+  using PartOf = std::function<int64_t(std::size_t)>;
+  std::string Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to, int64_t number,
+                   const PartOf& partOf) const;
+  std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t& excess);
+
+  std::string_view deck_;
+  DeckLimits limits_;
+  PartLinks links_;
+  std::vector<MarkupToken> tokens_;
+  std::vector<std::size_t> cards_;  // start tokens of the deck's cards
+  std::string_view shortPrologue_;  // declarations and the wml start tag
+  std::string_view prologue_;       // all before the first card
+  std::string_view epilogue_;       // all after the last card
+  std::unordered_set<std::string> ids_;
+  std::unordered_map<std::string_view, std::size_t> cardOf_;  // card index by id, while parting
+};
+
+bool DeckSplitter::FindCards() {
+  std::size_t wml = 0;
+  while (wml < tokens_.size() && !(tokens_[wml].kind == MarkupKind::kStart && tokens_[wml].name == "wml")) ++wml;
+  if (wml == tokens_.size() || tokens_[wml].end == wml) return false;
+  // Invariant: `child` is a child of the wml element.
+  for (std::size_t child = wml + 1; child < tokens_[wml].end; ++child) {
+    const MarkupToken& token = tokens_[child];
+    if (token.kind == MarkupKind::kStart && token.name == "card" && token.end != child) cards_.push_back(child);
+    if (token.kind == MarkupKind::kStart && token.end != child) child = token.end;
+  }
+  if (cards_.empty()) return false;
+  for (std::size_t card : cards_) {
+    const std::string_view id = AttributeOf(tokens_[card].text, "id");
+    if (!id.empty()) ids_.insert(std::string(id));
+  }
+  shortPrologue_ = deck_.substr(0, EndOffset(wml));
+  prologue_ = deck_.substr(0, Offset(cards_.front()));
+  epilogue_ = deck_.substr(EndOffset(tokens_[cards_.back()].end));
+  return true;
+}
+
+std::size_t DeckSplitter::CompiledAlone(std::string_view card) const {
+  std::string deck;
+  deck.reserve(shortPrologue_.size() + card.size() + 8);
+  deck.append(shortPrologue_).append(card).append("</wml>");
+  return Compiled(deck);
+}
+
+std::vector<Cut> DeckSplitter::CutsOf(std::size_t card) const {
+  const std::size_t end = tokens_[card].end;
+  std::vector<Cut> cuts{Cut{EndOffset(card), EndOffset(card), {}}};
+  std::vector<std::size_t> open;
+  bool keepWithNext = false;  // an onevent or timer stays with what follows
+  // Invariant: `open` holds the reopened elements enclosing token `at`.
+  for (std::size_t at = card + 1; at < end; ++at) {
+    const MarkupToken& token = tokens_[at];
+    if (token.kind == MarkupKind::kEnd) {
+      if (!open.empty() && tokens_[open.back()].end == at) open.pop_back();
+      continue;
+    }
+    if (token.kind == MarkupKind::kText) {
+      if (open.empty() || tokens_[open.back()].name == "table") continue;
+      const std::string_view text = token.text;
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsBlank(text[i])) continue;
+        std::size_t j = i;
+        while (j < text.size() && IsBlank(text[j])) ++j;
+        cuts.push_back(Cut{Offset(at) + i, Offset(at) + j, open});
+        i = j;
+      }
+      continue;
+    }
+    const bool element = token.kind == MarkupKind::kStart || token.kind == MarkupKind::kEmpty;
+    if (element && open.empty() && at > card + 1 && !keepWithNext) cuts.push_back(Cut{Offset(at), Offset(at), open});
+    if (element && !open.empty() && tokens_[open.back()].name == "table" && token.name == "tr") {
+      cuts.push_back(Cut{Offset(at), Offset(at), open});
+    }
+    if (open.empty()) keepWithNext = token.name == "onevent" || token.name == "timer";
+    if (token.kind == MarkupKind::kEmpty && token.name == "br" && !open.empty()) {
+      cuts.push_back(Cut{EndOffset(at), EndOffset(at), open});
+    }
+    if (token.kind != MarkupKind::kStart || token.end == at) continue;
+    const bool reopened = IsReopened(token.name) && open.size() < kDeepestCut &&
+                          (token.name == "p") == open.empty() &&
+                          (open.empty() || tokens_[open.back()].name != "table");
+    if (reopened) {
+      open.push_back(at);
+    } else {
+      at = token.end;  // nothing inside is cut
+    }
+  }
+  cuts.push_back(Cut{Offset(end), Offset(end), {}});
+  GlueForms(card, cuts);
+  return cuts;
+}
+
+// Drops the cuts between a form control and the go that posts its value.
+void DeckSplitter::GlueForms(std::size_t card, std::vector<Cut>& cuts) const {
+  const std::size_t end = tokens_[card].end;
+  // The nearest go after each token that posts a variable, by name.
+  std::unordered_map<std::string_view, std::size_t> postedBy;
+  std::vector<std::pair<std::size_t, std::size_t>> glued;  // offsets [from, to)
+  std::unordered_set<std::string_view> names;
+  for (std::size_t at = end; at-- > card + 1;) {
+    const MarkupToken& token = tokens_[at];
+    if (token.kind == MarkupKind::kEnd || token.kind == MarkupKind::kText) continue;
+    if (token.name == "postfield" || token.name == "setvar") AddVariables(AttributeOf(token.text, "value"), names);
+    if (token.name == "go") {
+      for (std::string_view name : names) postedBy[name] = at;
+      names.clear();
+    }
+    if (token.name != "input" && token.name != "select") continue;
+    for (std::string_view attribute : {"name", "iname"}) {
+      const auto go = postedBy.find(AttributeOf(token.text, attribute));
+      if (go != postedBy.end()) glued.emplace_back(Offset(at), Offset(go->second));
+    }
+  }
+  if (glued.empty()) return;
+  // A cut survives when no glued span holds it (the first and last always do).
+  std::vector<int> cover(cuts.size() + 1, 0);
+  for (const auto& [from, to] : glued) {
+    const auto byAt = [](const Cut& cut, std::size_t offset) { return cut.at < offset; };
+    const std::size_t lo = static_cast<std::size_t>(std::lower_bound(cuts.begin(), cuts.end(), from + 1, byAt) - cuts.begin());
+    const std::size_t hi = static_cast<std::size_t>(std::lower_bound(cuts.begin(), cuts.end(), to + 1, byAt) - cuts.begin());
+    cover[lo] += 1;
+    cover[hi] -= 1;
+  }
+  std::vector<Cut> kept;
+  int depth = 0;
+  for (std::size_t i = 0; i < cuts.size(); ++i) {
+    depth += cover[i];
+    if (depth == 0 || i == 0 || i + 1 == cuts.size()) kept.push_back(std::move(cuts[i]));
+  }
+  cuts = std::move(kept);
+}
+
+std::string DeckSplitter::FreshId(std::string_view base) {
+  for (int64_t n = 2;; ++n) {
+    std::string id = std::string(base) + "-" + std::to_string(n);
+    if (ids_.insert(id).second) return id;
+  }
+}
+
+std::string DeckSplitter::ChainCard(std::size_t card, const std::vector<Cut>& cuts, std::size_t from, std::size_t to,
+                                    std::string_view id, std::string_view nextId) const {
+  const std::string_view cardTag = tokens_[card].text;
+  std::string text;
+  if (from == 0) {
+    text.append(cardTag);
+  } else {
+    text.append("<card id=\"").append(id).append("\"");
+    const std::string_view title = AttributeOf(cardTag, "title");
+    if (!title.empty()) text.append(" title=\"").append(title).append("\"");
+    text.append(">");
+  }
+  for (std::size_t open : cuts[from].open) text.append(tokens_[open].text);
+  text.append(deck_.substr(cuts[from].resume, cuts[to].at - cuts[from].resume));
+  const std::vector<std::size_t>& open = cuts[to].open;
+  const bool inParagraph = !open.empty() && tokens_[open.front()].name == "p";
+  // Invariant: open[0, depth) are still open in the text.
+  for (std::size_t depth = open.size(); depth > 0; --depth) {
+    if (depth == 1 && inParagraph && !nextId.empty()) {
+      if (!text.ends_with("<br/>")) text.append("<br/>");
+      text.append("<a href=\"#").append(nextId).append("\">").append(Escaped(limits_.nextLabel)).append("</a>");
+    }
+    text.append("</").append(tokens_[open[depth - 1]].name).append(">");
+  }
+  if (!inParagraph && !nextId.empty()) {
+    text.append("\r\n<p><a href=\"#").append(nextId).append("\">").append(Escaped(limits_.nextLabel)).append("</a></p>");
+  }
+  text.append("\r\n<do type=\"prev\" label=\"").append(Escaped(limits_.backLabel)).append("\"><prev/></do>\r\n</card>");
+  return text;
+}
+
+// Appends the cards that `card` becomes under `limit`; true when it was cut.
+bool DeckSplitter::CutCard(std::size_t card, int64_t limit, std::vector<CardText>& out) {
+  const std::string_view whole = deck_.substr(Offset(card), EndOffset(tokens_[card].end) - Offset(card));
+  const std::string_view originalId = AttributeOf(tokens_[card].text, "id");
+  const std::size_t wholeSize = limit > 0 ? CompiledAlone(whole) : 0;
+  if (static_cast<int64_t>(wholeSize) <= limit) {
+    out.push_back(CardText{std::string(whole), std::string(originalId), false});
+    return false;
+  }
+  const std::vector<Cut> cuts = CutsOf(card);
+  const std::size_t last = cuts.size() - 1;
+  // Compiled bytes per deck byte, to guess where each card ends.
+  const double ratio = static_cast<double>(wholeSize) / static_cast<double>(std::max<std::size_t>(whole.size(), 1));
+  const std::string base = originalId.empty() ? std::string("card") : std::string(originalId);
+  std::string id(originalId);
+  std::string nextId = FreshId(base);
+  // Invariant: the card's text up to cuts[from] is on the cards in `out`.
+  for (std::size_t from = 0; from < last;) {
+    const auto text = [&](std::size_t to) {
+      return ChainCard(card, cuts, from, to, id, to == last ? std::string_view() : std::string_view(nextId));
+    };
+    const auto fits = [&](std::size_t to) { return static_cast<int64_t>(CompiledAlone(text(to))) <= limit; };
+    const std::size_t reach = cuts[from].resume + static_cast<std::size_t>(static_cast<double>(limit) / ratio);
+    const auto byAt = [](const Cut& cut, std::size_t offset) { return cut.at < offset; };
+    const std::size_t guess =
+        static_cast<std::size_t>(std::lower_bound(cuts.begin() + static_cast<std::ptrdiff_t>(from + 1), cuts.end(),
+                                                  reach, byAt) - cuts.begin()) - 1;
+    const std::size_t to = LargestFit(from, last, guess, fits);
+    out.push_back(CardText{text(to), id, to != last});
+    from = to;
+    id = nextId;
+    if (from < last) nextId = FreshId(base);
+  }
+  return true;
+}
+
+// True when offset `at` of `text` is inside a tag.
+bool InsideTag(std::string_view text, std::size_t at) {
+  const std::size_t open = text.rfind('<', at);
+  const std::size_t close = text.rfind('>', at);
+  return open != std::string_view::npos && (close == std::string_view::npos || close < open);
+}
+
+std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to,
+                               int64_t number, const PartOf& partOf) const {
+  std::string text(prologue_);
+  for (std::size_t i = from; i < to; ++i) {
+    if (i > from) text.append("\r\n");
+    std::string card = cards[i].text;
+    // Links to a card in another part lead to that part.
+    for (std::size_t at = card.find("=\"#"); at != std::string::npos; at = card.find("=\"#", at + 3)) {
+      const std::size_t close = card.find('"', at + 3);
+      if (close == std::string::npos) break;
+      const auto target = cardOf_.find(std::string_view(card).substr(at + 3, close - at - 3));
+      if (target == cardOf_.end() || partOf(target->second) == number || !InsideTag(card, at)) continue;
+      const std::string link = Escaped(links_.Link(partOf(target->second)));
+      card.insert(at + 2, link);
+      at += link.size();
+    }
+    if (i + 1 == to && to < cards.size() && !cards[i].linksOn) {
+      const std::string link = "<a href=\"" + Escaped(links_.Link(number + 1)) + "\">" + Escaped(limits_.nextLabel) + "</a>";
+      const std::size_t paragraphEnd = card.rfind("</p>");
+      if (paragraphEnd != std::string::npos) {
+        card.insert(paragraphEnd, (card.compare(paragraphEnd - 5, 5, "<br/>") == 0 ? "" : "<br/>") + link);
+      } else {
+        card.insert(card.rfind("</card>"), "<p>" + link + "</p>\r\n");
+      }
+    }
+    text.append(card);
+  }
+  text.append(epilogue_);
+  return text;
+}
+
+// The parts that `cards` make under the deck limit; `excess` becomes how far
+// the largest part holding a single card still is above it.
+std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards, int64_t& excess) {
+  excess = 0;
+  cardOf_.clear();
+  for (std::size_t i = 0; i < cards.size(); ++i) {
+    if (!cards[i].id.empty()) cardOf_.emplace(cards[i].id, i);
+  }
+  const int64_t limit = limits_.maxDeckSize;
+  if (limit <= 0) return {Part(cards, 0, cards.size(), 1, [](std::size_t) { return int64_t{1}; })};
+  std::vector<int64_t> partOf(cards.size(), 1);
+  // What each card adds to a deck, to guess how many fit.
+  const int64_t empty = static_cast<int64_t>(Compiled(std::string(prologue_) + std::string(epilogue_)));
+  const int64_t bare = static_cast<int64_t>(Compiled(std::string(shortPrologue_) + "</wml>"));
+  std::vector<int64_t> adds(cards.size());
+  for (std::size_t i = 0; i < cards.size(); ++i) adds[i] = static_cast<int64_t>(CompiledAlone(cards[i].text)) - bare;
+  std::vector<std::size_t> starts;
+  // Invariant: cards before `from` are in parts 1 .. starts.size().
+  for (std::size_t from = 0; from < cards.size();) {
+    const int64_t number = static_cast<int64_t>(starts.size()) + 1;
+    starts.push_back(from);
+    std::size_t guess = from;
+    for (int64_t sum = empty; guess < cards.size() && sum + adds[guess] <= limit; ++guess) sum += adds[guess];
+    // Cards after the candidate part are taken to be in the next one.
+    const auto fits = [&](std::size_t to) {
+      const auto candidate = [&](std::size_t i) { return i < from ? partOf[i] : i < to ? number : number + 1; };
+      return static_cast<int64_t>(Compiled(Part(cards, from, to, number, candidate))) <= limit;
+    };
+    const std::size_t to = LargestFit(from, cards.size(), guess, fits);
+    std::fill(partOf.begin() + static_cast<std::ptrdiff_t>(from), partOf.begin() + static_cast<std::ptrdiff_t>(to), number);
+    from = to;
+  }
+  const auto settled = [&](std::size_t i) { return partOf[i]; };
+  std::vector<std::string> parts;
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    const std::size_t to = k + 1 < starts.size() ? starts[k + 1] : cards.size();
+    parts.push_back(Part(cards, starts[k], to, static_cast<int64_t>(k) + 1, settled));
+    const int64_t over = static_cast<int64_t>(Compiled(parts.back())) - limit;
+    if (over > 0 && to - starts[k] == 1) excess = std::max(excess, over);
+  }
+  return parts;
+}
+
+std::vector<std::string> DeckSplitter::Run() {
+  if (!limits_.Any() || !FindCards()) return {std::string(deck_)};
+  if ((limits_.maxDeckSize <= 0 || static_cast<int64_t>(Compiled(std::string(deck_))) <= limits_.maxDeckSize) &&
+      limits_.maxCardSize <= 0) {
+    return {std::string(deck_)};
+  }
+  int64_t cardLimit = limits_.maxCardSize;
+  if (limits_.maxDeckSize > 0 && (cardLimit <= 0 || cardLimit > limits_.maxDeckSize)) cardLimit = limits_.maxDeckSize;
+  const std::unordered_set<std::string> ids = ids_;
+  std::vector<std::string> parts;
+  // A card alone in its part may still compile above the deck limit once the
+  // part's head and links are added: cut the cards smaller and try again.
+  for (int attempt = 0; attempt <= kRefits; ++attempt) {
+    ids_ = ids;
+    std::vector<CardText> cards;
+    bool cut = false;
+    for (std::size_t card : cards_) cut = CutCard(card, cardLimit, cards) || cut;
+    int64_t excess = 0;
+    parts = Parts(cards, excess);
+    if (parts.size() == 1 && !cut) return {std::string(deck_)};
+    if (excess == 0 || cardLimit - excess - 16 <= 0) break;
+    cardLimit -= excess + 16;
+  }
+  return parts;
+}
+
+}  // namespace
+
+std::string PartLinks::Link(int64_t part) const {
+  if (part == 1 && !first.empty()) return std::string(first);
+  const std::string number = std::to_string(part);
+  std::string link;
+  std::size_t at = 0;
+  // Invariant: pattern[0, at) is in `link` with each "{n}" replaced.
+  for (std::size_t hole = pattern.find("{n}"); hole != std::string_view::npos; hole = pattern.find("{n}", at)) {
+    link.append(pattern.substr(at, hole - at)).append(number);
+    at = hole + 3;
+  }
+  return link.append(pattern.substr(at));
+}
+
+std::vector<std::string> SplitDeck(std::string_view deck, const DeckLimits& limits, const PartLinks& links) {
+  return DeckSplitter(deck, limits, links).Run();
+}
+
+}  // namespace quillmark
