@@ -1,0 +1,219 @@
+// Decks cut to a phone's limits: every compiled card and part within its
+// limit unless it is one piece that cannot be cut, every word once and in
+// order, every link and postfield kept.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "bench/page_generator.h"
+#include "interface/conversion.h"
+#include "transform/deck_splitter.h"
+#include "transform/forms_tables_support.h"
+#include "transform/wmlc_encoder.h"
+
+namespace quillmark {
+namespace {
+
+constexpr char kNext[] = "QMNEXT";
+constexpr char kBack[] = "QMBACK";
+constexpr char kFirst[] = "page.wml";
+constexpr char kPattern[] = "page-{n}.wml";
+
+std::string DeckOf(const std::string& page) {
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  configuration->finish();
+  return MakeDeck(configuration, nullptr, page, "");
+}
+
+// A generated page with named anchors, so that its deck has several cards
+// and links between them.
+std::string PageWithAnchors(size_t bytes, uint32_t seed) {
+  std::string page = bench::RealisticPage(bytes, seed);
+  int anchor = 0;
+  for (size_t at = page.find("<h2>"); at != std::string::npos; at = page.find("<h2>", at + 40)) {
+    const std::string name = "s" + std::to_string(++anchor);
+    const std::string inserted = "<a name=\"" + name + "\"></a><p>see <a href=\"#s" +
+                                 std::to_string(anchor / 2 + 1) + "\">earlier</a></p>";
+    page.insert(at, inserted);
+    at += inserted.size();
+  }
+  return page;
+}
+
+std::vector<std::string> All(const std::string& text, const std::regex& pattern) {
+  std::vector<std::string> found;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+    found.push_back((*it)[0].str());
+  }
+  return found;
+}
+
+// The deck without the links and keys that cutting adds.
+std::string WithoutAddedNavigation(std::string deck) {
+  static const std::regex added("(<br/>)?<a href=\"[^\"]*\">" + std::string(kNext) +
+                                "</a>|<do type=\"prev\" label=\"" + kBack + "\"><prev/></do>");
+  return std::regex_replace(deck, added, "");
+}
+
+// The words of the cards' texts in order; a line break separates words.
+std::vector<std::string> WordsOf(const std::string& deck) {
+  static const std::regex card("<card[^>]*>[\\s\\S]*?</card>");
+  static const std::regex tag("<br/>|<[^>]*>");
+  std::vector<std::string> words;
+  for (const std::string& text : All(WithoutAddedNavigation(deck), card)) {
+    const std::string plain = std::regex_replace(std::regex_replace(text, std::regex("<br/>"), " "), tag, "");
+    for (const std::string& word : All(plain, std::regex("[^ \\t\\r\\n]+"))) words.push_back(word);
+  }
+  return words;
+}
+
+// Link targets and postfields, with the address of another part taken off.
+std::vector<std::string> LinksOf(const std::string& deck) {
+  static const std::regex link("href=\"[^\"]*\"|<postfield [^>]*>");
+  static const std::regex partAddress("href=\"page(-[0-9]+)?\\.wml#");
+  std::vector<std::string> links;
+  for (const std::string& found : All(WithoutAddedNavigation(deck), link)) {
+    links.push_back(std::regex_replace(found, partAddress, "href=\"#"));
+  }
+  std::sort(links.begin(), links.end());
+  return links;
+}
+
+// A card above its limit must be one piece: a single word, or a form control
+// held together with the go that posts it.
+bool IsOnePiece(const std::string& card) {
+  const std::string content = WithoutAddedNavigation(card);
+  if (content.find("<input") != std::string::npos || content.find("<select") != std::string::npos) return true;
+  return WordsOf("<card>" + content + "</card>").size() <= 1;
+}
+
+size_t CompiledAlone(const std::string& prologue, const std::string& card) {
+  return CompiledWmlcSize(prologue + card + "</wml>");
+}
+
+void ExpectWithinLimits(const std::vector<std::string>& parts, const DeckLimits& limits, const std::string& trace) {
+  static const std::regex card("<card[^>]*>[\\s\\S]*?</card>");
+  for (const std::string& part : parts) {
+    EXPECT_TRUE(testing::IsWellFormedXml(part)) << trace;
+    const std::string prologue = part.substr(0, part.find("<wml>") + 5);
+    const std::vector<std::string> cards = All(part, card);
+    for (const std::string& text : cards) {
+      if (limits.maxCardSize == 0 || CompiledAlone(prologue, text) <= static_cast<size_t>(limits.maxCardSize)) continue;
+      EXPECT_TRUE(IsOnePiece(text)) << trace << " card of " << CompiledAlone(prologue, text) << ":\n" << text;
+    }
+    if (limits.maxDeckSize == 0 || CompiledWmlcSize(part) <= static_cast<size_t>(limits.maxDeckSize)) continue;
+    EXPECT_TRUE(cards.size() == 1 && IsOnePiece(cards.front()))
+        << trace << " part of " << CompiledWmlcSize(part) << ":\n" << part;
+  }
+}
+
+TEST(DeckSplitting, KeepsEveryWordAndLinkWithinTheLimits) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int64_t> limit(300, 20000);
+  const std::vector<std::string> pages = {PageWithAnchors(6000, 1), PageWithAnchors(20000, 2),
+                                          bench::StructuredPage(5000)};
+  for (const std::string& page : pages) {
+    const std::string deck = DeckOf(page);
+    const std::vector<std::string> words = WordsOf(deck);
+    const std::vector<std::string> links = LinksOf(deck);
+    for (int round = 0; round < 6; ++round) {
+      DeckLimits limits{round % 3 == 2 ? 0 : limit(random), round % 3 == 1 ? 0 : limit(random), kNext, kBack};
+      const std::string trace = "card " + std::to_string(limits.maxCardSize) + ", deck " +
+                                std::to_string(limits.maxDeckSize);
+      const std::vector<std::string> parts = SplitDeck(deck, limits, PartLinks{kFirst, kPattern});
+      ExpectWithinLimits(parts, limits, trace);
+      std::string all;
+      for (const std::string& part : parts) all += part;
+      EXPECT_EQ(WordsOf(all), words) << trace;
+      std::vector<std::string> kept = LinksOf(all);
+      // Links to a card of a chain other than its first are new.
+      std::erase_if(kept, [](const std::string& found) { return found.find("-") != std::string::npos &&
+                                                                found.starts_with("href=\"#"); });
+      EXPECT_EQ(kept, links) << trace;
+    }
+  }
+}
+
+TEST(DeckSplitting, ChainsCardsAndLinksParts) {
+  const std::string deck = DeckOf(PageWithAnchors(6000, 3));
+  const std::vector<std::string> parts = SplitDeck(deck, DeckLimits{600, 2000, kNext, kBack}, PartLinks{kFirst, kPattern});
+  ASSERT_GT(parts.size(), 2u);
+  const std::regex cardTag("<card id=\"([^\"]*)\"( title=\"[^\"]*\")?");
+  for (size_t k = 0; k < parts.size(); ++k) {
+    // Each part but the last leads to the next one.
+    const std::string next = "href=\"page-" + std::to_string(k + 2) + ".wml";
+    EXPECT_EQ(parts[k].find(next) != std::string::npos, k + 1 < parts.size()) << k;
+    EXPECT_NE(parts[k].find("<do type=\"prev\" label=\"QMBACK\"><prev/></do>"), std::string::npos);
+  }
+  // The chained cards keep the card's title; the first keeps its id.
+  EXPECT_NE(parts[0].find("<card id=\"card1\""), std::string::npos);
+  EXPECT_NE(parts[0].find("<card id=\"card1-2\""), std::string::npos);
+}
+
+TEST(DeckSplitting, LeavesDecksWithinTheLimitsAsTheyAre) {
+  const std::string deck = DeckOf(bench::RealisticPage(3000));
+  for (const DeckLimits& limits : {DeckLimits{}, DeckLimits{20000, 0}, DeckLimits{0, 20000}, DeckLimits{20000, 20000}}) {
+    EXPECT_EQ(SplitDeck(deck, limits, PartLinks{kFirst, kPattern}), std::vector<std::string>{deck});
+  }
+}
+
+TEST(DeckSplitting, NeverCutsALinkAnOptionListOrAControlFromItsGo) {
+  std::string words;
+  for (int i = 0; i < 60; ++i) words += "word" + std::to_string(i) + " ";
+  const std::string page = "<p>" + words + "a b c <a href=\"x.html\">one two three four five six</a> d e "
+                           "<form action=\"/f\">Name <input name=q> more words here <select name=s>"
+                           "<option>alpha beta</option><option>gamma delta</option></select>"
+                           " <input type=submit value=Go></form> end " + words + "</p>";
+  const std::string deck = DeckOf(page);
+  const std::vector<std::string> parts = SplitDeck(deck, DeckLimits{300, 0, kNext, kBack}, PartLinks{});
+  ASSERT_EQ(parts.size(), 1u);
+  const std::regex card("<card[^>]*>[\\s\\S]*?</card>");
+  const std::vector<std::string> cards = All(parts[0], card);
+  ASSERT_GT(cards.size(), 1u);
+  const auto holding = [&](const std::string& text) {
+    return std::count_if(cards.begin(), cards.end(), [&](const std::string& c) { return c.find(text) != std::string::npos; });
+  };
+  EXPECT_EQ(holding("one two three four five six"), 1);
+  // The options share a card, and so do the field q and the go that posts $(q).
+  for (const std::string& c : cards) {
+    EXPECT_EQ(c.find("alpha beta") != std::string::npos, c.find("gamma delta") != std::string::npos) << c;
+    EXPECT_EQ(c.find("name=\"q\"") != std::string::npos, c.find("value=\"$(q)\"") != std::string::npos) << c;
+  }
+}
+
+TEST(DeckParts, ComeThroughTheExportedInterface) {
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  std::string text = "DEVICE_GROUP=G\nMAX_DECK_SIZE=1500\nNEXT_LABEL=Onward\nDEVICE=DEFAULT\nGROUP=G\n";
+  configuration->parseText(text.data());
+  configuration->finish();
+  const std::string page = PageWithAnchors(8000, 4);
+  DeckRequest request;
+  request.links = PartLinks{"", "/p?x=1&qm-part={n}"};
+  std::vector<char> buffer(1 << 20);
+  int32_t parts = 0;
+  const int32_t first = ConvertPart(configuration, nullptr, page.data(), static_cast<int32_t>(page.size()), request,
+                                    buffer.data(), static_cast<int32_t>(buffer.size()), &parts);
+  ASSERT_GT(first, 0);
+  ASSERT_GT(parts, 1);
+  const std::string deck(buffer.data(), static_cast<size_t>(first));
+  EXPECT_NE(deck.find("<a href=\"/p?x=1&amp;qm-part=2"), std::string::npos) << deck;
+  EXPECT_NE(deck.find(">Onward</a>"), std::string::npos) << deck;
+  request.compiled = true;
+  request.part = parts;
+  const int32_t last = ConvertPart(configuration, nullptr, page.data(), static_cast<int32_t>(page.size()), request,
+                                   buffer.data(), static_cast<int32_t>(buffer.size()), &parts);
+  EXPECT_GT(last, 0);
+  EXPECT_LE(last, 1500);
+  request.part = parts + 1;
+  EXPECT_EQ(ConvertPart(configuration, nullptr, page.data(), static_cast<int32_t>(page.size()), request,
+                        buffer.data(), static_cast<int32_t>(buffer.size()), &parts),
+            0);
+}
+
+}  // namespace
+}  // namespace quillmark
