@@ -38,6 +38,8 @@ RunResult RunTool(const TemporaryFolder& folder, const std::string& arguments) {
 constexpr char kConfiguration[] =
     "DEVICE_GROUP=SMALL\nTAG_REPLACE=b=<strong>|</strong>\n"
     "BLOCK_BREAKS=false\n"
+    "MAX_CARD_SIZE=900\n"
+    "NEXT_LABEL=On\n"
     "DEVICE=KESTREL71;USERAGENT=Kestrel71*;GROUP=SMALL\n"
     "DEVICE=DEFAULT\n";
 
@@ -124,6 +126,36 @@ TEST(CliConvert, CharsetNamesThePagesCharset) {
   EXPECT_NE(RunTool(folder, "convert --charset KOI8-R declared.html").out.find("caf\xC3\xA9"), std::string::npos);
 }
 
+TEST(CliConvert, APagedDeckGoesIntoOneFileAPart) {
+  TemporaryFolder folder;
+  std::string page;
+  for (int i = 0; page.size() < 4000; ++i) page += "<p>paragraph " + std::to_string(i) + " of words</p>";
+  folder.Write("long.html", page);
+  folder.Write("small.cfg", "DEVICE_GROUP=G\nMAX_DECK_SIZE=700\nDEVICE=DEFAULT\nGROUP=G\n");
+  for (const std::string extension : {".wml", ".wmlc"}) {
+    SCOPED_TRACE(extension);
+    const RunResult result =
+        RunTool(folder, "convert --config small.cfg " + std::string(extension == ".wmlc" ? "--wmlc " : "") +
+                            "-o out/ long.html");
+    EXPECT_EQ(result.status, 0) << result.err;
+    int parts = 1;
+    while (fs::exists(folder.Path() / ("out/long-" + std::to_string(parts + 1) + extension))) ++parts;
+    EXPECT_GT(parts, 2);
+    EXPECT_FALSE(fs::exists(folder.Path() / ("out/long-1" + extension)));
+    for (int part = 1; part <= parts; ++part) {
+      const std::string name = part == 1 ? "out/long" + extension : "out/long-" + std::to_string(part) + extension;
+      const std::string deck = ReadFile(folder.Path() / name);
+      EXPECT_LE(deck.size(), extension == ".wmlc" ? 700u : deck.size()) << name;
+      if (extension == ".wml" && part < parts) {
+        EXPECT_TRUE(Contains(deck, "href=\"long-" + std::to_string(part + 1) + ".wml")) << deck;
+      }
+    }
+  }
+  const RunResult piped = RunTool(folder, "--config small.cfg long.html");
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_TRUE(Contains(piped.err, "only the first goes to standard output")) << piped.err;
+}
+
 TEST(CliCheckConfig, TellsWhatTheFileMeans) {
   TemporaryFolder folder;
   folder.Write("devices.cfg", kConfiguration);
@@ -131,7 +163,8 @@ TEST(CliCheckConfig, TellsWhatTheFileMeans) {
   EXPECT_EQ(result.status, 0) << result.err;
   for (const char* part : {"DEVICE_GROUP=SMALL\n", "DEVICE=KESTREL71\n    USERAGENT=Kestrel71*\n    GROUP=SMALL\n",
                            "settings from: group SMALL\n", "TAG_REPLACE=b=<strong>|</strong>\n",
-                           "    BLOCK_BREAKS=false\n",
+                           "    BLOCK_BREAKS=false\n", "    MAX_CARD_SIZE=900 (bytes of WMLC)\n",
+                           "    MAX_DECK_SIZE=0 (no limit)\n", "    NEXT_LABEL=On\n", "    BACK_LABEL=Back\n",
                            "(last device: its pattern is never tried)", "Default device (when no pattern matches): DEFAULT\n",
                            "Device text \"Kestrel71/1.0\" selects: KESTREL71\n"}) {
     EXPECT_TRUE(Contains(result.out, part)) << part << "\n" << result.out;

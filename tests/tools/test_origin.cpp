@@ -25,6 +25,11 @@ OriginReply SiteAnswer(const OriginRequest& request, int port) {
             {{"ETag", "\"origin-tag\""}, {"Cache-Control", "max-age=60"}, {"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}, {}};
   }
   if (path == "/koi8.html") return {200, "text/html; charset=KOI8-R", "<p>caf\xE9</p>", {}, {}};
+  if (path == "/long.html") {
+    std::string page = "<p>" + query + "</p>";
+    for (int i = 0; page.size() < 3500; ++i) page += "<p>paragraph " + std::to_string(i) + " of words to cut</p>";
+    return {200, "text/html", page, {}, {}};
+  }
   if (path == "/logo.gif") return {200, "image/gif", "GIF89a-origin", {{"ETag", "\"gif-tag\""}}, {}};
   if (path == "/big.html") return {200, "text/html", std::string(kMaxPageBytes * 2, 'x'), {}, {}};
   if (path == "/form") {
@@ -72,6 +77,39 @@ TEST_F(OriginServer, ConvertsPagesPassesOtherContentAndMapsFailures) {
     EXPECT_EQ(reply.Header("Content-Type"), c.mediaType);
     EXPECT_TRUE(Contains(reply.body, c.bodyPart)) << reply.body;
   }
+}
+
+TEST_F(OriginServer, ServesThePartsOfALongDeckInTheFormTheClientPrefers) {
+  TemporaryFolder folder;
+  folder.Write("limits.cfg", "DEVICE_GROUP=G\nMAX_DECK_SIZE=600\nDEVICE=DEFAULT\nGROUP=G\n");
+  WapSetConfigurationFile((folder.Path() / "limits.cfg").c_str());
+  OriginSource source(origin_.Url(), Limits());
+  RunningServer server(source, 2);
+  ASSERT_GT(server.Port(), 0);
+  const HttpReply first = server.Get("/long.html?x=1", {{"Accept", "text/vnd.wap.wml"}});
+  EXPECT_EQ(first.status, 200);
+  EXPECT_EQ(first.Header("Vary"), "User-Agent, Accept");
+  // The part parameter never reaches the origin, and the next part is the
+  // request's own address with it.
+  EXPECT_TRUE(Contains(first.body, "<p>\r\nx=1")) << first.body;
+  EXPECT_TRUE(Contains(first.body, "href=\"/long.html?x=1&amp;qm-part=2")) << first.body;
+  struct Case {
+    const char* accept;
+    const char* mediaType;
+  };
+  for (const Case& c : {Case{"application/vnd.wap.wmlc", "application/vnd.wap.wmlc"},
+                        Case{"text/vnd.wap.wml;q=0.5, application/vnd.wap.wmlc", "application/vnd.wap.wmlc"},
+                        Case{"text/vnd.wap.wml, application/vnd.wap.wmlc;q=0.5", "text/vnd.wap.wml; charset=utf-8"},
+                        Case{"*/*", "text/vnd.wap.wml; charset=utf-8"}}) {
+    const HttpReply second = server.Get("/long.html?qm-part=2&x=1", {{"Accept", c.accept}});
+    EXPECT_EQ(second.status, 200) << c.accept;
+    EXPECT_EQ(second.Header("Content-Type"), c.mediaType) << c.accept;
+    const bool compiled = c.mediaType[0] == 'a';
+    EXPECT_TRUE(compiled ? second.body.size() <= 600u : Contains(second.body, "x=1")) << second.body;
+  }
+  EXPECT_EQ(server.Get("/long.html?qm-part=99").status, 404);
+  EXPECT_EQ(server.Get("/long.html?qm-part=zero").status, 404);
+  WapSetConfigurationFile(nullptr);
 }
 
 TEST_F(OriginServer, RedirectionsBecomeLocalOnlyForTheOriginItselfBelowItsPrefix) {
