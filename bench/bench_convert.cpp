@@ -10,6 +10,7 @@
 #include "bench/page_generator.h"
 #include "device/configuration.h"
 #include "interface/quillmark.h"
+#include "transform/deck_splitter.h"
 #include "transform/wmlc_encoder.h"
 
 namespace {
@@ -82,6 +83,22 @@ void BM_RealisticWmlc(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
 }
 BENCHMARK(BM_RealisticWmlc)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+
+// Cutting a realistic deck to a first-generation phone's limits (cards of
+// 1,400 compiled bytes, parts of 8,000): the time per byte stays the same
+// as the deck grows.
+void BM_SplitRealisticDeck(benchmark::State& state) {
+  const std::string deck = DeckOf(RealisticPage(static_cast<size_t>(state.range(0))));
+  const quillmark::DeckLimits limits{1400, 8000};
+  size_t parts = 0;
+  for (auto _ : state) {
+    parts = quillmark::SplitDeck(deck, limits, quillmark::PartLinks{"", "?qm-part={n}"}).size();
+    benchmark::DoNotOptimize(parts);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(deck.size()));
+  state.counters["parts"] = static_cast<double>(parts);
+}
+BENCHMARK(BM_SplitRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_Adversarial(benchmark::State& state, const std::string& (*make)()) { RunConversions(state, make()); }
 void BM_AdversarialWmlc(benchmark::State& state, const std::string& (*make)()) {

@@ -67,47 +67,77 @@ struct Cut {
   std::vector<std::size_t> open;  // start tokens, outermost first
 };
 
-// The largest j in (first, last] for which fits(j) holds, searched outward
-// from `guess`; first + 1 when none does, which then stands alone. Costs a
-// few measurements when the guess is close.
-std::size_t LargestFit(std::size_t first, std::size_t last, std::size_t guess,
-                       const std::function<bool(std::size_t)>& fits) {
-  guess = std::clamp(guess, first + 1, last);
-  // Invariant: fits(good) holds or good == first; fits(bad) fails or bad == last + 1.
+// What FitUnder searches: the compiled size of the piece ending at index j,
+// and where j lies in bytes, on the scale that `bytesPerUnit` relates to size.
+struct FitSearch {
+  std::function<std::size_t(std::size_t)> size;
+  std::function<double(std::size_t)> position;
+  double bytesPerUnit = 1;
+};
+
+// An index j in (first, last] whose size is within `limit`, as large as the
+// search finds: it interpolates the sizes measured so far over their
+// positions, and stops when a fitting j is within `tolerance` of the limit
+// or no index lies between the fitting and the failing one. first + 1 when
+// none fits, which then stands alone. Sizes are nearly linear in position,
+// so a few measurements suffice; after six it bisects, which bounds the
+// count by the logarithm of the range when they are not.
+std::size_t FitUnder(std::size_t first, std::size_t last, std::size_t guess, int64_t limit, int64_t tolerance,
+                     const FitSearch& search) {
+  // Invariant: good fits or is `first`; bad fails or is last + 1.
   std::size_t good = first;
   std::size_t bad = last + 1;
-  std::size_t step = std::max<std::size_t>(1, (guess - first) / 8);
-  if (fits(guess)) {
-    for (good = guess; good < last; step *= 2) {
-      const std::size_t probe = std::min(last, good + step);
-      if (!fits(probe)) {
-        bad = probe;
-        break;
-      }
+  double goodSize = 0;
+  double badSize = 0;
+  std::size_t probe = std::clamp(guess, first + 1, last);
+  for (int round = 0; bad - good > 1; ++round) {
+    const auto size = static_cast<int64_t>(search.size(probe));
+    if (size <= limit) {
       good = probe;
-    }
-  } else {
-    for (bad = guess; bad > first + 1; step *= 2) {
-      const std::size_t probe = bad - std::min(step, bad - first - 1);
-      if (fits(probe)) {
-        good = probe;
-        break;
-      }
+      goodSize = static_cast<double>(size);
+      if (limit - size <= tolerance) break;
+    } else {
       bad = probe;
+      badSize = static_cast<double>(size);
     }
-  }
-  while (bad - good > 1) {
-    const std::size_t middle = good + (bad - good) / 2;
-    (fits(middle) ? good : bad) = middle;
+    if (bad - good <= 1) break;
+    double target = 0;
+    if (round >= 6) {
+      target = (search.position(good) + search.position(bad)) / 2;
+    } else if (bad == last + 1) {
+      target = search.position(good) + (static_cast<double>(limit) - goodSize) / search.bytesPerUnit;
+    } else if (good == first) {
+      target = search.position(bad) - (badSize - static_cast<double>(limit)) / search.bytesPerUnit;
+    } else {
+      target = search.position(good) + (static_cast<double>(limit) - goodSize) *
+                                           (search.position(bad) - search.position(good)) / (badSize - goodSize);
+    }
+    // The last index at or before the target, strictly between the bounds.
+    std::size_t low = good + 1;
+    std::size_t high = bad - 1;
+    while (low < high) {
+      const std::size_t middle = low + (high - low + 1) / 2;
+      if (search.position(middle) <= target) {
+        low = middle;
+      } else {
+        high = middle - 1;
+      }
+    }
+    probe = low;
   }
   return good == first ? first + 1 : good;
 }
+
+// How close below a limit a cut is good enough: cards and parts then use at
+// least about 98% of what the phone takes.
+int64_t Tolerance(int64_t limit) { return std::max<int64_t>(8, limit / 64); }
 
 // One card of the deck being cut: its text and id.
 struct CardText {
   std::string text;
   std::string id;
   bool linksOn = false;  // it ends with a link to the next card of its chain
+  std::size_t alone = 0;  // its size compiled as a deck of its own; 0 when not measured
 };
 
 class DeckSplitter {
@@ -308,29 +338,48 @@ bool DeckSplitter::CutCard(std::size_t card, int64_t limit, std::vector<CardText
   const std::string_view originalId = AttributeOf(tokens_[card].text, "id");
   const std::size_t wholeSize = limit > 0 ? CompiledAlone(whole) : 0;
   if (static_cast<int64_t>(wholeSize) <= limit) {
-    out.push_back(CardText{std::string(whole), std::string(originalId), false});
+    out.push_back(CardText{std::string(whole), std::string(originalId), false, wholeSize});
     return false;
   }
   const std::vector<Cut> cuts = CutsOf(card);
   const std::size_t last = cuts.size() - 1;
-  // Compiled bytes per deck byte, to guess where each card ends.
-  const double ratio = static_cast<double>(wholeSize) / static_cast<double>(std::max<std::size_t>(whole.size(), 1));
   const std::string base = originalId.empty() ? std::string("card") : std::string(originalId);
   std::string id(originalId);
   std::string nextId = FreshId(base);
+  // A card compiles to about `overhead` plus `ratio` bytes per byte of its
+  // content; the model is corrected after each card, to guess where the next
+  // one ends.
+  const double overhead = static_cast<double>(CompiledAlone(ChainCard(card, cuts, last, last, nextId, nextId)));
+  double ratio = std::max(0.05, (static_cast<double>(wholeSize) - overhead) /
+                                    static_cast<double>(std::max<std::size_t>(whole.size(), 1)));
   // Invariant: the card's text up to cuts[from] is on the cards in `out`.
   for (std::size_t from = 0; from < last;) {
     const auto text = [&](std::size_t to) {
       return ChainCard(card, cuts, from, to, id, to == last ? std::string_view() : std::string_view(nextId));
     };
-    const auto fits = [&](std::size_t to) { return static_cast<int64_t>(CompiledAlone(text(to))) <= limit; };
-    const std::size_t reach = cuts[from].resume + static_cast<std::size_t>(static_cast<double>(limit) / ratio);
+    std::vector<std::pair<std::size_t, std::size_t>> sizes;  // compiled size by end cut
+    FitSearch search;
+    search.size = [&](std::size_t to) {
+      sizes.emplace_back(to, CompiledAlone(text(to)));
+      return sizes.back().second;
+    };
+    search.position = [&](std::size_t to) { return static_cast<double>(cuts[to].at); };
+    search.bytesPerUnit = ratio;
+    const double room = std::max(0.0, static_cast<double>(limit) - overhead);
+    const std::size_t reach = cuts[from].resume + static_cast<std::size_t>(room / ratio);
     const auto byAt = [](const Cut& cut, std::size_t offset) { return cut.at < offset; };
     const std::size_t guess =
         static_cast<std::size_t>(std::lower_bound(cuts.begin() + static_cast<std::ptrdiff_t>(from + 1), cuts.end(),
                                                   reach, byAt) - cuts.begin()) - 1;
-    const std::size_t to = LargestFit(from, last, guess, fits);
-    out.push_back(CardText{text(to), id, to != last});
+    const std::size_t to = FitUnder(from, last, guess, limit, Tolerance(limit), search);
+    std::string chosen = text(to);
+    const auto known = std::find_if(sizes.begin(), sizes.end(), [&](const auto& entry) { return entry.first == to; });
+    const std::size_t size = known != sizes.end() ? known->second : CompiledAlone(chosen);
+    const std::size_t content = cuts[to].at - cuts[from].resume;
+    if (content > 64 && static_cast<double>(size) > overhead) {
+      ratio = std::max(0.05, (static_cast<double>(size) - overhead) / static_cast<double>(content));
+    }
+    out.push_back(CardText{std::move(chosen), id, to != last, size});
     from = to;
     id = nextId;
     if (from < last) nextId = FreshId(base);
@@ -391,7 +440,12 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
   const int64_t empty = static_cast<int64_t>(Compiled(std::string(prologue_) + std::string(epilogue_)));
   const int64_t bare = static_cast<int64_t>(Compiled(std::string(shortPrologue_) + "</wml>"));
   std::vector<int64_t> adds(cards.size());
-  for (std::size_t i = 0; i < cards.size(); ++i) adds[i] = static_cast<int64_t>(CompiledAlone(cards[i].text)) - bare;
+  std::vector<int64_t> reach(cards.size() + 1, 0);  // the sum of what cards before each add
+  for (std::size_t i = 0; i < cards.size(); ++i) {
+    const std::size_t alone = cards[i].alone != 0 ? cards[i].alone : CompiledAlone(cards[i].text);
+    adds[i] = static_cast<int64_t>(alone) - bare;
+    reach[i + 1] = reach[i] + std::max<int64_t>(adds[i], 1);
+  }
   std::vector<std::size_t> starts;
   // Invariant: cards before `from` are in parts 1 .. starts.size().
   for (std::size_t from = 0; from < cards.size();) {
@@ -400,11 +454,13 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
     std::size_t guess = from;
     for (int64_t sum = empty; guess < cards.size() && sum + adds[guess] <= limit; ++guess) sum += adds[guess];
     // Cards after the candidate part are taken to be in the next one.
-    const auto fits = [&](std::size_t to) {
+    FitSearch search;
+    search.size = [&](std::size_t to) {
       const auto candidate = [&](std::size_t i) { return i < from ? partOf[i] : i < to ? number : number + 1; };
-      return static_cast<int64_t>(Compiled(Part(cards, from, to, number, candidate))) <= limit;
+      return Compiled(Part(cards, from, to, number, candidate));
     };
-    const std::size_t to = LargestFit(from, cards.size(), guess, fits);
+    search.position = [&](std::size_t to) { return static_cast<double>(reach[to]); };
+    const std::size_t to = FitUnder(from, cards.size(), guess, limit, Tolerance(limit), search);
     std::fill(partOf.begin() + static_cast<std::ptrdiff_t>(from), partOf.begin() + static_cast<std::ptrdiff_t>(to), number);
     from = to;
   }
