@@ -59,14 +59,6 @@ std::optional<std::string> ConvertToDeck(const std::string& page, const std::opt
   return std::move(deck->body);
 }
 
-std::optional<std::string> ConvertToWmlc(const std::string& page, const std::optional<std::string>& device) {
-  DeckForm form;
-  form.wmlc = true;
-  std::optional<ConvertedDeck> deck = ConvertDeck(page, device, "", form);
-  if (!deck) return std::nullopt;
-  return std::move(deck->body);
-}
-
 std::string PartFileName(const std::string& name, int32_t part) {
   if (part == 1) return name;
   const fs::path path(name);

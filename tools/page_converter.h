@@ -78,8 +78,6 @@ std::optional<ConvertedPage> ConvertPage(const std::string& page, const std::opt
                                          const std::string& accept, const std::string& charset = "",
                                          const DeckForm& parts = DeckForm{});
 
-// The same deck compiled into WMLC (binary).
-std::optional<std::string> ConvertToWmlc(const std::string& page, const std::optional<std::string>& device);
 
 // Name of the device that `device` selects under the configuration in force;
 // "" for the built-in default device, which has no name.
