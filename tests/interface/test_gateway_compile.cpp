@@ -74,5 +74,26 @@ TEST(GatewayCompile, EveryCorpusDeckCompiles) {
   EXPECT_EQ(rejected, 0) << "of " << pages.size() << " pages";
 }
 
+// Decks cut to a colour phone's limits: every part of every page compiles.
+TEST(GatewayCompile, EveryPartOfACutCorpusDeckCompiles) {
+  if (!fs::exists(kCompiler)) GTEST_SKIP() << "kannel-extras is not installed";
+  const std::vector<fs::path> pages = CorpusPages();
+  if (pages.empty()) GTEST_SKIP() << "no corpus pages installed";
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  configuration->finish();
+  const fs::path scratch = fs::temp_directory_path() / ("quillmark-parts-" + std::to_string(getpid()) + ".wml");
+  int parts = 0;
+  for (const fs::path& page : pages) {
+    const std::string deck = MakeDeck(configuration, nullptr, ReadFile(page), "");
+    for (const std::string& part : SplitDeck(deck, DeckLimits{2500, 8000}, PartLinks{"", "?qm-part={n}"})) {
+      ++parts;
+      const std::string errors = CompilerErrors(part, scratch);
+      if (!errors.empty()) ADD_FAILURE() << page << " part " << parts << "\n" << errors.substr(0, 600);
+    }
+  }
+  fs::remove(scratch);
+  RecordProperty("parts", parts);
+}
+
 }  // namespace
 }  // namespace quillmark
