@@ -60,11 +60,31 @@ void AddVariables(std::string_view value, std::unordered_set<std::string_view>& 
 }
 
 // A place where a card may end: the text before `at` stays on this card,
-// the next card goes on from `resume` with the elements `open` opened again.
+// the next card goes on from `resume` with the elements that enclose it
+// opened again. Those are kept once for all cuts of a card, as chains from
+// the innermost element outward, so that a cut costs no allocation.
 struct Cut {
   std::size_t at = 0;
   std::size_t resume = 0;
-  std::vector<std::size_t> open;  // start tokens, outermost first
+  uint32_t open = 0;  // innermost enclosing element in CardCuts::chains; 0 for none
+};
+
+struct OpenElement {
+  std::size_t token = 0;  // its start tag
+  uint32_t outer = 0;     // the element around it, 0 for none
+};
+
+struct CardCuts {
+  std::vector<Cut> cuts;
+  std::vector<OpenElement> chains{OpenElement{}};  // entry 0 stands for no element
+
+  // The start tags of the elements enclosing `cut`, outermost first.
+  std::vector<std::size_t> Enclosing(const Cut& cut) const {
+    std::vector<std::size_t> tokens;
+    for (uint32_t at = cut.open; at != 0; at = chains[at].outer) tokens.push_back(chains[at].token);
+    std::reverse(tokens.begin(), tokens.end());
+    return tokens;
+  }
 };
 
 // What FitUnder searches: the compiled size of the piece ending at index j,
@@ -155,10 +175,10 @@ class DeckSplitter {
   std::size_t CompiledAlone(std::string_view card) const;
   std::size_t Compiled(const std::string& deck) const { return CompiledWmlcSize(deck); }
   bool FindCards();
-  std::vector<Cut> CutsOf(std::size_t card) const;
+  CardCuts CutsOf(std::size_t card) const;
   void GlueForms(std::size_t card, std::vector<Cut>& cuts) const;
   std::string FreshId(std::string_view base);
-  std::string ChainCard(std::size_t card, const std::vector<Cut>& cuts, std::size_t from, std::size_t to,
+  std::string ChainCard(std::size_t card, const CardCuts& cuts, std::size_t from, std::size_t to,
                         std::string_view id, std::string_view nextId) const;
   bool CutCard(std::size_t card, int64_t limit, std::vector<CardText>& out);
   using PartOf = std::function<int64_t(std::size_t)>;
@@ -206,20 +226,28 @@ std::size_t DeckSplitter::CompiledAlone(std::string_view card) const {
   return Compiled(deck);
 }
 
-std::vector<Cut> DeckSplitter::CutsOf(std::size_t card) const {
+CardCuts DeckSplitter::CutsOf(std::size_t card) const {
   const std::size_t end = tokens_[card].end;
-  std::vector<Cut> cuts{Cut{EndOffset(card), EndOffset(card), {}}};
-  std::vector<std::size_t> open;
+  CardCuts result;
+  std::vector<Cut>& cuts = result.cuts;
+  std::vector<OpenElement>& chains = result.chains;
+  cuts.push_back(Cut{EndOffset(card), EndOffset(card), 0});
+  uint32_t open = 0;       // the innermost reopened element around token `at`
+  std::size_t depth = 0;   // how many enclose it
   bool keepWithNext = false;  // an onevent or timer stays with what follows
-  // Invariant: `open` holds the reopened elements enclosing token `at`.
+  const auto innermost = [&]() -> std::string_view { return open == 0 ? std::string_view() : tokens_[chains[open].token].name; };
+  // Invariant: `open` and its outer chain are the reopened elements enclosing token `at`.
   for (std::size_t at = card + 1; at < end; ++at) {
     const MarkupToken& token = tokens_[at];
     if (token.kind == MarkupKind::kEnd) {
-      if (!open.empty() && tokens_[open.back()].end == at) open.pop_back();
+      if (open != 0 && tokens_[chains[open].token].end == at) {
+        open = chains[open].outer;
+        --depth;
+      }
       continue;
     }
     if (token.kind == MarkupKind::kText) {
-      if (open.empty() || tokens_[open.back()].name == "table") continue;
+      if (open == 0 || innermost() == "table") continue;
       const std::string_view text = token.text;
       for (std::size_t i = 0; i < text.size(); ++i) {
         if (!IsBlank(text[i])) continue;
@@ -231,27 +259,26 @@ std::vector<Cut> DeckSplitter::CutsOf(std::size_t card) const {
       continue;
     }
     const bool element = token.kind == MarkupKind::kStart || token.kind == MarkupKind::kEmpty;
-    if (element && open.empty() && at > card + 1 && !keepWithNext) cuts.push_back(Cut{Offset(at), Offset(at), open});
-    if (element && !open.empty() && tokens_[open.back()].name == "table" && token.name == "tr") {
-      cuts.push_back(Cut{Offset(at), Offset(at), open});
-    }
-    if (open.empty()) keepWithNext = token.name == "onevent" || token.name == "timer";
-    if (token.kind == MarkupKind::kEmpty && token.name == "br" && !open.empty()) {
+    if (element && open == 0 && at > card + 1 && !keepWithNext) cuts.push_back(Cut{Offset(at), Offset(at), 0});
+    if (element && innermost() == "table" && token.name == "tr") cuts.push_back(Cut{Offset(at), Offset(at), open});
+    if (open == 0) keepWithNext = token.name == "onevent" || token.name == "timer";
+    if (token.kind == MarkupKind::kEmpty && token.name == "br" && open != 0) {
       cuts.push_back(Cut{EndOffset(at), EndOffset(at), open});
     }
     if (token.kind != MarkupKind::kStart || token.end == at) continue;
-    const bool reopened = IsReopened(token.name) && open.size() < kDeepestCut &&
-                          (token.name == "p") == open.empty() &&
-                          (open.empty() || tokens_[open.back()].name != "table");
-    if (reopened) {
-      open.push_back(at);
-    } else {
+    const bool reopened = IsReopened(token.name) && depth < kDeepestCut && (token.name == "p") == (open == 0) &&
+                          innermost() != "table";
+    if (!reopened) {
       at = token.end;  // nothing inside is cut
+      continue;
     }
+    chains.push_back(OpenElement{at, open});
+    open = static_cast<uint32_t>(chains.size() - 1);
+    ++depth;
   }
-  cuts.push_back(Cut{Offset(end), Offset(end), {}});
+  cuts.push_back(Cut{Offset(end), Offset(end), 0});
   GlueForms(card, cuts);
-  return cuts;
+  return result;
 }
 
 // Drops the cuts between a form control and the go that posts its value.
@@ -301,7 +328,7 @@ std::string DeckSplitter::FreshId(std::string_view base) {
   }
 }
 
-std::string DeckSplitter::ChainCard(std::size_t card, const std::vector<Cut>& cuts, std::size_t from, std::size_t to,
+std::string DeckSplitter::ChainCard(std::size_t card, const CardCuts& cuts, std::size_t from, std::size_t to,
                                     std::string_view id, std::string_view nextId) const {
   const std::string_view cardTag = tokens_[card].text;
   std::string text;
@@ -313,9 +340,9 @@ std::string DeckSplitter::ChainCard(std::size_t card, const std::vector<Cut>& cu
     if (!title.empty()) text.append(" title=\"").append(title).append("\"");
     text.append(">");
   }
-  for (std::size_t open : cuts[from].open) text.append(tokens_[open].text);
-  text.append(deck_.substr(cuts[from].resume, cuts[to].at - cuts[from].resume));
-  const std::vector<std::size_t>& open = cuts[to].open;
+  for (std::size_t open : cuts.Enclosing(cuts.cuts[from])) text.append(tokens_[open].text);
+  text.append(deck_.substr(cuts.cuts[from].resume, cuts.cuts[to].at - cuts.cuts[from].resume));
+  const std::vector<std::size_t> open = cuts.Enclosing(cuts.cuts[to]);
   const bool inParagraph = !open.empty() && tokens_[open.front()].name == "p";
   // Invariant: open[0, depth) are still open in the text.
   for (std::size_t depth = open.size(); depth > 0; --depth) {
@@ -341,7 +368,8 @@ bool DeckSplitter::CutCard(std::size_t card, int64_t limit, std::vector<CardText
     out.push_back(CardText{std::string(whole), std::string(originalId), false, wholeSize});
     return false;
   }
-  const std::vector<Cut> cuts = CutsOf(card);
+  const CardCuts cardCuts = CutsOf(card);
+  const std::vector<Cut>& cuts = cardCuts.cuts;
   const std::size_t last = cuts.size() - 1;
   const std::string base = originalId.empty() ? std::string("card") : std::string(originalId);
   std::string id(originalId);
@@ -349,13 +377,13 @@ bool DeckSplitter::CutCard(std::size_t card, int64_t limit, std::vector<CardText
   // A card compiles to about `overhead` plus `ratio` bytes per byte of its
   // content; the model is corrected after each card, to guess where the next
   // one ends.
-  const double overhead = static_cast<double>(CompiledAlone(ChainCard(card, cuts, last, last, nextId, nextId)));
+  const double overhead = static_cast<double>(CompiledAlone(ChainCard(card, cardCuts, last, last, nextId, nextId)));
   double ratio = std::max(0.05, (static_cast<double>(wholeSize) - overhead) /
                                     static_cast<double>(std::max<std::size_t>(whole.size(), 1)));
   // Invariant: the card's text up to cuts[from] is on the cards in `out`.
   for (std::size_t from = 0; from < last;) {
     const auto text = [&](std::size_t to) {
-      return ChainCard(card, cuts, from, to, id, to == last ? std::string_view() : std::string_view(nextId));
+      return ChainCard(card, cardCuts, from, to, id, to == last ? std::string_view() : std::string_view(nextId));
     };
     std::vector<std::pair<std::size_t, std::size_t>> sizes;  // compiled size by end cut
     FitSearch search;
