@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "markup/name_list.h"
 
@@ -42,10 +41,9 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 // Cuts the attributes out of a tag's characters after its name, in one pass.
 // A completed attribute is handed to the sink as (name, value) spans.
+template <typename Sink>
 class AttributeScanner {
  public:
-  using Sink = std::function<void(std::string_view, std::string_view)>;
-
   AttributeScanner(const char* text, int32_t length, Sink sink)
       : text_(text), length_(length), sink_(std::move(sink)) {}
 
@@ -185,6 +183,7 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
   const auto size = static_cast<size_t>(length);
   text_.assign(CutAtNul(std::string_view(text == nullptr ? "" : text, size)));
   hasText_ = true;
+  Classify();
   name_.clear();
   hasName_ = false;
   if (!IsTag() && GetMarkerKind() == 0) {
@@ -240,6 +239,7 @@ void CXmlObject::SetText(std::string text) {
   text.resize(CutAtNul(text).size());
   text_ = std::move(text);
   hasText_ = true;
+  Classify();
 }
 
 const char* CXmlObject::GetAttributeName(int32_t index) const {
@@ -368,22 +368,53 @@ void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
   SetAttribute(name, defaultValue);
 }
 
-int32_t CXmlObject::IsComment() const {
+bool CXmlObject::TextIsComment() const {
   if (!hasText_ || text_.size() < 7) {
-    return 0;
+    return false;
   }
   const std::string_view text(text_);
-  return (StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->") ? 1 : 0;
+  return StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->";
 }
 
-int32_t CXmlObject::IsTag() const {
+bool CXmlObject::TextIsTag() const {
   if (!hasText_ || text_.size() < 3 || text_.front() != '<' || text_.back() != '>') {
-    return 0;
+    return false;
   }
-  return IsComment() ? 0 : 1;
+  return !TextIsComment();
 }
 
-int32_t CXmlObject::IsStartTag() const { return (IsTag() && text_[1] != '/') ? 1 : 0; }
+bool CXmlObject::TextIsClosedTag() const {
+  if (!TextIsTag()) {
+    return false;
+  }
+  const char second = text_[1];
+  return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
+}
+
+void CXmlObject::Classify() {
+  kinds_ = 0;
+  if (TextIsComment()) {
+    kinds_ |= kComment;
+    if (StartsWithMarkerWord(words_->includeStart) || StartsWithMarkerWord(words_->excludeStart)) {
+      kinds_ |= kStartMarker;
+    } else if (IsStopMarker() != 0) {
+      kinds_ |= kStopMarker;
+    }
+    return;
+  }
+  if (!TextIsTag()) {
+    return;
+  }
+  kinds_ |= kTag;
+  if (text_[1] != '/') kinds_ |= kStartTag;
+  if (TextIsClosedTag()) kinds_ |= kClosedTag;
+}
+
+int32_t CXmlObject::IsStopMarker() const {
+  return (StartsWithMarkerWord(words_->includeStop) || StartsWithMarkerWord(words_->excludeStop))
+             ? 1
+             : 0;
+}
 
 bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
   if (word.empty() || text_.size() < 4) {
@@ -393,21 +424,6 @@ bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
   return start != std::string::npos && StartsWith(std::string_view(text_).substr(start), word);
 }
 
-int32_t CXmlObject::GetMarkerKind() const {
-  if (!IsComment()) {
-    return 0;
-  }
-  if (StartsWithMarkerWord(words_->includeStart) || StartsWithMarkerWord(words_->excludeStart)) {
-    return 1;
-  }
-  return IsStopMarker() != 0 ? 2 : 0;
-}
-
-int32_t CXmlObject::IsStopMarker() const {
-  return (StartsWithMarkerWord(words_->includeStop) || StartsWithMarkerWord(words_->excludeStop))
-             ? 1
-             : 0;
-}
 
 int32_t CXmlObject::IsFormattingElement() const {
   return hasName_ ? IsNameInList(name_.c_str(), kFormattingElementList) : 0;
@@ -426,15 +442,7 @@ void CXmlObject::MakeSelfClosing() {
   }
   text_.back() = '/';
   text_.push_back('>');
-}
-
-int32_t CXmlObject::IsClosedTag() const {
-  if (!IsTag()) {
-    return 0;
-  }
-  const char second = text_[1];
-  const bool closed = second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
-  return closed ? 1 : 0;
+  Classify();
 }
 
 bool CXmlObject::IsWrittenVerbatim() const {

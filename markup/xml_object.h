@@ -78,12 +78,14 @@ class CXmlObject {
   void NormalizeEnumAttribute(const char* name, const char* allowed, const char* defaultValue,
                               int32_t addIfMissing);
 
-  // Token kinds, read from the raw text alone.
-  int32_t IsTag() const;
-  int32_t IsStartTag() const;
-  int32_t IsComment() const;
+  // Token kinds, read from the raw text alone; worked out once whenever the
+  // text changes (Parse, SetText, MakeSelfClosing), so asking is a bit test.
+  int32_t IsTag() const { return Has(kTag); }
+  int32_t IsStartTag() const { return Has(kStartTag); }
+  int32_t IsComment() const { return Has(kComment); }
   // 0 none, 1 start marker, 2 stop marker (start words are tried first).
-  int32_t GetMarkerKind() const;
+  int32_t GetMarkerKind() const { return Has(kStartMarker) ? 1 : (Has(kStopMarker) ? 2 : 0); }
+  // Read from the text whatever its kind ("x/DINCL" answers 1 too).
   int32_t IsStopMarker() const;
   int32_t IsFormattingElement() const;
   int32_t IsEmptyElement() const;
@@ -91,7 +93,7 @@ class CXmlObject {
   void MakeSelfClosing();
 
   // Writer half.
-  int32_t IsClosedTag() const;
+  int32_t IsClosedTag() const { return Has(kClosedTag); }
   // Number of characters WriteTo writes, without the terminating zero.
   size_t GetWriteLength() const;
   // Writes the record as markup at buffer, zero-terminated; returns buffer.
@@ -111,6 +113,23 @@ class CXmlObject {
     std::string name;
     std::string value;
   };
+  // Kind bits of the current text (see Classify).
+  enum Kind : uint8_t {
+    kTag = 1,
+    kStartTag = 2,
+    kComment = 4,
+    kClosedTag = 8,
+    kStartMarker = 16,  // a comment that starts with a start word
+    kStopMarker = 32,   // a comment that starts with a stop word and no start word
+  };
+  int32_t Has(Kind kind) const { return (kinds_ & kind) != 0 ? 1 : 0; }
+  // Works the kind bits out from text_ and words_; called after every change
+  // of either.
+  void Classify();
+  bool TextIsComment() const;
+  bool TextIsTag() const;
+  bool TextIsClosedTag() const;
+
   // Above this many attributes, name lookups go through nameIndex_.
   static constexpr size_t kIndexedAttributeCount = 16;
 
@@ -140,6 +159,7 @@ class CXmlObject {
   std::string name_;
   bool hasText_ = false;
   bool hasName_ = false;
+  uint8_t kinds_ = 0;
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 
