@@ -31,15 +31,28 @@ std::string LowerCased(const char* text) {
 
 // Control characters become spaces and runs of spaces shrink to one; returns
 // the normalised text.
-std::string NormalizedText(const char* text) {
-  std::string out;
-  out.reserve(std::strlen(text));
-  for (const char* p = text; *p != '\0'; ++p) {
+std::string NormalizedText(const char* text, size_t length) {
+  std::string out(length, '\0');
+  char* end = out.data();
+  // out[0, end) is the normalised text of the bytes before p.
+  for (const char* p = text; p != text + length; ++p) {
     const char c = static_cast<unsigned char>(*p) < 32 ? ' ' : *p;
-    if (c == ' ' && !out.empty() && out.back() == ' ') continue;
-    out.push_back(c);
+    if (c == ' ' && end != out.data() && end[-1] == ' ') continue;
+    *end++ = c;
   }
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
+}
+
+// True when NormalizedText would give the text back unchanged.
+bool IsNormalizedText(const char* text, size_t length) {
+  bool afterSpace = false;
+  for (const char* p = text; p != text + length; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c < 32 || (c == ' ' && afterSpace)) return false;
+    afterSpace = c == ' ';
+  }
+  return true;
 }
 
 // The text of a pre element: line ends and tabs stay for the transformation,
@@ -157,12 +170,17 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
     }
   } else if (!node->IsComment()) {
     const bool preformatted = InsidePre(doc) && settingsOf(context.device).blockBreaks != 0;
-    std::string text = preformatted ? PreformattedText(element.GetText()) : NormalizedText(element.GetText());
-    if (text.empty()) {
+    const char* raw = element.GetText();
+    const size_t length = element.TextLength();
+    if (length == 0) {
       doc.Recycle(node);
       return;
     }
-    element.SetText(std::move(text));
+    if (preformatted) {
+      element.SetText(PreformattedText(raw));
+    } else if (!IsNormalizedText(raw, length)) {
+      element.SetText(NormalizedText(raw, length));
+    }
   }
 
   PlaceNode(node);
@@ -284,6 +302,7 @@ bool IsLineBreakMarkup(const std::string& text) {
 int32_t CXmlNode::ReplaceTag(const CDevice* device, CXmlNode* cursor) {
   if (device == nullptr) return 0;
   const char* list = settingsOf(device).tagReplace;
+  if (list[0] == '\0') return 0;  // no entries: nothing to look for
   const std::string name = LowerCased(GetName());
   DocumentState& doc = Doc();
   for (const std::string& busy : doc.replacing) {

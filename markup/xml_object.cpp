@@ -186,10 +186,12 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
   Classify();
   name_.clear();
   hasName_ = false;
+  ClassifyName();
   if (!IsTag() && GetMarkerKind() == 0) {
     return;
   }
   const int32_t nameEnd = ParseName(text, length);
+  ClassifyName();
   ParseAttributes(text, length, nameEnd);
 }
 
@@ -229,10 +231,11 @@ void CXmlObject::SetName(const char* name) {
   if (name == nullptr) {
     name_.clear();
     hasName_ = false;
-    return;
+  } else {
+    name_.assign(name[0] == '/' ? name + 1 : name);
+    hasName_ = true;
   }
-  name_.assign(name[0] == '/' ? name + 1 : name);
-  hasName_ = true;
+  ClassifyName();
 }
 
 void CXmlObject::SetText(std::string text) {
@@ -391,8 +394,16 @@ bool CXmlObject::TextIsClosedTag() const {
   return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
 }
 
+void CXmlObject::ClassifyName() {
+  kinds_ &= static_cast<uint16_t>(~kNameKinds);
+  if (!hasName_) return;
+  if (IsNameInList(name_.c_str(), kFormattingElementList)) kinds_ |= kFormattingName;
+  if (IsNameInList(name_.c_str(), kEmptyElementList)) kinds_ |= kEmptyName;
+}
+
 void CXmlObject::Classify() {
-  kinds_ = 0;
+  kinds_ &= kNameKinds;
+  if (text_.size() >= 2 && (text_[1] == '?' || text_[1] == '!')) kinds_ |= kDeclaration;
   if (TextIsComment()) {
     kinds_ |= kComment;
     if (StartsWithMarkerWord(words_->includeStart) || StartsWithMarkerWord(words_->excludeStart)) {
@@ -425,16 +436,6 @@ bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
 }
 
 
-int32_t CXmlObject::IsFormattingElement() const {
-  return hasName_ ? IsNameInList(name_.c_str(), kFormattingElementList) : 0;
-}
-
-int32_t CXmlObject::IsEmptyElement() const {
-  if (text_.size() >= 2 && (text_[1] == '?' || text_[1] == '!')) {
-    return 1;
-  }
-  return hasName_ ? IsNameInList(name_.c_str(), kEmptyElementList) : 0;
-}
 
 void CXmlObject::MakeSelfClosing() {
   if (text_.empty()) {

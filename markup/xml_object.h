@@ -87,8 +87,11 @@ class CXmlObject {
   int32_t GetMarkerKind() const { return Has(kStartMarker) ? 1 : (Has(kStopMarker) ? 2 : 0); }
   // Read from the text whatever its kind ("x/DINCL" answers 1 too).
   int32_t IsStopMarker() const;
-  int32_t IsFormattingElement() const;
-  int32_t IsEmptyElement() const;
+  // Read from the name's membership in the fixed lists, worked out when the
+  // name is set (lists match without regard to case, so lower-casing the
+  // name later keeps the answer).
+  int32_t IsFormattingElement() const { return Has(kFormattingName); }
+  int32_t IsEmptyElement() const { return (Has(kDeclaration) || Has(kEmptyName)) ? 1 : 0; }
   // "<br>" becomes "<br/>": the final character is replaced by "/>".
   void MakeSelfClosing();
 
@@ -114,18 +117,24 @@ class CXmlObject {
     std::string value;
   };
   // Kind bits of the current text (see Classify).
-  enum Kind : uint8_t {
+  enum Kind : uint16_t {
     kTag = 1,
     kStartTag = 2,
     kComment = 4,
     kClosedTag = 8,
     kStartMarker = 16,  // a comment that starts with a start word
     kStopMarker = 32,   // a comment that starts with a stop word and no start word
+    kDeclaration = 64,  // the text begins "<?" or "<!" (a comment too)
+    kFormattingName = 128,  // the name is in kFormattingElementList
+    kEmptyName = 256,       // the name is in kEmptyElementList
   };
+  static constexpr uint16_t kNameKinds = kFormattingName | kEmptyName;
   int32_t Has(Kind kind) const { return (kinds_ & kind) != 0 ? 1 : 0; }
-  // Works the kind bits out from text_ and words_; called after every change
-  // of either.
+  // Works the kind bits of the text out from text_ and words_; called after
+  // every change of either.
   void Classify();
+  // Works the kind bits of the name out; called after every change of it.
+  void ClassifyName();
   bool TextIsComment() const;
   bool TextIsTag() const;
   bool TextIsClosedTag() const;
@@ -159,7 +168,7 @@ class CXmlObject {
   std::string name_;
   bool hasText_ = false;
   bool hasName_ = false;
-  uint8_t kinds_ = 0;
+  uint16_t kinds_ = 0;
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 

@@ -42,6 +42,7 @@ class Tokenizer {
   template <typename OnToken>
   void Run(OnToken&& onToken) {
     for (position_ = 0; position_ < length_; ++position_) {
+      if (!inTag_) SkipData();
       if (position_ == length_ - 1 && !inTag_) {
         EmitToken(length_, onToken);
         break;
@@ -66,6 +67,16 @@ class Tokenizer {
       case '\n': OnLineBreak(); break;
       default: break;
     }
+  }
+
+  // Outside a tag only "<" has a rule: quotes, server blocks and script
+  // comments exist only inside one (each state is set only while a tag is
+  // open and cleared when it ends). So the scan moves straight to the next
+  // "<" before the last character, or to the last character.
+  void SkipData() {
+    if (position_ >= length_ - 1) return;
+    const void* open = std::memchr(text_ + position_, '<', static_cast<size_t>(length_ - 1 - position_));
+    position_ = open != nullptr ? static_cast<int32_t>(static_cast<const char*>(open) - text_) : length_ - 1;
   }
 
   // Emits [tokenStart, end) when it holds at least one character.
