@@ -186,12 +186,11 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
   Classify();
   name_.clear();
   hasName_ = false;
-  ClassifyName();
+  ForgetNameKinds();
   if (!IsTag() && GetMarkerKind() == 0) {
     return;
   }
   const int32_t nameEnd = ParseName(text, length);
-  ClassifyName();
   ParseAttributes(text, length, nameEnd);
 }
 
@@ -235,7 +234,7 @@ void CXmlObject::SetName(const char* name) {
     name_.assign(name[0] == '/' ? name + 1 : name);
     hasName_ = true;
   }
-  ClassifyName();
+  ForgetNameKinds();
 }
 
 void CXmlObject::SetText(std::string text) {
@@ -394,8 +393,8 @@ bool CXmlObject::TextIsClosedTag() const {
   return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
 }
 
-void CXmlObject::ClassifyName() {
-  kinds_ &= static_cast<uint16_t>(~kNameKinds);
+void CXmlObject::ClassifyName() const {
+  kinds_ = static_cast<uint16_t>((kinds_ & ~kNameKinds) | kNameKindsKnown);
   if (!hasName_) return;
   if (IsNameInList(name_.c_str(), kFormattingElementList)) kinds_ |= kFormattingName;
   if (IsNameInList(name_.c_str(), kEmptyElementList)) kinds_ |= kEmptyName;

@@ -87,11 +87,10 @@ class CXmlObject {
   int32_t GetMarkerKind() const { return Has(kStartMarker) ? 1 : (Has(kStopMarker) ? 2 : 0); }
   // Read from the text whatever its kind ("x/DINCL" answers 1 too).
   int32_t IsStopMarker() const;
-  // Read from the name's membership in the fixed lists, worked out when the
-  // name is set (lists match without regard to case, so lower-casing the
-  // name later keeps the answer).
-  int32_t IsFormattingElement() const { return Has(kFormattingName); }
-  int32_t IsEmptyElement() const { return (Has(kDeclaration) || Has(kEmptyName)) ? 1 : 0; }
+  // Read from the name's membership in the fixed lists, worked out the first
+  // time either is asked after the name changed.
+  int32_t IsFormattingElement() const { return HasNameKind(kFormattingName); }
+  int32_t IsEmptyElement() const { return (Has(kDeclaration) || HasNameKind(kEmptyName)) ? 1 : 0; }
   // "<br>" becomes "<br/>": the final character is replaced by "/>".
   void MakeSelfClosing();
 
@@ -127,14 +126,21 @@ class CXmlObject {
     kDeclaration = 64,  // the text begins "<?" or "<!" (a comment too)
     kFormattingName = 128,  // the name is in kFormattingElementList
     kEmptyName = 256,       // the name is in kEmptyElementList
+    kNameKindsKnown = 512,  // the two bits above are worked out
   };
-  static constexpr uint16_t kNameKinds = kFormattingName | kEmptyName;
+  static constexpr uint16_t kNameKinds = kFormattingName | kEmptyName | kNameKindsKnown;
   int32_t Has(Kind kind) const { return (kinds_ & kind) != 0 ? 1 : 0; }
+  int32_t HasNameKind(Kind kind) const {
+    if ((kinds_ & kNameKindsKnown) == 0) ClassifyName();
+    return Has(kind);
+  }
   // Works the kind bits of the text out from text_ and words_; called after
   // every change of either.
   void Classify();
-  // Works the kind bits of the name out; called after every change of it.
-  void ClassifyName();
+  // Works the kind bits of the name out.
+  void ClassifyName() const;
+  // Forgets them; called after every change of the name.
+  void ForgetNameKinds() { kinds_ &= static_cast<uint16_t>(~kNameKinds); }
   bool TextIsComment() const;
   bool TextIsTag() const;
   bool TextIsClosedTag() const;
@@ -168,7 +174,7 @@ class CXmlObject {
   std::string name_;
   bool hasText_ = false;
   bool hasName_ = false;
-  uint16_t kinds_ = 0;
+  mutable uint16_t kinds_ = 0;  // the name's bits are filled in when asked
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 
