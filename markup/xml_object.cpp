@@ -10,6 +10,8 @@ namespace quillmark {
 namespace {
 
 constexpr char kBoolValueList[] = "true\0false\0";
+constexpr NameListFilter kFormattingFilter(kFormattingElementList);
+constexpr NameListFilter kEmptyFilter(kEmptyElementList);
 
 // Token characters are read as signed bytes: 128..255 are negative and so
 // count as white space, like every byte up to 32.
@@ -259,9 +261,9 @@ const char* CXmlObject::GetAttributeValue(int32_t index) const {
 }
 
 int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
-  if (!nameIndex_.empty()) {
-    const auto found = nameIndex_.find(UpperCased(name));
-    return found == nameIndex_.end() ? -1 : found->second;
+  if (nameIndex_) {
+    const auto found = nameIndex_->find(UpperCased(name));
+    return found == nameIndex_->end() ? -1 : found->second;
   }
   for (size_t slot = 0; slot < attributes_.size(); ++slot) {
     if (EqualsIgnoringCase(attributes_[slot].name, name)) {
@@ -309,20 +311,21 @@ void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
     return;
   }
   attributes_.push_back(Attribute{std::string(name), std::string(value)});
-  if (!nameIndex_.empty()) {
-    nameIndex_.emplace(UpperCased(name), GetAttributeCount() - 1);
+  if (nameIndex_) {
+    nameIndex_->emplace(UpperCased(name), GetAttributeCount() - 1);
   } else if (attributes_.size() > kIndexedAttributeCount) {
     RebuildNameIndex();
   }
 }
 
 void CXmlObject::RebuildNameIndex() {
-  nameIndex_.clear();
+  nameIndex_.reset();
   if (attributes_.size() <= kIndexedAttributeCount) {
     return;
   }
+  nameIndex_ = std::make_unique<std::unordered_map<std::string, int32_t>>();
   for (size_t slot = 0; slot < attributes_.size(); ++slot) {
-    nameIndex_.emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
+    nameIndex_->emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
   }
 }
 
@@ -393,11 +396,11 @@ bool CXmlObject::TextIsClosedTag() const {
   return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
 }
 
-void CXmlObject::ClassifyName() const {
-  kinds_ = static_cast<uint16_t>((kinds_ & ~kNameKinds) | kNameKindsKnown);
-  if (!hasName_) return;
-  if (IsNameInList(name_.c_str(), kFormattingElementList)) kinds_ |= kFormattingName;
-  if (IsNameInList(name_.c_str(), kEmptyElementList)) kinds_ |= kEmptyName;
+void CXmlObject::ClassifyName(Kind kind, uint16_t known) const {
+  kinds_ |= known;
+  const char* list = kind == kFormattingName ? kFormattingElementList : kEmptyElementList;
+  const NameListFilter& filter = kind == kFormattingName ? kFormattingFilter : kEmptyFilter;
+  if (hasName_ && filter.MayHold(name_) && IsNameInList(name_.c_str(), list)) kinds_ |= kind;
 }
 
 void CXmlObject::Classify() {

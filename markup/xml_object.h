@@ -69,7 +69,7 @@ class CXmlObject {
   void SetAttribute(const char* name, const char* value);
   void ClearAttributes() {
     attributes_.clear();
-    nameIndex_.clear();
+    nameIndex_.reset();
   }
   // Removes every attribute whose name is not in the list; survivors keep order.
   void RetainAttributes(const char* list);
@@ -126,19 +126,22 @@ class CXmlObject {
     kDeclaration = 64,  // the text begins "<?" or "<!" (a comment too)
     kFormattingName = 128,  // the name is in kFormattingElementList
     kEmptyName = 256,       // the name is in kEmptyElementList
-    kNameKindsKnown = 512,  // the two bits above are worked out
+    kFormattingKnown = 512,  // kFormattingName is worked out
+    kEmptyKnown = 1024,      // kEmptyName is worked out
   };
-  static constexpr uint16_t kNameKinds = kFormattingName | kEmptyName | kNameKindsKnown;
+  static constexpr uint16_t kNameKinds = kFormattingName | kEmptyName | kFormattingKnown | kEmptyKnown;
   int32_t Has(Kind kind) const { return (kinds_ & kind) != 0 ? 1 : 0; }
+  // `kind` is kFormattingName or kEmptyName.
   int32_t HasNameKind(Kind kind) const {
-    if ((kinds_ & kNameKindsKnown) == 0) ClassifyName();
+    const uint16_t known = kind == kFormattingName ? kFormattingKnown : kEmptyKnown;
+    if ((kinds_ & known) == 0) ClassifyName(kind, known);
     return Has(kind);
   }
   // Works the kind bits of the text out from text_ and words_; called after
   // every change of either.
   void Classify();
-  // Works the kind bits of the name out.
-  void ClassifyName() const;
+  // Works the name's `kind` bit out and marks it `known`.
+  void ClassifyName(Kind kind, uint16_t known) const;
   // Forgets them; called after every change of the name.
   void ForgetNameKinds() { kinds_ &= static_cast<uint16_t>(~kNameKinds); }
   bool TextIsComment() const;
@@ -169,7 +172,9 @@ class CXmlObject {
   std::vector<Attribute> attributes_;
   // Upper-cased name -> slot; kept only while there are many attributes, so
   // a tag with a huge attribute list is not parsed in quadratic time.
-  std::unordered_map<std::string, int32_t> nameIndex_;
+  // Null until then: most records never need one, and an empty map still
+  // costs room and a destructor call per record.
+  std::unique_ptr<std::unordered_map<std::string, int32_t>> nameIndex_;
   std::string text_;
   std::string name_;
   bool hasText_ = false;
