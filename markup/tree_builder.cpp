@@ -77,6 +77,9 @@ bool InsidePre(const DocumentState& doc) {
 
 bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
 
+// A tag's name, the empty name for none.
+std::string_view NameOf(const char* name) { return name != nullptr ? std::string_view(name) : std::string_view(); }
+
 // An empty-element tag that closes an open element of its name ("<b/>" after
 // "<b>") becomes that element's end tag, so that every later step sees an
 // ordinary end tag there. After an empty element ("<br><br/>") it stays an
@@ -92,11 +95,29 @@ void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
 
 // ---- open elements ----------------------------------------------------------
 
-std::string OpenElements::Key(const char* name) { return LowerCased(name); }
+size_t OpenElements::FoldedHash::operator()(std::string_view name) const {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(ToLowerAscii(c));
+    hash *= 1099511628211ull;
+  }
+  return static_cast<size_t>(hash);
+}
+
+bool OpenElements::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
+  }
+  return true;
+}
 
 void OpenElements::Push(CXmlNode* node) {
   stack_.push_back(node);
-  ++counts_[Key(node->GetName())];
+  const std::string_view name = NameOf(node->GetName());
+  auto it = counts_.find(name);
+  if (it == counts_.end()) it = counts_.emplace(std::string(name), 0).first;
+  ++it->second;
 }
 
 void OpenElements::PopThrough(const CXmlNode* node) {
@@ -104,7 +125,8 @@ void OpenElements::PopThrough(const CXmlNode* node) {
   for (size_t i = stack_.size(); i > 0; --i) {
     if (stack_[i - 1] != node) continue;
     while (stack_.size() >= i) {
-      --counts_[Key(stack_.back()->GetName())];
+      auto it = counts_.find(NameOf(stack_.back()->GetName()));
+      if (it != counts_.end()) --it->second;
       stack_.pop_back();
     }
     return;
@@ -117,7 +139,7 @@ void OpenElements::Clear() {
 }
 
 bool OpenElements::AnyNamed(const char* name) const {
-  auto it = counts_.find(Key(name));
+  auto it = counts_.find(NameOf(name));
   return it != counts_.end() && it->second > 0;
 }
 
