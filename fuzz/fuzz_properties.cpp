@@ -3,17 +3,25 @@
 // that fits is larger than the text (the measure bounds the write); a second
 // call gives identical bytes; one byte less returns 0 and leaves the buffer
 // untouched; the deck parses as XML in the encoding its declaration names.
+// An input may carry a configuration of its own (see SplitConfiguredInput):
+// the same properties then hold for the conversion with it.
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <libxml/parser.h>
 
+#include "device/configuration.h"
 #include "fuzz/fuzz_input.h"
+#include "interface/conversion.h"
 #include "interface/quillmark.h"
+#include "markup/conversion_budget.h"
 
 namespace {
 
@@ -23,6 +31,11 @@ struct Result {
   std::vector<char> buffer;
 };
 
+// The configuration drawn from the input, or null for the library's own.
+std::shared_ptr<const quillmark::DeviceConfiguration> drawnConfiguration;
+// Set when the last conversion with the drawn configuration ran out of budget.
+bool overBudget = false;
+
 Result Convert(quillmark::fuzz::ConversionInput& input, int32_t capacity) {
   Result result{0, capacity, std::vector<char>(capacity > 0 ? static_cast<size_t>(capacity) : 1, '\x5a')};
   char* caller = nullptr;
@@ -30,12 +43,32 @@ Result Convert(quillmark::fuzz::ConversionInput& input, int32_t capacity) {
   char* page = input.page.data();
   int32_t length = static_cast<int32_t>(input.page.size());
   char* output = result.buffer.data();
-  result.value = WapConvert(&caller, &device, &page, &length, &output, &result.capacity);
+  if (!drawnConfiguration) {
+    result.value = WapConvert(&caller, &device, &page, &length, &output, &result.capacity);
+    return result;
+  }
+  // The driver below the export: the export's own duties (capacity 0 on
+  // failure, the reason kept) are done here the same way.
+  overBudget = false;
+  try {
+    result.value = quillmark::ConvertPage(drawnConfiguration, device, page, length, output, capacity);
+  } catch (const quillmark::ConversionBudgetExceeded&) {
+    overBudget = true;
+  }
+  result.capacity = result.value;
   return result;
 }
 
-void Require(bool condition) {
-  if (!condition) std::abort();
+bool FailedByBudget() {
+  if (drawnConfiguration) return overBudget;
+  return std::strcmp(WapLastError(), "page exceeds the conversion budget") == 0;
+}
+
+// Aborts, naming the property's line, when it does not hold.
+void Require(bool condition, int line = __builtin_LINE()) {
+  if (condition) return;
+  std::fprintf(stderr, "property at fuzz_properties.cpp:%d does not hold\n", line);
+  std::abort();
 }
 
 bool IsWellFormedXml(const char* text, int32_t length) {
@@ -50,22 +83,33 @@ bool IsWellFormedXml(const char* text, int32_t length) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 64 * 1024) return 0;  // keep the bisection below cheap
-  quillmark::fuzz::ConversionInput input = quillmark::fuzz::SplitInput(data, size);
+  quillmark::fuzz::ConfiguredInput configured = quillmark::fuzz::SplitConfiguredInput(data, size);
+  drawnConfiguration.reset();
+  if (configured.drawn) {
+    auto configuration = std::make_shared<quillmark::DeviceConfiguration>();
+    configuration->parseText(configured.configuration.data());
+    configuration->finish();
+    drawnConfiguration = std::move(configuration);
+  }
+  quillmark::fuzz::ConversionInput& input = configured.conversion;
 
-  const int32_t generous = static_cast<int32_t>(input.page.size() * 8 + 4096);
+  // Every deck within its conversion budget fits this.
+  const int32_t generous =
+      static_cast<int32_t>(quillmark::ConversionBudgetFor(static_cast<int64_t>(input.page.size())) + 1);
   const Result first = Convert(input, generous);
   // A page may expand past its conversion budget: then it fails, and says so.
   if (first.value == 0) {
-    Require(std::strcmp(WapLastError(), "page exceeds the conversion budget") == 0);
+    Require(FailedByBudget());
     return 0;
   }
   Require(first.value == first.capacity);
   Require(static_cast<size_t>(first.value) == std::strlen(first.buffer.data()));
   Require(IsWellFormedXml(first.buffer.data(), first.value));
 
-  // The smallest capacity that fits, by bisection.
+  // The smallest capacity that fits, by bisection; the text needs at most
+  // twice its length (it needs exactly its length and the zero).
   int32_t low = 1;
-  int32_t high = generous;
+  int32_t high = std::min(generous, 2 * (first.value + 1));
   while (low < high) {
     const int32_t mid = low + (high - low) / 2;
     if (Convert(input, mid).value > 0) {

@@ -15,6 +15,9 @@ namespace {
 // attribute values; every other byte is copied in runs.
 constexpr uint8_t kStopText = 1;
 constexpr uint8_t kStopValue = 2;
+// The lead byte of U+FFFE and U+FFFF in UTF-8 (of other characters too).
+constexpr uint8_t kStopUtf8 = 4;
+constexpr unsigned char kNoncharacterLead = 0xEF;
 
 constexpr std::array<uint8_t, 256> kStops = [] {
   std::array<uint8_t, 256> stops{};
@@ -23,10 +26,26 @@ constexpr std::array<uint8_t, 256> kStops = [] {
   }
   for (unsigned char c : {'<', '>', '&', '$'}) stops[c] = kStopText | kStopValue;
   stops['"'] = kStopValue;
+  stops[kNoncharacterLead] = kStopUtf8;
   return stops;
 }();
 
 bool IsForbiddenControl(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// The length of the UTF-8 form of U+FFFE or U+FFFF at text[0], else 0.
+size_t NoncharacterLength(std::string_view text) {
+  const bool found = text.size() >= 3 && static_cast<unsigned char>(text[0]) == kNoncharacterLead &&
+                     static_cast<unsigned char>(text[1]) == 0xBF &&
+                     (static_cast<unsigned char>(text[2]) & 0xFE) == 0xBE;
+  return found ? 3 : 0;
+}
+
+// The bytes XML forbids at text[0]: a control, or in UTF-8 text U+FFFE or
+// U+FFFF; 0 when the character there may stand.
+size_t ForbiddenLength(std::string_view text, bool utf8) {
+  if (IsForbiddenControl(static_cast<unsigned char>(text[0]))) return 1;
+  return utf8 ? NoncharacterLength(text) : 0;
+}
 
 // Appends the reference or bare "&" at text[0]; returns the bytes taken.
 size_t AppendAmpersand(std::string& out, std::string_view text, bool attribute, const EscapeRules& rules) {
@@ -64,14 +83,15 @@ size_t AppendDollar(std::string& out, std::string_view text, const EscapeRules& 
   return length;
 }
 
-// Appends a declaration, comment or other verbatim text without the bytes
-// XML forbids.
-void AppendVerbatim(std::string& out, std::string_view text) {
+// Appends a declaration, comment or other verbatim text without the
+// characters XML forbids.
+void AppendVerbatim(std::string& out, std::string_view text, bool utf8) {
   for (size_t i = 0; i < text.size();) {
     size_t run = i;
-    while (run < text.size() && !IsForbiddenControl(static_cast<unsigned char>(text[run]))) ++run;
+    size_t forbidden = 0;
+    while (run < text.size() && (forbidden = ForbiddenLength(text.substr(run), utf8)) == 0) ++run;
     out.append(text.data() + i, run - i);
-    i = run + 1;
+    i = run + forbidden;
   }
 }
 
@@ -83,11 +103,13 @@ bool IsNameByte(unsigned char c) {
   return IsNameStartByte(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
-// True when `name` can stand as an XML element or attribute name.
-bool IsXmlName(const char* name) {
+// True when `name` can stand as an XML element or attribute name (in UTF-8
+// text U+FFFE and U+FFFF cannot).
+bool IsXmlName(const char* name, bool utf8) {
   if (name == nullptr || !IsNameStartByte(static_cast<unsigned char>(name[0]))) return false;
-  for (const char* p = name + 1; *p != '\0'; ++p) {
-    if (!IsNameByte(static_cast<unsigned char>(*p))) return false;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (p != name && !IsNameByte(static_cast<unsigned char>(*p))) return false;
+    if (utf8 && NoncharacterLength(p) != 0) return false;
   }
   return true;
 }
@@ -151,26 +173,28 @@ class DeckWriter {
       if (!node.IsComment()) {
         AppendEscaped(out_, text, false, rules_);
       } else if (IsWellFormedComment(text)) {
-        out_ += text;
+        AppendVerbatim(out_, text, rules_.utf8Text);
       }
       return;
     }
     if (IsDeclarationText(text)) {
       // Only the deck's own declarations, at the top, can stand in XML.
       const CXmlNode* parent = node.GetParent();
-      if (parent == nullptr || parent->IsRoot()) OnOwnLine(node, [&] { AppendVerbatim(out_, text); });
+      if (parent == nullptr || parent->IsRoot()) {
+        OnOwnLine(node, [&] { AppendVerbatim(out_, text, rules_.utf8Text); });
+      }
       return;
     }
     const char* name = element->GetName();
     if (name == nullptr || name[0] == '\0') return;  // suppressed: its content stays
     switch (FormOf(node)) {
       case TagForm::kStart:
-        if (!IsXmlName(name)) return;
+        if (!IsXmlName(name, rules_.utf8Text)) return;
         WriteTag(node, [&] { AppendStartTag(*element, false); });
         open_.push_back(&node);
         return;
       case TagForm::kEmpty:
-        if (IsXmlName(name)) WriteTag(node, [&] { AppendStartTag(*element, true); });
+        if (IsXmlName(name, rules_.utf8Text)) WriteTag(node, [&] { AppendStartTag(*element, true); });
         return;
       case TagForm::kEnd:
         if (open_.empty() || open_.back() != node.GetPrev()) return;  // closes nothing written
@@ -206,7 +230,7 @@ class DeckWriter {
     out_ += element.GetName();
     for (int32_t i = 0; i < element.GetAttributeCount(); ++i) {
       const char* name = element.GetAttributeName(i);
-      if (!IsXmlName(name)) continue;
+      if (!IsXmlName(name, rules_.utf8Text)) continue;
       out_ += ' ';
       out_ += name;
       out_ += "=\"";
@@ -245,7 +269,7 @@ class DeckWriter {
 }  // namespace
 
 void AppendEscaped(std::string& out, std::string_view text, bool attribute, const EscapeRules& rules) {
-  const uint8_t stop = attribute ? kStopValue : kStopText;
+  const uint8_t stop = static_cast<uint8_t>((attribute ? kStopValue : kStopText) | (rules.utf8Text ? kStopUtf8 : 0));
   // out holds text[0, i) escaped.
   for (size_t i = 0; i < text.size();) {
     size_t run = i;
@@ -259,7 +283,14 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, cons
       case '"': out += "&quot;"; i = run + 1; break;
       case '&': i = run + AppendAmpersand(out, rest, attribute, rules); break;
       case '$': i = run + AppendDollar(out, rest, rules); break;
-      default: i = run + 1; break;  // a control byte XML forbids
+      default: {
+        // A control byte XML forbids, or 0xEF: left out where it begins
+        // U+FFFE or U+FFFF, copied otherwise.
+        const size_t forbidden = ForbiddenLength(rest, rules.utf8Text);
+        if (forbidden == 0) out += rest[0];
+        i = run + (forbidden == 0 ? 1 : forbidden);
+        break;
+      }
     }
   }
 }

@@ -6,8 +6,8 @@
 // - character data: "<" and ">" as "&lt;" and "&gt;";
 // - attribute values: also '"' as "&quot;";
 // - both: an "&" that opens no reference as "&amp;", a "$" that starts no
-//   WML variable as "$$", and bytes XML forbids (controls other than tab,
-//   CR and LF) left out;
+//   WML variable as "$$", and characters XML forbids (controls other than
+//   tab, CR and LF; in UTF-8 text U+FFFE and U+FFFF) left out;
 // - every element it opens it closes exactly once: an end tag that closes
 //   nothing written is left out, and an element whose end tag is missing or
 //   suppressed is closed after its content;
@@ -28,6 +28,9 @@ struct EscapeRules {
   bool convertReferences = true;
   // Double a "$" that starts no WML variable; false copies it.
   bool doubleDollars = true;
+  // The text is UTF-8 (as the page is once decoded): the two characters
+  // XML forbids above the controls, U+FFFE and U+FFFF, are left out too.
+  bool utf8Text = true;
 };
 
 // Appends `text` escaped as character data (`attribute` false) or as a

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -15,8 +16,8 @@
 namespace quillmark {
 
 // The open elements that enclose the tree-building cursor, innermost last,
-// with a count per lower-cased name, so that an end tag with no open element
-// of its name is known to be stray without walking up the tree.
+// with a count per name (case ignored), so that an end tag with no open
+// element of its name is known to be stray without walking up the tree.
 class OpenElements {
  public:
   void Push(CXmlNode* node);
@@ -27,9 +28,19 @@ class OpenElements {
   const std::vector<CXmlNode*>& Stack() const { return stack_; }
 
  private:
-  static std::string Key(const char* name);
+  // Hash and equality of names without regard to case, so that a page's
+  // names are looked up as they stand, without a lower-cased copy.
+  struct FoldedHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;
+  };
+  struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
   std::vector<CXmlNode*> stack_;
-  std::unordered_map<std::string, int> counts_;
+  // Keyed by the spelling the name had when first pushed.
+  std::unordered_map<std::string, int, FoldedHash, FoldedEqual> counts_;
 };
 
 struct DocumentState {

@@ -1,6 +1,5 @@
 #include "markup/name_list.h"
 
-#include <cstring>
 
 namespace quillmark {
 
@@ -9,10 +8,20 @@ int32_t IsNameInList(const char* name, const char* list) {
     return 0;
   }
   // Each entry is closed by its own NUL; the empty entry closes the list.
-  for (const char* entry = list; *entry != '\0'; entry += std::strlen(entry) + 1) {
-    if (EqualsIgnoringCase(name, entry)) {
-      return 1;
+  // One pass over the list: an entry is compared as far as it matches, then
+  // skipped to its end.
+  const char first = ToUpperAscii(name[0]);
+  for (const char* entry = list; *entry != '\0'; ++entry) {
+    if (ToUpperAscii(*entry) == first) {
+      const char* a = name;
+      // name and entry agree before a and entry.
+      while (*entry != '\0' && ToUpperAscii(*a) == ToUpperAscii(*entry)) {
+        ++a;
+        ++entry;
+      }
+      if (*entry == '\0' && *a == '\0') return 1;
     }
+    while (*entry != '\0') ++entry;
   }
   return 0;
 }

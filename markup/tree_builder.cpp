@@ -31,15 +31,28 @@ std::string LowerCased(const char* text) {
 
 // Control characters become spaces and runs of spaces shrink to one; returns
 // the normalised text.
-std::string NormalizedText(const char* text) {
-  std::string out;
-  out.reserve(std::strlen(text));
-  for (const char* p = text; *p != '\0'; ++p) {
+std::string NormalizedText(const char* text, size_t length) {
+  std::string out(length, '\0');
+  char* end = out.data();
+  // out[0, end) is the normalised text of the bytes before p.
+  for (const char* p = text; p != text + length; ++p) {
     const char c = static_cast<unsigned char>(*p) < 32 ? ' ' : *p;
-    if (c == ' ' && !out.empty() && out.back() == ' ') continue;
-    out.push_back(c);
+    if (c == ' ' && end != out.data() && end[-1] == ' ') continue;
+    *end++ = c;
   }
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
+}
+
+// True when NormalizedText would give the text back unchanged.
+bool IsNormalizedText(const char* text, size_t length) {
+  bool afterSpace = false;
+  for (const char* p = text; p != text + length; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c < 32 || (c == ' ' && afterSpace)) return false;
+    afterSpace = c == ' ';
+  }
+  return true;
 }
 
 // The text of a pre element: line ends and tabs stay for the transformation,
@@ -64,6 +77,9 @@ bool InsidePre(const DocumentState& doc) {
 
 bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
 
+// A tag's name, the empty name for none.
+std::string_view NameOf(const char* name) { return name != nullptr ? std::string_view(name) : std::string_view(); }
+
 // An empty-element tag that closes an open element of its name ("<b/>" after
 // "<b>") becomes that element's end tag, so that every later step sees an
 // ordinary end tag there. After an empty element ("<br><br/>") it stays an
@@ -79,11 +95,29 @@ void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
 
 // ---- open elements ----------------------------------------------------------
 
-std::string OpenElements::Key(const char* name) { return LowerCased(name); }
+size_t OpenElements::FoldedHash::operator()(std::string_view name) const {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(ToLowerAscii(c));
+    hash *= 1099511628211ull;
+  }
+  return static_cast<size_t>(hash);
+}
+
+bool OpenElements::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
+  }
+  return true;
+}
 
 void OpenElements::Push(CXmlNode* node) {
   stack_.push_back(node);
-  ++counts_[Key(node->GetName())];
+  const std::string_view name = NameOf(node->GetName());
+  auto it = counts_.find(name);
+  if (it == counts_.end()) it = counts_.emplace(std::string(name), 0).first;
+  ++it->second;
 }
 
 void OpenElements::PopThrough(const CXmlNode* node) {
@@ -91,7 +125,8 @@ void OpenElements::PopThrough(const CXmlNode* node) {
   for (size_t i = stack_.size(); i > 0; --i) {
     if (stack_[i - 1] != node) continue;
     while (stack_.size() >= i) {
-      --counts_[Key(stack_.back()->GetName())];
+      auto it = counts_.find(NameOf(stack_.back()->GetName()));
+      if (it != counts_.end()) --it->second;
       stack_.pop_back();
     }
     return;
@@ -104,7 +139,7 @@ void OpenElements::Clear() {
 }
 
 bool OpenElements::AnyNamed(const char* name) const {
-  auto it = counts_.find(Key(name));
+  auto it = counts_.find(NameOf(name));
   return it != counts_.end() && it->second > 0;
 }
 
@@ -157,12 +192,17 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
     }
   } else if (!node->IsComment()) {
     const bool preformatted = InsidePre(doc) && settingsOf(context.device).blockBreaks != 0;
-    std::string text = preformatted ? PreformattedText(element.GetText()) : NormalizedText(element.GetText());
-    if (text.empty()) {
+    const char* raw = element.GetText();
+    const size_t length = element.TextLength();
+    if (length == 0) {
       doc.Recycle(node);
       return;
     }
-    element.SetText(std::move(text));
+    if (preformatted) {
+      element.SetText(PreformattedText(raw));
+    } else if (!IsNormalizedText(raw, length)) {
+      element.SetText(NormalizedText(raw, length));
+    }
   }
 
   PlaceNode(node);
@@ -284,6 +324,7 @@ bool IsLineBreakMarkup(const std::string& text) {
 int32_t CXmlNode::ReplaceTag(const CDevice* device, CXmlNode* cursor) {
   if (device == nullptr) return 0;
   const char* list = settingsOf(device).tagReplace;
+  if (list[0] == '\0') return 0;  // no entries: nothing to look for
   const std::string name = LowerCased(GetName());
   DocumentState& doc = Doc();
   for (const std::string& busy : doc.replacing) {

@@ -234,10 +234,7 @@ const char* CXmlNode::GetText() const { return element_ ? element_->GetText() : 
 int32_t CXmlNode::IsTag() const { return element_ ? element_->IsTag() : 0; }
 int32_t CXmlNode::IsComment() const { return element_ ? element_->IsComment() : 0; }
 
-int32_t CXmlNode::IsStartTag() const {
-  if (!element_ || !element_->IsTag()) return 0;
-  return element_->GetText()[1] != '/' ? 1 : 0;
-}
+int32_t CXmlNode::IsStartTag() const { return element_ ? element_->IsStartTag() : 0; }
 
 int32_t CXmlNode::IsClosedTag() const { return element_ ? element_->IsClosedTag() : 0; }
 int32_t CXmlNode::IsFormattingElement() const { return element_->IsFormattingElement(); }

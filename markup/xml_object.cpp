@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "markup/name_list.h"
 
@@ -11,6 +10,8 @@ namespace quillmark {
 namespace {
 
 constexpr char kBoolValueList[] = "true\0false\0";
+constexpr NameListFilter kFormattingFilter(kFormattingElementList);
+constexpr NameListFilter kEmptyFilter(kEmptyElementList);
 
 // Token characters are read as signed bytes: 128..255 are negative and so
 // count as white space, like every byte up to 32.
@@ -42,10 +43,9 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 // Cuts the attributes out of a tag's characters after its name, in one pass.
 // A completed attribute is handed to the sink as (name, value) spans.
+template <typename Sink>
 class AttributeScanner {
  public:
-  using Sink = std::function<void(std::string_view, std::string_view)>;
-
   AttributeScanner(const char* text, int32_t length, Sink sink)
       : text_(text), length_(length), sink_(std::move(sink)) {}
 
@@ -185,8 +185,10 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
   const auto size = static_cast<size_t>(length);
   text_.assign(CutAtNul(std::string_view(text == nullptr ? "" : text, size)));
   hasText_ = true;
+  Classify();
   name_.clear();
   hasName_ = false;
+  ForgetNameKinds();
   if (!IsTag() && GetMarkerKind() == 0) {
     return;
   }
@@ -230,16 +232,18 @@ void CXmlObject::SetName(const char* name) {
   if (name == nullptr) {
     name_.clear();
     hasName_ = false;
-    return;
+  } else {
+    name_.assign(name[0] == '/' ? name + 1 : name);
+    hasName_ = true;
   }
-  name_.assign(name[0] == '/' ? name + 1 : name);
-  hasName_ = true;
+  ForgetNameKinds();
 }
 
 void CXmlObject::SetText(std::string text) {
   text.resize(CutAtNul(text).size());
   text_ = std::move(text);
   hasText_ = true;
+  Classify();
 }
 
 const char* CXmlObject::GetAttributeName(int32_t index) const {
@@ -257,9 +261,9 @@ const char* CXmlObject::GetAttributeValue(int32_t index) const {
 }
 
 int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
-  if (!nameIndex_.empty()) {
-    const auto found = nameIndex_.find(UpperCased(name));
-    return found == nameIndex_.end() ? -1 : found->second;
+  if (nameIndex_) {
+    const auto found = nameIndex_->find(UpperCased(name));
+    return found == nameIndex_->end() ? -1 : found->second;
   }
   for (size_t slot = 0; slot < attributes_.size(); ++slot) {
     if (EqualsIgnoringCase(attributes_[slot].name, name)) {
@@ -307,20 +311,21 @@ void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
     return;
   }
   attributes_.push_back(Attribute{std::string(name), std::string(value)});
-  if (!nameIndex_.empty()) {
-    nameIndex_.emplace(UpperCased(name), GetAttributeCount() - 1);
+  if (nameIndex_) {
+    nameIndex_->emplace(UpperCased(name), GetAttributeCount() - 1);
   } else if (attributes_.size() > kIndexedAttributeCount) {
     RebuildNameIndex();
   }
 }
 
 void CXmlObject::RebuildNameIndex() {
-  nameIndex_.clear();
+  nameIndex_.reset();
   if (attributes_.size() <= kIndexedAttributeCount) {
     return;
   }
+  nameIndex_ = std::make_unique<std::unordered_map<std::string, int32_t>>();
   for (size_t slot = 0; slot < attributes_.size(); ++slot) {
-    nameIndex_.emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
+    nameIndex_->emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
   }
 }
 
@@ -368,22 +373,61 @@ void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
   SetAttribute(name, defaultValue);
 }
 
-int32_t CXmlObject::IsComment() const {
+bool CXmlObject::TextIsComment() const {
   if (!hasText_ || text_.size() < 7) {
-    return 0;
+    return false;
   }
   const std::string_view text(text_);
-  return (StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->") ? 1 : 0;
+  return StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->";
 }
 
-int32_t CXmlObject::IsTag() const {
+bool CXmlObject::TextIsTag() const {
   if (!hasText_ || text_.size() < 3 || text_.front() != '<' || text_.back() != '>') {
-    return 0;
+    return false;
   }
-  return IsComment() ? 0 : 1;
+  return !TextIsComment();
 }
 
-int32_t CXmlObject::IsStartTag() const { return (IsTag() && text_[1] != '/') ? 1 : 0; }
+bool CXmlObject::TextIsClosedTag() const {
+  if (!TextIsTag()) {
+    return false;
+  }
+  const char second = text_[1];
+  return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
+}
+
+void CXmlObject::ClassifyName(Kind kind, uint16_t known) const {
+  kinds_ |= known;
+  const char* list = kind == kFormattingName ? kFormattingElementList : kEmptyElementList;
+  const NameListFilter& filter = kind == kFormattingName ? kFormattingFilter : kEmptyFilter;
+  if (hasName_ && filter.MayHold(name_) && IsNameInList(name_.c_str(), list)) kinds_ |= kind;
+}
+
+void CXmlObject::Classify() {
+  kinds_ &= kNameKinds;
+  if (text_.size() >= 2 && (text_[1] == '?' || text_[1] == '!')) kinds_ |= kDeclaration;
+  if (TextIsComment()) {
+    kinds_ |= kComment;
+    if (StartsWithMarkerWord(words_->includeStart) || StartsWithMarkerWord(words_->excludeStart)) {
+      kinds_ |= kStartMarker;
+    } else if (IsStopMarker() != 0) {
+      kinds_ |= kStopMarker;
+    }
+    return;
+  }
+  if (!TextIsTag()) {
+    return;
+  }
+  kinds_ |= kTag;
+  if (text_[1] != '/') kinds_ |= kStartTag;
+  if (TextIsClosedTag()) kinds_ |= kClosedTag;
+}
+
+int32_t CXmlObject::IsStopMarker() const {
+  return (StartsWithMarkerWord(words_->includeStop) || StartsWithMarkerWord(words_->excludeStop))
+             ? 1
+             : 0;
+}
 
 bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
   if (word.empty() || text_.size() < 4) {
@@ -393,32 +437,7 @@ bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
   return start != std::string::npos && StartsWith(std::string_view(text_).substr(start), word);
 }
 
-int32_t CXmlObject::GetMarkerKind() const {
-  if (!IsComment()) {
-    return 0;
-  }
-  if (StartsWithMarkerWord(words_->includeStart) || StartsWithMarkerWord(words_->excludeStart)) {
-    return 1;
-  }
-  return IsStopMarker() != 0 ? 2 : 0;
-}
 
-int32_t CXmlObject::IsStopMarker() const {
-  return (StartsWithMarkerWord(words_->includeStop) || StartsWithMarkerWord(words_->excludeStop))
-             ? 1
-             : 0;
-}
-
-int32_t CXmlObject::IsFormattingElement() const {
-  return hasName_ ? IsNameInList(name_.c_str(), kFormattingElementList) : 0;
-}
-
-int32_t CXmlObject::IsEmptyElement() const {
-  if (text_.size() >= 2 && (text_[1] == '?' || text_[1] == '!')) {
-    return 1;
-  }
-  return hasName_ ? IsNameInList(name_.c_str(), kEmptyElementList) : 0;
-}
 
 void CXmlObject::MakeSelfClosing() {
   if (text_.empty()) {
@@ -426,15 +445,7 @@ void CXmlObject::MakeSelfClosing() {
   }
   text_.back() = '/';
   text_.push_back('>');
-}
-
-int32_t CXmlObject::IsClosedTag() const {
-  if (!IsTag()) {
-    return 0;
-  }
-  const char second = text_[1];
-  const bool closed = second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
-  return closed ? 1 : 0;
+  Classify();
 }
 
 bool CXmlObject::IsWrittenVerbatim() const {

@@ -69,7 +69,7 @@ class CXmlObject {
   void SetAttribute(const char* name, const char* value);
   void ClearAttributes() {
     attributes_.clear();
-    nameIndex_.clear();
+    nameIndex_.reset();
   }
   // Removes every attribute whose name is not in the list; survivors keep order.
   void RetainAttributes(const char* list);
@@ -78,20 +78,24 @@ class CXmlObject {
   void NormalizeEnumAttribute(const char* name, const char* allowed, const char* defaultValue,
                               int32_t addIfMissing);
 
-  // Token kinds, read from the raw text alone.
-  int32_t IsTag() const;
-  int32_t IsStartTag() const;
-  int32_t IsComment() const;
+  // Token kinds, read from the raw text alone; worked out once whenever the
+  // text changes (Parse, SetText, MakeSelfClosing), so asking is a bit test.
+  int32_t IsTag() const { return Has(kTag); }
+  int32_t IsStartTag() const { return Has(kStartTag); }
+  int32_t IsComment() const { return Has(kComment); }
   // 0 none, 1 start marker, 2 stop marker (start words are tried first).
-  int32_t GetMarkerKind() const;
+  int32_t GetMarkerKind() const { return Has(kStartMarker) ? 1 : (Has(kStopMarker) ? 2 : 0); }
+  // Read from the text whatever its kind ("x/DINCL" answers 1 too).
   int32_t IsStopMarker() const;
-  int32_t IsFormattingElement() const;
-  int32_t IsEmptyElement() const;
+  // Read from the name's membership in the fixed lists, worked out the first
+  // time either is asked after the name changed.
+  int32_t IsFormattingElement() const { return HasNameKind(kFormattingName); }
+  int32_t IsEmptyElement() const { return (Has(kDeclaration) || HasNameKind(kEmptyName)) ? 1 : 0; }
   // "<br>" becomes "<br/>": the final character is replaced by "/>".
   void MakeSelfClosing();
 
   // Writer half.
-  int32_t IsClosedTag() const;
+  int32_t IsClosedTag() const { return Has(kClosedTag); }
   // Number of characters WriteTo writes, without the terminating zero.
   size_t GetWriteLength() const;
   // Writes the record as markup at buffer, zero-terminated; returns buffer.
@@ -111,6 +115,39 @@ class CXmlObject {
     std::string name;
     std::string value;
   };
+  // Kind bits of the current text (see Classify).
+  enum Kind : uint16_t {
+    kTag = 1,
+    kStartTag = 2,
+    kComment = 4,
+    kClosedTag = 8,
+    kStartMarker = 16,  // a comment that starts with a start word
+    kStopMarker = 32,   // a comment that starts with a stop word and no start word
+    kDeclaration = 64,  // the text begins "<?" or "<!" (a comment too)
+    kFormattingName = 128,  // the name is in kFormattingElementList
+    kEmptyName = 256,       // the name is in kEmptyElementList
+    kFormattingKnown = 512,  // kFormattingName is worked out
+    kEmptyKnown = 1024,      // kEmptyName is worked out
+  };
+  static constexpr uint16_t kNameKinds = kFormattingName | kEmptyName | kFormattingKnown | kEmptyKnown;
+  int32_t Has(Kind kind) const { return (kinds_ & kind) != 0 ? 1 : 0; }
+  // `kind` is kFormattingName or kEmptyName.
+  int32_t HasNameKind(Kind kind) const {
+    const uint16_t known = kind == kFormattingName ? kFormattingKnown : kEmptyKnown;
+    if ((kinds_ & known) == 0) ClassifyName(kind, known);
+    return Has(kind);
+  }
+  // Works the kind bits of the text out from text_ and words_; called after
+  // every change of either.
+  void Classify();
+  // Works the name's `kind` bit out and marks it `known`.
+  void ClassifyName(Kind kind, uint16_t known) const;
+  // Forgets them; called after every change of the name.
+  void ForgetNameKinds() { kinds_ &= static_cast<uint16_t>(~kNameKinds); }
+  bool TextIsComment() const;
+  bool TextIsTag() const;
+  bool TextIsClosedTag() const;
+
   // Above this many attributes, name lookups go through nameIndex_.
   static constexpr size_t kIndexedAttributeCount = 16;
 
@@ -135,11 +172,14 @@ class CXmlObject {
   std::vector<Attribute> attributes_;
   // Upper-cased name -> slot; kept only while there are many attributes, so
   // a tag with a huge attribute list is not parsed in quadratic time.
-  std::unordered_map<std::string, int32_t> nameIndex_;
+  // Null until then: most records never need one, and an empty map still
+  // costs room and a destructor call per record.
+  std::unique_ptr<std::unordered_map<std::string, int32_t>> nameIndex_;
   std::string text_;
   std::string name_;
   bool hasText_ = false;
   bool hasName_ = false;
+  mutable uint16_t kinds_ = 0;  // the name's bits are filled in when asked
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 

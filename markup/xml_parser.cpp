@@ -2,8 +2,8 @@
 //
 // Conventions of this file:
 // - A token is the half-open range [tokenStart, end) of the page text; it is
-//   handed out by parsing the one reusable record from those characters and
-//   calling OnElement. The tokenizer never emits an empty token.
+//   handed out as those characters, which the parser parses into a record
+//   for OnElement. The tokenizer never emits an empty token.
 // - Outside a tag everything is character data; "<" opens a tag (emitting
 //   the data before it) and the first ">" that is not shielded ends it.
 // - "<!--" opens a comment that only "-->" ends: nothing inside it shields
@@ -35,13 +35,14 @@ enum class ScriptComment { kNone, kLine, kBlock };  // "'"/"//" end at a line br
 
 class Tokenizer {
  public:
-  Tokenizer(const char* text, int32_t length, const MarkerWords& words)
-      : text_(text), length_(length), words_(words) {}
+  Tokenizer(const char* text, int32_t length) : text_(text), length_(length) {}
 
-  // Runs the whole pass; `onToken` receives the record of every token in order.
+  // Runs the whole pass; `onToken` receives the characters of every token in
+  // order (start and length, NUL bytes left out).
   template <typename OnToken>
   void Run(OnToken&& onToken) {
     for (position_ = 0; position_ < length_; ++position_) {
+      if (!inTag_) SkipData();
       if (position_ == length_ - 1 && !inTag_) {
         EmitToken(length_, onToken);
         break;
@@ -68,6 +69,16 @@ class Tokenizer {
     }
   }
 
+  // Outside a tag only "<" has a rule: quotes, server blocks and script
+  // comments exist only inside one (each state is set only while a tag is
+  // open and cleared when it ends). So the scan moves straight to the next
+  // "<" before the last character, or to the last character.
+  void SkipData() {
+    if (position_ >= length_ - 1) return;
+    const void* open = std::memchr(text_ + position_, '<', static_cast<size_t>(length_ - 1 - position_));
+    position_ = open != nullptr ? static_cast<int32_t>(static_cast<const char*>(open) - text_) : length_ - 1;
+  }
+
   // Emits [tokenStart, end) when it holds at least one character.
   template <typename OnToken>
   void EmitToken(int32_t end, OnToken& onToken) {
@@ -77,13 +88,12 @@ class Tokenizer {
     const char* start = text_ + tokenStart_;
     const int32_t length = end - tokenStart_;
     if (std::memchr(start, '\0', static_cast<size_t>(length)) == nullptr) {
-      record_.Parse(start, length, words_);
+      onToken(start, length);
     } else {
       std::string kept(start, static_cast<size_t>(length));
       std::erase(kept, '\0');
-      record_.Parse(kept.data(), static_cast<int32_t>(kept.size()), words_);
+      onToken(kept.data(), static_cast<int32_t>(kept.size()));
     }
-    onToken(record_);
   }
 
   bool Shielded() const { return inQuote_ || inComment_ != ScriptComment::kNone; }
@@ -225,8 +235,6 @@ class Tokenizer {
 
   const char* text_;
   int32_t length_;
-  const MarkerWords& words_;
-  CXmlObject record_;  // reused for every token
   int32_t position_ = 0;
   int32_t tokenStart_ = 0;
   bool inTag_ = false;
@@ -243,15 +251,19 @@ void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
   if (text == nullptr || length <= 0) {
     return;
   }
-  Tokenizer tokenizer(text, length, words);
-  tokenizer.Run([this, target](CXmlObject& token) { OnElement(target, token); });
+  Tokenizer tokenizer(text, length);
+  tokenizer.Run([this, target, &words](const char* token, int32_t tokenLength) {
+    if (!token_) token_ = std::make_unique<CXmlObject>();
+    token_->Parse(token, tokenLength, words);
+    OnElement(target, *token_);
+  });
 }
 
-void CXmlParser::OnElement(CXmlNode* target, CXmlObject& token) {
+void CXmlParser::OnElement(CXmlNode* target, CXmlObject&) {
   if (target == nullptr) {
     return;
   }
-  target->InsertParsed(token.Clone());
+  target->InsertParsed(TakeToken());
 }
 
 }  // namespace quillmark

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "markup/xml_object.h"
 
@@ -15,15 +16,22 @@ class CCustomXmlParser {
   virtual ~CCustomXmlParser() = default;
   // Runs the tokenizer over characters 0 .. length-1 of text (which need not
   // be NUL-terminated there) and calls OnElement once per token, in order.
-  // The record passed to OnElement is lent for the duration of the call only.
+  // The record passed to OnElement is lent for the duration of the call
+  // only, unless the callback takes it with TakeToken.
   void Parse(CXmlNode* target, const char* text, int32_t length,
              const MarkerWords& words = DefaultMarkerWords());
 
  protected:
   virtual void OnElement(CXmlNode* target, CXmlObject& token) = 0;
+  // Inside OnElement: the record of the current token, which the callback
+  // then owns; the next token is parsed into a new record.
+  std::unique_ptr<CXmlObject> TakeToken() { return std::move(token_); }
+
+ private:
+  std::unique_ptr<CXmlObject> token_;
 };
 
-// Hands a clone of every token to the document's tree building.
+// Hands every token's record to the document's tree building.
 class CXmlParser final : public CCustomXmlParser {
  protected:
   void OnElement(CXmlNode* target, CXmlObject& token) override;

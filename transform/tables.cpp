@@ -149,7 +149,7 @@ void RewriteTable(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsClosedTag()) {
     if (++depth == 1) {
       // WML forbids a table of no columns; a table of empty rows gets one.
-      const int32_t columns = std::max(CountTableColumns(node), 1);
+      const int32_t columns = std::clamp(CountTableColumns(node), 1, kMaxTableColumns);
       node->GetElement()->SetAttribute("columns", std::to_string(columns).c_str());
     }
     return;

@@ -17,6 +17,10 @@ namespace quillmark {
 
 // Cells a span may cover at most; a `colspan` of this or more counts this.
 inline constexpr int32_t kMaxCellSpan = 64;
+// Columns a table states at most: a wider table would make every short row
+// pad to its width, a deck that grows with rows times widest row. Rows wider
+// than this keep their cells; only the padding stops here.
+inline constexpr int32_t kMaxTableColumns = kMaxCellSpan;
 
 // The columns a cell covers: its `colspan`, 1 when absent or below 2, at
 // most kMaxCellSpan.

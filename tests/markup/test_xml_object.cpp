@@ -468,6 +468,35 @@ TEST(NameList, Membership) {
   }
 }
 
+// The filter may only rule names out that the list does not hold: over
+// names of list entries, their case variants and near misses (one letter
+// changed, added or dropped), it answers "maybe" for every member.
+TEST(NameList, FilterNeverRulesOutAMember) {
+  static constexpr char kLong[] =
+      "x\0averyveryveryveryveryveryveryveryveryveryveryveryveryverylongnamepast63\0";
+  for (const char* list : {kFormattingElementList, kEmptyElementList, kLong}) {
+    const NameListFilter filter(list);
+    std::vector<std::string> names;
+    for (const char* entry = list; *entry != '\0'; entry += std::strlen(entry) + 1) {
+      const std::string name = entry;
+      names.push_back(name);
+      std::string upper = name;
+      for (char& c : upper) c = ToUpperAscii(c);
+      names.push_back(upper);
+      names.push_back(name + "s");
+      names.push_back(name.substr(1));
+      names.push_back("q" + name.substr(1));
+    }
+    names.push_back("");
+    for (const std::string& name : names) {
+      if (IsNameInList(name.c_str(), list) != 0) {
+        EXPECT_TRUE(filter.MayHold(name)) << name;
+      }
+    }
+    EXPECT_FALSE(filter.MayHold("zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz"));
+  }
+}
+
 TEST(NameList, IsBlank) {
   const struct {
     const char* text;

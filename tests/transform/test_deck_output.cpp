@@ -212,6 +212,23 @@ TEST(DeckStructure, MendedPagesKeepTheirWords) {
   EXPECT_EQ(ParagraphOf(testing::DeckOf(std::string("<p>a\0b</p><p>c</p>", 18))), "ab<br/>c");
 }
 
+// U+FFFE and U+FFFF can stand nowhere in XML: in text and attribute values
+// they are left out (in a tag they end the name), whether the page held them
+// as UTF-8 or as UTF-16; the characters around them, U+FF21 and U+FFFD among
+// them, stay.
+TEST(DeckCharsets, NoncharactersAreLeftOut) {
+  ExpectParagraphsUnder("", {
+      {"a\xEF\xBF\xBF" "b\xEF\xBF\xBE c", "ab c"},
+      {"\xEF\xBC\xA1\xEF\xBF\xBD", "\xEF\xBC\xA1\xEF\xBF\xBD"},
+      {"<a href='x\xEF\xBF\xBFy'>l</a>", "<a href=\"xy\">l</a>"},
+      {"<b\xEF\xBF\xBF>x</b\xEF\xBF\xBF>", "<b>x</b>"},
+  });
+  const std::string utf16 = std::string("\xFE\xFF\0<\0p\0>\0a\xFF\xFF\0b", 14);
+  const std::string deck = DeckUnder("", utf16);
+  EXPECT_EQ(ParagraphOf(deck), "ab");
+  EXPECT_TRUE(IsWellFormedXml(deck)) << deck;
+}
+
 // Random pages of hostile fragments: quotes, "<", "&", "]]>", control and
 // 8-bit bytes, dollar signs, in text and attribute values.
 std::string HostilePage(std::mt19937& random) {

@@ -217,6 +217,34 @@ TEST(TableScale, ConversionTimeGrowsLinearlyWithTheNumberOfRows) {
   EXPECT_LT(largeSeconds, smallSeconds * 9 + 0.05) << smallSeconds << " " << largeSeconds;
 }
 
+// One row of wide spans and many one-cell rows: every short row pads to the
+// table's columns, so the columns are capped and the deck grows with the
+// cells the page names, not with rows times the widest row.
+TEST(TableScale, WideSpansDoNotPadEveryRowToTheirWidth) {
+  for (const int count : {80, 1000}) {
+    std::string page = "<table><tr>";
+    for (int i = 0; i < count; ++i) page += "<td colspan=64>x</td>";
+    page += "</tr>";
+    for (int i = 0; i < count; ++i) page += "<tr><td>y</td></tr>";
+    page += "</table>";
+    const testing::Conversion conversion = testing::ConvertWithCapacity(page, 64 << 20);
+    ASSERT_GT(conversion.result, 0) << count;
+    const std::string& deck = conversion.text;
+    ASSERT_TRUE(IsWellFormedXml(deck)) << count;
+    const std::string paragraph = ParagraphOf(deck);
+    EXPECT_TRUE(paragraph.starts_with("<table columns=\"64\"><tr><td>x</td><td/>")) << paragraph.substr(0, 80);
+    // The wide row keeps its spans (64 cells each); every short row pads to 64.
+    size_t cells = 0;
+    for (size_t at = paragraph.find("<td"); at != std::string::npos; at = paragraph.find("<td", at + 1)) ++cells;
+    EXPECT_EQ(cells, static_cast<size_t>(count) * 64 * 2) << count;
+    std::string shortRow = "<tr><td>y</td>";
+    for (int i = 1; i < 64; ++i) shortRow += "<td/>";
+    EXPECT_NE(paragraph.find(shortRow + "</tr>"), std::string::npos);
+    EXPECT_EQ(paragraph.find(shortRow + "<td/>"), std::string::npos);
+    EXPECT_LT(deck.size(), page.size() * 24) << count;
+  }
+}
+
 TEST(TableScale, DeeplyNestedTablesNeedNoDeepStack) {
   constexpr int kDepth = 100000;
   std::string page;

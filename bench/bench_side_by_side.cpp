@@ -1,0 +1,173 @@
+// Quillmark beside libxml2's HTML parser and serializer, on the same bytes
+// in the same run: a real document of 1.5 MB (every page of Debian's
+// valgrind manual, one after another) and a real page of 3.5 KB, the size a
+// gateway converts per request. Also the peak heap use of one conversion per
+// page byte, for those pages and for hostile shapes.
+//
+// The manual's folder is found when the build is configured
+// (QUILLMARK_BENCH_PAGES); without it the real-page benchmarks are skipped.
+
+#include <benchmark/benchmark.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/HTMLtree.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/allocation_counter.h"
+#include "bench/page_generator.h"
+#include "interface/quillmark.h"
+
+namespace {
+
+using quillmark::bench::PeakAllocation;
+using quillmark::bench::Repeated;
+
+const char kPagesFolder[] = QUILLMARK_BENCH_PAGES;
+
+std::string FileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every page of the manual in name order; empty without the folder.
+const std::string& WholeManual() {
+  static const std::string text = [] {
+    std::string all;
+    if (kPagesFolder[0] == '\0' || !std::filesystem::is_directory(kPagesFolder)) return all;
+    std::vector<std::filesystem::path> pages;
+    for (const auto& entry : std::filesystem::directory_iterator(kPagesFolder)) {
+      if (entry.path().extension() == ".html") pages.push_back(entry.path());
+    }
+    std::sort(pages.begin(), pages.end());
+    for (const auto& page : pages) all += FileText(page);
+    return all;
+  }();
+  return text;
+}
+
+// The manual's quick-start page, 3.5 KB; empty without the folder.
+const std::string& OneRealPage() {
+  static const std::string text =
+      kPagesFolder[0] == '\0' ? std::string() : FileText(std::filesystem::path(kPagesFolder) / "QuickStart.html");
+  return text;
+}
+
+// One conversion through the exported call into a buffer that is large
+// enough; returns the written length.
+int32_t Quillmark(const std::string& page, std::vector<char>& buffer) {
+  std::string copy = page;
+  char* caller = nullptr;
+  char* device = nullptr;
+  char* pageText = copy.data();
+  int32_t length = static_cast<int32_t>(copy.size());
+  char* output = buffer.data();
+  int32_t capacity = static_cast<int32_t>(buffer.size());
+  return WapConvert(&caller, &device, &pageText, &length, &output, &capacity);
+}
+
+// libxml2's HTML parser builds the document, its serializer writes it out;
+// returns the written length.
+int Libxml2(const std::string& page) {
+  htmlDocPtr document = htmlReadMemory(page.data(), static_cast<int>(page.size()), "page.html", nullptr,
+                                       HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+  if (document == nullptr) return 0;
+  xmlChar* text = nullptr;
+  int size = 0;
+  htmlDocDumpMemory(document, &text, &size);
+  xmlFree(text);
+  xmlFreeDoc(document);
+  return size;
+}
+
+std::vector<char> BufferFor(const std::string& page) { return std::vector<char>(page.size() * 8 + (1 << 20)); }
+
+// Seconds `work` takes once.
+template <typename Work>
+double Seconds(Work&& work) {
+  const auto begin = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+// Each iteration converts the page with both; the counters give each one's
+// throughput in MB/s and how many times libxml2's Quillmark runs at.
+void BM_BesideLibxml2(benchmark::State& state, const std::string& (*page)()) {
+  const std::string& text = page();
+  if (text.empty()) {
+    state.SkipWithError("the valgrind manual (Debian package valgrind) is not installed");
+    return;
+  }
+  std::vector<char> buffer = BufferFor(text);
+  double ours = 0;
+  double theirs = 0;
+  for (auto _ : state) {
+    ours += Seconds([&] { benchmark::DoNotOptimize(Quillmark(text, buffer)); });
+    theirs += Seconds([&] { benchmark::DoNotOptimize(Libxml2(text)); });
+  }
+  const double megabytes = static_cast<double>(text.size()) * static_cast<double>(state.iterations()) / 1e6;
+  state.counters["quillmark_MBps"] = megabytes / ours;
+  state.counters["libxml2_MBps"] = megabytes / theirs;
+  state.counters["ratio"] = theirs / ours;
+  state.counters["page_bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK_CAPTURE(BM_BesideLibxml2, valgrind_manual, WholeManual)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BesideLibxml2, quick_start_page, OneRealPage)->Unit(benchmark::kMicrosecond);
+
+const std::string& NestedBold() {
+  static const std::string page = Repeated("<b>", 100000);
+  return page;
+}
+const std::string& NestedTableCells() {
+  static const std::string page = Repeated("<table><tr><td>", 100000);
+  return page;
+}
+
+// Peak heap use per page byte of one conversion, ours and libxml2's, then
+// the time of ours.
+void BM_PeakMemory(benchmark::State& state, const std::string& (*page)()) {
+  const std::string& text = page();
+  if (text.empty()) {
+    state.SkipWithError("the valgrind manual (Debian package valgrind) is not installed");
+    return;
+  }
+  std::vector<char> buffer = BufferFor(text);
+  const std::string copy = text;
+  int64_t ours = 0;
+  int64_t theirs = 0;
+  {
+    PeakAllocation peak;
+    benchmark::DoNotOptimize(Quillmark(copy, buffer));
+    ours = peak.PeakBytes();
+  }
+  {
+    PeakAllocation peak;
+    benchmark::DoNotOptimize(Libxml2(copy));
+    theirs = peak.PeakBytes();
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(Quillmark(text, buffer));
+  const auto bytes = static_cast<double>(text.size());
+  state.counters["quillmark_peak_per_byte"] = static_cast<double>(ours) / bytes;
+  state.counters["libxml2_peak_per_byte"] = static_cast<double>(theirs) / bytes;
+  state.counters["page_bytes"] = bytes;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK_CAPTURE(BM_PeakMemory, valgrind_manual, WholeManual)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PeakMemory, quick_start_page, OneRealPage)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_PeakMemory, nested_b_1e5, NestedBold)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PeakMemory, nested_table_cells_1e5, NestedTableCells)->Unit(benchmark::kMillisecond);
+
+// libxml2 allocates through the counted functions from the start.
+const bool kLibxml2Counted = [] {
+  quillmark::bench::CountLibxml2Allocations();
+  return true;
+}();
+
+}  // namespace
