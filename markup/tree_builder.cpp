@@ -91,6 +91,21 @@ void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
   element.Parse(end->GetText(), static_cast<int32_t>(end->TextLength()), element.Words());
 }
 
+// The elements that hold a whole document or card.
+constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
+
+// A self-closed document element ("<html/>", "<body/>") opens it, as HTML
+// reads the tag, so that the content after it stays inside the deck.
+void OpenSelfClosedDocumentElement(CXmlNode& node) {
+  if (!node.IsStartTag() || !node.IsClosedTag() || IsNameInList(node.GetName(), kDocumentElements) == 0) return;
+  CXmlObject& element = *node.GetElement();
+  std::string text(element.GetText(), element.TextLength());
+  const size_t slash = text.rfind('/');
+  if (slash == std::string::npos) return;
+  text.erase(slash, 1);
+  element.Parse(text.data(), static_cast<int32_t>(text.size()), element.Words());
+}
+
 }  // namespace
 
 // ---- open elements ----------------------------------------------------------
@@ -186,6 +201,7 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
       doc.Recycle(node);
       return;
     }
+    OpenSelfClosedDocumentElement(*node);
     const char first = node->GetName()[0];
     if (!doc.placedPre && (first == 'p' || first == 'P') && node->IsStartTag() && node->IsTagNamed("pre")) {
       doc.placedPre = true;
