@@ -95,6 +95,8 @@ std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& config
   EscapeRules rules;
   rules.convertReferences = settings.convertEntities != 0;
   rules.doubleDollars = settings.doubleDollars != 0;
+  // Copied bytes in another charset are no UTF-8 to filter.
+  rules.utf8Text = settings.transcode != 0 || IsUtf8Name(DeclaredEncoding(settings.xmlVersion));
   std::string deck = EncodedDeck(WriteDeck(root, kBreakList, rules, page.size() + 1024), settings);
   if (static_cast<int64_t>(deck.size()) > ConversionBudgetFor(static_cast<int64_t>(page.size()))) {
     throw ConversionBudgetExceeded();

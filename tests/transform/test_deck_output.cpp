@@ -226,6 +226,9 @@ TEST(DeckCharsets, NoncharactersAreLeftOut) {
       {"<a href='x\xEF\xBF\xBFy'>l</a>", "<a href=\"xy\">l</a>"},
       {"<b\xEF\xBF\xBF>x</b\xEF\xBF\xBF>", "<b>x</b>"},
   });
+  // Copied bytes of a Latin-1 deck are no UTF-8: they stay as they are.
+  const std::string latin1 = "CHARSET=bytes\nXMLVERSION=\"<?xml version=\\\"1.0\\\" encoding=\\\"ISO-8859-1\\\"?>\"";
+  EXPECT_EQ(ParagraphOf(DeckUnder(latin1, "a\xEF\xBF\xBF" "b")), "a\xEF\xBF\xBF" "b");
   const std::string utf16 = std::string("\xFE\xFF\0<\0p\0>\0a\xFF\xFF\0b", 14);
   const std::string deck = DeckUnder("", utf16);
   EXPECT_EQ(ParagraphOf(deck), "ab");
