@@ -22,6 +22,7 @@
 #include "bench/allocation_counter.h"
 #include "bench/page_generator.h"
 #include "interface/quillmark.h"
+#include "transform/wmlc_encoder.h"
 
 namespace {
 
@@ -120,6 +121,35 @@ void BM_BesideLibxml2(benchmark::State& state, const std::string& (*page)()) {
 }
 BENCHMARK_CAPTURE(BM_BesideLibxml2, valgrind_manual, WholeManual)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_BesideLibxml2, quick_start_page, OneRealPage)->Unit(benchmark::kMicrosecond);
+
+const std::string& RealisticPage100K() {
+  static const std::string page = quillmark::bench::RealisticPage(100 << 10);
+  return page;
+}
+
+// The WMLC compiler's share of a conversion to WMLC: each iteration converts
+// the page to WML and compiles that deck; `compile_share` is the compiling
+// time over the whole.
+void BM_CompileShare(benchmark::State& state, const std::string& (*page)()) {
+  const std::string& text = page();
+  if (text.empty()) {
+    state.SkipWithError("the valgrind manual (Debian package valgrind) is not installed");
+    return;
+  }
+  std::vector<char> buffer = BufferFor(text);
+  double converting = 0;
+  double compiling = 0;
+  for (auto _ : state) {
+    int32_t length = 0;
+    converting += Seconds([&] { length = Quillmark(text, buffer); });
+    const std::string_view deck(buffer.data(), static_cast<size_t>(length));
+    compiling += Seconds([&] { benchmark::DoNotOptimize(quillmark::CompileWmlc(deck)); });
+  }
+  state.counters["compile_share"] = compiling / (converting + compiling);
+}
+BENCHMARK_CAPTURE(BM_CompileShare, valgrind_manual, WholeManual)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CompileShare, quick_start_page, OneRealPage)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_CompileShare, realistic_100k, RealisticPage100K)->Unit(benchmark::kMillisecond);
 
 const std::string& NestedBold() {
   static const std::string page = Repeated("<b>", 100000);

@@ -1,7 +1,7 @@
 #include "transform/wmlc_encoder.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <array>
 #include <vector>
 
 #include "transform/wml_deck_reader.h"
@@ -17,13 +17,17 @@ using wmlc::StringTable;
 
 // The tag token of `name`, or LITERAL when WML has none for it.
 uint8_t TagTokenOf(std::string_view name) {
-  static const std::unordered_map<std::string_view, uint8_t> tokens = [] {
-    std::unordered_map<std::string_view, uint8_t> byName;
-    for (const wmlc::TagToken& tag : wmlc::kTagTokens) byName.emplace(tag.name, tag.token);
-    return byName;
+  // The tags under their first byte: a few names to compare, no hashing.
+  static const auto byFirstByte = [] {
+    std::array<std::vector<wmlc::TagToken>, 256> buckets;
+    for (const wmlc::TagToken& tag : wmlc::kTagTokens) buckets[static_cast<unsigned char>(tag.name[0])].push_back(tag);
+    return buckets;
   }();
-  const auto found = tokens.find(name);
-  return found == tokens.end() ? wmlc::kLiteral : found->second;
+  if (name.empty()) return wmlc::kLiteral;
+  for (const wmlc::TagToken& tag : byFirstByte[static_cast<unsigned char>(name[0])]) {
+    if (tag.name == name) return tag.token;
+  }
+  return wmlc::kLiteral;
 }
 
 // Writes the body of a read deck: first every string is counted so that the

@@ -5,12 +5,22 @@
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace quillmark::wmlc {
+
+// FNV-1a over the key's bytes with a final mix: keys are mostly short
+// words, for which this beats the library's general-purpose hash.
+inline std::size_t HashOfKey(std::string_view key) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : key) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return static_cast<std::size_t>(hash ^ (hash >> 29));
+}
 
 template <typename Value>
 class StringIndex {
@@ -19,7 +29,7 @@ class StringIndex {
   // text must outlive the index.
   Value& Get(std::string_view key) {
     if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
-    const std::size_t hash = std::hash<std::string_view>{}(key);
+    const std::size_t hash = HashOfKey(key);
     std::size_t at = hash & (slots_.size() - 1);
     // Probe until the key's slot or an empty one.
     for (; slots_[at].value != nullptr; at = (at + 1) & (slots_.size() - 1)) {
@@ -34,7 +44,7 @@ class StringIndex {
   // The value of `key`, or null.
   const Value* Find(std::string_view key) const {
     if (slots_.empty()) return nullptr;
-    const std::size_t hash = std::hash<std::string_view>{}(key);
+    const std::size_t hash = HashOfKey(key);
     for (std::size_t at = hash & (slots_.size() - 1); slots_[at].value != nullptr; at = (at + 1) & (slots_.size() - 1)) {
       const Slot& slot = slots_[at];
       if (slot.hash == hash && slot.key == key) return slot.value;

@@ -127,7 +127,9 @@ bool StringTable::MatchesPhraseAt(const Text& text, const Part& word, std::strin
   if (end < text.text.size() && IsWordByte(text.text[end])) return false;
   // The phrase is the whole text itself.
   if (word.start == 0 && end == text.text.size()) return false;
-  // The first word matches already: it is the same string.
+  // The first word matches already: it is the same string. The phrase's
+  // last byte rules most phrases out before a whole comparison.
+  if (text.text[end - 1] != phrase.back()) return false;
   return text.text.substr(word.start + word.length, phrase.size() - word.length) == phrase.substr(word.length);
 }
 
@@ -136,7 +138,8 @@ void StringTable::FindPhrases() {
   // longest such string becomes a part of its own: written as one reference
   // when it pays, else the words inside it stay candidates.
   std::vector<Part> parts;
-  parts.reserve(parts_.size());
+  // At most one phrase before each word.
+  parts.reserve(parts_.size() * 2);
   for (Text& text : texts_) {
     const uint32_t firstPart = static_cast<uint32_t>(parts.size());
     for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
