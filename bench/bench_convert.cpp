@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/conversion_call.h"
 #include "bench/page_generator.h"
 #include "device/configuration.h"
 #include "interface/quillmark.h"
@@ -19,20 +20,8 @@ using quillmark::bench::RealisticPage;
 using quillmark::bench::Repeated;
 using quillmark::bench::StructuredPage;
 
-using Conversion = int32_t (*)(char**, char**, char**, int32_t*, char**, int32_t*);
-
-// Converts `page` once with `convert` and a buffer that is large enough;
-// returns the written length.
-int32_t ConvertOnce(const std::string& page, std::vector<char>& buffer, Conversion convert = WapConvert) {
-  std::string copy = page;
-  char* caller = nullptr;
-  char* device = nullptr;
-  char* pageText = copy.data();
-  int32_t length = static_cast<int32_t>(copy.size());
-  char* output = buffer.data();
-  int32_t capacity = static_cast<int32_t>(buffer.size());
-  return convert(&caller, &device, &pageText, &length, &output, &capacity);
-}
+using quillmark::bench::Conversion;
+using quillmark::bench::ConvertOnce;
 
 void RunConversions(benchmark::State& state, const std::string& page, Conversion convert = WapConvert) {
   std::vector<char> buffer(page.size() * 4 + (1 << 16));

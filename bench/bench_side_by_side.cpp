@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/allocation_counter.h"
+#include "bench/conversion_call.h"
 #include "bench/page_generator.h"
 #include "interface/quillmark.h"
 #include "transform/wmlc_encoder.h"
@@ -64,14 +65,7 @@ const std::string& OneRealPage() {
 // One conversion through the exported call into a buffer that is large
 // enough; returns the written length.
 int32_t Quillmark(const std::string& page, std::vector<char>& buffer) {
-  std::string copy = page;
-  char* caller = nullptr;
-  char* device = nullptr;
-  char* pageText = copy.data();
-  int32_t length = static_cast<int32_t>(copy.size());
-  char* output = buffer.data();
-  int32_t capacity = static_cast<int32_t>(buffer.size());
-  return WapConvert(&caller, &device, &pageText, &length, &output, &capacity);
+  return quillmark::bench::ConvertOnce(page, buffer);
 }
 
 // libxml2's HTML parser builds the document, its serializer writes it out;
