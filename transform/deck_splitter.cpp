@@ -123,7 +123,8 @@ std::size_t FitUnder(std::size_t first, std::size_t last, std::size_t guess, int
     if (bad - good <= 1) break;
     double target = 0;
     if (round >= 6) {
-      target = (search.position(good) + search.position(bad)) / 2;
+      // `bad` may be one past the range, which has no position.
+      target = (search.position(good) + search.position(std::min(bad, last))) / 2;
     } else if (bad == last + 1) {
       target = search.position(good) + (static_cast<double>(limit) - goodSize) / search.bytesPerUnit;
     } else if (good == first) {
