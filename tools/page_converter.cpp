@@ -7,6 +7,7 @@
 
 #include "interface/quillmark.h"
 #include "tools/accept_lists.h"
+#include "tools/ascii_case.h"
 #include "tools/media_types.h"
 
 namespace quillmark::tools {
@@ -126,8 +127,7 @@ std::string CharsetOfContentType(std::string_view contentType) {
     if (equals == std::string_view::npos) continue;
     std::string name(parameter.substr(0, equals));
     std::erase_if(name, [](char c) { return c == ' ' || c == '\t'; });
-    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    if (name != "charset") continue;
+    if (!EqualIgnoringCase(name, "charset")) continue;
     std::string value(parameter.substr(equals + 1));
     std::erase_if(value, [](char c) { return c == ' ' || c == '\t' || c == '"'; });
     return value;
@@ -144,8 +144,7 @@ std::string DeckMediaType(std::string_view deck) {
     const size_t close = declaration.find(declaration[quote], quote + 1);
     if (close != std::string_view::npos) charset = std::string(declaration.substr(quote + 1, close - quote - 1));
   }
-  for (char& c : charset) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return std::string(kDeckMediaType) + "; charset=" + charset;
+  return std::string(kDeckMediaType) + "; charset=" + Lowered(charset);
 }
 
 }  // namespace quillmark::tools
