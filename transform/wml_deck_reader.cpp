@@ -77,9 +77,9 @@ class DeckReader {
   }
 
   ReadDeck Run() {
-    // Each "<" starts at most one node and one text after it: room for all,
-    // of which only what is used is ever touched.
-    const std::size_t most = 2 * static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '<')) + 2;
+    // Written decks hold about a node per 16 bytes: room for that at once,
+    // and the vectors grow past it only for denser decks.
+    const std::size_t most = text_.size() / 16 + 2;
     deck_.nodes.reserve(most);
     raw_.reserve(most);
     previous_.reserve(most);

@@ -323,9 +323,12 @@ void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rul
     // A run of plain bytes, single spaces between them included: those
     // stay as they are under every rule.
     std::size_t end = i;
-    while (end < raw.size() &&
-           (!IsSpecial(raw[end]) ||
-            (raw[end] == ' ' && end > i && end + 1 < raw.size() && !IsWhitespace(raw[end + 1])))) {
+    while (end < raw.size()) {
+      if (!IsSpecial(raw[end])) {
+        ++end;
+        continue;
+      }
+      if (raw[end] != ' ' || end == i || end + 1 >= raw.size() || IsWhitespace(raw[end + 1])) break;
       ++end;
     }
     if (end > i) {

@@ -33,12 +33,20 @@ const TokenIndex& Tokens() {
   return index;
 }
 
+// True when `value` spells `text` from `i` on. The second byte rules out
+// most tokens before a whole comparison.
+bool SpellsAt(std::string_view text, std::size_t i, std::string_view value) {
+  if (text.size() - i < value.size()) return false;
+  if (value.size() > 1 && text[i + 1] != value[1]) return false;
+  return text.substr(i, value.size()) == value;
+}
+
 // True when some value token spells part of `text`.
 bool HoldsValueToken(std::string_view text) {
   const TokenIndex& tokens = Tokens();
   for (std::size_t i = 0; i < text.size(); ++i) {
     for (const AttributeValueToken* value : tokens.ValuesAt(text, i)) {
-      if (text.substr(i, value->text.size()) == value->text) return true;
+      if (SpellsAt(text, i, value->text)) return true;
     }
   }
   return false;
@@ -66,7 +74,7 @@ class ValueSplitter {
       // An inline string that starts here costs STR_I and the character.
       uint32_t best = 2 + open_[i + 1];
       for (const AttributeValueToken* value : Tokens().ValuesAt(text, i)) {
-        if (text.substr(i, value->text.size()) != value->text) continue;
+        if (!SpellsAt(text, i, value->text)) continue;
         const uint32_t cost = 1 + closed_[i + value->text.size()];
         if (cost >= best) continue;
         best = cost;

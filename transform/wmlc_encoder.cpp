@@ -61,13 +61,19 @@ class BodyWriter {
   }
 
   void CountStrings() {
-    for (const DeckNode& node : deck_.nodes) {
+    std::size_t bytes = 0;
+    for (const Piece& piece : deck_.pieces) bytes += piece.text.size();
+    table_.Reserve(deck_.pieces.size(), bytes);
+    tagTokens_.resize(deck_.nodes.size());
+    for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
+      const DeckNode& node = deck_.nodes[i];
       if (node.dropped) continue;
       if (node.name.empty()) {
         CountPieces(node.firstPiece, node.endPiece);
         continue;
       }
-      if (TagTokenOf(node.name) == wmlc::kLiteral) table_.Require(node.name);
+      tagTokens_[i] = TagTokenOf(node.name);
+      if (tagTokens_[i] == wmlc::kLiteral) table_.Require(node.name);
       for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
         const wmlc::TokenizedAttribute& attribute = deck_.attributes[a];
         if (attribute.startToken == wmlc::kLiteral) table_.Require(attribute.name);
@@ -97,8 +103,7 @@ class BodyWriter {
     }
   }
 
-  void WriteElement(std::string& out, const DeckNode& node) {
-    const uint8_t token = TagTokenOf(node.name);
+  void WriteElement(std::string& out, const DeckNode& node, uint8_t token) {
     const bool hasAttributes = node.firstAttribute != node.endAttribute;
     uint8_t bits = 0;
     if (node.hasContent) bits |= wmlc::kContentBit;
@@ -136,7 +141,7 @@ class BodyWriter {
         WritePieces(out, node.firstPiece, node.endPiece);
         continue;
       }
-      WriteElement(out, node);
+      WriteElement(out, node, tagTokens_[i]);
       if (node.hasContent) open.push_back(i);
     }
     out.append(open.size(), static_cast<char>(wmlc::kEnd));
@@ -145,6 +150,7 @@ class BodyWriter {
   const wmlc::ReadDeck& deck_;
   std::size_t reserve_;
   StringTable table_;
+  std::vector<uint8_t> tagTokens_;  // each element's tag token, found while counting
 };
 
 }  // namespace

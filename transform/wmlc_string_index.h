@@ -1,25 +1,63 @@
 // A hash index from strings to values, made for the string table's counts:
-// open addressing over one flat array of slots, so that a lookup is one
-// hash and, nearly always, one slot; values live in a deque and never move.
+// open addressing over one flat array of small slots (a hash and the
+// entry's number), so that a lookup is one hash and, nearly always, one
+// slot in cache; entries live in fixed blocks and never move.
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <cstring>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace quillmark::wmlc {
 
-// FNV-1a over the key's bytes with a final mix: keys are mostly short
-// words, for which this beats the library's general-purpose hash.
-inline std::size_t HashOfKey(std::string_view key) {
-  uint64_t hash = 14695981039346656037ull;
-  for (char c : key) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
+// The bytes of a key shorter than 9 bytes as one number, read without a
+// loop: two overlapping loads cover 4 to 8 bytes, three single bytes 1 to 3.
+inline uint64_t ShortBlock(const char* at, std::size_t length) {
+  if (length >= 4) {
+    uint32_t low;
+    uint32_t high;
+    std::memcpy(&low, at, 4);
+    std::memcpy(&high, at + length - 4, 4);
+    return uint64_t{low} | (uint64_t{high} << 32);
   }
-  return static_cast<std::size_t>(hash ^ (hash >> 29));
+  if (length == 0) return 0;
+  const auto byte = [&](std::size_t i) { return uint64_t{static_cast<unsigned char>(at[i])}; };
+  return byte(0) | (byte(length / 2) << 8) | (byte(length - 1) << 16);
+}
+
+// Eight bytes at a time, each block mixed in by one multiplication, the
+// length mixed in first (so that the short block's overlaps cannot
+// collide keys of different lengths), and a final mix so that the low bits
+// used for the slot depend on every byte.
+inline std::size_t HashOfKey(std::string_view key) {
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  uint64_t hash = (key.size() + 1) * kMultiplier;
+  const char* at = key.data();
+  std::size_t left = key.size();
+  for (; left > 8; at += 8, left -= 8) {
+    uint64_t block;
+    std::memcpy(&block, at, 8);
+    hash = (hash ^ block) * kMultiplier;
+    hash ^= hash >> 32;
+  }
+  hash = (hash ^ ShortBlock(at, left)) * kMultiplier;
+  hash ^= hash >> 29;
+  hash *= 0xBF58476D1CE4E5B9ull;
+  return static_cast<std::size_t>(hash ^ (hash >> 32));
+}
+
+// True when `a` and `b` hold the same bytes; short keys, the common case,
+// are compared without a library call.
+inline bool SameKey(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.size() > 16) return std::memcmp(a.data(), b.data(), a.size()) == 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
 template <typename Value>
@@ -28,53 +66,88 @@ class StringIndex {
   // The value of `key`, made (value-initialised) when missing. The key's
   // text must outlive the index.
   Value& Get(std::string_view key) {
-    if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
-    const std::size_t hash = HashOfKey(key);
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const uint32_t hash = SlotHash(key);
     std::size_t at = hash & (slots_.size() - 1);
     // Probe until the key's slot or an empty one.
-    for (; slots_[at].value != nullptr; at = (at + 1) & (slots_.size() - 1)) {
+    for (; slots_[at].entry != kEmpty; at = (at + 1) & (slots_.size() - 1)) {
       const Slot& slot = slots_[at];
-      if (slot.hash == hash && slot.key == key) return *slot.value;
+      if (slot.hash != hash) continue;
+      Entry& entry = EntryAt(slot.entry);
+      if (SameKey(entry.key, key)) return entry.value;
     }
-    entries_.emplace_back(key, Value{});
-    slots_[at] = Slot{hash, key, &entries_.back().second};
-    return entries_.back().second;
+    slots_[at] = Slot{hash, static_cast<uint32_t>(count_)};
+    return Add(key).value;
+  }
+
+  // Room for `count` keys before the slots grow.
+  void Reserve(std::size_t count) {
+    std::size_t size = slots_.empty() ? 64 : slots_.size();
+    while (size < 2 * count + 2) size *= 2;
+    if (size > slots_.size()) Rehash(size);
   }
 
   // The value of `key`, or null.
   const Value* Find(std::string_view key) const {
     if (slots_.empty()) return nullptr;
-    const std::size_t hash = HashOfKey(key);
-    for (std::size_t at = hash & (slots_.size() - 1); slots_[at].value != nullptr; at = (at + 1) & (slots_.size() - 1)) {
+    const uint32_t hash = SlotHash(key);
+    for (std::size_t at = hash & (slots_.size() - 1); slots_[at].entry != kEmpty; at = (at + 1) & (slots_.size() - 1)) {
       const Slot& slot = slots_[at];
-      if (slot.hash == hash && slot.key == key) return slot.value;
+      if (slot.hash != hash) continue;
+      const Entry& entry = EntryAt(slot.entry);
+      if (SameKey(entry.key, key)) return &entry.value;
     }
     return nullptr;
   }
 
-  // Every key with its value, in the order the keys were added.
-  std::deque<std::pair<std::string_view, Value>>& Entries() { return entries_; }
+  // Calls `visit(key, value)` for every entry, in the order the keys were added.
+  template <typename Visit>
+  void ForEach(Visit visit) {
+    for (std::size_t i = 0; i < count_; ++i) visit(EntryAt(i).key, EntryAt(i).value);
+  }
 
  private:
-  struct Slot {
-    std::size_t hash = 0;
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  // Entries per block: a power of two, so that finding one is a shift.
+  static constexpr unsigned kBlockBits = 10;
+
+  struct Entry {
     std::string_view key;
-    Value* value = nullptr;  // null for an empty slot
+    Value value{};
   };
 
-  void Grow() {
-    std::vector<Slot> slots(slots_.empty() ? 64 : slots_.size() * 2);
+  struct Slot {
+    uint32_t hash = 0;
+    uint32_t entry = kEmpty;  // its number in entries_, kEmpty for an empty slot
+  };
+
+  static uint32_t SlotHash(std::string_view key) { return static_cast<uint32_t>(HashOfKey(key)); }
+
+  Entry& EntryAt(std::size_t i) const { return blocks_[i >> kBlockBits][i & ((1u << kBlockBits) - 1)]; }
+
+  Entry& Add(std::string_view key) {
+    if ((count_ >> kBlockBits) == blocks_.size()) blocks_.push_back(std::make_unique<Entry[]>(1u << kBlockBits));
+    Entry& entry = EntryAt(count_++);
+    entry.key = key;
+    return entry;
+  }
+
+  void Grow() { Rehash(slots_.empty() ? 64 : slots_.size() * 2); }
+
+  void Rehash(std::size_t size) {
+    std::vector<Slot> slots(size);
     for (const Slot& slot : slots_) {
-      if (slot.value == nullptr) continue;
+      if (slot.entry == kEmpty) continue;
       std::size_t at = slot.hash & (slots.size() - 1);
-      while (slots[at].value != nullptr) at = (at + 1) & (slots.size() - 1);
+      while (slots[at].entry != kEmpty) at = (at + 1) & (slots.size() - 1);
       slots[at] = slot;
     }
     slots_ = std::move(slots);
   }
 
   std::vector<Slot> slots_;
-  std::deque<std::pair<std::string_view, Value>> entries_;
+  std::vector<std::unique_ptr<Entry[]>> blocks_;
+  std::size_t count_ = 0;
 };
 
 }  // namespace quillmark::wmlc

@@ -59,6 +59,14 @@ StringTable::Uses& StringTable::UsesOf(std::string_view text) {
   return uses_.Get(text);
 }
 
+void StringTable::Reserve(std::size_t texts, std::size_t bytes) {
+  texts_.reserve(texts);
+  // A part is a word of at least kShortestWord bytes and a byte beside it.
+  parts_.reserve(bytes / (kShortestWord + 1) + texts);
+  // Texts and the distinct words among their parts: a guess, the index grows past it.
+  uses_.Reserve(texts + bytes / 64);
+}
+
 void StringTable::CountText(std::string_view text) {
   if (text.empty()) return;
   Uses& whole = UsesOf(text);
@@ -114,14 +122,24 @@ void StringTable::ListPhrases() {
       phrases_.emplace_back();
     }
     std::vector<Phrase>& list = phrases_[static_cast<std::size_t>(word.phrases)];
-    if (list.size() < kMostPhrasesPerWord) list.push_back(Phrase{whole, text.whole});
+    if (list.size() >= kMostPhrasesPerWord) continue;
+    const bool hasSecond = text.firstPart + 1 < text.endPart;
+    const Part* second = hasSecond ? &parts_[text.firstPart + 1] : nullptr;
+    list.push_back(Phrase{whole, text.whole, second ? second->uses : nullptr, second ? second->start : 0});
   }
   for (std::vector<Phrase>& list : phrases_) {
     std::sort(list.begin(), list.end(), [](const Phrase& a, const Phrase& b) { return a.text.size() > b.text.size(); });
   }
 }
 
-bool StringTable::MatchesPhraseAt(const Text& text, const Part& word, std::string_view phrase) const {
+bool StringTable::MatchesPhraseAt(const Text& text, uint32_t at, const Phrase& candidate) const {
+  const Part& word = parts_[at];
+  if (candidate.second != nullptr) {
+    if (at + 1 >= text.endPart) return false;
+    const Part& next = parts_[at + 1];
+    if (next.uses != candidate.second || next.start != word.start + candidate.secondStart) return false;
+  }
+  const std::string_view phrase = candidate.text;
   const std::size_t end = word.start + phrase.size();
   if (phrase.size() <= word.length || end > text.text.size()) return false;
   if (end < text.text.size() && IsWordByte(text.text[end])) return false;
@@ -147,7 +165,7 @@ void StringTable::FindPhrases() {
       if (word.uses->phrases >= 0) {
         // The list is longest first.
         for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
-          if (!MatchesPhraseAt(text, word, phrase.text)) continue;
+          if (!MatchesPhraseAt(text, i, phrase)) continue;
           const std::size_t end = word.start + phrase.text.size();
           ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
           parts.push_back(Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
@@ -221,10 +239,10 @@ void StringTable::Choose() {
   ListPhrases();
   FindPhrases();
   // Only what pays with every possible use counted can pay later.
-  for (auto& [text, uses] : uses_.Entries()) {
+  uses_.ForEach([&](std::string_view text, Uses& uses) {
     uses.chosen = Pays(text.size(), uses.whole + uses.variable, uses.edge, uses.middle, uses.required, 2);
     if (uses.chosen) candidates_.push_back(Candidate{text, &uses});
-  }
+  });
   DropHopelessParts();
   // Count again what the writer would really use, and keep only what then
   // pays. The uses a drop frees go to the strings that remain, which only

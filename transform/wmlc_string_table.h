@@ -28,6 +28,9 @@ void AppendMultiByte(std::string& out, uint32_t value);
 // the last write.
 class StringTable {
  public:
+  // Room for `texts` texts of `bytes` bytes in all, so that counting them
+  // does not grow the tables as it goes.
+  void Reserve(std::size_t texts, std::size_t bytes);
   void CountText(std::string_view text);      // text, which may be split into parts
   void CountVariable(std::string_view name);  // a variable's name, used whole
   void Require(std::string_view name);        // a literal tag or attribute name
@@ -70,9 +73,16 @@ class StringTable {
     uint32_t endPart;
   };
 
+  // A whole string looked for inside other texts. `second` is the next
+  // word after its first that is a part (null when it has none) and
+  // `secondStart` where that word starts in it: a text where the phrase
+  // stands has that same word at that distance as its next part, which
+  // rules out nearly every place before any bytes are compared.
   struct Phrase {
     std::string_view text;
     Uses* uses;
+    const Uses* second;
+    uint32_t secondStart;
   };
 
   // A string that may go into the table.
@@ -84,9 +94,9 @@ class StringTable {
   Uses& UsesOf(std::string_view text);
   void ListPhrases();
   void FindPhrases();
-  // True when `phrase`, whose first word is `word`'s, stands in `text` at
-  // `word` and ends at a word's end there.
-  bool MatchesPhraseAt(const Text& text, const Part& word, std::string_view phrase) const;
+  // True when `phrase`, whose first word is the part `word` of `text`,
+  // stands in `text` there and ends at a word's end.
+  bool MatchesPhraseAt(const Text& text, uint32_t word, const Phrase& phrase) const;
   // Forgets the parts whose strings cannot go into the table.
   void DropHopelessParts();
   void CountChosenUses();
