@@ -26,14 +26,34 @@ constexpr uint32_t kLastCodePoint = 0x10FFFF;
 
 bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Bytes that decoding looks at one by one.
-constexpr auto kSpecialBytes = [] {
-  std::array<bool, 256> special{};
-  for (unsigned char c : {' ', '\t', '\r', '\n', '&', '\0'}) special[c] = true;
-  return special;
+
+// What a byte is to a run of plain bytes: part of it, a space that may be,
+// or the end of it.
+enum ByteKind : uint8_t { kPlainByte, kSpaceByte, kEndByte };
+
+constexpr auto kByteKinds = [] {
+  std::array<uint8_t, 256> kinds{};
+  for (unsigned char c : {'\t', '\r', '\n', '&', '\0'}) kinds[c] = kEndByte;
+  kinds[' '] = kSpaceByte;
+  return kinds;
 }();
 
-bool IsSpecial(char c) { return kSpecialBytes[static_cast<unsigned char>(c)]; }
+constexpr auto kWhitespaceBytes = [] {
+  std::array<uint8_t, 256> whitespace{};
+  for (unsigned char c : {' ', '\t', '\r', '\n'}) whitespace[c] = 1;
+  return whitespace;
+}();
+
+// True when raw[at] ends the run of plain bytes that starts at `start`: a
+// special byte, except a single space between two bytes of the run. Worked
+// out without branches, so that the spaces between words cost no
+// mispredicted jumps.
+bool EndsRun(std::string_view raw, std::size_t start, std::size_t at) {
+  const uint8_t kind = kByteKinds[static_cast<unsigned char>(raw[at])];
+  const char next = at + 1 < raw.size() ? raw[at + 1] : '\n';
+  const bool spaceEnds = kWhitespaceBytes[static_cast<unsigned char>(next)] | (at == start);
+  return (kind == kEndByte) | ((kind == kSpaceByte) & spaceEnds);
+}
 
 int DigitValue(char c, bool hex) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -323,14 +343,7 @@ void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rul
     // A run of plain bytes, single spaces between them included: those
     // stay as they are under every rule.
     std::size_t end = i;
-    while (end < raw.size()) {
-      if (!IsSpecial(raw[end])) {
-        ++end;
-        continue;
-      }
-      if (raw[end] != ' ' || end == i || end + 1 >= raw.size() || IsWhitespace(raw[end + 1])) break;
-      ++end;
-    }
+    while (end < raw.size() && !EndsRun(raw, i, end)) ++end;
     if (end > i) {
       builder.RawRun(raw.substr(i, end - i));
       i = end - 1;

@@ -32,7 +32,7 @@ using Pieces = std::vector<Piece>;
 class TextArena {
  public:
   explicit TextArena(std::size_t capacity = 0)
-      : bytes_(std::make_unique<char[]>(capacity + 1)), capacity_(capacity) {}
+      : bytes_(std::make_unique_for_overwrite<char[]>(capacity + 1)), capacity_(capacity) {}
 
   char* End() { return bytes_.get() + used_; }
   // Appends `text`; throws std::length_error when the block is full.

@@ -8,9 +8,6 @@ namespace {
 
 // Shorter words never pay for their reference.
 constexpr std::size_t kShortestWord = 3;
-// Whole strings looked for inside other texts, per first word: the first
-// ones counted, so that a common word costs bounded time.
-constexpr std::size_t kMostPhrasesPerWord = 4;
 // Longer whole strings seldom come back inside others.
 constexpr std::size_t kLongestPhrase = 64;
 
@@ -121,18 +118,20 @@ void StringTable::ListPhrases() {
       word.phrases = static_cast<int32_t>(phrases_.size());
       phrases_.emplace_back();
     }
-    std::vector<Phrase>& list = phrases_[static_cast<std::size_t>(word.phrases)];
-    if (list.size() >= kMostPhrasesPerWord) continue;
+    // Only the first ones counted, so that a common word costs bounded time.
+    PhraseList& list = phrases_[static_cast<std::size_t>(word.phrases)];
+    if (list.count >= kMostPhrasesPerWord) continue;
     const bool hasSecond = text.firstPart + 1 < text.endPart;
     const Part* second = hasSecond ? &parts_[text.firstPart + 1] : nullptr;
-    list.push_back(Phrase{whole, text.whole, second ? second->uses : nullptr, second ? second->start : 0});
+    list.items[list.count++] = Phrase{whole, text.whole, second ? second->uses : nullptr, second ? second->start : 0};
   }
-  for (std::vector<Phrase>& list : phrases_) {
-    std::sort(list.begin(), list.end(), [](const Phrase& a, const Phrase& b) { return a.text.size() > b.text.size(); });
+  for (PhraseList& list : phrases_) {
+    std::sort(list.items.begin(), list.items.begin() + list.count,
+              [](const Phrase& a, const Phrase& b) { return a.text.size() > b.text.size(); });
   }
 }
 
-bool StringTable::MatchesPhraseAt(const Text& text, uint32_t at, const Phrase& candidate) const {
+inline bool StringTable::MatchesPhraseAt(const Text& text, uint32_t at, const Phrase& candidate) const {
   const Part& word = parts_[at];
   if (candidate.second != nullptr) {
     if (at + 1 >= text.endPart) return false;

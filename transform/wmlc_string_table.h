@@ -2,6 +2,7 @@
 // writing of strings, variable names and literal names with or without it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -85,6 +86,16 @@ class StringTable {
     uint32_t secondStart;
   };
 
+  // The whole strings that begin with one word, longest first: a few, kept
+  // in place so that looking them up is one step from the word.
+  static constexpr std::size_t kMostPhrasesPerWord = 4;
+  struct PhraseList {
+    std::array<Phrase, kMostPhrasesPerWord> items;
+    uint32_t count = 0;
+    const Phrase* begin() const { return items.data(); }
+    const Phrase* end() const { return items.data() + count; }
+  };
+
   // A string that may go into the table.
   struct Candidate {
     std::string_view text;
@@ -109,7 +120,7 @@ class StringTable {
   StringIndex<Uses> uses_;
   std::vector<Text> texts_;  // every counted text, in order
   std::vector<Part> parts_;
-  std::vector<std::vector<Phrase>> phrases_;
+  std::vector<PhraseList> phrases_;
   std::vector<Candidate> candidates_;
   std::size_t written_ = 0;  // texts written so far
   std::string bytes_;
