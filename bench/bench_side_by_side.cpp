@@ -120,6 +120,14 @@ const std::string& RealisticPage100K() {
   static const std::string page = quillmark::bench::RealisticPage(100 << 10);
   return page;
 }
+const std::string& RealisticPage1M() {
+  static const std::string page = quillmark::bench::RealisticPage(1 << 20);
+  return page;
+}
+const std::string& StructuredPage100K() {
+  static const std::string page = quillmark::bench::StructuredPage(100 << 10);
+  return page;
+}
 
 // The WMLC compiler's share of a conversion to WMLC: each iteration converts
 // the page to WML and compiles that deck; `compile_share` is the compiling
@@ -147,6 +155,8 @@ void BM_CompileShare(benchmark::State& state, const std::string& (*page)()) {
 BENCHMARK_CAPTURE(BM_CompileShare, valgrind_manual, WholeManual)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CompileShare, quick_start_page, OneRealPage)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_CompileShare, realistic_100k, RealisticPage100K)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CompileShare, realistic_1m, RealisticPage1M)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CompileShare, structured_100k, StructuredPage100K)->Unit(benchmark::kMillisecond);
 
 const std::string& NestedBold() {
   static const std::string page = Repeated("<b>", 100000);

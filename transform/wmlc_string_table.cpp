@@ -58,8 +58,8 @@ StringTable::Uses& StringTable::UsesOf(std::string_view text) {
 
 void StringTable::Reserve(std::size_t texts, std::size_t bytes) {
   texts_.reserve(texts);
-  // A part is a word of at least kShortestWord bytes and a byte beside it.
-  parts_.reserve(bytes / (kShortestWord + 1) + texts);
+  // About a part per eight bytes of text; the vector grows past that.
+  parts_.reserve(bytes / 8 + texts);
   // Texts and the distinct words among their parts: a guess, the index grows past it.
   uses_.Reserve(texts + bytes / 64);
 }
@@ -153,30 +153,42 @@ inline bool StringTable::MatchesPhraseAt(const Text& text, uint32_t at, const Ph
 void StringTable::FindPhrases() {
   // Before each word that begins a listed whole string at that place, the
   // longest such string becomes a part of its own: written as one reference
-  // when it pays, else the words inside it stay candidates.
-  std::vector<Part> parts;
-  // At most one phrase before each word.
-  parts.reserve(parts_.size() * 2);
-  for (Text& text : texts_) {
-    const uint32_t firstPart = static_cast<uint32_t>(parts.size());
+  // when it pays, else the words inside it stay candidates. The phrase
+  // parts are found first, each with the word it goes before, then merged
+  // into parts_ in place from the back.
+  std::vector<std::pair<uint32_t, Part>> found;
+  for (const Text& text : texts_) {
     for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
       const Part& word = parts_[i];
-      if (word.uses->phrases >= 0) {
-        // The list is longest first.
-        for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
-          if (!MatchesPhraseAt(text, i, phrase)) continue;
-          const std::size_t end = word.start + phrase.text.size();
-          ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
-          parts.push_back(Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
-          break;
-        }
+      if (word.uses->phrases < 0) continue;
+      // The list is longest first.
+      for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
+        if (!MatchesPhraseAt(text, i, phrase)) continue;
+        const std::size_t end = word.start + phrase.text.size();
+        ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
+        found.emplace_back(i, Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
+        break;
       }
-      parts.push_back(word);
     }
-    text.firstPart = firstPart;
-    text.endPart = static_cast<uint32_t>(parts.size());
   }
-  parts_ = std::move(parts);
+  if (found.empty()) return;
+  std::size_t from = parts_.size();
+  parts_.resize(parts_.size() + found.size());
+  // parts_[0, from) are the old parts not yet moved; above `to` all is placed.
+  std::size_t to = parts_.size();
+  for (std::size_t f = found.size(); f-- > 0;) {
+    const uint32_t before = found[f].first;
+    while (from > before) parts_[--to] = parts_[--from];
+    parts_[--to] = found[f].second;
+  }
+  // Each text's range moves up by the phrases found before its end.
+  std::size_t f = 0;
+  for (Text& text : texts_) {
+    const uint32_t start = static_cast<uint32_t>(text.firstPart + f);
+    while (f < found.size() && found[f].first < text.endPart) ++f;
+    text.firstPart = start;
+    text.endPart = static_cast<uint32_t>(text.endPart + f);
+  }
 }
 
 void StringTable::DropHopelessParts() {
