@@ -1,6 +1,7 @@
 #include "transform/wml_text_decoding.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -109,6 +110,40 @@ std::size_t WriteUtf8(char* out, uint32_t c) {
   out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
   out[3] = static_cast<char>(0x80 | (c & 0x3F));
   return 4;
+}
+
+// Bytes that are each eight copies of one byte.
+constexpr uint64_t Repeated(uint8_t byte) { return 0x0101010101010101ull * byte; }
+
+// The high bit of each byte of `word` below `limit` (at most 0x80), exact
+// up to the first such byte (above it a borrow may flag more).
+constexpr uint64_t BytesBelow(uint64_t word, uint8_t limit) {
+  return (word - Repeated(limit)) & ~word & Repeated(0x80);
+}
+
+// The end of the run of plain bytes that starts at `start`: where EndsRun
+// first holds, or the end of `raw`. Eight bytes are looked at together;
+// only the few below "!" or equal to "&" (white space, controls, "&") are
+// looked at one by one.
+std::size_t PlainRunEnd(std::string_view raw, std::size_t start) {
+  std::size_t at = start;
+  while (at < raw.size()) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (raw.size() - at >= 8) {
+        uint64_t word;
+        std::memcpy(&word, raw.data() + at, 8);
+        const uint64_t flagged = BytesBelow(word, '!') | BytesBelow(word ^ Repeated('&'), 1);
+        if (flagged == 0) {
+          at += 8;
+          continue;
+        }
+        at += static_cast<std::size_t>(std::countr_zero(flagged)) / 8;
+      }
+    }
+    if (EndsRun(raw, start, at)) return at;
+    ++at;
+  }
+  return raw.size();
 }
 
 // Collects decoded characters into pieces, keeping the raw white space that
@@ -342,8 +377,7 @@ void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rul
   for (std::size_t i = 0; i < raw.size(); ++i) {
     // A run of plain bytes, single spaces between them included: those
     // stay as they are under every rule.
-    std::size_t end = i;
-    while (end < raw.size() && !EndsRun(raw, i, end)) ++end;
+    const std::size_t end = PlainRunEnd(raw, i);
     if (end > i) {
       builder.RawRun(raw.substr(i, end - i));
       i = end - 1;
