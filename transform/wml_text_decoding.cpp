@@ -115,24 +115,39 @@ std::size_t WriteUtf8(char* out, uint32_t c) {
 // Bytes that are each eight copies of one byte.
 constexpr uint64_t Repeated(uint8_t byte) { return 0x0101010101010101ull * byte; }
 
-// The high bit of each byte of `word` below `limit` (at most 0x80), exact
-// up to the first such byte (above it a borrow may flag more).
+// The high bit of each byte of `word` below `limit` (at most 0x80), for
+// every byte: adding to the low seven bits never carries into the next.
 constexpr uint64_t BytesBelow(uint64_t word, uint8_t limit) {
-  return (word - Repeated(limit)) & ~word & Repeated(0x80);
+  const uint64_t low = Repeated(0x7F);
+  return ~(((word & low) + Repeated(static_cast<uint8_t>(0x80 - limit))) | word) & Repeated(0x80);
+}
+
+constexpr uint64_t BytesEqual(uint64_t word, uint8_t byte) { return BytesBelow(word ^ Repeated(byte), 1); }
+
+// The bytes of `word` (eight from the text, in order) that may end a run of
+// plain bytes: controls and white space, "&", and a space followed by a
+// control or white space or by the block's end. A space that follows no
+// such byte inside the block never does.
+constexpr uint64_t MayEndRun(uint64_t word) {
+  const uint64_t control = BytesBelow(word, '!');
+  const uint64_t space = BytesEqual(word, ' ');
+  const uint64_t lastByte = Repeated(0x80) & ~(Repeated(0x80) >> 8);
+  const uint64_t spaceEnds = space & ((control >> 8) | lastByte);
+  return (control & ~space) | BytesEqual(word, '&') | spaceEnds;
 }
 
 // The end of the run of plain bytes that starts at `start`: where EndsRun
 // first holds, or the end of `raw`. Eight bytes are looked at together;
-// only the few below "!" or equal to "&" (white space, controls, "&") are
-// looked at one by one.
+// only those MayEndRun flags are looked at one by one.
 std::size_t PlainRunEnd(std::string_view raw, std::size_t start) {
-  std::size_t at = start;
+  if (start < raw.size() && EndsRun(raw, start, start)) return start;
+  std::size_t at = start + 1;
   while (at < raw.size()) {
     if constexpr (std::endian::native == std::endian::little) {
       if (raw.size() - at >= 8) {
         uint64_t word;
         std::memcpy(&word, raw.data() + at, 8);
-        const uint64_t flagged = BytesBelow(word, '!') | BytesBelow(word ^ Repeated('&'), 1);
+        const uint64_t flagged = MayEndRun(word);
         if (flagged == 0) {
           at += 8;
           continue;

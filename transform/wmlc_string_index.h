@@ -4,6 +4,7 @@
 // slot in cache; entries live in fixed blocks and never move.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -72,18 +73,15 @@ class StringIndex {
   // The value of `key`, made (value-initialised) when missing. The key's
   // text must outlive the index.
   Value& Get(std::string_view key) {
-    if ((count_ + 1) * 2 > slots_.size()) Grow();
-    const uint32_t hash = SlotHash(key);
-    std::size_t at = hash & (slots_.size() - 1);
-    // Probe until the key's slot or an empty one.
-    for (; slots_[at].entry != kEmpty; at = (at + 1) & (slots_.size() - 1)) {
-      const Slot& slot = slots_[at];
-      if (slot.hash != hash) continue;
-      Entry& entry = EntryAt(slot.entry);
-      if (SameKey(entry.key, key)) return entry.value;
-    }
-    slots_[at] = Slot{hash, static_cast<uint32_t>(count_)};
-    return Add(key).value;
+    if (key.size() > kShortKey) return Lookup(key);
+    // Short keys, the words that repeat most, go through a small cache of
+    // recent ones first: their block and length are the whole key.
+    const uint64_t block = ShortBlock(key.data(), key.size());
+    Recent& recent = recent_[RecentIndex(block, key.size())];
+    if (recent.value != nullptr && recent.block == block && recent.length == key.size()) return *recent.value;
+    Value& value = Lookup(key);
+    recent = Recent{block, key.size(), &value};
+    return value;
   }
 
   // Room for `count` keys before the slots grow.
@@ -129,6 +127,35 @@ class StringIndex {
 
   static uint32_t SlotHash(std::string_view key) { return static_cast<uint32_t>(HashOfKey(key)); }
 
+  // Keys of up to this many bytes are one short block.
+  static constexpr std::size_t kShortKey = 8;
+  static constexpr unsigned kRecentBits = 8;
+
+  struct Recent {
+    uint64_t block = 0;
+    std::size_t length = 0;
+    Value* value = nullptr;  // null while unused
+  };
+
+  static std::size_t RecentIndex(uint64_t block, std::size_t length) {
+    return static_cast<std::size_t>(((block ^ length) * 0x9E3779B97F4A7C15ull) >> (64 - kRecentBits));
+  }
+
+  Value& Lookup(std::string_view key) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const uint32_t hash = SlotHash(key);
+    std::size_t at = hash & (slots_.size() - 1);
+    // Probe until the key's slot or an empty one.
+    for (; slots_[at].entry != kEmpty; at = (at + 1) & (slots_.size() - 1)) {
+      const Slot& slot = slots_[at];
+      if (slot.hash != hash) continue;
+      Entry& entry = EntryAt(slot.entry);
+      if (SameKey(entry.key, key)) return entry.value;
+    }
+    slots_[at] = Slot{hash, static_cast<uint32_t>(count_)};
+    return Add(key).value;
+  }
+
   Entry& EntryAt(std::size_t i) const { return blocks_[i >> kBlockBits][i & ((1u << kBlockBits) - 1)]; }
 
   Entry& Add(std::string_view key) {
@@ -152,6 +179,7 @@ class StringIndex {
   }
 
   std::vector<Slot> slots_;
+  std::array<Recent, std::size_t{1} << kRecentBits> recent_{};
   std::vector<std::unique_ptr<Entry[]>> blocks_;
   std::size_t count_ = 0;
 };

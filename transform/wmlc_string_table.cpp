@@ -221,7 +221,7 @@ void StringTable::ForEachReference(const Text& text, Visit reference) const {
     const Part& part = parts_[i];
     if (part.start < inlineFrom || !part.uses->chosen) continue;
     const std::size_t end = part.start + part.length;
-    if (PartSaving(part.length, ReferenceLengthAt(part.uses->offset), part.start > inlineFrom,
+    if (PartSaving(part.length, part.uses->referenceLength, part.start > inlineFrom,
                    end < text.text.size()) <= 0) {
       continue;
     }
@@ -264,7 +264,7 @@ void StringTable::Choose() {
   for (const Candidate& candidate : candidates_) {
     Uses& uses = *candidate.uses;
     uses.chosen = Pays(candidate.text.size(), uses.whole + uses.variable, uses.edge, uses.middle,
-                       uses.required, ReferenceLengthAt(uses.offset));
+                       uses.required, uses.referenceLength);
   }
   Layout();
 }
@@ -273,6 +273,7 @@ void StringTable::Layout() {
   std::vector<Candidate> chosen;
   for (const Candidate& candidate : candidates_) {
     candidate.uses->offset = -1;
+    candidate.uses->referenceLength = ReferenceLengthAt(-1);
     if (candidate.uses->chosen) chosen.push_back(candidate);
   }
   // The strings with the most uses per byte of table first: references
@@ -288,6 +289,7 @@ void StringTable::Layout() {
   bytes_.clear();
   for (const Candidate& candidate : chosen) {
     candidate.uses->offset = static_cast<int64_t>(bytes_.size());
+    candidate.uses->referenceLength = ReferenceLengthAt(candidate.uses->offset);
     bytes_.append(candidate.text);
     bytes_ += '\0';
   }

@@ -58,6 +58,7 @@ class StringTable {
     bool chosen = false;
     bool listed = false;  // among the phrases of its first word
     int64_t offset = -1;  // in the table when not negative
+    uint32_t referenceLength = 2;  // bytes of a reference to it at offset
   };
 
   // A word or phrase of a text that may be written as a reference.
