@@ -117,6 +117,34 @@ TEST(WmlcEncoder, WhiteSpaceAndStringTable) {
   });
 }
 
+// Raw white space in a paragraph's text collapses to single spaces between
+// the words and goes at both ends, wherever its runs fall: generated texts
+// of short words (too short for the string table) with runs of spaces,
+// tabs, line ends and "&amp;" at every offset, against the collapsed text.
+TEST(WmlcEncoder, WhiteSpaceCollapsesWhereverItFalls) {
+  const std::vector<std::string> gaps = {" ", "  ", "\t", " \n ", "\r\n", "   \t"};
+  const std::vector<std::string> words = {"a", "bc", "&amp;", "\x01", "d&amp;e", "ff"};
+  std::mt19937 random(5);
+  for (int round = 0; round < 400; ++round) {
+    std::string raw = random() % 2 ? gaps[random() % gaps.size()] : "";
+    std::string expected;
+    const int count = 1 + static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) {
+      const std::string& word = words[random() % words.size()];
+      raw += word;
+      raw += i + 1 < count || random() % 2 ? gaps[random() % gaps.size()] : "";
+      std::string decoded = word;
+      for (std::size_t at = decoded.find("&amp;"); at != std::string::npos; at = decoded.find("&amp;")) {
+        decoded.replace(at, 5, "&");
+      }
+      expected += (i > 0 ? " " : "") + decoded;
+    }
+    const std::string compiled = CompileWmlc(kHead + std::string("<wml><card><p>") + raw + "</p></card></wml>");
+    const std::string body = std::string("\x60\x03") + expected + std::string("\0\x01", 2);
+    EXPECT_NE(compiled.find(body), std::string::npos) << raw;
+  }
+}
+
 // Checks that `wmlc` is one well-formed WBXML document: a header, a string
 // table, one element whose content and attribute lists all end, string
 // table references inside the table, and nothing after the last END.
