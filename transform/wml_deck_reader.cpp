@@ -329,8 +329,14 @@ class DeckReader {
         deck_.arena.Append(raw_[i].text);
         decoded_.push_back(Piece{PieceKind::kText, 0, std::string_view(start, raw_[i].text.size())});
       } else {
-        // Between two line breaks white space is insignificant at both ends.
+        // Between two line breaks white space is insignificant at both ends,
+        // so a text of nothing else (the line ends between elements) goes.
         const bool isolated = BreaksLine(previous_[i]) && BreaksLine(next_[i]);
+        if (isolated && IsRawWhitespace(raw_[i].text)) {
+          node.firstPiece = node.endPiece = PieceCount();
+          node.dropped = true;
+          continue;
+        }
         DecodeCharacters(raw_[i].text, deck_.charset, WhitespaceRule{true, isolated, isolated}, deck_.arena,
                          decoded_);
       }
