@@ -8,8 +8,8 @@
 #include <new>
 #include <string_view>
 
-#include "interface/trace.h"
-#include "markup/name_list.h"
+#include "base/trace.h"
+#include "base/case_folding.h"
 
 namespace quillmark {
 

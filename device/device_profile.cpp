@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-#include "markup/name_list.h"
+#include "base/case_folding.h"
 
 namespace quillmark {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "markup/name_list.h"
+#include "base/case_folding.h"
 
 namespace quillmark {
 

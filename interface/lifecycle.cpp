@@ -4,7 +4,7 @@
 
 #include "device/configuration.h"
 #include "device/device_profile.h"
-#include "interface/trace.h"
+#include "base/trace.h"
 
 namespace quillmark {
 

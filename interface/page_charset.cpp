@@ -4,7 +4,7 @@
 #include <cstring>
 #include <optional>
 
-#include "markup/name_list.h"
+#include "base/case_folding.h"
 #include "platform/transcoder.h"
 
 namespace quillmark {

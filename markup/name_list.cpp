@@ -38,16 +38,4 @@ int32_t IsBlank(const char* text) {
   return 1;
 }
 
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  if (a == nullptr || b == nullptr) {
-    return false;
-  }
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (ToUpperAscii(*a) != ToUpperAscii(*b)) {
-      return false;
-    }
-  }
-  return *a == *b;
-}
-
 }  // namespace quillmark

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/case_folding.h"
+
 namespace quillmark {
 
 // 1 when name equals one of the list's names, ignoring case; a null list or
@@ -19,14 +21,6 @@ int32_t IsNameInList(const char* name, const char* list);
 
 // 1 when every byte of text, taken as unsigned, is 32 or less; "" is blank.
 int32_t IsBlank(const char* text);
-
-// Case-insensitive equality (both sides folded to upper case); null never equal.
-bool EqualsIgnoringCase(const char* a, const char* b);
-
-// Upper-cases an ASCII letter; leaves every other byte alone.
-constexpr char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-// Lower-cases an ASCII letter; leaves every other byte alone.
-constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // A quick pre-test for a fixed name list: the lengths of its names and
 // their first letters, folded as IsNameInList folds them. A name whose

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "interface/trace.h"
+#include "base/trace.h"
 #include "markup/document_state.h"
 #include "markup/name_list.h"
 

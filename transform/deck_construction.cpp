@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "device/device_profile.h"
-#include "interface/trace.h"
+#include "base/trace.h"
 #include "markup/name_list.h"
 #include "transform/content_model.h"
 #include "transform/escape_text.h"

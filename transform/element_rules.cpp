@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "markup/name_list.h"
+#include "base/case_folding.h"
 #include "transform/escape_text.h"
 #include "transform/normalize_tree.h"
 #include "transform/tree_edits.h"

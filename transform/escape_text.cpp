@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "device/device_profile.h"
-#include "markup/name_list.h"
+#include "base/case_folding.h"
 #include "markup/working_variables.h"
 #include "markup/xml_node.h"
 

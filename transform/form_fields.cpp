@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "markup/name_list.h"
+#include "base/case_folding.h"
 #include "transform/content_model.h"
 #include "transform/escape_text.h"
 

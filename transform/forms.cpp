@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "markup/name_list.h"
+#include "base/case_folding.h"
 #include "transform/content_model.h"
 #include "transform/escape_text.h"
 #include "transform/form_fields.h"

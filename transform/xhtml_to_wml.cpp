@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "interface/trace.h"
+#include "base/trace.h"
 #include "transform/cleanup_tree.h"
 #include "transform/content_model.h"
 #include "transform/deck_construction.h"
