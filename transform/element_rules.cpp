@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/case_folding.h"
+#include "base/leading_integer.h"
 #include "transform/escape_text.h"
 #include "transform/normalize_tree.h"
 #include "transform/tree_edits.h"
@@ -12,23 +13,6 @@ namespace {
 
 // An image without alt text is described by at most this much of its source.
 constexpr std::size_t kAltSourceLimit = 511;
-// Font sizes above this are all "big"; the cap keeps the parse from overflowing.
-constexpr long kFontSizeCap = 1000000;
-
-// The value of a leading decimal integer (white space and a sign allowed
-// before it), as a C library conversion reads it; 0 when there is none.
-long LeadingInteger(const char* text) {
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  const bool negative = *text == '-';
-  if (*text == '-' || *text == '+') ++text;
-  long value = 0;
-  // value is the number formed by the digits passed so far, capped.
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    if (value < kFontSizeCap) value = value * 10 + (*text - '0');
-  }
-  return negative ? -value : value;
-}
-
 // The last path segment of an image source: after the last "/", then after
 // the last "\" of what remains, within the first kAltSourceLimit characters.
 std::string FileNameOf(std::string_view source) {
@@ -202,7 +186,7 @@ void RewriteFont(CXmlNode* node, RewriteContext&) {
   CXmlObject& font = *node->GetElement();
   CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr;
   const char* sizeText = font.GetAttribute("size");
-  const long size = sizeText != nullptr ? LeadingInteger(sizeText) : 0;
+  const int32_t size = sizeText != nullptr ? LeadingInteger(sizeText) : 0;
   if (IsOpenStartTag(node) && size > 0 && size != 3 && size != 4) {
     const char* name = size <= 2 ? "small" : "big";
     font.ClearAttributes();

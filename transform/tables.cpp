@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <string>
 
+#include "base/leading_integer.h"
 #include "markup/name_list.h"
 #include "transform/content_model.h"
 #include "transform/nested_tables.h"
@@ -15,13 +15,6 @@ namespace {
 
 // Elements that group the rows of a table without being rows themselves.
 constexpr char kRowGroupList[] = "thead\0tbody\0tfoot\0";
-
-// The leading decimal integer of `text` (after white space, with a sign), as
-// a C library conversion reads it, clamped to the 32-bit range; 0 without one.
-int32_t LeadingInteger(const char* text) {
-  const long value = std::strtol(text, nullptr, 10);
-  return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
-}
 
 // True for a td or th start tag.
 bool IsCell(const CXmlNode* node) {
