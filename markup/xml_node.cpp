@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/trace.h"
 #include "markup/document_state.h"
 #include "markup/name_list.h"
 
@@ -70,8 +69,6 @@ void DocumentState::Recycle(CXmlNode* node) {
 
 // ---- root state ---------------------------------------------------------
 
-CXmlNode* CXmlNode::GetCursor() const { return Doc().cursor; }
-void CXmlNode::SetCursor(CXmlNode* node) { Doc().cursor = node; }
 CWorkingVariables* CXmlNode::GetContext() const { return Doc().context.get(); }
 
 void CXmlNode::SetContext(std::unique_ptr<CWorkingVariables> context) {
@@ -182,7 +179,6 @@ void CXmlNode::AppendSibling(CXmlNode* node) {
 }
 
 void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
-  Trace("Move Children After\r\n");
   if (firstChild_ == nullptr) return;
   CXmlNode* first = firstChild_;
   CXmlNode* last = lastChild_;

@@ -65,8 +65,6 @@ class CXmlNode {
   bool IsRoot() const { return root_ == this; }
 
   // Root-only state of tree building.
-  CXmlNode* GetCursor() const;
-  void SetCursor(CXmlNode* node);
   CWorkingVariables* GetContext() const;
   void SetContext(std::unique_ptr<CWorkingVariables> context);
   // Creates the context on the root when it is missing; returns it.
@@ -119,7 +117,8 @@ class CXmlNode {
   void FilterChildren(const char* contentRule);
 
   // Writer.
-  uint32_t MeasureText(const char* breakList) const;
+  // An upper bound of what WriteText writes for any break list.
+  uint32_t MeasureText() const;
   char* WriteText(char* buffer, const char* breakList) const;
 
   // Tree building.

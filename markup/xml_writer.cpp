@@ -38,7 +38,7 @@ const CXmlNode* NextInSubtree(const CXmlNode* node, const CXmlNode* top) {
 
 }  // namespace
 
-uint32_t CXmlNode::MeasureText(const char* /*breakList*/) const {
+uint32_t CXmlNode::MeasureText() const {
   uint64_t total = 0;
   // Everything before node in document order has been counted.
   for (const CXmlNode* node = this; node != nullptr; node = NextInSubtree(node, this)) {

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "device/device_profile.h"
-#include "base/trace.h"
 #include "markup/name_list.h"
 #include "transform/content_model.h"
 #include "transform/escape_text.h"
@@ -81,19 +80,15 @@ void RemovePageDeclarations(CXmlNode* root) {
 // node. The page's own XML declarations go: the deck's encoding and version
 // are the device's.
 CXmlNode* EnsureDeclarations(CXmlNode* root, const CWmlSettings& settings) {
-  Trace("XHtmlToWml: Stop1\r\n");
   RemovePageDeclarations(root);
   CXmlNode* first = root->CreateNode(settings.xmlVersion);
   root->PrependChild(first);
-  Trace("XHtmlToWml: Stop2\r\n");
   RemoveBlankAfter(first);
-  Trace("XHtmlToWml: Stop3\r\n");
   CXmlNode* second = first->GetNext();
   if (second == nullptr || !IsWmlDocumentType(second->GetText())) {
     second = root->CreateNode(settings.docType);
     first->InsertAfter(second);
   }
-  Trace("XHtmlToWml: Stop4\r\n");
   RemoveBlankAfter(second);
   return second;
 }
@@ -123,7 +118,6 @@ CXmlNode* FirstChildTagNamed(const CXmlNode* parent, const char* name) {
 // with everything else at the top level removed, or a new one that takes
 // the whole rest of the page.
 CXmlNode* EnsureDeckElement(CXmlNode* root, CXmlNode* docType) {
-  Trace("XHtmlToWml: Stop5\r\n");
   if (CXmlNode* deck = FirstChildTagNamed(root, "wml")) {
     if (deck != root->GetFirstChild() && deck != docType) RemoveSiblingsBetween(docType, deck);
     RemoveSiblingsBetween(deck->GetNext() != nullptr ? deck->GetNext() : deck, nullptr);

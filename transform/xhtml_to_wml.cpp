@@ -107,9 +107,7 @@ void Walk(CXmlNode* start, RewriteContext& walk) {
   // The walk's entered nodes are the subtrees that contain node, outermost
   // first; everything before node in the walk's order has been rewritten.
   while (node != nullptr) {
-    Trace("XHtmlToWml: Begin\r\n");
     if (node != walk.Root()) RewriteNode(node, walk);
-    Trace("XHtmlToWml: OK\r\n");
     if (CXmlNode* child = node->GetFirstChild()) {
       walk.EnterChildren(node);
       node = child;
@@ -118,11 +116,9 @@ void Walk(CXmlNode* start, RewriteContext& walk) {
     // Climb out of finished subtrees to the next sibling still to visit.
     while (node->GetNext() == nullptr && walk.InsideChildren()) {
       node = walk.LeaveChildren();
-      Trace("XHtmlToWml: Childs OK\r\n");
     }
     node = node->GetNext();
   }
-  Trace("XHtmlToWml: next OK\r\n");
 }
 
 }  // namespace
@@ -130,18 +126,14 @@ void Walk(CXmlNode* start, RewriteContext& walk) {
 void XHtmlToWml(CXmlNode* node) {
   CXmlNode* root = node->GetRoot();
   const bool atRoot = node->GetParent() == nullptr;
-  if (atRoot) Trace("XHtmlToWml: root start\r\n");
   CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : root->EnsureContext();
   RewriteContext walk(root, variables);
   if (atRoot) PreparePageStructure(root, walk.Settings(), walk.Breaks(), walk.Choices());
   Walk(node, walk);
   if (!atRoot) return;
   ConstructDeck(root, variables, walk.Breaks());
-  Trace("XHtmlToWml: Stop 9\r\n");
   CleanupTree(root);
-  Trace("XHtmlToWml: Stop 10\r\n");
   root->SetContext(nullptr);
-  Trace("XHtmlToWml: Stop 11\r\n");
 }
 
 }  // namespace quillmark

@@ -42,7 +42,7 @@ inline std::string DeckOf(const std::string& page) { return Convert(page).text; 
 
 // `node` and its subtree as the writer writes them, without line breaks.
 inline std::string WrittenText(const CXmlNode& node) {
-  std::string text(node.MeasureText("\0") + 1, '\0');
+  std::string text(node.MeasureText() + 1, '\0');
   node.WriteText(text.data(), "\0");
   text.resize(std::char_traits<char>::length(text.c_str()));
   return text;
