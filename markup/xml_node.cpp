@@ -289,17 +289,23 @@ CXmlNode* CXmlNode::LastContentChild() const {
   return nullptr;
 }
 
+std::optional<bool> DecideTextBefore(const CXmlNode* node) {
+  if (node->IsRoot()) return false;
+  if (node->IsTag()) {
+    if (node->IsTagNamed("table") || node->IsTagNamed("p") || node->IsTagNamed("br")) return false;
+    return std::nullopt;
+  }
+  if (!node->IsComment() && !IsBlank(node->GetText())) return true;
+  return std::nullopt;
+}
+
 int32_t CXmlNode::HasTextBefore() const {
   const CXmlNode* node = this;
   // node has been passed over; the walk goes on before it.
   for (;;) {
     node = node->prev_ != nullptr ? node->prev_ : node->GetParent();
-    if (node == nullptr || node->IsRoot()) return 0;
-    if (node->IsTag()) {
-      if (node->IsTagNamed("table") || node->IsTagNamed("p") || node->IsTagNamed("br")) return 0;
-      continue;
-    }
-    if (!node->IsComment() && !IsBlank(node->GetText())) return 1;
+    if (node == nullptr) return 0;
+    if (const std::optional<bool> answer = DecideTextBefore(node)) return *answer ? 1 : 0;
   }
 }
 

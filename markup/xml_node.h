@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "markup/xml_object.h"
 
@@ -157,5 +158,10 @@ class CXmlNode {
   // Root only: cursor, context, node store and replacement guard.
   std::unique_ptr<DocumentState> doc_;
 };
+
+// What `node` decides on the backward walk of HasTextBefore (previous
+// siblings, then the parent): true for text that is not blank, false for the
+// root and for a table, p or br tag, nothing for a node passed over.
+std::optional<bool> DecideTextBefore(const CXmlNode* node);
 
 }  // namespace quillmark

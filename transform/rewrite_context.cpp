@@ -13,19 +13,6 @@ bool IsDeckElement(const CXmlNode* node, const CXmlNode* root) {
   return node->GetParent() == root && IsOpenStartTag(node) && IsTagNamedExactly(node, "wml");
 }
 
-// What one node decides on the backward walk for text: true for text that is
-// not blank, false for the root and for a table, p or br tag, nothing for a
-// node that is passed over.
-std::optional<bool> DecideTextBefore(const CXmlNode* node) {
-  if (node->IsRoot()) return false;
-  if (node->IsTag()) {
-    if (node->IsTagNamed("table") || node->IsTagNamed("p") || node->IsTagNamed("br")) return false;
-    return std::nullopt;
-  }
-  if (!node->IsComment() && !IsBlank(node->GetText())) return true;
-  return std::nullopt;
-}
-
 }  // namespace
 
 RewriteContext::RewriteContext(CXmlNode* root, CWorkingVariables& variables)
