@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "markup/name_list.h"
+#include "markup/tree_walk.h"
 #include "markup/xml_node.h"
 
 namespace quillmark {
@@ -26,14 +27,6 @@ bool WritesNothing(const CXmlNode& node) {
   if (element == nullptr) return true;
   const char* name = element->GetName();
   return name != nullptr && name[0] == '\0' && !IsDeclarationText(element->GetText());
-}
-
-// The node after `node` in a pre-order walk of `top`'s subtree, or null.
-const CXmlNode* NextInSubtree(const CXmlNode* node, const CXmlNode* top) {
-  if (node->GetFirstChild() != nullptr) return node->GetFirstChild();
-  // node's subtree is done; climb until a following sibling exists.
-  while (node != top && node->GetNext() == nullptr) node = node->GetParent();
-  return node == top ? nullptr : node->GetNext();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/case_folding.h"
+#include "markup/tree_walk.h"
 #include "transform/content_model.h"
 #include "transform/escape_text.h"
 
@@ -56,21 +57,6 @@ void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, bool rewritten)
   if (const char* value = rewritten ? nullptr : HiddenValue(field)) {
     AppendPostfield(go, postName, AttributeValueText(value, ReferenceModeOf(field), ReferenceContext::kAttribute));
   }
-}
-
-// The first node of `node`'s subtree in post-order: its deepest first child.
-CXmlNode* FirstInPostOrder(CXmlNode* node) {
-  // node's subtree holds every node of the original subtree that comes first.
-  while (CXmlNode* child = node->GetFirstChild()) node = child;
-  return node;
-}
-
-// The node after `node` in a post-order walk of the forest of `scope`'s
-// children, or null when the walk is done.
-CXmlNode* NextInPostOrder(CXmlNode* node, const CXmlNode* scope) {
-  if (CXmlNode* next = node->GetNext()) return FirstInPostOrder(next);
-  CXmlNode* parent = node->GetParent();
-  return parent == scope ? nullptr : parent;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "device/configuration.h"
 #include "markup/name_list.h"
+#include "markup/tree_walk.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
@@ -59,23 +60,6 @@ void NormalizeTag(CXmlNode* node) {
   if (!node->IsFinished()) node->InsertAfter(node->CreateNode(node->GetElement()->MakeEndTag()));
 }
 
-// The node that follows `node`'s subtree in document order, below `top`.
-CXmlNode* NextAfterSubtree(CXmlNode* node, const CXmlNode* top) {
-  // node's subtree is done; climb until a following sibling exists.
-  while (node != top) {
-    if (node->GetNext() != nullptr) return node->GetNext();
-    node = node->GetParent();
-  }
-  return nullptr;
-}
-
-// The first node of `node`'s subtree in post-order (its deepest first child).
-CXmlNode* FirstInPostOrder(CXmlNode* node) {
-  // node is the first post-order node of the subtree entered so far.
-  while (node->GetFirstChild() != nullptr) node = node->GetFirstChild();
-  return node;
-}
-
 // Removes the node when it is a stray end tag or a blank formatting element
 // (with its end tag); returns the sibling that follows what stayed or went.
 CXmlNode* SweepNode(CXmlNode* node) {
@@ -122,7 +106,7 @@ void NormalizeTree(CXmlNode* root) {
   // Every node before node in document order has its normal shape.
   while (node != nullptr) {
     if (node->IsTag()) NormalizeTag(node);
-    node = node->GetFirstChild() != nullptr ? node->GetFirstChild() : NextAfterSubtree(node, root);
+    node = NextInSubtree(node, root);
   }
   SweepTree(root);
   root->GetContext()->Reset();
