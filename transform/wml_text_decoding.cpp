@@ -47,8 +47,7 @@ constexpr auto kWhitespaceBytes = [] {
 
 // True when raw[at] ends the run of plain bytes that starts at `start`: a
 // special byte, except a single space between two bytes of the run. Worked
-// out without branches, so that the spaces between words cost no
-// mispredicted jumps.
+// out without branches: the outcome is as good as random.
 bool EndsRun(std::string_view raw, std::size_t start, std::size_t at) {
   const uint8_t kind = kByteKinds[static_cast<unsigned char>(raw[at])];
   const char next = at + 1 < raw.size() ? raw[at + 1] : '\n';
@@ -126,8 +125,8 @@ constexpr uint64_t BytesEqual(uint64_t word, uint8_t byte) { return BytesBelow(w
 
 // The bytes of `word` (eight from the text, in order) that may end a run of
 // plain bytes: controls and white space, "&", and a space followed by a
-// control or white space or by the block's end. A space that follows no
-// such byte inside the block never does.
+// control, by white space or by the block's end. A space followed inside
+// the block by any other byte never ends a run.
 constexpr uint64_t MayEndRun(uint64_t word) {
   const uint64_t control = BytesBelow(word, '!');
   const uint64_t space = BytesEqual(word, ' ');
