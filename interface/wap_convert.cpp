@@ -136,6 +136,21 @@ std::string_view PageView(const char* page, int32_t pageLength) {
                                            : std::string_view();
 }
 
+// Copies `bytes` to `output` when they fit in `capacity`, with a
+// terminating zero when `terminated`; returns their length, or 0 (writing
+// nothing) when they do not fit. Capacity is at most INT32_MAX, so every
+// length that fits is one too.
+int32_t WriteOut(std::string_view bytes, bool terminated, char* output, int32_t capacity) {
+  const uint64_t needed = bytes.size() + (terminated ? 1 : 0);
+  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < needed) {
+    lastFailure = ConversionFailure::kDidNotFit;
+    return 0;
+  }
+  std::memcpy(output, bytes.data(), bytes.size());
+  if (terminated) output[bytes.size()] = '\0';
+  return static_cast<int32_t>(bytes.size());
+}
+
 }  // namespace
 
 int32_t ConvertPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
@@ -148,15 +163,7 @@ int32_t ConvertPart(const std::shared_ptr<const DeviceConfiguration>& configurat
     return 0;
   }
   // Text decks carry a terminating zero; compiled ones are binary and fit exactly.
-  const uint64_t needed = answer.bytes.size() + (request.compiled ? 0 : 1);
-  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < needed ||
-      answer.bytes.size() > static_cast<size_t>(INT32_MAX)) {
-    lastFailure = ConversionFailure::kDidNotFit;
-    return 0;
-  }
-  std::memcpy(output, answer.bytes.data(), answer.bytes.size());
-  if (!request.compiled) output[answer.bytes.size()] = '\0';
-  return static_cast<int32_t>(answer.bytes.size());
+  return WriteOut(answer.bytes, !request.compiled, output, capacity);
 }
 
 int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configuration,
@@ -164,13 +171,7 @@ int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configurat
                     int32_t capacity, const char* hostCharset) {
   const std::string deck =
       MakeDeck(configuration, deviceText, PageView(page, pageLength), hostCharset != nullptr ? hostCharset : "");
-  if (output == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < deck.size() + 1) {
-    lastFailure = ConversionFailure::kDidNotFit;
-    return 0;
-  }
-  std::memcpy(output, deck.data(), deck.size());
-  output[deck.size()] = '\0';
-  return static_cast<int32_t>(deck.size());
+  return WriteOut(deck, true, output, capacity);
 }
 
 namespace {
