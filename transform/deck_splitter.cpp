@@ -69,6 +69,9 @@ struct Cut {
   uint32_t open = 0;  // innermost enclosing element in CardCuts::chains; 0 for none
 };
 
+// For searching cuts by offset: true when `cut` ends its card before `offset`.
+bool EndsBefore(const Cut& cut, std::size_t offset) { return cut.at < offset; }
+
 struct OpenElement {
   std::size_t token = 0;  // its start tag
   uint32_t outer = 0;     // the element around it, 0 for none
@@ -164,7 +167,12 @@ struct CardText {
 class DeckSplitter {
  public:
   DeckSplitter(std::string_view deck, const DeckLimits& limits, const PartLinks& links)
-      : deck_(deck), limits_(limits), links_(links), tokens_(ReadDeckMarkup(deck)) {}
+      : deck_(deck),
+        limits_(limits),
+        links_(links),
+        nextLabel_(Escaped(limits.nextLabel)),
+        backLabel_(Escaped(limits.backLabel)),
+        tokens_(ReadDeckMarkup(deck)) {}
 
   std::vector<std::string> Run();
 
@@ -174,7 +182,11 @@ class DeckSplitter {
   }
   std::size_t EndOffset(std::size_t token) const { return Offset(token) + tokens_[token].text.size(); }
   std::size_t CompiledAlone(std::string_view card) const;
-  std::size_t Compiled(const std::string& deck) const { return CompiledWmlcSize(deck); }
+  std::size_t Compiled(std::string_view deck) const { return CompiledWmlcSize(deck); }
+  // The link to the next card or part: `href` (escaped) with the next label.
+  std::string NextLink(std::string_view href) const {
+    return std::string("<a href=\"").append(href).append("\">").append(nextLabel_).append("</a>");
+  }
   bool FindCards();
   CardCuts CutsOf(std::size_t card) const;
   void GlueForms(std::size_t card, std::vector<Cut>& cuts) const;
@@ -190,6 +202,8 @@ class DeckSplitter {
   std::string_view deck_;
   DeckLimits limits_;
   PartLinks links_;
+  std::string nextLabel_;  // the labels, escaped as the deck's text
+  std::string backLabel_;
   std::vector<MarkupToken> tokens_;
   std::vector<std::size_t> cards_;  // start tokens of the deck's cards
   std::string_view shortPrologue_;  // declarations and the wml start tag
@@ -307,9 +321,8 @@ void DeckSplitter::GlueForms(std::size_t card, std::vector<Cut>& cuts) const {
   // A cut survives when no glued span holds it (the first and last always do).
   std::vector<int> cover(cuts.size() + 1, 0);
   for (const auto& [from, to] : glued) {
-    const auto byAt = [](const Cut& cut, std::size_t offset) { return cut.at < offset; };
-    const std::size_t lo = static_cast<std::size_t>(std::lower_bound(cuts.begin(), cuts.end(), from + 1, byAt) - cuts.begin());
-    const std::size_t hi = static_cast<std::size_t>(std::lower_bound(cuts.begin(), cuts.end(), to + 1, byAt) - cuts.begin());
+    const std::size_t lo = static_cast<std::size_t>(std::lower_bound(cuts.begin(), cuts.end(), from + 1, EndsBefore) - cuts.begin());
+    const std::size_t hi = static_cast<std::size_t>(std::lower_bound(cuts.begin(), cuts.end(), to + 1, EndsBefore) - cuts.begin());
     cover[lo] += 1;
     cover[hi] -= 1;
   }
@@ -349,14 +362,14 @@ std::string DeckSplitter::ChainCard(std::size_t card, const CardCuts& cuts, std:
   for (std::size_t depth = open.size(); depth > 0; --depth) {
     if (depth == 1 && inParagraph && !nextId.empty()) {
       if (!text.ends_with("<br/>")) text.append("<br/>");
-      text.append("<a href=\"#").append(nextId).append("\">").append(Escaped(limits_.nextLabel)).append("</a>");
+      text.append(NextLink("#" + std::string(nextId)));
     }
     text.append("</").append(tokens_[open[depth - 1]].name).append(">");
   }
   if (!inParagraph && !nextId.empty()) {
-    text.append("\r\n<p><a href=\"#").append(nextId).append("\">").append(Escaped(limits_.nextLabel)).append("</a></p>");
+    text.append("\r\n<p>").append(NextLink("#" + std::string(nextId))).append("</p>");
   }
-  text.append("\r\n<do type=\"prev\" label=\"").append(Escaped(limits_.backLabel)).append("\"><prev/></do>\r\n</card>");
+  text.append("\r\n<do type=\"prev\" label=\"").append(backLabel_).append("\"><prev/></do>\r\n</card>");
   return text;
 }
 
@@ -396,10 +409,9 @@ bool DeckSplitter::CutCard(std::size_t card, int64_t limit, std::vector<CardText
     search.bytesPerUnit = ratio;
     const double room = std::max(0.0, static_cast<double>(limit) - overhead);
     const std::size_t reach = cuts[from].resume + static_cast<std::size_t>(room / ratio);
-    const auto byAt = [](const Cut& cut, std::size_t offset) { return cut.at < offset; };
     const std::size_t guess =
         static_cast<std::size_t>(std::lower_bound(cuts.begin() + static_cast<std::ptrdiff_t>(from + 1), cuts.end(),
-                                                  reach, byAt) - cuts.begin()) - 1;
+                                                  reach, EndsBefore) - cuts.begin()) - 1;
     const std::size_t to = FitUnder(from, last, guess, limit, Tolerance(limit), search);
     std::string chosen = text(to);
     const auto known = std::find_if(sizes.begin(), sizes.end(), [&](const auto& entry) { return entry.first == to; });
@@ -440,7 +452,7 @@ std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t f
       at += link.size();
     }
     if (i + 1 == to && to < cards.size() && !cards[i].linksOn) {
-      const std::string link = "<a href=\"" + Escaped(links_.Link(number + 1)) + "\">" + Escaped(limits_.nextLabel) + "</a>";
+      const std::string link = NextLink(Escaped(links_.Link(number + 1)));
       const std::size_t paragraphEnd = card.rfind("</p>");
       if (paragraphEnd != std::string::npos) {
         card.insert(paragraphEnd, (card.compare(paragraphEnd - 5, 5, "<br/>") == 0 ? "" : "<br/>") + link);
@@ -506,7 +518,7 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
 
 std::vector<std::string> DeckSplitter::Run() {
   if (!limits_.Any() || !FindCards()) return {std::string(deck_)};
-  if ((limits_.maxDeckSize <= 0 || static_cast<int64_t>(Compiled(std::string(deck_))) <= limits_.maxDeckSize) &&
+  if ((limits_.maxDeckSize <= 0 || static_cast<int64_t>(Compiled(deck_)) <= limits_.maxDeckSize) &&
       limits_.maxCardSize <= 0) {
     return {std::string(deck_)};
   }
