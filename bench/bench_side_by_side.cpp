@@ -92,14 +92,19 @@ double Seconds(Work&& work) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 }
 
+// True, with the benchmark skipped, when `page` is empty: the real pages are
+// read from the valgrind manual, which may not be installed.
+bool SkippedWithoutPage(benchmark::State& state, const std::string& page) {
+  if (!page.empty()) return false;
+  state.SkipWithError("the valgrind manual (Debian package valgrind) is not installed");
+  return true;
+}
+
 // Each iteration converts the page with both; the counters give each one's
 // throughput in MB/s and how many times libxml2's Quillmark runs at.
 void BM_BesideLibxml2(benchmark::State& state, const std::string& (*page)()) {
   const std::string& text = page();
-  if (text.empty()) {
-    state.SkipWithError("the valgrind manual (Debian package valgrind) is not installed");
-    return;
-  }
+  if (SkippedWithoutPage(state, text)) return;
   std::vector<char> buffer = BufferFor(text);
   double ours = 0;
   double theirs = 0;
@@ -134,10 +139,7 @@ const std::string& StructuredPage100K() {
 // time over the whole.
 void BM_CompileShare(benchmark::State& state, const std::string& (*page)()) {
   const std::string& text = page();
-  if (text.empty()) {
-    state.SkipWithError("the valgrind manual (Debian package valgrind) is not installed");
-    return;
-  }
+  if (SkippedWithoutPage(state, text)) return;
   std::vector<char> buffer = BufferFor(text);
   double converting = 0;
   double compiling = 0;
@@ -171,10 +173,7 @@ const std::string& NestedTableCells() {
 // the time of ours.
 void BM_PeakMemory(benchmark::State& state, const std::string& (*page)()) {
   const std::string& text = page();
-  if (text.empty()) {
-    state.SkipWithError("the valgrind manual (Debian package valgrind) is not installed");
-    return;
-  }
+  if (SkippedWithoutPage(state, text)) return;
   std::vector<char> buffer = BufferFor(text);
   const std::string copy = text;
   int64_t ours = 0;
