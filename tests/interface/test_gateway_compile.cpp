@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "interface/conversion.h"
+#include "support/corpus_pages.h"
 
 namespace quillmark {
 namespace {
@@ -19,27 +19,8 @@ namespace fs = std::filesystem;
 
 constexpr char kCompiler[] = "/usr/lib/kannel/test/wml_tester";
 
-// HTML pages of Debian's documentation: the peer converter's examples and
-// two manuals.
-std::vector<fs::path> CorpusPages() {
-  std::vector<fs::path> pages;
-  for (const char* folder : {"/usr/share/doc/html2wml/examples", "/usr/share/doc/valgrind/html",
-                             "/usr/share/doc/libxslt1-dev"}) {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::end(it);
-         it.increment(error)) {
-      if (it->path().extension() == ".html") pages.push_back(it->path());
-    }
-  }
-  return pages;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::CorpusPages;
+using testing::ReadFile;
 
 // The compiler's ERROR lines for `deck`.
 std::string CompilerErrors(const std::string& deck, const fs::path& scratch) {
@@ -55,12 +36,22 @@ std::string CompilerErrors(const std::string& deck, const fs::path& scratch) {
   return errors;
 }
 
-TEST(GatewayCompile, EveryCorpusDeckCompiles) {
-  if (!fs::exists(kCompiler)) GTEST_SKIP() << "kannel-extras is not installed";
-  const std::vector<fs::path> pages = CorpusPages();
-  if (pages.empty()) GTEST_SKIP() << "no corpus pages installed";
-  auto configuration = std::make_shared<DeviceConfiguration>();
-  configuration->finish();
+// The corpus pages and the built-in configuration; every test is skipped
+// where the compiler or the pages are missing.
+class GatewayCompile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kCompiler)) GTEST_SKIP() << "kannel-extras is not installed";
+    pages = CorpusPages();
+    if (pages.empty()) GTEST_SKIP() << "no corpus pages installed";
+    configuration->finish();
+  }
+
+  std::vector<fs::path> pages;
+  std::shared_ptr<DeviceConfiguration> configuration = std::make_shared<DeviceConfiguration>();
+};
+
+TEST_F(GatewayCompile, EveryCorpusDeckCompiles) {
   const fs::path scratch = fs::temp_directory_path() / ("quillmark-gateway-" + std::to_string(getpid()) + ".wml");
   int rejected = 0;
   for (const fs::path& page : pages) {
@@ -75,12 +66,7 @@ TEST(GatewayCompile, EveryCorpusDeckCompiles) {
 }
 
 // Decks cut to a colour phone's limits: every part of every page compiles.
-TEST(GatewayCompile, EveryPartOfACutCorpusDeckCompiles) {
-  if (!fs::exists(kCompiler)) GTEST_SKIP() << "kannel-extras is not installed";
-  const std::vector<fs::path> pages = CorpusPages();
-  if (pages.empty()) GTEST_SKIP() << "no corpus pages installed";
-  auto configuration = std::make_shared<DeviceConfiguration>();
-  configuration->finish();
+TEST_F(GatewayCompile, EveryPartOfACutCorpusDeckCompiles) {
   const fs::path scratch = fs::temp_directory_path() / ("quillmark-parts-" + std::to_string(getpid()) + ".wml");
   int parts = 0;
   for (const fs::path& page : pages) {

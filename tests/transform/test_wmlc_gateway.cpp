@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "interface/convert_helpers.h"
+#include "support/corpus_pages.h"
 #include "transform/wmlc_encoder.h"
 
 namespace quillmark {
@@ -26,28 +27,12 @@ namespace fs = std::filesystem;
 constexpr char kKannelCompiler[] = "/usr/lib/kannel/test/wml_tester";
 constexpr char kDecoder[] = "/usr/bin/wbxml2xml";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-std::vector<fs::path> CorpusPages() {
-  std::vector<fs::path> pages;
-  for (const char* folder :
-       {"/usr/share/doc/html2wml/examples", "/usr/share/doc/valgrind/html", "/usr/share/doc/libxslt1-dev"}) {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::end(it);
-         it.increment(error)) {
-      if (it->is_regular_file() && it->path().extension() == ".html") pages.push_back(it->path());
-    }
-  }
-  std::sort(pages.begin(), pages.end());
-  return pages;
-}
+using testing::CorpusPages;
+using testing::ReadFile;
 
 // The deck re-encoded in UTF-8 when its declaration names ISO-8859-1: the
 // packaged decoder converts no other charset.
