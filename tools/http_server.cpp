@@ -60,6 +60,13 @@ void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, M
   ServerOf(cls).RequestEnded(connection, static_cast<Exchange*>(*requestContext));
 }
 
+// Refusing new connections through the accept policy, rather than taking
+// the listening socket out of the event threads' polling, cannot race with
+// those threads: they poll the socket until the daemon stops.
+MHD_Result OnAcceptPolicy(void* cls, const sockaddr* /*address*/, socklen_t /*length*/) {
+  return ServerOf(cls).Accepting() ? MHD_YES : MHD_NO;
+}
+
 void OnConnection(void* cls, MHD_Connection* connection, void** context, MHD_ConnectionNotificationCode code) {
   ServerOf(cls).ConnectionChanged(connection, context, code == MHD_CONNECTION_NOTIFY_STARTED);
 }
@@ -136,7 +143,7 @@ bool ConversionServer::Serve() {
   deadlines_ = std::make_unique<HeadDeadlines>(settings_.headTimeout);
   const unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
   daemon_ = MHD_start_daemon(
-      flags, 0, nullptr, nullptr, &OnAccess, this,
+      flags, 0, &OnAcceptPolicy, this, &OnAccess, this,
       MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(listening_.socket.Get()),
       MHD_OPTION_THREAD_POOL_SIZE, EventThreads(settings_.threads),
       MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(settings_.maxConnections),
@@ -152,8 +159,12 @@ bool ConversionServer::Serve() {
   std::unique_lock<std::mutex> lock(stateMutex_);
   stateChanged_.wait(lock, [this] { return stopRequested_; });
   lock.unlock();
-  // No new connections; those open finish what they asked.
-  UniqueFd listener(MHD_quiesce_daemon(daemon_));
+  // No new connections or requests; those handed to workers are answered.
+  accepting_.store(false);
+  {
+    std::lock_guard<std::mutex> stopping(stateMutex_);
+    dispatching_ = false;
+  }
   WaitForAnswersInProgress();
   workers_.reset();  // no worker resumes a connection after this
   MHD_stop_daemon(daemon_);
@@ -224,8 +235,12 @@ int ConversionServer::Access(MHD_Connection* connection, const char* method, con
     exchange.answer = ErrorAnswer(413, exchange.request);
     return Send(connection, exchange);
   }
-  Dispatch(connection, exchange);
-  return MHD_YES;
+  if (Dispatch(connection, exchange)) return MHD_YES;
+  // The workers have stopped taking requests: the answer is at once, and
+  // the connection ends with it.
+  exchange.answer = ErrorAnswer(503, exchange.request);
+  exchange.answer->headers.emplace_back("Connection", "close");
+  return Send(connection, exchange);
 }
 
 void ConversionServer::ReadHead(MHD_Connection* connection, const char* method, const char* version,
@@ -245,18 +260,20 @@ void ConversionServer::ReadHead(MHD_Connection* connection, const char* method, 
   if (length && *length > settings_.maxBodyBytes) exchange.answer = ErrorAnswer(413, request);
 }
 
-void ConversionServer::Dispatch(MHD_Connection* connection, Exchange& exchange) {
+bool ConversionServer::Dispatch(MHD_Connection* connection, Exchange& exchange) {
+  // Under the lock, so that Serve() cannot end the workers between the
+  // check and the submission.
+  std::lock_guard<std::mutex> lock(stateMutex_);
+  if (!dispatching_) return false;
   deadlines_->Received(connection);
   exchange.working = true;
-  {
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    ++answering_;
-  }
+  ++answering_;
   MHD_suspend_connection(connection);
   workers_->Submit([this, connection, &exchange] {
     exchange.answer = AnswerRequest(source_, exchange.request, Generation(), settings_.partParameter);
     MHD_resume_connection(connection);
   });
+  return true;
 }
 
 int ConversionServer::Send(MHD_Connection* connection, Exchange& exchange) {

@@ -8,6 +8,7 @@
 // connection is set aside until the worker's answer is ready.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -71,12 +72,14 @@ class ConversionServer {
              size_t* uploadSize, Exchange& exchange);
   void RequestEnded(MHD_Connection* connection, Exchange* exchange);
   void ConnectionChanged(MHD_Connection* connection, void** context, bool opened);
+  bool Accepting() const { return accepting_.load(); }
 
  private:
   // Reads the request line and headers; an answer when they are refused.
   void ReadHead(MHD_Connection* connection, const char* method, const char* version, Exchange& exchange);
-  // Hands a whole request to a worker and sets its connection aside.
-  void Dispatch(MHD_Connection* connection, Exchange& exchange);
+  // Hands a whole request to a worker and sets its connection aside; false
+  // once the server is stopping.
+  bool Dispatch(MHD_Connection* connection, Exchange& exchange);
   int Send(MHD_Connection* connection, Exchange& exchange);
   std::string Generation() const;
   void WaitForAnswersInProgress();
@@ -93,6 +96,8 @@ class ConversionServer {
   std::mutex stateMutex_;
   std::condition_variable stateChanged_;
   bool stopRequested_ = false;
+  bool dispatching_ = true;  // false once Serve() ends the workers
+  std::atomic<bool> accepting_{true};  // false once Serve() is stopping
   int answering_ = 0;  // requests handed to workers and not yet sent
 };
 

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -187,6 +188,42 @@ TEST_F(LimitedServer, KeepAliveConnectionsServeSeveralRequests) {
     ++count;
   }
   EXPECT_EQ(count, 3u) << answers;
+}
+
+// Stopping races with the event threads that accept connections and read
+// requests; whatever the timing, the server stops, and each client gets its
+// whole answer, a 503, or a closed connection.
+TEST_F(LimitedServer, StoppingWhileClientsConnectAnswersOrClosesEach) {
+  const std::string deck = [&] {
+    Start(RunningServer::Settings(1));
+    return server_->Get("/").body;
+  }();
+  ASSERT_FALSE(deck.empty());
+  for (int round = 0; round < 10; ++round) {
+    Start(RunningServer::Settings(4));
+    const int port = server_->Port();
+    std::atomic<bool> stopped{false};
+    std::atomic<int> answered{0};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> clients;
+    for (int client = 0; client < 3; ++client) {
+      clients.emplace_back([&] {
+        while (!stopped.load()) {
+          const HttpReply reply = Request(port, "GET", "/");
+          if (reply.status == 200 && reply.body == deck) {
+            ++answered;
+          } else if (reply.status != -1 && reply.status != 503) {
+            ++wrong;
+          }
+        }
+      });
+    }
+    while (answered.load() < 3) std::this_thread::yield();
+    server_.reset();
+    stopped.store(true);
+    for (std::thread& client : clients) client.join();
+    EXPECT_EQ(wrong.load(), 0) << "round " << round;
+  }
 }
 
 }  // namespace
