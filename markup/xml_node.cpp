@@ -325,8 +325,18 @@ void CXmlNode::MakeEmpty() {
 }
 
 void CXmlNode::FilterChildren(const char* contentRule) {
-  const bool textAllowed = contentRule[0] == 1;
   const char* allowed = contentRule + 1;
+  FilterChildrenBy(contentRule, [allowed](const CXmlNode* child) { return IsNameInList(child->GetName(), allowed); });
+}
+
+void CXmlNode::FilterChildren(const char* contentRule, const ElementSet& allowed) {
+  FilterChildrenBy(contentRule,
+                   [&allowed](const CXmlNode* child) { return allowed.Holds(child->element_->GetElementId()); });
+}
+
+template <typename Allows>
+void CXmlNode::FilterChildrenBy(const char* contentRule, Allows allows) {
+  const bool textAllowed = contentRule[0] == 1;
   // A run of children that an unwrapped child had already accepted under
   // this same rule: [skipFirst, skipLast] is passed over untouched.
   CXmlNode* skipFirst = nullptr;
@@ -340,7 +350,7 @@ void CXmlNode::FilterChildren(const char* contentRule) {
       continue;
     }
     CXmlNode* next = child->next_;
-    if (child->IsComment() || (child->IsTag() && IsNameInList(child->GetName(), allowed))) {
+    if (child->IsComment() || (child->IsTag() && allows(child))) {
       child = next;
       continue;
     }

@@ -114,8 +114,10 @@ class CXmlNode {
 
   // Tree edits used by the transformation.
   void MakeEmpty();
-  // contentRule: one mode byte followed by a name list.
+  // contentRule: one mode byte followed by a name list. With `allowed`, the
+  // same list as a set of element ids, which decides the same, faster.
   void FilterChildren(const char* contentRule);
+  void FilterChildren(const char* contentRule, const ElementSet& allowed);
 
   // Writer.
   // An upper bound of what WriteText writes for any break list.
@@ -137,6 +139,10 @@ class CXmlNode {
   // Links the unlinked node `node` right after this node, in this node's list.
   void LinkAfterThis(CXmlNode* node);
   void PlaceNode(CXmlNode* node);
+
+  // FilterChildren with `allows` deciding which child tags stay.
+  template <typename Allows>
+  void FilterChildrenBy(const char* contentRule, Allows allows);
 
   CXmlNode* root_;
   SiblingGroup* group_ = nullptr;  // shared record of this node's sibling list

@@ -10,8 +10,6 @@ namespace quillmark {
 namespace {
 
 constexpr char kBoolValueList[] = "true\0false\0";
-constexpr NameListFilter kFormattingFilter(kFormattingElementList);
-constexpr NameListFilter kEmptyFilter(kEmptyElementList);
 
 // Token characters are read as signed bytes: 128..255 are negative and so
 // count as white space, like every byte up to 32.
@@ -188,7 +186,7 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
   Classify();
   name_.clear();
   hasName_ = false;
-  ForgetNameKinds();
+  NameChanged();
   if (!IsTag() && GetMarkerKind() == 0) {
     return;
   }
@@ -210,6 +208,7 @@ int32_t CXmlObject::ParseName(const char* text, int32_t length) {
     ++end;
   }
   name_.assign(CutAtNul(std::string_view(text + start, static_cast<size_t>(end - start))));
+  NameChanged();
   return end;
 }
 
@@ -236,7 +235,7 @@ void CXmlObject::SetName(const char* name) {
     name_.assign(name[0] == '/' ? name + 1 : name);
     hasName_ = true;
   }
-  ForgetNameKinds();
+  NameChanged();
 }
 
 void CXmlObject::SetText(std::string text) {
@@ -396,15 +395,13 @@ bool CXmlObject::TextIsClosedTag() const {
   return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
 }
 
-void CXmlObject::ClassifyName(Kind kind, uint16_t known) const {
-  kinds_ |= known;
-  const char* list = kind == kFormattingName ? kFormattingElementList : kEmptyElementList;
-  const NameListFilter& filter = kind == kFormattingName ? kFormattingFilter : kEmptyFilter;
-  if (hasName_ && filter.MayHold(name_) && IsNameInList(name_.c_str(), list)) kinds_ |= kind;
+void CXmlObject::NameChanged() {
+  nameId_ = hasName_ ? ElementIdOf(name_) : kOtherElement;
+  nameExact_ = nameId_ != kOtherElement && name_ == kElementNames[nameId_];
 }
 
 void CXmlObject::Classify() {
-  kinds_ &= kNameKinds;
+  kinds_ = 0;
   if (text_.size() >= 2 && (text_[1] == '?' || text_[1] == '!')) kinds_ |= kDeclaration;
   if (TextIsComment()) {
     kinds_ |= kComment;

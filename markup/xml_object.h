@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "markup/element_names.h"
+
 namespace quillmark {
 
 // The four marker words of the device configuration. A record remembers the
@@ -34,6 +36,8 @@ inline constexpr char kFormattingElementList[] =
     "big\0small\0strong\0em\0b\0i\0u\0s\0sub\0sup\0tt\0center\0blinking\0font\0marquee\0";
 inline constexpr char kEmptyElementList[] =
     "frame\0hr\0br\0wbr\0img\0input\0timer\0access\0meta\0noop\0postfield\0setvar\0";
+inline constexpr ElementSet kFormattingElements{kFormattingElementList};
+inline constexpr ElementSet kEmptyElements{kEmptyElementList};
 
 class CXmlObject {
  public:
@@ -55,6 +59,11 @@ class CXmlObject {
   const char* GetName() const { return hasName_ ? name_.c_str() : nullptr; }
   // Drops one leading "/"; the empty name is allowed (it suppresses the tag).
   void SetName(const char* name);
+  // The name's id, its case ignored (kOtherElement without a name).
+  ElementId GetElementId() const { return nameId_; }
+  // The name's id when the name is spelled exactly as kElementNames lists
+  // it (in lower case); kOtherElement otherwise.
+  ElementId GetExactElementId() const { return nameExact_ ? nameId_ : kOtherElement; }
 
   int32_t GetAttributeCount() const { return static_cast<int32_t>(attributes_.size()); }
   const char* GetAttributeName(int32_t index) const;
@@ -87,10 +96,9 @@ class CXmlObject {
   int32_t GetMarkerKind() const { return Has(kStartMarker) ? 1 : (Has(kStopMarker) ? 2 : 0); }
   // Read from the text whatever its kind ("x/DINCL" answers 1 too).
   int32_t IsStopMarker() const;
-  // Read from the name's membership in the fixed lists, worked out the first
-  // time either is asked after the name changed.
-  int32_t IsFormattingElement() const { return HasNameKind(kFormattingName); }
-  int32_t IsEmptyElement() const { return (Has(kDeclaration) || HasNameKind(kEmptyName)) ? 1 : 0; }
+  // Read from the name's membership in the fixed lists.
+  int32_t IsFormattingElement() const { return kFormattingElements.Holds(nameId_) ? 1 : 0; }
+  int32_t IsEmptyElement() const { return (Has(kDeclaration) || kEmptyElements.Holds(nameId_)) ? 1 : 0; }
   // "<br>" becomes "<br/>": the final character is replaced by "/>".
   void MakeSelfClosing();
 
@@ -116,7 +124,7 @@ class CXmlObject {
     std::string value;
   };
   // Kind bits of the current text (see Classify).
-  enum Kind : uint16_t {
+  enum Kind : uint8_t {
     kTag = 1,
     kStartTag = 2,
     kComment = 4,
@@ -124,26 +132,13 @@ class CXmlObject {
     kStartMarker = 16,  // a comment that starts with a start word
     kStopMarker = 32,   // a comment that starts with a stop word and no start word
     kDeclaration = 64,  // the text begins "<?" or "<!" (a comment too)
-    kFormattingName = 128,  // the name is in kFormattingElementList
-    kEmptyName = 256,       // the name is in kEmptyElementList
-    kFormattingKnown = 512,  // kFormattingName is worked out
-    kEmptyKnown = 1024,      // kEmptyName is worked out
   };
-  static constexpr uint16_t kNameKinds = kFormattingName | kEmptyName | kFormattingKnown | kEmptyKnown;
   int32_t Has(Kind kind) const { return (kinds_ & kind) != 0 ? 1 : 0; }
-  // `kind` is kFormattingName or kEmptyName.
-  int32_t HasNameKind(Kind kind) const {
-    const uint16_t known = kind == kFormattingName ? kFormattingKnown : kEmptyKnown;
-    if ((kinds_ & known) == 0) ClassifyName(kind, known);
-    return Has(kind);
-  }
   // Works the kind bits of the text out from text_ and words_; called after
   // every change of either.
   void Classify();
-  // Works the name's `kind` bit out and marks it `known`.
-  void ClassifyName(Kind kind, uint16_t known) const;
-  // Forgets them; called after every change of the name.
-  void ForgetNameKinds() { kinds_ &= static_cast<uint16_t>(~kNameKinds); }
+  // Interns the name; called after every change of name_ or hasName_.
+  void NameChanged();
   bool TextIsComment() const;
   bool TextIsTag() const;
   bool TextIsClosedTag() const;
@@ -179,7 +174,9 @@ class CXmlObject {
   std::string name_;
   bool hasText_ = false;
   bool hasName_ = false;
-  mutable uint16_t kinds_ = 0;  // the name's bits are filled in when asked
+  uint8_t kinds_ = 0;
+  ElementId nameId_ = kOtherElement;
+  bool nameExact_ = false;
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 

@@ -9,17 +9,13 @@ CXmlNode* StartTagOf(CXmlNode* node) {
   return previous;
 }
 
-CXmlNode* ApplyContentModel(CXmlNode* node, const char* contentRule, const char* attributeList) {
+CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model) {
   CXmlNode* start = StartTagOf(node);
   if (start == nullptr) return nullptr;
   if (start != node) node->GetElement()->ClearAttributes();
-  start->FilterChildren(contentRule);
-  if (attributeList != nullptr) start->GetElement()->RetainAttributes(attributeList);
+  start->FilterChildren(model.children, *model.childIds);
+  if (model.attributes != nullptr) start->GetElement()->RetainAttributes(model.attributes);
   return start;
-}
-
-CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model) {
-  return ApplyContentModel(node, model.children, model.attributes);
 }
 
 }  // namespace quillmark

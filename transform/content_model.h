@@ -22,7 +22,8 @@ inline constexpr char kTextRemoved = 0;
 template <std::size_t N>
 struct ContentRule {
   char bytes[N + 1];
-  constexpr ContentRule(char mode, const char (&names)[N]) : bytes{} {
+  ElementSet ids;  // the allowed children as element ids
+  consteval ContentRule(char mode, const char (&names)[N]) : bytes{}, ids(names) {
     bytes[0] = mode;
     for (std::size_t i = 0; i < N; ++i) bytes[i + 1] = names[i];
   }
@@ -30,10 +31,11 @@ struct ContentRule {
 };
 
 // One element's pair: its content rule and its attribute list (null when the
-// element's attributes are left untouched).
+// element's attributes are left untouched), and the rule's children as ids.
 struct ContentModel {
   const char* children;
   const char* attributes;
+  const ElementSet* childIds;
 };
 
 namespace wml {
@@ -83,51 +85,50 @@ inline constexpr ContentRule kTextareaChildren{kTextAllowed, ""};
 // child list: in effect none of an html element's ordinary attributes.
 inline constexpr const char* kWmlWalkAttributes = kWmlWalkChildren.get() + 1;
 
-inline constexpr ContentModel kWmlWalk{kWmlWalkChildren.get(), kWmlWalkAttributes};
-inline constexpr ContentModel kWmlDeck{kWmlDeckChildren.get(), "lang\0id\0class\0"};
-inline constexpr ContentModel kCardWalk{kCardWalkChildren.get(), "title\0newcontext\0ordered\0lang\0id\0class\0"};
-inline constexpr ContentModel kCardDeck{kCardDeckChildren.get(), "title\0newcontext\0ordered\0lang\0id\0class\0"};
-inline constexpr ContentModel kTitle{kTitleChildren.get(), nullptr};
-inline constexpr ContentModel kDo{kDoChildren.get(), "type\0label\0name\0optional\0lang\0id\0class\0"};
-inline constexpr ContentModel kOnevent{kOneventChildren.get(), "type\0id\0class\0"};
-inline constexpr ContentModel kHead{kHeadChildren.get(), "id\0class\0"};
-inline constexpr ContentModel kTemplate{kTemplateChildren.get(), "onenterforward\0onenterbackward\0ontimer\0id\0class\0"};
-inline constexpr ContentModel kAccess{kAccessChildren.get(), "domain\0path\0id\0class\0"};
-inline constexpr ContentModel kGo{kGoChildren.get(), "href\0sendreferer\0method\0accept-charset\0id\0class\0"};
-inline constexpr ContentModel kPrev{kPrevChildren.get(), "id\0class\0"};
-inline constexpr ContentModel kRefresh{kRefreshChildren.get(), "id\0class\0"};
-inline constexpr ContentModel kNoop{kNoopChildren.get(), "id\0class\0"};
-inline constexpr ContentModel kPostfield{kPostfieldChildren.get(), "name\0value\0id\0class\0"};
-inline constexpr ContentModel kSetvar{kSetvarChildren.get(), "name\0value\0id\0class\0"};
-inline constexpr ContentModel kSelect{kSelectChildren.get(), "title\0name\0value\0iname\0ivalue\0multiple\0tabindex\0lang\0id\0class\0"};
-inline constexpr ContentModel kOptgroup{kOptgroupChildren.get(), "title\0lang\0id\0class\0"};
-inline constexpr ContentModel kOption{kOptionChildren.get(), "value\0title\0onpick\0lang\0id\0class\0"};
-inline constexpr ContentModel kInput{kInputChildren.get(), "name\0type\0value\0format\0emptyok\0size\0maxlength\0tabindex\0title\0lang\0id\0class\0"};
-inline constexpr ContentModel kFieldset{kFieldsetChildren.get(), "title\0lang\0id\0class\0"};
-inline constexpr ContentModel kTimer{kTimerChildren.get(), "name\0value\0id\0class\0"};
-inline constexpr ContentModel kImg{kImgChildren.get(), "alt\0src\0localsrc\0vspace\0hspace\0align\0height\0width\0lang\0id\0class\0"};
-inline constexpr ContentModel kAnchor{kAnchorChildren.get(), "title\0lang\0id\0class\0"};
-inline constexpr ContentModel kA{kAChildren.get(), "href\0title\0lang\0id\0class\0"};
-inline constexpr ContentModel kTable{kTableChildren.get(), "title\0align\0columns\0lang\0id\0class\0"};
-inline constexpr ContentModel kTr{kTrChildren.get(), "id\0class\0"};
-inline constexpr ContentModel kTrWithHeader{kTrWithHeaderChildren.get(), "id\0class\0"};
-inline constexpr ContentModel kTd{kTdChildren.get(), "lang\0id\0class\0"};
+inline constexpr ContentModel kWmlWalk{kWmlWalkChildren.get(), kWmlWalkAttributes, &kWmlWalkChildren.ids};
+inline constexpr ContentModel kWmlDeck{kWmlDeckChildren.get(), "lang\0id\0class\0", &kWmlDeckChildren.ids};
+inline constexpr ContentModel kCardWalk{kCardWalkChildren.get(), "title\0newcontext\0ordered\0lang\0id\0class\0", &kCardWalkChildren.ids};
+inline constexpr ContentModel kCardDeck{kCardDeckChildren.get(), "title\0newcontext\0ordered\0lang\0id\0class\0", &kCardDeckChildren.ids};
+inline constexpr ContentModel kTitle{kTitleChildren.get(), nullptr, &kTitleChildren.ids};
+inline constexpr ContentModel kDo{kDoChildren.get(), "type\0label\0name\0optional\0lang\0id\0class\0", &kDoChildren.ids};
+inline constexpr ContentModel kOnevent{kOneventChildren.get(), "type\0id\0class\0", &kOneventChildren.ids};
+inline constexpr ContentModel kHead{kHeadChildren.get(), "id\0class\0", &kHeadChildren.ids};
+inline constexpr ContentModel kTemplate{kTemplateChildren.get(), "onenterforward\0onenterbackward\0ontimer\0id\0class\0", &kTemplateChildren.ids};
+inline constexpr ContentModel kAccess{kAccessChildren.get(), "domain\0path\0id\0class\0", &kAccessChildren.ids};
+inline constexpr ContentModel kGo{kGoChildren.get(), "href\0sendreferer\0method\0accept-charset\0id\0class\0", &kGoChildren.ids};
+inline constexpr ContentModel kPrev{kPrevChildren.get(), "id\0class\0", &kPrevChildren.ids};
+inline constexpr ContentModel kRefresh{kRefreshChildren.get(), "id\0class\0", &kRefreshChildren.ids};
+inline constexpr ContentModel kNoop{kNoopChildren.get(), "id\0class\0", &kNoopChildren.ids};
+inline constexpr ContentModel kPostfield{kPostfieldChildren.get(), "name\0value\0id\0class\0", &kPostfieldChildren.ids};
+inline constexpr ContentModel kSetvar{kSetvarChildren.get(), "name\0value\0id\0class\0", &kSetvarChildren.ids};
+inline constexpr ContentModel kSelect{kSelectChildren.get(), "title\0name\0value\0iname\0ivalue\0multiple\0tabindex\0lang\0id\0class\0", &kSelectChildren.ids};
+inline constexpr ContentModel kOptgroup{kOptgroupChildren.get(), "title\0lang\0id\0class\0", &kOptgroupChildren.ids};
+inline constexpr ContentModel kOption{kOptionChildren.get(), "value\0title\0onpick\0lang\0id\0class\0", &kOptionChildren.ids};
+inline constexpr ContentModel kInput{kInputChildren.get(), "name\0type\0value\0format\0emptyok\0size\0maxlength\0tabindex\0title\0lang\0id\0class\0", &kInputChildren.ids};
+inline constexpr ContentModel kFieldset{kFieldsetChildren.get(), "title\0lang\0id\0class\0", &kFieldsetChildren.ids};
+inline constexpr ContentModel kTimer{kTimerChildren.get(), "name\0value\0id\0class\0", &kTimerChildren.ids};
+inline constexpr ContentModel kImg{kImgChildren.get(), "alt\0src\0localsrc\0vspace\0hspace\0align\0height\0width\0lang\0id\0class\0", &kImgChildren.ids};
+inline constexpr ContentModel kAnchor{kAnchorChildren.get(), "title\0lang\0id\0class\0", &kAnchorChildren.ids};
+inline constexpr ContentModel kA{kAChildren.get(), "href\0title\0lang\0id\0class\0", &kAChildren.ids};
+inline constexpr ContentModel kTable{kTableChildren.get(), "title\0align\0columns\0lang\0id\0class\0", &kTableChildren.ids};
+inline constexpr ContentModel kTr{kTrChildren.get(), "id\0class\0", &kTrChildren.ids};
+inline constexpr ContentModel kTrWithHeader{kTrWithHeaderChildren.get(), "id\0class\0", &kTrWithHeaderChildren.ids};
+inline constexpr ContentModel kTd{kTdChildren.get(), "lang\0id\0class\0", &kTdChildren.ids};
 // em strong b i u big small br
-inline constexpr ContentModel kFormatting{kFormattingChildren.get(), "lang\0id\0class\0"};
+inline constexpr ContentModel kFormatting{kFormattingChildren.get(), "lang\0id\0class\0", &kFormattingChildren.ids};
 // p, and center (which becomes p)
-inline constexpr ContentModel kP{kPChildren.get(), "align\0mode\0lang\0id\0class\0"};
-inline constexpr ContentModel kTextarea{kTextareaChildren.get(), nullptr};
+inline constexpr ContentModel kP{kPChildren.get(), "align\0mode\0lang\0id\0class\0", &kPChildren.ids};
+inline constexpr ContentModel kTextarea{kTextareaChildren.get(), nullptr, &kTextareaChildren.ids};
 // clang-format on
 
 }  // namespace wml
 
 // Enforces a pair on an element. On an end tag it clears the end tag's own
 // attributes and works on the start tag (its previous sibling); it filters
-// that start tag's children with `contentRule` and keeps only attributes
-// named in `attributeList` (all of them when it is null). Returns the start
-// tag it worked on, or null when an end tag has no start tag before it (the
-// end tag is then left alone).
-CXmlNode* ApplyContentModel(CXmlNode* node, const char* contentRule, const char* attributeList);
+// that start tag's children with the pair's content rule and keeps only
+// attributes named in its attribute list (all of them when it is null).
+// Returns the start tag it worked on, or null when an end tag has no start
+// tag before it (the end tag is then left alone).
 CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model);
 
 // The start tag a rule at `node` works on: the node itself when it is a start

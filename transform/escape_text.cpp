@@ -47,6 +47,23 @@ void AppendReference(std::string& out, std::string_view reference) {
   out += lowered == "&copy;" ? std::string_view("&#169;") : std::string_view(lowered);
 }
 
+// A set of bytes, for scans that look at each byte of a text once.
+class ByteSet {
+ public:
+  constexpr explicit ByteSet(std::string_view bytes) {
+    for (char c : bytes) members_[static_cast<unsigned char>(c)] = true;
+  }
+  bool AnyIn(std::string_view text) const { return SpanWithout(text, 0) != text.size(); }
+  // The first index from `from` on whose byte is a member; text.size() if none.
+  std::size_t SpanWithout(std::string_view text, std::size_t from) const {
+    while (from < text.size() && !members_[static_cast<unsigned char>(text[from])]) ++from;
+    return from;
+  }
+
+ private:
+  bool members_[256] = {};
+};
+
 }  // namespace
 
 ReferenceMode ReferenceModeOf(const CXmlNode* node) {
@@ -61,18 +78,21 @@ ReferenceMode ReferenceModeOf(const CWmlSettings& settings) {
 std::optional<std::string> EscapeText(std::string_view text, std::string_view specials,
                                       std::string_view ampersandReplacement, ReferenceMode mode,
                                       ReferenceContext context) {
-  if (text.find_first_of(specials) == std::string_view::npos) return std::nullopt;
+  if (!ByteSet(specials).AnyIn(text)) return std::nullopt;
+  static constexpr ByteSet kEscaped("&<>");
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   // Invariant: out is the escaped form of text[0, i).
   for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t run = kEscaped.SpanWithout(text, i);
+    out.append(text.data() + i, run - i);
+    i = run;
+    if (i == text.size()) break;
     const char c = text[i];
     if (c == '<') {
       out += "&lt;";
     } else if (c == '>') {
       out += "&gt;";
-    } else if (c != '&') {
-      out += c;
     } else if (mode == ReferenceMode::kConvert) {
       const ResolvedReference reference = ResolveReference(text.substr(i), context);
       if (reference.length == 0) {

@@ -1,7 +1,5 @@
 #include "transform/xhtml_to_wml.h"
 
-#include <cstring>
-
 #include "base/trace.h"
 #include "transform/cleanup_tree.h"
 #include "transform/content_model.h"
@@ -67,17 +65,27 @@ constexpr ElementRule kElementRules[] = {
     Own("frameset", RemoveWithContent), Own("script", RemoveWithContent), Own("nowap", RemoveWithContent),
 };
 
-// The row that handles a tag named `name`, or null.
-const ElementRule* FindRule(const char* name) {
-  if (name == nullptr) return nullptr;
+// For each element id, the first row whose name is that id's spelling, or
+// null: the row that handles a tag whose name is exactly that spelling.
+struct RuleIndex {
+  const ElementRule* rows[kElementIdCount] = {};
+};
+
+consteval RuleIndex MakeRuleIndex() {
+  RuleIndex index;
   for (const ElementRule& row : kElementRules) {
-    if (std::strcmp(row.name, name) == 0) return &row;
+    const ElementId id = KnownElementId(row.name);
+    if (index.rows[id] == nullptr) index.rows[id] = &row;
   }
-  return nullptr;
+  return index;
 }
+constexpr RuleIndex kRuleIndex = MakeRuleIndex();
+
+// The row that handles `element`, or null.
+const ElementRule* FindRule(const CXmlObject& element) { return kRuleIndex.rows[element.GetExactElementId()]; }
 
 void RewriteTag(CXmlNode* node, RewriteContext& walk) {
-  const ElementRule* row = FindRule(node->GetName());
+  const ElementRule* row = FindRule(*node->GetElement());
   if (row == nullptr) {
     RewriteUnknownTag(node);
   } else if (row->rule != nullptr) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "markup/element_names.h"
 #include "markup/name_list.h"
 #include "markup/xml_object.h"
 
@@ -468,32 +469,29 @@ TEST(NameList, Membership) {
   }
 }
 
-// The filter may only rule names out that the list does not hold: over
-// names of list entries, their case variants and near misses (one letter
-// changed, added or dropped), it answers "maybe" for every member.
-TEST(NameList, FilterNeverRulesOutAMember) {
-  static constexpr char kLong[] =
-      "x\0averyveryveryveryveryveryveryveryveryveryveryveryveryverylongnamepast63\0";
-  for (const char* list : {kFormattingElementList, kEmptyElementList, kLong}) {
-    const NameListFilter filter(list);
-    std::vector<std::string> names;
-    for (const char* entry = list; *entry != '\0'; entry += std::strlen(entry) + 1) {
-      const std::string name = entry;
-      names.push_back(name);
-      std::string upper = name;
-      for (char& c : upper) c = ToUpperAscii(c);
-      names.push_back(upper);
-      names.push_back(name + "s");
-      names.push_back(name.substr(1));
-      names.push_back("q" + name.substr(1));
-    }
-    names.push_back("");
+// An element set decides as IsNameInList does for its list, over every
+// known name, its case variants and near misses (one letter changed, added
+// or dropped); and every known name interns to its own id in any case.
+TEST(NameList, ElementSetsDecideAsTheirLists) {
+  static constexpr ElementSet kFormatting{kFormattingElementList};
+  static constexpr ElementSet kEmpty{kEmptyElementList};
+  static constexpr char kShort[] = "a\0p\0";
+  static constexpr ElementSet kShortSet{kShort};
+  const std::pair<const char*, const ElementSet*> sets[] = {
+      {kFormattingElementList, &kFormatting}, {kEmptyElementList, &kEmpty}, {kShort, &kShortSet}};
+  std::vector<std::string> names = {"", "x", "blinkingx", "postfieldss"};
+  for (size_t id = 1; id < kElementIdCount; ++id) {
+    const std::string name(kElementNames[id]);
+    std::string upper = name;
+    for (char& c : upper) c = ToUpperAscii(c);
+    EXPECT_EQ(ElementIdOf(name), id);
+    EXPECT_EQ(ElementIdOf(upper), id);
+    names.insert(names.end(), {name, upper, name + "s", name.substr(1), "q" + name.substr(1)});
+  }
+  for (const auto& [list, set] : sets) {
     for (const std::string& name : names) {
-      if (IsNameInList(name.c_str(), list) != 0) {
-        EXPECT_TRUE(filter.MayHold(name)) << name;
-      }
+      EXPECT_EQ(set->Holds(ElementIdOf(name)), IsNameInList(name.c_str(), list) != 0) << name;
     }
-    EXPECT_FALSE(filter.MayHold("zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz"));
   }
 }
 

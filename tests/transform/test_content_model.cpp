@@ -123,6 +123,17 @@ TEST(ContentModelTables, MembershipFollowsTheWmlRules) {
   }
   EXPECT_EQ(wml::kTitle.attributes, nullptr);
   EXPECT_EQ(wml::kTextarea.attributes, nullptr);
+
+  // Each rule's element ids allow exactly the names of its list.
+  for (const ContentModel* model : {&wml::kWmlWalk, &wml::kWmlDeck, &wml::kCardWalk, &wml::kCardDeck, &wml::kTitle,
+                                    &wml::kDo, &wml::kSelect, &wml::kFieldset, &wml::kAnchor, &wml::kA, &wml::kTr,
+                                    &wml::kTrWithHeader, &wml::kTd, &wml::kFormatting, &wml::kP, &wml::kTextarea}) {
+    for (size_t id = 1; id < kElementIdCount; ++id) {
+      const std::string name(kElementNames[id]);
+      EXPECT_EQ(model->childIds->Holds(ElementIdOf(name)), IsNameInList(name.c_str(), model->children + 1) == 1)
+          << name;
+    }
+  }
 }
 
 }  // namespace
