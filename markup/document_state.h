@@ -24,7 +24,10 @@ class OpenElements {
   // Pops every entry above `node` and `node` itself; no-op when absent.
   void PopThrough(const CXmlNode* node);
   void Clear();
-  bool AnyNamed(const char* name) const;
+  // True when an open entry has the name of `node` (case ignored).
+  bool AnyNamedAs(const CXmlNode& node) const;
+  // True when an open entry has the listed name `id`.
+  bool AnyWithId(ElementId id) const;
   const std::vector<CXmlNode*>& Stack() const { return stack_; }
 
  private:
@@ -38,9 +41,22 @@ class OpenElements {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const;
   };
+  // How many entries carry a name; a name counts from its first push on.
+  struct NameCount {
+    int open = 0;
+    bool pushed = false;
+  };
+  NameCount& CountOf(const CXmlNode& node);
+  // The count of the name of `node` if pushed before, or null (const or
+  // not, as `self`).
+  template <typename Self>
+  static auto* FindCount(Self& self, const CXmlNode& node);
+
   std::vector<CXmlNode*> stack_;
-  // Keyed by the spelling the name had when first pushed.
-  std::unordered_map<std::string, int, FoldedHash, FoldedEqual> counts_;
+  // Names with an element id are counted by id, others by name (keyed by
+  // the spelling the name had when first pushed).
+  NameCount known_[kElementIdCount] = {};
+  std::unordered_map<std::string, NameCount, FoldedHash, FoldedEqual> others_;
 };
 
 struct DocumentState {
@@ -54,6 +70,8 @@ struct DocumentState {
   CXmlNode* cursor = nullptr;
   std::unique_ptr<CWorkingVariables> context;
   OpenElements open;
+  // Working room for a text being normalised, reused from token to token.
+  std::string scratch;
   // Lower-cased names whose replacement texts are being parsed.
   std::vector<std::string> replacing;
   // What the conversion may still add to the page (see conversion_budget.h):

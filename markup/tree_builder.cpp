@@ -29,29 +29,34 @@ std::string LowerCased(const char* text) {
   return out;
 }
 
-// Control characters become spaces and runs of spaces shrink to one; returns
-// the normalised text.
-std::string NormalizedText(const char* text, size_t length) {
-  std::string out(length, '\0');
-  char* end = out.data();
+// Length of the longest start of the text that normalisation (below)
+// leaves as it is.
+size_t NormalizedPrefix(const char* text, size_t length) {
+  bool afterSpace = false;
+  for (size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 32 || (c == ' ' && afterSpace)) return i;
+    afterSpace = c == ' ';
+  }
+  return length;
+}
+
+// Control characters become spaces and runs of spaces shrink to one. Writes
+// the normalised text into `out` (reused between calls) and returns true,
+// or returns false when the text is normalised already.
+bool NormalizeText(const char* text, size_t length, std::string& out) {
+  const size_t same = NormalizedPrefix(text, length);
+  if (same == length) return false;
+  out.resize(length);
+  std::copy(text, text + same, out.data());
+  char* end = out.data() + same;
   // out[0, end) is the normalised text of the bytes before p.
-  for (const char* p = text; p != text + length; ++p) {
+  for (const char* p = text + same; p != text + length; ++p) {
     const char c = static_cast<unsigned char>(*p) < 32 ? ' ' : *p;
     if (c == ' ' && end != out.data() && end[-1] == ' ') continue;
     *end++ = c;
   }
   out.resize(static_cast<size_t>(end - out.data()));
-  return out;
-}
-
-// True when NormalizedText would give the text back unchanged.
-bool IsNormalizedText(const char* text, size_t length) {
-  bool afterSpace = false;
-  for (const char* p = text; p != text + length; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c < 32 || (c == ' ' && afterSpace)) return false;
-    afterSpace = c == ' ';
-  }
   return true;
 }
 
@@ -72,7 +77,7 @@ bool InsidePre(const DocumentState& doc) {
   if (!doc.placedPre) return false;
   const CXmlNode* cursor = doc.cursor;
   if (cursor != nullptr && cursor->IsStartTag() && !cursor->IsFinished() && cursor->IsTagNamed("pre")) return true;
-  return doc.open.AnyNamed("pre");
+  return doc.open.AnyWithId(KnownElementId("pre"));
 }
 
 bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
@@ -127,12 +132,29 @@ bool OpenElements::FoldedEqual::operator()(std::string_view a, std::string_view 
   return true;
 }
 
+OpenElements::NameCount& OpenElements::CountOf(const CXmlNode& node) {
+  if (const ElementId id = node.GetElement()->GetElementId(); id != kOtherElement) return known_[id];
+  const std::string_view name = NameOf(node.GetName());
+  auto it = others_.find(name);
+  if (it == others_.end()) it = others_.emplace(std::string(name), NameCount{}).first;
+  return it->second;
+}
+
+template <typename Self>
+auto* OpenElements::FindCount(Self& self, const CXmlNode& node) {
+  using Count = std::remove_reference_t<decltype(self.known_[0])>;
+  if (const ElementId id = node.GetElement()->GetElementId(); id != kOtherElement) {
+    return self.known_[id].pushed ? &self.known_[id] : static_cast<Count*>(nullptr);
+  }
+  auto it = self.others_.find(NameOf(node.GetName()));
+  return it != self.others_.end() ? &it->second : static_cast<Count*>(nullptr);
+}
+
 void OpenElements::Push(CXmlNode* node) {
   stack_.push_back(node);
-  const std::string_view name = NameOf(node->GetName());
-  auto it = counts_.find(name);
-  if (it == counts_.end()) it = counts_.emplace(std::string(name), 0).first;
-  ++it->second;
+  NameCount& count = CountOf(*node);
+  count.pushed = true;
+  ++count.open;
 }
 
 void OpenElements::PopThrough(const CXmlNode* node) {
@@ -140,8 +162,8 @@ void OpenElements::PopThrough(const CXmlNode* node) {
   for (size_t i = stack_.size(); i > 0; --i) {
     if (stack_[i - 1] != node) continue;
     while (stack_.size() >= i) {
-      auto it = counts_.find(NameOf(stack_.back()->GetName()));
-      if (it != counts_.end()) --it->second;
+      // A name never pushed is not counted (its entry was renamed since).
+      if (NameCount* count = FindCount(*this, *stack_.back())) --count->open;
       stack_.pop_back();
     }
     return;
@@ -150,13 +172,16 @@ void OpenElements::PopThrough(const CXmlNode* node) {
 
 void OpenElements::Clear() {
   stack_.clear();
-  counts_.clear();
+  std::fill(std::begin(known_), std::end(known_), NameCount{});
+  others_.clear();
 }
 
-bool OpenElements::AnyNamed(const char* name) const {
-  auto it = counts_.find(NameOf(name));
-  return it != counts_.end() && it->second > 0;
+bool OpenElements::AnyNamedAs(const CXmlNode& node) const {
+  const NameCount* count = FindCount(*this, node);
+  return count != nullptr && count->open > 0;
 }
+
+bool OpenElements::AnyWithId(ElementId id) const { return known_[id].open > 0; }
 
 // ---- parsing ------------------------------------------------------------------
 
@@ -216,8 +241,8 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
     }
     if (preformatted) {
       element.SetText(PreformattedText(raw));
-    } else if (!IsNormalizedText(raw, length)) {
-      element.SetText(NormalizedText(raw, length));
+    } else if (NormalizeText(raw, length, doc.scratch)) {
+      element.SetText(doc.scratch);
     }
   }
 
@@ -240,7 +265,7 @@ void CXmlNode::PlaceNode(CXmlNode* node) {
       cursor->AppendSibling(node);
       return;
     }
-    if (doc.open.AnyNamed(node->GetName())) {
+    if (doc.open.AnyNamedAs(*node)) {
       const auto& stack = doc.open.Stack();
       // stack[i] and everything above it enclose the cursor, innermost last.
       for (size_t i = stack.size(); i > 0; --i) {
