@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "device/configuration.h"
 #include "transform/deck_splitter.h"
@@ -42,6 +43,11 @@ struct DeckAnswer {
 DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
                         std::string_view page, const DeckRequest& request);
 
+// Every part of the page's deck, in order, in the form `request` asks for
+// (its part number is not read): the page is converted and cut once.
+std::vector<std::string> MakeDeckParts(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                                       const char* deviceText, std::string_view page, const DeckRequest& request);
+
 // Converts like MakeDeckPart and writes the answer to `output` when it fits
 // in `capacity` bytes: text with a terminating zero, WMLC exactly. Returns
 // the written length, or 0 when it does not fit or there is no such part
@@ -50,6 +56,16 @@ DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& config
 int32_t ConvertPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
                     const char* page, int32_t pageLength, const DeckRequest& request, char* output,
                     int32_t capacity, int32_t* partCount);
+
+// Converts like MakeDeckParts and writes every part to `output`, one after
+// another (text parts each with a terminating zero, WMLC ones exactly),
+// with the offset just past each part in `partEnds`, when all parts fit in
+// `capacity` bytes and `partSlots` offsets. Returns the written length, or
+// 0 when they do not fit (then nothing is written). Stores the number of
+// parts into `partCount` (never null) either way.
+int32_t ConvertParts(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                     const char* page, int32_t pageLength, const DeckRequest& request, char* output,
+                     int32_t capacity, int32_t* partEnds, int32_t partSlots, int32_t* partCount);
 
 // The link pattern of the parts when the host gives none.
 inline constexpr char kDefaultPartLink[] = "?qm-part={n}";

@@ -86,6 +86,23 @@ int32_t WapConvertPart(char** callerText, char** deviceText, char** pageText, in
                        const char* pageCharset, int32_t format, int32_t part, const char* partLink,
                        const char* firstPartLink, char** outputBuffer, int32_t* capacity, int32_t* partCount);
 
+/* Converts the page once and writes every part of its deck, in order, one
+ * after another into the buffer, each as WapConvertPart writes it (text
+ * parts zero-terminated, compiled ones not), and the offset just past each
+ * part (its zero included) into partEnds[0 .. parts - 1]. partSlots is how
+ * many offsets partEnds holds. It fits when the buffer holds all parts and
+ * partEnds all offsets: then the total length is stored into *capacity and
+ * returned. Otherwise nothing is written, *capacity becomes 0, the result
+ * is 0 and WapLastError says "did not fit". *partCount (which must not be
+ * null) tells how many parts the deck has either way (0 when the call fails
+ * before converting). The other arguments are as for WapConvertPart. A host
+ * that writes every part calls this rather than WapConvertPart once a part,
+ * which converts the page again for each. */
+int32_t WapConvertParts(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                        const char* pageCharset, int32_t format, const char* partLink,
+                        const char* firstPartLink, char** outputBuffer, int32_t* capacity,
+                        int32_t* partEnds, int32_t partSlots, int32_t* partCount);
+
 /* The library's version text; a static string, the same pointer every call. */
 const char* LibraryVersion(void);
 

@@ -104,8 +104,12 @@ std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& config
   return deck;
 }
 
-DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
-                        std::string_view page, const DeckRequest& request) {
+namespace {
+
+// The page's deck for the device `deviceText` selects, cut to that
+// device's limits: one part, the whole deck, for a device without limits.
+std::vector<std::string> CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                                 const char* deviceText, std::string_view page, const DeckRequest& request) {
   const CDevice* device = configuration->findDevice(deviceText);
   const CWmlSettings& settings = settingsOf(device);
   std::string deck = MakeDeckFor(configuration, device, page, request.hostCharset);
@@ -114,18 +118,33 @@ DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& config
   limits.maxDeckSize = settings.maxDeckSize;
   limits.nextLabel = settings.nextLabel;
   limits.backLabel = settings.backLabel;
+  if (limits.Any()) return SplitDeck(deck, limits, request.links);
+  std::vector<std::string> whole;
+  whole.push_back(std::move(deck));
+  return whole;
+}
+
+}  // namespace
+
+DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                        std::string_view page, const DeckRequest& request) {
+  std::vector<std::string> parts = CutDeck(configuration, deviceText, page, request);
   DeckAnswer answer;
-  if (limits.Any()) {
-    std::vector<std::string> parts = SplitDeck(deck, limits, request.links);
-    answer.parts = static_cast<int32_t>(std::min<size_t>(parts.size(), INT32_MAX));
-    if (request.part < 1 || request.part > answer.parts) return answer;
-    deck = std::move(parts[static_cast<size_t>(request.part - 1)]);
-  } else if (request.part != 1) {
-    return answer;
-  }
+  answer.parts = static_cast<int32_t>(std::min<size_t>(parts.size(), INT32_MAX));
+  if (request.part < 1 || request.part > answer.parts) return answer;
+  std::string& deck = parts[static_cast<size_t>(request.part - 1)];
   answer.found = true;
   answer.bytes = request.compiled ? CompileWmlc(deck) : std::move(deck);
   return answer;
+}
+
+std::vector<std::string> MakeDeckParts(const std::shared_ptr<const DeviceConfiguration>& configuration,
+                                       const char* deviceText, std::string_view page, const DeckRequest& request) {
+  std::vector<std::string> parts = CutDeck(configuration, deviceText, page, request);
+  if (request.compiled) {
+    for (std::string& part : parts) part = CompileWmlc(part);
+  }
+  return parts;
 }
 
 namespace {
@@ -166,6 +185,29 @@ int32_t ConvertPart(const std::shared_ptr<const DeviceConfiguration>& configurat
   return WriteOut(answer.bytes, !request.compiled, output, capacity);
 }
 
+int32_t ConvertParts(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                     const char* page, int32_t pageLength, const DeckRequest& request, char* output,
+                     int32_t capacity, int32_t* partEnds, int32_t partSlots, int32_t* partCount) {
+  const std::vector<std::string> parts = MakeDeckParts(configuration, deviceText, PageView(page, pageLength), request);
+  *partCount = static_cast<int32_t>(std::min<size_t>(parts.size(), INT32_MAX));
+  // Text parts carry a terminating zero each; compiled ones are binary.
+  const uint64_t terminator = request.compiled ? 0 : 1;
+  uint64_t needed = 0;
+  for (const std::string& part : parts) needed += part.size() + terminator;
+  if (output == nullptr || partEnds == nullptr || capacity < 0 || static_cast<uint64_t>(capacity) < needed ||
+      partSlots < 0 || static_cast<uint64_t>(partSlots) < parts.size()) {
+    lastFailure = ConversionFailure::kDidNotFit;
+    return 0;
+  }
+  // output[0, end) holds the parts before `i`; capacity bounds every end.
+  int32_t end = 0;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    end += WriteOut(parts[i], !request.compiled, output + end, capacity - end) + static_cast<int32_t>(terminator);
+    partEnds[i] = end;
+  }
+  return end;
+}
+
 int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configuration,
                     const char* deviceText, const char* page, int32_t pageLength, char* output,
                     int32_t capacity, const char* hostCharset) {
@@ -176,12 +218,13 @@ int32_t ConvertPage(const std::shared_ptr<const DeviceConfiguration>& configurat
 
 namespace {
 
-// The exported conversion: checks the by-reference arguments, converts with
-// the configuration current after the freshness check (the snapshot stays
-// alive for the whole conversion), and returns 0 for every failure,
-// recording why for WapLastError. `partCount` may be null.
-int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
-                        const DeckRequest& request, char** outputBuffer, int32_t* capacity, int32_t* partCount) {
+// The exported conversion: checks the by-reference arguments, runs
+// `convert` with the configuration current after the freshness check (the
+// snapshot stays alive for the whole conversion), and returns 0 for every
+// failure, recording why for WapLastError. `partCount` may be null.
+template <typename Convert>
+int32_t Exported(char** callerText, char** deviceText, char** pageText, int32_t* pageLength, char** outputBuffer,
+                 int32_t* capacity, int32_t* partCount, Convert convert) {
   lastFailure = ConversionFailure::kNone;
   if (partCount != nullptr) *partCount = 0;
   if (callerText == nullptr || deviceText == nullptr || pageText == nullptr ||
@@ -192,8 +235,7 @@ int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, i
   int32_t written = 0;
   try {
     refreshConfiguration();
-    written = ConvertPart(currentConfiguration(), *deviceText, *pageText, *pageLength, request, *outputBuffer,
-                          *capacity, partCount);
+    written = convert(currentConfiguration());
   } catch (const ConversionBudgetExceeded&) {
     lastFailure = ConversionFailure::kBudget;
   } catch (const std::exception&) {
@@ -205,12 +247,34 @@ int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, i
   return written;
 }
 
+// One part (or the whole deck) of a page, as `request` asks.
+int32_t ConvertExported(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                        const DeckRequest& request, char** outputBuffer, int32_t* capacity, int32_t* partCount) {
+  return Exported(callerText, deviceText, pageText, pageLength, outputBuffer, capacity, partCount,
+                  [&](const std::shared_ptr<const DeviceConfiguration>& configuration) {
+                    return ConvertPart(configuration, *deviceText, *pageText, *pageLength, request, *outputBuffer,
+                                       *capacity, partCount);
+                  });
+}
+
 DeckRequest RequestFor(const char* charset, bool compiled) {
   DeckRequest request;
   request.hostCharset = charset != nullptr ? charset : "";
   request.compiled = compiled;
   request.links.pattern = kDefaultPartLink;
   return request;
+}
+
+// The form and links of a part request from the exported arguments; false
+// (recorded as invalid arguments) for an unknown format.
+bool PartRequest(const char* pageCharset, int32_t format, const char* partLink, const char* firstPartLink,
+                 DeckRequest& request) {
+  request = RequestFor(pageCharset, format == WAP_FORMAT_WMLC);
+  request.links.pattern = partLink != nullptr && *partLink != '\0' ? partLink : kDefaultPartLink;
+  request.links.first = firstPartLink != nullptr ? firstPartLink : "";
+  if (format == WAP_FORMAT_WML || format == WAP_FORMAT_WMLC) return true;
+  lastFailure = ConversionFailure::kInvalidArguments;
+  return false;
 }
 
 }  // namespace
@@ -239,18 +303,34 @@ extern "C" int32_t WapConvertPart(char** callerText, char** deviceText, char** p
                                   const char* pageCharset, int32_t format, int32_t part, const char* partLink,
                                   const char* firstPartLink, char** outputBuffer, int32_t* capacity,
                                   int32_t* partCount) {
-  quillmark::DeckRequest request = quillmark::RequestFor(pageCharset, format == WAP_FORMAT_WMLC);
-  request.part = part;
-  request.links.pattern = partLink != nullptr && *partLink != '\0' ? partLink : quillmark::kDefaultPartLink;
-  request.links.first = firstPartLink != nullptr ? firstPartLink : "";
-  if (format != WAP_FORMAT_WML && format != WAP_FORMAT_WMLC) {
-    quillmark::lastFailure = quillmark::ConversionFailure::kInvalidArguments;
+  quillmark::DeckRequest request;
+  if (!quillmark::PartRequest(pageCharset, format, partLink, firstPartLink, request)) {
     if (capacity != nullptr) *capacity = 0;
     if (partCount != nullptr) *partCount = 0;
     return 0;
   }
+  request.part = part;
   return quillmark::ConvertExported(callerText, deviceText, pageText, pageLength, request, outputBuffer, capacity,
                                     partCount);
+}
+
+extern "C" int32_t WapConvertParts(char** callerText, char** deviceText, char** pageText, int32_t* pageLength,
+                                   const char* pageCharset, int32_t format, const char* partLink,
+                                   const char* firstPartLink, char** outputBuffer, int32_t* capacity,
+                                   int32_t* partEnds, int32_t partSlots, int32_t* partCount) {
+  quillmark::DeckRequest request;
+  if (partCount == nullptr || !quillmark::PartRequest(pageCharset, format, partLink, firstPartLink, request)) {
+    if (partCount == nullptr) quillmark::lastFailure = quillmark::ConversionFailure::kInvalidArguments;
+    if (capacity != nullptr) *capacity = 0;
+    if (partCount != nullptr) *partCount = 0;
+    return 0;
+  }
+  return quillmark::Exported(callerText, deviceText, pageText, pageLength, outputBuffer, capacity, partCount,
+                             [&](const std::shared_ptr<const quillmark::DeviceConfiguration>& configuration) {
+                               return quillmark::ConvertParts(configuration, *deviceText, *pageText, *pageLength,
+                                                              request, *outputBuffer, *capacity, partEnds,
+                                                              partSlots, partCount);
+                             });
 }
 
 extern "C" const char* WapLastError(void) { return quillmark::FailureText(quillmark::lastFailure); }

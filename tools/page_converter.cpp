@@ -23,18 +23,32 @@ int64_t FirstBufferSize(size_t pageSize) {
   return std::min<int64_t>(static_cast<int64_t>(pageSize) * 2 + 4096, kLargestBuffer);
 }
 
+// The texts of one conversion as the C interface takes them: writable
+// copies (it changes none of them) and pointers to those.
+struct CallTexts {
+  CallTexts(const std::string& page, const std::optional<std::string>& device)
+      : pageCopy(page),
+        deviceCopy(device.value_or("")),
+        deviceText(device ? deviceCopy.data() : nullptr),
+        pageText(pageCopy.data()),
+        pageLength(static_cast<int32_t>(page.size())) {}
+  std::string pageCopy;
+  std::string deviceCopy;
+  char* caller = nullptr;
+  char* deviceText;
+  char* pageText;
+  int32_t pageLength;
+};
+
+// The text, or null when it is empty (the interface's "none given").
+const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
 }  // namespace
 
 std::optional<ConvertedDeck> ConvertDeck(const std::string& page, const std::optional<std::string>& device,
                                          const std::string& charset, const DeckForm& form) {
   if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
-  // The C interface takes writable pointers; it changes none of these texts.
-  std::string pageCopy = page;
-  std::string deviceCopy = device.value_or("");
-  char* caller = nullptr;
-  char* deviceText = device ? deviceCopy.data() : nullptr;
-  char* pageText = pageCopy.data();
-  int32_t pageLength = static_cast<int32_t>(page.size());
+  CallTexts texts(page, device);
   const int32_t format = form.wmlc ? WAP_FORMAT_WMLC : WAP_FORMAT_WML;
   std::vector<char> buffer;
   for (int64_t size = FirstBufferSize(page.size());; size = std::min(size * 2, kLargestBuffer)) {
@@ -42,11 +56,9 @@ std::optional<ConvertedDeck> ConvertDeck(const std::string& page, const std::opt
     char* output = buffer.data();
     int32_t capacity = static_cast<int32_t>(size);
     int32_t parts = 0;
-    const int32_t written = WapConvertPart(&caller, &deviceText, &pageText, &pageLength,
-                                           charset.empty() ? nullptr : charset.c_str(), format, form.part,
-                                           form.partLink.empty() ? nullptr : form.partLink.c_str(),
-                                           form.firstPartLink.empty() ? nullptr : form.firstPartLink.c_str(),
-                                           &output, &capacity, &parts);
+    const int32_t written =
+        WapConvertPart(&texts.caller, &texts.deviceText, &texts.pageText, &texts.pageLength, OrNull(charset), format,
+                       form.part, OrNull(form.partLink), OrNull(form.firstPartLink), &output, &capacity, &parts);
     if (written > 0) return ConvertedDeck{std::string(output, static_cast<size_t>(written)), parts};
     // Only a deck that did not fit is worth a larger buffer.
     if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
@@ -66,6 +78,38 @@ std::string PartFileName(const std::string& name, int32_t part) {
   return (path.parent_path() / (path.stem().string() + "-" + std::to_string(part) + path.extension().string())).string();
 }
 
+std::optional<std::vector<std::string>> ConvertDeckParts(const std::string& page,
+                                                        const std::optional<std::string>& device,
+                                                        const std::string& charset, const DeckForm& form) {
+  if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
+  CallTexts texts(page, device);
+  const int32_t format = form.wmlc ? WAP_FORMAT_WMLC : WAP_FORMAT_WML;
+  std::vector<char> buffer;
+  std::vector<int32_t> ends(1);
+  for (int64_t size = FirstBufferSize(page.size());; size = std::min(size * 2, kLargestBuffer)) {
+    buffer.resize(static_cast<size_t>(size));
+    char* output = buffer.data();
+    int32_t capacity = static_cast<int32_t>(size);
+    int32_t parts = 0;
+    const int32_t written = WapConvertParts(&texts.caller, &texts.deviceText, &texts.pageText, &texts.pageLength,
+                                            OrNull(charset), format, OrNull(form.partLink),
+                                            OrNull(form.firstPartLink), &output, &capacity, ends.data(),
+                                            static_cast<int32_t>(ends.size()), &parts);
+    if (written > 0) {
+      std::vector<std::string> bodies;
+      // Text parts end with their terminating zero, which the file leaves out.
+      const int32_t terminator = form.wmlc ? 0 : 1;
+      for (int32_t part = 0, start = 0; part < parts; start = ends[static_cast<size_t>(part)], ++part) {
+        bodies.emplace_back(output + start, static_cast<size_t>(ends[static_cast<size_t>(part)] - start - terminator));
+      }
+      return bodies;
+    }
+    // Only parts that did not fit are worth more room.
+    if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
+    if (static_cast<size_t>(parts) > ends.size()) ends.resize(static_cast<size_t>(parts));
+  }
+}
+
 std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,
                                                          const std::string& charset, bool wmlc,
                                                          const std::string& target) {
@@ -74,13 +118,11 @@ std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page,
   form.wmlc = wmlc;
   form.firstPartLink = path.filename().string();
   form.partLink = path.stem().string() + "-{n}" + path.extension().string();
+  std::optional<std::vector<std::string>> parts = ConvertDeckParts(page, device, charset, form);
+  if (!parts) return std::nullopt;
   std::vector<DeckFile> files;
-  // Invariant: `files` holds parts 1 .. form.part - 1.
-  for (int32_t parts = 1; form.part <= parts; ++form.part) {
-    std::optional<ConvertedDeck> deck = ConvertDeck(page, device, charset, form);
-    if (!deck) return std::nullopt;
-    parts = deck->parts;
-    files.push_back(DeckFile{PartFileName(target, form.part), std::move(deck->body)});
+  for (size_t part = 0; part < parts->size(); ++part) {
+    files.push_back(DeckFile{PartFileName(target, static_cast<int32_t>(part + 1)), std::move((*parts)[part])});
   }
   return files;
 }

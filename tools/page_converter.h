@@ -44,6 +44,13 @@ struct DeckFile {
   std::string body;
 };
 
+// Every part of the deck for `page`, in the form `form` asks for (its part
+// number is not read), from one conversion; nullopt when the page cannot be
+// converted (ConversionFailureText says why).
+std::optional<std::vector<std::string>> ConvertDeckParts(const std::string& page,
+                                                        const std::optional<std::string>& device,
+                                                        const std::string& charset, const DeckForm& form);
+
 // Every part of the deck for `page` as files named after `target` by
 // PartFileName, each part linking to the next by its file name.
 std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,

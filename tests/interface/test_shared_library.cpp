@@ -79,7 +79,8 @@ TEST(SharedLibrary, ExportsOnlyTheVersionedEntryPoints) {
     EXPECT_EQ(name.find("quillmark"), std::string::npos) << name;
     EXPECT_NE(name.rfind("_Z", 0), 0u) << name;
   }
-  for (const char* entry : {"WapConvert", "WapConvertCharset", "WapConvertWmlc", "WapConvertPart", "WapLastError", "LibraryVersion",
+  for (const char* entry : {"WapConvert", "WapConvertCharset", "WapConvertWmlc", "WapConvertPart", "WapConvertParts", "WapLastError",
+                            "LibraryVersion",
                             "WapSetConfigurationFile", "WapDeviceName"}) {
     EXPECT_NE(std::find(names.begin(), names.end(), entry + std::string(kVersion)), names.end()) << entry;
   }

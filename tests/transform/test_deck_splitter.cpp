@@ -246,5 +246,51 @@ TEST(DeckParts, ComeThroughTheExportedInterface) {
             0);
 }
 
+// One conversion gives every part exactly as asking for each part does, and
+// nothing when the room for the bytes or for the offsets falls one short.
+TEST(DeckParts, AllAtOnceAreThePartsOneByOne) {
+  auto configuration = std::make_shared<DeviceConfiguration>();
+  std::string text = "DEVICE_GROUP=G\nMAX_DECK_SIZE=1500\nDEVICE=DEFAULT\nGROUP=G\n";
+  configuration->parseText(text.data());
+  configuration->finish();
+  const std::string page = PageWithAnchors(8000, 4);
+  const auto pageLength = static_cast<int32_t>(page.size());
+  std::vector<char> buffer(1 << 20);
+  const auto room = static_cast<int32_t>(buffer.size());
+  for (const bool compiled : {false, true}) {
+    DeckRequest request;
+    request.compiled = compiled;
+    std::vector<int32_t> ends(64);
+    int32_t parts = 0;
+    const int32_t total = ConvertParts(configuration, nullptr, page.data(), pageLength, request, buffer.data(), room,
+                                       ends.data(), static_cast<int32_t>(ends.size()), &parts);
+    ASSERT_GT(parts, 1);
+    ASSERT_EQ(total, ends[static_cast<size_t>(parts - 1)]);
+    const std::string all(buffer.data(), static_cast<size_t>(total));
+    int32_t start = 0;
+    for (int32_t part = 1; part <= parts; start = ends[static_cast<size_t>(part - 1)], ++part) {
+      request.part = part;
+      std::vector<char> one(1 << 20);
+      int32_t count = 0;
+      const int32_t length = ConvertPart(configuration, nullptr, page.data(), pageLength, request, one.data(),
+                                         static_cast<int32_t>(one.size()), &count);
+      EXPECT_EQ(count, parts);
+      const size_t withZero = static_cast<size_t>(length) + (compiled ? 0 : 1);
+      EXPECT_EQ(all.substr(static_cast<size_t>(start), static_cast<size_t>(ends[static_cast<size_t>(part - 1)] - start)),
+                std::string(one.data(), withZero))
+          << "part " << part;
+    }
+    int32_t count = 0;
+    EXPECT_EQ(ConvertParts(configuration, nullptr, page.data(), pageLength, request, buffer.data(), total - 1,
+                           ends.data(), parts, &count),
+              0);
+    EXPECT_EQ(count, parts);
+    EXPECT_EQ(ConvertParts(configuration, nullptr, page.data(), pageLength, request, buffer.data(), room, ends.data(),
+                           parts - 1, &count),
+              0);
+    EXPECT_EQ(count, parts);
+  }
+}
+
 }  // namespace
 }  // namespace quillmark
