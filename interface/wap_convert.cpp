@@ -13,7 +13,7 @@
 #include "platform/transcoder.h"
 #include "interface/library_version.h"
 #include "interface/quillmark.h"
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "markup/xml_node.h"
 #include "transform/deck_splitter.h"
 #include "transform/normalize_tree.h"

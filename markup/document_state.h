@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "markup/conversion_budget.h"
-#include "markup/working_variables.h"
+#include "markup/tree_context.h"
 #include "markup/xml_node.h"
 
 namespace quillmark {
@@ -68,7 +68,7 @@ struct DocumentState {
   std::vector<CXmlNode*> spare;
 
   CXmlNode* cursor = nullptr;
-  std::unique_ptr<CWorkingVariables> context;
+  std::unique_ptr<TreeContext> context;
   OpenElements open;
   // Working room for a text being normalised, reused from token to token.
   std::string scratch;

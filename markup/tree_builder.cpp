@@ -10,8 +10,6 @@
 #include <cstring>
 #include <string>
 
-#include "device/device_profile.h"
-#include "device/markers.h"
 #include "markup/document_state.h"
 #include "markup/name_list.h"
 #include "markup/xml_parser.h"
@@ -19,6 +17,22 @@
 namespace quillmark {
 
 namespace {
+
+// The context of a document that has none attached (see tree_context.h).
+// It holds no state, so one object serves every such document.
+class PlainTreeContext final : public TreeContext {
+ public:
+  const MarkerWords& Words() const override { return DefaultMarkerWords(); }
+  void OnMarker(const CXmlObject& /*marker*/) override {}
+  bool Keeps(const CXmlObject& /*token*/) override { return true; }
+  const char* TagReplacements() const override { return ""; }
+  bool KeepsLineEnds() const override { return true; }
+};
+
+TreeContext& ContextOf(DocumentState& doc) {
+  static PlainTreeContext plain;
+  return doc.context ? *doc.context : plain;
+}
 
 // Tags that survive in content excluded for the device.
 constexpr char kSkeletonList[] = "html\0body\0wml\0card\0head\0title\0";
@@ -188,7 +202,7 @@ bool OpenElements::AnyWithId(ElementId id) const { return known_[id].open > 0; }
 void CXmlNode::ParseMarkup(const char* text, int32_t length) {
   DocumentState& doc = Doc();
   if (doc.replacing.empty() && length > 0) doc.budgetLeft += kBudgetPerPageByte * length;
-  const MarkerWords& words = EnsureContext().configuration->markerWords;
+  const MarkerWords& words = ContextOf(doc).Words();
   CXmlParser parser;
   parser.Parse(this, text, length, words);
 }
@@ -198,18 +212,17 @@ void CXmlNode::ParseMarkup(const char* text, int32_t length) {
 void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
   DocumentState& doc = Doc();
   CXmlNode* node = CreateNode(std::move(record));
-  CWorkingVariables& context = EnsureContext();
-  if (context.device == nullptr) context.device = context.configuration->findDevice(nullptr);
+  TreeContext& context = ContextOf(doc);
   CXmlObject& element = *node->GetElement();
 
   if (element.GetMarkerKind() != 0) {
-    processMarker(context.markerState, element);
+    context.OnMarker(element);
     doc.Recycle(node);
     return;
   }
 
-  const bool keep = keepContent(context.markerState, element, context.device) != 0;
-  if (keep && node->IsTag()) node->ReplaceTag(context.device, doc.cursor);
+  const bool keep = context.Keeps(element);
+  if (keep && node->IsTag()) node->ReplaceTag(context.TagReplacements(), doc.cursor);
   if (!keep) {
     const bool survives = node->IsTag()
                               ? IsNameInList(node->GetName(), kSkeletonList) != 0
@@ -232,7 +245,7 @@ void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
       doc.placedPre = true;
     }
   } else if (!node->IsComment()) {
-    const bool preformatted = InsidePre(doc) && settingsOf(context.device).blockBreaks != 0;
+    const bool preformatted = InsidePre(doc) && context.KeepsLineEnds();
     const char* raw = element.GetText();
     const size_t length = element.TextLength();
     if (length == 0) {
@@ -362,9 +375,8 @@ bool IsLineBreakMarkup(const std::string& text) {
 
 }  // namespace
 
-int32_t CXmlNode::ReplaceTag(const CDevice* device, CXmlNode* cursor) {
-  if (device == nullptr) return 0;
-  const char* list = settingsOf(device).tagReplace;
+int32_t CXmlNode::ReplaceTag(const char* replacements, CXmlNode* cursor) {
+  const char* list = replacements;
   if (list[0] == '\0') return 0;  // no entries: nothing to look for
   const std::string name = LowerCased(GetName());
   DocumentState& doc = Doc();

@@ -38,9 +38,8 @@ CXmlNode* CXmlNode::CreateNode(std::unique_ptr<CXmlObject> element) {
 
 CXmlNode* CXmlNode::CreateNode(const char* text) {
   auto element = std::make_unique<CXmlObject>();
-  const CWorkingVariables* context = GetContext();
-  const MarkerWords& words =
-      context != nullptr ? context->configuration->markerWords : DefaultMarkerWords();
+  const TreeContext* context = GetContext();
+  const MarkerWords& words = context != nullptr ? context->Words() : DefaultMarkerWords();
   element->Parse(text, static_cast<int32_t>(std::strlen(text)), words);
   return CreateNode(std::move(element));
 }
@@ -69,16 +68,10 @@ void DocumentState::Recycle(CXmlNode* node) {
 
 // ---- root state ---------------------------------------------------------
 
-CWorkingVariables* CXmlNode::GetContext() const { return Doc().context.get(); }
+TreeContext* CXmlNode::GetContext() const { return Doc().context.get(); }
 
-void CXmlNode::SetContext(std::unique_ptr<CWorkingVariables> context) {
+void CXmlNode::SetContext(std::unique_ptr<TreeContext> context) {
   Doc().context = std::move(context);
-}
-
-CWorkingVariables& CXmlNode::EnsureContext() {
-  DocumentState& doc = Doc();
-  if (!doc.context) doc.context = std::make_unique<CWorkingVariables>(currentConfiguration());
-  return *doc.context;
 }
 
 // ---- links ----------------------------------------------------------------

@@ -25,8 +25,7 @@
 
 namespace quillmark {
 
-class CWorkingVariables;
-struct CDevice;
+class TreeContext;
 struct DocumentState;
 
 // The record that the members of one sibling list share (see above).
@@ -65,11 +64,10 @@ class CXmlNode {
   CXmlObject* GetElement() const { return element_.get(); }
   bool IsRoot() const { return root_ == this; }
 
-  // Root-only state of tree building.
-  CWorkingVariables* GetContext() const;
-  void SetContext(std::unique_ptr<CWorkingVariables> context);
-  // Creates the context on the root when it is missing; returns it.
-  CWorkingVariables& EnsureContext();
+  // The conversion's context of the document (see tree_context.h), or null;
+  // the root owns it.
+  TreeContext* GetContext() const;
+  void SetContext(std::unique_ptr<TreeContext> context);
 
   // Structural operations (this node is the reference, `node` the one placed).
   void Unlink();
@@ -127,7 +125,9 @@ class CXmlNode {
   // Tree building.
   void ParseMarkup(const char* text, int32_t length);
   void InsertParsed(std::unique_ptr<CXmlObject> record);
-  int32_t ReplaceTag(const CDevice* device, CXmlNode* cursor);
+  // Replaces this tag by its text in `replacements` (",name=text,...");
+  // 1 when it did.
+  int32_t ReplaceTag(const char* replacements, CXmlNode* cursor);
   // Draws `bytes` from the document's conversion budget; throws
   // ConversionBudgetExceeded when it has run out.
   void ChargeBudget(int64_t bytes);

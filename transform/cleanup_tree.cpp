@@ -6,7 +6,7 @@
 
 #include "device/device_profile.h"
 #include "markup/name_list.h"
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
@@ -134,7 +134,7 @@ struct Frame {
 }  // namespace
 
 void CleanupTree(CXmlNode* node) {
-  const CWorkingVariables* variables = node->GetRoot()->GetContext();
+  const CWorkingVariables* variables = WorkingVariablesOf(node);
   const bool stripComments = settingsOf(variables != nullptr ? variables->device : nullptr).stripComments != 0;
   if (!CleanBeforeChildren(node)) return;
   std::vector<Frame> frames{{node, nullptr, nullptr, false}};

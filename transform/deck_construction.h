@@ -3,7 +3,7 @@
 // cards, and one paragraph in each card.
 #pragma once
 
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "markup/xml_node.h"
 #include "transform/soft_breaks.h"
 

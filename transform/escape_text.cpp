@@ -4,7 +4,7 @@
 
 #include "device/device_profile.h"
 #include "base/case_folding.h"
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "markup/xml_node.h"
 
 namespace quillmark {
@@ -67,7 +67,7 @@ class ByteSet {
 }  // namespace
 
 ReferenceMode ReferenceModeOf(const CXmlNode* node) {
-  const CWorkingVariables* variables = node != nullptr ? node->GetRoot()->GetContext() : nullptr;
+  const CWorkingVariables* variables = WorkingVariablesOf(node);
   return ReferenceModeOf(settingsOf(variables != nullptr ? variables->device : nullptr));
 }
 

@@ -92,10 +92,7 @@ void SweepTree(CXmlNode* root) {
 }  // namespace
 
 CWorkingVariables& PrepareDocumentContext(CXmlNode* root) {
-  CWorkingVariables& context = root->EnsureContext();
-  if (context.device == nullptr && context.configuration != nullptr) {
-    context.device = context.configuration->findDevice(nullptr);
-  }
+  CWorkingVariables& context = EnsureWorkingVariables(root);
   context.Reset();
   return context;
 }
@@ -109,7 +106,7 @@ void NormalizeTree(CXmlNode* root) {
     node = NextInSubtree(node, root);
   }
   SweepTree(root);
-  root->GetContext()->Reset();
+  EnsureWorkingVariables(root).Reset();
 }
 
 }  // namespace quillmark

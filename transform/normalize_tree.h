@@ -2,7 +2,7 @@
 // before the rewrite walk relies on it.
 #pragma once
 
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "markup/xml_node.h"
 
 namespace quillmark {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "device/wml_settings.h"
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "markup/xml_node.h"
 #include "transform/choices.h"
 #include "transform/form_fields.h"

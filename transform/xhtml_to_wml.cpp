@@ -134,7 +134,7 @@ void Walk(CXmlNode* start, RewriteContext& walk) {
 void XHtmlToWml(CXmlNode* node) {
   CXmlNode* root = node->GetRoot();
   const bool atRoot = node->GetParent() == nullptr;
-  CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : root->EnsureContext();
+  CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : EnsureWorkingVariables(root);
   RewriteContext walk(root, variables);
   if (atRoot) PreparePageStructure(root, walk.Settings(), walk.Breaks(), walk.Choices());
   Walk(node, walk);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "device/configuration.h"
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "markup/xml_node.h"
 #include "support/tree_dump.h"
 

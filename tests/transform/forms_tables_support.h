@@ -13,7 +13,7 @@
 #include "device/configuration.h"
 #include "device/device_profile.h"
 #include "interface/convert_helpers.h"
-#include "markup/working_variables.h"
+#include "device/working_variables.h"
 #include "markup/xml_node.h"
 #include "transform/normalize_tree.h"
 #include "transform/xhtml_to_wml.h"

@@ -42,7 +42,7 @@ TEST(NormalizeTree, LeavesAResetContextWithADevice) {
   context->SetTitle("old");
   root.SetContext(std::move(context));
   NormalizeTree(&root);
-  const CWorkingVariables* after = root.GetContext();
+  const CWorkingVariables* after = WorkingVariablesOf(&root);
   ASSERT_NE(after, nullptr);
   EXPECT_EQ(after->cardCount, 0);
   EXPECT_EQ(after->Title(), nullptr);
