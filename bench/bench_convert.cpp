@@ -119,6 +119,29 @@ const std::string& OnlyOpenBrackets() {
   return page;
 }
 
+// Hostile shapes at 1, 10 and 100 times their smallest size: when a
+// conversion's cost is linear in its page, bytes_per_second stays flat
+// across the three sizes of a shape.
+struct HostileShape {
+  const char* piece;
+  const char* tail;
+};
+constexpr HostileShape kHostileShapes[] = {
+    {"<b>", ""},       {"<table><tr><td>", "x"}, {"<p>", "x"},      {"<div>", "x"},        {"<h1>", "x"},
+    {"<font size=2>", "x"}, {"<center>", "x"},   {"<a name=n>t", ""}, {"<body>", "x"},      {"<i> x ", ""},
+};
+
+void BM_HostileScaling(benchmark::State& state) {
+  const HostileShape& shape = kHostileShapes[state.range(0)];
+  const std::string page = Repeated(shape.piece, static_cast<size_t>(state.range(1)), shape.tail);
+  state.SetLabel(shape.piece);
+  RunConversions(state, page);
+}
+BENCHMARK(BM_HostileScaling)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, static_cast<int64_t>(std::size(kHostileShapes)) - 1, 1),
+                   {10000, 100000, 1000000}})
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK_CAPTURE(BM_Adversarial, nested_unclosed_p, NestedUnclosed)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, nested_unknown_div, NestedUnknown)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, flat_siblings, FlatSiblings)->Unit(benchmark::kMillisecond);

@@ -46,6 +46,13 @@ consteval ElementId KnownElementId(std::string_view name) {
   throw "not a known element name";  // ends compilation: the name needs an id
 }
 
+// A listed element name given as a literal, turned into its id when the
+// program is compiled: IsTagNamed("td") compares integers.
+struct ListedName {
+  consteval ListedName(const char* name) : id(KnownElementId(name)) {}  // NOLINT: converts literals on purpose
+  ElementId id;
+};
+
 // A set of element ids, made at compile time from a name list (see
 // name_list.h) whose names are all listed above in lower case. Holds()
 // answers as IsNameInList does for that list.

@@ -229,9 +229,7 @@ int32_t CXmlNode::IsClosedTag() const { return element_ ? element_->IsClosedTag(
 int32_t CXmlNode::IsFormattingElement() const { return element_->IsFormattingElement(); }
 int32_t CXmlNode::IsEmptyElement() const { return element_->IsEmptyElement(); }
 
-bool CXmlNode::IsTagNamed(const char* name) const {
-  return IsTag() && EqualsIgnoringCase(GetName(), name);
-}
+bool CXmlNode::IsTagNamed(ListedName name) const { return IsTag() && element_->GetElementId() == name.id; }
 
 int32_t CXmlNode::IsClosedBy(const CXmlNode* other) const {
   if (other == nullptr || !other->IsClosedTag() || !IsStartTag()) return 0;

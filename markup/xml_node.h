@@ -98,7 +98,7 @@ class CXmlNode {
   int32_t ClosesElement(const CXmlNode* start) const;
   int32_t IsStrayEndTag() const;
   // True when the node is a tag whose name equals `name` ignoring case.
-  bool IsTagNamed(const char* name) const;
+  bool IsTagNamed(ListedName name) const;
   // The record's raw text, or null on the root.
   const char* GetText() const;
 

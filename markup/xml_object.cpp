@@ -493,9 +493,24 @@ char* CXmlObject::WriteTo(char* buffer) const {
 }
 
 std::unique_ptr<CXmlObject> CXmlObject::MakeEndTag() const {
-  const std::string text = "</" + name_ + ">";
+  std::string text = "</" + name_ + ">";
   auto endTag = std::make_unique<CXmlObject>();
-  endTag->Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
+  // A name that parsing "</name>" reads back whole (it starts as a name
+  // starts and holds nothing that ends one) is taken over as it is; any
+  // other goes through the parser, which decides what it becomes.
+  const bool readsBackWhole = !name_.empty() && CanStartName(name_[0]) && std::none_of(name_.begin(), name_.end(), EndsName);
+  if (!readsBackWhole) {
+    endTag->Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
+    return endTag;
+  }
+  endTag->words_ = words_;
+  endTag->text_ = std::move(text);
+  endTag->hasText_ = true;
+  endTag->Classify();
+  endTag->name_ = name_;
+  endTag->hasName_ = true;
+  endTag->nameId_ = nameId_;
+  endTag->nameExact_ = nameExact_;
   return endTag;
 }
 

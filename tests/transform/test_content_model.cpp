@@ -14,7 +14,7 @@ namespace quillmark {
 namespace {
 
 // The first node in document order that is a start tag named `name`.
-CXmlNode* FindStartTag(CXmlNode* node, const char* name) {
+CXmlNode* FindStartTag(CXmlNode* node, ListedName name) {
   // Every node before node in document order is not the tag looked for.
   while (node != nullptr) {
     if (node->IsStartTag() && node->IsTagNamed(name)) return node;
@@ -31,7 +31,7 @@ CXmlNode* FindStartTag(CXmlNode* node, const char* name) {
 struct ModelCase {
   const char* what;
   const char* page;
-  const char* element;          // the start tag the model is applied to
+  ListedName element;           // the start tag the model is applied to
   bool atEndTag;                // apply it at the element's end tag instead
   const ContentModel* model;
   const char* expected;         // the written element, start tag to end tag

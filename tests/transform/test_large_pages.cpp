@@ -87,15 +87,5 @@ TEST(LargePages, FiveMegabytePageOfHalfAMillionNodes) {
   EXPECT_LT(seconds, 20.0);
 }
 
-// Four times the page costs about four times the time; a cost that grows
-// with the square of the nesting would show a factor of sixteen.
-TEST(LargePages, TimeGrowsLinearly) {
-  for (const Shape& shape : Shapes()) {
-    const double small = SecondsToConvert(shape.page(25000));
-    const double large = SecondsToConvert(shape.page(100000));
-    EXPECT_LT(large, small * 9 + 0.05) << shape.what << ": " << small << " s, then " << large << " s";
-  }
-}
-
 }  // namespace
 }  // namespace quillmark
