@@ -1,11 +1,4 @@
-// Tree building: where each token of the page goes.
-//
-// Tokens arrive in page order at the root (InsertParsed). Device markers
-// update the marker state and vanish; tokens outside the device's content
-// are dropped, except the document skeleton and title text; kept tags may be
-// replaced by configured markup; the rest is placed at the cursor, the node
-// inserted last. An end tag closes the nearest open element of its name that
-// encloses the cursor; with none, it stays where it is as a stray end tag.
+#include "markup/tree_builder.h"
 
 #include <cstring>
 #include <string>
@@ -82,16 +75,6 @@ std::string PreformattedText(const char* text) {
     if (static_cast<unsigned char>(c) < 32 && c != '\n' && c != '\r' && c != '\t') c = ' ';
   }
   return out;
-}
-
-// True when the next node placed lands inside a pre element: the cursor is
-// an open pre start tag (which becomes its parent), or a pre is among the
-// open elements that enclose the cursor.
-bool InsidePre(const DocumentState& doc) {
-  if (!doc.placedPre) return false;
-  const CXmlNode* cursor = doc.cursor;
-  if (cursor != nullptr && cursor->IsStartTag() && !cursor->IsFinished() && cursor->IsTagNamed("pre")) return true;
-  return doc.open.AnyWithId(KnownElementId("pre"));
 }
 
 bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStartTag(); }
@@ -201,76 +184,86 @@ bool OpenElements::AnyWithId(ElementId id) const { return known_[id].open > 0; }
 
 void CXmlNode::ParseMarkup(const char* text, int32_t length) {
   DocumentState& doc = Doc();
-  if (doc.replacing.empty() && length > 0) doc.budgetLeft += kBudgetPerPageByte * length;
-  const MarkerWords& words = ContextOf(doc).Words();
-  CXmlParser parser;
-  parser.Parse(this, text, length, words);
+  if (!doc.builder) doc.builder = std::make_unique<CTreeBuilder>(*root_, doc);
+  doc.builder->Parse(text, length);
 }
 
-// ---- InsertParsed ---------------------------------------------------------------
+void CTreeBuilder::Parse(const char* text, int32_t length) {
+  if (replacing_.empty() && length > 0) doc_.budgetLeft += kBudgetPerPageByte * length;
+  const MarkerWords& words = ContextOf(doc_).Words();
+  CXmlParser parser(*this);
+  parser.Parse(&root_, text, length, words);
+}
 
-void CXmlNode::InsertParsed(std::unique_ptr<CXmlObject> record) {
-  DocumentState& doc = Doc();
-  CXmlNode* node = CreateNode(std::move(record));
-  TreeContext& context = ContextOf(doc);
+// The cursor is an open pre start tag (which becomes the node's parent), or
+// a pre is among the open elements that enclose the cursor.
+bool CTreeBuilder::InsidePre() const {
+  if (!placedPre_) return false;
+  if (cursor_ != nullptr && cursor_->IsStartTag() && !cursor_->IsFinished() && cursor_->IsTagNamed("pre")) return true;
+  return open_.AnyWithId(KnownElementId("pre"));
+}
+
+// ---- inserting ---------------------------------------------------------------
+
+void CTreeBuilder::Insert(std::unique_ptr<CXmlObject> record) {
+  CXmlNode* node = root_.CreateNode(std::move(record));
+  TreeContext& context = ContextOf(doc_);
   CXmlObject& element = *node->GetElement();
 
   if (element.GetMarkerKind() != 0) {
     context.OnMarker(element);
-    doc.Recycle(node);
+    doc_.Recycle(node);
     return;
   }
 
   const bool keep = context.Keeps(element);
-  if (keep && node->IsTag()) node->ReplaceTag(context.TagReplacements(), doc.cursor);
+  if (keep && node->IsTag()) ReplaceTag(*node, context.TagReplacements());
   if (!keep) {
     const bool survives = node->IsTag()
                               ? IsNameInList(node->GetName(), kSkeletonList) != 0
-                              : doc.cursor != nullptr && doc.cursor->IsStartTag() &&
-                                    doc.cursor->IsTagNamed("title");
+                              : cursor_ != nullptr && cursor_->IsStartTag() && cursor_->IsTagNamed("title");
     if (!survives) {
-      doc.Recycle(node);
+      doc_.Recycle(node);
       return;
     }
   }
 
   if (node->IsTag()) {
     if (node->GetName()[0] == '\0') {
-      doc.Recycle(node);
+      doc_.Recycle(node);
       return;
     }
     OpenSelfClosedDocumentElement(*node);
     const char first = node->GetName()[0];
-    if (!doc.placedPre && (first == 'p' || first == 'P') && node->IsStartTag() && node->IsTagNamed("pre")) {
-      doc.placedPre = true;
+    if (!placedPre_ && (first == 'p' || first == 'P') && node->IsStartTag() && node->IsTagNamed("pre")) {
+      placedPre_ = true;
     }
   } else if (!node->IsComment()) {
-    const bool preformatted = InsidePre(doc) && context.KeepsLineEnds();
+    const bool preformatted = InsidePre() && context.KeepsLineEnds();
     const char* raw = element.GetText();
     const size_t length = element.TextLength();
     if (length == 0) {
-      doc.Recycle(node);
+      doc_.Recycle(node);
       return;
     }
     if (preformatted) {
       element.SetText(PreformattedText(raw));
-    } else if (NormalizeText(raw, length, doc.scratch)) {
-      element.SetText(doc.scratch);
+    } else if (NormalizeText(raw, length, scratch_)) {
+      element.SetText(scratch_);
     }
   }
 
-  PlaceNode(node);
-  doc.cursor = node;
+  Place(node);
+  cursor_ = node;
 }
 
-// Links `node` at the cursor (called on the root). The open-element stack
-// mirrors the ancestors of the cursor and follows every move of it.
-void CXmlNode::PlaceNode(CXmlNode* node) {
-  DocumentState& doc = Doc();
-  CXmlNode* cursor = doc.cursor;
+// The open-element stack mirrors the ancestors of the cursor and follows
+// every move of it.
+void CTreeBuilder::Place(CXmlNode* node) {
+  CXmlNode* cursor = cursor_;
   if (cursor == nullptr) {
-    AppendChild(node);
-    doc.open.Clear();
+    root_.AppendChild(node);
+    open_.Clear();
     return;
   }
   if (IsEndTag(*node)) {
@@ -278,20 +271,20 @@ void CXmlNode::PlaceNode(CXmlNode* node) {
       cursor->AppendSibling(node);
       return;
     }
-    if (doc.open.AnyNamedAs(*node)) {
-      const auto& stack = doc.open.Stack();
+    if (open_.AnyNamedAs(*node)) {
+      const auto& stack = open_.Stack();
       // stack[i] and everything above it enclose the cursor, innermost last.
       for (size_t i = stack.size(); i > 0; --i) {
         CXmlNode* candidate = stack[i - 1];
         if (candidate->IsFinished() || !candidate->IsClosedBy(node)) continue;
         candidate->AppendSibling(node);
-        doc.open.PopThrough(candidate);
+        open_.PopThrough(candidate);
         return;
       }
     }
     if (!cursor->IsFinished()) {
       cursor->AppendChild(node);
-      doc.open.Push(cursor);
+      open_.Push(cursor);
     } else {
       cursor->InsertAfter(node);
     }
@@ -308,7 +301,7 @@ void CXmlNode::PlaceNode(CXmlNode* node) {
       cursor->AppendSibling(node);
     } else {
       cursor->AppendChild(node);
-      doc.open.Push(cursor);
+      open_.Push(cursor);
     }
     return;
   }
@@ -317,7 +310,7 @@ void CXmlNode::PlaceNode(CXmlNode* node) {
   if (parent != nullptr && !parent->IsRoot() && node->ClosesElement(parent)) {
     MakeEndTagOf(*node, *parent);
     parent->AppendSibling(node);
-    doc.open.PopThrough(parent);
+    open_.PopThrough(parent);
     return;
   }
   cursor->AppendSibling(node);
@@ -375,31 +368,29 @@ bool IsLineBreakMarkup(const std::string& text) {
 
 }  // namespace
 
-int32_t CXmlNode::ReplaceTag(const char* replacements, CXmlNode* cursor) {
-  const char* list = replacements;
-  if (list[0] == '\0') return 0;  // no entries: nothing to look for
-  const std::string name = LowerCased(GetName());
-  DocumentState& doc = Doc();
-  for (const std::string& busy : doc.replacing) {
-    if (busy == name) return 0;
+bool CTreeBuilder::ReplaceTag(CXmlNode& node, const char* replacements) {
+  if (replacements[0] == '\0') return false;  // no entries: nothing to look for
+  const std::string name = LowerCased(node.GetName());
+  for (const std::string& busy : replacing_) {
+    if (busy == name) return false;
   }
   const std::string key = "," + name + "=";
-  const char* found = std::strstr(list, key.c_str());
-  if (found == nullptr) return 0;
+  const char* found = std::strstr(replacements, key.c_str());
+  if (found == nullptr) return false;
 
-  const std::string replacement = ReplacementOf(found + key.size(), IsStartTag() != 0);
-  ChargeBudget(static_cast<int64_t>(replacement.size()));
+  const std::string replacement = ReplacementOf(found + key.size(), node.IsStartTag() != 0);
+  root_.ChargeBudget(static_cast<int64_t>(replacement.size()));
   if (!replacement.empty()) {
-    const CXmlNode* reference = ReferenceNode(cursor);
+    const CXmlNode* reference = ReferenceNode(cursor_);
     const bool doublesBreak = reference != nullptr && IsLineBreakMarkup(replacement) &&
                               EqualsIgnoringCase(replacement.c_str(), reference->GetText());
     if (!doublesBreak) {
-      ReplacementScope scope(doc.replacing, name);
-      root_->ParseMarkup(replacement.c_str(), static_cast<int32_t>(replacement.size()));
+      ReplacementScope scope(replacing_, name);
+      Parse(replacement.c_str(), static_cast<int32_t>(replacement.size()));
     }
   }
-  element_->SetName("");
-  return 1;
+  node.GetElement()->SetName("");
+  return true;
 }
 
 }  // namespace quillmark

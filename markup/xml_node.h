@@ -123,11 +123,9 @@ class CXmlNode {
   char* WriteText(char* buffer, const char* breakList) const;
 
   // Tree building.
+  // Parses `length` bytes of `text` into this node's document (call on the
+  // root), continuing where its previous parse ended (see tree_builder.h).
   void ParseMarkup(const char* text, int32_t length);
-  void InsertParsed(std::unique_ptr<CXmlObject> record);
-  // Replaces this tag by its text in `replacements` (",name=text,...");
-  // 1 when it did.
-  int32_t ReplaceTag(const char* replacements, CXmlNode* cursor);
   // Draws `bytes` from the document's conversion budget; throws
   // ConversionBudgetExceeded when it has run out.
   void ChargeBudget(int64_t bytes);
@@ -138,7 +136,6 @@ class CXmlNode {
   SiblingGroup* ChildGroup();
   // Links the unlinked node `node` right after this node, in this node's list.
   void LinkAfterThis(CXmlNode* node);
-  void PlaceNode(CXmlNode* node);
 
   // FilterChildren with `allows` deciding which child tags stay.
   template <typename Allows>

@@ -25,6 +25,7 @@
 #include <string>
 #include <string_view>
 
+#include "markup/tree_builder.h"
 #include "markup/xml_node.h"
 
 namespace quillmark {
@@ -259,11 +260,6 @@ void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
   });
 }
 
-void CXmlParser::OnElement(CXmlNode* target, CXmlObject&) {
-  if (target == nullptr) {
-    return;
-  }
-  target->InsertParsed(TakeToken());
-}
+void CXmlParser::OnElement(CXmlNode* /*target*/, CXmlObject&) { builder_.Insert(TakeToken()); }
 
 }  // namespace quillmark

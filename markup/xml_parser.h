@@ -31,10 +31,18 @@ class CCustomXmlParser {
   std::unique_ptr<CXmlObject> token_;
 };
 
-// Hands every token's record to the document's tree building.
+class CTreeBuilder;
+
+// Hands every token's record to a document's tree builder.
 class CXmlParser final : public CCustomXmlParser {
+ public:
+  explicit CXmlParser(CTreeBuilder& builder) : builder_(builder) {}
+
  protected:
   void OnElement(CXmlNode* target, CXmlObject& token) override;
+
+ private:
+  CTreeBuilder& builder_;
 };
 
 }  // namespace quillmark

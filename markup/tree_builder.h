@@ -1,0 +1,103 @@
+// CTreeBuilder: where each token of a page goes in its document's tree.
+//
+// Tokens arrive in page order (Insert). Device markers update the marker
+// state and vanish; tokens outside the device's content are dropped, except
+// the document skeleton and title text; kept tags may be replaced by
+// configured markup, whose tokens are inserted in their place; the rest is
+// placed at the cursor, the node inserted last. An end tag closes the
+// nearest open element of its name that encloses the cursor; with none, it
+// stays where it is as a stray end tag.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "markup/element_names.h"
+#include "markup/xml_object.h"
+
+namespace quillmark {
+
+class CXmlNode;
+struct DocumentState;
+
+// The open elements that enclose the tree-building cursor, innermost last,
+// with a count per name (case ignored), so that an end tag with no open
+// element of its name is known to be stray without walking up the tree.
+class OpenElements {
+ public:
+  void Push(CXmlNode* node);
+  // Pops every entry above `node` and `node` itself; no-op when absent.
+  void PopThrough(const CXmlNode* node);
+  void Clear();
+  // True when an open entry has the name of `node` (case ignored).
+  bool AnyNamedAs(const CXmlNode& node) const;
+  // True when an open entry has the listed name `id`.
+  bool AnyWithId(ElementId id) const;
+  const std::vector<CXmlNode*>& Stack() const { return stack_; }
+
+ private:
+  // Hash and equality of names without regard to case, so that a page's
+  // names are looked up as they stand, without a lower-cased copy.
+  struct FoldedHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;
+  };
+  struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  // How many entries carry a name; a name counts from its first push on.
+  struct NameCount {
+    int open = 0;
+    bool pushed = false;
+  };
+  NameCount& CountOf(const CXmlNode& node);
+  // The count of the name of `node` if pushed before, or null (const or
+  // not, as `self`).
+  template <typename Self>
+  static auto* FindCount(Self& self, const CXmlNode& node);
+
+  std::vector<CXmlNode*> stack_;
+  // Names with an element id are counted by id, others by name (keyed by
+  // the spelling the name had when first pushed).
+  NameCount known_[kElementIdCount] = {};
+  std::unordered_map<std::string, NameCount, FoldedHash, FoldedEqual> others_;
+};
+
+// Builds the tree of one document; the document owns it (DocumentState),
+// and so every parse of the document continues at the same cursor.
+class CTreeBuilder {
+ public:
+  CTreeBuilder(CXmlNode& root, DocumentState& doc) : root_(root), doc_(doc) {}
+  CTreeBuilder(const CTreeBuilder&) = delete;
+  CTreeBuilder& operator=(const CTreeBuilder&) = delete;
+
+  // Tokenizes `length` bytes of `text` and inserts every token. Page text
+  // (not replacement text) adds to the document's conversion budget.
+  void Parse(const char* text, int32_t length);
+  // Inserts one token's record, or drops it.
+  void Insert(std::unique_ptr<CXmlObject> record);
+
+ private:
+  // Links `node` at the cursor; the open-element stack follows the cursor.
+  void Place(CXmlNode* node);
+  // Replaces the tag `node` by its text in `replacements` (",name=text,...")
+  // and parses that text in its place; true when it did.
+  bool ReplaceTag(CXmlNode& node, const char* replacements);
+  // True when the next node placed lands inside a pre element.
+  bool InsidePre() const;
+
+  CXmlNode& root_;
+  DocumentState& doc_;
+  CXmlNode* cursor_ = nullptr;  // the node inserted last
+  OpenElements open_;
+  std::string scratch_;  // a text being normalised, reused from token to token
+  std::vector<std::string> replacing_;  // lower-cased names whose replacement texts are being parsed
+  bool placedPre_ = false;  // only after a pre start tag can text be preformatted
+};
+
+}  // namespace quillmark
