@@ -44,7 +44,7 @@ class CXmlNode {
     friend struct DocumentState;
   };
   CXmlNode(StoreKey, CXmlNode* root, std::unique_ptr<CXmlObject> element);
-  virtual ~CXmlNode();
+  ~CXmlNode();
   CXmlNode(const CXmlNode&) = delete;
   CXmlNode& operator=(const CXmlNode&) = delete;
 
