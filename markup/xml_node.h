@@ -117,11 +117,6 @@ class CXmlNode {
   void FilterChildren(const char* contentRule);
   void FilterChildren(const char* contentRule, const ElementSet& allowed);
 
-  // Writer.
-  // An upper bound of what WriteText writes for any break list.
-  uint32_t MeasureText() const;
-  char* WriteText(char* buffer, const char* breakList) const;
-
   // Tree building.
   // Parses `length` bytes of `text` into this node's document (call on the
   // root), continuing where its previous parse ended (see tree_builder.h).

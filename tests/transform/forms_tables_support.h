@@ -14,6 +14,7 @@
 #include "device/device_profile.h"
 #include "interface/convert_helpers.h"
 #include "device/working_variables.h"
+#include "markup/tree_walk.h"
 #include "markup/xml_node.h"
 #include "transform/normalize_tree.h"
 #include "transform/xhtml_to_wml.h"
@@ -40,11 +41,28 @@ inline std::string ParagraphOf(const std::string& deck) {
 // The deck of `page` as the entry point writes it with the built-in device.
 inline std::string DeckOf(const std::string& page) { return Convert(page).text; }
 
-// `node` and its subtree as the writer writes them, without line breaks.
+// `node` and its subtree as their records write themselves, one after
+// another: the tree as it stands, before the deck writer's escapes.
+// Suppressed tags (an empty name) write nothing; declarations stand on
+// lines of their own.
 inline std::string WrittenText(const CXmlNode& node) {
-  std::string text(node.MeasureText() + 1, '\0');
-  node.WriteText(text.data(), "\0");
-  text.resize(std::char_traits<char>::length(text.c_str()));
+  std::string text;
+  // Everything before `at` in document order has been written.
+  for (const CXmlNode* at = &node; at != nullptr; at = NextInSubtree(at, &node)) {
+    const CXmlObject* element = at->GetElement();
+    if (element == nullptr) continue;
+    const char* name = element->GetName();
+    const char* raw = element->GetText();
+    const bool declaration = raw[0] == '<' && (raw[1] == '!' || raw[1] == '?');
+    if (name != nullptr && name[0] == '\0' && !declaration) continue;
+    const bool ownLine = declaration && at->IsTag();
+    const CXmlNode* parent = at->GetParent();
+    if (ownLine && parent != nullptr && !parent->IsRoot() && !text.empty() && text.back() != '\n') text += "\r\n";
+    std::string piece(element->GetWriteLength() + 1, '\0');
+    element->WriteTo(piece.data());
+    text += piece.c_str();
+    if (ownLine) text += "\r\n";
+  }
   return text;
 }
 
