@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "markup/name_list.h"
+#include "markup/tree_walk.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
@@ -31,21 +32,9 @@ void SeparateCells(CXmlNode* row) {
 // itself, then every part below it.
 std::vector<CXmlNode*> TableParts(CXmlNode* table) {
   std::vector<CXmlNode*> parts{table};
-  std::vector<CXmlNode*> entered{table};
-  CXmlNode* node = table->GetFirstChild();
   // Every node before `node` within the nest has been looked at.
-  while (node != nullptr) {
+  for (CXmlNode* node = table->GetFirstChild(); node != nullptr; node = NextInSubtree(node, table)) {
     if (IsOpenStartTag(node) && IsNameInList(node->GetName(), kTableParts)) parts.push_back(node);
-    if (CXmlNode* child = node->GetFirstChild()) {
-      entered.push_back(node);
-      node = child;
-      continue;
-    }
-    while (node->GetNext() == nullptr && entered.size() > 1) {
-      node = entered.back();
-      entered.pop_back();
-    }
-    node = node->GetNext();
   }
   return parts;
 }
