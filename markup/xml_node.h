@@ -112,10 +112,6 @@ class CXmlNode {
 
   // Tree edits used by the transformation.
   void MakeEmpty();
-  // contentRule: one mode byte followed by a name list. With `allowed`, the
-  // same list as a set of element ids, which decides the same, faster.
-  void FilterChildren(const char* contentRule);
-  void FilterChildren(const char* contentRule, const ElementSet& allowed);
 
   // Tree building.
   // Parses `length` bytes of `text` into this node's document (call on the
@@ -132,10 +128,6 @@ class CXmlNode {
   // Links the unlinked node `node` right after this node, in this node's list.
   void LinkAfterThis(CXmlNode* node);
 
-  // FilterChildren with `allows` deciding which child tags stay.
-  template <typename Allows>
-  void FilterChildrenBy(const char* contentRule, Allows allows);
-
   CXmlNode* root_;
   SiblingGroup* group_ = nullptr;  // shared record of this node's sibling list
   CXmlNode* firstChild_ = nullptr;
@@ -148,8 +140,9 @@ class CXmlNode {
 
  public:
   // The content rule whose filter last accepted every child; cleared by any
-  // insertion into the child list. Lets FilterChildren skip children that
-  // the same rule has already accepted when it unwraps this node.
+  // insertion into the child list. Lets the content model's filter skip
+  // children that the same rule has already accepted when it unwraps this
+  // node.
   const char* acceptedBy = nullptr;
 
  private:

@@ -123,6 +123,12 @@ inline constexpr ContentModel kTextarea{kTextareaChildren.get(), nullptr, &kText
 
 }  // namespace wml
 
+// Filters the children of `parent` by the pair's content rule: comments and
+// allowed child elements stay; other elements are unwrapped (text allowed)
+// or removed with their content (text removed), and text goes with them
+// when the rule removes it.
+void FilterChildren(CXmlNode* parent, const ContentModel& model);
+
 // Enforces a pair on an element. On an end tag it clears the end tag's own
 // attributes and works on the start tag (its previous sibling); it filters
 // that start tag's children with the pair's content rule and keeps only

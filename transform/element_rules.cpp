@@ -85,7 +85,7 @@ void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteTitle(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
-  node->FilterChildren(wml::kTitle.children, *wml::kTitle.childIds);
+  FilterChildren(node, wml::kTitle);
   CXmlNode* first = node->GetFirstChild();
   if (first == nullptr) return;
   std::string title(TrimControlBytes(first->GetText()));

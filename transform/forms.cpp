@@ -192,7 +192,7 @@ void RewriteForm(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteTextarea(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
-  node->FilterChildren(wml::kTextarea.children, *wml::kTextarea.childIds);
+  FilterChildren(node, wml::kTextarea);
   CXmlObject& area = *node->GetElement();
   area.SetName("input");
   area.SetAttribute("type", "text");

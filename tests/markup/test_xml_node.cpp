@@ -233,57 +233,5 @@ TEST(Tree, MakeEmptyTurnsContentIntoSiblings) {
   EXPECT_EQ(DumpChildren(root), "<br/>,a,<b>[c],</b>");
 }
 
-constexpr char kTextAndB[] = "\x01" "b\0";
-constexpr char kOnlyB[] = "\x00" "b\0";
-
-TEST(Tree, FilterChildrenUnwrapsOrRemoves) {
-  struct Case {
-    const char* rule;
-    const char* page;
-    const char* after;
-  };
-  const Case cases[] = {
-      {kTextAndB, "<p>x<i>y<b>z</b></i>w<!-- c --></p>", "<p>[x,y,<b>[z],</b>,w,<!-- c -->],</p>"},
-      {kOnlyB, "<p>x<i>y<b>z</b></i>w<!-- c --></p>", "<p>[<!-- c -->],</p>"},
-      // Nested disallowed tags dissolve level by level.
-      {kTextAndB, "<p><i><u>deep</u></i></p>", "<p>[deep],</p>"},
-      // A disallowed tag without a next sibling spills after itself.
-      {kTextAndB, "<p><i>y", "<p>[y]"},
-  };
-  for (const Case& c : cases) {
-    CXmlNode root;
-    CXmlNode* p = Parse(root, c.page);
-    p->FilterChildren(c.rule);
-    EXPECT_EQ(DumpChildren(root), c.after) << c.page;
-  }
-}
-
-TEST(Tree, FilterSkipsOnlyWhatTheSameRuleAccepted) {
-  CXmlNode root;
-  CXmlNode* outer = Parse(root, "<p><q>a<i>b</i></q></p>");
-  CXmlNode* inner = outer->GetFirstChild();
-  // Filtering the inner element under another rule must not let its
-  // children through the outer filter unchecked.
-  inner->FilterChildren("\x01" "i\0");
-  outer->FilterChildren(kTextAndB);
-  EXPECT_EQ(DumpChildren(root), "<p>[a,b],</p>");
-  // Under the same rule the result is the same, only cheaper.
-  CXmlNode root2;
-  CXmlNode* outer2 = Parse(root2, "<p><q>a<i>b</i></q></p>");
-  outer2->GetFirstChild()->FilterChildren(kTextAndB);
-  outer2->FilterChildren(kTextAndB);
-  EXPECT_EQ(DumpChildren(root2), "<p>[a,b],</p>");
-}
-
-TEST(Tree, FilterAfterAnInsertionLooksAgain) {
-  CXmlNode root;
-  CXmlNode* outer = Parse(root, "<p><q>a</q></p>");
-  CXmlNode* inner = outer->GetFirstChild();
-  inner->FilterChildren(kTextAndB);
-  inner->AppendChild(root.CreateNode("<i>"));
-  outer->FilterChildren(kTextAndB);
-  EXPECT_EQ(DumpChildren(root), "<p>[a],</p>");
-}
-
 }  // namespace
 }  // namespace quillmark

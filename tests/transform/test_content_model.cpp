@@ -7,11 +7,14 @@
 
 #include "forms_tables_support.h"
 #include "markup/name_list.h"
+#include "support/tree_dump.h"
 #include "transform/content_model.h"
 #include "transform/normalize_tree.h"
 
 namespace quillmark {
 namespace {
+
+using testing::DumpChildren;
 
 // The first node in document order that is a start tag named `name`.
 CXmlNode* FindStartTag(CXmlNode* node, ListedName name) {
@@ -134,6 +137,68 @@ TEST(ContentModelTables, MembershipFollowsTheWmlRules) {
           << name;
     }
   }
+}
+
+// Rules of one allowed child, for the filter's own tests.
+constexpr ContentRule kTextAndBRule{kTextAllowed, "b\0"};
+constexpr ContentRule kOnlyBRule{kTextRemoved, "b\0"};
+constexpr ContentRule kTextAndIRule{kTextAllowed, "i\0"};
+constexpr ContentModel kTextAndB{kTextAndBRule.get(), nullptr, &kTextAndBRule.ids};
+constexpr ContentModel kOnlyB{kOnlyBRule.get(), nullptr, &kOnlyBRule.ids};
+constexpr ContentModel kTextAndI{kTextAndIRule.get(), nullptr, &kTextAndIRule.ids};
+
+// Parses a page into `root` and returns the root's first child.
+CXmlNode* ParseInto(CXmlNode& root, const std::string& page) {
+  root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+  return root.GetFirstChild();
+}
+
+TEST(FilterChildren, UnwrapsOrRemoves) {
+  struct Case {
+    const ContentModel* rule;
+    const char* page;
+    const char* after;
+  };
+  const Case cases[] = {
+      {&kTextAndB, "<p>x<i>y<b>z</b></i>w<!-- c --></p>", "<p>[x,y,<b>[z],</b>,w,<!-- c -->],</p>"},
+      {&kOnlyB, "<p>x<i>y<b>z</b></i>w<!-- c --></p>", "<p>[<!-- c -->],</p>"},
+      // Nested disallowed tags dissolve level by level.
+      {&kTextAndB, "<p><i><u>deep</u></i></p>", "<p>[deep],</p>"},
+      // A disallowed tag without a next sibling spills after itself.
+      {&kTextAndB, "<p><i>y", "<p>[y]"},
+  };
+  for (const Case& c : cases) {
+    CXmlNode root;
+    FilterChildren(ParseInto(root, c.page), *c.rule);
+    EXPECT_EQ(DumpChildren(root), c.after) << c.page;
+  }
+}
+
+TEST(FilterChildren, SkipsOnlyWhatTheSameRuleAccepted) {
+  CXmlNode root;
+  CXmlNode* outer = ParseInto(root, "<p><q>a<i>b</i></q></p>");
+  CXmlNode* inner = outer->GetFirstChild();
+  // Filtering the inner element under another rule must not let its
+  // children through the outer filter unchecked.
+  FilterChildren(inner, kTextAndI);
+  FilterChildren(outer, kTextAndB);
+  EXPECT_EQ(DumpChildren(root), "<p>[a,b],</p>");
+  // Under the same rule the result is the same, only cheaper.
+  CXmlNode root2;
+  CXmlNode* outer2 = ParseInto(root2, "<p><q>a<i>b</i></q></p>");
+  FilterChildren(outer2->GetFirstChild(), kTextAndB);
+  FilterChildren(outer2, kTextAndB);
+  EXPECT_EQ(DumpChildren(root2), "<p>[a,b],</p>");
+}
+
+TEST(FilterChildren, LooksAgainAfterAnInsertion) {
+  CXmlNode root;
+  CXmlNode* outer = ParseInto(root, "<p><q>a</q></p>");
+  CXmlNode* inner = outer->GetFirstChild();
+  FilterChildren(inner, kTextAndB);
+  inner->AppendChild(root.CreateNode("<i>"));
+  FilterChildren(outer, kTextAndB);
+  EXPECT_EQ(DumpChildren(root), "<p>[a],</p>");
 }
 
 }  // namespace
