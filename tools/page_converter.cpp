@@ -40,6 +40,21 @@ struct CallTexts {
   int32_t pageLength;
 };
 
+// Calls `convert(buffer)` with a buffer of FirstBufferSize(pageSize) bytes
+// that doubles, up to kLargestBuffer, for as long as the conversion did not
+// fit; returns the first answer, or nullopt when the conversion failed
+// otherwise or never fit (WapLastError says why).
+template <typename Result, typename Convert>
+std::optional<Result> WithGrowingBuffer(size_t pageSize, Convert convert) {
+  std::vector<char> buffer;
+  for (int64_t size = FirstBufferSize(pageSize);; size = std::min(size * 2, kLargestBuffer)) {
+    buffer.resize(static_cast<size_t>(size));
+    if (std::optional<Result> result = convert(buffer)) return result;
+    // Only a conversion that did not fit is worth a larger buffer.
+    if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
+  }
+}
+
 // The text, or null when it is empty (the interface's "none given").
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
@@ -50,19 +65,16 @@ std::optional<ConvertedDeck> ConvertDeck(const std::string& page, const std::opt
   if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
   CallTexts texts(page, device);
   const int32_t format = form.wmlc ? WAP_FORMAT_WMLC : WAP_FORMAT_WML;
-  std::vector<char> buffer;
-  for (int64_t size = FirstBufferSize(page.size());; size = std::min(size * 2, kLargestBuffer)) {
-    buffer.resize(static_cast<size_t>(size));
+  return WithGrowingBuffer<ConvertedDeck>(page.size(), [&](std::vector<char>& buffer) -> std::optional<ConvertedDeck> {
     char* output = buffer.data();
-    int32_t capacity = static_cast<int32_t>(size);
+    int32_t capacity = static_cast<int32_t>(buffer.size());
     int32_t parts = 0;
     const int32_t written =
         WapConvertPart(&texts.caller, &texts.deviceText, &texts.pageText, &texts.pageLength, OrNull(charset), format,
                        form.part, OrNull(form.partLink), OrNull(form.firstPartLink), &output, &capacity, &parts);
-    if (written > 0) return ConvertedDeck{std::string(output, static_cast<size_t>(written)), parts};
-    // Only a deck that did not fit is worth a larger buffer.
-    if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
-  }
+    if (written == 0) return std::nullopt;
+    return ConvertedDeck{std::string(output, static_cast<size_t>(written)), parts};
+  });
 }
 
 std::optional<std::string> ConvertToDeck(const std::string& page, const std::optional<std::string>& device,
@@ -84,30 +96,29 @@ std::optional<std::vector<std::string>> ConvertDeckParts(const std::string& page
   if (page.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
   CallTexts texts(page, device);
   const int32_t format = form.wmlc ? WAP_FORMAT_WMLC : WAP_FORMAT_WML;
-  std::vector<char> buffer;
   std::vector<int32_t> ends(1);
-  for (int64_t size = FirstBufferSize(page.size());; size = std::min(size * 2, kLargestBuffer)) {
-    buffer.resize(static_cast<size_t>(size));
+  using Bodies = std::vector<std::string>;
+  return WithGrowingBuffer<Bodies>(page.size(), [&](std::vector<char>& buffer) -> std::optional<Bodies> {
     char* output = buffer.data();
-    int32_t capacity = static_cast<int32_t>(size);
+    int32_t capacity = static_cast<int32_t>(buffer.size());
     int32_t parts = 0;
     const int32_t written = WapConvertParts(&texts.caller, &texts.deviceText, &texts.pageText, &texts.pageLength,
                                             OrNull(charset), format, OrNull(form.partLink),
                                             OrNull(form.firstPartLink), &output, &capacity, ends.data(),
                                             static_cast<int32_t>(ends.size()), &parts);
-    if (written > 0) {
-      std::vector<std::string> bodies;
-      // Text parts end with their terminating zero, which the file leaves out.
-      const int32_t terminator = form.wmlc ? 0 : 1;
-      for (int32_t part = 0, start = 0; part < parts; start = ends[static_cast<size_t>(part)], ++part) {
-        bodies.emplace_back(output + start, static_cast<size_t>(ends[static_cast<size_t>(part)] - start - terminator));
-      }
-      return bodies;
+    if (written == 0) {
+      // The next try has room for every part's offset.
+      if (static_cast<size_t>(parts) > ends.size()) ends.resize(static_cast<size_t>(parts));
+      return std::nullopt;
     }
-    // Only parts that did not fit are worth more room.
-    if (size == kLargestBuffer || std::string_view(WapLastError()) != "did not fit") return std::nullopt;
-    if (static_cast<size_t>(parts) > ends.size()) ends.resize(static_cast<size_t>(parts));
-  }
+    Bodies bodies;
+    // Text parts end with their terminating zero, which the file leaves out.
+    const int32_t terminator = form.wmlc ? 0 : 1;
+    for (int32_t part = 0, start = 0; part < parts; start = ends[static_cast<size_t>(part)], ++part) {
+      bodies.emplace_back(output + start, static_cast<size_t>(ends[static_cast<size_t>(part)] - start - terminator));
+    }
+    return bodies;
+  });
 }
 
 std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,
