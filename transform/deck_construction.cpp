@@ -104,7 +104,7 @@ void RemoveSiblingsBetween(CXmlNode* from, const CXmlNode* to) {
 
 // The first child of `parent` that is a tag named exactly `name`, or null.
 // A declaration ("<!)html>" named html, then wml) is no element.
-CXmlNode* FirstChildTagNamed(const CXmlNode* parent, const char* name) {
+CXmlNode* FirstChildTagNamed(const CXmlNode* parent, ListedName name) {
   // No child before child is such a tag.
   for (CXmlNode* child = parent->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     const char* text = child->GetText();

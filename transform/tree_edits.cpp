@@ -1,7 +1,5 @@
 #include "transform/tree_edits.h"
 
-#include <cstring>
-
 namespace quillmark {
 
 void Suppress(CXmlNode* node) { node->GetElement()->SetName(""); }
@@ -42,10 +40,8 @@ void MoveFollowingSiblingsInto(CXmlNode* node, CXmlNode* to) {
   while (CXmlNode* sibling = node->GetNext()) to->AppendChild(sibling);
 }
 
-bool IsTagNamedExactly(const CXmlNode* node, const char* name) {
-  if (!node->IsTag()) return false;
-  const char* own = node->GetName();
-  return own != nullptr && std::strcmp(own, name) == 0;
+bool IsTagNamedExactly(const CXmlNode* node, ListedName name) {
+  return node->IsTag() && node->GetElement()->GetExactElementId() == name.id;
 }
 
 bool IsOpenStartTag(const CXmlNode* node) { return node->IsStartTag() && !node->IsClosedTag(); }

@@ -30,8 +30,8 @@ void MoveChildrenInto(CXmlNode* from, CXmlNode* to);
 // children.
 void MoveFollowingSiblingsInto(CXmlNode* node, CXmlNode* to);
 
-// True when the node is a tag whose name is exactly `name`.
-bool IsTagNamedExactly(const CXmlNode* node, const char* name);
+// True when the node is a tag whose name is exactly `name` (in lower case).
+bool IsTagNamedExactly(const CXmlNode* node, ListedName name);
 
 // True when the node is a start tag that is not closed (an open element).
 bool IsOpenStartTag(const CXmlNode* node);
