@@ -234,10 +234,7 @@ void CTreeBuilder::Insert(std::unique_ptr<CXmlObject> record) {
       return;
     }
     OpenSelfClosedDocumentElement(*node);
-    const char first = node->GetName()[0];
-    if (!placedPre_ && (first == 'p' || first == 'P') && node->IsStartTag() && node->IsTagNamed("pre")) {
-      placedPre_ = true;
-    }
+    if (!placedPre_ && node->IsStartTag() && node->IsTagNamed("pre")) placedPre_ = true;
   } else if (!node->IsComment()) {
     const bool preformatted = InsidePre() && context.KeepsLineEnds();
     const char* raw = element.GetText();

@@ -498,7 +498,8 @@ std::unique_ptr<CXmlObject> CXmlObject::MakeEndTag() const {
   // A name that parsing "</name>" reads back whole (it starts as a name
   // starts and holds nothing that ends one) is taken over as it is; any
   // other goes through the parser, which decides what it becomes.
-  const bool readsBackWhole = !name_.empty() && CanStartName(name_[0]) && std::none_of(name_.begin(), name_.end(), EndsName);
+  const bool readsBackWhole =
+      !name_.empty() && CanStartName(name_[0]) && std::none_of(name_.begin(), name_.end(), EndsName);
   if (!readsBackWhole) {
     endTag->Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
     return endTag;
