@@ -38,6 +38,12 @@ struct ContentModel {
   const ElementSet* childIds;
 };
 
+// The pair of `rule` and `attributes`, the rule's ids taken with it.
+template <std::size_t N>
+constexpr ContentModel PairOf(const ContentRule<N>& rule, const char* attributes) {
+  return {rule.get(), attributes, &rule.ids};
+}
+
 namespace wml {
 
 // Allowed children, one rule per WML element (the WML 1.1 DTD).
@@ -85,40 +91,40 @@ inline constexpr ContentRule kTextareaChildren{kTextAllowed, ""};
 // child list: in effect none of an html element's ordinary attributes.
 inline constexpr const char* kWmlWalkAttributes = kWmlWalkChildren.get() + 1;
 
-inline constexpr ContentModel kWmlWalk{kWmlWalkChildren.get(), kWmlWalkAttributes, &kWmlWalkChildren.ids};
-inline constexpr ContentModel kWmlDeck{kWmlDeckChildren.get(), "lang\0id\0class\0", &kWmlDeckChildren.ids};
-inline constexpr ContentModel kCardWalk{kCardWalkChildren.get(), "title\0newcontext\0ordered\0lang\0id\0class\0", &kCardWalkChildren.ids};
-inline constexpr ContentModel kCardDeck{kCardDeckChildren.get(), "title\0newcontext\0ordered\0lang\0id\0class\0", &kCardDeckChildren.ids};
-inline constexpr ContentModel kTitle{kTitleChildren.get(), nullptr, &kTitleChildren.ids};
-inline constexpr ContentModel kDo{kDoChildren.get(), "type\0label\0name\0optional\0lang\0id\0class\0", &kDoChildren.ids};
-inline constexpr ContentModel kOnevent{kOneventChildren.get(), "type\0id\0class\0", &kOneventChildren.ids};
-inline constexpr ContentModel kHead{kHeadChildren.get(), "id\0class\0", &kHeadChildren.ids};
-inline constexpr ContentModel kTemplate{kTemplateChildren.get(), "onenterforward\0onenterbackward\0ontimer\0id\0class\0", &kTemplateChildren.ids};
-inline constexpr ContentModel kAccess{kAccessChildren.get(), "domain\0path\0id\0class\0", &kAccessChildren.ids};
-inline constexpr ContentModel kGo{kGoChildren.get(), "href\0sendreferer\0method\0accept-charset\0id\0class\0", &kGoChildren.ids};
-inline constexpr ContentModel kPrev{kPrevChildren.get(), "id\0class\0", &kPrevChildren.ids};
-inline constexpr ContentModel kRefresh{kRefreshChildren.get(), "id\0class\0", &kRefreshChildren.ids};
-inline constexpr ContentModel kNoop{kNoopChildren.get(), "id\0class\0", &kNoopChildren.ids};
-inline constexpr ContentModel kPostfield{kPostfieldChildren.get(), "name\0value\0id\0class\0", &kPostfieldChildren.ids};
-inline constexpr ContentModel kSetvar{kSetvarChildren.get(), "name\0value\0id\0class\0", &kSetvarChildren.ids};
-inline constexpr ContentModel kSelect{kSelectChildren.get(), "title\0name\0value\0iname\0ivalue\0multiple\0tabindex\0lang\0id\0class\0", &kSelectChildren.ids};
-inline constexpr ContentModel kOptgroup{kOptgroupChildren.get(), "title\0lang\0id\0class\0", &kOptgroupChildren.ids};
-inline constexpr ContentModel kOption{kOptionChildren.get(), "value\0title\0onpick\0lang\0id\0class\0", &kOptionChildren.ids};
-inline constexpr ContentModel kInput{kInputChildren.get(), "name\0type\0value\0format\0emptyok\0size\0maxlength\0tabindex\0title\0lang\0id\0class\0", &kInputChildren.ids};
-inline constexpr ContentModel kFieldset{kFieldsetChildren.get(), "title\0lang\0id\0class\0", &kFieldsetChildren.ids};
-inline constexpr ContentModel kTimer{kTimerChildren.get(), "name\0value\0id\0class\0", &kTimerChildren.ids};
-inline constexpr ContentModel kImg{kImgChildren.get(), "alt\0src\0localsrc\0vspace\0hspace\0align\0height\0width\0lang\0id\0class\0", &kImgChildren.ids};
-inline constexpr ContentModel kAnchor{kAnchorChildren.get(), "title\0lang\0id\0class\0", &kAnchorChildren.ids};
-inline constexpr ContentModel kA{kAChildren.get(), "href\0title\0lang\0id\0class\0", &kAChildren.ids};
-inline constexpr ContentModel kTable{kTableChildren.get(), "title\0align\0columns\0lang\0id\0class\0", &kTableChildren.ids};
-inline constexpr ContentModel kTr{kTrChildren.get(), "id\0class\0", &kTrChildren.ids};
-inline constexpr ContentModel kTrWithHeader{kTrWithHeaderChildren.get(), "id\0class\0", &kTrWithHeaderChildren.ids};
-inline constexpr ContentModel kTd{kTdChildren.get(), "lang\0id\0class\0", &kTdChildren.ids};
+inline constexpr ContentModel kWmlWalk = PairOf(kWmlWalkChildren, kWmlWalkAttributes);
+inline constexpr ContentModel kWmlDeck = PairOf(kWmlDeckChildren, "lang\0id\0class\0");
+inline constexpr ContentModel kCardWalk = PairOf(kCardWalkChildren, "title\0newcontext\0ordered\0lang\0id\0class\0");
+inline constexpr ContentModel kCardDeck = PairOf(kCardDeckChildren, "title\0newcontext\0ordered\0lang\0id\0class\0");
+inline constexpr ContentModel kTitle = PairOf(kTitleChildren, nullptr);
+inline constexpr ContentModel kDo = PairOf(kDoChildren, "type\0label\0name\0optional\0lang\0id\0class\0");
+inline constexpr ContentModel kOnevent = PairOf(kOneventChildren, "type\0id\0class\0");
+inline constexpr ContentModel kHead = PairOf(kHeadChildren, "id\0class\0");
+inline constexpr ContentModel kTemplate = PairOf(kTemplateChildren, "onenterforward\0onenterbackward\0ontimer\0id\0class\0");
+inline constexpr ContentModel kAccess = PairOf(kAccessChildren, "domain\0path\0id\0class\0");
+inline constexpr ContentModel kGo = PairOf(kGoChildren, "href\0sendreferer\0method\0accept-charset\0id\0class\0");
+inline constexpr ContentModel kPrev = PairOf(kPrevChildren, "id\0class\0");
+inline constexpr ContentModel kRefresh = PairOf(kRefreshChildren, "id\0class\0");
+inline constexpr ContentModel kNoop = PairOf(kNoopChildren, "id\0class\0");
+inline constexpr ContentModel kPostfield = PairOf(kPostfieldChildren, "name\0value\0id\0class\0");
+inline constexpr ContentModel kSetvar = PairOf(kSetvarChildren, "name\0value\0id\0class\0");
+inline constexpr ContentModel kSelect = PairOf(kSelectChildren, "title\0name\0value\0iname\0ivalue\0multiple\0tabindex\0lang\0id\0class\0");
+inline constexpr ContentModel kOptgroup = PairOf(kOptgroupChildren, "title\0lang\0id\0class\0");
+inline constexpr ContentModel kOption = PairOf(kOptionChildren, "value\0title\0onpick\0lang\0id\0class\0");
+inline constexpr ContentModel kInput = PairOf(kInputChildren, "name\0type\0value\0format\0emptyok\0size\0maxlength\0tabindex\0title\0lang\0id\0class\0");
+inline constexpr ContentModel kFieldset = PairOf(kFieldsetChildren, "title\0lang\0id\0class\0");
+inline constexpr ContentModel kTimer = PairOf(kTimerChildren, "name\0value\0id\0class\0");
+inline constexpr ContentModel kImg = PairOf(kImgChildren, "alt\0src\0localsrc\0vspace\0hspace\0align\0height\0width\0lang\0id\0class\0");
+inline constexpr ContentModel kAnchor = PairOf(kAnchorChildren, "title\0lang\0id\0class\0");
+inline constexpr ContentModel kA = PairOf(kAChildren, "href\0title\0lang\0id\0class\0");
+inline constexpr ContentModel kTable = PairOf(kTableChildren, "title\0align\0columns\0lang\0id\0class\0");
+inline constexpr ContentModel kTr = PairOf(kTrChildren, "id\0class\0");
+inline constexpr ContentModel kTrWithHeader = PairOf(kTrWithHeaderChildren, "id\0class\0");
+inline constexpr ContentModel kTd = PairOf(kTdChildren, "lang\0id\0class\0");
 // em strong b i u big small br
-inline constexpr ContentModel kFormatting{kFormattingChildren.get(), "lang\0id\0class\0", &kFormattingChildren.ids};
+inline constexpr ContentModel kFormatting = PairOf(kFormattingChildren, "lang\0id\0class\0");
 // p, and center (which becomes p)
-inline constexpr ContentModel kP{kPChildren.get(), "align\0mode\0lang\0id\0class\0", &kPChildren.ids};
-inline constexpr ContentModel kTextarea{kTextareaChildren.get(), nullptr, &kTextareaChildren.ids};
+inline constexpr ContentModel kP = PairOf(kPChildren, "align\0mode\0lang\0id\0class\0");
+inline constexpr ContentModel kTextarea = PairOf(kTextareaChildren, nullptr);
 // clang-format on
 
 }  // namespace wml

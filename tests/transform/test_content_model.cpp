@@ -143,9 +143,9 @@ TEST(ContentModelTables, MembershipFollowsTheWmlRules) {
 constexpr ContentRule kTextAndBRule{kTextAllowed, "b\0"};
 constexpr ContentRule kOnlyBRule{kTextRemoved, "b\0"};
 constexpr ContentRule kTextAndIRule{kTextAllowed, "i\0"};
-constexpr ContentModel kTextAndB{kTextAndBRule.get(), nullptr, &kTextAndBRule.ids};
-constexpr ContentModel kOnlyB{kOnlyBRule.get(), nullptr, &kOnlyBRule.ids};
-constexpr ContentModel kTextAndI{kTextAndIRule.get(), nullptr, &kTextAndIRule.ids};
+constexpr ContentModel kTextAndB = PairOf(kTextAndBRule, nullptr);
+constexpr ContentModel kOnlyB = PairOf(kOnlyBRule, nullptr);
+constexpr ContentModel kTextAndI = PairOf(kTextAndIRule, nullptr);
 
 // Parses a page into `root` and returns the root's first child.
 CXmlNode* ParseInto(CXmlNode& root, const std::string& page) {
