@@ -23,11 +23,15 @@ constexpr char kBack[] = "QMBACK";
 constexpr char kFirst[] = "page.wml";
 constexpr char kPattern[] = "page-{n}.wml";
 
-std::string DeckOf(const std::string& page) {
+// A configuration read from `text` (the built-in defaults for "").
+std::shared_ptr<const DeviceConfiguration> ConfigurationOf(std::string text) {
   auto configuration = std::make_shared<DeviceConfiguration>();
+  if (!text.empty()) configuration->parseText(text.data());
   configuration->finish();
-  return MakeDeck(configuration, nullptr, page, "");
+  return configuration;
 }
+
+std::string DeckOf(const std::string& page) { return MakeDeck(ConfigurationOf(""), nullptr, page, ""); }
 
 // A generated page with named anchors, so that its deck has several cards
 // and links between them.
@@ -218,10 +222,8 @@ TEST(DeckSplitting, NeverCutsALinkAnOptionListOrAControlFromItsGo) {
 }
 
 TEST(DeckParts, ComeThroughTheExportedInterface) {
-  auto configuration = std::make_shared<DeviceConfiguration>();
-  std::string text = "DEVICE_GROUP=G\nMAX_DECK_SIZE=1500\nNEXT_LABEL=Onward\nDEVICE=DEFAULT\nGROUP=G\n";
-  configuration->parseText(text.data());
-  configuration->finish();
+  const auto configuration =
+      ConfigurationOf("DEVICE_GROUP=G\nMAX_DECK_SIZE=1500\nNEXT_LABEL=Onward\nDEVICE=DEFAULT\nGROUP=G\n");
   const std::string page = PageWithAnchors(8000, 4);
   DeckRequest request;
   request.links = PartLinks{"", "/p?x=1&qm-part={n}"};
@@ -249,10 +251,7 @@ TEST(DeckParts, ComeThroughTheExportedInterface) {
 // One conversion gives every part exactly as asking for each part does, and
 // nothing when the room for the bytes or for the offsets falls one short.
 TEST(DeckParts, AllAtOnceAreThePartsOneByOne) {
-  auto configuration = std::make_shared<DeviceConfiguration>();
-  std::string text = "DEVICE_GROUP=G\nMAX_DECK_SIZE=1500\nDEVICE=DEFAULT\nGROUP=G\n";
-  configuration->parseText(text.data());
-  configuration->finish();
+  const auto configuration = ConfigurationOf("DEVICE_GROUP=G\nMAX_DECK_SIZE=1500\nDEVICE=DEFAULT\nGROUP=G\n");
   const std::string page = PageWithAnchors(8000, 4);
   const auto pageLength = static_cast<int32_t>(page.size());
   std::vector<char> buffer(1 << 20);
