@@ -2,6 +2,9 @@
 // configuration know: every other byte, UTF-8 included, stays as it is.
 #pragma once
 
+#include <cstdint>
+#include <string_view>
+
 namespace quillmark {
 
 // Upper-cases an ASCII letter; leaves every other byte alone.
@@ -11,5 +14,25 @@ constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cas
 
 // Case-insensitive equality (both sides folded to upper case); null never equal.
 bool EqualsIgnoringCase(const char* a, const char* b);
+
+// Case-insensitive equality of two spans.
+constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// FNV-1a over the lower-cased bytes, so that every spelling of a name
+// hashes alike.
+constexpr uint64_t FoldedNameHash(std::string_view name) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(ToLowerAscii(c));
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
 
 }  // namespace quillmark

@@ -113,20 +113,11 @@ void OpenSelfClosedDocumentElement(CXmlNode& node) {
 // ---- open elements ----------------------------------------------------------
 
 size_t OpenElements::FoldedHash::operator()(std::string_view name) const {
-  uint64_t hash = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
-  for (char c : name) {
-    hash ^= static_cast<unsigned char>(ToLowerAscii(c));
-    hash *= 1099511628211ull;
-  }
-  return static_cast<size_t>(hash);
+  return static_cast<size_t>(FoldedNameHash(name));
 }
 
 bool OpenElements::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
-  }
-  return true;
+  return EqualsIgnoringCase(a, b);
 }
 
 OpenElements::NameCount& OpenElements::CountOf(const CXmlNode& node) {

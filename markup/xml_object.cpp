@@ -30,11 +30,6 @@ std::string UpperCased(std::string_view text) {
   return upper;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return ToUpperAscii(x) == ToUpperAscii(y); });
-}
-
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "base/case_folding.h"
+
 namespace quillmark::wmlc {
 namespace {
 
@@ -34,19 +36,12 @@ bool IsNameStart(char c) {
          static_cast<unsigned char>(c) >= 0x80;
 }
 
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 // The MIBenum of the encoding a declaration names: UTF-8 when it names
 // none, 0 ("unknown" in WBXML) for a name the table does not hold.
 uint32_t CharsetNamed(std::string_view name) {
   if (name.empty()) return kUtf8Mib;
   for (const CharsetNumber& charset : kCharsetNumbers) {
-    if (EqualsFolded(charset.name, name)) return charset.mib;
+    if (EqualsIgnoringCase(charset.name, name)) return charset.mib;
   }
   return kUnknownCharset;
 }
