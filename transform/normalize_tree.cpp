@@ -98,7 +98,7 @@ CWorkingVariables& PrepareDocumentContext(CXmlNode* root) {
 }
 
 void NormalizeTree(CXmlNode* root) {
-  PrepareDocumentContext(root);
+  CWorkingVariables& context = PrepareDocumentContext(root);
   CXmlNode* node = root->GetFirstChild();
   // Every node before node in document order has its normal shape.
   while (node != nullptr) {
@@ -106,7 +106,7 @@ void NormalizeTree(CXmlNode* root) {
     node = NextInSubtree(node, root);
   }
   SweepTree(root);
-  EnsureWorkingVariables(root).Reset();
+  context.Reset();
 }
 
 }  // namespace quillmark
