@@ -6,13 +6,13 @@ generated pages with both tools and reports each page whose decks differ,
 with the first differing bytes. Exit status 0 when every deck is equal.
 
   bench/compare_decks.py --old OLD/quillmark --new build/quillmark \
-      [--config FILE] [--generated 10000] [--seed 1] [--skip-first-line] [PAGE|FOLDER ...]
+      [--config FILE] [--generated 10000] [--seed 1] [--skip-first-line] [--wmlc] [PAGE|FOLDER ...]
 
 --config is passed to both tools (convert --config). --skip-first-line
 compares the decks without their XML declaration line. Pages are converted
 in batches of --batch (500) pages per run of each tool (convert -o FOLDER/
 PAGE...), so 10,000 generated pages take a few seconds; --batch 1 runs the
-tools once per page.
+tools once per page. --wmlc compares the compiled decks (convert --wmlc).
 """
 import argparse
 import os
@@ -56,14 +56,18 @@ def given_pages(paths):
                 yield path, page.read()
 
 
-def deck(tool, config, page, scratch):
+def convert_command(tool, config, wmlc):
+    return [tool, "convert"] + (["--config", config] if config else []) + (["--wmlc"] if wmlc else [])
+
+
+def deck(tool, config, wmlc, page, scratch):
     with open(scratch, "wb") as out:
         out.write(page)
-    command = [tool, "convert"] + (["--config", config] if config else []) + [scratch]
+    command = convert_command(tool, config, wmlc) + [scratch]
     return subprocess.run(command, capture_output=True, check=False).stdout
 
 
-def batch_decks(tool, config, pages, folder, tag):
+def batch_decks(tool, config, wmlc, pages, folder, tag):
     """The decks of `pages` (name, bytes) from one run of `tool`; None where
     the tool wrote no deck."""
     source = os.path.join(folder, "pages")
@@ -76,11 +80,11 @@ def batch_decks(tool, config, pages, folder, tag):
         with open(path, "wb") as out:
             out.write(page)
         files.append(path)
-    command = [tool, "convert"] + (["--config", config] if config else []) + ["-o", target + "/"] + files
+    command = convert_command(tool, config, wmlc) + ["-o", target + "/"] + files
     subprocess.run(command, capture_output=True, check=False)
     decks = []
     for index in range(len(pages)):
-        path = os.path.join(target, f"p{index}.wml")
+        path = os.path.join(target, f"p{index}.{'wmlc' if wmlc else 'wml'}")
         if os.path.exists(path):
             with open(path, "rb") as deck_file:
                 decks.append(deck_file.read())
@@ -95,12 +99,13 @@ def compared_decks(options, pages, folder):
     if options.batch <= 1:
         scratch = os.path.join(folder, "page.html")
         for name, page in pages:
-            yield name, deck(options.old, options.config, page, scratch), deck(options.new, options.config, page, scratch)
+            yield (name, deck(options.old, options.config, options.wmlc, page, scratch),
+                   deck(options.new, options.config, options.wmlc, page, scratch))
         return
     for start in range(0, len(pages), options.batch):
         chunk = pages[start:start + options.batch]
-        old = batch_decks(options.old, options.config, chunk, folder, "old")
-        new = batch_decks(options.new, options.config, chunk, folder, "new")
+        old = batch_decks(options.old, options.config, options.wmlc, chunk, folder, "old")
+        new = batch_decks(options.new, options.config, options.wmlc, chunk, folder, "new")
         for (name, _), was, now in zip(chunk, old, new):
             yield name, was, now
 
@@ -119,6 +124,7 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--skip-first-line", action="store_true")
     parser.add_argument("--batch", type=int, default=500)
+    parser.add_argument("--wmlc", action="store_true")
     parser.add_argument("pages", nargs="*")
     options = parser.parse_args()
 

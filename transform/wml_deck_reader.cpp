@@ -239,7 +239,7 @@ class DeckReader {
     DecodeCharacters(raw, deck_.charset, WhitespaceRule{}, deck_.arena, decoded_);
     SplitVariables(decoded_, IsUrlAttribute(name) ? Conversion::kEscape : Conversion::kNone, split_);
     TokenizedAttribute attribute{name, kLiteral, PieceCount(), 0};
-    attribute.startToken = TokenizeAttribute(name, split_, deck_.pieces);
+    attribute.startToken = tokenizer_.Tokenize(name, split_, deck_.pieces);
     attribute.endPiece = PieceCount();
     deck_.attributes.push_back(attribute);
   }
@@ -362,6 +362,7 @@ class DeckReader {
   std::vector<uint32_t> lastAtDepth_;
   Pieces decoded_;  // scratch for one run's pieces
   Pieces split_;
+  AttributeTokenizer tokenizer_;
 };
 
 }  // namespace
