@@ -14,6 +14,7 @@ using wmlc::DeckNode;
 using wmlc::Piece;
 using wmlc::PieceKind;
 using wmlc::StringTable;
+using wmlc::WbxmlBytes;
 
 // The tag token of `name`, or LITERAL when WML has none for it.
 uint8_t TagTokenOf(std::string_view name) {
@@ -40,15 +41,14 @@ class BodyWriter {
   std::string Compile() {
     CountStrings();
     table_.Choose();
-    std::string out;
-    out.reserve(reserve_);
-    out += static_cast<char>(wmlc::kVersion13);
-    wmlc::AppendMultiByte(out, deck_.publicIdentifier);
-    wmlc::AppendMultiByte(out, deck_.charset);
-    wmlc::AppendMultiByte(out, static_cast<uint32_t>(table_.Bytes().size()));
-    out += table_.Bytes();
+    WbxmlBytes out(reserve_);
+    out.Byte(wmlc::kVersion13);
+    out.MultiByte(deck_.publicIdentifier);
+    out.MultiByte(deck_.charset);
+    out.MultiByte(static_cast<uint32_t>(table_.Bytes().size()));
+    out.Append(table_.Bytes());
     WriteNodes(out);
-    return out;
+    return out.Take();
   }
 
  private:
@@ -82,7 +82,7 @@ class BodyWriter {
     }
   }
 
-  void WritePieces(std::string& out, uint32_t first, uint32_t end) {
+  void WritePieces(WbxmlBytes& out, uint32_t first, uint32_t end) {
     for (uint32_t i = first; i < end; ++i) {
       const Piece& piece = deck_.pieces[i];
       switch (piece.kind) {
@@ -90,20 +90,20 @@ class BodyWriter {
           table_.WriteText(out, piece.text);
           break;
         case PieceKind::kEntity:
-          out += static_cast<char>(wmlc::kEntity);
-          wmlc::AppendMultiByte(out, piece.number);
+          out.Byte(wmlc::kEntity);
+          out.MultiByte(piece.number);
           break;
         case PieceKind::kVariable:
           table_.WriteVariable(out, piece.text, static_cast<wmlc::Conversion>(piece.number));
           break;
         case PieceKind::kValueToken:
-          out += static_cast<char>(piece.number);
+          out.Byte(static_cast<uint8_t>(piece.number));
           break;
       }
     }
   }
 
-  void WriteElement(std::string& out, const DeckNode& node, uint8_t token) {
+  void WriteElement(WbxmlBytes& out, const DeckNode& node, uint8_t token) {
     const bool hasAttributes = node.firstAttribute != node.endAttribute;
     uint8_t bits = 0;
     if (node.hasContent) bits |= wmlc::kContentBit;
@@ -111,7 +111,7 @@ class BodyWriter {
     if (token == wmlc::kLiteral) {
       table_.WriteLiteral(out, static_cast<uint8_t>(token | bits), node.name);
     } else {
-      out += static_cast<char>(token | bits);
+      out.Byte(static_cast<uint8_t>(token | bits));
     }
     if (!hasAttributes) return;
     for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
@@ -119,20 +119,20 @@ class BodyWriter {
       if (attribute.startToken == wmlc::kLiteral) {
         table_.WriteLiteral(out, wmlc::kLiteral, attribute.name);
       } else {
-        out += static_cast<char>(attribute.startToken);
+        out.Byte(attribute.startToken);
       }
       WritePieces(out, attribute.firstPiece, attribute.endPiece);
     }
-    out += static_cast<char>(wmlc::kEnd);
+    out.Byte(wmlc::kEnd);
   }
 
-  void WriteNodes(std::string& out) {
+  void WriteNodes(WbxmlBytes& out) {
     // Elements whose content is being written; each gets its END when the
     // walk leaves its subtree.
     std::vector<uint32_t> open;
     for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
       while (!open.empty() && deck_.nodes[open.back()].subtreeEnd <= i) {
-        out += static_cast<char>(wmlc::kEnd);
+        out.Byte(wmlc::kEnd);
         open.pop_back();
       }
       const DeckNode& node = deck_.nodes[i];
@@ -144,7 +144,7 @@ class BodyWriter {
       WriteElement(out, node, tagTokens_[i]);
       if (node.hasContent) open.push_back(i);
     }
-    out.append(open.size(), static_cast<char>(wmlc::kEnd));
+    out.Repeat(open.size(), wmlc::kEnd);
   }
 
   const wmlc::ReadDeck& deck_;

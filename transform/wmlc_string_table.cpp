@@ -41,15 +41,18 @@ int64_t PartSaving(std::size_t length, uint32_t referenceLength, bool before, bo
 
 }  // namespace
 
-void AppendMultiByte(std::string& out, uint32_t value) {
-  char digits[5];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0);
-  while (count-- > 0) out += static_cast<char>(digits[count] | (count > 0 ? 0x80 : 0));
+void WbxmlBytes::MultiByte(uint32_t value) {
+  const uint32_t length = MultiByteLength(value);
+  MakeRoom(length);
+  // Seven bits a byte, most significant first; all but the last byte have
+  // the continuation bit.
+  for (uint32_t i = length; i-- > 0; value >>= 7) {
+    bytes_[size_ + i] = static_cast<char>((value & 0x7F) | (i + 1 < length ? 0x80 : 0));
+  }
+  size_ += length;
 }
+
+void WbxmlBytes::Grow(std::size_t count) { bytes_.resize(std::max(2 * bytes_.size(), size_ + count)); }
 
 StringTable::Uses& StringTable::UsesOf(std::string_view text) {
   // Entries come in the order of first use, which keeps the table stable.
@@ -295,14 +298,13 @@ void StringTable::Layout() {
   }
 }
 
-void StringTable::WriteText(std::string& out, std::string_view text) {
+void StringTable::WriteText(WbxmlBytes& out, std::string_view text) {
   if (text.empty()) return;
   std::size_t inlineFrom = 0;
   auto writeInline = [&](std::size_t to) {
     if (to == inlineFrom) return;
-    out += static_cast<char>(kStrI);
-    out.append(text.substr(inlineFrom, to - inlineFrom));
-    out += '\0';
+    out.Byte(kStrI);
+    out.Terminated(text.substr(inlineFrom, to - inlineFrom));
   };
   // Texts come in the order they were counted; anything else is written
   // inline, which is always correct.
@@ -310,30 +312,29 @@ void StringTable::WriteText(std::string& out, std::string_view text) {
       texts_[written_].text.size() == text.size()) {
     ForEachReference(texts_[written_++], [&](const Part& part) {
       writeInline(part.start);
-      out += static_cast<char>(kStrT);
-      AppendMultiByte(out, static_cast<uint32_t>(part.uses->offset));
+      out.Byte(kStrT);
+      out.MultiByte(static_cast<uint32_t>(part.uses->offset));
       inlineFrom = part.start + part.length;
     });
   }
   writeInline(text.size());
 }
 
-void StringTable::WriteVariable(std::string& out, std::string_view name, Conversion conversion) const {
+void StringTable::WriteVariable(WbxmlBytes& out, std::string_view name, Conversion conversion) const {
   const uint8_t index = static_cast<uint8_t>(conversion);
   const Uses* found = uses_.Find(name);
   if (found == nullptr || !found->chosen) {
-    out += static_cast<char>(kExtI0 + index);
-    out.append(name);
-    out += '\0';
+    out.Byte(static_cast<uint8_t>(kExtI0 + index));
+    out.Terminated(name);
     return;
   }
-  out += static_cast<char>(kExtT0 + index);
-  AppendMultiByte(out, static_cast<uint32_t>(found->offset));
+  out.Byte(static_cast<uint8_t>(kExtT0 + index));
+  out.MultiByte(static_cast<uint32_t>(found->offset));
 }
 
-void StringTable::WriteLiteral(std::string& out, uint8_t token, std::string_view name) const {
-  out += static_cast<char>(token);
-  AppendMultiByte(out, static_cast<uint32_t>(uses_.Find(name)->offset));
+void StringTable::WriteLiteral(WbxmlBytes& out, uint8_t token, std::string_view name) const {
+  out.Byte(token);
+  out.MultiByte(static_cast<uint32_t>(uses_.Find(name)->offset));
 }
 
 }  // namespace quillmark::wmlc

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,52 @@
 
 namespace quillmark::wmlc {
 
-// Appends `value` as a WBXML multi-byte integer.
-void AppendMultiByte(std::string& out, uint32_t value);
+// The bytes of a compiled deck as they are written. Each call makes room
+// for what it writes once, inline, so that writing a token byte costs a
+// comparison and a store; the room doubles when it runs out.
+class WbxmlBytes {
+ public:
+  explicit WbxmlBytes(std::size_t reserve) : bytes_(reserve < 16 ? 16 : reserve, '\0') {}
+
+  void Byte(uint8_t byte) {
+    MakeRoom(1);
+    bytes_[size_++] = static_cast<char>(byte);
+  }
+  void Append(std::string_view text) {
+    MakeRoom(text.size());
+    if (!text.empty()) std::memcpy(&bytes_[size_], text.data(), text.size());
+    size_ += text.size();
+  }
+  // A zero-terminated inline string's bytes after its STR_I: text and zero.
+  void Terminated(std::string_view text) {
+    Append(text);
+    Byte(0);
+  }
+  // `value` as a WBXML multi-byte integer.
+  void MultiByte(uint32_t value);
+  // `count` copies of `byte`.
+  void Repeat(std::size_t count, uint8_t byte) {
+    MakeRoom(count);
+    std::memset(&bytes_[size_], byte, count);
+    size_ += count;
+  }
+
+  // The bytes written; the writer is empty afterwards.
+  std::string Take() {
+    bytes_.resize(size_);
+    size_ = 0;
+    return std::move(bytes_);
+  }
+
+ private:
+  void MakeRoom(std::size_t count) {
+    if (bytes_.size() - size_ < count) Grow(count);
+  }
+  void Grow(std::size_t count);
+
+  std::string bytes_;  // the written bytes, then room
+  std::size_t size_ = 0;
+};
 
 // Filled in two phases: first every string the body will write is counted,
 // then Choose() fixes the table, then the body is written through it, its
@@ -42,10 +87,10 @@ class StringTable {
   const std::string& Bytes() const { return bytes_; }
 
   // Writes the next counted text, which must be `text`.
-  void WriteText(std::string& out, std::string_view text);
-  void WriteVariable(std::string& out, std::string_view name, Conversion conversion) const;
+  void WriteText(WbxmlBytes& out, std::string_view text);
+  void WriteVariable(WbxmlBytes& out, std::string_view name, Conversion conversion) const;
   // `token` (LITERAL with its content and attribute bits) and the name's index.
-  void WriteLiteral(std::string& out, uint8_t token, std::string_view name) const;
+  void WriteLiteral(WbxmlBytes& out, uint8_t token, std::string_view name) const;
 
  private:
   struct Uses {
