@@ -66,12 +66,30 @@ std::string_view DeclarationValue(std::string_view text, std::string_view key) {
 // the elements still open on a stack (so nesting depth costs no recursion).
 class DeckReader {
  public:
-  DeckReader(std::string_view text, uint32_t charset) : text_(text) {
+  // Reads into `deck` with `scratch`, emptying both first: what they hold
+  // from an earlier deck is overwritten, their room is kept.
+  DeckReader(std::string_view text, uint32_t charset, ReadDeck& deck, DeckReaderScratch& scratch)
+      : text_(text),
+        deck_(deck),
+        open_(scratch.open),
+        raw_(scratch.raw),
+        previous_(scratch.previous),
+        next_(scratch.next),
+        lastAtDepth_(scratch.lastAtDepth),
+        decoded_(scratch.decoded),
+        split_(scratch.split),
+        tokenizer_(scratch.tokenizer) {
     deck_.charset = charset;
-    deck_.arena = TextArena(text.size());
+    deck_.publicIdentifier = kWml11PublicIdentifier;
+    deck_.nodes.clear();
+    deck_.attributes.clear();
+    deck_.pieces.clear();
+    deck_.arena.Reset(text.size());
+    for (std::vector<uint32_t>* list : {&open_, &previous_, &next_, &lastAtDepth_}) list->clear();
+    raw_.clear();
   }
 
-  ReadDeck Run() {
+  void Run() {
     // Written decks hold about a node per 16 bytes: room for that at once,
     // and the vectors grow past it only for denser decks.
     const std::size_t most = text_.size() / 16 + 2;
@@ -96,7 +114,6 @@ class DeckReader {
       AddNode(std::move(deck));
     }
     DecodeTexts();
-    return std::move(deck_);
   }
 
  private:
@@ -345,30 +362,26 @@ class DeckReader {
     }
   }
 
-  struct RawText {
-    std::string_view text;
-    bool characterData = false;
-  };
-
   std::string_view text_;
   std::size_t at_ = 0;
   bool sawDeclaration_ = false;
   uint32_t root_ = kNone;
-  ReadDeck deck_;
-  std::vector<uint32_t> open_;
-  std::vector<RawText> raw_;
-  std::vector<uint32_t> previous_;
-  std::vector<uint32_t> next_;
-  std::vector<uint32_t> lastAtDepth_;
-  Pieces decoded_;  // scratch for one run's pieces
-  Pieces split_;
-  AttributeTokenizer tokenizer_;
+  ReadDeck& deck_;
+  std::vector<uint32_t>& open_;
+  std::vector<RawText>& raw_;
+  std::vector<uint32_t>& previous_;
+  std::vector<uint32_t>& next_;
+  std::vector<uint32_t>& lastAtDepth_;
+  Pieces& decoded_;
+  Pieces& split_;
+  AttributeTokenizer& tokenizer_;
 };
 
 }  // namespace
 
-ReadDeck ReadWmlDeck(std::string_view deckText, uint32_t charset) {
-  return DeckReader(deckText, charset).Run();
+const ReadDeck& WmlDeckReader::Read(std::string_view deckText, uint32_t charset) {
+  DeckReader(deckText, charset, deck_, scratch_).Run();
+  return deck_;
 }
 
 }  // namespace quillmark::wmlc

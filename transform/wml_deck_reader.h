@@ -32,14 +32,42 @@ struct ReadDeck {
   TextArena arena;  // the texts of the pieces
 };
 
-// Reads `deckText`. The XML declaration names the charset (UTF-8 when it
-// names none, 0 when its name is unknown; without a declaration `charset`
-// is used), the document type the public identifier; both, comments and
-// processing instructions are not kept. The reader never rejects a deck: a
-// stray "<" is text, an end tag that matches no open element is ignored,
-// elements left open end with the deck, elements after the first one's end
-// go inside it, and a text without elements reads as an empty `wml`
-// element. Names in the result point into `deckText`.
-ReadDeck ReadWmlDeck(std::string_view deckText, uint32_t charset = kUtf8Mib);
+// A run of text as the deck holds it, before its references are decoded.
+struct RawText {
+  std::string_view text;
+  bool characterData = false;
+};
+
+// What reading a deck needs beside the deck itself.
+struct DeckReaderScratch {
+  std::vector<uint32_t> open;  // the elements open at the reading point, innermost last
+  std::vector<RawText> raw;    // each node's raw text (empty for elements)
+  std::vector<uint32_t> previous;  // each node's previous and next sibling
+  std::vector<uint32_t> next;
+  std::vector<uint32_t> lastAtDepth;  // the last node read at each depth
+  Pieces decoded;                     // one run's pieces
+  Pieces split;
+  AttributeTokenizer tokenizer;
+};
+
+// Reads decks one after another into storage that it keeps, so that a
+// reader used for many decks allocates for the largest of them only.
+class WmlDeckReader {
+ public:
+  // Reads `deckText`. The XML declaration names the charset (UTF-8 when it
+  // names none, 0 when its name is unknown; without a declaration `charset`
+  // is used), the document type the public identifier; both, comments and
+  // processing instructions are not kept. The reader never rejects a deck: a
+  // stray "<" is text, an end tag that matches no open element is ignored,
+  // elements left open end with the deck, elements after the first one's end
+  // go inside it, and a text without elements reads as an empty `wml`
+  // element. Names in the result point into `deckText`; the result is the
+  // reader's and stays valid until the next Read.
+  const ReadDeck& Read(std::string_view deckText, uint32_t charset = kUtf8Mib);
+
+ private:
+  ReadDeck deck_;
+  DeckReaderScratch scratch_;
+};
 
 }  // namespace quillmark::wmlc

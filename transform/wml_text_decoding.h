@@ -34,6 +34,13 @@ class TextArena {
   explicit TextArena(std::size_t capacity = 0)
       : bytes_(std::make_unique_for_overwrite<char[]>(capacity + 1)), capacity_(capacity) {}
 
+  // Empties the block and makes it hold at least `capacity` bytes; a block
+  // that is large enough already is kept.
+  void Reset(std::size_t capacity) {
+    if (capacity > capacity_) *this = TextArena(capacity);
+    used_ = 0;
+  }
+
   char* End() { return bytes_.get() + used_; }
   // Appends `text`; throws std::length_error when the block is full.
   void Append(std::string_view text);

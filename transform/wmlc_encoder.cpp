@@ -31,20 +31,21 @@ uint8_t TagTokenOf(std::string_view name) {
   return wmlc::kLiteral;
 }
 
-// Writes the body of a read deck: first every string is counted so that the
-// string table can be chosen, then the same walk writes the tokens.
-class BodyWriter {
+// Compiles decks one after another. For each, the deck is read, every
+// string is counted so that the string table can be chosen, and the same
+// walk then writes the tokens. The reader's and the table's storage is kept
+// from one deck to the next.
+class WmlcCompiler {
  public:
-  // `reserve`: room to keep for the output, which a deck's text bounds well.
-  BodyWriter(const wmlc::ReadDeck& deck, std::size_t reserve) : deck_(deck), reserve_(reserve) {}
-
-  std::string Compile() {
+  std::string Compile(std::string_view wml, uint32_t charset) {
+    deck_ = &reader_.Read(wml, charset);
     CountStrings();
     table_.Choose();
-    WbxmlBytes out(reserve_);
+    // A deck's text bounds its compiled form well.
+    WbxmlBytes out(wml.size() + 16);
     out.Byte(wmlc::kVersion13);
-    out.MultiByte(deck_.publicIdentifier);
-    out.MultiByte(deck_.charset);
+    out.MultiByte(deck_->publicIdentifier);
+    out.MultiByte(deck_->charset);
     out.MultiByte(static_cast<uint32_t>(table_.Bytes().size()));
     out.Append(table_.Bytes());
     WriteNodes(out);
@@ -54,7 +55,7 @@ class BodyWriter {
  private:
   void CountPieces(uint32_t first, uint32_t end) {
     for (uint32_t i = first; i < end; ++i) {
-      const Piece& piece = deck_.pieces[i];
+      const Piece& piece = deck_->pieces[i];
       if (piece.kind == PieceKind::kText) table_.CountText(piece.text);
       if (piece.kind == PieceKind::kVariable) table_.CountVariable(piece.text);
     }
@@ -62,11 +63,11 @@ class BodyWriter {
 
   void CountStrings() {
     std::size_t bytes = 0;
-    for (const Piece& piece : deck_.pieces) bytes += piece.text.size();
-    table_.Reserve(deck_.pieces.size(), bytes);
-    tagTokens_.resize(deck_.nodes.size());
-    for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
-      const DeckNode& node = deck_.nodes[i];
+    for (const Piece& piece : deck_->pieces) bytes += piece.text.size();
+    table_.Reset(deck_->pieces.size(), bytes);
+    tagTokens_.assign(deck_->nodes.size(), wmlc::kLiteral);
+    for (uint32_t i = 0; i < deck_->nodes.size(); ++i) {
+      const DeckNode& node = deck_->nodes[i];
       if (node.dropped) continue;
       if (node.name.empty()) {
         CountPieces(node.firstPiece, node.endPiece);
@@ -75,7 +76,7 @@ class BodyWriter {
       tagTokens_[i] = TagTokenOf(node.name);
       if (tagTokens_[i] == wmlc::kLiteral) table_.Require(node.name);
       for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
-        const wmlc::TokenizedAttribute& attribute = deck_.attributes[a];
+        const wmlc::TokenizedAttribute& attribute = deck_->attributes[a];
         if (attribute.startToken == wmlc::kLiteral) table_.Require(attribute.name);
         CountPieces(attribute.firstPiece, attribute.endPiece);
       }
@@ -84,7 +85,7 @@ class BodyWriter {
 
   void WritePieces(WbxmlBytes& out, uint32_t first, uint32_t end) {
     for (uint32_t i = first; i < end; ++i) {
-      const Piece& piece = deck_.pieces[i];
+      const Piece& piece = deck_->pieces[i];
       switch (piece.kind) {
         case PieceKind::kText:
           table_.WriteText(out, piece.text);
@@ -115,7 +116,7 @@ class BodyWriter {
     }
     if (!hasAttributes) return;
     for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
-      const wmlc::TokenizedAttribute& attribute = deck_.attributes[a];
+      const wmlc::TokenizedAttribute& attribute = deck_->attributes[a];
       if (attribute.startToken == wmlc::kLiteral) {
         table_.WriteLiteral(out, wmlc::kLiteral, attribute.name);
       } else {
@@ -129,13 +130,14 @@ class BodyWriter {
   void WriteNodes(WbxmlBytes& out) {
     // Elements whose content is being written; each gets its END when the
     // walk leaves its subtree.
-    std::vector<uint32_t> open;
-    for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
-      while (!open.empty() && deck_.nodes[open.back()].subtreeEnd <= i) {
+    std::vector<uint32_t>& open = open_;
+    open.clear();
+    for (uint32_t i = 0; i < deck_->nodes.size(); ++i) {
+      while (!open.empty() && deck_->nodes[open.back()].subtreeEnd <= i) {
         out.Byte(wmlc::kEnd);
         open.pop_back();
       }
-      const DeckNode& node = deck_.nodes[i];
+      const DeckNode& node = deck_->nodes[i];
       if (node.dropped) continue;
       if (node.name.empty()) {
         WritePieces(out, node.firstPiece, node.endPiece);
@@ -147,17 +149,25 @@ class BodyWriter {
     out.Repeat(open.size(), wmlc::kEnd);
   }
 
-  const wmlc::ReadDeck& deck_;
-  std::size_t reserve_;
+  wmlc::WmlDeckReader reader_;
+  const wmlc::ReadDeck* deck_ = nullptr;  // the reader's, while compiling
   StringTable table_;
   std::vector<uint8_t> tagTokens_;  // each element's tag token, found while counting
+  std::vector<uint32_t> open_;
 };
+
+// Decks up to this size are compiled by a compiler that each thread keeps,
+// so that a thread compiling deck after deck reuses its memory instead of
+// taking fresh pages from the system for each one. What a thread keeps is
+// bounded by what the largest of them needed, about 16 bytes a deck byte.
+constexpr std::size_t kLargestReusingDeck = std::size_t{1} << 20;
 
 }  // namespace
 
 std::string CompileWmlc(std::string_view wml, uint32_t charset) {
-  const wmlc::ReadDeck deck = wmlc::ReadWmlDeck(wml, charset);
-  return BodyWriter(deck, wml.size() + 16).Compile();
+  if (wml.size() > kLargestReusingDeck) return WmlcCompiler().Compile(wml, charset);
+  thread_local WmlcCompiler compiler;
+  return compiler.Compile(wml, charset);
 }
 
 std::size_t CompiledWmlcSize(std::string_view wml, uint32_t charset) { return CompileWmlc(wml, charset).size(); }

@@ -84,11 +84,15 @@ class StringIndex {
     return value;
   }
 
-  // Room for `count` keys before the slots grow.
-  void Reserve(std::size_t count) {
-    std::size_t size = slots_.empty() ? 64 : slots_.size();
+  // Forgets every key and makes room for `count` keys before the slots
+  // grow. Costs time in `count`, not in the room an earlier use left; the
+  // entries' blocks are kept for the keys to come.
+  void Reset(std::size_t count) {
+    std::size_t size = 64;
     while (size < 2 * count + 2) size *= 2;
-    if (size > slots_.size()) Rehash(size);
+    slots_.assign(size, Slot{});
+    recent_.fill(Recent{});
+    count_ = 0;
   }
 
   // The value of `key`, or null.
@@ -161,7 +165,7 @@ class StringIndex {
   Entry& Add(std::string_view key) {
     if ((count_ >> kBlockBits) == blocks_.size()) blocks_.push_back(std::make_unique<Entry[]>(1u << kBlockBits));
     Entry& entry = EntryAt(count_++);
-    entry.key = key;
+    entry = Entry{key, Value{}};
     return entry;
   }
 

@@ -59,12 +59,18 @@ StringTable::Uses& StringTable::UsesOf(std::string_view text) {
   return uses_.Get(text);
 }
 
-void StringTable::Reserve(std::size_t texts, std::size_t bytes) {
+void StringTable::Reset(std::size_t texts, std::size_t bytes) {
+  texts_.clear();
+  parts_.clear();
+  phrases_.clear();
+  candidates_.clear();
+  written_ = 0;
+  bytes_.clear();
   texts_.reserve(texts);
   // About a part per eight bytes of text; the vector grows past that.
   parts_.reserve(bytes / 8 + texts);
   // Texts and the distinct words among their parts: a guess, the index grows past it.
-  uses_.Reserve(texts + bytes / 64);
+  uses_.Reset(texts + bytes / 64);
 }
 
 void StringTable::CountText(std::string_view text) {
@@ -108,6 +114,16 @@ bool Pays(std::size_t length, uint32_t whole, uint32_t edge, uint32_t middle, bo
 
 }  // namespace
 
+uint64_t StringTable::SecondWordBit(const Uses* second) {
+  const auto address = reinterpret_cast<std::uintptr_t>(second);
+  return uint64_t{1} << ((address >> 4) * 0x9E3779B97F4A7C15ull >> 58);
+}
+
+bool StringTable::MayBeginPhrase(const Uses& first, const Uses* next) {
+  if (first.phraseWithoutSecond) return true;
+  return next != nullptr && (first.secondWords & SecondWordBit(next)) != 0;
+}
+
 void StringTable::ListPhrases() {
   // Every whole text of more than one word, under its first word.
   for (const Text& text : texts_) {
@@ -126,6 +142,11 @@ void StringTable::ListPhrases() {
     if (list.count >= kMostPhrasesPerWord) continue;
     const bool hasSecond = text.firstPart + 1 < text.endPart;
     const Part* second = hasSecond ? &parts_[text.firstPart + 1] : nullptr;
+    if (second != nullptr) {
+      word.secondWords |= SecondWordBit(second->uses);
+    } else {
+      word.phraseWithoutSecond = true;
+    }
     list.items[list.count++] = Phrase{whole, text.whole, second ? second->uses : nullptr, second ? second->start : 0};
   }
   for (PhraseList& list : phrases_) {
@@ -134,13 +155,7 @@ void StringTable::ListPhrases() {
   }
 }
 
-inline bool StringTable::MatchesPhraseAt(const Text& text, uint32_t at, const Phrase& candidate) const {
-  const Part& word = parts_[at];
-  if (candidate.second != nullptr) {
-    if (at + 1 >= text.endPart) return false;
-    const Part& next = parts_[at + 1];
-    if (next.uses != candidate.second || next.start != word.start + candidate.secondStart) return false;
-  }
+inline bool StringTable::PhraseStandsAt(const Text& text, const Part& word, const Phrase& candidate) const {
   const std::string_view phrase = candidate.text;
   const std::size_t end = word.start + phrase.size();
   if (phrase.size() <= word.length || end > text.text.size()) return false;
@@ -159,14 +174,22 @@ void StringTable::FindPhrases() {
   // when it pays, else the words inside it stay candidates. The phrase
   // parts are found first, each with the word it goes before, then merged
   // into parts_ in place from the back.
-  std::vector<std::pair<uint32_t, Part>> found;
+  std::vector<std::pair<uint32_t, Part>>& found = found_;
+  found.clear();
   for (const Text& text : texts_) {
     for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
       const Part& word = parts_[i];
       if (word.uses->phrases < 0) continue;
+      // A phrase with a second word stands only where that word is the
+      // next part, at the same distance from the first.
+      const bool hasNext = i + 1 < text.endPart;
+      const Uses* next = hasNext ? parts_[i + 1].uses : nullptr;
+      if (!MayBeginPhrase(*word.uses, next)) continue;
+      const uint32_t nextDistance = hasNext ? parts_[i + 1].start - word.start : 0;
       // The list is longest first.
       for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
-        if (!MatchesPhraseAt(text, i, phrase)) continue;
+        if (phrase.second != nullptr && (phrase.second != next || phrase.secondStart != nextDistance)) continue;
+        if (!PhraseStandsAt(text, word, phrase)) continue;
         const std::size_t end = word.start + phrase.text.size();
         ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
         found.emplace_back(i, Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
@@ -273,7 +296,8 @@ void StringTable::Choose() {
 }
 
 void StringTable::Layout() {
-  std::vector<Candidate> chosen;
+  std::vector<Candidate>& chosen = chosen_;
+  chosen.clear();
   for (const Candidate& candidate : candidates_) {
     candidate.uses->offset = -1;
     candidate.uses->referenceLength = ReferenceLengthAt(-1);

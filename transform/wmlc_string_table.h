@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "transform/wml_tokens.h"
@@ -74,9 +75,10 @@ class WbxmlBytes {
 // the last write.
 class StringTable {
  public:
-  // Room for `texts` texts of `bytes` bytes in all, so that counting them
-  // does not grow the tables as it goes.
-  void Reserve(std::size_t texts, std::size_t bytes);
+  // Empties the table for a new deck, keeping its room, and makes room for
+  // `texts` texts of `bytes` bytes in all, so that counting them does not
+  // grow the tables as it goes.
+  void Reset(std::size_t texts, std::size_t bytes);
   void CountText(std::string_view text);      // text, which may be split into parts
   void CountVariable(std::string_view name);  // a variable's name, used whole
   void Require(std::string_view name);        // a literal tag or attribute name
@@ -99,6 +101,11 @@ class StringTable {
     uint32_t middle = 0;    // uses inside a longer text
     uint32_t variable = 0;  // uses as a variable's name
     int32_t phrases = -1;   // index of the whole strings that begin with this word
+    // Of those: a bit for each one's second word (SecondWordBit), and
+    // whether one has no second word, so that most places where none can
+    // stand are passed over before the list is looked at.
+    uint64_t secondWords = 0;
+    bool phraseWithoutSecond = false;
     bool required = false;
     bool chosen = false;
     bool listed = false;  // among the phrases of its first word
@@ -149,11 +156,15 @@ class StringTable {
   };
 
   Uses& UsesOf(std::string_view text);
+  static uint64_t SecondWordBit(const Uses* second);
+  // True when a phrase of `first`'s list may have `next` as its second word.
+  static bool MayBeginPhrase(const Uses& first, const Uses* next);
   void ListPhrases();
   void FindPhrases();
-  // True when `phrase`, whose first word is the part `word` of `text`,
-  // stands in `text` there and ends at a word's end.
-  bool MatchesPhraseAt(const Text& text, uint32_t word, const Phrase& phrase) const;
+  // True when `phrase`, whose first word is the part `word` of `text` and
+  // whose second word (if any) is the next part, stands in `text` there
+  // and ends at a word's end.
+  bool PhraseStandsAt(const Text& text, const Part& word, const Phrase& phrase) const;
   // Forgets the parts whose strings cannot go into the table.
   void DropHopelessParts();
   void CountChosenUses();
@@ -168,6 +179,8 @@ class StringTable {
   std::vector<Part> parts_;
   std::vector<PhraseList> phrases_;
   std::vector<Candidate> candidates_;
+  std::vector<Candidate> chosen_;                  // Layout's scratch
+  std::vector<std::pair<uint32_t, Part>> found_;  // FindPhrases' scratch
   std::size_t written_ = 0;  // texts written so far
   std::string bytes_;
 };
