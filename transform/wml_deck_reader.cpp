@@ -72,9 +72,7 @@ class DeckReader {
       : text_(text),
         deck_(deck),
         open_(scratch.open),
-        raw_(scratch.raw),
-        previous_(scratch.previous),
-        next_(scratch.next),
+        read_(scratch.read),
         lastAtDepth_(scratch.lastAtDepth),
         decoded_(scratch.decoded),
         split_(scratch.split),
@@ -85,8 +83,9 @@ class DeckReader {
     deck_.attributes.clear();
     deck_.pieces.clear();
     deck_.arena.Reset(text.size());
-    for (std::vector<uint32_t>* list : {&open_, &previous_, &next_, &lastAtDepth_}) list->clear();
-    raw_.clear();
+    open_.clear();
+    lastAtDepth_.clear();
+    read_.clear();
   }
 
   void Run() {
@@ -94,9 +93,7 @@ class DeckReader {
     // and the vectors grow past it only for denser decks.
     const std::size_t most = text_.size() / 16 + 2;
     deck_.nodes.reserve(most);
-    raw_.reserve(most);
-    previous_.reserve(most);
-    next_.reserve(most);
+    read_.reserve(most);
     while (at_ < text_.size()) {
       const std::size_t next = text_.find('<', at_);
       if (next != at_) {
@@ -285,13 +282,11 @@ class DeckReader {
     node.parent = open_.empty() ? kNone : open_.back();
     node.subtreeEnd = index + 1;
     deck_.nodes.push_back(std::move(node));
-    raw_.push_back({});
     // The last node added at this depth is the previous sibling.
     const std::size_t depth = open_.size();
     if (lastAtDepth_.size() <= depth) lastAtDepth_.resize(depth + 1, kNone);
-    previous_.push_back(lastAtDepth_[depth]);
-    next_.push_back(kNone);
-    if (lastAtDepth_[depth] != kNone) next_[lastAtDepth_[depth]] = index;
+    read_.push_back(ReadNode{{}, lastAtDepth_[depth], kNone});
+    if (lastAtDepth_[depth] != kNone) read_[lastAtDepth_[depth]].next = index;
     lastAtDepth_[depth] = index;
     if (lastAtDepth_.size() > depth + 1) lastAtDepth_[depth + 1] = kNone;
     return index;
@@ -300,13 +295,14 @@ class DeckReader {
   void AddText(std::string_view raw) {
     if (open_.empty()) return;  // text outside the deck's element
     // A stray "<" continues the text before it.
-    if (!raw_.empty() && deck_.nodes.back().name.empty() && !raw_.back().characterData &&
-        raw_.back().text.data() + raw_.back().text.size() == raw.data()) {
-      raw_.back().text = std::string_view(raw_.back().text.data(), raw_.back().text.size() + raw.size());
+    if (!read_.empty() && deck_.nodes.back().name.empty() && !read_.back().raw.characterData &&
+        read_.back().raw.text.data() + read_.back().raw.text.size() == raw.data()) {
+      RawText& last = read_.back().raw;
+      last.text = std::string_view(last.text.data(), last.text.size() + raw.size());
       return;
     }
     const uint32_t index = AddNode(DeckNode{});
-    raw_[index] = RawText{raw, false};
+    read_[index].raw = RawText{raw, false};
   }
 
   // A comment is written nowhere, but the text beside it ends there as it
@@ -322,7 +318,7 @@ class DeckReader {
   void AddCharacterData(std::string_view raw) {
     if (open_.empty() || raw.empty()) return;
     const uint32_t index = AddNode(DeckNode{});
-    raw_[index] = RawText{raw, true};
+    read_[index].raw = RawText{raw, true};
   }
 
   // A neighbour that ends or starts a line, or none, leaves the white space
@@ -336,20 +332,21 @@ class DeckReader {
       DeckNode& node = deck_.nodes[i];
       if (!node.name.empty()) continue;
       decoded_.clear();
-      if (raw_[i].characterData) {
+      const RawText& raw = read_[i].raw;
+      if (raw.characterData) {
         char* start = deck_.arena.End();
-        deck_.arena.Append(raw_[i].text);
-        decoded_.push_back(Piece{PieceKind::kText, 0, std::string_view(start, raw_[i].text.size())});
+        deck_.arena.Append(raw.text);
+        decoded_.push_back(Piece{PieceKind::kText, 0, std::string_view(start, raw.text.size())});
       } else {
         // Between two line breaks white space is insignificant at both ends,
         // so a text of nothing else (the line ends between elements) goes.
-        const bool isolated = BreaksLine(previous_[i]) && BreaksLine(next_[i]);
-        if (isolated && IsRawWhitespace(raw_[i].text)) {
+        const bool isolated = BreaksLine(read_[i].previous) && BreaksLine(read_[i].next);
+        if (isolated && IsRawWhitespace(raw.text)) {
           node.firstPiece = node.endPiece = PieceCount();
           node.dropped = true;
           continue;
         }
-        DecodeCharacters(raw_[i].text, deck_.charset, WhitespaceRule{true, isolated, isolated}, deck_.arena,
+        DecodeCharacters(raw.text, deck_.charset, WhitespaceRule{true, isolated, isolated}, deck_.arena,
                          decoded_);
       }
       node.firstPiece = PieceCount();
@@ -368,9 +365,7 @@ class DeckReader {
   uint32_t root_ = kNone;
   ReadDeck& deck_;
   std::vector<uint32_t>& open_;
-  std::vector<RawText>& raw_;
-  std::vector<uint32_t>& previous_;
-  std::vector<uint32_t>& next_;
+  std::vector<ReadNode>& read_;
   std::vector<uint32_t>& lastAtDepth_;
   Pieces& decoded_;
   Pieces& split_;

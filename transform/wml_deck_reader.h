@@ -38,12 +38,17 @@ struct RawText {
   bool characterData = false;
 };
 
+// What the reader keeps of a node until its text is decoded.
+struct ReadNode {
+  RawText raw;          // empty for elements
+  uint32_t previous;    // its previous and next sibling, UINT32_MAX for none
+  uint32_t next;
+};
+
 // What reading a deck needs beside the deck itself.
 struct DeckReaderScratch {
   std::vector<uint32_t> open;  // the elements open at the reading point, innermost last
-  std::vector<RawText> raw;    // each node's raw text (empty for elements)
-  std::vector<uint32_t> previous;  // each node's previous and next sibling
-  std::vector<uint32_t> next;
+  std::vector<ReadNode> read;  // for each node of the deck
   std::vector<uint32_t> lastAtDepth;  // the last node read at each depth
   Pieces decoded;                     // one run's pieces
   Pieces split;

@@ -217,19 +217,6 @@ void StringTable::FindPhrases() {
   }
 }
 
-void StringTable::DropHopelessParts() {
-  std::size_t kept = 0;
-  for (Text& text : texts_) {
-    const uint32_t firstPart = static_cast<uint32_t>(kept);
-    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
-      if (parts_[i].uses->chosen) parts_[kept++] = parts_[i];
-    }
-    text.firstPart = firstPart;
-    text.endPart = static_cast<uint32_t>(kept);
-  }
-  parts_.resize(kept);
-}
-
 namespace {
 
 uint32_t ReferenceLengthAt(int64_t offset) { return 1 + MultiByteLength(offset < 0 ? 0 : static_cast<uint64_t>(offset)); }
@@ -256,12 +243,19 @@ void StringTable::ForEachReference(const Text& text, Visit reference) const {
   }
 }
 
-void StringTable::CountChosenUses() {
+void StringTable::DropHopelessPartsAndCountUses() {
   for (const Candidate& candidate : candidates_) {
     Uses& uses = *candidate.uses;
     uses.whole = uses.edge = uses.middle = 0;
   }
-  for (const Text& text : texts_) {
+  std::size_t kept = 0;
+  for (Text& text : texts_) {
+    const uint32_t firstPart = static_cast<uint32_t>(kept);
+    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+      if (parts_[i].uses->chosen) parts_[kept++] = parts_[i];
+    }
+    text.firstPart = firstPart;
+    text.endPart = static_cast<uint32_t>(kept);
     ForEachReference(text, [&](const Part& part) {
       if (part.length == text.text.size()) {
         ++part.uses->whole;
@@ -270,6 +264,7 @@ void StringTable::CountChosenUses() {
       }
     });
   }
+  parts_.resize(kept);
 }
 
 void StringTable::Choose() {
@@ -280,12 +275,11 @@ void StringTable::Choose() {
     uses.chosen = Pays(text.size(), uses.whole + uses.variable, uses.edge, uses.middle, uses.required, 2);
     if (uses.chosen) candidates_.push_back(Candidate{text, &uses});
   });
-  DropHopelessParts();
   // Count again what the writer would really use, and keep only what then
   // pays. The uses a drop frees go to the strings that remain, which only
   // makes those pay better; the table is laid out again without the drops,
   // which only shortens references.
-  CountChosenUses();
+  DropHopelessPartsAndCountUses();
   Layout();
   for (const Candidate& candidate : candidates_) {
     Uses& uses = *candidate.uses;

@@ -165,9 +165,9 @@ class StringTable {
   // whose second word (if any) is the next part, stands in `text` there
   // and ends at a word's end.
   bool PhraseStandsAt(const Text& text, const Part& word, const Phrase& phrase) const;
-  // Forgets the parts whose strings cannot go into the table.
-  void DropHopelessParts();
-  void CountChosenUses();
+  // Forgets the parts whose strings cannot go into the table, and counts
+  // the uses the writer would make of those that can.
+  void DropHopelessPartsAndCountUses();
   void Layout();
   // Calls `reference(part)` for each part of `text` written as a reference,
   // in order; the rest is written inline.
