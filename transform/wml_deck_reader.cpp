@@ -250,8 +250,12 @@ class DeckReader {
   void AddAttribute(std::string_view name, std::string_view raw) {
     decoded_.clear();
     split_.clear();
-    DecodeCharacters(raw, deck_.charset, WhitespaceRule{}, deck_.arena, decoded_);
-    SplitVariables(decoded_, IsUrlAttribute(name) ? Conversion::kEscape : Conversion::kNone, split_);
+    if (DecodesToItself(raw, WhitespaceRule{})) {
+      split_.push_back(Piece{PieceKind::kText, 0, raw});
+    } else {
+      DecodeCharacters(raw, deck_.charset, WhitespaceRule{}, deck_.arena, decoded_);
+      SplitVariables(decoded_, IsUrlAttribute(name) ? Conversion::kEscape : Conversion::kNone, split_);
+    }
     TokenizedAttribute attribute{name, kLiteral, PieceCount(), 0};
     attribute.startToken = tokenizer_.Tokenize(name, split_, deck_.pieces);
     attribute.endPiece = PieceCount();
@@ -346,8 +350,14 @@ class DeckReader {
           node.dropped = true;
           continue;
         }
-        DecodeCharacters(raw.text, deck_.charset, WhitespaceRule{true, isolated, isolated}, deck_.arena,
-                         decoded_);
+        const WhitespaceRule rule{true, isolated, isolated};
+        if (DecodesToItself(raw.text, rule)) {
+          node.firstPiece = PieceCount();
+          deck_.pieces.push_back(Piece{PieceKind::kText, 0, raw.text});
+          node.endPiece = PieceCount();
+          continue;
+        }
+        DecodeCharacters(raw.text, deck_.charset, rule, deck_.arena, decoded_);
       }
       node.firstPiece = PieceCount();
       SplitVariables(decoded_, Conversion::kNone, deck_.pieces);

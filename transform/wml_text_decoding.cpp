@@ -415,6 +415,31 @@ void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rul
   builder.Finish();
 }
 
+namespace {
+
+// Bytes that decoding or variable splitting may change.
+constexpr auto kChangingBytes = [] {
+  std::array<bool, 256> changing{};
+  for (unsigned char c : {'&', '$', '\0', '\t', '\r', '\n'}) changing[c] = true;
+  return changing;
+}();
+
+}  // namespace
+
+bool DecodesToItself(std::string_view raw, WhitespaceRule rule) {
+  if (raw.empty()) return false;
+  if (rule.trimLeading && raw.front() == ' ') return false;
+  if (rule.trimTrailing && raw.back() == ' ') return false;
+  bool lastWasSpace = false;
+  for (const char c : raw) {
+    if (kChangingBytes[static_cast<unsigned char>(c)]) return false;
+    const bool space = c == ' ';
+    if (space && lastWasSpace && rule.collapse) return false;
+    lastWasSpace = space;
+  }
+  return true;
+}
+
 void SplitVariables(const Pieces& pieces, Conversion plain, Pieces& out) {
   for (const Piece& piece : pieces) {
     if (piece.kind != PieceKind::kText || piece.text.find('$') == std::string_view::npos) {

@@ -72,6 +72,13 @@ bool IsRawWhitespace(std::string_view raw);
 // unknown entity stays as text.
 void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rule, TextArena& arena, Pieces& out);
 
+// True when decoding `raw` under `rule` and splitting its variables gives
+// one text piece of `raw`'s own bytes: it is not empty and holds no "&",
+// "$", NUL, tab or line end, no two spaces together when `rule` collapses
+// them and no space at an end that `rule` trims. Such a run needs neither
+// DecodeCharacters nor SplitVariables, and its piece may point into `raw`.
+bool DecodesToItself(std::string_view raw, WhitespaceRule rule);
+
 // Appends `pieces` to `out` with the WML variable references inside text
 // pieces made variable pieces: "$name", "$(name)" and "$(name:conversion)"
 // with the conversions e/escape, u/unesc and n/noesc; `plain` is the
