@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "transform/wml_text_decoding.h"
 #include "transform/wmlc_encoder.h"
 
 namespace quillmark {
@@ -230,6 +231,31 @@ TEST(WmlcEncoder, AnyTextCompilesToOneWellFormedDocument) {
     const int count = 1 + static_cast<int>(random() % 40);
     for (int i = 0; i < count; ++i) deck += pieces[random() % pieces.size()];
     EXPECT_TRUE(IsWellFormedWbxml(CompileWmlc(deck))) << deck;
+  }
+}
+
+// The shortcut for runs that decoding leaves alone: where it is taken, the
+// full decoding gives the run back as one text piece; and for runs without
+// "&" or "$" (which can stay as they are and are still decoded) it is taken
+// exactly where decoding gives the run back.
+TEST(WmlcEncoder, RunsTakenAsTheyStandAreThoseDecodingLeavesAlone) {
+  const std::string bytes = std::string("ab  \t\r\n&$;#\x01\xE9", 15) + std::string(1, '\0');
+  std::mt19937 random(5);
+  for (int round = 0; round < 4000; ++round) {
+    std::string raw;
+    const int length = static_cast<int>(random() % 24);
+    for (int i = 0; i < length; ++i) raw += bytes[random() % 4 == 0 ? random() % bytes.size() : random() % 3];
+    const wmlc::WhitespaceRule rule{(round & 1) != 0, (round & 2) != 0, (round & 4) != 0};
+    wmlc::TextArena arena(raw.size());
+    wmlc::Pieces decoded;
+    wmlc::Pieces split;
+    wmlc::DecodeCharacters(raw, wmlc::kUtf8Mib, rule, arena, decoded);
+    wmlc::SplitVariables(decoded, wmlc::Conversion::kNone, split);
+    const bool givenBack = split.size() == 1 && split[0].kind == wmlc::PieceKind::kText && split[0].text == raw;
+    const bool shortcut = wmlc::DecodesToItself(raw, rule);
+    EXPECT_TRUE(!shortcut || givenBack) << '"' << raw << "\" rule " << round % 8;
+    const bool decodedAnyway = raw.find_first_of("&$") != std::string::npos;
+    EXPECT_TRUE(decodedAnyway || shortcut == givenBack) << '"' << raw << "\" rule " << round % 8;
   }
 }
 
