@@ -213,7 +213,7 @@ class DeckReader {
     if (open_.empty() && root_ != kNone) open_.push_back(root_);
     DeckNode element;
     element.name = ReadName();
-    element.firstAttribute = static_cast<uint32_t>(deck_.attributes.size());
+    element.first = static_cast<uint32_t>(deck_.attributes.size());
     bool empty = false;
     while (true) {
       SkipSpaces();
@@ -240,7 +240,7 @@ class DeckReader {
       }
       AddAttribute(name, value);
     }
-    element.endAttribute = static_cast<uint32_t>(deck_.attributes.size());
+    element.end = static_cast<uint32_t>(deck_.attributes.size());
     const uint32_t index = AddNode(std::move(element));
     if (root_ == kNone) root_ = index;
     open_.push_back(index);
@@ -283,13 +283,12 @@ class DeckReader {
 
   uint32_t AddNode(DeckNode node) {
     const uint32_t index = static_cast<uint32_t>(deck_.nodes.size());
-    node.parent = open_.empty() ? kNone : open_.back();
     node.subtreeEnd = index + 1;
     deck_.nodes.push_back(std::move(node));
     // The last node added at this depth is the previous sibling.
     const std::size_t depth = open_.size();
     if (lastAtDepth_.size() <= depth) lastAtDepth_.resize(depth + 1, kNone);
-    read_.push_back(ReadNode{{}, lastAtDepth_[depth], kNone});
+    read_.push_back(ReadNode{{}, lastAtDepth_[depth], kNone, open_.empty() ? kNone : open_.back()});
     if (lastAtDepth_[depth] != kNone) read_[lastAtDepth_[depth]].next = index;
     lastAtDepth_[depth] = index;
     if (lastAtDepth_.size() > depth + 1) lastAtDepth_[depth + 1] = kNone;
@@ -346,26 +345,26 @@ class DeckReader {
         // so a text of nothing else (the line ends between elements) goes.
         const bool isolated = BreaksLine(read_[i].previous) && BreaksLine(read_[i].next);
         if (isolated && IsRawWhitespace(raw.text)) {
-          node.firstPiece = node.endPiece = PieceCount();
+          node.first = node.end = PieceCount();
           node.dropped = true;
           continue;
         }
         const WhitespaceRule rule{true, isolated, isolated};
         if (DecodesToItself(raw.text, rule)) {
-          node.firstPiece = PieceCount();
+          node.first = PieceCount();
           deck_.pieces.push_back(Piece{PieceKind::kText, 0, raw.text});
-          node.endPiece = PieceCount();
+          node.end = PieceCount();
           continue;
         }
         DecodeCharacters(raw.text, deck_.charset, rule, deck_.arena, decoded_);
       }
-      node.firstPiece = PieceCount();
+      node.first = PieceCount();
       SplitVariables(decoded_, Conversion::kNone, deck_.pieces);
-      node.endPiece = PieceCount();
-      node.dropped = node.firstPiece == node.endPiece;
+      node.end = PieceCount();
+      node.dropped = node.first == node.end;
     }
     for (uint32_t i = 0; i < deck_.nodes.size(); ++i) {
-      if (!deck_.nodes[i].dropped && deck_.nodes[i].parent != kNone) deck_.nodes[deck_.nodes[i].parent].hasContent = true;
+      if (!deck_.nodes[i].dropped && read_[i].parent != kNone) deck_.nodes[read_[i].parent].hasContent = true;
     }
   }
 

@@ -11,13 +11,12 @@
 
 namespace quillmark::wmlc {
 
+// A node of the deck in 32 bytes, so that the walks over all of them stay
+// in cache.
 struct DeckNode {
   std::string_view name;  // empty for a text run
-  uint32_t firstAttribute = 0;  // its attributes in ReadDeck::attributes
-  uint32_t endAttribute = 0;
-  uint32_t firstPiece = 0;  // a text run's content in ReadDeck::pieces
-  uint32_t endPiece = 0;
-  uint32_t parent = 0;      // index of the enclosing element; the first node has none
+  uint32_t first = 0;     // an element's attributes in ReadDeck::attributes,
+  uint32_t end = 0;       // a text run's content in ReadDeck::pieces
   uint32_t subtreeEnd = 0;  // one past the last node inside this element
   bool hasContent = false;  // some node inside is written
   bool dropped = false;     // a text run that white-space handling removed
@@ -41,8 +40,9 @@ struct RawText {
 // What the reader keeps of a node until its text is decoded.
 struct ReadNode {
   RawText raw;          // empty for elements
-  uint32_t previous;    // its previous and next sibling, UINT32_MAX for none
-  uint32_t next;
+  uint32_t previous;    // its previous and next sibling and its parent,
+  uint32_t next;        // UINT32_MAX for none
+  uint32_t parent;
 };
 
 // What reading a deck needs beside the deck itself.

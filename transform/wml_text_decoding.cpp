@@ -426,31 +426,37 @@ constexpr auto kChangingBytes = [] {
 
 }  // namespace
 
+// True when the eight bytes at `at` hold no byte that may change and, when
+// `collapse`, no two spaces together.
+bool BlockStaysAsItIs(std::string_view raw, std::size_t at, bool collapse) {
+  uint64_t word;
+  std::memcpy(&word, raw.data() + at, 8);
+  // A few controls besides the changing bytes are flagged; they are looked
+  // at one by one.
+  for (uint64_t flagged = BytesEqual(word, '&') | BytesEqual(word, '$') | BytesBelow(word, '\r' + 1); flagged != 0;
+       flagged &= flagged - 1) {
+    if (kChangingBytes[static_cast<unsigned char>(raw[at + std::countr_zero(flagged) / 8])]) return false;
+  }
+  const uint64_t spaces = BytesEqual(word, ' ');
+  return !collapse || (spaces & (spaces >> 8)) == 0;
+}
+
 bool DecodesToItself(std::string_view raw, WhitespaceRule rule) {
   if (raw.empty()) return false;
   if (rule.trimLeading && raw.front() == ' ') return false;
   if (rule.trimTrailing && raw.back() == ' ') return false;
-  bool lastWasSpace = false;
-  std::size_t at = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    // Eight bytes at a time: the bytes that may change (a few controls
-    // besides them are looked at one by one), and two spaces together,
-    // within the block or across its start.
-    for (; raw.size() - at >= 8; at += 8) {
-      uint64_t word;
-      std::memcpy(&word, raw.data() + at, 8);
-      for (uint64_t flagged = BytesEqual(word, '&') | BytesEqual(word, '$') | BytesBelow(word, '\r' + 1);
-           flagged != 0; flagged &= flagged - 1) {
-        if (kChangingBytes[static_cast<unsigned char>(raw[at + std::countr_zero(flagged) / 8])]) return false;
-      }
-      if (!rule.collapse) continue;
-      const uint64_t spaces = BytesEqual(word, ' ');
-      if ((spaces & (spaces >> 8)) != 0 || (lastWasSpace && (spaces & 0x80) != 0)) return false;
-      lastWasSpace = (spaces >> 63) != 0;
+  if (std::endian::native == std::endian::little && raw.size() >= 8) {
+    // Blocks of eight that overlap by one byte, so that two spaces across
+    // a block's edge are seen too; the last block ends where the run does
+    // (looking at bytes again changes nothing).
+    std::size_t at = 0;
+    for (; raw.size() - at > 8; at += 7) {
+      if (!BlockStaysAsItIs(raw, at, rule.collapse)) return false;
     }
+    return BlockStaysAsItIs(raw, raw.size() - 8, rule.collapse);
   }
-  for (; at < raw.size(); ++at) {
-    const char c = raw[at];
+  bool lastWasSpace = false;
+  for (const char c : raw) {
     if (kChangingBytes[static_cast<unsigned char>(c)]) return false;
     const bool space = c == ' ';
     if (space && lastWasSpace && rule.collapse) return false;

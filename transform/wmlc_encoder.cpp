@@ -70,12 +70,12 @@ class WmlcCompiler {
       const DeckNode& node = deck_->nodes[i];
       if (node.dropped) continue;
       if (node.name.empty()) {
-        CountPieces(node.firstPiece, node.endPiece);
+        CountPieces(node.first, node.end);
         continue;
       }
       tagTokens_[i] = TagTokenOf(node.name);
       if (tagTokens_[i] == wmlc::kLiteral) table_.Require(node.name);
-      for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
+      for (uint32_t a = node.first; a < node.end; ++a) {
         const wmlc::TokenizedAttribute& attribute = deck_->attributes[a];
         if (attribute.startToken == wmlc::kLiteral) table_.Require(attribute.name);
         CountPieces(attribute.firstPiece, attribute.endPiece);
@@ -105,7 +105,7 @@ class WmlcCompiler {
   }
 
   void WriteElement(WbxmlBytes& out, const DeckNode& node, uint8_t token) {
-    const bool hasAttributes = node.firstAttribute != node.endAttribute;
+    const bool hasAttributes = node.first != node.end;
     uint8_t bits = 0;
     if (node.hasContent) bits |= wmlc::kContentBit;
     if (hasAttributes) bits |= wmlc::kAttributesBit;
@@ -115,7 +115,7 @@ class WmlcCompiler {
       out.Byte(static_cast<uint8_t>(token | bits));
     }
     if (!hasAttributes) return;
-    for (uint32_t a = node.firstAttribute; a < node.endAttribute; ++a) {
+    for (uint32_t a = node.first; a < node.end; ++a) {
       const wmlc::TokenizedAttribute& attribute = deck_->attributes[a];
       if (attribute.startToken == wmlc::kLiteral) {
         table_.WriteLiteral(out, wmlc::kLiteral, attribute.name);
@@ -140,7 +140,7 @@ class WmlcCompiler {
       const DeckNode& node = deck_->nodes[i];
       if (node.dropped) continue;
       if (node.name.empty()) {
-        WritePieces(out, node.firstPiece, node.endPiece);
+        WritePieces(out, node.first, node.end);
         continue;
       }
       WriteElement(out, node, tagTokens_[i]);
