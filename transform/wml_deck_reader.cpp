@@ -1,6 +1,7 @@
 #include "transform/wml_deck_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -29,7 +30,19 @@ bool IsUrlAttribute(std::string_view name) {
   return std::find(std::begin(kUrlAttributes), std::end(kUrlAttributes), name) != std::end(kUrlAttributes);
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// What a byte is to the reading of a tag, as bits: white space, and the end
+// of a name.
+constexpr uint8_t kSpaceBit = 1;
+constexpr uint8_t kNameEndBit = 2;
+constexpr auto kTagBytes = [] {
+  std::array<uint8_t, 256> kinds{};
+  for (unsigned char c : {' ', '\t', '\r', '\n'}) kinds[c] = kSpaceBit | kNameEndBit;
+  for (unsigned char c : {'>', '/', '='}) kinds[c] = kNameEndBit;
+  return kinds;
+}();
+
+bool IsSpace(char c) { return (kTagBytes[static_cast<unsigned char>(c)] & kSpaceBit) != 0; }
+bool EndsName(char c) { return (kTagBytes[static_cast<unsigned char>(c)] & kNameEndBit) != 0; }
 
 bool IsNameStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
@@ -181,10 +194,7 @@ class DeckReader {
 
   std::string_view ReadName() {
     const std::size_t start = at_;
-    while (at_ < text_.size() && !IsSpace(text_[at_]) && text_[at_] != '>' && text_[at_] != '/' &&
-           text_[at_] != '=') {
-      ++at_;
-    }
+    while (at_ < text_.size() && !EndsName(text_[at_])) ++at_;
     return text_.substr(start, at_ - start);
   }
 
