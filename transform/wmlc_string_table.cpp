@@ -209,8 +209,8 @@ void StringTable::FindPhrases() {
   // Before each word that begins a listed whole string at that place, the
   // longest such string becomes a part of its own: written as one reference
   // when it pays, else the words inside it stay candidates. The phrase
-  // parts are found first, each with the word it goes before, then merged
-  // into parts_ in place from the back.
+  // parts are kept aside here, each with the word it goes before, and
+  // merged into parts_ when the hopeless parts are dropped.
   std::vector<std::pair<uint32_t, Part>>& found = found_;
   found.clear();
   for (const Text& text : texts_) {
@@ -233,24 +233,6 @@ void StringTable::FindPhrases() {
         break;
       }
     }
-  }
-  if (found.empty()) return;
-  std::size_t from = parts_.size();
-  parts_.resize(parts_.size() + found.size());
-  // parts_[0, from) are the old parts not yet moved; above `to` all is placed.
-  std::size_t to = parts_.size();
-  for (std::size_t f = found.size(); f-- > 0;) {
-    const uint32_t before = found[f].first;
-    while (from > before) parts_[--to] = parts_[--from];
-    parts_[--to] = found[f].second;
-  }
-  // Each text's range moves up by the phrases found before its end.
-  std::size_t f = 0;
-  for (Text& text : texts_) {
-    const uint32_t start = static_cast<uint32_t>(text.firstPart + f);
-    while (f < found.size() && found[f].first < text.endPart) ++f;
-    text.firstPart = start;
-    text.endPart = static_cast<uint32_t>(text.endPart + f);
   }
 }
 
@@ -281,18 +263,27 @@ void StringTable::ForEachReference(const Text& text, Visit reference) const {
 }
 
 void StringTable::DropHopelessPartsAndCountUses() {
+  kept_.clear();
+  kept_.reserve(parts_.size() + found_.size());
+  std::size_t f = 0;
+  for (Text& text : texts_) {
+    const uint32_t firstPart = static_cast<uint32_t>(kept_.size());
+    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+      if (f < found_.size() && found_[f].first == i) {
+        if (found_[f].second.uses->chosen) kept_.push_back(found_[f].second);
+        ++f;
+      }
+      if (parts_[i].uses->chosen) kept_.push_back(parts_[i]);
+    }
+    text.firstPart = firstPart;
+    text.endPart = static_cast<uint32_t>(kept_.size());
+  }
+  parts_.swap(kept_);
   for (const Candidate& candidate : candidates_) {
     Uses& uses = *candidate.uses;
     uses.whole = uses.edge = uses.middle = 0;
   }
-  std::size_t kept = 0;
-  for (Text& text : texts_) {
-    const uint32_t firstPart = static_cast<uint32_t>(kept);
-    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
-      if (parts_[i].uses->chosen) parts_[kept++] = parts_[i];
-    }
-    text.firstPart = firstPart;
-    text.endPart = static_cast<uint32_t>(kept);
+  for (const Text& text : texts_) {
     ForEachReference(text, [&](const Part& part) {
       if (part.length == text.text.size()) {
         ++part.uses->whole;
@@ -301,7 +292,6 @@ void StringTable::DropHopelessPartsAndCountUses() {
       }
     });
   }
-  parts_.resize(kept);
 }
 
 void StringTable::Choose() {

@@ -165,8 +165,9 @@ class StringTable {
   // whose second word (if any) is the next part, stands in `text` there
   // and ends at a word's end.
   bool PhraseStandsAt(const Text& text, const Part& word, const Phrase& phrase) const;
-  // Forgets the parts whose strings cannot go into the table, and counts
-  // the uses the writer would make of those that can.
+  // Puts the phrase parts found in among the words, forgets the parts whose
+  // strings cannot go into the table, and counts the uses the writer would
+  // make of those that can.
   void DropHopelessPartsAndCountUses();
   void Layout();
   // Calls `reference(part)` for each part of `text` written as a reference,
@@ -180,7 +181,8 @@ class StringTable {
   std::vector<PhraseList> phrases_;
   std::vector<Candidate> candidates_;
   std::vector<Candidate> chosen_;                  // Layout's scratch
-  std::vector<std::pair<uint32_t, Part>> found_;  // FindPhrases' scratch
+  std::vector<std::pair<uint32_t, Part>> found_;  // FindPhrases' phrase parts, by the part they go before
+  std::vector<Part> kept_;                        // the parts being dropped into
   std::size_t written_ = 0;  // texts written so far
   std::string bytes_;
 };
