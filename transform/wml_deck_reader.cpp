@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "base/case_folding.h"
+#include "transform/wmlc_string_index.h"
 
 namespace quillmark::wmlc {
 namespace {
@@ -280,7 +281,7 @@ class DeckReader {
     SkipPast(">");
     // Only an open element of that name is closed, with those inside it.
     auto match = std::find_if(open_.rbegin(), open_.rend(),
-                              [&](uint32_t index) { return deck_.nodes[index].name == name; });
+                              [&](uint32_t index) { return SameKey(deck_.nodes[index].name, name); });
     if (match == open_.rend()) return;
     const std::size_t keep = static_cast<std::size_t>(open_.rend() - match) - 1;
     while (open_.size() > keep) CloseTop();

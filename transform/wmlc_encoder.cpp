@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "transform/wml_deck_reader.h"
+#include "transform/wmlc_string_index.h"
 #include "transform/wmlc_string_table.h"
 
 namespace quillmark {
@@ -26,7 +27,7 @@ uint8_t TagTokenOf(std::string_view name) {
   }();
   if (name.empty()) return wmlc::kLiteral;
   for (const wmlc::TagToken& tag : byFirstByte[static_cast<unsigned char>(name[0])]) {
-    if (tag.name == name) return tag.token;
+    if (wmlc::SameKey(tag.name, name)) return tag.token;
   }
   return wmlc::kLiteral;
 }

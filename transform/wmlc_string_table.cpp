@@ -75,7 +75,7 @@ int64_t PartSaving(std::size_t length, uint32_t referenceLength, bool before, bo
 
 }  // namespace
 
-void WbxmlBytes::MultiByte(uint32_t value) {
+void WbxmlBytes::LongMultiByte(uint32_t value) {
   const uint32_t length = MultiByteLength(value);
   MakeRoom(length);
   // Seven bits a byte, most significant first; all but the last byte have

@@ -37,7 +37,11 @@ class WbxmlBytes {
     Byte(0);
   }
   // `value` as a WBXML multi-byte integer.
-  void MultiByte(uint32_t value);
+  void MultiByte(uint32_t value) {
+    // Most string references and tokens' numbers take one byte.
+    if (value < 0x80) return Byte(static_cast<uint8_t>(value));
+    LongMultiByte(value);
+  }
   // `count` copies of `byte`.
   void Repeat(std::size_t count, uint8_t byte) {
     MakeRoom(count);
@@ -57,6 +61,7 @@ class WbxmlBytes {
     if (bytes_.size() - size_ < count) Grow(count);
   }
   void Grow(std::size_t count);
+  void LongMultiByte(uint32_t value);
 
   std::string bytes_;  // the written bytes, then room
   std::size_t size_ = 0;
