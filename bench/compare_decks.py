@@ -150,4 +150,5 @@ def main():
     return 1 if differing else 0
 
 
-sys.exit(main())
+if __name__ == "__main__":
+    sys.exit(main())

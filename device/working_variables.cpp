@@ -12,6 +12,7 @@ void CWorkingVariables::Reset() {
   title.clear();
   hasTitle = false;
   cardCount = 0;
+  nestedCard = false;
   formCount = 0;
   tableDepth = 0;
 }

@@ -32,6 +32,9 @@ class CWorkingVariables : public TreeContext {
   void Reset();
 
   int32_t cardCount = 0;
+  // Some card or deck element stands inside other content, not at the top
+  // of the page or of its deck.
+  bool nestedCard = false;
   int32_t formCount = 0;
   int32_t tableDepth = 0;
   std::string title;

@@ -6,6 +6,7 @@
 
 #include "device/device_profile.h"
 #include "markup/name_list.h"
+#include "markup/tree_walk.h"
 #include "transform/content_model.h"
 #include "transform/escape_text.h"
 #include "transform/tree_edits.h"
@@ -144,6 +145,19 @@ void EnsureCard(CXmlNode* deck, const CWorkingVariables& variables) {
   MoveFollowingSiblingsInto(cardEnd, card);
 }
 
+// A card holds no card or deck element: one that the page placed inside
+// other content (a "<body>" inside a heading) gives its content to the
+// place where it stood, so that the deck keeps its two levels and loses
+// nothing.
+void DissolveNestedCards(CXmlNode* card) {
+  // No card or wml start tag before node inside `card` is left.
+  for (CXmlNode* node = card->GetFirstChild(); node != nullptr; node = NextInSubtree(node, card)) {
+    if (!node->IsStartTag() || (!IsTagNamedExactly(node, "card") && !IsTagNamedExactly(node, "wml"))) continue;
+    if (CXmlNode* end = EndTagOf(node)) Suppress(end);
+    Unwrap(node);
+  }
+}
+
 // True when the card holds exactly one p element, apart from blank text.
 bool HoldsOneParagraph(const CXmlNode* card) {
   const CXmlNode* first = card->FirstContentChild();
@@ -175,6 +189,7 @@ void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables, const Sof
     // The card's content becomes its paragraph: edge breaks there would
     // stand first or last in it.
     breaks.ResolveIn(child);
+    if (variables.nestedCard) DissolveNestedCards(child);
     EnsureParagraph(child);
     ApplyContentModel(child, wml::kCardDeck);
   }

@@ -73,11 +73,15 @@ void MoveToNamedCard(CXmlNode* anchor, const std::string& cardId, RewriteContext
   card->GetElement()->SetAttribute("id", cardId.c_str());
 }
 
+// True for the document's root: a node without a record of its own.
+bool IsTopLevel(const CXmlNode* parent) { return parent == nullptr || parent->GetElement() == nullptr; }
+
 }  // namespace
 
 void ApplyPairAtClosedTag(CXmlNode* node, const ContentModel& model) { PairAtClosedTag(node, model); }
 
 void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk) {
+  if (node->IsStartTag() && !IsTopLevel(node->GetParent())) walk.Variables().nestedCard = true;
   node->GetElement()->SetName("wml");
   if (IsOpenStartTag(node)) walk.RenamedToWml(node);
   PairAtClosedTag(node, wml::kWmlWalk);
@@ -98,6 +102,9 @@ void RewriteCard(CXmlNode* node, RewriteContext& walk) {
   CWorkingVariables& variables = walk.Variables();
   if (node->IsStartTag()) {
     ++variables.cardCount;
+    // A card belongs at the top of the page or of its deck element.
+    const CXmlNode* parent = node->GetParent();
+    if (!IsTopLevel(parent) && !parent->IsTagNamed("wml") && !parent->IsTagNamed("html")) variables.nestedCard = true;
     return;
   }
   CXmlNode* start = ApplyContentModel(node, wml::kCardWalk);

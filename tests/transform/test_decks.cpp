@@ -66,6 +66,10 @@ TEST(Deck, DocumentStructure) {
       {"text is escaped", "a > b & c &Copy; &NBSP;", Deck(Card("card1", "", "a &gt; b &amp; c &#169; &nbsp;"))},
       {"content outside the page's wml element goes", "lost<wml><card><p>kept</p></card></wml>more",
        Deck(Card("card1", "", "kept"))},
+      {"a body inside a heading gives its content to the heading", "<h1>x<body>y</body>z</h1>",
+       Deck(Card("card1", "", "<b>xyz</b><br/>"))},
+      {"so does a card", "<h2>x<card>y", Deck(Card("card1", "", "<b>xy</b><br/>"))},
+      {"and a document element", "<h3>t<html>u", Deck(Card("card1", "", "<b>tu</b><br/>"))},
   });
 }
 
