@@ -44,8 +44,6 @@ class TextArena {
   char* End() { return bytes_.get() + used_; }
   // Appends `text`; throws std::length_error when the block is full.
   void Append(std::string_view text);
-  // Gives back the bytes from `end` on.
-  void Truncate(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.get()); }
 
  private:
   std::unique_ptr<char[]> bytes_;

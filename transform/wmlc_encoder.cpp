@@ -160,8 +160,9 @@ class WmlcCompiler {
 // Decks up to this size are compiled by a compiler that each thread keeps,
 // so that a thread compiling deck after deck reuses its memory instead of
 // taking fresh pages from the system for each one. What a thread keeps is
-// bounded by what the largest of them needed, about 16 bytes a deck byte.
-constexpr std::size_t kLargestReusingDeck = std::size_t{1} << 20;
+// what the largest of them needed, about 18 bytes a deck byte: at most
+// some 5 MB. Larger decks get a compiler of their own.
+constexpr std::size_t kLargestReusingDeck = std::size_t{256} << 10;
 
 }  // namespace
 
