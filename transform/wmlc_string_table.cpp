@@ -300,7 +300,7 @@ void StringTable::Choose() {
   // Only what pays with every possible use counted can pay later.
   uses_.ForEach([&](std::string_view text, Uses& uses) {
     uses.chosen = Pays(text.size(), uses.whole + uses.variable, uses.edge, uses.middle, uses.required, 2);
-    if (uses.chosen) candidates_.push_back(Candidate{text, &uses});
+    if (uses.chosen) candidates_.push_back(Candidate{text, &uses, static_cast<uint32_t>(candidates_.size())});
   });
   // Count again what the writer would really use, and keep only what then
   // pays. The uses a drop frees go to the strings that remain, which only
@@ -328,12 +328,13 @@ void StringTable::Layout() {
   // past offset 127 take a byte more, and a long string seldom used would
   // push many shorter, busier ones there.
   auto usesOf = [](const Uses& u) { return u.whole + u.variable + u.edge + u.middle; };
-  // Candidates are in the order of first use; a stable sort keeps it
-  // among equals, so that the same deck always gets the same table.
-  std::stable_sort(chosen.begin(), chosen.end(),
-                   [&](const Candidate& a, const Candidate& b) {
-                     return uint64_t{usesOf(*a.uses)} * (b.text.size() + 1) > uint64_t{usesOf(*b.uses)} * (a.text.size() + 1);
-                   });
+  // Among equals the order of first use decides, so that the same deck
+  // always gets the same table (and the sort needs no buffer of its own).
+  std::sort(chosen.begin(), chosen.end(), [&](const Candidate& a, const Candidate& b) {
+    const uint64_t aFirst = uint64_t{usesOf(*a.uses)} * (b.text.size() + 1);
+    const uint64_t bFirst = uint64_t{usesOf(*b.uses)} * (a.text.size() + 1);
+    return aFirst != bFirst ? aFirst > bFirst : a.order < b.order;
+  });
   bytes_.clear();
   for (const Candidate& candidate : chosen) {
     candidate.uses->offset = static_cast<int64_t>(bytes_.size());

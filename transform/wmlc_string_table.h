@@ -158,6 +158,7 @@ class StringTable {
   struct Candidate {
     std::string_view text;
     Uses* uses;
+    uint32_t order;  // its place among the candidates, the order of first use
   };
 
   Uses& UsesOf(std::string_view text);
