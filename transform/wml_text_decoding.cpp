@@ -424,8 +424,6 @@ constexpr auto kChangingBytes = [] {
   return changing;
 }();
 
-}  // namespace
-
 // True when the eight bytes at `at` hold no byte that may change and, when
 // `collapse`, no two spaces together.
 bool BlockStaysAsItIs(std::string_view raw, std::size_t at, bool collapse) {
@@ -440,6 +438,8 @@ bool BlockStaysAsItIs(std::string_view raw, std::size_t at, bool collapse) {
   const uint64_t spaces = BytesEqual(word, ' ');
   return !collapse || (spaces & (spaces >> 8)) == 0;
 }
+
+}  // namespace
 
 bool DecodesToItself(std::string_view raw, WhitespaceRule rule) {
   if (raw.empty()) return false;
