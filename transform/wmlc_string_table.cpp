@@ -202,7 +202,7 @@ inline bool StringTable::PhraseStandsAt(const Text& text, const Part& word, cons
   // The first word matches already: it is the same string. The phrase's
   // last byte rules most phrases out before a whole comparison.
   if (text.text[end - 1] != phrase.back()) return false;
-  return text.text.substr(word.start + word.length, phrase.size() - word.length) == phrase.substr(word.length);
+  return SameKey(text.text.substr(word.start + word.length, phrase.size() - word.length), phrase.substr(word.length));
 }
 
 void StringTable::FindPhrases() {
