@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "interface/quillmark.h"
+#include "platform/file_status.h"
 
 namespace quillmark::tools {
 
@@ -65,6 +66,13 @@ bool UseConfigurationFile(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     ReportUnreadable(file, std::strerror(errno));
+    return false;
+  }
+  // The library reads no larger file and would fall back on its defaults
+  // without a word; the command says so instead.
+  const std::optional<FileStatus> status = QueryRegularFile(file);
+  if (status && status->size > kMaxTextFileBytes) {
+    ReportUnreadable(file, "larger than 4 MiB, which the library does not read");
     return false;
   }
   WapSetConfigurationFile(file.c_str());

@@ -89,6 +89,7 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
   std::string fields = "<form>";
   for (int i = 0; i < 400; ++i) fields += "<input name=f><input type=submit>";
   folder.Write("fields.html", fields);
+  folder.Write("huge.cfg", std::string((4 << 20) + 1, '/'));
   struct Case {
     const char* arguments;
     int status;
@@ -98,6 +99,7 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
       {"convert a.html x/a.html", 2, "quillmark: several pages need -o FOLDER"},
       {"convert -o out a.html x/a.html", 2, "quillmark: two pages would both be written to out/a.wml"},
       {"convert --config missing.cfg a.html", 1, "quillmark: cannot read missing.cfg"},
+      {"convert --config huge.cfg a.html", 1, "quillmark: cannot read huge.cfg: larger than 4 MiB"},
       {"convert missing.html", 1, "quillmark: cannot read missing.html"},
       {"convert x", 1, "quillmark: cannot read x: is a directory"},
       {"convert --frobnicate a.html", 2, "quillmark: unknown option --frobnicate"},
