@@ -64,6 +64,21 @@ void BM_CompileRealisticDeck(benchmark::State& state) {
 }
 BENCHMARK(BM_CompileRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 
+// Compiling decks that no conversion writes but the compiler still repairs:
+// deep nesting closed by end tags of other names, and by end tags that each
+// close everything. bytes_per_second stays flat across the sizes when the
+// cost is linear.
+void BM_CompileHostileDeck(benchmark::State& state) {
+  const size_t count = static_cast<size_t>(state.range(1));
+  const std::string inside = state.range(0) == 0 ? Repeated("<b>", count) + Repeated("</i>", count)
+                                                 : "<i>" + Repeated("<b>", count) + Repeated("</i><i>", count);
+  const std::string deck = "<wml><card><p>" + inside + "</p></card></wml>";
+  state.SetLabel(state.range(0) == 0 ? "end tags closing nothing" : "end tags closing everything");
+  for (auto _ : state) benchmark::DoNotOptimize(quillmark::CompileWmlc(deck));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(deck.size()));
+}
+BENCHMARK(BM_CompileHostileDeck)->ArgsProduct({{0, 1}, {10000, 100000, 1000000}})->Unit(benchmark::kMillisecond);
+
 // The whole conversion to WMLC through the exported call.
 void BM_RealisticWmlc(benchmark::State& state) {
   const std::string page = RealisticPage(static_cast<size_t>(state.range(0)));

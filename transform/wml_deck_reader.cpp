@@ -45,6 +45,21 @@ constexpr auto kTagBytes = [] {
 bool IsSpace(char c) { return (kTagBytes[static_cast<unsigned char>(c)] & kSpaceBit) != 0; }
 bool EndsName(char c) { return (kTagBytes[static_cast<unsigned char>(c)] & kNameEndBit) != 0; }
 
+// The tag token of `name`, or LITERAL when WML has none for it.
+uint8_t TagTokenOf(std::string_view name) {
+  // The tags under their first byte: a few names to compare, no hashing.
+  static const auto byFirstByte = [] {
+    std::array<std::vector<TagToken>, 256> buckets;
+    for (const TagToken& tag : kTagTokens) buckets[static_cast<unsigned char>(tag.name[0])].push_back(tag);
+    return buckets;
+  }();
+  if (name.empty()) return kLiteral;
+  for (const TagToken& tag : byFirstByte[static_cast<unsigned char>(name[0])]) {
+    if (SameKey(tag.name, name)) return tag.token;
+  }
+  return kLiteral;
+}
+
 bool IsNameStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
          static_cast<unsigned char>(c) >= 0x80;
@@ -86,6 +101,8 @@ class DeckReader {
       : text_(text),
         deck_(deck),
         open_(scratch.open),
+        openByToken_(scratch.openByToken),
+        openOthers_(scratch.openOthers),
         read_(scratch.read),
         lastAtDepth_(scratch.lastAtDepth),
         decoded_(scratch.decoded),
@@ -98,6 +115,8 @@ class DeckReader {
     deck_.pieces.clear();
     deck_.arena.Reset(text.size());
     open_.clear();
+    openByToken_.fill(0);
+    openOthers_.clear();
     lastAtDepth_.clear();
     read_.clear();
   }
@@ -122,6 +141,7 @@ class DeckReader {
     if (root_ == kNone) {
       DeckNode deck;
       deck.name = kEmptyDeckName;
+      deck.tagToken = TagTokenOf(kEmptyDeckName);
       AddNode(std::move(deck));
     }
     DecodeTexts();
@@ -221,9 +241,10 @@ class DeckReader {
     ++at_;
     // A compiled deck has one root: what follows the first element's end
     // goes inside it, as if that end tag had been missing.
-    if (open_.empty() && root_ != kNone) open_.push_back(root_);
+    if (open_.empty() && root_ != kNone) Open(root_);
     DeckNode element;
     element.name = ReadName();
+    element.tagToken = TagTokenOf(element.name);
     element.first = static_cast<uint32_t>(deck_.attributes.size());
     bool empty = false;
     while (true) {
@@ -254,7 +275,7 @@ class DeckReader {
     element.end = static_cast<uint32_t>(deck_.attributes.size());
     const uint32_t index = AddNode(std::move(element));
     if (root_ == kNone) root_ = index;
-    open_.push_back(index);
+    Open(index);
     if (empty) CloseTop();
   }
 
@@ -279,7 +300,15 @@ class DeckReader {
     at_ += 2;
     const std::string_view name = ReadName();
     SkipPast(">");
-    // Only an open element of that name is closed, with those inside it.
+    // Only an open element of that name is closed, with those inside it:
+    // nearly always the innermost. Otherwise the counts tell whether one is
+    // open at all, so that the search below finds one and what it passes
+    // is closed; each element is passed once.
+    if (!open_.empty() && SameKey(deck_.nodes[open_.back()].name, name)) {
+      CloseTop();
+      return;
+    }
+    if (OpenCount(TagTokenOf(name), name) == 0) return;
     auto match = std::find_if(open_.rbegin(), open_.rend(),
                               [&](uint32_t index) { return SameKey(deck_.nodes[index].name, name); });
     if (match == open_.rend()) return;
@@ -287,7 +316,19 @@ class DeckReader {
     while (open_.size() > keep) CloseTop();
   }
 
+  uint32_t& OpenCount(uint8_t token, std::string_view name) {
+    return token != kLiteral && token < openByToken_.size() ? openByToken_[token] : openOthers_[name];
+  }
+
+  void Open(uint32_t index) {
+    const DeckNode& node = deck_.nodes[index];
+    ++OpenCount(node.tagToken, node.name);
+    open_.push_back(index);
+  }
+
   void CloseTop() {
+    const DeckNode& top = deck_.nodes[open_.back()];
+    --OpenCount(top.tagToken, top.name);
     deck_.nodes[open_.back()].subtreeEnd = static_cast<uint32_t>(deck_.nodes.size());
     open_.pop_back();
   }
@@ -385,6 +426,8 @@ class DeckReader {
   uint32_t root_ = kNone;
   ReadDeck& deck_;
   std::vector<uint32_t>& open_;
+  std::array<uint32_t, 64>& openByToken_;
+  std::unordered_map<std::string_view, uint32_t>& openOthers_;
   std::vector<ReadNode>& read_;
   std::vector<uint32_t>& lastAtDepth_;
   Pieces& decoded_;

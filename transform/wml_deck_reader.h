@@ -3,8 +3,10 @@
 // their decoded content, in document order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "transform/wmlc_attributes.h"
@@ -18,8 +20,9 @@ struct DeckNode {
   uint32_t first = 0;     // an element's attributes in ReadDeck::attributes,
   uint32_t end = 0;       // a text run's content in ReadDeck::pieces
   uint32_t subtreeEnd = 0;  // one past the last node inside this element
-  bool hasContent = false;  // some node inside is written
-  bool dropped = false;     // a text run that white-space handling removed
+  uint8_t tagToken = kLiteral;  // an element's tag token, LITERAL when WML has none
+  bool hasContent = false;      // some node inside is written
+  bool dropped = false;         // a text run that white-space handling removed
 };
 
 struct ReadDeck {
@@ -48,6 +51,10 @@ struct ReadNode {
 // What reading a deck needs beside the deck itself.
 struct DeckReaderScratch {
   std::vector<uint32_t> open;  // the elements open at the reading point, innermost last
+  // How many of them have each tag token, and each name without one, so
+  // that an end tag that closes nothing is passed over at once.
+  std::array<uint32_t, 64> openByToken;
+  std::unordered_map<std::string_view, uint32_t> openOthers;
   std::vector<ReadNode> read;  // for each node of the deck
   std::vector<uint32_t> lastAtDepth;  // the last node read at each depth
   Pieces decoded;                     // one run's pieces

@@ -17,21 +17,6 @@ using wmlc::PieceKind;
 using wmlc::StringTable;
 using wmlc::WbxmlBytes;
 
-// The tag token of `name`, or LITERAL when WML has none for it.
-uint8_t TagTokenOf(std::string_view name) {
-  // The tags under their first byte: a few names to compare, no hashing.
-  static const auto byFirstByte = [] {
-    std::array<std::vector<wmlc::TagToken>, 256> buckets;
-    for (const wmlc::TagToken& tag : wmlc::kTagTokens) buckets[static_cast<unsigned char>(tag.name[0])].push_back(tag);
-    return buckets;
-  }();
-  if (name.empty()) return wmlc::kLiteral;
-  for (const wmlc::TagToken& tag : byFirstByte[static_cast<unsigned char>(name[0])]) {
-    if (wmlc::SameKey(tag.name, name)) return tag.token;
-  }
-  return wmlc::kLiteral;
-}
-
 // Compiles decks one after another. For each, the deck is read, every
 // string is counted so that the string table can be chosen, and the same
 // walk then writes the tokens. The reader's and the table's storage is kept
@@ -66,7 +51,6 @@ class WmlcCompiler {
     std::size_t bytes = 0;
     for (const Piece& piece : deck_->pieces) bytes += piece.text.size();
     table_.Reset(deck_->pieces.size(), bytes);
-    tagTokens_.assign(deck_->nodes.size(), wmlc::kLiteral);
     for (uint32_t i = 0; i < deck_->nodes.size(); ++i) {
       const DeckNode& node = deck_->nodes[i];
       if (node.dropped) continue;
@@ -74,8 +58,7 @@ class WmlcCompiler {
         CountPieces(node.first, node.end);
         continue;
       }
-      tagTokens_[i] = TagTokenOf(node.name);
-      if (tagTokens_[i] == wmlc::kLiteral) table_.Require(node.name);
+      if (node.tagToken == wmlc::kLiteral) table_.Require(node.name);
       for (uint32_t a = node.first; a < node.end; ++a) {
         const wmlc::TokenizedAttribute& attribute = deck_->attributes[a];
         if (attribute.startToken == wmlc::kLiteral) table_.Require(attribute.name);
@@ -144,7 +127,7 @@ class WmlcCompiler {
         WritePieces(out, node.first, node.end);
         continue;
       }
-      WriteElement(out, node, tagTokens_[i]);
+      WriteElement(out, node, node.tagToken);
       if (node.hasContent) open.push_back(i);
     }
     out.Repeat(open.size(), wmlc::kEnd);
@@ -153,7 +136,6 @@ class WmlcCompiler {
   wmlc::WmlDeckReader reader_;
   const wmlc::ReadDeck* deck_ = nullptr;  // the reader's, while compiling
   StringTable table_;
-  std::vector<uint8_t> tagTokens_;  // each element's tag token, found while counting
   std::vector<uint32_t> open_;
 };
 
