@@ -307,22 +307,22 @@ void StringTable::Choose() {
   // makes those pay better; the table is laid out again without the drops,
   // which only shortens references.
   DropHopelessPartsAndCountUses();
+  SortChosen();
   Layout();
   for (const Candidate& candidate : candidates_) {
     Uses& uses = *candidate.uses;
     uses.chosen = Pays(candidate.text.size(), uses.whole + uses.variable, uses.edge, uses.middle,
                        uses.required, uses.referenceLength);
   }
+  // The counts stay as they were, so the strings left keep their order.
+  std::erase_if(chosen_, [](const Candidate& candidate) { return !candidate.uses->chosen; });
   Layout();
 }
 
-void StringTable::Layout() {
-  std::vector<Candidate>& chosen = chosen_;
-  chosen.clear();
+void StringTable::SortChosen() {
+  chosen_.clear();
   for (const Candidate& candidate : candidates_) {
-    candidate.uses->offset = -1;
-    candidate.uses->referenceLength = ReferenceLengthAt(-1);
-    if (candidate.uses->chosen) chosen.push_back(candidate);
+    if (candidate.uses->chosen) chosen_.push_back(candidate);
   }
   // The strings with the most uses per byte of table first: references
   // past offset 127 take a byte more, and a long string seldom used would
@@ -330,13 +330,20 @@ void StringTable::Layout() {
   auto usesOf = [](const Uses& u) { return u.whole + u.variable + u.edge + u.middle; };
   // Among equals the order of first use decides, so that the same deck
   // always gets the same table (and the sort needs no buffer of its own).
-  std::sort(chosen.begin(), chosen.end(), [&](const Candidate& a, const Candidate& b) {
+  std::sort(chosen_.begin(), chosen_.end(), [&](const Candidate& a, const Candidate& b) {
     const uint64_t aFirst = uint64_t{usesOf(*a.uses)} * (b.text.size() + 1);
     const uint64_t bFirst = uint64_t{usesOf(*b.uses)} * (a.text.size() + 1);
     return aFirst != bFirst ? aFirst > bFirst : a.order < b.order;
   });
+}
+
+void StringTable::Layout() {
+  for (const Candidate& candidate : candidates_) {
+    candidate.uses->offset = -1;
+    candidate.uses->referenceLength = ReferenceLengthAt(-1);
+  }
   bytes_.clear();
-  for (const Candidate& candidate : chosen) {
+  for (const Candidate& candidate : chosen_) {
     candidate.uses->offset = static_cast<int64_t>(bytes_.size());
     candidate.uses->referenceLength = ReferenceLengthAt(candidate.uses->offset);
     bytes_.append(candidate.text);

@@ -175,6 +175,9 @@ class StringTable {
   // strings cannot go into the table, and counts the uses the writer would
   // make of those that can.
   void DropHopelessPartsAndCountUses();
+  // Puts the chosen candidates into chosen_ in the order of the table.
+  void SortChosen();
+  // Gives the strings of chosen_ their offsets in the table, in order.
   void Layout();
   // Calls `reference(part)` for each part of `text` written as a reference,
   // in order; the rest is written inline.
@@ -186,7 +189,7 @@ class StringTable {
   std::vector<Part> parts_;
   std::vector<PhraseList> phrases_;
   std::vector<Candidate> candidates_;
-  std::vector<Candidate> chosen_;                  // Layout's scratch
+  std::vector<Candidate> chosen_;                  // the table's strings, in order
   std::vector<std::pair<uint32_t, Part>> found_;  // FindPhrases' phrase parts, by the part they go before
   std::vector<Part> kept_;                        // the parts being dropped into
   std::size_t written_ = 0;  // texts written so far
