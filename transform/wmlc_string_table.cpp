@@ -263,21 +263,26 @@ void StringTable::ForEachReference(const Text& text, Visit reference) const {
 }
 
 void StringTable::DropHopelessPartsAndCountUses() {
-  kept_.clear();
-  kept_.reserve(parts_.size() + found_.size());
+  // Every part is copied and kept only when chosen, without branches:
+  // whether a string was chosen is as good as random.
+  if (kept_.size() < parts_.size() + found_.size()) kept_.resize(parts_.size() + found_.size());
+  std::size_t kept = 0;
   std::size_t f = 0;
   for (Text& text : texts_) {
-    const uint32_t firstPart = static_cast<uint32_t>(kept_.size());
+    const uint32_t firstPart = static_cast<uint32_t>(kept);
     for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
       if (f < found_.size() && found_[f].first == i) {
-        if (found_[f].second.uses->chosen) kept_.push_back(found_[f].second);
+        kept_[kept] = found_[f].second;
+        kept += found_[f].second.uses->chosen;
         ++f;
       }
-      if (parts_[i].uses->chosen) kept_.push_back(parts_[i]);
+      kept_[kept] = parts_[i];
+      kept += parts_[i].uses->chosen;
     }
     text.firstPart = firstPart;
-    text.endPart = static_cast<uint32_t>(kept_.size());
+    text.endPart = static_cast<uint32_t>(kept);
   }
+  kept_.resize(kept);
   parts_.swap(kept_);
   for (const Candidate& candidate : candidates_) {
     Uses& uses = *candidate.uses;
