@@ -239,7 +239,9 @@ TEST(WmlcEncoder, AnyTextCompilesToOneWellFormedDocument) {
 // "&" or "$" (which can stay as they are and are still decoded) it is taken
 // exactly where decoding gives the run back.
 TEST(WmlcEncoder, RunsTakenAsTheyStandAreThoseDecodingLeavesAlone) {
-  const std::string bytes = std::string("ab  \t\r\n&$;#\x01\xE9", 15) + std::string(1, '\0');
+  // Plain bytes, spaces, every byte that decoding changes, and others.
+  constexpr char kBytes[] = "ab  \t\r\n&$;#\x01\xE9";
+  const std::string bytes = std::string(kBytes, sizeof kBytes - 1) + std::string(1, '\0');
   std::mt19937 random(5);
   for (int round = 0; round < 4000; ++round) {
     std::string raw;
