@@ -340,8 +340,7 @@ class DeckReader {
     // The last node added at this depth is the previous sibling.
     const std::size_t depth = open_.size();
     if (lastAtDepth_.size() <= depth) lastAtDepth_.resize(depth + 1, kNone);
-    read_.push_back(ReadNode{{}, lastAtDepth_[depth], kNone, open_.empty() ? kNone : open_.back()});
-    if (lastAtDepth_[depth] != kNone) read_[lastAtDepth_[depth]].next = index;
+    read_.push_back(ReadNode{{}, lastAtDepth_[depth], open_.empty() ? kNone : open_.back()});
     lastAtDepth_[depth] = index;
     if (lastAtDepth_.size() > depth + 1) lastAtDepth_[depth + 1] = kNone;
     return index;
@@ -376,6 +375,14 @@ class DeckReader {
     read_[index].raw = RawText{raw, true};
   }
 
+  // The node after text run `i` when it has the same parent, else none: a
+  // text run holds no nodes, so what follows it is its next sibling or lies
+  // past its parent's end.
+  uint32_t NextSiblingOfText(uint32_t i) const {
+    const uint32_t parent = read_[i].parent;
+    return parent != kNone && i + 1 < deck_.nodes[parent].subtreeEnd ? i + 1 : kNone;
+  }
+
   // A neighbour that ends or starts a line, or none, leaves the white space
   // beside it without meaning.
   bool BreaksLine(uint32_t neighbour) const {
@@ -395,7 +402,7 @@ class DeckReader {
       } else {
         // Between two line breaks white space is insignificant at both ends,
         // so a text of nothing else (the line ends between elements) goes.
-        const bool isolated = BreaksLine(read_[i].previous) && BreaksLine(read_[i].next);
+        const bool isolated = BreaksLine(read_[i].previous) && BreaksLine(NextSiblingOfText(i));
         if (isolated && IsRawWhitespace(raw.text)) {
           node.first = node.end = PieceCount();
           node.dropped = true;

@@ -42,9 +42,8 @@ struct RawText {
 
 // What the reader keeps of a node until its text is decoded.
 struct ReadNode {
-  RawText raw;          // empty for elements
-  uint32_t previous;    // its previous and next sibling and its parent,
-  uint32_t next;        // UINT32_MAX for none
+  RawText raw;        // empty for elements
+  uint32_t previous;  // its previous sibling and its parent, UINT32_MAX for none
   uint32_t parent;
 };
 
