@@ -73,8 +73,8 @@ void MoveToNamedCard(CXmlNode* anchor, const std::string& cardId, RewriteContext
   card->GetElement()->SetAttribute("id", cardId.c_str());
 }
 
-// True for the document's root: a node without a record of its own.
-bool IsTopLevel(const CXmlNode* parent) { return parent == nullptr || parent->GetElement() == nullptr; }
+// True when `parent` is the document's root (or there is none).
+bool IsTopLevel(const CXmlNode* parent) { return parent == nullptr || parent->IsRoot(); }
 
 }  // namespace
 
