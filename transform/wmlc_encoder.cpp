@@ -1,11 +1,8 @@
 #include "transform/wmlc_encoder.h"
 
-#include <algorithm>
-#include <array>
 #include <vector>
 
 #include "transform/wml_deck_reader.h"
-#include "transform/wmlc_string_index.h"
 #include "transform/wmlc_string_table.h"
 
 namespace quillmark {
