@@ -29,7 +29,7 @@ struct DocumentState {
   // replacement text and postfields draw from it.
   int64_t budgetLeft = kBudgetPerPage;
 
-  CXmlNode* NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element);
+  CXmlNode* NewNode(CXmlNode* root, CXmlObject&& element);
   SiblingGroup* NewGroup(CXmlNode* parent);
   // Returns a node that was never linked to the pool of spare nodes.
   void Recycle(CXmlNode* node);

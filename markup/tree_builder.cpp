@@ -89,8 +89,8 @@ std::string_view NameOf(const char* name) { return name != nullptr ? std::string
 void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
   if (IsEndTag(node) || start.IsEmptyElement()) return;
   CXmlObject& element = *node.GetElement();
-  const std::unique_ptr<CXmlObject> end = start.GetElement()->MakeEndTag();
-  element.Parse(end->GetText(), static_cast<int32_t>(end->TextLength()), element.Words());
+  const CXmlObject end = start.GetElement()->MakeEndTag();
+  element.Parse(end.GetText(), static_cast<int32_t>(end.TextLength()), element.Words());
 }
 
 // The elements that hold a whole document or card.
@@ -196,7 +196,7 @@ bool CTreeBuilder::InsidePre() const {
 
 // ---- inserting ---------------------------------------------------------------
 
-void CTreeBuilder::Insert(std::unique_ptr<CXmlObject> record) {
+void CTreeBuilder::Insert(CXmlObject&& record) {
   CXmlNode* node = root_.CreateNode(std::move(record));
   TreeContext& context = ContextOf(doc_);
   CXmlObject& element = *node->GetElement();

@@ -80,7 +80,7 @@ class CTreeBuilder {
   // (not replacement text) adds to the document's conversion budget.
   void Parse(const char* text, int32_t length);
   // Inserts one token's record, or drops it.
-  void Insert(std::unique_ptr<CXmlObject> record);
+  void Insert(CXmlObject&& record);
 
  private:
   // Links `node` at the cursor; the open-element stack follows the cursor.

@@ -25,26 +25,24 @@ SiblingGroup* Representative(SiblingGroup* group) {
 
 CXmlNode::CXmlNode() : root_(this), doc_(std::make_unique<DocumentState>()) {}
 
-CXmlNode::CXmlNode(StoreKey, CXmlNode* root, std::unique_ptr<CXmlObject> element)
+CXmlNode::CXmlNode(StoreKey, CXmlNode* root, CXmlObject&& element)
     : root_(root), element_(std::move(element)) {}
 
 // Nodes of a document are released together with its store, so nothing here
 // walks the tree.
 CXmlNode::~CXmlNode() = default;
 
-CXmlNode* CXmlNode::CreateNode(std::unique_ptr<CXmlObject> element) {
-  return Doc().NewNode(root_, std::move(element));
-}
+CXmlNode* CXmlNode::CreateNode(CXmlObject&& element) { return Doc().NewNode(root_, std::move(element)); }
 
 CXmlNode* CXmlNode::CreateNode(const char* text) {
-  auto element = std::make_unique<CXmlObject>();
+  CXmlObject element;
   const TreeContext* context = GetContext();
   const MarkerWords& words = context != nullptr ? context->Words() : DefaultMarkerWords();
-  element->Parse(text, static_cast<int32_t>(std::strlen(text)), words);
+  element.Parse(text, static_cast<int32_t>(std::strlen(text)), words);
   return CreateNode(std::move(element));
 }
 
-CXmlNode* DocumentState::NewNode(CXmlNode* root, std::unique_ptr<CXmlObject> element) {
+CXmlNode* DocumentState::NewNode(CXmlNode* root, CXmlObject&& element) {
   if (!spare.empty()) {
     CXmlNode* node = spare.back();
     spare.pop_back();
@@ -61,7 +59,7 @@ SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {
 }
 
 void DocumentState::Recycle(CXmlNode* node) {
-  node->element_.reset();
+  // Its record is replaced when the node is taken again.
   node->acceptedBy = nullptr;
   spare.push_back(node);
 }
@@ -218,18 +216,18 @@ void CXmlNode::Destroy() {
 
 // ---- predicates -----------------------------------------------------------
 
-const char* CXmlNode::GetName() const { return element_ ? element_->GetName() : nullptr; }
-const char* CXmlNode::GetText() const { return element_ ? element_->GetText() : nullptr; }
-int32_t CXmlNode::IsTag() const { return element_ ? element_->IsTag() : 0; }
-int32_t CXmlNode::IsComment() const { return element_ ? element_->IsComment() : 0; }
+const char* CXmlNode::GetName() const { return element_.GetName(); }
+const char* CXmlNode::GetText() const { return element_.GetText(); }
+int32_t CXmlNode::IsTag() const { return element_.IsTag(); }
+int32_t CXmlNode::IsComment() const { return element_.IsComment(); }
 
-int32_t CXmlNode::IsStartTag() const { return element_ ? element_->IsStartTag() : 0; }
+int32_t CXmlNode::IsStartTag() const { return element_.IsStartTag(); }
 
-int32_t CXmlNode::IsClosedTag() const { return element_ ? element_->IsClosedTag() : 0; }
-int32_t CXmlNode::IsFormattingElement() const { return element_->IsFormattingElement(); }
-int32_t CXmlNode::IsEmptyElement() const { return element_->IsEmptyElement(); }
+int32_t CXmlNode::IsClosedTag() const { return element_.IsClosedTag(); }
+int32_t CXmlNode::IsFormattingElement() const { return element_.IsFormattingElement(); }
+int32_t CXmlNode::IsEmptyElement() const { return element_.IsEmptyElement(); }
 
-bool CXmlNode::IsTagNamed(ListedName name) const { return IsTag() && element_->GetElementId() == name.id; }
+bool CXmlNode::IsTagNamed(ListedName name) const { return IsTag() && element_.GetElementId() == name.id; }
 
 int32_t CXmlNode::IsClosedBy(const CXmlNode* other) const {
   if (other == nullptr || !other->IsClosedTag() || !IsStartTag()) return 0;
@@ -311,7 +309,7 @@ int32_t CXmlNode::IsBlankContent() const {
 // ---- edits ----------------------------------------------------------------
 
 void CXmlNode::MakeEmpty() {
-  element_->MakeSelfClosing();
+  element_.MakeSelfClosing();
   MoveChildrenAfter(this);
 }
 

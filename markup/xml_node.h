@@ -43,14 +43,14 @@ class CXmlNode {
     StoreKey() = default;
     friend struct DocumentState;
   };
-  CXmlNode(StoreKey, CXmlNode* root, std::unique_ptr<CXmlObject> element);
+  CXmlNode(StoreKey, CXmlNode* root, CXmlObject&& element);
   ~CXmlNode();
   CXmlNode(const CXmlNode&) = delete;
   CXmlNode& operator=(const CXmlNode&) = delete;
 
   // Node factories of a document (call on any node of it). The new node is
   // not linked; it belongs to the document's store.
-  CXmlNode* CreateNode(std::unique_ptr<CXmlObject> element);
+  CXmlNode* CreateNode(CXmlObject&& element);
   // Parses `text` (its full length) into the new node's record.
   CXmlNode* CreateNode(const char* text);
 
@@ -61,7 +61,8 @@ class CXmlNode {
   CXmlNode* GetLastChild() const { return lastChild_; }
   CXmlNode* GetPrev() const { return prev_; }
   CXmlNode* GetNext() const { return next_; }
-  CXmlObject* GetElement() const { return element_.get(); }
+  // Null on the root, which holds an empty record.
+  CXmlObject* GetElement() const { return IsRoot() ? nullptr : &element_; }
   bool IsRoot() const { return root_ == this; }
 
   // The conversion's context of the document (see tree_context.h), or null;
@@ -135,7 +136,11 @@ class CXmlNode {
   CXmlNode* prev_ = nullptr;
   CXmlNode* next_ = nullptr;
   SiblingGroup* childGroup_ = nullptr;  // record the children point at
-  std::unique_ptr<CXmlObject> element_;
+  // The node's token, held in the node itself so that a token costs no
+  // allocation of its own. It is lent writable through const nodes, as the
+  // tree's readers and editors share it. The root's record stays empty, so
+  // every predicate answers for the root as for a node without a token.
+  mutable CXmlObject element_;
   bool removed_ = false;
 
  public:

@@ -214,10 +214,10 @@ void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from)
   scanner.Run(from);
 }
 
-std::unique_ptr<CXmlObject> CXmlObject::Clone() const {
-  auto clone = std::make_unique<CXmlObject>();
+CXmlObject CXmlObject::Clone() const {
+  CXmlObject clone;
   if (hasText_) {
-    clone->Parse(text_.data(), static_cast<int32_t>(text_.size()), *words_);
+    clone.Parse(text_.data(), static_cast<int32_t>(text_.size()), *words_);
   }
   return clone;
 }
@@ -487,26 +487,26 @@ char* CXmlObject::WriteTo(char* buffer) const {
   return buffer;
 }
 
-std::unique_ptr<CXmlObject> CXmlObject::MakeEndTag() const {
+CXmlObject CXmlObject::MakeEndTag() const {
   std::string text = "</" + name_ + ">";
-  auto endTag = std::make_unique<CXmlObject>();
+  CXmlObject endTag;
   // A name that parsing "</name>" reads back whole (it starts as a name
   // starts and holds nothing that ends one) is taken over as it is; any
   // other goes through the parser, which decides what it becomes.
   const bool readsBackWhole =
       !name_.empty() && CanStartName(name_[0]) && std::none_of(name_.begin(), name_.end(), EndsName);
   if (!readsBackWhole) {
-    endTag->Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
+    endTag.Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
     return endTag;
   }
-  endTag->words_ = words_;
-  endTag->text_ = std::move(text);
-  endTag->hasText_ = true;
-  endTag->Classify();
-  endTag->name_ = name_;
-  endTag->hasName_ = true;
-  endTag->nameId_ = nameId_;
-  endTag->nameExact_ = nameExact_;
+  endTag.words_ = words_;
+  endTag.text_ = std::move(text);
+  endTag.hasText_ = true;
+  endTag.Classify();
+  endTag.name_ = name_;
+  endTag.hasName_ = true;
+  endTag.nameId_ = nameId_;
+  endTag.nameExact_ = nameExact_;
   return endTag;
 }
 

@@ -45,6 +45,10 @@ class CXmlObject {
   ~CXmlObject() = default;
   CXmlObject(const CXmlObject&) = delete;
   CXmlObject& operator=(const CXmlObject&) = delete;
+  // Moving hands the strings and attributes over; the record moved from
+  // may only be parsed again or destroyed.
+  CXmlObject(CXmlObject&&) noexcept = default;
+  CXmlObject& operator=(CXmlObject&&) noexcept = default;
 
   // Replaces the raw text with the first `length` characters of `text`
   // (stopping early at a NUL) and derives name and attributes from all
@@ -52,7 +56,7 @@ class CXmlObject {
   void Parse(const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords());
   // Parses this record's current text again into a new record; edits made to
   // name or attributes are therefore not carried over.
-  std::unique_ptr<CXmlObject> Clone() const;
+  CXmlObject Clone() const;
 
   // Borrowed pointers; null where the part is absent.
   const char* GetText() const { return hasText_ ? text_.c_str() : nullptr; }
@@ -109,7 +113,7 @@ class CXmlObject {
   // Writes the record as markup at buffer, zero-terminated; returns buffer.
   char* WriteTo(char* buffer) const;
   // A new record parsed from "</name>".
-  std::unique_ptr<CXmlObject> MakeEndTag() const;
+  CXmlObject MakeEndTag() const;
 
   // Length of the raw text (0 without one).
   size_t TextLength() const { return text_.size(); }

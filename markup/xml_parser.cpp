@@ -254,9 +254,8 @@ void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
   }
   Tokenizer tokenizer(text, length);
   tokenizer.Run([this, target, &words](const char* token, int32_t tokenLength) {
-    if (!token_) token_ = std::make_unique<CXmlObject>();
-    token_->Parse(token, tokenLength, words);
-    OnElement(target, *token_);
+    token_.Parse(token, tokenLength, words);
+    OnElement(target, token_);
   });
 }
 

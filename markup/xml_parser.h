@@ -23,12 +23,12 @@ class CCustomXmlParser {
 
  protected:
   virtual void OnElement(CXmlNode* target, CXmlObject& token) = 0;
-  // Inside OnElement: the record of the current token, which the callback
-  // then owns; the next token is parsed into a new record.
-  std::unique_ptr<CXmlObject> TakeToken() { return std::move(token_); }
+  // Inside OnElement: the record of the current token, for the callback to
+  // move from; the next token is parsed into the record moved from.
+  CXmlObject&& TakeToken() { return std::move(token_); }
 
  private:
-  std::unique_ptr<CXmlObject> token_;
+  CXmlObject token_;
 };
 
 class CTreeBuilder;

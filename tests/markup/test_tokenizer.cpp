@@ -245,10 +245,10 @@ class CheckingParser final : public CCustomXmlParser {
     EXPECT_FALSE(text.empty());
     joined += text;
     const auto clone = token.Clone();
-    EXPECT_EQ(std::string(clone->GetText()), text);
-    std::string buffer(clone->GetWriteLength() + 2, '#');
-    clone->WriteTo(buffer.data());
-    EXPECT_EQ(std::strlen(buffer.data()), clone->GetWriteLength()) << text;
+    EXPECT_EQ(std::string(clone.GetText()), text);
+    std::string buffer(clone.GetWriteLength() + 2, '#');
+    clone.WriteTo(buffer.data());
+    EXPECT_EQ(std::strlen(buffer.data()), clone.GetWriteLength()) << text;
     EXPECT_EQ(buffer.back(), '#') << text;
   }
 };

@@ -93,7 +93,7 @@ TEST(XmlObjectKinds, NeverParsedRecordIsNothing) {
   EXPECT_EQ(record.GetMarkerKind(), 0);
   EXPECT_EQ(record.IsStopMarker(), 0);
   EXPECT_EQ(record.GetWriteLength(), 0u);
-  EXPECT_EQ(record.Clone()->GetText(), nullptr);
+  EXPECT_EQ(record.Clone().GetText(), nullptr);
 }
 
 struct ParseCase {
@@ -435,8 +435,8 @@ TEST(XmlObjectMarkers, WordsComeFromTheParseAndSurviveClone) {
   for (const auto& c : cases) {
     const auto record = Parsed(c.text, words);
     EXPECT_EQ(record->GetMarkerKind(), c.kind) << c.text;
-    EXPECT_EQ(record->Clone()->GetMarkerKind(), c.kind) << c.text;
-    EXPECT_EQ(&record->Clone()->Words(), &words);
+    EXPECT_EQ(record->Clone().GetMarkerKind(), c.kind) << c.text;
+    EXPECT_EQ(&record->Clone().Words(), &words);
   }
   EXPECT_STREQ(Parsed("<!-- ONLY A -->", words)->GetName(), "ONLY");
 }
@@ -446,9 +446,9 @@ TEST(XmlObjectClone, ReparsesTheTextAndDropsEdits) {
   record->SetName("b");
   record->SetAttribute("title", "t");
   const auto clone = record->Clone();
-  EXPECT_STREQ(clone->GetText(), "<a href=x>");
-  EXPECT_STREQ(clone->GetName(), "a");
-  EXPECT_EQ(AttributesOf(*clone), (Attributes{{"href", "x"}}));
+  EXPECT_STREQ(clone.GetText(), "<a href=x>");
+  EXPECT_STREQ(clone.GetName(), "a");
+  EXPECT_EQ(AttributesOf(clone), (Attributes{{"href", "x"}}));
 }
 
 TEST(NameList, Membership) {
@@ -561,15 +561,15 @@ TEST(XmlObjectWriter, MakeEndTag) {
   } cases[] = {{"<p class=x>", "</p>"}, {"<Card id=c1>", "</Card>"}, {"< >", "</>"}};
   for (const auto& c : cases) {
     const auto endTag = Parsed(c.text)->MakeEndTag();
-    EXPECT_STREQ(endTag->GetText(), c.expected);
-    EXPECT_EQ(endTag->IsTag(), 1);
-    EXPECT_EQ(endTag->IsStartTag(), 0);
-    EXPECT_EQ(endTag->IsClosedTag(), 1);
-    EXPECT_EQ(Written(*endTag), c.expected);
+    EXPECT_STREQ(endTag.GetText(), c.expected);
+    EXPECT_EQ(endTag.IsTag(), 1);
+    EXPECT_EQ(endTag.IsStartTag(), 0);
+    EXPECT_EQ(endTag.IsClosedTag(), 1);
+    EXPECT_EQ(Written(endTag), c.expected);
   }
   const auto renamed = Parsed("<p>");
   renamed->SetName("/td");
-  EXPECT_STREQ(renamed->MakeEndTag()->GetName(), "td");
+  EXPECT_STREQ(renamed->MakeEndTag().GetName(), "td");
 }
 
 }  // namespace
