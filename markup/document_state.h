@@ -2,11 +2,11 @@
 // Private to the markup module.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/paged_store.h"
 #include "markup/conversion_budget.h"
 #include "markup/tree_builder.h"
 #include "markup/tree_context.h"
@@ -15,10 +15,10 @@
 namespace quillmark {
 
 struct DocumentState {
-  // Nodes and sibling records live here until the document is destroyed;
-  // deque keeps their addresses stable as the document grows.
-  std::deque<CXmlNode> nodes;
-  std::deque<SiblingGroup> groups;
+  // Nodes and sibling records live here until the document is destroyed,
+  // at stable addresses, a page of them per allocation.
+  PagedStore<CXmlNode, 64> nodes;
+  PagedStore<SiblingGroup, 256> groups;
   // Nodes that were made for a token and dropped before being linked.
   std::vector<CXmlNode*> spare;
 

@@ -49,11 +49,11 @@ CXmlNode* DocumentState::NewNode(CXmlNode* root, CXmlObject&& element) {
     node->element_ = std::move(element);
     return node;
   }
-  return &nodes.emplace_back(CXmlNode::StoreKey(), root, std::move(element));
+  return &nodes.Make(CXmlNode::StoreKey(), root, std::move(element));
 }
 
 SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {
-  SiblingGroup& group = groups.emplace_back();
+  SiblingGroup& group = groups.Make();
   group.parent = parent;
   return &group;
 }
