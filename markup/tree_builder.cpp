@@ -1,5 +1,7 @@
 #include "markup/tree_builder.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -36,34 +38,50 @@ std::string LowerCased(const char* text) {
   return out;
 }
 
-// Length of the longest start of the text that normalisation (below)
-// leaves as it is.
-size_t NormalizedPrefix(const char* text, size_t length) {
-  bool afterSpace = false;
-  for (size_t i = 0; i < length; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 32 || (c == ' ' && afterSpace)) return i;
-    afterSpace = c == ' ';
+// Where the next byte at or below the space is in text[from, length): eight
+// bytes at a time, since prose has several letters between spaces. For
+// 7-bit bytes, x - 0x21 borrows into the high bit just when x < 0x21; bytes
+// from 0x80 up are ruled out by ~x. A borrow only runs upwards, so the
+// lowest flagged byte is the first such byte.
+size_t NextSpaceOrControl(const char* text, size_t from, size_t length) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  size_t at = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; length - at >= 8; at += 8) {
+      uint64_t block;
+      std::memcpy(&block, text + at, 8);
+      const uint64_t low = (block - 0x21 * kOnes) & ~block & (0x80 * kOnes);
+      if (low != 0) return at + static_cast<size_t>(std::countr_zero(low)) / 8;
+    }
   }
-  return length;
+  while (at < length && static_cast<unsigned char>(text[at]) > ' ') ++at;
+  return at;
 }
 
-// Control characters become spaces and runs of spaces shrink to one. Writes
-// the normalised text into `out` (reused between calls) and returns true,
-// or returns false when the text is normalised already.
-bool NormalizeText(const char* text, size_t length, std::string& out) {
-  const size_t same = NormalizedPrefix(text, length);
-  if (same == length) return false;
-  out.resize(length);
-  std::copy(text, text + same, out.data());
-  char* end = out.data() + same;
-  // out[0, end) is the normalised text of the bytes before p.
-  for (const char* p = text + same; p != text + length; ++p) {
-    const char c = static_cast<unsigned char>(*p) < 32 ? ' ' : *p;
-    if (c == ' ' && end != out.data() && end[-1] == ' ') continue;
-    *end++ = c;
+// Control characters become spaces and runs of spaces shrink to one, in
+// place. Returns false, changing nothing, when the text is normalised
+// already.
+bool NormalizeText(std::string& text) {
+  const size_t length = text.size();
+  char* bytes = text.data();
+  // Every byte before `read` is normalised into bytes[0, write); the text
+  // changes once a byte is dropped or replaced.
+  size_t read = 0;
+  size_t write = 0;
+  bool changed = false;
+  while (true) {
+    const size_t runEnd = NextSpaceOrControl(bytes, read, length);
+    if (write != read) std::memmove(bytes + write, bytes + read, runEnd - read);
+    write += runEnd - read;
+    read = runEnd;
+    if (read == length) break;
+    const bool afterSpace = write != 0 && bytes[write - 1] == ' ';
+    changed |= afterSpace || bytes[read] != ' ';
+    if (!afterSpace) bytes[write++] = ' ';
+    ++read;
   }
-  out.resize(static_cast<size_t>(end - out.data()));
+  if (!changed) return false;
+  text.resize(write);
   return true;
 }
 
@@ -236,8 +254,8 @@ void CTreeBuilder::Insert(CXmlObject&& record) {
     }
     if (preformatted) {
       element.SetText(PreformattedText(raw));
-    } else if (NormalizeText(raw, length, scratch_)) {
-      element.SetText(scratch_);
+    } else {
+      element.EditText(NormalizeText);
     }
   }
 

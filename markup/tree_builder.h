@@ -95,7 +95,6 @@ class CTreeBuilder {
   DocumentState& doc_;
   CXmlNode* cursor_ = nullptr;  // the node inserted last
   OpenElements open_;
-  std::string scratch_;  // a text being normalised, reused from token to token
   std::vector<std::string> replacing_;  // lower-cased names whose replacement texts are being parsed
   bool placedPre_ = false;  // only after a pre start tag can text be preformatted
 };

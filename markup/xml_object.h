@@ -120,6 +120,13 @@ class CXmlObject {
   // Replaces the raw text without parsing it again; used where a rule
   // changes character data (escaping, trimming) in place.
   void SetText(std::string text);
+  // Lets `edit` change the raw text in place, without a copy; `edit` must
+  // not put a NUL byte in, and returns whether it changed anything. The
+  // kinds are worked out again after a change.
+  template <typename Edit>
+  void EditText(Edit edit) {
+    if (edit(text_)) Classify();
+  }
   const MarkerWords& Words() const { return *words_; }
 
  private:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "device/configuration.h"
@@ -58,6 +59,27 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"< >z", "z"},
         // A device marker never becomes a node.
         PlacementCase{"a<!-- DINCL -->b<!-- /DINCL -->", "a,b"}));
+
+// Outside pre, each run of spaces and control characters in a text becomes
+// one space, wherever the run falls against the scanner's eight-byte steps.
+TEST(TreeBuilding, TextKeepsOneSpaceForEachRunOfBlanks) {
+  const char alphabet[] = {'a', 'Z', '!', ' ', '\t', '\n', '\r', '\x01', '\x1f', '\x7f', '\x80', '\xa0', '\xff'};
+  std::mt19937 random(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (std::size_t length = 1 + random() % 40; text.size() < length;) text += alphabet[random() % sizeof alphabet];
+    std::string expected;
+    for (const char c : text) {
+      const bool blank = static_cast<unsigned char>(c) <= ' ';
+      if (!blank) expected += c;
+      if (blank && (expected.empty() || expected.back() != ' ')) expected += ' ';
+    }
+    CXmlNode root;
+    root.ParseMarkup(text.data(), static_cast<int32_t>(text.size()));
+    ASSERT_NE(root.GetFirstChild(), nullptr);
+    EXPECT_STREQ(root.GetFirstChild()->GetText(), expected.c_str()) << "round " << round;
+  }
+}
 
 TEST(TreeBuilding, DeepUnclosedNestingAndEndTagsStayLinear) {
   // 100,000 open elements then 100,000 end tags of another name: each end
