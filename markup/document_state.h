@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 namespace quillmark {
 
 struct DocumentState {
+  // The arena of the document's records: their strings and attribute lists.
+  // Nothing in it is freed before the document goes, which releases it at
+  // once; declared first, so that it outlives every record.
+  std::pmr::monotonic_buffer_resource memory;
   // Nodes and sibling records live here until the document is destroyed,
   // at stable addresses, a page of them per allocation.
   PagedStore<CXmlNode, 64> nodes;

@@ -61,7 +61,7 @@ size_t NextSpaceOrControl(const char* text, size_t from, size_t length) {
 // Control characters become spaces and runs of spaces shrink to one, in
 // place. Returns false, changing nothing, when the text is normalised
 // already.
-bool NormalizeText(std::string& text) {
+bool NormalizeText(CXmlObject::String& text) {
   const size_t length = text.size();
   char* bytes = text.data();
   // Every byte before `read` is normalised into bytes[0, write); the text
@@ -200,7 +200,7 @@ void CXmlNode::ParseMarkup(const char* text, int32_t length) {
 void CTreeBuilder::Parse(const char* text, int32_t length) {
   if (replacing_.empty() && length > 0) doc_.budgetLeft += kBudgetPerPageByte * length;
   const MarkerWords& words = ContextOf(doc_).Words();
-  CXmlParser parser(*this);
+  CXmlParser parser(*this, &doc_.memory);
   parser.Parse(&root_, text, length, words);
 }
 

@@ -215,7 +215,7 @@ void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from)
 }
 
 CXmlObject CXmlObject::Clone() const {
-  CXmlObject clone;
+  CXmlObject clone(Memory());
   if (hasText_) {
     clone.Parse(text_.data(), static_cast<int32_t>(text_.size()), *words_);
   }
@@ -234,8 +234,7 @@ void CXmlObject::SetName(const char* name) {
 }
 
 void CXmlObject::SetText(std::string text) {
-  text.resize(CutAtNul(text).size());
-  text_ = std::move(text);
+  text_.assign(CutAtNul(text));
   hasText_ = true;
   Classify();
 }
@@ -304,7 +303,7 @@ void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
     attribute.value.assign(value);
     return;
   }
-  attributes_.push_back(Attribute{std::string(name), std::string(value)});
+  attributes_.push_back(Attribute{String(name, Memory()), String(value, Memory())});
   if (nameIndex_) {
     nameIndex_->emplace(UpperCased(name), GetAttributeCount() - 1);
   } else if (attributes_.size() > kIndexedAttributeCount) {
@@ -356,7 +355,7 @@ void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
     }
     return;
   }
-  std::string& value = attribute->value;
+  String& value = attribute->value;
   std::transform(value.begin(), value.end(), value.begin(), ToLowerAscii);
   for (const char* entry = allowed; entry != nullptr && *entry != '\0';
        entry += std::strlen(entry) + 1) {
@@ -488,8 +487,10 @@ char* CXmlObject::WriteTo(char* buffer) const {
 }
 
 CXmlObject CXmlObject::MakeEndTag() const {
-  std::string text = "</" + name_ + ">";
-  CXmlObject endTag;
+  String text(Memory());
+  text.reserve(name_.size() + 3);
+  text.append("</").append(name_).append(">");
+  CXmlObject endTag(Memory());
   // A name that parsing "</name>" reads back whole (it starts as a name
   // starts and holds nothing that ends one) is taken over as it is; any
   // other goes through the parser, which decides what it becomes.

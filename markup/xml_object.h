@@ -5,10 +5,17 @@
 // attribute list are the editable, parsed form. Every string the record holds
 // is a C string: it never contains a NUL byte, so lengths taken with strlen
 // and sizes kept by the record always agree.
+//
+// Memory: a record's strings and attribute list come from the memory
+// resource it was made with. A document makes its records from its arena
+// (see document_state.h), so that they cost no allocation of their own and
+// are released with the document at once; a record made on its own uses
+// the heap.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,12 +48,14 @@ inline constexpr ElementSet kEmptyElements{kEmptyElementList};
 
 class CXmlObject {
  public:
-  CXmlObject() = default;
+  explicit CXmlObject(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
+      : attributes_(memory), text_(memory), name_(memory) {}
   ~CXmlObject() = default;
   CXmlObject(const CXmlObject&) = delete;
   CXmlObject& operator=(const CXmlObject&) = delete;
-  // Moving hands the strings and attributes over; the record moved from
-  // may only be parsed again or destroyed.
+  // Moving hands the strings and attributes over (and the memory resource
+  // with them); the record moved from may only be parsed again or
+  // destroyed. Assigning between records of different resources copies.
   CXmlObject(CXmlObject&&) noexcept = default;
   CXmlObject& operator=(CXmlObject&&) noexcept = default;
 
@@ -54,8 +63,9 @@ class CXmlObject {
   // (stopping early at a NUL) and derives name and attributes from all
   // `length` characters. A length of 0 or less gives the empty text.
   void Parse(const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords());
-  // Parses this record's current text again into a new record; edits made to
-  // name or attributes are therefore not carried over.
+  // Parses this record's current text again into a new record of the same
+  // memory resource; edits made to name or attributes are therefore not
+  // carried over.
   CXmlObject Clone() const;
 
   // Borrowed pointers; null where the part is absent.
@@ -112,7 +122,7 @@ class CXmlObject {
   size_t GetWriteLength() const;
   // Writes the record as markup at buffer, zero-terminated; returns buffer.
   char* WriteTo(char* buffer) const;
-  // A new record parsed from "</name>".
+  // A new record parsed from "</name>", of the same memory resource.
   CXmlObject MakeEndTag() const;
 
   // Length of the raw text (0 without one).
@@ -123,6 +133,7 @@ class CXmlObject {
   // Lets `edit` change the raw text in place, without a copy; `edit` must
   // not put a NUL byte in, and returns whether it changed anything. The
   // kinds are worked out again after a change.
+  using String = std::pmr::string;
   template <typename Edit>
   void EditText(Edit edit) {
     if (edit(text_)) Classify();
@@ -131,8 +142,8 @@ class CXmlObject {
 
  private:
   struct Attribute {
-    std::string name;
-    std::string value;
+    String name;
+    String value;
   };
   // Kind bits of the current text (see Classify).
   enum Kind : uint8_t {
@@ -175,14 +186,16 @@ class CXmlObject {
   // True when the text's second-to-last character is "/" (as in "<br/>").
   bool EndsSelfClosed() const;
 
-  std::vector<Attribute> attributes_;
+  std::pmr::memory_resource* Memory() const { return text_.get_allocator().resource(); }
+
+  std::pmr::vector<Attribute> attributes_;
   // Upper-cased name -> slot; kept only while there are many attributes, so
   // a tag with a huge attribute list is not parsed in quadratic time.
   // Null until then: most records never need one, and an empty map still
   // costs room and a destructor call per record.
   std::unique_ptr<std::unordered_map<std::string, int32_t>> nameIndex_;
-  std::string text_;
-  std::string name_;
+  String text_;
+  String name_;
   bool hasText_ = false;
   bool hasName_ = false;
   uint8_t kinds_ = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 
 #include "markup/xml_object.h"
 
@@ -13,6 +14,9 @@ class CXmlNode;
 
 class CCustomXmlParser {
  public:
+  // Token records are made from `memory` (see xml_object.h).
+  explicit CCustomXmlParser(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
+      : token_(memory) {}
   virtual ~CCustomXmlParser() = default;
   // Runs the tokenizer over characters 0 .. length-1 of text (which need not
   // be NUL-terminated there) and calls OnElement once per token, in order.
@@ -36,7 +40,8 @@ class CTreeBuilder;
 // Hands every token's record to a document's tree builder.
 class CXmlParser final : public CCustomXmlParser {
  public:
-  explicit CXmlParser(CTreeBuilder& builder) : builder_(builder) {}
+  CXmlParser(CTreeBuilder& builder, std::pmr::memory_resource* memory)
+      : CCustomXmlParser(memory), builder_(builder) {}
 
  protected:
   void OnElement(CXmlNode* target, CXmlObject& token) override;
