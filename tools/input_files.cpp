@@ -1,10 +1,10 @@
 #include "tools/input_files.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -38,7 +38,13 @@ std::optional<std::string> ReadFileText(const std::string& file, std::string& re
     reason = std::strerror(errno);
     return std::nullopt;
   }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Read in large blocks: a character at a time costs more than the
+  // conversion of a large page.
+  std::string text;
+  std::array<char, 1 << 16> block;
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    text.append(block.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) {
     reason = "read error";
     return std::nullopt;
