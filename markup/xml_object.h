@@ -53,11 +53,12 @@ class CXmlObject {
   ~CXmlObject() = default;
   CXmlObject(const CXmlObject&) = delete;
   CXmlObject& operator=(const CXmlObject&) = delete;
-  // Moving hands the strings and attributes over (and the memory resource
-  // with them); the record moved from may only be parsed again or
-  // destroyed. Assigning between records of different resources copies.
+  // Moving hands the strings and attributes over, and a new record takes
+  // the memory resource with them; the record moved from may only be parsed
+  // again or destroyed. Assigning keeps the target's resource, so between
+  // records of different resources it copies (and may throw).
   CXmlObject(CXmlObject&&) noexcept = default;
-  CXmlObject& operator=(CXmlObject&&) noexcept = default;
+  CXmlObject& operator=(CXmlObject&&) = default;
 
   // Replaces the raw text with the first `length` characters of `text`
   // (stopping early at a NUL) and derives name and attributes from all
