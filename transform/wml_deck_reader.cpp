@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -17,9 +18,20 @@ constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
 // is a word space. Every other element starts or ends a line of its own.
 constexpr std::string_view kInlineElements[] = {"b", "i", "em", "u", "strong", "big", "small"};
 
-bool IsInline(std::string_view name) {
-  return std::find(std::begin(kInlineElements), std::end(kInlineElements), name) != std::end(kInlineElements);
-}
+// Their tag tokens as bits (every tag token is below 64), so that asking
+// about an element read already is a shift.
+constexpr uint64_t kInlineTokens = [] {
+  uint64_t bits = 0;
+  for (const TagToken& tag : kTagTokens) {
+    for (std::string_view name : kInlineElements) {
+      if (tag.name == name) bits |= uint64_t{1} << tag.token;
+    }
+  }
+  return bits;
+}();
+static_assert(std::size(kInlineElements) == static_cast<std::size_t>(std::popcount(kInlineTokens)), "every inline element has a tag token");
+
+bool IsInline(const DeckNode& node) { return node.tagToken < 64 && ((kInlineTokens >> node.tagToken) & 1) != 0; }
 
 // The element of a text that holds none.
 constexpr std::string_view kEmptyDeckName = "wml";
@@ -386,7 +398,7 @@ class DeckReader {
   // A neighbour that ends or starts a line, or none, leaves the white space
   // beside it without meaning.
   bool BreaksLine(uint32_t neighbour) const {
-    return neighbour == kNone || (!deck_.nodes[neighbour].name.empty() && !IsInline(deck_.nodes[neighbour].name));
+    return neighbour == kNone || (!deck_.nodes[neighbour].name.empty() && !IsInline(deck_.nodes[neighbour]));
   }
 
   void DecodeTexts() {
