@@ -61,8 +61,24 @@ void* NewBlock(size_t size) {
   return block;
 }
 
+// Over-aligned blocks (std::pmr and aligned types ask for them) are counted
+// like the others; glibc's usable size works for them too.
+void* AlignedNewBlock(size_t size, std::align_val_t alignment) {
+  const auto align = static_cast<size_t>(alignment);
+  void* block = std::aligned_alloc(align, (size + align - 1) / align * align);
+  if (block == nullptr) throw std::bad_alloc();
+  Counted(block);
+  return block;
+}
+
 }  // namespace
 
+void* operator new(size_t size, std::align_val_t alignment) { return AlignedNewBlock(size, alignment); }
+void* operator new[](size_t size, std::align_val_t alignment) { return AlignedNewBlock(size, alignment); }
+void operator delete(void* block, std::align_val_t) noexcept { CountedFree(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { CountedFree(block); }
+void operator delete(void* block, size_t, std::align_val_t) noexcept { CountedFree(block); }
+void operator delete[](void* block, size_t, std::align_val_t) noexcept { CountedFree(block); }
 void* operator new(size_t size) { return NewBlock(size); }
 void* operator new[](size_t size) { return NewBlock(size); }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedMalloc(size == 0 ? 1 : size); }
