@@ -3,12 +3,12 @@
 #pragma once
 
 #include <memory>
-#include <memory_resource>
 #include <string>
 #include <vector>
 
 #include "base/paged_store.h"
 #include "markup/conversion_budget.h"
+#include "markup/record_arena.h"
 #include "markup/tree_builder.h"
 #include "markup/tree_context.h"
 #include "markup/xml_node.h"
@@ -17,9 +17,8 @@ namespace quillmark {
 
 struct DocumentState {
   // The arena of the document's records: their strings and attribute lists.
-  // Nothing in it is freed before the document goes, which releases it at
-  // once; declared first, so that it outlives every record.
-  std::pmr::monotonic_buffer_resource memory;
+  // Declared first, so that it outlives every record.
+  RecordArena arena;
   // Nodes and sibling records live here until the document is destroyed,
   // at stable addresses, a page of them per allocation.
   PagedStore<CXmlNode, 64> nodes;

@@ -59,30 +59,20 @@ size_t NextSpaceOrControl(const char* text, size_t from, size_t length) {
 }
 
 // Control characters become spaces and runs of spaces shrink to one, in
-// place. Returns false, changing nothing, when the text is normalised
-// already.
-bool NormalizeText(CXmlObject::String& text) {
-  const size_t length = text.size();
-  char* bytes = text.data();
-  // Every byte before `read` is normalised into bytes[0, write); the text
-  // changes once a byte is dropped or replaced.
+// place; returns the new length.
+size_t NormalizeText(char* bytes, size_t length) {
+  // Every byte before `read` is normalised into bytes[0, write).
   size_t read = 0;
   size_t write = 0;
-  bool changed = false;
   while (true) {
     const size_t runEnd = NextSpaceOrControl(bytes, read, length);
     if (write != read) std::memmove(bytes + write, bytes + read, runEnd - read);
     write += runEnd - read;
     read = runEnd;
-    if (read == length) break;
-    const bool afterSpace = write != 0 && bytes[write - 1] == ' ';
-    changed |= afterSpace || bytes[read] != ' ';
-    if (!afterSpace) bytes[write++] = ' ';
+    if (read == length) return write;
+    if (write == 0 || bytes[write - 1] != ' ') bytes[write++] = ' ';
     ++read;
   }
-  if (!changed) return false;
-  text.resize(write);
-  return true;
 }
 
 // The text of a pre element: line ends and tabs stay for the transformation,
@@ -200,7 +190,7 @@ void CXmlNode::ParseMarkup(const char* text, int32_t length) {
 void CTreeBuilder::Parse(const char* text, int32_t length) {
   if (replacing_.empty() && length > 0) doc_.budgetLeft += kBudgetPerPageByte * length;
   const MarkerWords& words = ContextOf(doc_).Words();
-  CXmlParser parser(*this, &doc_.memory);
+  CXmlParser parser(*this, &doc_.arena);
   parser.Parse(&root_, text, length, words);
 }
 

@@ -35,7 +35,7 @@ CXmlNode::~CXmlNode() = default;
 CXmlNode* CXmlNode::CreateNode(CXmlObject&& element) { return Doc().NewNode(root_, std::move(element)); }
 
 CXmlNode* CXmlNode::CreateNode(const char* text) {
-  CXmlObject element(&Doc().memory);
+  CXmlObject element(&Doc().arena);
   const TreeContext* context = GetContext();
   const MarkerWords& words = context != nullptr ? context->Words() : DefaultMarkerWords();
   element.Parse(text, static_cast<int32_t>(std::strlen(text)), words);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <string>
+#include <utility>
 
 #include "markup/name_list.h"
 
@@ -169,6 +172,99 @@ const MarkerWords& DefaultMarkerWords() {
   return words;
 }
 
+// ---- storage ----------------------------------------------------------------
+
+CXmlObject::CXmlObject(CXmlObject&& other) noexcept
+    : arena_(other.arena_),
+      hasText_(other.hasText_),
+      hasName_(other.hasName_),
+      kinds_(other.kinds_),
+      nameId_(other.nameId_),
+      nameExact_(other.nameExact_),
+      words_(other.words_) {
+  TakeFrom(other);
+}
+
+CXmlObject& CXmlObject::operator=(CXmlObject&& other) {
+  if (this == &other) return *this;
+  if (arena_ != other.arena_) {
+    CopyFrom(other);
+    return *this;
+  }
+  ReleaseAll();
+  TakeFrom(other);
+  hasText_ = other.hasText_;
+  hasName_ = other.hasName_;
+  kinds_ = other.kinds_;
+  nameId_ = other.nameId_;
+  nameExact_ = other.nameExact_;
+  words_ = other.words_;
+  return *this;
+}
+
+void CXmlObject::TakeFrom(CXmlObject& other) {
+  attributes_ = std::exchange(other.attributes_, nullptr);
+  attributeCount_ = std::exchange(other.attributeCount_, 0);
+  attributeCapacity_ = std::exchange(other.attributeCapacity_, 0);
+  nameIndex_ = std::move(other.nameIndex_);
+  text_ = std::exchange(other.text_, RecordText());
+  name_ = std::exchange(other.name_, RecordText());
+}
+
+void CXmlObject::CopyFrom(const CXmlObject& other) {
+  ClearAttributes();
+  text_.Assign(arena_, other.text_);
+  name_.Assign(arena_, other.name_);
+  for (const Attribute& attribute : other) AppendAttribute(attribute.name, attribute.value);
+  RebuildNameIndex();
+  hasText_ = other.hasText_;
+  hasName_ = other.hasName_;
+  kinds_ = other.kinds_;
+  nameId_ = other.nameId_;
+  nameExact_ = other.nameExact_;
+  words_ = other.words_;
+}
+
+void CXmlObject::ReleaseAttribute(Attribute& attribute) {
+  attribute.name.Release(arena_);
+  attribute.value.Release(arena_);
+}
+
+void CXmlObject::ClearAttributes() {
+  for (uint32_t i = 0; i < attributeCount_; ++i) ReleaseAttribute(attributes_[i]);
+  attributeCount_ = 0;
+  nameIndex_.reset();
+}
+
+void CXmlObject::ReleaseAll() {
+  ClearAttributes();
+  if (attributes_ != nullptr) arena_->Free(attributes_, attributeCapacity_ * sizeof(Attribute));
+  attributes_ = nullptr;
+  attributeCapacity_ = 0;
+  text_.Release(arena_);
+  name_.Release(arena_);
+}
+
+void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) {
+  if (attributeCount_ == attributeCapacity_) {
+    // Doubling: the slots are plain data and move as bytes.
+    const uint32_t capacity = attributeCapacity_ == 0 ? 1 : 2 * attributeCapacity_;
+    auto* grown = static_cast<Attribute*>(arena_->Allocate(capacity * sizeof(Attribute), alignof(Attribute)));
+    if (attributes_ != nullptr) {
+      std::memcpy(static_cast<void*>(grown), attributes_, attributeCount_ * sizeof(Attribute));
+      arena_->Free(attributes_, attributeCapacity_ * sizeof(Attribute));
+    }
+    attributes_ = grown;
+    attributeCapacity_ = capacity;
+  }
+  Attribute& attribute = *::new (&attributes_[attributeCount_]) Attribute();
+  attribute.name.Assign(arena_, name);
+  attribute.value.Assign(arena_, value);
+  ++attributeCount_;
+}
+
+// ---- parsing ----------------------------------------------------------------
+
 void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& words) {
   ClearAttributes();
   words_ = &words;
@@ -176,10 +272,10 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
     length = 0;
   }
   const auto size = static_cast<size_t>(length);
-  text_.assign(CutAtNul(std::string_view(text == nullptr ? "" : text, size)));
+  text_.Assign(arena_, CutAtNul(std::string_view(text == nullptr ? "" : text, size)));
   hasText_ = true;
   Classify();
-  name_.clear();
+  name_.Shorten(0);
   hasName_ = false;
   NameChanged();
   if (!IsTag() && GetMarkerKind() == 0) {
@@ -202,7 +298,7 @@ int32_t CXmlObject::ParseName(const char* text, int32_t length) {
   while (end < length && !EndsName(text[end])) {
     ++end;
   }
-  name_.assign(CutAtNul(std::string_view(text + start, static_cast<size_t>(end - start))));
+  name_.Assign(arena_, CutAtNul(std::string_view(text + start, static_cast<size_t>(end - start))));
   NameChanged();
   return end;
 }
@@ -215,26 +311,26 @@ void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from)
 }
 
 CXmlObject CXmlObject::Clone() const {
-  CXmlObject clone(Memory());
+  CXmlObject clone(arena_);
   if (hasText_) {
-    clone.Parse(text_.data(), static_cast<int32_t>(text_.size()), *words_);
+    clone.Parse(text_.c_str(), static_cast<int32_t>(text_.size()), *words_);
   }
   return clone;
 }
 
 void CXmlObject::SetName(const char* name) {
   if (name == nullptr) {
-    name_.clear();
+    name_.Shorten(0);
     hasName_ = false;
   } else {
-    name_.assign(name[0] == '/' ? name + 1 : name);
+    name_.Assign(arena_, name[0] == '/' ? name + 1 : name);
     hasName_ = true;
   }
   NameChanged();
 }
 
 void CXmlObject::SetText(std::string text) {
-  text_.assign(CutAtNul(text));
+  text_.Assign(arena_, CutAtNul(text));
   hasText_ = true;
   Classify();
 }
@@ -243,14 +339,14 @@ const char* CXmlObject::GetAttributeName(int32_t index) const {
   if (index < 0 || index >= GetAttributeCount()) {
     return nullptr;
   }
-  return attributes_[static_cast<size_t>(index)].name.c_str();
+  return attributes_[index].name.c_str();
 }
 
 const char* CXmlObject::GetAttributeValue(int32_t index) const {
   if (index < 0 || index >= GetAttributeCount()) {
     return nullptr;
   }
-  return attributes_[static_cast<size_t>(index)].value.c_str();
+  return attributes_[index].value.c_str();
 }
 
 int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
@@ -258,8 +354,8 @@ int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
     const auto found = nameIndex_->find(UpperCased(name));
     return found == nameIndex_->end() ? -1 : found->second;
   }
-  for (size_t slot = 0; slot < attributes_.size(); ++slot) {
-    if (EqualsIgnoringCase(attributes_[slot].name, name)) {
+  for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
+    if (EqualsIgnoringCase(attributes_[slot].name.View(), name)) {
       return static_cast<int32_t>(slot);
     }
   }
@@ -268,12 +364,12 @@ int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
 
 CXmlObject::Attribute* CXmlObject::FindAttribute(const char* name) {
   const int32_t slot = name == nullptr ? -1 : FindAttributeSlot(name);
-  return slot < 0 ? nullptr : &attributes_[static_cast<size_t>(slot)];
+  return slot < 0 ? nullptr : &attributes_[slot];
 }
 
 const CXmlObject::Attribute* CXmlObject::FindAttribute(const char* name) const {
   const int32_t slot = name == nullptr ? -1 : FindAttributeSlot(name);
-  return slot < 0 ? nullptr : &attributes_[static_cast<size_t>(slot)];
+  return slot < 0 ? nullptr : &attributes_[slot];
 }
 
 char* CXmlObject::GetAttribute(const char* name) {
@@ -298,34 +394,41 @@ void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
   value = CutAtNul(value);
   const int32_t slot = FindAttributeSlot(name);
   if (slot >= 0) {
-    Attribute& attribute = attributes_[static_cast<size_t>(slot)];
-    attribute.name.assign(name);
-    attribute.value.assign(value);
+    Attribute& attribute = attributes_[slot];
+    attribute.name.Assign(arena_, name);
+    attribute.value.Assign(arena_, value);
     return;
   }
-  attributes_.push_back(Attribute{String(name, Memory()), String(value, Memory())});
+  AppendAttribute(name, value);
   if (nameIndex_) {
     nameIndex_->emplace(UpperCased(name), GetAttributeCount() - 1);
-  } else if (attributes_.size() > kIndexedAttributeCount) {
+  } else if (attributeCount_ > kIndexedAttributeCount) {
     RebuildNameIndex();
   }
 }
 
 void CXmlObject::RebuildNameIndex() {
   nameIndex_.reset();
-  if (attributes_.size() <= kIndexedAttributeCount) {
+  if (attributeCount_ <= kIndexedAttributeCount) {
     return;
   }
   nameIndex_ = std::make_unique<std::unordered_map<std::string, int32_t>>();
-  for (size_t slot = 0; slot < attributes_.size(); ++slot) {
+  for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
     nameIndex_->emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
   }
 }
 
 void CXmlObject::RetainAttributes(const char* list) {
-  std::erase_if(attributes_, [list](const Attribute& attribute) {
-    return IsNameInList(attribute.name.c_str(), list) == 0;
-  });
+  // attributes_[0, kept) are the survivors among attributes_[0, slot).
+  uint32_t kept = 0;
+  for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
+    if (IsNameInList(attributes_[slot].name.c_str(), list) == 0) {
+      ReleaseAttribute(attributes_[slot]);
+      continue;
+    }
+    attributes_[kept++] = attributes_[slot];
+  }
+  attributeCount_ = kept;
   RebuildNameIndex();
 }
 
@@ -355,11 +458,11 @@ void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
     }
     return;
   }
-  String& value = attribute->value;
-  std::transform(value.begin(), value.end(), value.begin(), ToLowerAscii);
+  RecordText& value = attribute->value;
+  std::transform(value.data(), value.data() + value.size(), value.data(), ToLowerAscii);
   for (const char* entry = allowed; entry != nullptr && *entry != '\0';
        entry += std::strlen(entry) + 1) {
-    if (value == entry) {
+    if (value.View() == entry) {
       return;
     }
   }
@@ -370,7 +473,7 @@ bool CXmlObject::TextIsComment() const {
   if (!hasText_ || text_.size() < 7) {
     return false;
   }
-  const std::string_view text(text_);
+  const std::string_view text = text_.View();
   return StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->";
 }
 
@@ -390,8 +493,8 @@ bool CXmlObject::TextIsClosedTag() const {
 }
 
 void CXmlObject::NameChanged() {
-  nameId_ = hasName_ ? ElementIdOf(name_) : kOtherElement;
-  nameExact_ = nameId_ != kOtherElement && name_ == kElementNames[nameId_];
+  nameId_ = hasName_ ? ElementIdOf(name_.View()) : kOtherElement;
+  nameExact_ = nameId_ != kOtherElement && name_.View() == kElementNames[nameId_];
 }
 
 void CXmlObject::Classify() {
@@ -424,8 +527,9 @@ bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
   if (word.empty() || text_.size() < 4) {
     return false;  // an empty word would turn every comment into a marker
   }
-  const size_t start = text_.find_first_not_of(' ', 4);
-  return start != std::string::npos && StartsWith(std::string_view(text_).substr(start), word);
+  const std::string_view text = text_.View();
+  const size_t start = text.find_first_not_of(' ', 4);
+  return start != std::string_view::npos && StartsWith(text.substr(start), word);
 }
 
 
@@ -434,8 +538,8 @@ void CXmlObject::MakeSelfClosing() {
   if (text_.empty()) {
     return;
   }
-  text_.back() = '/';
-  text_.push_back('>');
+  text_.data()[text_.size() - 1] = '/';
+  text_.Append(arena_, '>');
   Classify();
 }
 
@@ -453,7 +557,7 @@ size_t CXmlObject::GetWriteLength() const {
     return text_.size();
   }
   size_t length = name_.size() + 2 + (IsClosedTag() ? 1 : 0);
-  for (const Attribute& attribute : attributes_) {
+  for (const Attribute& attribute : *this) {
     length += attribute.name.size() + attribute.value.size() + 4;
   }
   return length;
@@ -474,7 +578,7 @@ char* CXmlObject::WriteTo(char* buffer) const {
   const bool closed = IsClosedTag() != 0;
   put(closed && !EndsSelfClosed() ? "</" : "<");
   put(name_);
-  for (const Attribute& attribute : attributes_) {
+  for (const Attribute& attribute : *this) {
     put(" ");
     put(attribute.name);
     put("=\"");
@@ -487,24 +591,25 @@ char* CXmlObject::WriteTo(char* buffer) const {
 }
 
 CXmlObject CXmlObject::MakeEndTag() const {
-  String text(Memory());
-  text.reserve(name_.size() + 3);
-  text.append("</").append(name_).append(">");
-  CXmlObject endTag(Memory());
+  CXmlObject endTag(arena_);
+  const std::string_view name = name_.View();
   // A name that parsing "</name>" reads back whole (it starts as a name
   // starts and holds nothing that ends one) is taken over as it is; any
   // other goes through the parser, which decides what it becomes.
   const bool readsBackWhole =
-      !name_.empty() && CanStartName(name_[0]) && std::none_of(name_.begin(), name_.end(), EndsName);
+      !name.empty() && CanStartName(name[0]) && std::none_of(name.begin(), name.end(), EndsName);
   if (!readsBackWhole) {
+    const std::string text = "</" + std::string(name) + ">";
     endTag.Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
     return endTag;
   }
   endTag.words_ = words_;
-  endTag.text_ = std::move(text);
+  endTag.text_.Assign(arena_, "</");
+  for (const char c : name) endTag.text_.Append(arena_, c);
+  endTag.text_.Append(arena_, '>');
   endTag.hasText_ = true;
   endTag.Classify();
-  endTag.name_ = name_;
+  endTag.name_.Assign(arena_, name);
   endTag.hasName_ = true;
   endTag.nameId_ = nameId_;
   endTag.nameExact_ = nameExact_;

@@ -6,22 +6,21 @@
 // is a C string: it never contains a NUL byte, so lengths taken with strlen
 // and sizes kept by the record always agree.
 //
-// Memory: a record's strings and attribute list come from the memory
-// resource it was made with. A document makes its records from its arena
-// (see document_state.h), so that they cost no allocation of their own and
-// are released with the document at once; a record made on its own uses
-// the heap.
+// Memory: a record's strings and attribute list come from the arena it was
+// made with (record_arena.h). A document makes its records from its own
+// arena, so that they cost no allocation of their own and are released
+// with the document at once; a record made on its own uses the heap.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "markup/element_names.h"
+#include "markup/record_text.h"
 
 namespace quillmark {
 
@@ -48,24 +47,23 @@ inline constexpr ElementSet kEmptyElements{kEmptyElementList};
 
 class CXmlObject {
  public:
-  explicit CXmlObject(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
-      : attributes_(memory), text_(memory), name_(memory) {}
-  ~CXmlObject() = default;
+  explicit CXmlObject(RecordArena* arena = &RecordArena::Heap()) : arena_(arena) {}
+  ~CXmlObject() { ReleaseAll(); }
   CXmlObject(const CXmlObject&) = delete;
   CXmlObject& operator=(const CXmlObject&) = delete;
   // Moving hands the strings and attributes over, and a new record takes
-  // the memory resource with them; the record moved from may only be parsed
-  // again or destroyed. Assigning keeps the target's resource, so between
-  // records of different resources it copies (and may throw).
-  CXmlObject(CXmlObject&&) noexcept = default;
-  CXmlObject& operator=(CXmlObject&&) = default;
+  // the arena with them; the record moved from may only be parsed
+  // again or destroyed. Assigning keeps the target's arena, so between
+  // records of different arenas it copies (and may throw).
+  CXmlObject(CXmlObject&& other) noexcept;
+  CXmlObject& operator=(CXmlObject&& other);
 
   // Replaces the raw text with the first `length` characters of `text`
   // (stopping early at a NUL) and derives name and attributes from all
   // `length` characters. A length of 0 or less gives the empty text.
   void Parse(const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords());
   // Parses this record's current text again into a new record of the same
-  // memory resource; edits made to name or attributes are therefore not
+  // arena; edits made to name or attributes are therefore not
   // carried over.
   CXmlObject Clone() const;
 
@@ -80,7 +78,7 @@ class CXmlObject {
   // it (in lower case); kOtherElement otherwise.
   ElementId GetExactElementId() const { return nameExact_ ? nameId_ : kOtherElement; }
 
-  int32_t GetAttributeCount() const { return static_cast<int32_t>(attributes_.size()); }
+  int32_t GetAttributeCount() const { return static_cast<int32_t>(attributeCount_); }
   const char* GetAttributeName(int32_t index) const;
   const char* GetAttributeValue(int32_t index) const;
   // The value of the first attribute whose name matches ignoring case, or
@@ -91,10 +89,7 @@ class CXmlObject {
   // A null value does nothing; an existing attribute keeps its slot and takes
   // the new spelling and value; otherwise the attribute is appended.
   void SetAttribute(const char* name, const char* value);
-  void ClearAttributes() {
-    attributes_.clear();
-    nameIndex_.reset();
-  }
+  void ClearAttributes();
   // Removes every attribute whose name is not in the list; survivors keep order.
   void RetainAttributes(const char* list);
   int32_t GetBoolAttribute(const char* name, int32_t defaultValue) const;
@@ -123,7 +118,7 @@ class CXmlObject {
   size_t GetWriteLength() const;
   // Writes the record as markup at buffer, zero-terminated; returns buffer.
   char* WriteTo(char* buffer) const;
-  // A new record parsed from "</name>", of the same memory resource.
+  // A new record parsed from "</name>", of the same arena.
   CXmlObject MakeEndTag() const;
 
   // Length of the raw text (0 without one).
@@ -131,20 +126,21 @@ class CXmlObject {
   // Replaces the raw text without parsing it again; used where a rule
   // changes character data (escaping, trimming) in place.
   void SetText(std::string text);
-  // Lets `edit` change the raw text in place, without a copy; `edit` must
-  // not put a NUL byte in, and returns whether it changed anything. The
-  // kinds are worked out again after a change.
-  using String = std::pmr::string;
+  // Lets `edit` change the raw text in place, without a copy: it gets the
+  // bytes and their count and returns the new count, at most the old one;
+  // it must not put a NUL byte in. The kinds are worked out again.
   template <typename Edit>
   void EditText(Edit edit) {
-    if (edit(text_)) Classify();
+    if (text_.data() == nullptr) return;
+    text_.Shorten(edit(text_.data(), text_.size()));
+    Classify();
   }
   const MarkerWords& Words() const { return *words_; }
 
  private:
   struct Attribute {
-    String name;
-    String value;
+    RecordText name;
+    RecordText value;
   };
   // Kind bits of the current text (see Classify).
   enum Kind : uint8_t {
@@ -187,16 +183,30 @@ class CXmlObject {
   // True when the text's second-to-last character is "/" (as in "<br/>").
   bool EndsSelfClosed() const;
 
-  std::pmr::memory_resource* Memory() const { return text_.get_allocator().resource(); }
+  const Attribute* begin() const { return attributes_; }
+  const Attribute* end() const { return attributes_ + attributeCount_; }
+  // Appends an attribute, its strings made from the spans.
+  void AppendAttribute(std::string_view name, std::string_view value);
+  // Frees one attribute's strings.
+  void ReleaseAttribute(Attribute& attribute);
+  // Frees every string and the attribute list; the record is then empty.
+  void ReleaseAll();
+  // Takes over the strings and attributes of `other`, which then holds none.
+  void TakeFrom(CXmlObject& other);
+  // Makes this record a copy of `other` in this record's resource.
+  void CopyFrom(const CXmlObject& other);
 
-  std::pmr::vector<Attribute> attributes_;
+  RecordArena* arena_;
+  Attribute* attributes_ = nullptr;  // attributeCapacity_ slots, the first attributeCount_ in use
+  uint32_t attributeCount_ = 0;
+  uint32_t attributeCapacity_ = 0;
   // Upper-cased name -> slot; kept only while there are many attributes, so
   // a tag with a huge attribute list is not parsed in quadratic time.
   // Null until then: most records never need one, and an empty map still
   // costs room and a destructor call per record.
   std::unique_ptr<std::unordered_map<std::string, int32_t>> nameIndex_;
-  String text_;
-  String name_;
+  RecordText text_;
+  RecordText name_;
   bool hasText_ = false;
   bool hasName_ = false;
   uint8_t kinds_ = 0;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <memory_resource>
 
 #include "markup/xml_object.h"
 
@@ -14,9 +13,8 @@ class CXmlNode;
 
 class CCustomXmlParser {
  public:
-  // Token records are made from `memory` (see xml_object.h).
-  explicit CCustomXmlParser(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
-      : token_(memory) {}
+  // Token records are made in `arena` (see xml_object.h).
+  explicit CCustomXmlParser(RecordArena* arena = &RecordArena::Heap()) : token_(arena) {}
   virtual ~CCustomXmlParser() = default;
   // Runs the tokenizer over characters 0 .. length-1 of text (which need not
   // be NUL-terminated there) and calls OnElement once per token, in order.
@@ -40,8 +38,7 @@ class CTreeBuilder;
 // Hands every token's record to a document's tree builder.
 class CXmlParser final : public CCustomXmlParser {
  public:
-  CXmlParser(CTreeBuilder& builder, std::pmr::memory_resource* memory)
-      : CCustomXmlParser(memory), builder_(builder) {}
+  CXmlParser(CTreeBuilder& builder, RecordArena* arena) : CCustomXmlParser(arena), builder_(builder) {}
 
  protected:
   void OnElement(CXmlNode* target, CXmlObject& token) override;

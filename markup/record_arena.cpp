@@ -1,0 +1,35 @@
+#include "markup/record_arena.h"
+
+#include <algorithm>
+
+namespace quillmark {
+namespace {
+
+// Chunks grow to this size and then stay there, so that the room left
+// unused in the newest chunk stays small beside what the document holds.
+constexpr std::size_t kLargestChunk = std::size_t{1} << 20;
+
+}  // namespace
+
+RecordArena& RecordArena::Heap() {
+  static RecordArena heap{HeapTag{}};
+  return heap;
+}
+
+void* RecordArena::AllocateInNewChunk(std::size_t bytes) {
+  // A block larger than a quarter chunk gets memory of its own, and the
+  // newest chunk keeps serving the small blocks after it.
+  if (bytes > nextChunkSize_ / 4) {
+    chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(bytes));
+    return chunks_.back().get();
+  }
+  chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(nextChunkSize_));
+  next_ = chunks_.back().get();
+  end_ = next_ + nextChunkSize_;
+  nextChunkSize_ = std::min(2 * nextChunkSize_, kLargestChunk);
+  void* block = next_;
+  next_ += bytes;
+  return block;
+}
+
+}  // namespace quillmark

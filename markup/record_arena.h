@@ -1,0 +1,57 @@
+// RecordArena: where element records take the bytes of their strings and
+// attribute lists.
+//
+// A document's arena hands out memory from large chunks by moving a
+// pointer, frees nothing one by one and releases every chunk when it goes,
+// with the document. The shared heap arena (Heap()) serves records made on
+// their own: each block comes from and goes back to the heap. Records call
+// Free for every block they drop; only the heap arena acts on it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace quillmark {
+
+class RecordArena {
+ public:
+  RecordArena() = default;
+  RecordArena(const RecordArena&) = delete;
+  RecordArena& operator=(const RecordArena&) = delete;
+
+  // The arena of records that belong to no document; it may be shared by
+  // every thread, as it keeps no state.
+  static RecordArena& Heap();
+
+  // `bytes` bytes at a multiple of `alignment` (a power of two, at most
+  // alignof(max_align_t)); strings ask for 1, so that short ones pack.
+  void* Allocate(std::size_t bytes, std::size_t alignment = 1) {
+    if (heap_) return ::operator new(bytes);
+    const auto address = reinterpret_cast<std::uintptr_t>(next_);
+    const std::size_t skip = ((address + alignment - 1) & ~(alignment - 1)) - address;
+    if (static_cast<std::size_t>(end_ - next_) < skip + bytes) return AllocateInNewChunk(bytes);
+    void* block = next_ + skip;
+    next_ += skip + bytes;
+    return block;
+  }
+  // Gives back a block of `bytes` bytes that Allocate returned.
+  void Free(void* block, std::size_t bytes) {
+    if (heap_) ::operator delete(block, bytes);
+  }
+
+ private:
+  struct HeapTag {};
+  explicit RecordArena(HeapTag) : heap_(true) {}
+  void* AllocateInNewChunk(std::size_t bytes);
+
+  bool heap_ = false;
+  std::byte* next_ = nullptr;  // the free part of the newest chunk: [next_, end_)
+  std::byte* end_ = nullptr;
+  std::size_t nextChunkSize_ = 4096;  // doubles with each chunk, up to a bound
+  std::vector<std::unique_ptr<std::byte[]>> chunks_;
+};
+
+}  // namespace quillmark
