@@ -16,6 +16,11 @@ RecordArena& RecordArena::Heap() {
   return heap;
 }
 
+void RecordArena::Expect(std::size_t bytes) {
+  if (!chunks_.empty()) return;
+  nextChunkSize_ = std::clamp(bytes, nextChunkSize_, kLargestChunk);
+}
+
 void* RecordArena::AllocateInNewChunk(std::size_t bytes) {
   // A block larger than a quarter chunk gets memory of its own, and the
   // newest chunk keeps serving the small blocks after it.

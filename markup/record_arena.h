@@ -37,6 +37,9 @@ class RecordArena {
     next_ += skip + bytes;
     return block;
   }
+  // Sizes the first chunk for about `bytes` bytes of records, before any is
+  // made; later chunks double from there.
+  void Expect(std::size_t bytes);
   // Gives back a block of `bytes` bytes that Allocate returned.
   void Free(void* block, std::size_t bytes) {
     if (heap_) ::operator delete(block, bytes);

@@ -189,6 +189,9 @@ void CXmlNode::ParseMarkup(const char* text, int32_t length) {
 
 void CTreeBuilder::Parse(const char* text, int32_t length) {
   if (replacing_.empty() && length > 0) doc_.budgetLeft += kBudgetPerPageByte * length;
+  // A page's records hold about twice its bytes: its texts and tags, and
+  // the end tags and rewritten texts the conversion adds.
+  if (length > 0) doc_.arena.Expect(2 * static_cast<std::size_t>(length));
   const MarkerWords& words = ContextOf(doc_).Words();
   CXmlParser parser(*this, &doc_.arena);
   parser.Parse(&root_, text, length, words);
