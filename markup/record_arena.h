@@ -41,8 +41,8 @@ class RecordArena {
   // made; later chunks double from there.
   void Expect(std::size_t bytes);
   // Gives back a block of `bytes` bytes that Allocate returned.
-  void Free(void* block, std::size_t bytes) {
-    if (heap_) ::operator delete(block, bytes);
+  void Free(void* block, std::size_t /*bytes*/) {
+    if (heap_) ::operator delete(block);
   }
 
  private:
