@@ -240,7 +240,9 @@ int32_t CXmlNode::IsFinished() const {
 }
 
 int32_t CXmlNode::ClosesElement(const CXmlNode* start) const {
-  if (start == nullptr || !start->IsStartTag() || !IsClosedTag()) return 0;
+  // A declaration is no element, whatever name follows its "<!" or "<?":
+  // "</wml>" after "<!wml>" closes nothing.
+  if (start == nullptr || !start->IsStartTag() || start->element_.IsDeclaration() != 0 || !IsClosedTag()) return 0;
   if (start->IsFinished() && start->next_ != this) return 0;
   return EqualsIgnoringCase(GetName(), start->GetName()) ? 1 : 0;
 }

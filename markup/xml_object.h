@@ -102,6 +102,9 @@ class CXmlObject {
   int32_t IsTag() const { return Has(kTag); }
   int32_t IsStartTag() const { return Has(kStartTag); }
   int32_t IsComment() const { return Has(kComment); }
+  // The text begins "<!" or "<?": a declaration, a processing instruction
+  // or a comment.
+  int32_t IsDeclaration() const { return Has(kDeclaration); }
   // 0 none, 1 start marker, 2 stop marker (start words are tried first).
   int32_t GetMarkerKind() const { return Has(kStartMarker) ? 1 : (Has(kStopMarker) ? 2 : 0); }
   // Read from the text whatever its kind ("x/DINCL" answers 1 too).

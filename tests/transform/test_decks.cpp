@@ -70,6 +70,8 @@ TEST(Deck, DocumentStructure) {
        Deck(Card("card1", "", "<b>xyz</b><br/>"))},
       {"so does a card", "<h2>x<card>y", Deck(Card("card1", "", "<b>xy</b><br/>"))},
       {"and a document element", "<h3>t<html>u", Deck(Card("card1", "", "<b>tu</b><br/>"))},
+      {"an end tag after a declaration of its name closes nothing", "<!wml></wml>x<?card?></card>y",
+       Deck(Card("card1", "", "xy"))},
   });
 }
 
