@@ -257,10 +257,11 @@ void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) 
     attributes_ = grown;
     attributeCapacity_ = capacity;
   }
-  Attribute& attribute = *::new (&attributes_[attributeCount_]) Attribute();
+  // Counted before its strings are made, so that the record frees what it
+  // holds even when making the second one fails.
+  Attribute& attribute = *::new (&attributes_[attributeCount_++]) Attribute();
   attribute.name.Assign(arena_, name);
   attribute.value.Assign(arena_, value);
-  ++attributeCount_;
 }
 
 // ---- parsing ----------------------------------------------------------------
