@@ -174,15 +174,9 @@ const MarkerWords& DefaultMarkerWords() {
 
 // ---- storage ----------------------------------------------------------------
 
-CXmlObject::CXmlObject(CXmlObject&& other) noexcept
-    : arena_(other.arena_),
-      hasText_(other.hasText_),
-      hasName_(other.hasName_),
-      kinds_(other.kinds_),
-      nameId_(other.nameId_),
-      nameExact_(other.nameExact_),
-      words_(other.words_) {
+CXmlObject::CXmlObject(CXmlObject&& other) noexcept : arena_(other.arena_) {
   TakeFrom(other);
+  CopyFactsFrom(other);
 }
 
 CXmlObject& CXmlObject::operator=(CXmlObject&& other) {
@@ -193,12 +187,7 @@ CXmlObject& CXmlObject::operator=(CXmlObject&& other) {
   }
   ReleaseAll();
   TakeFrom(other);
-  hasText_ = other.hasText_;
-  hasName_ = other.hasName_;
-  kinds_ = other.kinds_;
-  nameId_ = other.nameId_;
-  nameExact_ = other.nameExact_;
-  words_ = other.words_;
+  CopyFactsFrom(other);
   return *this;
 }
 
@@ -217,6 +206,10 @@ void CXmlObject::CopyFrom(const CXmlObject& other) {
   name_.Assign(arena_, other.name_);
   for (const Attribute& attribute : other) AppendAttribute(attribute.name, attribute.value);
   RebuildNameIndex();
+  CopyFactsFrom(other);
+}
+
+void CXmlObject::CopyFactsFrom(const CXmlObject& other) {
   hasText_ = other.hasText_;
   hasName_ = other.hasName_;
   kinds_ = other.kinds_;

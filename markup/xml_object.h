@@ -17,7 +17,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 #include "markup/element_names.h"
 #include "markup/record_text.h"
@@ -196,8 +195,11 @@ class CXmlObject {
   void ReleaseAll();
   // Takes over the strings and attributes of `other`, which then holds none.
   void TakeFrom(CXmlObject& other);
-  // Makes this record a copy of `other` in this record's resource.
+  // Makes this record a copy of `other` in this record's arena.
   void CopyFrom(const CXmlObject& other);
+  // Takes what `other` worked out of its text and name (kinds, name id)
+  // and the marker words it read them with.
+  void CopyFactsFrom(const CXmlObject& other);
 
   RecordArena* arena_;
   Attribute* attributes_ = nullptr;  // attributeCapacity_ slots, the first attributeCount_ in use
