@@ -587,18 +587,22 @@ char* CXmlObject::WriteTo(char* buffer) const {
 CXmlObject CXmlObject::MakeEndTag() const {
   CXmlObject endTag(arena_);
   const std::string_view name = name_.View();
-  const std::string text = "</" + std::string(name) + ">";
   // A name that parsing "</name>" reads back whole (it starts as a name
   // starts and holds nothing that ends one) is taken over as it is; any
   // other goes through the parser, which decides what it becomes.
   const bool readsBackWhole =
       !name.empty() && CanStartName(name[0]) && std::none_of(name.begin(), name.end(), EndsName);
   if (!readsBackWhole) {
+    const std::string text = "</" + std::string(name) + ">";
     endTag.Parse(text.data(), static_cast<int32_t>(text.size()), *words_);
     return endTag;
   }
   endTag.words_ = words_;
-  endTag.text_.Assign(arena_, text);
+  // One block of the right size: "</", the name, ">" and the NUL.
+  endTag.text_.Reserve(arena_, name.size() + 4);
+  endTag.text_.Assign(arena_, "</");
+  for (const char c : name) endTag.text_.Append(arena_, c);
+  endTag.text_.Append(arena_, '>');
   endTag.hasText_ = true;
   endTag.Classify();
   endTag.name_.Assign(arena_, name);
