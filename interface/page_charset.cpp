@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/case_folding.h"
+#include "base/utf8.h"
 #include "platform/transcoder.h"
 
 namespace quillmark {
@@ -87,34 +88,6 @@ std::optional<std::string> DeclaredCharset(std::string_view page) {
   return std::nullopt;
 }
 
-// Length of the well-formed UTF-8 sequence at bytes[at], or 0.
-size_t Utf8SequenceLength(std::string_view bytes, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(at);
-  size_t length = 0;
-  uint32_t low = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    low = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = 0x10000;
-  } else {
-    return 0;
-  }
-  if (at + length > bytes.size()) return 0;
-  uint32_t value = lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(at + i) & 0x3F);
-  }
-  if (value < low || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  return length;
-}
-
 }  // namespace
 
 bool IsUtf8Name(std::string_view charset) {
@@ -122,28 +95,6 @@ bool IsUtf8Name(std::string_view charset) {
   return lowered == "utf-8" || lowered == "utf8" || lowered == "unicode-1-1-utf-8";
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-  size_t at = 0;
-  // bytes[0, at) is well-formed.
-  while (at < bytes.size()) {
-    if (at + 8 <= bytes.size()) {
-      uint64_t word;
-      std::memcpy(&word, bytes.data() + at, sizeof word);
-      if ((word & 0x8080808080808080ull) == 0) {
-        at += 8;
-        continue;
-      }
-    }
-    if (static_cast<unsigned char>(bytes[at]) < 0x80) {
-      ++at;
-      continue;
-    }
-    const size_t length = Utf8SequenceLength(bytes, at);
-    if (length == 0) return false;
-    at += length;
-  }
-  return true;
-}
 
 PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharset) {
   if (page.substr(0, 3) == "\xEF\xBB\xBF") return {"UTF-8", 3};

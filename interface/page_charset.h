@@ -21,10 +21,6 @@ struct PageCharset {
 // are passed over.
 PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharset);
 
-// True when `bytes` are well-formed UTF-8 (no overlong forms, surrogates or
-// values past U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);
-
 // The encoding an XML declaration names, "UTF-8" when it names none.
 std::string DeclaredEncoding(std::string_view xmlDeclaration);
 

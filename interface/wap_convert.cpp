@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "base/utf8.h"
 #include "device/configuration.h"
 #include "interface/conversion.h"
 #include "interface/page_charset.h"

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "base/utf8.h"
+
 namespace quillmark {
 namespace {
 
@@ -92,6 +94,9 @@ std::optional<std::string> DecodeToUtf8(std::string_view bytes, const std::strin
     ++in;
     --left;
   }
+  // iconv's UTF-8 reader takes sequences past U+10FFFF ("\xF4\xBF\xBF\xBF"),
+  // which are no characters: the result is made well-formed as it promises.
+  if (!IsValidUtf8(out)) out = WithIllFormedBytesReplaced(out);
   return out;
 }
 

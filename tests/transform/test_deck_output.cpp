@@ -155,6 +155,8 @@ TEST(DeckCharsets, DecksAreWrittenInTheDeclaredEncoding) {
       {"", "caf\xE9", "iso-8859-1", "caf\xC3\xA9"},
       {"", "\xEA\xF3\xF2", "koi8-r", "\xD0\x99\xD0\xA1\xD0\xA0"},
       {"", "ok\xFF\xFE bad", "utf-8", "ok\xEF\xBF\xBD\xEF\xBF\xBD bad"},
+      // Four bytes past U+10FFFF are four unreadable bytes, not a character.
+      {"", "a\xF4\xBF\xBF\xBF" "b", "utf-8", "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "b"},
       {latin1, "caf\xC3\xA9 \xE2\x82\xAC &euro;", "", "caf\xE9 &#8364; &#8364;"},
       {ascii, "caf\xC3\xA9", "", "caf&#233;"},
       {"CHARSET=bytes", "caf\xE9", "", "caf\xE9"},
