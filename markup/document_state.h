@@ -15,7 +15,9 @@
 
 namespace quillmark {
 
-struct DocumentState {
+// The root pointer sits in the base, which outlives the node store, so that
+// a node being released can still tell whether it is the root.
+struct DocumentState : DocumentRoot {
   // The arena of the document's records: their strings and attribute lists.
   // Declared first, so that it outlives every record.
   RecordArena arena;
@@ -33,7 +35,7 @@ struct DocumentState {
   // replacement text and postfields draw from it.
   int64_t budgetLeft = kBudgetPerPage;
 
-  CXmlNode* NewNode(CXmlNode* root, CXmlObject&& element);
+  CXmlNode* NewNode(CXmlObject&& element);
   SiblingGroup* NewGroup(CXmlNode* parent);
   // Returns a node that was never linked to the pool of spare nodes.
   void Recycle(CXmlNode* node);

@@ -183,7 +183,7 @@ bool OpenElements::AnyWithId(ElementId id) const { return known_[id].open > 0; }
 
 void CXmlNode::ParseMarkup(const char* text, int32_t length) {
   DocumentState& doc = Doc();
-  if (!doc.builder) doc.builder = std::make_unique<CTreeBuilder>(*root_, doc);
+  if (!doc.builder) doc.builder = std::make_unique<CTreeBuilder>(*doc.root, doc);
   doc.builder->Parse(text, length);
 }
 

@@ -23,16 +23,19 @@ SiblingGroup* Representative(SiblingGroup* group) {
 
 // ---- construction -------------------------------------------------------
 
-CXmlNode::CXmlNode() : root_(this), doc_(std::make_unique<DocumentState>()) {}
+CXmlNode::CXmlNode() : doc_(new DocumentState) { doc_->root = this; }
 
-CXmlNode::CXmlNode(StoreKey, CXmlNode* root, CXmlObject&& element)
-    : root_(root), element_(std::move(element)) {}
+CXmlNode::CXmlNode(StoreKey, DocumentRoot* doc, CXmlObject&& element) : doc_(doc), element_(std::move(element)) {}
 
-// Nodes of a document are released together with its store, so nothing here
-// walks the tree.
-CXmlNode::~CXmlNode() = default;
+// Nodes of a document are released together with its store, which the
+// root's state holds, so nothing here walks the tree.
+CXmlNode::~CXmlNode() {
+  if (IsRoot()) delete &Doc();
+}
 
-CXmlNode* CXmlNode::CreateNode(CXmlObject&& element) { return Doc().NewNode(root_, std::move(element)); }
+DocumentState& CXmlNode::Doc() const { return *static_cast<DocumentState*>(doc_); }
+
+CXmlNode* CXmlNode::CreateNode(CXmlObject&& element) { return Doc().NewNode(std::move(element)); }
 
 CXmlNode* CXmlNode::CreateNode(const char* text) {
   CXmlObject element(&Doc().arena);
@@ -42,14 +45,14 @@ CXmlNode* CXmlNode::CreateNode(const char* text) {
   return CreateNode(std::move(element));
 }
 
-CXmlNode* DocumentState::NewNode(CXmlNode* root, CXmlObject&& element) {
+CXmlNode* DocumentState::NewNode(CXmlObject&& element) {
   if (!spare.empty()) {
     CXmlNode* node = spare.back();
     spare.pop_back();
     node->element_ = std::move(element);
     return node;
   }
-  return &nodes.Make(CXmlNode::StoreKey(), root, std::move(element));
+  return &nodes.Make(CXmlNode::StoreKey(), this, std::move(element));
 }
 
 SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {
@@ -59,8 +62,7 @@ SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {
 }
 
 void DocumentState::Recycle(CXmlNode* node) {
-  // Its record is replaced when the node is taken again.
-  node->acceptedBy = nullptr;
+  // Its record is replaced when the node is taken again; it has no children.
   spare.push_back(node);
 }
 
@@ -80,8 +82,18 @@ CXmlNode* CXmlNode::GetParent() const {
 }
 
 SiblingGroup* CXmlNode::ChildGroup() {
-  if (childGroup_ == nullptr) childGroup_ = Doc().NewGroup(this);
-  return childGroup_;
+  if (firstChild_ == nullptr) return Doc().NewGroup(this);
+  return Representative(firstChild_->group_);
+}
+
+const char* CXmlNode::ChildrenAcceptedBy() const {
+  return firstChild_ == nullptr ? nullptr : Representative(firstChild_->group_)->acceptedBy;
+}
+
+void CXmlNode::MarkChildrenAcceptedBy(const char* rule) {
+  // Without children there is nothing to skip, and the first insertion
+  // would clear the mark anyway.
+  if (firstChild_ != nullptr) Representative(firstChild_->group_)->acceptedBy = rule;
 }
 
 void CXmlNode::Unlink() {
@@ -96,10 +108,11 @@ void CXmlNode::Unlink() {
 }
 
 void CXmlNode::LinkAfterThis(CXmlNode* node) {
-  CXmlNode* parent = GetParent();
   if (group_ == nullptr) group_ = Doc().NewGroup(nullptr);
-  node->root_ = root_;
-  node->group_ = group_;
+  SiblingGroup* group = Representative(group_);
+  CXmlNode* parent = group->parent;
+  node->doc_ = doc_;
+  node->group_ = group;
   node->prev_ = this;
   node->next_ = next_;
   if (next_ != nullptr) {
@@ -108,13 +121,14 @@ void CXmlNode::LinkAfterThis(CXmlNode* node) {
     parent->lastChild_ = node;
   }
   next_ = node;
-  if (parent != nullptr) parent->acceptedBy = nullptr;
+  group->acceptedBy = nullptr;
 }
 
 void CXmlNode::PrependChild(CXmlNode* node) {
   node->Unlink();
-  node->root_ = root_;
-  node->group_ = ChildGroup();
+  SiblingGroup* group = ChildGroup();
+  node->doc_ = doc_;
+  node->group_ = group;
   node->prev_ = nullptr;
   node->next_ = firstChild_;
   if (firstChild_ != nullptr) {
@@ -123,7 +137,7 @@ void CXmlNode::PrependChild(CXmlNode* node) {
     lastChild_ = node;
   }
   firstChild_ = node;
-  acceptedBy = nullptr;
+  group->acceptedBy = nullptr;
 }
 
 void CXmlNode::AppendChild(CXmlNode* node) {
@@ -147,7 +161,7 @@ void CXmlNode::InsertBefore(CXmlNode* node) {
   }
   // A node outside any list: the two simply become neighbours.
   node->Unlink();
-  node->root_ = root_;
+  node->doc_ = doc_;
   node->group_ = group_;
   node->prev_ = nullptr;
   node->next_ = this;
@@ -173,16 +187,17 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
   if (firstChild_ == nullptr) return;
   CXmlNode* first = firstChild_;
   CXmlNode* last = lastChild_;
+  SiblingGroup* moved = Representative(first->group_);
   firstChild_ = nullptr;
   lastChild_ = nullptr;
-  acceptedBy = nullptr;
 
-  CXmlNode* parent = anchor->GetParent();
   if (anchor->group_ == nullptr) anchor->group_ = Doc().NewGroup(nullptr);
+  SiblingGroup* target = Representative(anchor->group_);
+  CXmlNode* parent = target->parent;
   // The moved nodes keep pointing at this node's child record; merging it
   // into the anchor's record gives them their new parent in one step.
-  childGroup_->merged = Representative(anchor->group_);
-  childGroup_ = nullptr;
+  moved->merged = target;
+  target->acceptedBy = nullptr;
 
   CXmlNode* after = anchor->next_;
   anchor->next_ = first;
@@ -193,7 +208,6 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
   } else if (parent != nullptr) {
     parent->lastChild_ = last;
   }
-  if (parent != nullptr) parent->acceptedBy = nullptr;
 }
 
 void CXmlNode::Destroy() {

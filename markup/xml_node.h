@@ -14,7 +14,8 @@
 // another node (MoveChildrenAfter) splices the list and merges the groups in
 // O(1); a parent lookup follows merged groups to their representative, with
 // path halving. Each parent also keeps a last-child link, so appending never
-// walks a sibling list.
+// walks a sibling list. A parent holds no link to its children's record: it
+// is the representative of its first child's, made with the first child.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,17 @@ struct DocumentState;
 struct SiblingGroup {
   class CXmlNode* parent = nullptr;
   SiblingGroup* merged = nullptr;  // set once the list joined another one
+  // The content rule whose filter last accepted every member; cleared by
+  // any insertion into the list. Lets the content model's filter skip
+  // members that the same rule has already accepted when it unwraps their
+  // parent. Read on the representative only.
+  const char* acceptedBy = nullptr;
+};
+
+// What every node reaches its document by: the root, which owns the rest
+// of the document's state (DocumentState, private to the markup module).
+struct DocumentRoot {
+  class CXmlNode* root = nullptr;
 };
 
 class CXmlNode {
@@ -43,7 +55,7 @@ class CXmlNode {
     StoreKey() = default;
     friend struct DocumentState;
   };
-  CXmlNode(StoreKey, CXmlNode* root, CXmlObject&& element);
+  CXmlNode(StoreKey, DocumentRoot* doc, CXmlObject&& element);
   ~CXmlNode();
   CXmlNode(const CXmlNode&) = delete;
   CXmlNode& operator=(const CXmlNode&) = delete;
@@ -55,7 +67,7 @@ class CXmlNode {
   CXmlNode* CreateNode(const char* text);
 
   // Links.
-  CXmlNode* GetRoot() const { return root_; }
+  CXmlNode* GetRoot() const { return doc_->root; }
   CXmlNode* GetParent() const;
   CXmlNode* GetFirstChild() const { return firstChild_; }
   CXmlNode* GetLastChild() const { return lastChild_; }
@@ -63,7 +75,7 @@ class CXmlNode {
   CXmlNode* GetNext() const { return next_; }
   // Null on the root, which holds an empty record.
   CXmlObject* GetElement() const { return IsRoot() ? nullptr : &element_; }
-  bool IsRoot() const { return root_ == this; }
+  bool IsRoot() const { return doc_->root == this; }
 
   // The conversion's context of the document (see tree_context.h), or null;
   // the root owns it.
@@ -85,6 +97,11 @@ class CXmlNode {
   // cost linear time over a whole conversion.
   void Destroy();
   bool IsRemoved() const { return removed_; }
+
+  // The content rule that last accepted every child (see SiblingGroup), or
+  // null; `rule` marks the children as accepted by it.
+  const char* ChildrenAcceptedBy() const;
+  void MarkChildrenAcceptedBy(const char* rule);
 
   // Predicates (false without an element record unless said otherwise).
   const char* GetName() const;
@@ -124,35 +141,25 @@ class CXmlNode {
 
  private:
   friend struct DocumentState;
-  DocumentState& Doc() const { return *root_->doc_; }
+  DocumentState& Doc() const;
+  // The record of this node's children, made when it has none.
   SiblingGroup* ChildGroup();
   // Links the unlinked node `node` right after this node, in this node's list.
   void LinkAfterThis(CXmlNode* node);
 
-  CXmlNode* root_;
+  // The document's state: made and owned by the root, reached by every node.
+  DocumentRoot* doc_;
   SiblingGroup* group_ = nullptr;  // shared record of this node's sibling list
   CXmlNode* firstChild_ = nullptr;
   CXmlNode* lastChild_ = nullptr;
   CXmlNode* prev_ = nullptr;
   CXmlNode* next_ = nullptr;
-  SiblingGroup* childGroup_ = nullptr;  // record the children point at
   // The node's token, held in the node itself so that a token costs no
   // allocation of its own. It is lent writable through const nodes, as the
   // tree's readers and editors share it. The root's record stays empty, so
   // every predicate answers for the root as for a node without a token.
   mutable CXmlObject element_;
   bool removed_ = false;
-
- public:
-  // The content rule whose filter last accepted every child; cleared by any
-  // insertion into the child list. Lets the content model's filter skip
-  // children that the same rule has already accepted when it unwraps this
-  // node.
-  const char* acceptedBy = nullptr;
-
- private:
-  // Root only: cursor, context, node store and replacement guard.
-  std::unique_ptr<DocumentState> doc_;
 };
 
 // What `node` decides on the backward walk of HasTextBefore (previous

@@ -195,7 +195,6 @@ void CXmlObject::TakeFrom(CXmlObject& other) {
   attributes_ = std::exchange(other.attributes_, nullptr);
   attributeCount_ = std::exchange(other.attributeCount_, 0);
   attributeCapacity_ = std::exchange(other.attributeCapacity_, 0);
-  nameIndex_ = std::move(other.nameIndex_);
   text_ = std::exchange(other.text_, RecordText());
   name_ = std::exchange(other.name_, RecordText());
 }
@@ -226,12 +225,18 @@ void CXmlObject::ReleaseAttribute(Attribute& attribute) {
 void CXmlObject::ClearAttributes() {
   for (uint32_t i = 0; i < attributeCount_; ++i) ReleaseAttribute(attributes_[i]);
   attributeCount_ = 0;
-  nameIndex_.reset();
+  DropNameIndex();
+}
+
+void CXmlObject::DropNameIndex() {
+  if (attributes_ == nullptr) return;
+  delete IndexPlace();
+  IndexPlace() = nullptr;
 }
 
 void CXmlObject::ReleaseAll() {
   ClearAttributes();
-  if (attributes_ != nullptr) arena_->Free(attributes_, attributeCapacity_ * sizeof(Attribute));
+  if (attributes_ != nullptr) arena_->Free(attributes_, ListBytes(attributeCapacity_));
   attributes_ = nullptr;
   attributeCapacity_ = 0;
   text_.Release(arena_);
@@ -242,13 +247,16 @@ void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) 
   if (attributeCount_ == attributeCapacity_) {
     // Doubling: the slots are plain data and move as bytes.
     const uint32_t capacity = attributeCapacity_ == 0 ? 1 : 2 * attributeCapacity_;
-    auto* grown = static_cast<Attribute*>(arena_->Allocate(capacity * sizeof(Attribute), alignof(Attribute)));
+    static_assert(sizeof(Attribute) % alignof(NameIndex*) == 0);
+    auto* grown = static_cast<Attribute*>(arena_->Allocate(ListBytes(capacity), alignof(Attribute)));
+    NameIndex* index = Index();
     if (attributes_ != nullptr) {
       std::memcpy(static_cast<void*>(grown), attributes_, attributeCount_ * sizeof(Attribute));
-      arena_->Free(attributes_, attributeCapacity_ * sizeof(Attribute));
+      arena_->Free(attributes_, ListBytes(attributeCapacity_));
     }
     attributes_ = grown;
     attributeCapacity_ = capacity;
+    IndexPlace() = index;
   }
   // Counted before its strings are made, so that the record frees what it
   // holds even when making the second one fails.
@@ -344,9 +352,9 @@ const char* CXmlObject::GetAttributeValue(int32_t index) const {
 }
 
 int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
-  if (nameIndex_) {
-    const auto found = nameIndex_->find(UpperCased(name));
-    return found == nameIndex_->end() ? -1 : found->second;
+  if (const NameIndex* index = Index()) {
+    const auto found = index->find(UpperCased(name));
+    return found == index->end() ? -1 : found->second;
   }
   for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
     if (EqualsIgnoringCase(attributes_[slot].name.View(), name)) {
@@ -394,22 +402,23 @@ void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
     return;
   }
   AppendAttribute(name, value);
-  if (nameIndex_) {
-    nameIndex_->emplace(UpperCased(name), GetAttributeCount() - 1);
+  if (NameIndex* index = Index()) {
+    index->emplace(UpperCased(name), GetAttributeCount() - 1);
   } else if (attributeCount_ > kIndexedAttributeCount) {
     RebuildNameIndex();
   }
 }
 
 void CXmlObject::RebuildNameIndex() {
-  nameIndex_.reset();
+  DropNameIndex();
   if (attributeCount_ <= kIndexedAttributeCount) {
     return;
   }
-  nameIndex_ = std::make_unique<std::unordered_map<std::string, int32_t>>();
+  auto index = std::make_unique<NameIndex>();
   for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
-    nameIndex_->emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
+    index->emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
   }
+  IndexPlace() = index.release();
 }
 
 void CXmlObject::RetainAttributes(const char* list) {

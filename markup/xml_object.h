@@ -164,7 +164,7 @@ class CXmlObject {
   bool TextIsTag() const;
   bool TextIsClosedTag() const;
 
-  // Above this many attributes, name lookups go through nameIndex_.
+  // Above this many attributes, name lookups go through the name index.
   static constexpr size_t kIndexedAttributeCount = 16;
 
   // Slot of the attribute named `name` (case ignored), or -1.
@@ -173,7 +173,17 @@ class CXmlObject {
   const Attribute* FindAttribute(const char* name) const;
   // SetAttribute for spans that may hold a NUL: both are cut at the first NUL.
   void StoreAttribute(std::string_view name, std::string_view value);
-  // Rebuilds nameIndex_ from the slots, or drops it when the list is short.
+  // Upper-cased name -> slot; kept only while there are many attributes, so
+  // a tag with a huge attribute list is not parsed in quadratic time. Most
+  // records never need one, so the record holds no room for it: its pointer
+  // sits in the attribute list's block, past the slots.
+  using NameIndex = std::unordered_map<std::string, int32_t>;
+  static std::size_t ListBytes(uint32_t capacity) { return capacity * sizeof(Attribute) + sizeof(NameIndex*); }
+  // The index's place in the block; only while there is a block.
+  NameIndex*& IndexPlace() const { return *reinterpret_cast<NameIndex**>(attributes_ + attributeCapacity_); }
+  NameIndex* Index() const { return attributes_ == nullptr ? nullptr : IndexPlace(); }
+  void DropNameIndex();
+  // Rebuilds the name index from the slots, or drops it when the list is short.
   void RebuildNameIndex();
   // Sets name_ from the token and returns the index just past the name.
   int32_t ParseName(const char* text, int32_t length);
@@ -202,14 +212,11 @@ class CXmlObject {
   void CopyFactsFrom(const CXmlObject& other);
 
   RecordArena* arena_;
-  Attribute* attributes_ = nullptr;  // attributeCapacity_ slots, the first attributeCount_ in use
+  // attributeCapacity_ slots, the first attributeCount_ in use, then the
+  // name index's pointer (ListBytes).
+  Attribute* attributes_ = nullptr;
   uint32_t attributeCount_ = 0;
   uint32_t attributeCapacity_ = 0;
-  // Upper-cased name -> slot; kept only while there are many attributes, so
-  // a tag with a huge attribute list is not parsed in quadratic time.
-  // Null until then: most records never need one, and an empty map still
-  // costs room and a destructor call per record.
-  std::unique_ptr<std::unordered_map<std::string, int32_t>> nameIndex_;
   RecordText text_;
   RecordText name_;
   bool hasText_ = false;

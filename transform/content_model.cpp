@@ -38,7 +38,7 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
     if (textAllowed && child->GetFirstChild() != nullptr) {
       // The run stays contiguous only if nothing else moves before it is
       // reached; any later move cancels the skip.
-      const bool accepted = child->acceptedBy == rule;
+      const bool accepted = child->ChildrenAcceptedBy() == rule;
       skipFirst = accepted ? child->GetFirstChild() : nullptr;
       skipLast = accepted ? child->GetLastChild() : nullptr;
       child->MoveChildrenAfter(next != nullptr ? next : child);
@@ -47,7 +47,7 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
     child->Destroy();
     child = next;
   }
-  parent->acceptedBy = rule;
+  parent->MarkChildrenAcceptedBy(rule);
 }
 
 CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model) {
