@@ -14,11 +14,12 @@ using Conversion = int32_t (*)(char**, char**, char**, int32_t*, char**, int32_t
 // Converts `page` once with `convert` for the default device into `buffer`,
 // which must be large enough; returns the written length.
 inline int32_t ConvertOnce(const std::string& page, std::vector<char>& buffer, Conversion convert = WapConvert) {
-  std::string copy = page;
   char* caller = nullptr;
   char* device = nullptr;
-  char* pageText = copy.data();
-  int32_t length = static_cast<int32_t>(copy.size());
+  // The library only reads the page, so the caller's bytes are passed as
+  // they are: a copy would count as the conversion's memory and time.
+  char* pageText = const_cast<char*>(page.data());
+  int32_t length = static_cast<int32_t>(page.size());
   char* output = buffer.data();
   int32_t capacity = static_cast<int32_t>(buffer.size());
   return convert(&caller, &device, &pageText, &length, &output, &capacity);

@@ -8,7 +8,8 @@
  * *capacity becomes 0 and the result is 0 (grow the buffer and call again).
  * A negative capacity or a null output buffer never fits. A null page or a
  * page length of 0 or less converts an empty page. A null pointer for any
- * by-reference argument returns 0 and touches nothing.
+ * by-reference argument returns 0 and touches nothing. The page's bytes
+ * are only read.
  * A null *deviceText selects the default device profile. *callerText is not
  * used. The page's charset is found from a byte-order mark, its own
  * declaration, or its bytes (UTF-8 when they are valid UTF-8, else

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
 #include <cstring>
 #include <random>
 #include <string>
@@ -101,6 +103,25 @@ TEST(BufferContract, RepeatedCallsGiveIdenticalOutput) {
   const std::string page = "<html><body><p>One<br>two</p><a href='x'>y</a></body></html>";
   EXPECT_EQ(Convert(page).text, Convert(page).text);
   EXPECT_EQ(Convert(page, nullptr).text, Convert(page, "no such device/1.0").text);
+}
+
+TEST(BufferContract, PageIsOnlyRead) {
+  // A page in read-only memory: any write to it ends the test with a fault.
+  const std::string page = "<html><body><p>One &amp; two<br>three</p><table><tr><td>x</table></body></html>";
+  void* mapped = mmap(nullptr, page.size(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(mapped, MAP_FAILED);
+  std::memcpy(mapped, page.data(), page.size());
+  ASSERT_EQ(mprotect(mapped, page.size(), PROT_READ), 0);
+  char* caller = nullptr;
+  char* device = nullptr;
+  char* pageText = static_cast<char*>(mapped);
+  int32_t length = static_cast<int32_t>(page.size());
+  std::string buffer(4096, '\0');
+  char* output = buffer.data();
+  int32_t capacity = static_cast<int32_t>(buffer.size());
+  const int32_t written = WapConvert(&caller, &device, &pageText, &length, &output, &capacity);
+  EXPECT_EQ(std::string(buffer.data(), static_cast<size_t>(written)), Convert(page).text);
+  munmap(mapped, page.size());
 }
 
 TEST(LastError, TellsWhyTheLastConversionOnThisThreadFailed) {
