@@ -81,24 +81,29 @@ std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configura
 
 std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& configuration, const CDevice* device,
                         std::string_view page, std::string_view hostCharset) {
-  // The document's records read the configuration's marker words until the
-  // root is gone; `configuration` outlives it.
-  CXmlNode root;
-  auto context = std::make_unique<CWorkingVariables>(configuration);
-  context->device = device;
   const CWmlSettings& settings = settingsOf(device);
-  root.SetContext(std::move(context));
-  std::string decoded;
-  const std::string_view text = PageText(page, settings, hostCharset, decoded);
-  if (!text.empty()) root.ParseMarkup(text.data(), static_cast<int32_t>(text.size()));
-  NormalizeTree(&root);
-  XHtmlToWml(&root);
-  EscapeRules rules;
-  rules.convertReferences = settings.convertEntities != 0;
-  rules.doubleDollars = settings.doubleDollars != 0;
-  // Copied bytes in another charset are no UTF-8 to filter.
-  rules.utf8Text = settings.transcode != 0 || IsUtf8Name(DeclaredEncoding(settings.xmlVersion));
-  std::string deck = EncodedDeck(WriteDeck(root, kBreakList, rules, page.size() + 1024), settings);
+  WrittenDeck written;
+  {
+    // The document's records read the configuration's marker words until
+    // the root is gone; `configuration` outlives it. The tree is released
+    // before the deck's pieces are joined.
+    CXmlNode root;
+    auto context = std::make_unique<CWorkingVariables>(configuration);
+    context->device = device;
+    root.SetContext(std::move(context));
+    std::string decoded;
+    const std::string_view text = PageText(page, settings, hostCharset, decoded);
+    if (!text.empty()) root.ParseMarkup(text.data(), static_cast<int32_t>(text.size()));
+    NormalizeTree(&root);
+    XHtmlToWml(&root);
+    EscapeRules rules;
+    rules.convertReferences = settings.convertEntities != 0;
+    rules.doubleDollars = settings.doubleDollars != 0;
+    // Copied bytes in another charset are no UTF-8 to filter.
+    rules.utf8Text = settings.transcode != 0 || IsUtf8Name(DeclaredEncoding(settings.xmlVersion));
+    written = WriteDeckPieces(root, kBreakList, rules, page.size() + 1024);
+  }
+  std::string deck = EncodedDeck(std::move(written).Joined(), settings);
   if (static_cast<int64_t>(deck.size()) > ConversionBudgetFor(static_cast<int64_t>(page.size()))) {
     throw ConversionBudgetExceeded();
   }

@@ -1,5 +1,6 @@
 #include "markup/deck_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -138,16 +139,17 @@ TagForm FormOf(const CXmlNode& node) {
 
 class DeckWriter {
  public:
-  DeckWriter(const char* breakList, const EscapeRules& rules, size_t expectedSize)
-      : breakList_(breakList), rules_(rules) {
-    out_.reserve(expectedSize);
+  DeckWriter(const char* breakList, const EscapeRules& rules, size_t expectedSize, size_t pieceSize)
+      : breakList_(breakList), rules_(rules), pieceSize_(std::max<size_t>(pieceSize, 1)) {
+    out_.reserve(std::min(expectedSize, pieceSize_));
   }
 
-  std::string Write(const CXmlNode& root) {
+  WrittenDeck Write(const CXmlNode& root) {
     const CXmlNode* node = root.GetFirstChild();
     // Everything before node in document order is written; open_ holds the
     // written start tags whose end is still to come, innermost last.
     while (node != nullptr) {
+      if (out_.size() >= pieceSize_) Cut();
       Visit(*node);
       if (node->GetFirstChild() != nullptr) {
         node = node->GetFirstChild();
@@ -156,15 +158,38 @@ class DeckWriter {
       Leave(*node);
       while (node->GetNext() == nullptr) {
         node = node->GetParent();
-        if (node == nullptr || node == &root) return std::move(out_);
+        if (node == nullptr || node == &root) return Finish();
         Leave(*node);
       }
       node = node->GetNext();
     }
-    return std::move(out_);
+    return Finish();
   }
 
  private:
+  // Closes the current piece and starts the next.
+  void Cut() {
+    Close();
+    out_.reserve(pieceSize_);
+  }
+
+  void Close() {
+    deck_.size += out_.size();
+    deck_.pieces.push_back(std::move(out_));
+    out_ = std::string();
+  }
+
+  WrittenDeck Finish() {
+    if (!out_.empty() || deck_.pieces.empty()) Close();
+    return std::move(deck_);
+  }
+
+  // True when something is written and it does not end a line.
+  bool InsideLine() const {
+    if (!out_.empty()) return out_.back() != '\n';
+    return !deck_.pieces.empty() && deck_.pieces.back().back() != '\n';
+  }
+
   void Visit(const CXmlNode& node) {
     const CXmlObject* element = node.GetElement();
     if (element == nullptr) return;
@@ -255,15 +280,17 @@ class DeckWriter {
   template <typename Append>
   void OnOwnLine(const CXmlNode& node, Append append) {
     const CXmlNode* parent = node.GetParent();
-    if (parent != nullptr && !parent->IsRoot() && !out_.empty() && out_.back() != '\n') out_ += "\r\n";
+    if (parent != nullptr && !parent->IsRoot() && InsideLine()) out_ += "\r\n";
     append();
     out_ += "\r\n";
   }
 
   const char* breakList_;
   const EscapeRules& rules_;
+  const size_t pieceSize_;
   std::vector<const CXmlNode*> open_;
-  std::string out_;
+  WrittenDeck deck_;  // the pieces before out_
+  std::string out_;   // the piece being written
 };
 
 }  // namespace
@@ -295,9 +322,26 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, cons
   }
 }
 
+std::string WrittenDeck::Joined() && {
+  if (pieces.size() == 1) return std::move(pieces.front());
+  std::string deck;
+  deck.reserve(size);
+  // Each piece is freed once copied, so the two copies overlap by one piece.
+  for (std::string& piece : pieces) {
+    deck += piece;
+    std::string().swap(piece);
+  }
+  return deck;
+}
+
+WrittenDeck WriteDeckPieces(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
+                            size_t expectedSize, size_t pieceSize) {
+  return DeckWriter(breakList, rules, expectedSize, pieceSize).Write(root);
+}
+
 std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
                       size_t expectedSize) {
-  return DeckWriter(breakList, rules, expectedSize).Write(root);
+  return WriteDeckPieces(root, breakList, rules, expectedSize).Joined();
 }
 
 }  // namespace quillmark

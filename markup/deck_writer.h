@@ -17,6 +17,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmark {
 
@@ -41,6 +42,23 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, cons
 // Writes the tree below `root` (its children and everything after them) and
 // returns the text; `breakList` names the elements put on lines of their own.
 // `expectedSize` is room to reserve for it.
+// A written deck in the pieces the writer made, in order (at least one).
+struct WrittenDeck {
+  std::vector<std::string> pieces;
+  size_t size = 0;  // of all pieces
+  // The deck in one string: the only piece itself, or the pieces joined.
+  std::string Joined() &&;
+};
+
+// Pieces are cut once they reach this size: room is never held for much
+// more than the deck, and nothing written is copied while writing.
+inline constexpr size_t kDeckPieceSize = size_t{64} << 10;
+
+// Writes the deck below `root`; `expectedSize` is a guess of its length,
+// which sizes the first piece. The pieces let the caller release the tree
+// before the deck is joined.
+WrittenDeck WriteDeckPieces(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
+                            size_t expectedSize = 0, size_t pieceSize = kDeckPieceSize);
 std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
                       size_t expectedSize = 0);
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <string>
 
+#include "markup/deck_writer.h"
 #include "markup/xml_node.h"
 #include "support/tree_dump.h"
 
@@ -231,6 +234,26 @@ TEST(Tree, MakeEmptyTurnsContentIntoSiblings) {
   CXmlNode* br = Parse(root, "<br>a<b>c</b>");
   br->MakeEmpty();
   EXPECT_EQ(DumpChildren(root), "<br/>,a,<b>[c],</b>");
+}
+
+// The writer cuts a deck into pieces as it goes; where the cuts fall must
+// not change a byte, including the line breaks around break-list tags.
+TEST(DeckPieces, JoinToTheDeckWrittenWhole) {
+  static const char* const kFragments[] = {"<p>", "</p>", "<table>", "<tr>", "</tr>", "</table>", "<br/>",
+                                           "word ", "\r\n", "<b>", "</b>", "&amp;", "<!-- c -->", "<select>"};
+  std::mt19937 random(20261209);
+  std::uniform_int_distribution<size_t> pick(0, std::size(kFragments) - 1);
+  const char* breakList = "table\0tr\0select\0p\0";
+  for (int round = 0; round < 50; ++round) {
+    std::string page;
+    for (int i = 0; i < 200; ++i) page += kFragments[pick(random)];
+    CXmlNode root;
+    root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+    const std::string whole = WriteDeck(root, breakList, EscapeRules());
+    WrittenDeck pieces = WriteDeckPieces(root, breakList, EscapeRules(), 0, 1 + round % 7);
+    EXPECT_GT(pieces.pieces.size(), 1u) << page;
+    EXPECT_EQ(std::move(pieces).Joined(), whole) << page;
+  }
 }
 
 }  // namespace
