@@ -20,7 +20,7 @@ namespace quillmark {
 struct DocumentState : DocumentRoot {
   // The arena of the document's records: their strings and attribute lists.
   // Declared first, so that it outlives every record.
-  RecordArena arena;
+  RecordArena arena{this};
   // Nodes and sibling records live here until the document is destroyed,
   // at stable addresses, a page of them per allocation.
   PagedStore<CXmlNode, 64> nodes;

@@ -16,15 +16,23 @@
 
 namespace quillmark {
 
+struct DocumentRoot;
+
 class RecordArena {
  public:
   RecordArena() = default;
+  // An arena of the document `owner`: its records' nodes find their
+  // document through it.
+  explicit RecordArena(DocumentRoot* owner) : owner_(owner) {}
   RecordArena(const RecordArena&) = delete;
   RecordArena& operator=(const RecordArena&) = delete;
 
   // The arena of records that belong to no document; it may be shared by
   // every thread, as it keeps no state.
   static RecordArena& Heap();
+
+  // The document whose records the arena holds; null for the heap arena.
+  DocumentRoot* Owner() const { return owner_; }
 
   // `bytes` bytes at a multiple of `alignment` (a power of two, at most
   // alignof(max_align_t)); strings ask for 1, so that short ones pack.
@@ -50,6 +58,7 @@ class RecordArena {
   explicit RecordArena(HeapTag) : heap_(true) {}
   void* AllocateInNewChunk(std::size_t bytes);
 
+  DocumentRoot* owner_ = nullptr;
   bool heap_ = false;
   std::byte* next_ = nullptr;  // the free part of the newest chunk: [next_, end_)
   std::byte* end_ = nullptr;

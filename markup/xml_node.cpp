@@ -23,9 +23,13 @@ SiblingGroup* Representative(SiblingGroup* group) {
 
 // ---- construction -------------------------------------------------------
 
-CXmlNode::CXmlNode() : doc_(new DocumentState) { doc_->root = this; }
+CXmlNode::CXmlNode() : groupAndFlags_(kRootFlag), element_(&(new DocumentState)->arena) { Doc().root = this; }
 
-CXmlNode::CXmlNode(StoreKey, DocumentRoot* doc, CXmlObject&& element) : doc_(doc), element_(std::move(element)) {}
+// The record is moved into one of the document's arena, which copies it
+// when it was made in another.
+CXmlNode::CXmlNode(StoreKey, RecordArena* arena, CXmlObject&& element) : element_(arena) {
+  element_ = std::move(element);
+}
 
 // Nodes of a document are released together with its store, which the
 // root's state holds, so nothing here walks the tree.
@@ -33,7 +37,7 @@ CXmlNode::~CXmlNode() {
   if (IsRoot()) delete &Doc();
 }
 
-DocumentState& CXmlNode::Doc() const { return *static_cast<DocumentState*>(doc_); }
+DocumentState& CXmlNode::Doc() const { return *static_cast<DocumentState*>(element_.Arena()->Owner()); }
 
 CXmlNode* CXmlNode::CreateNode(CXmlObject&& element) { return Doc().NewNode(std::move(element)); }
 
@@ -52,7 +56,7 @@ CXmlNode* DocumentState::NewNode(CXmlObject&& element) {
     node->element_ = std::move(element);
     return node;
   }
-  return &nodes.Make(CXmlNode::StoreKey(), this, std::move(element));
+  return &nodes.Make(CXmlNode::StoreKey(), &arena, std::move(element));
 }
 
 SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {
@@ -77,23 +81,24 @@ void CXmlNode::SetContext(std::unique_ptr<TreeContext> context) {
 // ---- links ----------------------------------------------------------------
 
 CXmlNode* CXmlNode::GetParent() const {
-  if (group_ == nullptr) return nullptr;
-  return Representative(group_)->parent;
+  SiblingGroup* group = Group();
+  if (group == nullptr) return nullptr;
+  return Representative(group)->parent;
 }
 
 SiblingGroup* CXmlNode::ChildGroup() {
   if (firstChild_ == nullptr) return Doc().NewGroup(this);
-  return Representative(firstChild_->group_);
+  return Representative(firstChild_->Group());
 }
 
 const char* CXmlNode::ChildrenAcceptedBy() const {
-  return firstChild_ == nullptr ? nullptr : Representative(firstChild_->group_)->acceptedBy;
+  return firstChild_ == nullptr ? nullptr : Representative(firstChild_->Group())->acceptedBy;
 }
 
 void CXmlNode::MarkChildrenAcceptedBy(const char* rule) {
   // Without children there is nothing to skip, and the first insertion
   // would clear the mark anyway.
-  if (firstChild_ != nullptr) Representative(firstChild_->group_)->acceptedBy = rule;
+  if (firstChild_ != nullptr) Representative(firstChild_->Group())->acceptedBy = rule;
 }
 
 void CXmlNode::Unlink() {
@@ -108,11 +113,10 @@ void CXmlNode::Unlink() {
 }
 
 void CXmlNode::LinkAfterThis(CXmlNode* node) {
-  if (group_ == nullptr) group_ = Doc().NewGroup(nullptr);
-  SiblingGroup* group = Representative(group_);
+  if (Group() == nullptr) SetGroup(Doc().NewGroup(nullptr));
+  SiblingGroup* group = Representative(Group());
   CXmlNode* parent = group->parent;
-  node->doc_ = doc_;
-  node->group_ = group;
+  node->SetGroup(group);
   node->prev_ = this;
   node->next_ = next_;
   if (next_ != nullptr) {
@@ -127,8 +131,7 @@ void CXmlNode::LinkAfterThis(CXmlNode* node) {
 void CXmlNode::PrependChild(CXmlNode* node) {
   node->Unlink();
   SiblingGroup* group = ChildGroup();
-  node->doc_ = doc_;
-  node->group_ = group;
+  node->SetGroup(group);
   node->prev_ = nullptr;
   node->next_ = firstChild_;
   if (firstChild_ != nullptr) {
@@ -161,8 +164,7 @@ void CXmlNode::InsertBefore(CXmlNode* node) {
   }
   // A node outside any list: the two simply become neighbours.
   node->Unlink();
-  node->doc_ = doc_;
-  node->group_ = group_;
+  node->SetGroup(Group());
   node->prev_ = nullptr;
   node->next_ = this;
   prev_ = node;
@@ -187,12 +189,12 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
   if (firstChild_ == nullptr) return;
   CXmlNode* first = firstChild_;
   CXmlNode* last = lastChild_;
-  SiblingGroup* moved = Representative(first->group_);
+  SiblingGroup* moved = Representative(first->Group());
   firstChild_ = nullptr;
   lastChild_ = nullptr;
 
-  if (anchor->group_ == nullptr) anchor->group_ = Doc().NewGroup(nullptr);
-  SiblingGroup* target = Representative(anchor->group_);
+  if (anchor->Group() == nullptr) anchor->SetGroup(Doc().NewGroup(nullptr));
+  SiblingGroup* target = Representative(anchor->Group());
   CXmlNode* parent = target->parent;
   // The moved nodes keep pointing at this node's child record; merging it
   // into the anchor's record gives them their new parent in one step.
@@ -211,14 +213,14 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
 }
 
 void CXmlNode::Destroy() {
-  if (removed_) return;
+  if (IsRemoved()) return;
   Unlink();
-  group_ = nullptr;
-  removed_ = true;
+  SetGroup(nullptr);
+  groupAndFlags_ |= kRemovedFlag;
   // Every node below `node` in this loop's pre-order is still to be marked;
   // the subtree is unlinked, so nothing else changes it meanwhile.
   for (CXmlNode* node = firstChild_; node != nullptr;) {
-    node->removed_ = true;
+    node->groupAndFlags_ |= kRemovedFlag;
     if (node->firstChild_ != nullptr) {
       node = node->firstChild_;
       continue;

@@ -30,7 +30,7 @@ class TreeContext;
 struct DocumentState;
 
 // The record that the members of one sibling list share (see above).
-struct SiblingGroup {
+struct alignas(8) SiblingGroup {
   class CXmlNode* parent = nullptr;
   SiblingGroup* merged = nullptr;  // set once the list joined another one
   // The content rule whose filter last accepted every member; cleared by
@@ -55,7 +55,7 @@ class CXmlNode {
     StoreKey() = default;
     friend struct DocumentState;
   };
-  CXmlNode(StoreKey, DocumentRoot* doc, CXmlObject&& element);
+  CXmlNode(StoreKey, RecordArena* arena, CXmlObject&& element);
   ~CXmlNode();
   CXmlNode(const CXmlNode&) = delete;
   CXmlNode& operator=(const CXmlNode&) = delete;
@@ -67,7 +67,7 @@ class CXmlNode {
   CXmlNode* CreateNode(const char* text);
 
   // Links.
-  CXmlNode* GetRoot() const { return doc_->root; }
+  CXmlNode* GetRoot() const { return element_.Arena()->Owner()->root; }
   CXmlNode* GetParent() const;
   CXmlNode* GetFirstChild() const { return firstChild_; }
   CXmlNode* GetLastChild() const { return lastChild_; }
@@ -75,7 +75,7 @@ class CXmlNode {
   CXmlNode* GetNext() const { return next_; }
   // Null on the root, which holds an empty record.
   CXmlObject* GetElement() const { return IsRoot() ? nullptr : &element_; }
-  bool IsRoot() const { return doc_->root == this; }
+  bool IsRoot() const { return (groupAndFlags_ & kRootFlag) != 0; }
 
   // The conversion's context of the document (see tree_context.h), or null;
   // the root owns it.
@@ -96,7 +96,7 @@ class CXmlNode {
   // subtree then answers IsRemoved. Each node is marked once, so removals
   // cost linear time over a whole conversion.
   void Destroy();
-  bool IsRemoved() const { return removed_; }
+  bool IsRemoved() const { return (groupAndFlags_ & kRemovedFlag) != 0; }
 
   // The content rule that last accepted every child (see SiblingGroup), or
   // null; `rule` marks the children as accepted by it.
@@ -147,9 +147,16 @@ class CXmlNode {
   // Links the unlinked node `node` right after this node, in this node's list.
   void LinkAfterThis(CXmlNode* node);
 
-  // The document's state: made and owned by the root, reached by every node.
-  DocumentRoot* doc_;
-  SiblingGroup* group_ = nullptr;  // shared record of this node's sibling list
+  // The shared record of this node's sibling list (or null) and two flags
+  // in the low bits, which a record's alignment leaves free.
+  static constexpr std::uintptr_t kRemovedFlag = 1;
+  static constexpr std::uintptr_t kRootFlag = 2;
+  static constexpr std::uintptr_t kFlags = kRemovedFlag | kRootFlag;
+  SiblingGroup* Group() const { return reinterpret_cast<SiblingGroup*>(groupAndFlags_ & ~kFlags); }
+  void SetGroup(SiblingGroup* group) {
+    groupAndFlags_ = reinterpret_cast<std::uintptr_t>(group) | (groupAndFlags_ & kFlags);
+  }
+  std::uintptr_t groupAndFlags_ = 0;
   CXmlNode* firstChild_ = nullptr;
   CXmlNode* lastChild_ = nullptr;
   CXmlNode* prev_ = nullptr;
@@ -158,8 +165,9 @@ class CXmlNode {
   // allocation of its own. It is lent writable through const nodes, as the
   // tree's readers and editors share it. The root's record stays empty, so
   // every predicate answers for the root as for a node without a token.
+  // Its arena is the document's, through which the node finds the document
+  // (the root owns that state).
   mutable CXmlObject element_;
-  bool removed_ = false;
 };
 
 // What `node` decides on the backward walk of HasTextBefore (previous

@@ -48,6 +48,8 @@ class CXmlObject {
  public:
   explicit CXmlObject(RecordArena* arena = &RecordArena::Heap()) : arena_(arena) {}
   ~CXmlObject() { ReleaseAll(); }
+  // The arena the record's strings come from.
+  RecordArena* Arena() const { return arena_; }
   CXmlObject(const CXmlObject&) = delete;
   CXmlObject& operator=(const CXmlObject&) = delete;
   // Moving hands the strings and attributes over, and a new record takes
@@ -197,6 +199,8 @@ class CXmlObject {
 
   const Attribute* begin() const { return attributes_; }
   const Attribute* end() const { return attributes_ + attributeCount_; }
+  // Makes room for `capacity` attributes in all.
+  void ReserveAttributes(std::size_t capacity);
   // Appends an attribute, its strings made from the spans.
   void AppendAttribute(std::string_view name, std::string_view value);
   // Frees one attribute's strings.
