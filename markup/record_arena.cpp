@@ -7,7 +7,7 @@ namespace {
 
 // Chunks grow to this size and then stay there, so that the room left
 // unused in the newest chunk stays small beside what the document holds.
-constexpr std::size_t kLargestChunk = std::size_t{1} << 20;
+constexpr std::size_t kLargestChunk = std::size_t{256} << 10;
 
 }  // namespace
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "markup/name_list.h"
 
@@ -243,21 +245,25 @@ void CXmlObject::ReleaseAll() {
   name_.Release(arena_);
 }
 
-void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) {
-  if (attributeCount_ == attributeCapacity_) {
-    // Doubling: the slots are plain data and move as bytes.
-    const uint32_t capacity = attributeCapacity_ == 0 ? 1 : 2 * attributeCapacity_;
-    static_assert(sizeof(Attribute) % alignof(NameIndex*) == 0);
-    auto* grown = static_cast<Attribute*>(arena_->Allocate(ListBytes(capacity), alignof(Attribute)));
-    NameIndex* index = Index();
-    if (attributes_ != nullptr) {
-      std::memcpy(static_cast<void*>(grown), attributes_, attributeCount_ * sizeof(Attribute));
-      arena_->Free(attributes_, ListBytes(attributeCapacity_));
-    }
-    attributes_ = grown;
-    attributeCapacity_ = capacity;
-    IndexPlace() = index;
+void CXmlObject::ReserveAttributes(std::size_t capacity) {
+  if (capacity <= attributeCapacity_) return;
+  if (capacity > UINT32_MAX / sizeof(Attribute)) throw std::length_error("attribute list too long");
+  // The slots are plain data and move as bytes.
+  static_assert(sizeof(Attribute) % alignof(NameIndex*) == 0);
+  auto* grown = static_cast<Attribute*>(arena_->Allocate(ListBytes(static_cast<uint32_t>(capacity)), alignof(Attribute)));
+  NameIndex* index = Index();
+  if (attributes_ != nullptr) {
+    std::memcpy(static_cast<void*>(grown), attributes_, attributeCount_ * sizeof(Attribute));
+    arena_->Free(attributes_, ListBytes(attributeCapacity_));
   }
+  attributes_ = grown;
+  attributeCapacity_ = static_cast<uint32_t>(capacity);
+  IndexPlace() = index;
+}
+
+void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) {
+  // Doubling, so that a list built one attribute at a time costs linear time.
+  if (attributeCount_ == attributeCapacity_) ReserveAttributes(attributeCapacity_ == 0 ? 1 : 2 * std::size_t{attributeCapacity_});
   // Counted before its strings are made, so that the record frees what it
   // holds even when making the second one fails.
   Attribute& attribute = *::new (&attributes_[attributeCount_++]) Attribute();
@@ -305,11 +311,28 @@ int32_t CXmlObject::ParseName(const char* text, int32_t length) {
   return end;
 }
 
+namespace {
+
+// Attribute spans whose gathering room a thread keeps between tags.
+constexpr std::size_t kKeptSpans = 256;
+
+}  // namespace
+
 void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from) {
-  AttributeScanner scanner(text, length, [this](std::string_view name, std::string_view value) {
-    StoreAttribute(name, value);
+  // The spans are gathered first, so that the list's block is made once at
+  // its size: a list grown by doubling leaves each smaller block behind in
+  // the arena. The gathering room is the thread's, kept between tags.
+  using Span = std::pair<std::string_view, std::string_view>;
+  thread_local std::vector<Span> spans;
+  spans.clear();
+  AttributeScanner scanner(text, length, [](std::string_view name, std::string_view value) {
+    spans.emplace_back(name, value);
   });
   scanner.Run(from);
+  ReserveAttributes(spans.size());
+  for (const Span& span : spans) StoreAttribute(span.first, span.second);
+  // A huge list's room is not kept for the thread's later tags.
+  if (spans.capacity() > kKeptSpans) std::vector<Span>().swap(spans);
 }
 
 CXmlObject CXmlObject::Clone() const {
