@@ -1,5 +1,6 @@
 #include "base/utf8.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -39,10 +40,13 @@ bool IsValidUtf8(std::string_view bytes) {
     if (at + 8 <= bytes.size()) {
       uint64_t word;
       std::memcpy(&word, bytes.data() + at, sizeof word);
-      if ((word & 0x8080808080808080ull) == 0) {
+      const uint64_t high = word & 0x8080808080808080ull;
+      if (high == 0) {
         at += 8;
         continue;
       }
+      // Past the ASCII bytes before the first high one, in one step.
+      if constexpr (std::endian::native == std::endian::little) at += static_cast<size_t>(std::countr_zero(high)) / 8;
     }
     if (static_cast<unsigned char>(bytes[at]) < 0x80) {
       ++at;

@@ -25,11 +25,23 @@ SiblingGroup* Representative(SiblingGroup* group) {
 
 CXmlNode::CXmlNode() : groupAndFlags_(kRootFlag), element_(&(new DocumentState)->arena) { Doc().root = this; }
 
-// The record is moved into one of the document's arena, which copies it
-// when it was made in another.
-CXmlNode::CXmlNode(StoreKey, RecordArena* arena, CXmlObject&& element) : element_(arena) {
-  element_ = std::move(element);
+namespace {
+
+// `element` as a record of `arena`: moved when it is one already, else
+// copied into it.
+CXmlObject InArena(RecordArena* arena, CXmlObject&& element) {
+  if (element.Arena() == arena) return CXmlObject(std::move(element));
+  CXmlObject copy(arena);
+  copy = std::move(element);
+  return copy;
 }
+
+}  // namespace
+
+// The node finds its document through its record's arena, so the record
+// must be one of the document's.
+CXmlNode::CXmlNode(StoreKey, RecordArena* arena, CXmlObject&& element)
+    : element_(InArena(arena, std::move(element))) {}
 
 // Nodes of a document are released together with its store, which the
 // root's state holds, so nothing here walks the tree.
