@@ -279,8 +279,11 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
   if (text == nullptr || length < 0) {
     length = 0;
   }
-  const auto size = static_cast<size_t>(length);
-  text_.Assign(arena_, CutAtNul(std::string_view(text == nullptr ? "" : text, size)));
+  const std::string_view whole(text == nullptr ? "" : text, static_cast<size_t>(length));
+  // Most tokens hold no NUL: then none of their parts is cut at one.
+  const size_t nul = whole.find('\0');
+  const bool holdsNul = nul != std::string_view::npos;
+  text_.Assign(arena_, whole.substr(0, nul));
   hasText_ = true;
   Classify();
   name_.Shorten(0);
@@ -289,11 +292,11 @@ void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& word
   if (!IsTag() && GetMarkerKind() == 0) {
     return;
   }
-  const int32_t nameEnd = ParseName(text, length);
-  ParseAttributes(text, length, nameEnd);
+  const int32_t nameEnd = ParseName(text, length, holdsNul);
+  ParseAttributes(text, length, nameEnd, holdsNul);
 }
 
-int32_t CXmlObject::ParseName(const char* text, int32_t length) {
+int32_t CXmlObject::ParseName(const char* text, int32_t length, bool holdsNul) {
   hasName_ = true;
   int32_t start = 1;
   while (start < length - 1 && !CanStartName(text[start])) {
@@ -306,7 +309,8 @@ int32_t CXmlObject::ParseName(const char* text, int32_t length) {
   while (end < length && !EndsName(text[end])) {
     ++end;
   }
-  name_.Assign(arena_, CutAtNul(std::string_view(text + start, static_cast<size_t>(end - start))));
+  const std::string_view name(text + start, static_cast<size_t>(end - start));
+  name_.Assign(arena_, holdsNul ? CutAtNul(name) : name);
   NameChanged();
   return end;
 }
@@ -318,7 +322,7 @@ constexpr std::size_t kKeptSpans = 256;
 
 }  // namespace
 
-void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from) {
+void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from, bool holdsNul) {
   // The spans are gathered first, so that the list's block is made once at
   // its size: a list grown by doubling leaves each smaller block behind in
   // the arena. The gathering room is the thread's, kept between tags.
@@ -330,7 +334,13 @@ void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from)
   });
   scanner.Run(from);
   ReserveAttributes(spans.size());
-  for (const Span& span : spans) StoreAttribute(span.first, span.second);
+  for (const Span& span : spans) {
+    if (holdsNul) {
+      StoreAttribute(span.first, span.second);
+    } else {
+      StoreWholeAttribute(span.first, span.second);
+    }
+  }
   // A huge list's room is not kept for the thread's later tags.
   if (spans.capacity() > kKeptSpans) std::vector<Span>().swap(spans);
 }
@@ -411,12 +421,14 @@ void CXmlObject::SetAttribute(const char* name, const char* value) {
   if (name == nullptr || value == nullptr) {
     return;
   }
-  StoreAttribute(name, value);
+  StoreWholeAttribute(name, value);
 }
 
 void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
-  name = CutAtNul(name);
-  value = CutAtNul(value);
+  StoreWholeAttribute(CutAtNul(name), CutAtNul(value));
+}
+
+void CXmlObject::StoreWholeAttribute(std::string_view name, std::string_view value) {
   const int32_t slot = FindAttributeSlot(name);
   if (slot >= 0) {
     Attribute& attribute = attributes_[slot];

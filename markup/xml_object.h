@@ -175,6 +175,8 @@ class CXmlObject {
   const Attribute* FindAttribute(const char* name) const;
   // SetAttribute for spans that may hold a NUL: both are cut at the first NUL.
   void StoreAttribute(std::string_view name, std::string_view value);
+  // SetAttribute for spans that hold no NUL.
+  void StoreWholeAttribute(std::string_view name, std::string_view value);
   // Upper-cased name -> slot; kept only while there are many attributes, so
   // a tag with a huge attribute list is not parsed in quadratic time. Most
   // records never need one, so the record holds no room for it: its pointer
@@ -188,8 +190,9 @@ class CXmlObject {
   // Rebuilds the name index from the slots, or drops it when the list is short.
   void RebuildNameIndex();
   // Sets name_ from the token and returns the index just past the name.
-  int32_t ParseName(const char* text, int32_t length);
-  void ParseAttributes(const char* text, int32_t length, int32_t from);
+  // `holdsNul` tells that the token holds a NUL, at which each part is cut.
+  int32_t ParseName(const char* text, int32_t length, bool holdsNul);
+  void ParseAttributes(const char* text, int32_t length, int32_t from, bool holdsNul);
   // True when the comment text, after "<!--" and spaces, begins with `word`.
   bool StartsWithMarkerWord(const std::string& word) const;
   // True for text, comments and declarations, which the writer copies as is.
