@@ -1,5 +1,8 @@
 #include "markup/element_names.h"
 
+#include <bit>
+#include <cstring>
+
 #include "base/case_folding.h"
 
 namespace quillmark {
@@ -30,7 +33,74 @@ constexpr SlotTable MakeSlots() {
 }
 constexpr SlotTable kSlots = MakeSlots();
 
+// Names of up to eight bytes, nearly all of them, are matched as one word:
+// their bytes in order from the lowest, zero above the name.
+constexpr size_t kWordName = 8;
+
+constexpr uint64_t NameWord(std::string_view name) {
+  uint64_t word = 0;
+  for (size_t i = 0; i < name.size(); ++i) word |= uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+  return word;
+}
+
+// The 0x20 bit of each byte of `word` that is an upper-case ASCII letter.
+// For a 7-bit byte x, x + (0x80 - low) has its high bit set when x >= low,
+// and x + (0x7F - high) when x > high; neither sum carries into the next byte.
+constexpr uint64_t UpperCaseBits(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x80 * kOnes;
+  const uint64_t ascii = word & ~kHigh;
+  const uint64_t upper = (ascii + (0x80 - 'A') * kOnes) & ~(ascii + (0x7F - 'Z') * kOnes) & ~word & kHigh;
+  return upper >> 2;
+}
+
+constexpr size_t WordSlot(uint64_t lowered) { return static_cast<size_t>((lowered * 0x9E3779B97F4A7C15ull) >> 56); }
+
+// The ids of the short names by their lower-cased word, with the word
+// and length kept beside each id for the one comparison a match needs.
+struct WordTable {
+  ElementId slots[kSlotCount] = {};
+  uint64_t words[kElementIdCount] = {};
+  uint8_t lengths[kElementIdCount] = {};
+};
+
+constexpr WordTable MakeWordTable() {
+  WordTable table;
+  for (size_t id = 1; id < kElementIdCount; ++id) {
+    const std::string_view name = kElementNames[id];
+    if (name.size() > kWordName) continue;
+    table.words[id] = NameWord(name);
+    table.lengths[id] = static_cast<uint8_t>(name.size());
+    size_t slot = WordSlot(table.words[id]);
+    while (table.slots[slot] != kOtherElement) slot = (slot + 1) % kSlotCount;
+    table.slots[slot] = static_cast<ElementId>(id);
+  }
+  return table;
+}
+constexpr WordTable kWords = MakeWordTable();
+
 }  // namespace
+
+ElementMatch MatchElementName(std::string_view name) {
+  if (name.empty() || name.size() > kWordName) {
+    const ElementId id = ElementIdOf(name);
+    return {id, id != kOtherElement && name == kElementNames[id]};
+  }
+  uint64_t word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, name.data(), name.size());
+  } else {
+    word = NameWord(name);
+  }
+  const uint64_t upper = UpperCaseBits(word);
+  const uint64_t lowered = word | upper;
+  // Some slot is empty (see kSlotCount), so the probe ends.
+  for (size_t slot = WordSlot(lowered);; slot = (slot + 1) % kSlotCount) {
+    const ElementId id = kWords.slots[slot];
+    if (id == kOtherElement) return {};
+    if (kWords.words[id] == lowered && kWords.lengths[id] == name.size()) return {id, upper == 0};
+  }
+}
 
 ElementId ElementIdOf(std::string_view name) {
   if (name.empty() || name.size() > kLongestName) return kOtherElement;

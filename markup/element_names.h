@@ -37,6 +37,14 @@ static_assert(kElementIdCount <= 128, "an ElementSet holds 128 ids");
 // The id of `name`, its case ignored; kOtherElement for a name not listed.
 ElementId ElementIdOf(std::string_view name);
 
+// The id of `name` as ElementIdOf finds it, and whether `name` is spelt
+// exactly as the id's name (always false for kOtherElement).
+struct ElementMatch {
+  ElementId id = kOtherElement;
+  bool exact = false;
+};
+ElementMatch MatchElementName(std::string_view name);
+
 // The id of a listed lower-case name, worked out at compile time; a name
 // not listed does not compile.
 consteval ElementId KnownElementId(std::string_view name) {

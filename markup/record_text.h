@@ -38,6 +38,18 @@ class RecordText {
     size_ = static_cast<uint32_t>(text.size());
     data_[size_] = '\0';
   }
+  // Makes the string `before`, `middle` and `after` in a row, in one block.
+  void AssignJoined(RecordArena* arena, std::string_view before, std::string_view middle, std::string_view after) {
+    const std::size_t size = before.size() + middle.size() + after.size();
+    if (size + 1 > capacity_) Replace(arena, size + 1);
+    char* out = data_;
+    for (std::string_view part : {before, middle, after}) {
+      if (!part.empty()) std::memcpy(out, part.data(), part.size());
+      out += part.size();
+    }
+    size_ = static_cast<uint32_t>(size);
+    data_[size_] = '\0';
+  }
   // Makes room for `bytes` bytes, the NUL included, keeping the string.
   void Reserve(RecordArena* arena, std::size_t bytes);
   // Appends one byte.

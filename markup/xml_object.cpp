@@ -531,8 +531,9 @@ bool CXmlObject::TextIsClosedTag() const {
 }
 
 void CXmlObject::NameChanged() {
-  nameId_ = hasName_ ? ElementIdOf(name_.View()) : kOtherElement;
-  nameExact_ = nameId_ != kOtherElement && name_.View() == kElementNames[nameId_];
+  const ElementMatch match = hasName_ ? MatchElementName(name_.View()) : ElementMatch();
+  nameId_ = match.id;
+  nameExact_ = match.exact;
 }
 
 void CXmlObject::Classify() {
@@ -642,13 +643,10 @@ CXmlObject CXmlObject::MakeEndTag() const {
     return endTag;
   }
   endTag.words_ = words_;
-  // One block of the right size: "</", the name, ">" and the NUL.
-  endTag.text_.Reserve(arena_, name.size() + 4);
-  endTag.text_.Assign(arena_, "</");
-  for (const char c : name) endTag.text_.Append(arena_, c);
-  endTag.text_.Append(arena_, '>');
+  endTag.text_.AssignJoined(arena_, "</", name, ">");
   endTag.hasText_ = true;
-  endTag.Classify();
+  // What Classify finds in "</name>" with such a name: a tag that closes.
+  endTag.kinds_ = kTag | kClosedTag;
   endTag.name_.Assign(arena_, name);
   endTag.hasName_ = true;
   endTag.nameId_ = nameId_;

@@ -493,6 +493,18 @@ TEST(NameList, ElementSetsDecideAsTheirLists) {
       EXPECT_EQ(set->Holds(ElementIdOf(name)), IsNameInList(name.c_str(), list) != 0) << name;
     }
   }
+  // The word-at-a-time match agrees with the lookup and the exact spelling,
+  // also where one byte differs from a name's only in its 0x20 bit ("1"
+  // against 0x11, "@" against "`").
+  for (const std::string& name : names) {
+    for (size_t flipped = 0; flipped <= name.size(); ++flipped) {
+      std::string variant = name;
+      if (flipped < name.size()) variant[flipped] = static_cast<char>(variant[flipped] ^ 0x20);
+      const ElementMatch match = MatchElementName(variant);
+      EXPECT_EQ(match.id, ElementIdOf(variant)) << variant;
+      EXPECT_EQ(match.exact, match.id != kOtherElement && variant == kElementNames[match.id]) << variant;
+    }
+  }
 }
 
 TEST(NameList, IsBlank) {
