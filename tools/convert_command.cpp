@@ -31,7 +31,8 @@ constexpr char kConvertUsage[] =
     "                 Windows-1252)\n"
     "  --wmlc         write compiled decks (WMLC, as a WAP gateway sends them)\n"
     "                 named NAME.wmlc\n"
-    "  -o OUT         write the deck to the file OUT; with several pages, or when\n"
+    "  -o OUT         write the deck to the file OUT (\"-\": standard output,\n"
+    "                 also with --wmlc); with several pages, or when\n"
     "                 OUT is a folder or ends with \"/\", write each deck as\n"
     "                 OUT/NAME.wml (or OUT/NAME.wmlc)\n"
     "  -r, --recursive  convert the whole folder SRC into the folder OUT: a deck\n"
@@ -105,6 +106,10 @@ bool WritesIntoFolder(const ConvertOptions& options) {
 // Where each page's deck goes; throws UsageError for impossible requests.
 std::vector<Job> PlanJobs(const ConvertOptions& options) {
   const bool several = options.files.size() > 1;
+  if (options.output == "-") {
+    if (several) throw UsageError("several pages need -o FOLDER");
+    return {Job{options.files.front(), ""}};
+  }
   // Compiled decks are binary: without -o they go to files of their own.
   const bool ownFiles = options.wmlc && !options.output && !(options.files == std::vector<std::string>{"-"});
   if (!options.output && !ownFiles) {
@@ -184,7 +189,7 @@ bool PrepareOutputFolder(const ConvertOptions& options) {
 
 // "convert -r SRC -o OUT"; throws UsageError for anything else.
 int RunSiteConversion(const ConvertOptions& options) {
-  if (!options.output) throw UsageError("-r needs -o FOLDER");
+  if (!options.output || *options.output == "-") throw UsageError("-r needs -o FOLDER");
   if (options.files.size() != 1 || options.files.front() == "-") throw UsageError("-r needs one folder SRC");
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
   return ConvertSite(SiteRequest{options.files.front(), *options.output, options.device, options.charset});

@@ -80,6 +80,11 @@ TEST(CliConvert, WmlcDecksGoToNameDotWmlc) {
   const RunResult standardInput = RunTool(folder, "convert --wmlc -");
   EXPECT_EQ(standardInput.status, 0) << standardInput.err;
   EXPECT_EQ(standardInput.out, CompileWmlc(RunTool(folder, "convert -").out));
+  // "-o -" is standard output, for the text deck and the compiled one.
+  EXPECT_EQ(RunTool(folder, "convert -o - a.html").out, deckA);
+  EXPECT_EQ(RunTool(folder, "convert --wmlc -o - a.html").out, CompileWmlc(deckA));
+  EXPECT_FALSE(fs::exists(folder.Path() / "-"));
+  EXPECT_NE(RunTool(folder, "convert -o - a.html pages/b.htm").status, 0);
 }
 
 TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
