@@ -31,6 +31,10 @@ class RecordArena {
   // every thread, as it keeps no state.
   static RecordArena& Heap();
 
+  // True when Free gives blocks back (the heap arena); a document's arena
+  // keeps every block until it is destroyed.
+  bool FreesBlocks() const { return heap_; }
+
   // The document whose records the arena holds; null for the heap arena.
   DocumentRoot* Owner() const { return owner_; }
 

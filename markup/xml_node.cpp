@@ -44,7 +44,8 @@ CXmlNode::CXmlNode(StoreKey, RecordArena* arena, CXmlObject&& element)
     : element_(InArena(arena, std::move(element))) {}
 
 // Nodes of a document are released together with its store, which the
-// root's state holds, so nothing here walks the tree.
+// root's state holds, so nothing here walks the tree. The root's record,
+// destroyed after the state, is empty and so never reaches for its arena.
 CXmlNode::~CXmlNode() {
   if (IsRoot()) delete &Doc();
 }

@@ -47,7 +47,18 @@ inline constexpr ElementSet kEmptyElements{kEmptyElementList};
 class CXmlObject {
  public:
   explicit CXmlObject(RecordArena* arena = &RecordArena::Heap()) : arena_(arena) {}
-  ~CXmlObject() { ReleaseAll(); }
+  // A document's arena takes its blocks back all at once: a record of it
+  // frees only what lives outside the arena (the name index). A record
+  // that holds nothing does not look at its arena, which may be gone: the
+  // root's empty record outlives the document's arena.
+  ~CXmlObject() {
+    if (attributes_ == nullptr && text_.data() == nullptr && name_.data() == nullptr) return;
+    if (arena_->FreesBlocks()) {
+      ReleaseAll();
+    } else {
+      DropNameIndex();
+    }
+  }
   // The arena the record's strings come from.
   RecordArena* Arena() const { return arena_; }
   CXmlObject(const CXmlObject&) = delete;
