@@ -260,7 +260,7 @@ bool CXmlNode::IsTagNamed(ListedName name) const { return IsTag() && element_.Ge
 
 int32_t CXmlNode::IsClosedBy(const CXmlNode* other) const {
   if (other == nullptr || !other->IsClosedTag() || !IsStartTag()) return 0;
-  return EqualsIgnoringCase(GetName(), other->GetName()) ? 1 : 0;
+  return element_.NameEquals(other->element_) ? 1 : 0;
 }
 
 int32_t CXmlNode::IsFinished() const {
@@ -273,7 +273,7 @@ int32_t CXmlNode::ClosesElement(const CXmlNode* start) const {
   // "</wml>" after "<!wml>" closes nothing.
   if (start == nullptr || !start->IsStartTag() || start->element_.IsDeclaration() != 0 || !IsClosedTag()) return 0;
   if (start->IsFinished() && start->next_ != this) return 0;
-  return EqualsIgnoringCase(GetName(), start->GetName()) ? 1 : 0;
+  return element_.NameEquals(start->element_) ? 1 : 0;
 }
 
 int32_t CXmlNode::IsStrayEndTag() const {

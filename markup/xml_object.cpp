@@ -530,6 +530,12 @@ bool CXmlObject::TextIsClosedTag() const {
   return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
 }
 
+bool CXmlObject::NameEquals(const CXmlObject& other) const {
+  // Listed names are distinct ignoring case, and no other name equals one.
+  if (nameId_ != kOtherElement || other.nameId_ != kOtherElement) return nameId_ == other.nameId_;
+  return EqualsIgnoringCase(GetName(), other.GetName());
+}
+
 void CXmlObject::NameChanged() {
   const ElementMatch match = hasName_ ? MatchElementName(name_.View()) : ElementMatch();
   nameId_ = match.id;

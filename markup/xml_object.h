@@ -89,6 +89,9 @@ class CXmlObject {
   // The name's id when the name is spelled exactly as kElementNames lists
   // it (in lower case); kOtherElement otherwise.
   ElementId GetExactElementId() const { return nameExact_ ? nameId_ : kOtherElement; }
+  // True when both records have a name and the names are equal ignoring
+  // case: a listed name by its id, any other by its bytes.
+  bool NameEquals(const CXmlObject& other) const;
 
   int32_t GetAttributeCount() const { return static_cast<int32_t>(attributeCount_); }
   const char* GetAttributeName(int32_t index) const;

@@ -505,6 +505,15 @@ TEST(NameList, ElementSetsDecideAsTheirLists) {
       EXPECT_EQ(match.exact, match.id != kOtherElement && variant == kElementNames[match.id]) << variant;
     }
   }
+  // Two records' names are equal by id as their bytes are ignoring case.
+  std::vector<CXmlObject> records(names.size());
+  for (size_t i = 0; i < names.size(); ++i) records[i].SetName(names[i].c_str());
+  for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t j = 0; j < names.size(); ++j) {
+      ASSERT_EQ(records[i].NameEquals(records[j]), EqualsIgnoringCase(names[i].c_str(), names[j].c_str()))
+          << names[i] << " " << names[j];
+    }
+  }
 }
 
 TEST(NameList, IsBlank) {
