@@ -50,6 +50,7 @@ class AttributeScanner {
   // Scans from `from` up to the character before the final one.
   void Run(int32_t from) {
     for (index_ = from; index_ < length_ - 1; ++index_) {
+      if (inQuotes_) SkipQuotedCharacters();
       ScanCharacter(text_[index_]);
     }
   }
@@ -69,6 +70,15 @@ class AttributeScanner {
     if (inProgress_ && (complete_ || index_ == length_ - 2)) {
       Complete();
     }
+  }
+
+  // Inside quotes only the closing quote changes the scan, and the last
+  // character scanned (which completes the attribute in progress): moves
+  // to the first of the two.
+  void SkipQuotedCharacters() {
+    const int32_t last = length_ - 2;
+    const void* quote = std::memchr(text_ + index_, quote_, static_cast<size_t>(last - index_));
+    index_ = quote != nullptr ? static_cast<int32_t>(static_cast<const char*>(quote) - text_) : last;
   }
 
   // Updates the quote state; true when the character is outside quotes
