@@ -27,7 +27,8 @@ std::string LowerCased(const char* text) {
 
 void LowerCaseNames(CXmlObject& element) {
   const char* name = element.GetName();
-  if (name != nullptr && HasUpperCase(name)) {
+  // A name spelt as its listed lower-case name has nothing to lower.
+  if (name != nullptr && element.GetExactElementId() == kOtherElement && HasUpperCase(name)) {
     // SetName drops one leading "/", so a name that begins with one is
     // handed over behind an extra "/" to come out unchanged but lower-cased.
     const std::string lowered = LowerCased(name);
