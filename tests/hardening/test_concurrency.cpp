@@ -87,8 +87,12 @@ int VersionOf(const std::string& deck) {
 }
 
 TEST(Concurrency, DecksMatchTheConfigurationTheySaw) {
-  const std::string path = configurationPath();
-  ASSERT_FALSE(path.empty());
+  // A file of this process's own: the one beside the library is read by the
+  // other tests, which may run at the same time in other processes.
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("quillmark-concurrency-" + std::to_string(getpid()) + ".cfg")).string();
+  setConfigurationFile(path);
+  ASSERT_EQ(configurationPath(), path);
   WriteConfiguration(path, 0);
 
   std::vector<std::string> pages;
@@ -132,8 +136,8 @@ TEST(Concurrency, DecksMatchTheConfigurationTheySaw) {
   for (std::thread& converter : converters) converter.join();
   done.store(true);
   writer.join();
-  // Leave the library with the built-in configuration for later tests.
-  std::ofstream(path, std::ios::trunc).close();
+  // Leave the library with the configuration it had for later tests.
+  setConfigurationFile("");
   refreshConfiguration();
   std::filesystem::remove(path);
 
