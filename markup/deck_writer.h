@@ -39,9 +39,6 @@ struct EscapeRules {
 // wrote comes out unchanged, except for "$$" when dollars are doubled.
 void AppendEscaped(std::string& out, std::string_view text, bool attribute, const EscapeRules& rules);
 
-// Writes the tree below `root` (its children and everything after them) and
-// returns the text; `breakList` names the elements put on lines of their own.
-// `expectedSize` is room to reserve for it.
 // A written deck in the pieces the writer made, in order (at least one).
 struct WrittenDeck {
   std::vector<std::string> pieces;
@@ -59,6 +56,9 @@ inline constexpr size_t kDeckPieceSize = size_t{64} << 10;
 // before the deck is joined.
 WrittenDeck WriteDeckPieces(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
                             size_t expectedSize = 0, size_t pieceSize = kDeckPieceSize);
+// Writes the tree below `root` (its children and everything after them) and
+// returns the text; `breakList` names the elements put on lines of their own.
+// `expectedSize` is a guess of its length.
 std::string WriteDeck(const CXmlNode& root, const char* breakList, const EscapeRules& rules,
                       size_t expectedSize = 0);
 
