@@ -24,7 +24,7 @@ struct DocumentState : DocumentRoot {
   // Nodes and sibling records live here until the document is destroyed,
   // at stable addresses, a page of them per allocation.
   PagedStore<CXmlNode, 64> nodes;
-  PagedStore<SiblingGroup, 256> groups;
+  PagedStore<SiblingGroup, 64> groups;
   // Nodes that were made for a token and dropped before being linked.
   std::vector<CXmlNode*> spare;
 
