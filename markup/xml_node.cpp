@@ -99,19 +99,24 @@ CXmlNode* CXmlNode::GetParent() const {
   return Representative(group)->parent;
 }
 
+SiblingGroup* CXmlNode::ChildGroupIfAny() const {
+  return firstChild_ == nullptr ? nullptr : Representative(firstChild_->Group());
+}
+
 SiblingGroup* CXmlNode::ChildGroup() {
-  if (firstChild_ == nullptr) return Doc().NewGroup(this);
-  return Representative(firstChild_->Group());
+  SiblingGroup* group = ChildGroupIfAny();
+  return group != nullptr ? group : Doc().NewGroup(this);
 }
 
 const char* CXmlNode::ChildrenAcceptedBy() const {
-  return firstChild_ == nullptr ? nullptr : Representative(firstChild_->Group())->acceptedBy;
+  const SiblingGroup* group = ChildGroupIfAny();
+  return group == nullptr ? nullptr : group->acceptedBy;
 }
 
 void CXmlNode::MarkChildrenAcceptedBy(const char* rule) {
   // Without children there is nothing to skip, and the first insertion
   // would clear the mark anyway.
-  if (firstChild_ != nullptr) Representative(firstChild_->Group())->acceptedBy = rule;
+  if (SiblingGroup* group = ChildGroupIfAny()) group->acceptedBy = rule;
 }
 
 void CXmlNode::Unlink() {
@@ -199,10 +204,10 @@ void CXmlNode::AppendSibling(CXmlNode* node) {
 }
 
 void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
-  if (firstChild_ == nullptr) return;
+  SiblingGroup* moved = ChildGroupIfAny();
+  if (moved == nullptr) return;
   CXmlNode* first = firstChild_;
   CXmlNode* last = lastChild_;
-  SiblingGroup* moved = Representative(first->Group());
   firstChild_ = nullptr;
   lastChild_ = nullptr;
 

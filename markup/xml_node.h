@@ -142,6 +142,8 @@ class CXmlNode {
  private:
   friend struct DocumentState;
   DocumentState& Doc() const;
+  // The record of this node's children, or null when it has none.
+  SiblingGroup* ChildGroupIfAny() const;
   // The record of this node's children, made when it has none.
   SiblingGroup* ChildGroup();
   // Links the unlinked node `node` right after this node, in this node's list.
