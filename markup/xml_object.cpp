@@ -29,6 +29,10 @@ bool EndsValue(char c) { return IsTokenSpace(c) || (c >= '!' && c <= '/' && c !=
 // The span up to (not including) its first NUL.
 std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
+// A part of a token as it is stored: cut at its first NUL when the token
+// holds one (see Parse).
+std::string_view TokenPart(std::string_view part, bool holdsNul) { return holdsNul ? CutAtNul(part) : part; }
+
 std::string UpperCased(std::string_view text) {
   std::string upper(text);
   std::transform(upper.begin(), upper.end(), upper.begin(), ToUpperAscii);
@@ -320,7 +324,7 @@ int32_t CXmlObject::ParseName(const char* text, int32_t length, bool holdsNul) {
     ++end;
   }
   const std::string_view name(text + start, static_cast<size_t>(end - start));
-  name_.Assign(arena_, holdsNul ? CutAtNul(name) : name);
+  name_.Assign(arena_, TokenPart(name, holdsNul));
   NameChanged();
   return end;
 }
@@ -344,13 +348,7 @@ void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from,
   });
   scanner.Run(from);
   ReserveAttributes(spans.size());
-  for (const Span& span : spans) {
-    if (holdsNul) {
-      StoreAttribute(span.first, span.second);
-    } else {
-      StoreWholeAttribute(span.first, span.second);
-    }
-  }
+  for (const Span& span : spans) StoreAttribute(TokenPart(span.first, holdsNul), TokenPart(span.second, holdsNul));
   // A huge list's room is not kept for the thread's later tags.
   if (spans.capacity() > kKeptSpans) std::vector<Span>().swap(spans);
 }
@@ -431,14 +429,10 @@ void CXmlObject::SetAttribute(const char* name, const char* value) {
   if (name == nullptr || value == nullptr) {
     return;
   }
-  StoreWholeAttribute(name, value);
+  StoreAttribute(name, value);
 }
 
 void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
-  StoreWholeAttribute(CutAtNul(name), CutAtNul(value));
-}
-
-void CXmlObject::StoreWholeAttribute(std::string_view name, std::string_view value) {
   const int32_t slot = FindAttributeSlot(name);
   if (slot >= 0) {
     Attribute& attribute = attributes_[slot];

@@ -187,10 +187,8 @@ class CXmlObject {
   int32_t FindAttributeSlot(std::string_view name) const;
   Attribute* FindAttribute(const char* name);
   const Attribute* FindAttribute(const char* name) const;
-  // SetAttribute for spans that may hold a NUL: both are cut at the first NUL.
+  // SetAttribute for spans, which must hold no NUL.
   void StoreAttribute(std::string_view name, std::string_view value);
-  // SetAttribute for spans that hold no NUL.
-  void StoreWholeAttribute(std::string_view name, std::string_view value);
   // Upper-cased name -> slot; kept only while there are many attributes, so
   // a tag with a huge attribute list is not parsed in quadratic time. Most
   // records never need one, so the record holds no room for it: its pointer
