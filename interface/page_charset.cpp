@@ -1,7 +1,5 @@
 #include "interface/page_charset.h"
 
-#include <cstdint>
-#include <cstring>
 #include <optional>
 
 #include "base/case_folding.h"
@@ -94,7 +92,6 @@ bool IsUtf8Name(std::string_view charset) {
   const std::string lowered = Lowered(Trimmed(charset));
   return lowered == "utf-8" || lowered == "utf8" || lowered == "unicode-1-1-utf-8";
 }
-
 
 PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharset) {
   if (page.substr(0, 3) == "\xEF\xBB\xBF") return {"UTF-8", 3};

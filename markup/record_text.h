@@ -50,8 +50,6 @@ class RecordText {
     size_ = static_cast<uint32_t>(size);
     data_[size_] = '\0';
   }
-  // Makes room for `bytes` bytes, the NUL included, keeping the string.
-  void Reserve(RecordArena* arena, std::size_t bytes);
   // Appends one byte.
   void Append(RecordArena* arena, char c);
   // Cuts the string to its first `size` bytes (size <= size()).
@@ -60,6 +58,8 @@ class RecordText {
   void Release(RecordArena* arena);
 
  private:
+  // Makes room for `bytes` bytes, the NUL included, keeping the string.
+  void Reserve(RecordArena* arena, std::size_t bytes);
   // Frees the bytes and takes room for `bytes` bytes of which the string
   // keeps none (it is assigned next).
   void Replace(RecordArena* arena, std::size_t bytes);
