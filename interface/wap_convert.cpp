@@ -16,6 +16,7 @@
 #include "interface/quillmark.h"
 #include "device/working_variables.h"
 #include "markup/xml_node.h"
+#include "transform/conversion.h"
 #include "transform/deck_splitter.h"
 #include "transform/normalize_tree.h"
 #include "transform/wmlc_encoder.h"
@@ -90,12 +91,13 @@ std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& config
     CXmlNode root;
     auto context = std::make_unique<CWorkingVariables>(configuration);
     context->device = device;
+    Conversion conversion(root, *context);
     root.SetContext(std::move(context));
     std::string decoded;
     const std::string_view text = PageText(page, settings, hostCharset, decoded);
     if (!text.empty()) root.ParseMarkup(text.data(), static_cast<int32_t>(text.size()));
-    NormalizeTree(&root);
-    XHtmlToWml(&root);
+    NormalizeTree(conversion);
+    XHtmlToWml(conversion);
     EscapeRules rules;
     rules.convertReferences = settings.convertEntities != 0;
     rules.doubleDollars = settings.doubleDollars != 0;

@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "device/device_profile.h"
 #include "markup/name_list.h"
-#include "device/working_variables.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
@@ -133,9 +131,8 @@ struct Frame {
 
 }  // namespace
 
-void CleanupTree(CXmlNode* node) {
-  const CWorkingVariables* variables = WorkingVariablesOf(node);
-  const bool stripComments = settingsOf(variables != nullptr ? variables->device : nullptr).stripComments != 0;
+void CleanupTree(CXmlNode* node, const CWmlSettings& settings) {
+  const bool stripComments = settings.stripComments != 0;
   if (!CleanBeforeChildren(node)) return;
   std::vector<Frame> frames{{node, nullptr, nullptr, false}};
   // frames holds the ancestors whose children are being cleaned, outermost

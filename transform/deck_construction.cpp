@@ -133,12 +133,12 @@ CXmlNode* EnsureDeckElement(CXmlNode* root, CXmlNode* docType) {
 }
 
 // Gives a deck element without cards one card "card1" holding all its content.
-void EnsureCard(CXmlNode* deck, const CWorkingVariables& variables) {
+void EnsureCard(CXmlNode* deck, const Conversion& conversion) {
   if (FirstChildTagNamed(deck, "card") != nullptr) return;
   CXmlNode* card = deck->CreateNode("<card id=\"card1\" title=\"\">");
   deck->PrependChild(card);
-  if (const char* title = variables.Title()) {
-    card->GetElement()->SetAttribute("title", AttributeValueText(title, ReferenceModeOf(deck)).c_str());
+  if (const char* title = conversion.Variables().Title()) {
+    card->GetElement()->SetAttribute("title", AttributeValueText(title, conversion.References()).c_str());
   }
   CXmlNode* cardEnd = deck->CreateNode("</card>");
   card->InsertAfter(cardEnd);
@@ -178,18 +178,18 @@ void EnsureParagraph(CXmlNode* card) {
 
 }  // namespace
 
-void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables, const SoftBreaks& breaks) {
-  const CWmlSettings& settings = settingsOf(variables.device);
-  CXmlNode* docType = EnsureDeclarations(root, settings);
+void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
+  CXmlNode* root = &conversion.Root();
+  CXmlNode* docType = EnsureDeclarations(root, conversion.Settings());
   CXmlNode* deck = EnsureDeckElement(root, docType);
-  EnsureCard(deck, variables);
+  EnsureCard(deck, conversion);
   // Every card before child has one paragraph and its deck content model.
   for (CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!child->IsStartTag() || !IsTagNamedExactly(child, "card")) continue;
     // The card's content becomes its paragraph: edge breaks there would
     // stand first or last in it.
     breaks.ResolveIn(child);
-    if (variables.nestedCard) DissolveNestedCards(child);
+    if (conversion.Variables().nestedCard) DissolveNestedCards(child);
     EnsureParagraph(child);
     ApplyContentModel(child, wml::kCardDeck);
   }

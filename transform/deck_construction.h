@@ -3,15 +3,14 @@
 // cards, and one paragraph in each card.
 #pragma once
 
-#include "device/working_variables.h"
-#include "markup/xml_node.h"
+#include "transform/conversion.h"
 #include "transform/soft_breaks.h"
 
 namespace quillmark {
 
-// Builds the deck below `root` from the device settings and the page title
-// held in `variables`; each card's soft breaks are settled before the card
-// gets its paragraph.
-void ConstructDeck(CXmlNode* root, const CWorkingVariables& variables, const SoftBreaks& breaks);
+// Builds the deck below the conversion's root from the device settings and
+// the page title its variables hold; each card's soft breaks are settled
+// before the card gets its paragraph.
+void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks);
 
 }  // namespace quillmark

@@ -41,10 +41,9 @@ void EscapeHref(CXmlObject& element, const CWmlSettings& settings) {
 }
 
 // The title attribute value of a card: the page title, or the empty text.
-std::string CardTitle(const CWorkingVariables& variables) {
-  const char* title = variables.Title();
-  return title != nullptr ? AttributeValueText(title, ReferenceModeOf(settingsOf(variables.device)))
-                          : std::string();
+std::string CardTitle(const RewriteContext& walk) {
+  const char* title = walk.Variables().Title();
+  return title != nullptr ? AttributeValueText(title, walk.References()) : std::string();
 }
 
 // Applies the pair at the closed tag; returns the start tag's record, or null
@@ -113,7 +112,7 @@ void RewriteCard(CXmlNode* node, RewriteContext& walk) {
   if (card.GetAttribute("id") == nullptr) {
     card.SetAttribute("id", ("card" + std::to_string(variables.cardCount)).c_str());
   }
-  if (card.GetAttribute("title") == nullptr) card.SetAttribute("title", CardTitle(variables).c_str());
+  if (card.GetAttribute("title") == nullptr) card.SetAttribute("title", CardTitle(walk).c_str());
   card.NormalizeBoolAttribute("newcontext", "false");
   card.NormalizeBoolAttribute("ordered", "true");
 }
@@ -223,8 +222,8 @@ void RewriteUnknownTag(CXmlNode* node) {
   Suppress(node);
 }
 
-void EscapeTextNode(CXmlNode* node) {
-  if (auto escaped = EscapeText(node->GetText(), kTextSpecials, kAmpersandEntity, ReferenceModeOf(node))) {
+void EscapeTextNode(CXmlNode* node, ReferenceMode references) {
+  if (auto escaped = EscapeText(node->GetText(), kTextSpecials, kAmpersandEntity, references)) {
     node->GetElement()->SetText(std::move(*escaped));
   }
 }

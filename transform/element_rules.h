@@ -51,7 +51,8 @@ void RemoveWithContent(CXmlNode* node, RewriteContext& walk);
 // start tag is suppressed; an open start tag is left to its parent.
 void RewriteUnknownTag(CXmlNode* node);
 
-// Escapes a text node's character data in place.
-void EscapeTextNode(CXmlNode* node);
+// Escapes a text node's character data in place, treating references as
+// `references` says.
+void EscapeTextNode(CXmlNode* node, ReferenceMode references);
 
 }  // namespace quillmark

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "device/device_profile.h"
 #include "base/case_folding.h"
-#include "device/working_variables.h"
-#include "markup/xml_node.h"
+#include "device/wml_settings.h"
 
 namespace quillmark {
 namespace {
@@ -65,11 +63,6 @@ class ByteSet {
 };
 
 }  // namespace
-
-ReferenceMode ReferenceModeOf(const CXmlNode* node) {
-  const CWorkingVariables* variables = WorkingVariablesOf(node);
-  return ReferenceModeOf(settingsOf(variables != nullptr ? variables->device : nullptr));
-}
 
 ReferenceMode ReferenceModeOf(const CWmlSettings& settings) {
   return settings.convertEntities != 0 ? ReferenceMode::kConvert : ReferenceMode::kKeep;

@@ -9,15 +9,12 @@
 
 namespace quillmark {
 
-class CXmlNode;
-
 // How an escaped copy treats the references it meets: kKeep lower-cases a
 // short one and keeps it; kConvert reads it as HTML does and writes it as a
 // WML name or a number (an "&" that opens no reference is then bare).
 enum class ReferenceMode { kKeep, kConvert };
 
-// The reference mode of the device that the document of `node` is made for.
-ReferenceMode ReferenceModeOf(const CXmlNode* node);
+// The reference mode of a device with `settings`.
 struct CWmlSettings;
 ReferenceMode ReferenceModeOf(const CWmlSettings& settings);
 

@@ -12,13 +12,13 @@ namespace {
 
 // The page name of a field: its start tag's `name`, lower-cased and made
 // safe as an attribute value; empty without one.
-std::string PageFieldName(CXmlNode* field) {
+std::string PageFieldName(CXmlNode* field, ReferenceMode references) {
   CXmlNode* start = StartTagOf(field);
   const char* name = start != nullptr ? start->GetElement()->GetAttribute("name") : nullptr;
   if (name == nullptr) return std::string();
   std::string lowered(name);
   for (char& c : lowered) c = ToLowerAscii(c);
-  return AttributeValueText(lowered, ReferenceModeOf(field), ReferenceContext::kAttribute);
+  return AttributeValueText(lowered, references, ReferenceContext::kAttribute);
 }
 
 // True for a field whose value the user types or picks, so that it is posted
@@ -40,22 +40,23 @@ const char* HiddenValue(const CXmlNode* field) {
 }
 
 // Posts one field, if it is a named field that carries a value.
-void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, bool rewritten) {
+void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, ReferenceMode references, bool rewritten) {
   if (!field->IsStartTag()) return;
   const char* name = field->GetElement()->GetAttribute("name");
   if (name == nullptr || *name == '\0') return;
-  const std::string postName = FieldPostName(field, formCount, rewritten);
+  const std::string postName = FieldPostName(field, formCount, references, rewritten);
   // A field the page left unnamed carries only its form's prefix; the
   // browser would not send it.
   if (postName.empty()) return;
   if (HoldsVariable(field)) {
     // A rewritten field already carries its variable name.
-    const std::string variable = rewritten ? PageFieldName(field) : FieldVariableName(field, formCount);
+    const std::string variable =
+        rewritten ? PageFieldName(field, references) : FieldVariableName(field, formCount, references);
     AppendPostfield(go, postName, "$(" + variable + ")");
     return;
   }
   if (const char* value = rewritten ? nullptr : HiddenValue(field)) {
-    AppendPostfield(go, postName, AttributeValueText(value, ReferenceModeOf(field), ReferenceContext::kAttribute));
+    AppendPostfield(go, postName, AttributeValueText(value, references, ReferenceContext::kAttribute));
   }
 }
 
@@ -73,21 +74,22 @@ void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& v
 
 std::string FieldPrefix(int32_t formCount) { return "f" + std::to_string(formCount) + "_"; }
 
-std::string FieldVariableName(CXmlNode* field, int32_t formCount) {
-  std::string name = PageFieldName(field);
+std::string FieldVariableName(CXmlNode* field, int32_t formCount, ReferenceMode references) {
+  std::string name = PageFieldName(field, references);
   if (formCount < 1) return name;
   return FieldPrefix(formCount) + name;
 }
 
-std::string FieldPostName(CXmlNode* field, int32_t formCount, bool rewritten) {
-  std::string name = PageFieldName(field);
+std::string FieldPostName(CXmlNode* field, int32_t formCount, ReferenceMode references, bool rewritten) {
+  std::string name = PageFieldName(field, references);
   if (!rewritten || formCount < 1) return name;
   const std::string prefix = FieldPrefix(formCount);
   if (std::string_view(name).starts_with(prefix)) name.erase(0, prefix.size());
   return name;
 }
 
-void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount) {
+void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount,
+                   ReferenceMode references) {
   if (first == nullptr) return;
   const CXmlNode* scope = first->GetParent();
   bool rewritten = true;
@@ -98,7 +100,7 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
       rewritten = false;
       continue;
     }
-    PostField(node, go, formCount, rewritten);
+    PostField(node, go, formCount, references, rewritten);
   }
 }
 
@@ -120,13 +122,13 @@ FormFieldIndex::FormFieldIndex(CXmlNode* first) {
   }
 }
 
-bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount) const {
+bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references) const {
   const auto at = inputs_.find(submit);
   if (at == inputs_.end()) return false;
   // Every entry before `entry` has been posted if it still stands in the form.
   for (const Entry& entry : named_) {
     if (entry.field == submit || entry.field->IsRemoved()) continue;
-    PostField(entry.field, go, formCount, entry.ordinal < at->second);
+    PostField(entry.field, go, formCount, references, entry.ordinal < at->second);
   }
   return true;
 }

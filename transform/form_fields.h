@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "markup/xml_node.h"
+#include "transform/escape_text.h"
 
 namespace quillmark {
 
@@ -27,13 +28,14 @@ std::string FieldPrefix(int32_t formCount);
 // The variable name the walk gives a field it rewrites: the lower-cased
 // `name` of the field's start tag (an end tag reads its start tag), with the
 // form's prefix when formCount is 1 or more (the bare prefix when the name is
-// absent or empty). The result is safe inside a double-quoted attribute value.
-std::string FieldVariableName(CXmlNode* field, int32_t formCount);
+// absent or empty). The result is safe inside a double-quoted attribute value,
+// escaped with the device's `references`, as every text below is.
+std::string FieldVariableName(CXmlNode* field, int32_t formCount, ReferenceMode references);
 
 // The name a field is posted under: its page name, lower-cased. `rewritten`
 // tells whether the walk has already replaced the field's name by its
 // variable name, whose prefix then comes off again.
-std::string FieldPostName(CXmlNode* field, int32_t formCount, bool rewritten);
+std::string FieldPostName(CXmlNode* field, int32_t formCount, ReferenceMode references, bool rewritten);
 
 // Appends "<postfield name=... value=.../>" as the last child of the `go`
 // start tag; both texts must already be safe as attribute values.
@@ -44,7 +46,8 @@ void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& v
 // descendants (descendants before their element, in document order
 // otherwise). `submit`, the button being rewritten, divides the fields: the
 // walk has rewritten those before it and not yet those after it.
-void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount);
+void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount,
+                   ReferenceMode references);
 
 // The fields of one form in the order AddPostfields visits them, taken by
 // one scan of the form, so that every further submit button of the form
@@ -56,9 +59,9 @@ class FormFieldIndex {
  public:
   // Scans the forest of `first` and its following siblings.
   explicit FormFieldIndex(CXmlNode* first);
-  // Does what AddPostfields(first, go, submit, formCount) does now; false
+  // Does what AddPostfields(first, go, submit, formCount, references) does now; false
   // (with nothing appended) when `submit` was not in the form at the scan.
-  bool Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount) const;
+  bool Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references) const;
 
  private:
   struct Entry {

@@ -41,7 +41,7 @@ CXmlNode* EnclosingForm(RewriteContext& walk) {
 
 // Gives a field its variable name.
 void NameField(CXmlNode* field, const RewriteContext& walk) {
-  const std::string name = FieldVariableName(field, walk.Variables().formCount);
+  const std::string name = FieldVariableName(field, walk.Variables().formCount, walk.References());
   field->GetElement()->SetAttribute("name", name.c_str());
 }
 
@@ -96,15 +96,15 @@ void SetFormTarget(CXmlObject& go, const CXmlObject& form) {
 void PostFormFields(CXmlNode* form, CXmlNode* go, const CXmlNode* input, RewriteContext& walk) {
   const int32_t formCount = walk.Variables().formCount;
   const FormFieldIndex* index = walk.FieldIndexOf(form);
-  if (index != nullptr && index->Post(go, input, formCount)) return;
-  AddPostfields(form->GetFirstChild(), go, input, formCount);
+  if (index != nullptr && index->Post(go, input, formCount, walk.References())) return;
+  AddPostfields(form->GetFirstChild(), go, input, formCount, walk.References());
 }
 
 // Builds the link or soft key that submits `form`, right after the button.
 void BuildSubmitControl(CXmlNode* input, CXmlNode* form, RewriteContext& walk) {
   const CXmlObject& button = *input->GetElement();
   const char* value = button.GetAttribute("value");
-  const ReferenceMode mode = ReferenceModeOf(walk.Settings());
+  const ReferenceMode mode = walk.References();
   const std::string caption =
       AttributeValueText(value != nullptr ? value : kDefaultCaption, mode, ReferenceContext::kAttribute);
   CXmlNode* control = InsertSubmitControl(input, caption, SubmitsAsLink(button, walk.Settings()));
@@ -144,7 +144,7 @@ void RewriteSelect(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteOptgroup(CXmlNode* node, RewriteContext&) { RecordAfterPair(node, wml::kOptgroup); }
 
-void RewriteOption(CXmlNode* node, RewriteContext&) {
+void RewriteOption(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* option = RecordAfterPair(node, wml::kOption);
   if (option == nullptr || option->GetAttribute("value") != nullptr) return;
   const CXmlNode* first = FirstNonCommentChild(StartTagOf(node));
@@ -152,7 +152,7 @@ void RewriteOption(CXmlNode* node, RewriteContext&) {
     option->SetAttribute("value", "");
   } else if (!first->IsTag()) {
     // The text has been escaped by the walk already; quotes still need it.
-    option->SetAttribute("value", AttributeValueText(TrimControlBytes(first->GetText()), ReferenceModeOf(node)).c_str());
+    option->SetAttribute("value", AttributeValueText(TrimControlBytes(first->GetText()), walk.References()).c_str());
   }
 }
 
@@ -198,7 +198,7 @@ void RewriteTextarea(CXmlNode* node, RewriteContext& walk) {
   area.SetAttribute("type", "text");
   const CXmlNode* text = FirstNonCommentChild(node);
   if (text != nullptr && text->GetText()[0] != '\0') {
-    area.SetAttribute("value", AttributeValueText(text->GetText(), ReferenceModeOf(walk.Settings())).c_str());
+    area.SetAttribute("value", AttributeValueText(text->GetText(), walk.References()).c_str());
   }
   NameField(node, walk);
   // Rows, columns and the like have no place on a WML input.

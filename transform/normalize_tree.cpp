@@ -92,14 +92,9 @@ void SweepTree(CXmlNode* root) {
 
 }  // namespace
 
-CWorkingVariables& PrepareDocumentContext(CXmlNode* root) {
-  CWorkingVariables& context = EnsureWorkingVariables(root);
-  context.Reset();
-  return context;
-}
-
-void NormalizeTree(CXmlNode* root) {
-  CWorkingVariables& context = PrepareDocumentContext(root);
+void NormalizeTree(Conversion& conversion) {
+  conversion.Reset();
+  CXmlNode* root = &conversion.Root();
   CXmlNode* node = root->GetFirstChild();
   // Every node before node in document order has its normal shape.
   while (node != nullptr) {
@@ -107,7 +102,12 @@ void NormalizeTree(CXmlNode* root) {
     node = NextInSubtree(node, root);
   }
   SweepTree(root);
-  context.Reset();
+  conversion.Reset();
+}
+
+void NormalizeTree(CXmlNode* root) {
+  Conversion conversion = Conversion::Of(*root);
+  NormalizeTree(conversion);
 }
 
 }  // namespace quillmark

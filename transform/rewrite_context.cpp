@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "device/device_profile.h"
 #include "markup/name_list.h"
 #include "transform/tree_edits.h"
 
@@ -15,8 +14,7 @@ bool IsDeckElement(const CXmlNode* node, const CXmlNode* root) {
 
 }  // namespace
 
-RewriteContext::RewriteContext(CXmlNode* root, CWorkingVariables& variables)
-    : root_(root), variables_(variables), settings_(settingsOf(variables.device)) {}
+RewriteContext::RewriteContext(Conversion& conversion) : conversion_(conversion), root_(&conversion.Root()) {}
 
 CXmlNode* RewriteContext::DeckElement() {
   // Root children change shape only through the walk's own rules; a found

@@ -10,6 +10,7 @@
 #include "device/working_variables.h"
 #include "markup/xml_node.h"
 #include "transform/choices.h"
+#include "transform/conversion.h"
 #include "transform/form_fields.h"
 #include "transform/soft_breaks.h"
 
@@ -17,12 +18,13 @@ namespace quillmark {
 
 class RewriteContext {
  public:
-  // Borrows the root and its document context for the walk.
-  RewriteContext(CXmlNode* root, CWorkingVariables& variables);
+  // Borrows the conversion for the walk.
+  explicit RewriteContext(Conversion& conversion);
 
   CXmlNode* Root() const { return root_; }
-  CWorkingVariables& Variables() const { return variables_; }
-  const CWmlSettings& Settings() const { return settings_; }
+  CWorkingVariables& Variables() const { return conversion_.Variables(); }
+  const CWmlSettings& Settings() const { return conversion_.Settings(); }
+  ReferenceMode References() const { return conversion_.References(); }
 
   // The first child of the root that is an open start tag named "wml", or
   // null. The answer is remembered until a root child is renamed "wml".
@@ -63,9 +65,8 @@ class RewriteContext {
  private:
   enum class Answer : int8_t { kUnknown, kNo, kYes };
 
+  Conversion& conversion_;
   CXmlNode* root_;
-  CWorkingVariables& variables_;
-  const CWmlSettings& settings_;
   CXmlNode* deckElement_ = nullptr;
   bool deckElementKnown_ = false;
   std::vector<CXmlNode*> ancestors_;

@@ -103,7 +103,7 @@ void RewriteNode(CXmlNode* node, RewriteContext& walk) {
   if (node->IsTag()) {
     RewriteTag(node, walk);
   } else {
-    EscapeTextNode(node);
+    EscapeTextNode(node, walk.References());
   }
 }
 
@@ -129,18 +129,31 @@ void Walk(CXmlNode* start, RewriteContext& walk) {
   }
 }
 
+// The whole conversion, with the walk starting at `start`: the root, or a
+// node not linked below it yet.
+void RewriteDocument(Conversion& conversion, CXmlNode* start) {
+  conversion.Reset();
+  CXmlNode* root = &conversion.Root();
+  RewriteContext walk(conversion);
+  PreparePageStructure(root, conversion.Settings(), walk.Breaks(), walk.Choices());
+  Walk(start, walk);
+  ConstructDeck(conversion, walk.Breaks());
+  CleanupTree(root, conversion.Settings());
+}
+
 }  // namespace
+
+void XHtmlToWml(Conversion& conversion) { RewriteDocument(conversion, &conversion.Root()); }
 
 void XHtmlToWml(CXmlNode* node) {
   CXmlNode* root = node->GetRoot();
-  const bool atRoot = node->GetParent() == nullptr;
-  CWorkingVariables& variables = atRoot ? PrepareDocumentContext(root) : EnsureWorkingVariables(root);
-  RewriteContext walk(root, variables);
-  if (atRoot) PreparePageStructure(root, walk.Settings(), walk.Breaks(), walk.Choices());
-  Walk(node, walk);
-  if (!atRoot) return;
-  ConstructDeck(root, variables, walk.Breaks());
-  CleanupTree(root);
+  Conversion conversion = Conversion::Of(*root);
+  if (node->GetParent() != nullptr) {
+    RewriteContext walk(conversion);
+    Walk(node, walk);
+    return;
+  }
+  RewriteDocument(conversion, node);
   root->SetContext(nullptr);
 }
 

@@ -266,8 +266,8 @@ TEST(FieldNames, VariableAndPostedNames) {
     CXmlNode root;
     CXmlNode* field = root.CreateNode(c.tag);
     root.AppendChild(field);
-    EXPECT_EQ(FieldVariableName(field, c.formCount), c.variable) << c.tag;
-    EXPECT_EQ(FieldPostName(field, c.formCount, false), c.postedBefore) << c.tag;
+    EXPECT_EQ(FieldVariableName(field, c.formCount, ReferenceMode::kConvert), c.variable) << c.tag;
+    EXPECT_EQ(FieldPostName(field, c.formCount, ReferenceMode::kConvert, false), c.postedBefore) << c.tag;
   }
 }
 
@@ -277,10 +277,10 @@ TEST(FieldNames, RewrittenFieldsLoseTheirPrefixOnceAndEndTagsReadTheirStartTag) 
   root.AppendChild(start);
   CXmlNode* end = root.CreateNode("</select>");
   start->InsertAfter(end);
-  EXPECT_EQ(FieldPostName(start, 1, true), "f1_x");
-  EXPECT_EQ(FieldPostName(end, 1, true), "f1_x");
-  EXPECT_EQ(FieldVariableName(end, 1), "f1_f1_f1_x");
-  EXPECT_EQ(FieldPostName(start, 0, true), "f1_f1_x");
+  EXPECT_EQ(FieldPostName(start, 1, ReferenceMode::kConvert, true), "f1_x");
+  EXPECT_EQ(FieldPostName(end, 1, ReferenceMode::kConvert, true), "f1_x");
+  EXPECT_EQ(FieldVariableName(end, 1, ReferenceMode::kConvert), "f1_f1_f1_x");
+  EXPECT_EQ(FieldPostName(start, 0, ReferenceMode::kConvert, true), "f1_f1_x");
 }
 
 // The child of `parent` whose `type` is `type`, or null.
@@ -306,7 +306,7 @@ TEST(AddPostfields, PostsNamedFieldsInDocumentOrderOnly) {
   ASSERT_TRUE(go->IsTagNamed("go"));
   CXmlNode* submit = ChildOfType(form, "submit");
   ASSERT_NE(submit, nullptr);
-  AddPostfields(form->GetFirstChild(), go, submit, 0);
+  AddPostfields(form->GetFirstChild(), go, submit, 0, ReferenceMode::kConvert);
   EXPECT_EQ(testing::WrittenText(*go),
             "<go><postfield name=\"a\" value=\"$(a)\"/><postfield name=\"s\" value=\"$(s)\"/>"
             "<postfield name=\"t\" value=\"$(t)\"/><postfield name=\"h\" value=\"v\"/>"
