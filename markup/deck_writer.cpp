@@ -137,10 +137,40 @@ TagForm FormOf(const CXmlNode& node) {
   return endsSelfClosed ? TagForm::kEmpty : TagForm::kEnd;
 }
 
+// The elements of a break list by their ids, so that asking about a tag
+// compares no names; a list that names an element without an id is asked
+// by name instead.
+class BreakElements {
+ public:
+  explicit BreakElements(const char* list) : list_(list) {
+    // Each entry is closed by its own NUL; the empty entry closes the list.
+    for (const char* entry = list; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
+      const ElementId id = ElementIdOf(entry);
+      if (id == kOtherElement) {
+        byName_ = true;
+        return;
+      }
+      ids_[id >> 6] |= uint64_t{1} << (id & 63);
+    }
+  }
+
+  // Whether the list names `element`, ignoring case.
+  bool Holds(const CXmlObject& element) const {
+    if (byName_) return IsNameInList(element.GetName(), list_) != 0;
+    const ElementId id = element.GetElementId();
+    return id != kOtherElement && ((ids_[id >> 6] >> (id & 63)) & 1) != 0;
+  }
+
+ private:
+  const char* list_;
+  bool byName_ = false;
+  std::array<uint64_t, (kElementIdCount + 63) / 64> ids_{};
+};
+
 class DeckWriter {
  public:
   DeckWriter(const char* breakList, const EscapeRules& rules, size_t expectedSize, size_t pieceSize)
-      : breakList_(breakList), rules_(rules), pieceSize_(std::max<size_t>(pieceSize, 1)) {
+      : breakElements_(breakList), rules_(rules), pieceSize_(std::max<size_t>(pieceSize, 1)) {
     out_.reserve(std::min(expectedSize, pieceSize_));
   }
 
@@ -196,7 +226,7 @@ class DeckWriter {
     const char* text = element->GetText();
     if (!node.IsTag()) {
       if (!node.IsComment()) {
-        AppendEscaped(out_, text, false, rules_);
+        AppendEscaped(out_, element->GetTextView(), false, rules_);
       } else if (IsWellFormedComment(text)) {
         AppendVerbatim(out_, text, rules_.utf8Text);
       }
@@ -245,21 +275,21 @@ class DeckWriter {
   void WriteEndTag(const CXmlNode& start) {
     WriteTag(start, [&] {
       out_ += "</";
-      out_ += start.GetName();
+      out_ += start.GetElement()->GetNameView();
       out_ += '>';
     });
   }
 
   void AppendStartTag(const CXmlObject& element, bool empty) {
     out_ += '<';
-    out_ += element.GetName();
+    out_ += element.GetNameView();
     for (int32_t i = 0; i < element.GetAttributeCount(); ++i) {
-      const char* name = element.GetAttributeName(i);
-      if (!IsXmlName(name, rules_.utf8Text)) continue;
+      const std::string_view name = element.GetAttributeNameView(i);
+      if (!IsXmlName(name.data(), rules_.utf8Text)) continue;
       out_ += ' ';
       out_ += name;
       out_ += "=\"";
-      AppendEscaped(out_, element.GetAttributeValue(i), true, rules_);
+      AppendEscaped(out_, element.GetAttributeValueView(i), true, rules_);
       out_ += '"';
     }
     out_ += empty ? "/>" : ">";
@@ -268,7 +298,7 @@ class DeckWriter {
   // Writes a tag, on a line of its own when its name is in the break list.
   template <typename Append>
   void WriteTag(const CXmlNode& node, Append append) {
-    if (!IsNameInList(node.GetName(), breakList_)) {
+    if (!breakElements_.Holds(*node.GetElement())) {
       append();
       return;
     }
@@ -285,7 +315,7 @@ class DeckWriter {
     out_ += "\r\n";
   }
 
-  const char* breakList_;
+  const BreakElements breakElements_;
   const EscapeRules& rules_;
   const size_t pieceSize_;
   std::vector<const CXmlNode*> open_;

@@ -82,6 +82,10 @@ class CXmlObject {
   // Borrowed pointers; null where the part is absent.
   const char* GetText() const { return hasText_ ? text_.c_str() : nullptr; }
   const char* GetName() const { return hasName_ ? name_.c_str() : nullptr; }
+  // The same as views, empty where the part is absent: a record's texts
+  // hold no NUL, so a view is its C string without the search for its end.
+  std::string_view GetTextView() const { return hasText_ ? text_.View() : std::string_view(); }
+  std::string_view GetNameView() const { return hasName_ ? name_.View() : std::string_view(); }
   // Drops one leading "/"; the empty name is allowed (it suppresses the tag).
   void SetName(const char* name);
   // The name's id, its case ignored (kOtherElement without a name).
@@ -96,6 +100,9 @@ class CXmlObject {
   int32_t GetAttributeCount() const { return static_cast<int32_t>(attributeCount_); }
   const char* GetAttributeName(int32_t index) const;
   const char* GetAttributeValue(int32_t index) const;
+  // Attribute `index`'s name and value as views; `index` must be in range.
+  std::string_view GetAttributeNameView(int32_t index) const { return attributes_[index].name.View(); }
+  std::string_view GetAttributeValueView(int32_t index) const { return attributes_[index].value.View(); }
   // The value of the first attribute whose name matches ignoring case, or
   // null. The pointer is writable: callers may change characters in place
   // but never the length.
