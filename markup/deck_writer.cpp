@@ -106,11 +106,11 @@ bool IsNameByte(unsigned char c) {
 
 // True when `name` can stand as an XML element or attribute name (in UTF-8
 // text U+FFFE and U+FFFF cannot).
-bool IsXmlName(const char* name, bool utf8) {
-  if (name == nullptr || !IsNameStartByte(static_cast<unsigned char>(name[0]))) return false;
-  for (const char* p = name; *p != '\0'; ++p) {
-    if (p != name && !IsNameByte(static_cast<unsigned char>(*p))) return false;
-    if (utf8 && NoncharacterLength(p) != 0) return false;
+bool IsXmlName(std::string_view name, bool utf8) {
+  if (name.empty() || !IsNameStartByte(static_cast<unsigned char>(name[0]))) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i != 0 && !IsNameByte(static_cast<unsigned char>(name[i]))) return false;
+    if (utf8 && NoncharacterLength(name.substr(i)) != 0) return false;
   }
   return true;
 }
@@ -131,9 +131,8 @@ enum class TagForm { kStart, kEmpty, kEnd };
 // How a tag node is written; declarations never come here.
 TagForm FormOf(const CXmlNode& node) {
   if (!node.IsClosedTag()) return TagForm::kStart;
-  const char* text = node.GetText();
-  const size_t length = std::strlen(text);
-  const bool endsSelfClosed = length >= 2 && text[length - 2] == '/';
+  const std::string_view text = node.GetElement()->GetTextView();
+  const bool endsSelfClosed = text.size() >= 2 && text[text.size() - 2] == '/';
   return endsSelfClosed ? TagForm::kEmpty : TagForm::kEnd;
 }
 
@@ -240,8 +239,8 @@ class DeckWriter {
       }
       return;
     }
-    const char* name = element->GetName();
-    if (name == nullptr || name[0] == '\0') return;  // suppressed: its content stays
+    const std::string_view name = element->GetNameView();
+    if (name.empty()) return;  // suppressed: its content stays
     switch (FormOf(node)) {
       case TagForm::kStart:
         if (!IsXmlName(name, rules_.utf8Text)) return;
@@ -285,7 +284,7 @@ class DeckWriter {
     out_ += element.GetNameView();
     for (int32_t i = 0; i < element.GetAttributeCount(); ++i) {
       const std::string_view name = element.GetAttributeNameView(i);
-      if (!IsXmlName(name.data(), rules_.utf8Text)) continue;
+      if (!IsXmlName(name, rules_.utf8Text)) continue;
       out_ += ' ';
       out_ += name;
       out_ += "=\"";

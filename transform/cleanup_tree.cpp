@@ -12,6 +12,10 @@ namespace {
 
 // Tags next to which a space at the edge of a text is not shown.
 constexpr char kSpaceAbsorbingTags[] = "wml\0p\0br\0table\0tr\0td\0";
+constexpr ElementSet kSpaceAbsorbing{kSpaceAbsorbingTags};
+
+// Whether `node` (not the root) is a tag next to which a space is not shown.
+bool AbsorbsSpace(const CXmlNode* node) { return kSpaceAbsorbing.Holds(node->GetElement()->GetElementId()); }
 
 bool IsEmptyText(const CXmlNode* node) {
   const char* text = node->GetText();
@@ -27,10 +31,10 @@ bool LeadingSpaceIsRedundant(const CXmlNode* node) {
        before = before->PreviousInDocument()) {
     if (before->IsRoot()) return true;
     if (IsEmptyText(before)) continue;
-    const std::string_view text = before->GetText();
+    const std::string_view text = before->GetElement()->GetTextView();
     if (text.back() == ' ') return true;
     if (text.back() != '>') return false;
-    if (IsNameInList(before->GetName(), kSpaceAbsorbingTags)) return true;
+    if (AbsorbsSpace(before)) return true;
   }
   return true;
 }
@@ -43,22 +47,23 @@ bool TrailingSpaceIsRedundant(const CXmlNode* node) {
   for (const CXmlNode* after = node->NextInDocument(); after != nullptr;
        after = after->NextInDocument()) {
     if (IsEmptyText(after)) continue;
-    const std::string_view text = after->GetText();
+    const std::string_view text = after->GetElement()->GetTextView();
     if (text.front() == ' ') return true;
     if (text.front() != '<') return false;
-    if (IsNameInList(after->GetName(), kSpaceAbsorbingTags)) return true;
+    if (AbsorbsSpace(after)) return true;
   }
   return true;
 }
 
 void TrimRedundantSpaces(CXmlNode* node) {
-  const char* text = node->GetText();
-  if (text == nullptr || *text == '\0') return;
-  std::string_view kept = text;
-  if (kept.front() == ' ' && LeadingSpaceIsRedundant(node)) kept.remove_prefix(1);
-  if (kept.size() != std::strlen(text)) node->GetElement()->SetText(std::string(kept));
-  text = node->GetText();
-  kept = text;
+  const CXmlObject* element = node->GetElement();
+  if (element == nullptr || element->GetTextView().empty()) return;
+  std::string_view kept = element->GetTextView();
+  if (kept.front() == ' ' && LeadingSpaceIsRedundant(node)) {
+    kept.remove_prefix(1);
+    node->GetElement()->SetText(std::string(kept));
+  }
+  kept = element->GetTextView();
   if (!kept.empty() && kept.back() == ' ' && TrailingSpaceIsRedundant(node)) {
     kept.remove_suffix(1);
     node->GetElement()->SetText(std::string(kept));

@@ -223,7 +223,7 @@ void RewriteUnknownTag(CXmlNode* node) {
 }
 
 void EscapeTextNode(CXmlNode* node, ReferenceMode references) {
-  if (auto escaped = EscapeText(node->GetText(), kTextSpecials, kAmpersandEntity, references)) {
+  if (auto escaped = EscapeText(node->GetElement()->GetTextView(), kTextSpecials, kAmpersandEntity, references)) {
     node->GetElement()->SetText(std::move(*escaped));
   }
 }
