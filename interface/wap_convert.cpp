@@ -89,15 +89,19 @@ std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& config
     // the root is gone; `configuration` outlives it. The tree is released
     // before the deck's pieces are joined.
     CXmlNode root;
-    auto context = std::make_unique<CWorkingVariables>(configuration);
-    context->device = device;
-    Conversion conversion(root, *context);
-    root.SetContext(std::move(context));
     std::string decoded;
-    const std::string_view text = PageText(page, settings, hostCharset, decoded);
-    if (!text.empty()) root.ParseMarkup(text.data(), static_cast<int32_t>(text.size()));
-    NormalizeTree(conversion);
-    XHtmlToWml(conversion);
+    {
+      auto context = std::make_unique<CWorkingVariables>(configuration);
+      context->device = device;
+      Conversion conversion(root, *context);
+      root.SetContext(std::move(context));
+      const std::string_view text = PageText(page, settings, hostCharset, decoded);
+      if (!text.empty()) root.ParseMarkup(text.data(), static_cast<int32_t>(text.size()));
+      NormalizeTree(conversion);
+      XHtmlToWml(conversion);
+    }
+    // The deck is written from the tree alone.
+    root.SetContext(nullptr);
     EscapeRules rules;
     rules.convertReferences = settings.convertEntities != 0;
     rules.doubleDollars = settings.doubleDollars != 0;
