@@ -256,5 +256,27 @@ TEST(DeckPieces, JoinToTheDeckWrittenWhole) {
   }
 }
 
+// A tag goes on a line of its own when the break list names it, its case
+// ignored, whether or not the name is one the element table lists.
+TEST(DeckWriter, BreakListNamesTagsIgnoringCase) {
+  struct Case {
+    std::string_view list;  // entries closed by NULs, then the empty entry
+    const char* deck;
+  };
+  const std::string_view page = "<p>a</p><Xown>b</Xown><BR/>c";
+  const Case cases[] = {
+      {std::string_view("p\0\0", 3), "<p>\r\na</p>\r\n<Xown>b</Xown><BR/>c"},
+      {std::string_view("P\0br\0\0", 6), "<p>\r\na</p>\r\n<Xown>b</Xown><BR/>\r\nc"},
+      {std::string_view("xown\0\0", 6), "<p>a</p><Xown>\r\nb</Xown>\r\n<BR/>c"},
+      {std::string_view("br\0XOWN\0\0", 9), "<p>a</p><Xown>\r\nb</Xown>\r\n<BR/>\r\nc"},
+      {std::string_view("\0", 1), "<p>a</p><Xown>b</Xown><BR/>c"},
+  };
+  for (const Case& c : cases) {
+    CXmlNode root;
+    root.ParseMarkup(page.data(), static_cast<int32_t>(page.size()));
+    EXPECT_EQ(WriteDeck(root, c.list.data(), EscapeRules()), c.deck) << c.list;
+  }
+}
+
 }  // namespace
 }  // namespace quillmark
