@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "markup/character_references.h"
@@ -141,29 +142,17 @@ TagForm FormOf(const CXmlNode& node) {
 // by name instead.
 class BreakElements {
  public:
-  explicit BreakElements(const char* list) : list_(list) {
-    // Each entry is closed by its own NUL; the empty entry closes the list.
-    for (const char* entry = list; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
-      const ElementId id = ElementIdOf(entry);
-      if (id == kOtherElement) {
-        byName_ = true;
-        return;
-      }
-      ids_[id >> 6] |= uint64_t{1} << (id & 63);
-    }
-  }
+  explicit BreakElements(const char* list) : list_(list), ids_(ElementSet::OfList(list)) {}
 
   // Whether the list names `element`, ignoring case.
   bool Holds(const CXmlObject& element) const {
-    if (byName_) return IsNameInList(element.GetName(), list_) != 0;
-    const ElementId id = element.GetElementId();
-    return id != kOtherElement && ((ids_[id >> 6] >> (id & 63)) & 1) != 0;
+    if (!ids_) return IsNameInList(element.GetName(), list_) != 0;
+    return ids_->Holds(element.GetElementId());
   }
 
  private:
   const char* list_;
-  bool byName_ = false;
-  std::array<uint64_t, (kElementIdCount + 63) / 64> ids_{};
+  std::optional<ElementSet> ids_;  // none when the list is asked by name
 };
 
 class DeckWriter {

@@ -102,6 +102,17 @@ ElementMatch MatchElementName(std::string_view name) {
   }
 }
 
+std::optional<ElementSet> ElementSet::OfList(const char* list) {
+  ElementSet set;
+  // Each entry is closed by its own NUL; the empty entry closes the list.
+  for (const char* entry = list; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
+    const ElementId id = ElementIdOf(entry);
+    if (id == kOtherElement) return std::nullopt;
+    set.bits_[id >> 6] |= uint64_t{1} << (id & 63);
+  }
+  return set;
+}
+
 ElementId ElementIdOf(std::string_view name) {
   if (name.empty() || name.size() > kLongestName) return kOtherElement;
   // Some slot is empty (see kSlotCount), so the probe ends.

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace quillmark {
@@ -78,7 +79,14 @@ class ElementSet {
   }
   constexpr bool Holds(ElementId id) const { return id != kOtherElement && ((bits_[id >> 6] >> (id & 63)) & 1) != 0; }
 
+  // The set of a list known only when the program runs (the empty set for
+  // null), or nothing when the list names an element without an id, its
+  // case ignored.
+  static std::optional<ElementSet> OfList(const char* list);
+
  private:
+  ElementSet() = default;
+
   uint64_t bits_[2] = {};
 };
 

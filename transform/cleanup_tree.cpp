@@ -56,17 +56,17 @@ bool TrailingSpaceIsRedundant(const CXmlNode* node) {
 }
 
 void TrimRedundantSpaces(CXmlNode* node) {
-  const CXmlObject* element = node->GetElement();
+  CXmlObject* element = node->GetElement();
   if (element == nullptr || element->GetTextView().empty()) return;
   std::string_view kept = element->GetTextView();
   if (kept.front() == ' ' && LeadingSpaceIsRedundant(node)) {
     kept.remove_prefix(1);
-    node->GetElement()->SetText(std::string(kept));
+    element->SetText(std::string(kept));
   }
   kept = element->GetTextView();
   if (!kept.empty() && kept.back() == ' ' && TrailingSpaceIsRedundant(node)) {
     kept.remove_suffix(1);
-    node->GetElement()->SetText(std::string(kept));
+    element->SetText(std::string(kept));
   }
 }
 
