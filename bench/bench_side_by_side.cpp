@@ -23,6 +23,7 @@
 #include "bench/conversion_call.h"
 #include "bench/page_generator.h"
 #include "interface/quillmark.h"
+#include "markup/conversion_budget.h"
 #include "transform/wmlc_encoder.h"
 
 namespace {
@@ -199,6 +200,61 @@ BENCHMARK_CAPTURE(BM_PeakMemory, valgrind_manual, WholeManual)->Unit(benchmark::
 BENCHMARK_CAPTURE(BM_PeakMemory, quick_start_page, OneRealPage)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_PeakMemory, nested_b_1e5, NestedBold)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PeakMemory, nested_table_cells_1e5, NestedTableCells)->Unit(benchmark::kMillisecond);
+
+// The shapes that expand a page, at 1, 10 and 100 times their stated
+// size: tag replacements that each expand four-fold (8 KB of <b>), every
+// field posted by every button (400 of each, 14 KB), rows padded to a
+// table's widest row (80 cells of colspan=64 and 80 one-cell rows, 3 KB).
+// Each converts or fails by the conversion budget; the time and the peak
+// heap per page byte stay flat, or fall, as the page grows.
+struct ExpandingShape {
+  std::string (*page)(size_t scale);
+  const char* configuration;  // the configuration file's text
+};
+const ExpandingShape kExpandingShapes[] = {
+    {[](size_t scale) { return Repeated("<b>", 2700 * scale); },
+     "DEVICE_GROUP=G\nTAG_REPLACE=b=<i/><i/><i/><i/>|,i=<u/><u/><u/><u/>|,u=<s/><s/><s/><s/>|,"
+     "s=<em/><em/><em/><em/>|,em=<br/><br/><br/><br/>|\n"},
+    {[](size_t scale) {
+       return "<form>" + Repeated("<input name=field>", 400 * scale) + Repeated("<input type=submit>", 400 * scale) +
+              "</form>";
+     },
+     ""},
+    {[](size_t scale) {
+       return "<table><tr>" + Repeated("<td colspan=64>x</td>", 80 * scale) + "</tr>" +
+              Repeated("<tr><td>y</td></tr>", 80 * scale) + "</table>";
+     },
+     ""},
+};
+
+void BM_ExpandingShape(benchmark::State& state) {
+  const ExpandingShape& shape = kExpandingShapes[state.range(0)];
+  const std::string page = shape.page(static_cast<size_t>(state.range(1)));
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "quillmark-bench-expanding.cfg";
+  std::ofstream(file, std::ios::binary) << shape.configuration;
+  WapSetConfigurationFile(file.c_str());
+  // Room for the largest deck the budget lets a page write.
+  std::vector<char> buffer(static_cast<size_t>(quillmark::ConversionBudgetFor(static_cast<int64_t>(page.size()))));
+  int64_t peak = 0;
+  {
+    PeakAllocation counted;
+    benchmark::DoNotOptimize(Quillmark(page, buffer));
+    peak = counted.PeakBytes();
+  }
+  int32_t written = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(written = Quillmark(page, buffer));
+  WapSetConfigurationFile(nullptr);
+  std::filesystem::remove(file);
+  const auto bytes = static_cast<double>(page.size());
+  state.SetLabel(written > 0 ? "converted" : WapLastError());
+  state.counters["peak_per_byte"] = static_cast<double>(peak) / bytes;
+  state.counters["page_bytes"] = bytes;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
+}
+BENCHMARK(BM_ExpandingShape)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, static_cast<int64_t>(std::size(kExpandingShapes)) - 1, 1),
+                   {1, 10, 100}})
+    ->Unit(benchmark::kMillisecond);
 
 // libxml2 allocates through the counted functions from the start.
 const bool kLibxml2Counted = [] {

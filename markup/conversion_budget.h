@@ -5,6 +5,10 @@
 // button). Each conversion may write at most kBudgetPerPageByte bytes per
 // page byte plus kBudgetPerPage; whatever expands the page draws from that,
 // and a page past it fails cleanly instead of costing minutes or gigabytes.
+// An expansion pays for what it writes and also for each node it makes, at
+// the node's size: a node costs far more memory and time than the few bytes
+// of markup it writes, so counting bytes alone would let an expansion cost
+// twenty times the budget in memory.
 #pragma once
 
 #include <cstdint>

@@ -65,7 +65,7 @@ void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, ReferenceMode r
 void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& value) {
   // Every button posts its form's fields: that is what can grow a deck.
   constexpr int64_t kPostfieldMarkup = sizeof "<postfield name=\"\" value=\"\"/>";
-  go->GetRoot()->ChargeBudget(kPostfieldMarkup + static_cast<int64_t>(name.size() + value.size()));
+  go->GetRoot()->ChargeBudget(kPostfieldMarkup + static_cast<int64_t>(sizeof(CXmlNode) + name.size() + value.size()));
   CXmlNode* postfield = go->CreateNode("<postfield/>");
   postfield->GetElement()->SetAttribute("name", name.c_str());
   postfield->GetElement()->SetAttribute("value", value.c_str());

@@ -164,8 +164,11 @@ TEST(Hardening, PagesThatExpandPastTheBudgetFail) {
                                "u=<s/><s/><s/><s/>|,s=<em/><em/><em/><em/>|,em=<br/><br/><br/><br/>|\n";
   const std::string fields = "<form>" + Repeated("<input name=field>", 400) + Repeated("<input type=submit>", 400);
   const Outcome replaced = ConvertHostile(Repeated("<b>", 8000), ConfigurationFrom(fourFold));
+  // At 800 KB the budget allows tens of megabytes of markup: counted by its
+  // bytes alone, its millions of nodes took seconds and a gigabyte.
+  const Outcome replacedLarge = ConvertHostile(Repeated("<b>", 270000), ConfigurationFrom(fourFold));
   const Outcome posted = ConvertHostile(fields);
-  for (const Outcome* outcome : {&replaced, &posted}) {
+  for (const Outcome* outcome : {&replaced, &replacedLarge, &posted}) {
     EXPECT_TRUE(outcome->pastBudget);
     EXPECT_LT(outcome->seconds, 60.0);
   }
