@@ -1,6 +1,9 @@
 #include "transform/escape_text.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "base/case_folding.h"
 #include "device/wml_settings.h"
@@ -62,6 +65,37 @@ class ByteSet {
   bool members_[256] = {};
 };
 
+// The high bit of each byte of `word` that equals `byte`, exactly: adding
+// 0x7F to a byte's low seven bits sets its high bit unless they are all
+// zero, and never carries into the next byte.
+constexpr uint64_t BytesEqual(uint64_t word, char byte) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  const uint64_t x = word ^ (kOnes * static_cast<unsigned char>(byte));
+  return ~(((x & (0x7F * kOnes)) + 0x7F * kOnes) | x) & (0x80 * kOnes);
+}
+
+// The first index from `from` on whose byte is "&", "<" or ">"; text.size()
+// if none. Eight bytes are looked at together: most texts have none.
+std::size_t NextEscapedByte(std::string_view text, std::size_t from) {
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; text.size() - from >= 8; from += 8) {
+      uint64_t word;
+      std::memcpy(&word, text.data() + from, 8);
+      const uint64_t found = BytesEqual(word, '&') | BytesEqual(word, '<') | BytesEqual(word, '>');
+      if (found != 0) return from + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+    }
+  }
+  static constexpr ByteSet kEscaped("&<>");
+  return kEscaped.SpanWithout(text, from);
+}
+
+// True when `text` holds one of `specials`.
+bool HoldsAny(std::string_view text, std::string_view specials) {
+  if (specials == kTextSpecials) return NextEscapedByte(text, 0) != text.size();
+  if (specials == kLinkSpecials) return text.find('&') != std::string_view::npos;
+  return ByteSet(specials).AnyIn(text);
+}
+
 }  // namespace
 
 ReferenceMode ReferenceModeOf(const CWmlSettings& settings) {
@@ -71,13 +105,12 @@ ReferenceMode ReferenceModeOf(const CWmlSettings& settings) {
 std::optional<std::string> EscapeText(std::string_view text, std::string_view specials,
                                       std::string_view ampersandReplacement, ReferenceMode mode,
                                       ReferenceContext context) {
-  if (!ByteSet(specials).AnyIn(text)) return std::nullopt;
-  static constexpr ByteSet kEscaped("&<>");
+  if (!HoldsAny(text, specials)) return std::nullopt;
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   // Invariant: out is the escaped form of text[0, i).
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::size_t run = kEscaped.SpanWithout(text, i);
+    const std::size_t run = NextEscapedByte(text, i);
     out.append(text.data() + i, run - i);
     i = run;
     if (i == text.size()) break;
