@@ -31,7 +31,8 @@ void* RecordArena::AllocateInNewChunk(std::size_t bytes) {
   chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(nextChunkSize_));
   next_ = chunks_.back().get();
   end_ = next_ + nextChunkSize_;
-  nextChunkSize_ = std::min(2 * nextChunkSize_, kLargestChunk);
+  if (firstChunkMade_) nextChunkSize_ = std::min(2 * nextChunkSize_, kLargestChunk);
+  firstChunkMade_ = true;
   void* block = next_;
   next_ += bytes;
   return block;

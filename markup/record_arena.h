@@ -66,7 +66,11 @@ class RecordArena {
   bool heap_ = false;
   std::byte* next_ = nullptr;  // the free part of the newest chunk: [next_, end_)
   std::byte* end_ = nullptr;
-  std::size_t nextChunkSize_ = 4096;  // doubles with each chunk, up to a bound
+  // The second chunk is as large as the first and each later one twice the
+  // one before, up to a bound: most documents fit in one or two chunks of
+  // their expected size, and a larger one still takes few chunks.
+  std::size_t nextChunkSize_ = 4096;
+  bool firstChunkMade_ = false;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
 };
 
