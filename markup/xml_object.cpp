@@ -190,7 +190,9 @@ const MarkerWords& DefaultMarkerWords() {
 
 // ---- storage ----------------------------------------------------------------
 
-CXmlObject::CXmlObject(CXmlObject&& other) noexcept : arena_(other.arena_) {
+// The words are taken in the initializer, so that a move (one per token)
+// does not first look up the default ones.
+CXmlObject::CXmlObject(CXmlObject&& other) noexcept : arena_(other.arena_), words_(other.words_) {
   TakeFrom(other);
   CopyFactsFrom(other);
 }
