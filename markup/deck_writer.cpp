@@ -167,7 +167,7 @@ class DeckWriter {
     // Everything before node in document order is written; open_ holds the
     // written start tags whose end is still to come, innermost last.
     while (node != nullptr) {
-      if (out_.size() >= pieceSize_) Cut();
+      if (PieceIsFull()) Cut();
       Visit(*node);
       if (node->GetFirstChild() != nullptr) {
         node = node->GetFirstChild();
@@ -185,10 +185,21 @@ class DeckWriter {
   }
 
  private:
-  // Closes the current piece and starts the next.
+  // A piece is cut at its size, and also when little room is left in it:
+  // a piece that grew would hold its old and new room at once, and copy
+  // what it holds.
+  bool PieceIsFull() const {
+    constexpr size_t kLeastRoom = 256;
+    return out_.size() >= pieceSize_ || (!out_.empty() && out_.capacity() - out_.size() < kLeastRoom);
+  }
+
+  // Closes the current piece and starts the next, as large as what is
+  // written so far (at least 4 KB, at most the piece size): the pieces of
+  // a deck that outgrows its first one hold at most twice the deck.
   void Cut() {
+    constexpr size_t kLeastPiece = 4096;
     Close();
-    out_.reserve(pieceSize_);
+    out_.reserve(std::min(pieceSize_, std::max(deck_.size, kLeastPiece)));
   }
 
   void Close() {
