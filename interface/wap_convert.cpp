@@ -107,6 +107,7 @@ std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& config
     rules.doubleDollars = settings.doubleDollars != 0;
     // Copied bytes in another charset are no UTF-8 to filter.
     rules.utf8Text = settings.transcode != 0 || IsUtf8Name(DeclaredEncoding(settings.xmlVersion));
+    rules.checkUtf8 = settings.transcode != 0;
     // A deck is mostly smaller than its page: half the page is room enough
     // for most, and the writer grows its piece for the rest.
     written = WriteDeckPieces(root, kBreakList, rules, page.size() / 2 + 1024);

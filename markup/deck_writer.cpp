@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/utf8.h"
 #include "markup/character_references.h"
 #include "markup/name_list.h"
 #include "markup/xml_node.h"
@@ -19,6 +20,9 @@ constexpr uint8_t kStopText = 1;
 constexpr uint8_t kStopValue = 2;
 // The lead byte of U+FFFE and U+FFFF in UTF-8 (of other characters too).
 constexpr uint8_t kStopUtf8 = 4;
+// Every byte of a multi-byte character, where text that should be UTF-8 is
+// checked to be so.
+constexpr uint8_t kStopMultiByte = 8;
 constexpr unsigned char kNoncharacterLead = 0xEF;
 
 constexpr std::array<uint8_t, 256> kStops = [] {
@@ -28,9 +32,13 @@ constexpr std::array<uint8_t, 256> kStops = [] {
   }
   for (unsigned char c : {'<', '>', '&', '$'}) stops[c] = kStopText | kStopValue;
   stops['"'] = kStopValue;
-  stops[kNoncharacterLead] = kStopUtf8;
+  for (int c = 0x80; c < 0x100; ++c) stops[c] = kStopMultiByte;
+  stops[kNoncharacterLead] = kStopUtf8 | kStopMultiByte;
   return stops;
 }();
+
+// The replacement character, written for a byte that starts no character.
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 bool IsForbiddenControl(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
 
@@ -324,8 +332,31 @@ class DeckWriter {
 
 }  // namespace
 
+namespace {
+
+// Appends the well-formed characters that start at text[0], up to the next
+// byte that is not part of one, leaving out U+FFFE and U+FFFF; a byte that
+// starts no character becomes U+FFFD. Returns the bytes taken (at least 1).
+size_t AppendCheckedUtf8(std::string& out, std::string_view text) {
+  size_t end = 0;
+  // text[0, end) is well-formed and holds no noncharacter.
+  while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) {
+    const size_t length = Utf8SequenceLength(text, end);
+    if (length == 0 || NoncharacterLength(text.substr(end)) != 0) break;
+    end += length;
+  }
+  out.append(text.data(), end);
+  if (end > 0) return end;
+  if (const size_t noncharacter = NoncharacterLength(text); noncharacter != 0) return noncharacter;
+  out += kReplacementCharacter;
+  return 1;
+}
+
+}  // namespace
+
 void AppendEscaped(std::string& out, std::string_view text, bool attribute, const EscapeRules& rules) {
-  const uint8_t stop = static_cast<uint8_t>((attribute ? kStopValue : kStopText) | (rules.utf8Text ? kStopUtf8 : 0));
+  const uint8_t stop = static_cast<uint8_t>((attribute ? kStopValue : kStopText) | (rules.utf8Text ? kStopUtf8 : 0) |
+                                            (rules.checkUtf8 ? kStopMultiByte : 0));
   // out holds text[0, i) escaped.
   for (size_t i = 0; i < text.size();) {
     size_t run = i;
@@ -340,6 +371,10 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute, cons
       case '&': i = run + AppendAmpersand(out, rest, attribute, rules); break;
       case '$': i = run + AppendDollar(out, rest, rules); break;
       default: {
+        if (rules.checkUtf8 && static_cast<unsigned char>(rest[0]) >= 0x80) {
+          i = run + AppendCheckedUtf8(out, rest);
+          break;
+        }
         // A control byte XML forbids, or 0xEF: left out where it begins
         // U+FFFE or U+FFFF, copied otherwise.
         const size_t forbidden = ForbiddenLength(rest, rules.utf8Text);

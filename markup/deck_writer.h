@@ -32,6 +32,10 @@ struct EscapeRules {
   // The text is UTF-8 (as the page is once decoded): the two characters
   // XML forbids above the controls, U+FFFE and U+FFFF, are left out too.
   bool utf8Text = true;
+  // The text should be well-formed UTF-8 (the page was decoded to it), so
+  // a byte that starts no character, as a cut made inside one leaves, is
+  // written as U+FFFD; false copies such bytes.
+  bool checkUtf8 = false;
 };
 
 // Appends `text` escaped as character data (`attribute` false) or as a

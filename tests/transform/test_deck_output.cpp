@@ -237,6 +237,17 @@ TEST(DeckCharsets, NoncharactersAreLeftOut) {
   EXPECT_TRUE(IsWellFormedXml(deck)) << deck;
 }
 
+// A value whose quote never closes loses its last byte; where that byte
+// ends a character, the bytes left of it are written as U+FFFD, so that the
+// deck stays UTF-8. Copied bytes (CHARSET=bytes) stay as they are.
+TEST(DeckCharsets, ACharacterCutInTwoBecomesTheReplacementCharacter) {
+  const std::string page = std::string("<p><img src=\"ab") + '\0' + "\r\xC3\xA9>f</p>";
+  const std::string deck = DeckUnder("", page);
+  EXPECT_NE(deck.find("src=\"ab\r\xEF\xBF\xBD\""), std::string::npos) << deck;
+  EXPECT_TRUE(IsWellFormedXml(deck)) << deck;
+  EXPECT_NE(DeckUnder("CHARSET=bytes", page).find("src=\"ab\r\xC3\""), std::string::npos);
+}
+
 // Random pages of hostile fragments: quotes, "<", "&", "]]>", control and
 // 8-bit bytes, dollar signs, in text and attribute values.
 std::string HostilePage(std::mt19937& random) {
