@@ -109,7 +109,7 @@ std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& config
     rules.utf8Text = settings.transcode != 0 || IsUtf8Name(DeclaredEncoding(settings.xmlVersion));
     rules.checkUtf8 = settings.transcode != 0;
     // A deck is mostly smaller than its page: half the page is room enough
-    // for most, and the writer grows its piece for the rest.
+    // for most, and the writer adds pieces for the rest.
     written = WriteDeckPieces(root, kBreakList, rules, page.size() / 2 + 1024);
   }
   std::string deck = EncodedDeck(std::move(written).Joined(), settings);

@@ -105,6 +105,24 @@ void AppendVerbatim(std::string& out, std::string_view text, bool utf8) {
   }
 }
 
+// Appends the well-formed characters that start at text[0], up to the next
+// byte that is not part of one, leaving out U+FFFE and U+FFFF; a byte that
+// starts no character becomes U+FFFD. Returns the bytes taken (at least 1).
+size_t AppendCheckedUtf8(std::string& out, std::string_view text) {
+  size_t end = 0;
+  // text[0, end) is well-formed and holds no noncharacter.
+  while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) {
+    const size_t length = Utf8SequenceLength(text, end);
+    if (length == 0 || NoncharacterLength(text.substr(end)) != 0) break;
+    end += length;
+  }
+  out.append(text.data(), end);
+  if (end > 0) return end;
+  if (const size_t noncharacter = NoncharacterLength(text); noncharacter != 0) return noncharacter;
+  out += kReplacementCharacter;
+  return 1;
+}
+
 bool IsNameStartByte(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
 }
@@ -329,28 +347,6 @@ class DeckWriter {
   WrittenDeck deck_;  // the pieces before out_
   std::string out_;   // the piece being written
 };
-
-}  // namespace
-
-namespace {
-
-// Appends the well-formed characters that start at text[0], up to the next
-// byte that is not part of one, leaving out U+FFFE and U+FFFF; a byte that
-// starts no character becomes U+FFFD. Returns the bytes taken (at least 1).
-size_t AppendCheckedUtf8(std::string& out, std::string_view text) {
-  size_t end = 0;
-  // text[0, end) is well-formed and holds no noncharacter.
-  while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) {
-    const size_t length = Utf8SequenceLength(text, end);
-    if (length == 0 || NoncharacterLength(text.substr(end)) != 0) break;
-    end += length;
-  }
-  out.append(text.data(), end);
-  if (end > 0) return end;
-  if (const size_t noncharacter = NoncharacterLength(text); noncharacter != 0) return noncharacter;
-  out += kReplacementCharacter;
-  return 1;
-}
 
 }  // namespace
 
