@@ -35,6 +35,18 @@ struct DocumentState : DocumentRoot {
   // replacement text and postfields draw from it.
   int64_t budgetLeft = kBudgetPerPage;
 
+  // Records the conversion makes from fixed markup ("<td/>", "<br/>"), each
+  // parsed once and then copied: a table padded to its widest row makes
+  // thousands of the same empty cell.
+  struct MadeRecord {
+    const MarkerWords* words;
+    CXmlObject record;
+  };
+  static constexpr std::size_t kMostMadeRecords = 16;
+  std::vector<MadeRecord> madeRecords;
+
+  // A record of the document parsed from `text` with `words`.
+  CXmlObject RecordOf(const char* text, const MarkerWords& words);
   CXmlNode* NewNode(CXmlObject&& element);
   SiblingGroup* NewGroup(CXmlNode* parent);
   // Returns a node that was never linked to the pool of spare nodes.

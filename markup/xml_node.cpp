@@ -55,11 +55,21 @@ DocumentState& CXmlNode::Doc() const { return *static_cast<DocumentState*>(eleme
 CXmlNode* CXmlNode::CreateNode(CXmlObject&& element) { return Doc().NewNode(std::move(element)); }
 
 CXmlNode* CXmlNode::CreateNode(const char* text) {
-  CXmlObject element(&Doc().arena);
   const TreeContext* context = GetContext();
   const MarkerWords& words = context != nullptr ? context->Words() : DefaultMarkerWords();
+  return CreateNode(Doc().RecordOf(text, words));
+}
+
+CXmlObject DocumentState::RecordOf(const char* text, const MarkerWords& words) {
+  // Found by the text itself, which is short: a caller's buffer may hold
+  // other text at the same address by the next call.
+  for (const MadeRecord& made : madeRecords) {
+    if (made.words == &words && std::strcmp(made.record.GetText(), text) == 0) return made.record.Copy();
+  }
+  CXmlObject element(&arena);
   element.Parse(text, static_cast<int32_t>(std::strlen(text)), words);
-  return CreateNode(std::move(element));
+  if (madeRecords.size() < kMostMadeRecords) madeRecords.push_back(MadeRecord{&words, element.Copy()});
+  return element;
 }
 
 CXmlNode* DocumentState::NewNode(CXmlObject&& element) {

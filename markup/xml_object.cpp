@@ -363,6 +363,12 @@ CXmlObject CXmlObject::Clone() const {
   return clone;
 }
 
+CXmlObject CXmlObject::Copy() const {
+  CXmlObject copy(arena_);
+  copy.CopyFrom(*this);
+  return copy;
+}
+
 void CXmlObject::SetName(const char* name) {
   if (name == nullptr) {
     name_.Shorten(0);

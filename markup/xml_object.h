@@ -78,6 +78,9 @@ class CXmlObject {
   // arena; edits made to name or attributes are therefore not
   // carried over.
   CXmlObject Clone() const;
+  // A record equal to this one (text, name, attributes, kinds and marker
+  // words) whose strings are its own, in the same arena.
+  CXmlObject Copy() const;
 
   // Borrowed pointers; null where the part is absent.
   const char* GetText() const { return hasText_ ? text_.c_str() : nullptr; }
