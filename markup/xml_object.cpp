@@ -374,7 +374,10 @@ void CXmlObject::SetName(const char* name) {
     name_.Shorten(0);
     hasName_ = false;
   } else {
-    name_.Assign(arena_, name[0] == '/' ? name + 1 : name);
+    const char* kept = name[0] == '/' ? name + 1 : name;
+    // The rewrite names many tags what they are already called ("td").
+    if (hasName_ && name_.View() == kept) return;
+    name_.Assign(arena_, kept);
     hasName_ = true;
   }
   NameChanged();
