@@ -5,9 +5,11 @@
 namespace quillmark {
 namespace {
 
-// Chunks grow to this size and then stay there, so that the room left
-// unused in the newest chunk stays small beside what the document holds.
+// Chunks are never larger, so that the room left unused in the newest
+// chunk stays small beside what a large document holds, nor smaller, so
+// that a small one takes few.
 constexpr std::size_t kLargestChunk = std::size_t{256} << 10;
+constexpr std::size_t kSmallestChunk = 4096;
 
 }  // namespace
 
@@ -18,7 +20,7 @@ RecordArena& RecordArena::Heap() {
 
 void RecordArena::Expect(std::size_t bytes) {
   if (!chunks_.empty()) return;
-  nextChunkSize_ = std::clamp(bytes, nextChunkSize_, kLargestChunk);
+  nextChunkSize_ = std::clamp(bytes, kSmallestChunk, kLargestChunk);
 }
 
 void* RecordArena::AllocateInNewChunk(std::size_t bytes) {
@@ -31,7 +33,7 @@ void* RecordArena::AllocateInNewChunk(std::size_t bytes) {
   chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(nextChunkSize_));
   next_ = chunks_.back().get();
   end_ = next_ + nextChunkSize_;
-  if (firstChunkMade_) nextChunkSize_ = std::min(2 * nextChunkSize_, kLargestChunk);
+  if (!firstChunkMade_) nextChunkSize_ = std::max(nextChunkSize_ / 2, kSmallestChunk);
   firstChunkMade_ = true;
   void* block = next_;
   next_ += bytes;

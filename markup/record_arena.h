@@ -50,7 +50,7 @@ class RecordArena {
     return block;
   }
   // Sizes the first chunk for about `bytes` bytes of records, before any is
-  // made; later chunks double from there.
+  // made; later chunks are half its size.
   void Expect(std::size_t bytes);
   // Gives back a block of `bytes` bytes that Allocate returned.
   void Free(void* block, std::size_t /*bytes*/) {
@@ -66,9 +66,9 @@ class RecordArena {
   bool heap_ = false;
   std::byte* next_ = nullptr;  // the free part of the newest chunk: [next_, end_)
   std::byte* end_ = nullptr;
-  // The second chunk is as large as the first and each later one twice the
-  // one before, up to a bound: most documents fit in one or two chunks of
-  // their expected size, and a larger one still takes few chunks.
+  // The first chunk is sized for what the document is expected to hold;
+  // every later one is half as large, so that the room a document leaves
+  // unused in its last chunk stays below half of what was expected.
   std::size_t nextChunkSize_ = 4096;
   bool firstChunkMade_ = false;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
