@@ -42,7 +42,7 @@ struct DocumentState : DocumentRoot {
     const MarkerWords* words;
     CXmlObject record;
   };
-  static constexpr std::size_t kMostMadeRecords = 16;
+  static constexpr std::size_t kMostMadeRecords = 8;
   std::vector<MadeRecord> madeRecords;
 
   // A record of the document parsed from `text` with `words`.

@@ -68,7 +68,9 @@ CXmlObject DocumentState::RecordOf(const char* text, const MarkerWords& words) {
   }
   CXmlObject element(&arena);
   element.Parse(text, static_cast<int32_t>(std::strlen(text)), words);
-  if (madeRecords.size() < kMostMadeRecords) madeRecords.push_back(MadeRecord{&words, element.Copy()});
+  if (madeRecords.size() == kMostMadeRecords) return element;
+  if (madeRecords.empty()) madeRecords.reserve(kMostMadeRecords);
+  madeRecords.push_back(MadeRecord{&words, element.Copy()});
   return element;
 }
 
