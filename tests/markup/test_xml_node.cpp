@@ -38,6 +38,22 @@ TEST(Tree, AppendAndPrependKeepLinksConsistent) {
   EXPECT_EQ(a->GetPrev(), nullptr);
 }
 
+// Nodes made from markup are made from what the text holds when they are
+// made, also when a buffer at the same address held other markup before,
+// and each has strings of its own.
+TEST(Tree, NodesMadeFromMarkupFollowTheText) {
+  CXmlNode root;
+  std::string markup;
+  std::string made;
+  for (const char* text : {"<td/>", "<br/>", "<td/>", "<a href=x>", "<a href=y>", "<td/>", "x", "<br/>"}) {
+    markup = text;
+    CXmlNode* node = root.CreateNode(markup.c_str());
+    made += std::string(node->GetText()) + "|" + (node->GetName() ? node->GetName() : "-") + ";";
+    if (node->IsTag() && node->GetElement()->GetName()[0] == 't') node->GetElement()->SetName("th");
+  }
+  EXPECT_EQ(made, "<td/>|td;<br/>|br;<td/>|td;<a href=x>|a;<a href=y>|a;<td/>|td;x|-;<br/>|br;");
+}
+
 TEST(Tree, AppendSiblingGoesAfterTheLastSibling) {
   CXmlNode root;
   CXmlNode* a = root.CreateNode("a");
