@@ -131,11 +131,19 @@ void CXmlNode::MarkChildrenAcceptedBy(const char* rule) {
   if (SiblingGroup* group = ChildGroupIfAny()) group->acceptedBy = rule;
 }
 
+CXmlNode* CXmlNode::GetLastChild() const {
+  const SiblingGroup* group = ChildGroupIfAny();
+  return group == nullptr ? nullptr : group->last;
+}
+
 void CXmlNode::Unlink() {
-  CXmlNode* parent = GetParent();
+  SiblingGroup* group = Group();
+  if (group == nullptr) return;
+  group = Representative(group);
+  CXmlNode* parent = group->parent;
   if (parent == nullptr) return;
   if (parent->firstChild_ == this) parent->firstChild_ = next_;
-  if (parent->lastChild_ == this) parent->lastChild_ = prev_;
+  if (group->last == this) group->last = prev_;
   if (prev_ != nullptr) prev_->next_ = next_;
   if (next_ != nullptr) next_->prev_ = prev_;
   prev_ = nullptr;
@@ -152,7 +160,7 @@ void CXmlNode::LinkAfterThis(CXmlNode* node) {
   if (next_ != nullptr) {
     next_->prev_ = node;
   } else if (parent != nullptr) {
-    parent->lastChild_ = node;
+    group->last = node;
   }
   next_ = node;
   group->acceptedBy = nullptr;
@@ -167,16 +175,17 @@ void CXmlNode::PrependChild(CXmlNode* node) {
   if (firstChild_ != nullptr) {
     firstChild_->prev_ = node;
   } else {
-    lastChild_ = node;
+    group->last = node;
   }
   firstChild_ = node;
   group->acceptedBy = nullptr;
 }
 
 void CXmlNode::AppendChild(CXmlNode* node) {
-  if (lastChild_ != nullptr) {
-    node->Unlink();
-    lastChild_->LinkAfterThis(node);
+  // Unlinked first: the node may be this node's last child itself.
+  node->Unlink();
+  if (CXmlNode* last = GetLastChild()) {
+    last->LinkAfterThis(node);
     return;
   }
   PrependChild(node);
@@ -209,7 +218,7 @@ void CXmlNode::InsertAfter(CXmlNode* node) {
 void CXmlNode::AppendSibling(CXmlNode* node) {
   node->Unlink();
   CXmlNode* parent = GetParent();
-  CXmlNode* last = parent != nullptr ? parent->lastChild_ : this;
+  CXmlNode* last = parent != nullptr ? parent->GetLastChild() : this;
   // last is a member of this list; everything before it precedes the end.
   while (last->next_ != nullptr) last = last->next_;
   last->LinkAfterThis(node);
@@ -219,9 +228,8 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
   SiblingGroup* moved = ChildGroupIfAny();
   if (moved == nullptr) return;
   CXmlNode* first = firstChild_;
-  CXmlNode* last = lastChild_;
+  CXmlNode* last = moved->last;
   firstChild_ = nullptr;
-  lastChild_ = nullptr;
 
   if (anchor->Group() == nullptr) anchor->SetGroup(Doc().NewGroup(nullptr));
   SiblingGroup* target = Representative(anchor->Group());
@@ -238,7 +246,7 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
   if (after != nullptr) {
     after->prev_ = last;
   } else if (parent != nullptr) {
-    parent->lastChild_ = last;
+    target->last = last;
   }
 }
 
@@ -309,7 +317,8 @@ CXmlNode* CXmlNode::NextInDocument() const {
 
 CXmlNode* CXmlNode::PreviousInDocument() const {
   if (prev_ == nullptr) return GetParent();
-  return prev_->lastChild_ != nullptr ? prev_->lastChild_ : prev_;
+  CXmlNode* last = prev_->GetLastChild();
+  return last != nullptr ? last : prev_;
 }
 
 CXmlNode* CXmlNode::FirstContentChild() const {
@@ -320,7 +329,7 @@ CXmlNode* CXmlNode::FirstContentChild() const {
 }
 
 CXmlNode* CXmlNode::LastContentChild() const {
-  for (CXmlNode* child = lastChild_; child != nullptr; child = child->prev_) {
+  for (CXmlNode* child = GetLastChild(); child != nullptr; child = child->prev_) {
     if (!IsBlank(child->GetText())) return child;
   }
   return nullptr;

@@ -13,9 +13,10 @@
 // but at a shared SiblingGroup record. Moving a whole child list after
 // another node (MoveChildrenAfter) splices the list and merges the groups in
 // O(1); a parent lookup follows merged groups to their representative, with
-// path halving. Each parent also keeps a last-child link, so appending never
-// walks a sibling list. A parent holds no link to its children's record: it
-// is the representative of its first child's, made with the first child.
+// path halving. The record also keeps the list's last member, so appending
+// never walks a sibling list and a node holds no last-child link of its own.
+// A parent holds no link to its children's record: it is the representative
+// of its first child's, made with the first child.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,9 @@ struct alignas(8) SiblingGroup {
   // members that the same rule has already accepted when it unwraps their
   // parent. Read on the representative only.
   const char* acceptedBy = nullptr;
+  // The list's last member. Kept on the representative of a parent's
+  // children only (a list without a parent has no use for it).
+  class CXmlNode* last = nullptr;
 };
 
 // What every node reaches its document by: the root, which owns the rest
@@ -70,7 +74,7 @@ class CXmlNode {
   CXmlNode* GetRoot() const { return element_.Arena()->Owner()->root; }
   CXmlNode* GetParent() const;
   CXmlNode* GetFirstChild() const { return firstChild_; }
-  CXmlNode* GetLastChild() const { return lastChild_; }
+  CXmlNode* GetLastChild() const;
   CXmlNode* GetPrev() const { return prev_; }
   CXmlNode* GetNext() const { return next_; }
   // Null on the root, which holds an empty record.
@@ -160,7 +164,6 @@ class CXmlNode {
   }
   std::uintptr_t groupAndFlags_ = 0;
   CXmlNode* firstChild_ = nullptr;
-  CXmlNode* lastChild_ = nullptr;
   CXmlNode* prev_ = nullptr;
   CXmlNode* next_ = nullptr;
   // The node's token, held in the node itself so that a token costs no
