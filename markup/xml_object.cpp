@@ -212,7 +212,6 @@ CXmlObject& CXmlObject::operator=(CXmlObject&& other) {
 void CXmlObject::TakeFrom(CXmlObject& other) {
   attributes_ = std::exchange(other.attributes_, nullptr);
   attributeCount_ = std::exchange(other.attributeCount_, 0);
-  attributeCapacity_ = std::exchange(other.attributeCapacity_, 0);
   text_ = std::exchange(other.text_, RecordText());
   name_ = std::exchange(other.name_, RecordText());
 }
@@ -254,32 +253,30 @@ void CXmlObject::DropNameIndex() {
 
 void CXmlObject::ReleaseAll() {
   ClearAttributes();
-  if (attributes_ != nullptr) arena_->Free(attributes_, ListBytes(attributeCapacity_));
+  if (attributes_ != nullptr) arena_->Free(Header(), ListBytes(Capacity()));
   attributes_ = nullptr;
-  attributeCapacity_ = 0;
   text_.Release(arena_);
   name_.Release(arena_);
 }
 
 void CXmlObject::ReserveAttributes(std::size_t capacity) {
-  if (capacity <= attributeCapacity_) return;
-  if (capacity > UINT32_MAX / sizeof(Attribute)) throw std::length_error("attribute list too long");
+  if (capacity <= Capacity()) return;
+  if (capacity > (UINT32_MAX - sizeof(ListHeader)) / sizeof(Attribute)) throw std::length_error("attribute list too long");
   // The slots are plain data and move as bytes.
-  static_assert(sizeof(Attribute) % alignof(NameIndex*) == 0);
-  auto* grown = static_cast<Attribute*>(arena_->Allocate(ListBytes(static_cast<uint32_t>(capacity)), alignof(Attribute)));
-  NameIndex* index = Index();
+  static_assert(sizeof(ListHeader) % alignof(Attribute) == 0 && alignof(ListHeader) <= alignof(Attribute));
+  const uint32_t slots = static_cast<uint32_t>(capacity);
+  auto* header = ::new (arena_->Allocate(ListBytes(slots), alignof(Attribute))) ListHeader{Index(), slots};
+  auto* grown = reinterpret_cast<Attribute*>(header + 1);
   if (attributes_ != nullptr) {
     std::memcpy(static_cast<void*>(grown), attributes_, attributeCount_ * sizeof(Attribute));
-    arena_->Free(attributes_, ListBytes(attributeCapacity_));
+    arena_->Free(Header(), ListBytes(Capacity()));
   }
   attributes_ = grown;
-  attributeCapacity_ = static_cast<uint32_t>(capacity);
-  IndexPlace() = index;
 }
 
 void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) {
   // Doubling, so that a list built one attribute at a time costs linear time.
-  if (attributeCount_ == attributeCapacity_) ReserveAttributes(attributeCapacity_ == 0 ? 1 : 2 * std::size_t{attributeCapacity_});
+  if (const uint32_t capacity = Capacity(); attributeCount_ == capacity) ReserveAttributes(capacity == 0 ? 1 : 2 * std::size_t{capacity});
   // Counted before its strings are made, so that the record frees what it
   // holds even when making the second one fails.
   Attribute& attribute = *::new (&attributes_[attributeCount_++]) Attribute();

@@ -202,11 +202,18 @@ class CXmlObject {
   // Upper-cased name -> slot; kept only while there are many attributes, so
   // a tag with a huge attribute list is not parsed in quadratic time. Most
   // records never need one, so the record holds no room for it: its pointer
-  // sits in the attribute list's block, past the slots.
+  // sits in the attribute list's block, in front of the slots, with the
+  // block's capacity.
   using NameIndex = std::unordered_map<std::string, int32_t>;
-  static std::size_t ListBytes(uint32_t capacity) { return capacity * sizeof(Attribute) + sizeof(NameIndex*); }
-  // The index's place in the block; only while there is a block.
-  NameIndex*& IndexPlace() const { return *reinterpret_cast<NameIndex**>(attributes_ + attributeCapacity_); }
+  struct ListHeader {
+    NameIndex* index;
+    uint32_t capacity;
+  };
+  static std::size_t ListBytes(uint32_t capacity) { return sizeof(ListHeader) + capacity * sizeof(Attribute); }
+  // The block's header; only while there is a block.
+  ListHeader* Header() const { return reinterpret_cast<ListHeader*>(attributes_) - 1; }
+  uint32_t Capacity() const { return attributes_ == nullptr ? 0 : Header()->capacity; }
+  NameIndex*& IndexPlace() const { return Header()->index; }
   NameIndex* Index() const { return attributes_ == nullptr ? nullptr : IndexPlace(); }
   void DropNameIndex();
   // Rebuilds the name index from the slots, or drops it when the list is short.
@@ -241,18 +248,19 @@ class CXmlObject {
   void CopyFactsFrom(const CXmlObject& other);
 
   RecordArena* arena_;
-  // attributeCapacity_ slots, the first attributeCount_ in use, then the
-  // name index's pointer (ListBytes).
+  // The slots of a block that begins with its ListHeader (ListBytes); the
+  // first attributeCount_ are in use.
   Attribute* attributes_ = nullptr;
   uint32_t attributeCount_ = 0;
-  uint32_t attributeCapacity_ = 0;
-  RecordText text_;
-  RecordText name_;
-  bool hasText_ = false;
-  bool hasName_ = false;
+  // The facts worked out of text and name share the count's word, so that
+  // a record (and with it a node) stays small.
   uint8_t kinds_ = 0;
   ElementId nameId_ = kOtherElement;
-  bool nameExact_ = false;
+  bool hasText_ : 1 = false;
+  bool hasName_ : 1 = false;
+  bool nameExact_ : 1 = false;
+  RecordText text_;
+  RecordText name_;
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 
