@@ -10,6 +10,8 @@ namespace {
 // that a small one takes few.
 constexpr std::size_t kLargestChunk = std::size_t{256} << 10;
 constexpr std::size_t kSmallestChunk = 4096;
+// Chunks after the first are a quarter of it, and at least this large.
+constexpr std::size_t kSmallestLaterChunk = 1024;
 
 }  // namespace
 
@@ -33,7 +35,7 @@ void* RecordArena::AllocateInNewChunk(std::size_t bytes) {
   chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(nextChunkSize_));
   next_ = chunks_.back().get();
   end_ = next_ + nextChunkSize_;
-  if (!firstChunkMade_) nextChunkSize_ = std::max(nextChunkSize_ / 2, kSmallestChunk);
+  if (!firstChunkMade_) nextChunkSize_ = std::max(nextChunkSize_ / 4, kSmallestLaterChunk);
   firstChunkMade_ = true;
   void* block = next_;
   next_ += bytes;

@@ -50,7 +50,7 @@ class RecordArena {
     return block;
   }
   // Sizes the first chunk for about `bytes` bytes of records, before any is
-  // made; later chunks are half its size.
+  // made; later chunks are a quarter of its size.
   void Expect(std::size_t bytes);
   // Gives back a block of `bytes` bytes that Allocate returned.
   void Free(void* block, std::size_t /*bytes*/) {
@@ -67,8 +67,9 @@ class RecordArena {
   std::byte* next_ = nullptr;  // the free part of the newest chunk: [next_, end_)
   std::byte* end_ = nullptr;
   // The first chunk is sized for what the document is expected to hold;
-  // every later one is half as large, so that the room a document leaves
-  // unused in its last chunk stays below half of what was expected.
+  // every later one is a quarter as large, so that the room a document
+  // leaves unused in its last chunk stays below a quarter of what was
+  // expected.
   std::size_t nextChunkSize_ = 4096;
   bool firstChunkMade_ = false;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
