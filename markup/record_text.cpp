@@ -21,8 +21,13 @@ void RecordText::Reserve(RecordArena* arena, std::size_t bytes) {
 }
 
 void RecordText::Replace(RecordArena* arena, std::size_t bytes) {
+  if (bytes > std::numeric_limits<uint32_t>::max()) throw std::length_error("record text too long");
+  // The old bytes go first, none of them kept; the string is as new until
+  // the room is taken, so that a failure leaves nothing to free twice.
   Release(arena);
-  Reserve(arena, bytes);
+  data_ = static_cast<char*>(arena->Allocate(bytes));
+  data_[0] = '\0';
+  capacity_ = static_cast<uint32_t>(bytes);
 }
 
 void RecordText::Append(RecordArena* arena, char c) {
