@@ -21,6 +21,7 @@
 // previous two characters, except the REM rule's walk over spaces.
 #include "markup/xml_parser.h"
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -34,6 +35,13 @@ namespace {
 
 enum class ScriptComment { kNone, kLine, kBlock };  // "'"/"//" end at a line break
 
+// The bytes that Tokenizer::Examine has a rule for.
+constexpr auto kHasRule = [] {
+  std::array<bool, 256> rule{};
+  for (unsigned char c : {'<', '>', '%', '"', '\'', '/', '*', 'M', '\r', '\n'}) rule[c] = true;
+  return rule;
+}();
+
 class Tokenizer {
  public:
   Tokenizer(const char* text, int32_t length) : text_(text), length_(length) {}
@@ -43,7 +51,11 @@ class Tokenizer {
   template <typename OnToken>
   void Run(OnToken&& onToken) {
     for (position_ = 0; position_ < length_; ++position_) {
-      if (!inTag_) SkipData();
+      if (!inTag_) {
+        SkipData();
+      } else {
+        SkipPlainTagBytes();
+      }
       if (position_ == length_ - 1 && !inTag_) {
         EmitToken(length_, onToken);
         break;
@@ -78,6 +90,14 @@ class Tokenizer {
     if (position_ >= length_ - 1) return;
     const void* open = std::memchr(text_ + position_, '<', static_cast<size_t>(length_ - 1 - position_));
     position_ = open != nullptr ? static_cast<int32_t>(static_cast<const char*>(open) - text_) : length_ - 1;
+  }
+
+  // Inside a tag only the bytes that Examine has a rule for change the
+  // state, and the rules read the bytes before them from the text itself:
+  // the scan moves to the next such byte before the last character, or to
+  // the last character.
+  void SkipPlainTagBytes() {
+    while (position_ < length_ - 1 && !kHasRule[static_cast<unsigned char>(text_[position_])]) ++position_;
   }
 
   // Emits [tokenStart, end) when it holds at least one character.
