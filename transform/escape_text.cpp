@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/byte_blocks.h"
 #include "base/case_folding.h"
 #include "device/wml_settings.h"
 
@@ -64,15 +65,6 @@ class ByteSet {
  private:
   bool members_[256] = {};
 };
-
-// The high bit of each byte of `word` that equals `byte`, exactly: adding
-// 0x7F to a byte's low seven bits sets its high bit unless they are all
-// zero, and never carries into the next byte.
-constexpr uint64_t BytesEqual(uint64_t word, char byte) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  const uint64_t x = word ^ (kOnes * static_cast<unsigned char>(byte));
-  return ~(((x & (0x7F * kOnes)) + 0x7F * kOnes) | x) & (0x80 * kOnes);
-}
 
 // The first index from `from` on whose byte is "&", "<" or ">"; text.size()
 // if none. Eight bytes are looked at together: most texts have none.

@@ -6,6 +6,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "base/byte_blocks.h"
+
 namespace quillmark::wmlc {
 namespace {
 
@@ -110,18 +112,6 @@ std::size_t WriteUtf8(char* out, uint32_t c) {
   out[3] = static_cast<char>(0x80 | (c & 0x3F));
   return 4;
 }
-
-// Bytes that are each eight copies of one byte.
-constexpr uint64_t Repeated(uint8_t byte) { return 0x0101010101010101ull * byte; }
-
-// The high bit of each byte of `word` below `limit` (at most 0x80), for
-// every byte: adding to the low seven bits never carries into the next.
-constexpr uint64_t BytesBelow(uint64_t word, uint8_t limit) {
-  const uint64_t low = Repeated(0x7F);
-  return ~(((word & low) + Repeated(static_cast<uint8_t>(0x80 - limit))) | word) & Repeated(0x80);
-}
-
-constexpr uint64_t BytesEqual(uint64_t word, uint8_t byte) { return BytesBelow(word ^ Repeated(byte), 1); }
 
 // The bytes of `word` (eight from the text, in order) that may end a run of
 // plain bytes: controls and white space, "&", and a space followed by a
