@@ -108,7 +108,7 @@ std::optional<ElementSet> ElementSet::OfList(const char* list) {
   for (const char* entry = list; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
     const ElementId id = ElementIdOf(entry);
     if (id == kOtherElement) return std::nullopt;
-    set.bits_[id >> 6] |= uint64_t{1} << (id & 63);
+    set.Add(id);
   }
   return set;
 }

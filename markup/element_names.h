@@ -72,8 +72,7 @@ class ElementSet {
     for (const char* entry = list; *entry != '\0';) {
       size_t length = 0;
       while (entry[length] != '\0') ++length;
-      const ElementId id = KnownElementId(std::string_view(entry, length));
-      bits_[id >> 6] |= uint64_t{1} << (id & 63);
+      Add(KnownElementId(std::string_view(entry, length)));
       entry += length + 1;
     }
   }
@@ -86,6 +85,7 @@ class ElementSet {
 
  private:
   ElementSet() = default;
+  constexpr void Add(ElementId id) { bits_[id >> 6] |= uint64_t{1} << (id & 63); }
 
   uint64_t bits_[2] = {};
 };

@@ -5,10 +5,19 @@
 #include <stdexcept>
 
 namespace quillmark {
+namespace {
+
+// `bytes` as a capacity, which a string stores in 32 bits.
+uint32_t CapacityOf(std::size_t bytes) {
+  if (bytes > std::numeric_limits<uint32_t>::max()) throw std::length_error("record text too long");
+  return static_cast<uint32_t>(bytes);
+}
+
+}  // namespace
 
 void RecordText::Reserve(RecordArena* arena, std::size_t bytes) {
   if (bytes <= capacity_) return;
-  if (bytes > std::numeric_limits<uint32_t>::max()) throw std::length_error("record text too long");
+  const uint32_t capacity = CapacityOf(bytes);
   auto* grown = static_cast<char*>(arena->Allocate(bytes));
   if (data_ != nullptr) {
     std::memcpy(grown, data_, size_ + 1);
@@ -17,17 +26,17 @@ void RecordText::Reserve(RecordArena* arena, std::size_t bytes) {
     grown[0] = '\0';
   }
   data_ = grown;
-  capacity_ = static_cast<uint32_t>(bytes);
+  capacity_ = capacity;
 }
 
 void RecordText::Replace(RecordArena* arena, std::size_t bytes) {
-  if (bytes > std::numeric_limits<uint32_t>::max()) throw std::length_error("record text too long");
+  const uint32_t capacity = CapacityOf(bytes);
   // The old bytes go first, none of them kept; the string is as new until
   // the room is taken, so that a failure leaves nothing to free twice.
   Release(arena);
   data_ = static_cast<char*>(arena->Allocate(bytes));
   data_[0] = '\0';
-  capacity_ = static_cast<uint32_t>(bytes);
+  capacity_ = capacity;
 }
 
 void RecordText::Append(RecordArena* arena, char c) {
