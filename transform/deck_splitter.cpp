@@ -210,6 +210,7 @@ class DeckSplitter {
   std::string_view prologue_;       // all before the first card
   std::string_view epilogue_;       // all after the last card
   std::unordered_set<std::string> ids_;
+  std::unordered_map<std::string, int64_t> nextNumber_;  // by base: where FreshId's search goes on
   std::unordered_map<std::string_view, std::size_t> cardOf_;  // card index by id, while parting
 };
 
@@ -336,9 +337,16 @@ void DeckSplitter::GlueForms(std::size_t card, std::vector<Cut>& cuts) const {
 }
 
 std::string DeckSplitter::FreshId(std::string_view base) {
-  for (int64_t n = 2;; ++n) {
+  // Ids are only ever added, so every number below the one this base took
+  // last is still taken: the search goes on from there, and a card cut into
+  // many costs time in the count of its pieces, not its square.
+  int64_t& n = nextNumber_.try_emplace(std::string(base), 2).first->second;
+  for (;; ++n) {
     std::string id = std::string(base) + "-" + std::to_string(n);
-    if (ids_.insert(id).second) return id;
+    if (ids_.insert(id).second) {
+      ++n;
+      return id;
+    }
   }
 }
 
@@ -530,6 +538,7 @@ std::vector<std::string> DeckSplitter::Run() {
   // part's head and links are added: cut the cards smaller and try again.
   for (int attempt = 0; attempt <= kRefits; ++attempt) {
     ids_ = ids;
+    nextNumber_.clear();
     std::vector<CardText> cards;
     bool cut = false;
     for (std::size_t card : cards_) cut = CutCard(card, cardLimit, cards) || cut;

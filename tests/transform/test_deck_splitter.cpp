@@ -191,6 +191,30 @@ TEST(DeckSplitting, ChainsCardsAndLinksParts) {
   EXPECT_NE(parts[0].find("<card id=\"card1-2\""), std::string::npos);
 }
 
+// A card cut into many pieces numbers them on from its id, passing over the
+// ids that other cards already have.
+TEST(DeckSplitting, ChainedCardsTakeIdsNoOtherCardHas) {
+  const std::string text = bench::RealisticPage(4000, 5);
+  const std::string body = text.substr(text.find("<body>") + 6);
+  const std::string deck = DeckOf("<html><body>" + body + "<a name=\"card1-3\"></a>" + body);
+  std::vector<std::string> ids;
+  for (const std::string& part : SplitDeck(deck, DeckLimits{300, 0, kNext, kBack}, PartLinks{kFirst, kPattern})) {
+    for (const std::string& tag : All(part, "<card id=\"", "\"")) ids.push_back(tag.substr(10, tag.size() - 11));
+  }
+  std::vector<std::string> chain;
+  std::copy_if(ids.begin(), ids.end(), std::back_inserter(chain),
+               [](const std::string& id) {
+                 return id.starts_with("card1-") && id.find('-', 6) == std::string::npos && id != "card1-3";
+               });
+  ASSERT_GT(chain.size(), 4u);
+  for (size_t i = 0; i < chain.size(); ++i) {
+    const size_t number = i == 0 ? 2 : i + 3;
+    EXPECT_EQ(chain[i], "card1-" + std::to_string(number)) << i;
+  }
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+}
+
 TEST(DeckSplitting, LeavesDecksWithinTheLimitsAsTheyAre) {
   const std::string deck = DeckOf(bench::RealisticPage(3000));
   for (const DeckLimits& limits : {DeckLimits{}, DeckLimits{20000, 0}, DeckLimits{0, 20000}, DeckLimits{20000, 20000}}) {
