@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "markup/name_list.h"
@@ -22,15 +23,48 @@ bool IsEmptyText(const CXmlNode* node) {
   return text != nullptr && *text == '\0';
 }
 
+// What the backward walks of the texts already trimmed found. A text left
+// empty by its trim is passed over by every later walk, which then goes on
+// exactly as that text's own walk went: its answer is the later walk's
+// answer, as long as nothing that walk passed has changed since. Only the
+// first child of a node is cleaned after later ones, so the answers found
+// while a node's other children were cleaned are forgotten when its first
+// child's turn comes. Without this, every text of " <img>" repeated walked
+// back over all the ones before it.
+class LeadingSpaceAnswers {
+ public:
+  // The answer for the empty text `node`, or null when none is known.
+  const bool* Find(const CXmlNode* node) const {
+    const auto found = answers_.find(node);
+    return found != answers_.end() ? &found->second : nullptr;
+  }
+  void Remember(const CXmlNode* node, bool redundant) {
+    if (answers_.emplace(node, redundant).second) order_.push_back(node);
+  }
+  // A mark to Forget back to: the answers remembered after it go then.
+  std::size_t Mark() const { return order_.size(); }
+  void Forget(std::size_t mark) {
+    for (std::size_t i = mark; i < order_.size(); ++i) answers_.erase(order_[i]);
+    order_.resize(mark);
+  }
+
+ private:
+  std::unordered_map<const CXmlNode*, bool> answers_;
+  std::vector<const CXmlNode*> order_;  // the keys of answers_, oldest first
+};
+
 // True when a space at the start of `node`'s text repeats a break or space
 // that the content before it already gives.
-bool LeadingSpaceIsRedundant(const CXmlNode* node) {
+bool LeadingSpaceIsRedundant(const CXmlNode* node, const LeadingSpaceAnswers& answers) {
   // Every node between the candidate and `node` has empty text or is a tag
   // that leaves the decision to what comes before it.
   for (const CXmlNode* before = node->PreviousInDocument(); before != nullptr;
        before = before->PreviousInDocument()) {
     if (before->IsRoot()) return true;
-    if (IsEmptyText(before)) continue;
+    if (IsEmptyText(before)) {
+      if (const bool* known = answers.Find(before)) return *known;
+      continue;
+    }
     const std::string_view text = before->GetElement()->GetTextView();
     if (text.back() == ' ') return true;
     if (text.back() != '>') return false;
@@ -55,11 +89,13 @@ bool TrailingSpaceIsRedundant(const CXmlNode* node) {
   return true;
 }
 
-void TrimRedundantSpaces(CXmlNode* node) {
+void TrimRedundantSpaces(CXmlNode* node, LeadingSpaceAnswers& answers) {
   CXmlObject* element = node->GetElement();
   if (element == nullptr || element->GetTextView().empty()) return;
   std::string_view kept = element->GetTextView();
-  if (kept.front() == ' ' && LeadingSpaceIsRedundant(node)) {
+  // A text that ends up empty began with a space, so its walk was made.
+  const bool leading = kept.front() == ' ' && LeadingSpaceIsRedundant(node, answers);
+  if (leading) {
     kept.remove_prefix(1);
     element->SetText(std::string(kept));
   }
@@ -68,6 +104,7 @@ void TrimRedundantSpaces(CXmlNode* node) {
     kept.remove_suffix(1);
     element->SetText(std::string(kept));
   }
+  if (element->GetTextView().empty()) answers.Remember(node, leading);
 }
 
 // Gives a select without children one empty option, or removes it when it is
@@ -86,9 +123,9 @@ bool CompleteEmptySelect(CXmlNode* node) {
 }
 
 // The cleanup of a node before its children; false when the node went.
-bool CleanBeforeChildren(CXmlNode* node) {
+bool CleanBeforeChildren(CXmlNode* node, LeadingSpaceAnswers& answers) {
   if (node->GetParent() == nullptr) return true;
-  TrimRedundantSpaces(node);
+  TrimRedundantSpaces(node, answers);
   return CompleteEmptySelect(node);
 }
 
@@ -114,11 +151,13 @@ struct Frame {
   CXmlNode* anchor;   // the next child to clean follows it; null before the first
   CXmlNode* pending;  // the child being cleaned, or null
   bool firstCleaned;  // the run reached the first child
+  std::size_t answersMark;  // the leading-space answers from before the run
 
   // The next child to clean, or null when every child is clean. A child that
   // was cleaned and stayed becomes the anchor; one that went (perhaps with
-  // its end tag) leaves the anchor where it was.
-  CXmlNode* NextChild() {
+  // its end tag) leaves the anchor where it was. The first child, cleaned
+  // last, may change what the answers found during the run passed.
+  CXmlNode* NextChild(LeadingSpaceAnswers& answers) {
     if (pending != nullptr && pending->GetParent() == node) anchor = pending;
     pending = nullptr;
     if (firstCleaned) return nullptr;
@@ -129,6 +168,7 @@ struct Frame {
     if (pending == nullptr) {
       pending = first;
       firstCleaned = true;
+      answers.Forget(answersMark);
     }
     return pending;
   }
@@ -138,19 +178,20 @@ struct Frame {
 
 void CleanupTree(CXmlNode* node, const CWmlSettings& settings) {
   const bool stripComments = settings.stripComments != 0;
-  if (!CleanBeforeChildren(node)) return;
-  std::vector<Frame> frames{{node, nullptr, nullptr, false}};
+  LeadingSpaceAnswers answers;
+  if (!CleanBeforeChildren(node, answers)) return;
+  std::vector<Frame> frames{{node, nullptr, nullptr, false, answers.Mark()}};
   // frames holds the ancestors whose children are being cleaned, outermost
   // first; the top frame's children before its next child are clean.
   while (!frames.empty()) {
-    CXmlNode* child = frames.back().NextChild();
+    CXmlNode* child = frames.back().NextChild(answers);
     if (child == nullptr) {
       CXmlNode* finished = frames.back().node;
       frames.pop_back();
       CleanAfterChildren(finished, stripComments);
       continue;
     }
-    if (CleanBeforeChildren(child)) frames.push_back({child, nullptr, nullptr, false});
+    if (CleanBeforeChildren(child, answers)) frames.push_back({child, nullptr, nullptr, false, answers.Mark()});
   }
 }
 

@@ -82,6 +82,9 @@ const HostilePage kHostilePages[] = {
     {"bytes 0 to 255", AllBytes},
     {"nested tables", [] { return Repeated("<table><tr><td>", 100000, "x"); }},
     {"nested named anchors", [] { return Repeated("<a name=n>", 20000, "x"); }},
+    // Each space that goes is passed by the walks of the spaces after it.
+    {"spaced images", [] { return Repeated(" <img src=a.gif>", 100000); }},
+    {"spaced named anchors", [] { return Repeated("<a name=n>x</a> ", 100000); }},
     {"nested headings", [] { return Repeated("<h1>", 100000, "x"); }},
     {"flat forms", [] { return Repeated("<form><input name=q><input type=submit></form>", 20000); }},
     {"nested forms", [] { return Repeated("<form><input type=submit>", 5000); }},

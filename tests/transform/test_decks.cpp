@@ -117,6 +117,18 @@ TEST(Deck, ImagesLinksAndAnchors) {
   });
 }
 
+TEST(Deck, SpacesAtTagEdges) {
+  ExpectDecks({
+      {"spaces between images go", " <img src=a.gif> <img src=b.gif> <img src=c.gif>",
+       Deck(Card("card1", "", "<img src=\"a.gif\" alt=\"a.gif\"/><img src=\"b.gif\" alt=\"b.gif\"/>"
+                              "<img src=\"c.gif\" alt=\"c.gif\"/>"))},
+      // The first text in the italics is trimmed after the one behind it: the
+      // space before "o" is needed once the italics end without one.
+      {"a space stays that a later trim makes needed", "x<i>o  <span>\n</i>\no",
+       Deck(Card("card1", "", "x<i>o</i> o"))},
+  });
+}
+
 TEST(Deck, RemovedContentAndComments) {
   ExpectDecks({
       {"script and nowap vanish with their content", "a<script>if (a<b) x();</script>b<nowap>n</nowap>c",
