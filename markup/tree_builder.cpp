@@ -110,9 +110,9 @@ void OpenSelfClosedDocumentElement(CXmlNode& node) {
   if (!node.IsStartTag() || !node.IsClosedTag() || IsNameInList(node.GetName(), kDocumentElements) == 0) return;
   CXmlObject& element = *node.GetElement();
   std::string text(element.GetText(), element.TextLength());
-  const size_t slash = text.rfind('/');
-  if (slash == std::string::npos) return;
-  text.erase(slash, 1);
+  // Every slash before the ">" goes: with one left ("<wml//>") the tag
+  // would still close itself, and the deck's content would stand outside it.
+  while (text.size() > 2 && text[text.size() - 2] == '/') text.erase(text.size() - 2, 1);
   element.Parse(text.data(), static_cast<int32_t>(text.size()), element.Words());
 }
 

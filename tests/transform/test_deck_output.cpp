@@ -209,6 +209,7 @@ TEST(DeckStructure, MendedPagesKeepTheirWords) {
       {"self-closing document", "<html/><p>x", "x"},
       {"self-closing body", "<html><body/>y</html>", "y"},
       {"self-closing card", "<wml/><card/>z", "z"},
+      {"document closed by more than one slash", "<wml a=1//><card ///>z", "z"},
       {"empty element and its end tag", "<br></br>x<br/></br>", "<br/>x<br/>"},
       {"greater-than inside a comment", "a<!-- a > b -->c", "ac"},
       {"quote inside a comment", "a<!-- don't -->b", "ab"},
