@@ -60,8 +60,18 @@ bool RewriteContext::HasTextBefore(const CXmlNode* node) {
   std::vector<std::size_t> passed;
   std::optional<bool> answer;
   const CXmlNode* at = node;
+  walked_.clear();
   // Every node passed so far (not `at`) decided nothing.
   while (!answer) {
+    if (at != node) {
+      const auto known = answerBefore_.find(at);
+      if (known != answerBefore_.end() && known->second.prev == at->GetPrev() &&
+          known->second.parent == at->GetParent()) {
+        answer = known->second.answer;
+        break;
+      }
+      walked_.push_back(at);
+    }
     if (at->GetPrev() != nullptr) {
       at = at->GetPrev();
     } else {
@@ -84,6 +94,11 @@ bool RewriteContext::HasTextBefore(const CXmlNode* node) {
     answer = DecideTextBefore(at);
   }
   for (std::size_t entered : passed) textBefore_[entered] = *answer ? Answer::kYes : Answer::kNo;
+  // The node itself is left out: its rule may yet insert before its
+  // previous sibling, which its own entry could not tell.
+  for (const CXmlNode* passedNode : walked_) {
+    answerBefore_[passedNode] = AnswerBefore{passedNode->GetPrev(), passedNode->GetParent(), *answer};
+  }
   return *answer;
 }
 

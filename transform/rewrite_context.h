@@ -45,6 +45,11 @@ class RewriteContext {
   // sibling of it). Rules never edit the ancestors of the walk's position or
   // the siblings before them, so the answer from each ancestor onwards is
   // remembered while the walk is below it: nested elements cost no rescans.
+  // The answer from before each node a walk passed is remembered too, with
+  // the node's previous sibling and parent at the time: a later walk that
+  // reaches the node with both unchanged takes it, so that a run of
+  // siblings that decide nothing ("<a><h3>t</h3></a>" repeated) is passed
+  // once, not once for each heading after it.
   bool HasTextBefore(const CXmlNode* node);
 
   // The form start tags that the walk is inside, innermost last; the form
@@ -72,6 +77,14 @@ class RewriteContext {
   std::vector<CXmlNode*> ancestors_;
   // textBefore_[i]: the backward walk's answer from ancestors_[i] onwards.
   std::vector<Answer> textBefore_;
+  // The backward walk's answer from before a node it passed.
+  struct AnswerBefore {
+    const CXmlNode* prev;    // the node's previous sibling and parent when
+    const CXmlNode* parent;  // the answer was found
+    bool answer;
+  };
+  std::unordered_map<const CXmlNode*, AnswerBefore> answerBefore_;
+  std::vector<const CXmlNode*> walked_;  // the nodes one walk passed, for answerBefore_
   // cellsAbove_[i]: the cells among ancestors_[0..i].
   std::vector<uint32_t> cellsAbove_;
   std::vector<CXmlNode*> openForms_;

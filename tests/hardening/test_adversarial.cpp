@@ -85,6 +85,8 @@ const HostilePage kHostilePages[] = {
     // Each space that goes is passed by the walks of the spaces after it.
     {"spaced images", [] { return Repeated(" <img src=a.gif>", 100000); }},
     {"spaced named anchors", [] { return Repeated("<a name=n>x</a> ", 100000); }},
+    // A heading asks whether text comes before it, past the links before.
+    {"linked headings", [] { return Repeated("<a href=x><h3>t</h3></a>", 100000); }},
     {"nested headings", [] { return Repeated("<h1>", 100000, "x"); }},
     {"flat forms", [] { return Repeated("<form><input name=q><input type=submit></form>", 20000); }},
     {"nested forms", [] { return Repeated("<form><input type=submit>", 5000); }},
