@@ -1,5 +1,7 @@
 #include "transform/form_fields.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 #include "base/case_folding.h"
@@ -104,33 +106,84 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
   }
 }
 
+namespace {
+
+bool IsFormStart(const CXmlNode* node) { return node->IsStartTag() && node->IsTagNamed("form"); }
+
+}  // namespace
+
 FormFieldIndex::FormFieldIndex(CXmlNode* first) {
-  if (first == nullptr) return;
-  const CXmlNode* scope = first->GetParent();
+  auto scan = std::make_shared<Scan>();
   size_t ordinal = 0;
-  // Every node before `node` in post-order is indexed if it can be posted.
-  for (CXmlNode* node = FirstInPostOrder(first); node != nullptr;
-       node = NextInPostOrder(node, scope), ++ordinal) {
-    if (!node->IsStartTag()) continue;
-    const bool input = node->IsTagNamed("input");
-    if (input) inputs_.emplace(node, ordinal);
-    if (!input && !node->IsTagNamed("select") && !node->IsTagNamed("textarea")) continue;
-    // A field without a name never posts (from the second form on it is
-    // renamed to the bare prefix, which PostField passes over).
-    const char* name = node->GetElement()->GetAttribute("name");
-    if (name != nullptr && *name != '\0') named_.push_back({node, ordinal});
+  if (first != nullptr) {
+    const CXmlNode* scope = first->GetParent();
+    // The first node of `top`'s subtree in post-order; each form on the way
+    // down has its content begin at the ordinal that node takes.
+    const auto descend = [&](CXmlNode* top) {
+      for (CXmlNode* node = top;; node = node->GetFirstChild()) {
+        if (IsFormStart(node)) scan->forms[node].begin = ordinal;
+        if (node->GetFirstChild() == nullptr) return node;
+      }
+    };
+    // Every node before `node` in post-order is indexed if it can be posted.
+    for (CXmlNode* node = descend(first); node != nullptr;) {
+      if (node->IsStartTag()) {
+        const bool input = node->IsTagNamed("input");
+        if (input) scan->inputs.emplace(node, ordinal);
+        if (IsFormStart(node)) scan->forms[node].end = ordinal;
+        const char* name = node->GetElement()->GetAttribute("name");
+        const bool field = input || node->IsTagNamed("select") || node->IsTagNamed("textarea");
+        if (field) (name != nullptr && *name != '\0' ? scan->named : scan->unnamed).push_back({node, ordinal});
+      }
+      ++ordinal;
+      if (node->GetNext() != nullptr) {
+        node = descend(node->GetNext());
+      } else {
+        node = node->GetParent() == scope ? nullptr : node->GetParent();
+      }
+    }
   }
+  span_ = Span{0, ordinal};
+  scan_ = std::move(scan);
 }
 
-bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references) const {
-  const auto at = inputs_.find(submit);
-  if (at == inputs_.end()) return false;
-  // Every entry before `entry` has been posted if it still stands in the form.
-  for (const Entry& entry : named_) {
+std::unique_ptr<FormFieldIndex> FormFieldIndex::Nested(const CXmlNode* form) const {
+  const auto found = scan_->forms.find(form);
+  if (found == scan_->forms.end()) return nullptr;
+  const Span span = found->second;
+  if (span.begin < span_.begin || span.end > span_.end) return nullptr;
+  return std::unique_ptr<FormFieldIndex>(new FormFieldIndex(scan_, span));
+}
+
+bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references) {
+  const auto at = scan_->inputs.find(submit);
+  if (at == scan_->inputs.end() || at->second < span_.begin || at->second >= span_.end) return false;
+  if (firstButton_ == SIZE_MAX) firstButton_ = at->second;
+  const auto from = [&](const std::vector<Entry>& entries) {
+    return std::lower_bound(entries.begin(), entries.end(), span_.begin,
+                            [](const Entry& e, size_t ordinal) { return e.ordinal < ordinal; });
+  };
+  // The fields named when the scan passed them, and those the walk may
+  // have named since, before the first button, merged in their order.
+  auto named = from(scan_->named);
+  auto unnamed = from(scan_->unnamed);
+  const auto namedEnd = scan_->named.end();
+  const auto unnamedEnd = scan_->unnamed.end();
+  const size_t unnamedStop = std::min(span_.end, firstButton_);
+  // Every field before the two positions in this part has been posted if it
+  // still stands in the form and had a name at the form's first button.
+  while (true) {
+    const bool namedLeft = named != namedEnd && named->ordinal < span_.end;
+    const bool unnamedLeft = unnamed != unnamedEnd && unnamed->ordinal < unnamedStop;
+    if (!namedLeft && !unnamedLeft) return true;
+    const bool takeNamed = namedLeft && (!unnamedLeft || named->ordinal < unnamed->ordinal);
+    const Entry& entry = takeNamed ? *named++ : *unnamed++;
+    // A field still unnamed is passed for nothing: nested forms could make
+    // that the square of the page, so it draws from the budget.
+    if (!takeNamed) go->GetRoot()->ChargeBudget(static_cast<int64_t>(sizeof(Entry)));
     if (entry.field == submit || entry.field->IsRemoved()) continue;
     PostField(entry.field, go, formCount, references, entry.ordinal < at->second);
   }
-  return true;
 }
 
 }  // namespace quillmark

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -54,22 +55,48 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
 // posts its fields without scanning the form again: a form of many buttons
 // stays linear. The index holds while fields leave the form only by being
 // removed (the walk reorders nothing inside a form; the caller stops using
-// the index once content is moved out of a form).
+// the index once content is moved out of a form). A form nested in the
+// scanned one takes its part of the same scan: forms nested many deep are
+// scanned once, not once each.
+//
+// An index posts the fields that had a name when its form's first button
+// was rewritten, as a scan made then would have found them: the walk names
+// a field when it reaches it, so a field before that button has the name
+// it has now, and one after it the name it had in the page, which is the
+// name the scan found when the scan came before the walk reached it.
 class FormFieldIndex {
  public:
   // Scans the forest of `first` and its following siblings.
   explicit FormFieldIndex(CXmlNode* first);
+  // The index of `form`, a form the scan passed inside this index's part;
+  // null when it passed none.
+  std::unique_ptr<FormFieldIndex> Nested(const CXmlNode* form) const;
   // Does what AddPostfields(first, go, submit, formCount, references) does now; false
   // (with nothing appended) when `submit` was not in the form at the scan.
-  bool Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references) const;
+  // The first call's `submit` is the form's first button.
+  bool Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references);
 
  private:
   struct Entry {
     CXmlNode* field;
     size_t ordinal;  // position in AddPostfields' visiting order
   };
-  std::vector<Entry> named_;                               // fields with a name
-  std::unordered_map<const CXmlNode*, size_t> inputs_;    // every input's ordinal
+  // The ordinals of a form's content: from `begin` up to, not including, the form itself.
+  struct Span {
+    size_t begin = 0;
+    size_t end = 0;
+  };
+  struct Scan {
+    std::vector<Entry> named;    // fields with a name when the scan passed them, by ordinal
+    std::vector<Entry> unnamed;  // the other fields, by ordinal
+    std::unordered_map<const CXmlNode*, size_t> inputs;    // every input's ordinal
+    std::unordered_map<const CXmlNode*, Span> forms;       // every form start tag's content
+  };
+  FormFieldIndex(std::shared_ptr<const Scan> scan, Span span) : scan_(std::move(scan)), span_(span) {}
+
+  std::shared_ptr<const Scan> scan_;
+  Span span_;                   // this form's part of the scan
+  size_t firstButton_ = SIZE_MAX;  // the ordinal of the form's first button, once posted
 };
 
 }  // namespace quillmark

@@ -95,7 +95,7 @@ void SetFormTarget(CXmlObject& go, const CXmlObject& form) {
 // walk still has one.
 void PostFormFields(CXmlNode* form, CXmlNode* go, const CXmlNode* input, RewriteContext& walk) {
   const int32_t formCount = walk.Variables().formCount;
-  const FormFieldIndex* index = walk.FieldIndexOf(form);
+  FormFieldIndex* index = walk.FieldIndexOf(form);
   if (index != nullptr && index->Post(go, input, formCount, walk.References())) return;
   AddPostfields(form->GetFirstChild(), go, input, formCount, walk.References());
 }

@@ -102,11 +102,15 @@ bool RewriteContext::HasTextBefore(const CXmlNode* node) {
   return *answer;
 }
 
-const FormFieldIndex* RewriteContext::FieldIndexOf(CXmlNode* form) {
+FormFieldIndex* RewriteContext::FieldIndexOf(CXmlNode* form) {
   if (!formIndexesValid_) return nullptr;
-  std::unique_ptr<FormFieldIndex>& index = formFields_[form];
+  if (const auto known = formFields_.find(form); known != formFields_.end()) return known->second.get();
+  std::unique_ptr<FormFieldIndex> index;
+  // A form inside the outermost open one takes its part of that form's scan.
+  CXmlNode* outermost = openForms_.empty() ? nullptr : openForms_.front();
+  if (outermost != nullptr && outermost != form) index = FieldIndexOf(outermost)->Nested(form);
   if (!index) index = std::make_unique<FormFieldIndex>(form->GetFirstChild());
-  return index.get();
+  return (formFields_[form] = std::move(index)).get();
 }
 
 }  // namespace quillmark

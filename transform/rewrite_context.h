@@ -58,7 +58,7 @@ class RewriteContext {
 
   // The field index of `form`, made at the first call; null once content has
   // been moved out of a form, after which every button scans its form.
-  const FormFieldIndex* FieldIndexOf(CXmlNode* form);
+  FormFieldIndex* FieldIndexOf(CXmlNode* form);
   // Tells the context that a rule moved content to outside its form.
   void ContentLeftItsForm() { formIndexesValid_ = false; }
 
