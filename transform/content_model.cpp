@@ -9,24 +9,38 @@ CXmlNode* StartTagOf(CXmlNode* node) {
   return previous;
 }
 
+namespace {
+
+// The mark of children that hold no tag: every rule that allows text
+// accepts them as they stand, whichever rule accepted them before.
+constexpr char kTextOnly[] = "(text only)";
+
+}  // namespace
+
 void FilterChildren(CXmlNode* parent, const ContentModel& model) {
   const char* rule = model.children;
   const ElementSet& allowed = *model.childIds;
   const bool textAllowed = rule[0] == kTextAllowed;
   // A run of children that an unwrapped child had already accepted under
-  // this same rule: [skipFirst, skipLast] is passed over untouched.
+  // this same rule, or that holds no tag: [skipFirst, skipLast] is passed
+  // over untouched. Without the second, an option inside bold inside an
+  // option, many deep, passed all the text below it again at each depth.
   CXmlNode* skipFirst = nullptr;
   CXmlNode* skipLast = nullptr;
+  bool skipTextOnly = false;
+  bool textOnly = true;  // no tag is among the children decided so far
   CXmlNode* child = parent->GetFirstChild();
   // child is the next child to decide; every child before it was decided.
   while (child != nullptr) {
     if (child == skipFirst) {
       child = skipLast->GetNext();
+      textOnly = textOnly && skipTextOnly;
       skipFirst = skipLast = nullptr;
       continue;
     }
     CXmlNode* next = child->GetNext();
     if (child->IsComment() || (child->IsTag() && allowed.Holds(child->GetElement()->GetElementId()))) {
+      textOnly = textOnly && !child->IsTag();
       child = next;
       continue;
     }
@@ -38,16 +52,18 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
     if (textAllowed && child->GetFirstChild() != nullptr) {
       // The run stays contiguous only if nothing else moves before it is
       // reached; any later move cancels the skip.
-      const bool accepted = child->ChildrenAcceptedBy() == rule;
-      skipFirst = accepted ? child->GetFirstChild() : nullptr;
-      skipLast = accepted ? child->GetLastChild() : nullptr;
+      const char* accepted = child->ChildrenAcceptedBy();
+      const bool skip = accepted == rule || accepted == kTextOnly;
+      skipFirst = skip ? child->GetFirstChild() : nullptr;
+      skipLast = skip ? child->GetLastChild() : nullptr;
+      skipTextOnly = accepted == kTextOnly;
       child->MoveChildrenAfter(next != nullptr ? next : child);
       next = child->GetNext();
     }
     child->Destroy();
     child = next;
   }
-  parent->MarkChildrenAcceptedBy(rule);
+  parent->MarkChildrenAcceptedBy(textAllowed && textOnly ? kTextOnly : rule);
 }
 
 CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model) {

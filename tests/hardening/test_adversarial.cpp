@@ -87,6 +87,8 @@ const HostilePage kHostilePages[] = {
     {"spaced named anchors", [] { return Repeated("<a name=n>x</a> ", 100000); }},
     // A heading asks whether text comes before it, past the links before.
     {"linked headings", [] { return Repeated("<a href=x><h3>t</h3></a>", 100000); }},
+    // Each option gives its text to the bold around it, which gives it on.
+    {"options nested in bold", [] { return Repeated("<b><option>q", 100000); }},
     {"nested headings", [] { return Repeated("<h1>", 100000, "x"); }},
     {"flat forms", [] { return Repeated("<form><input name=q><input type=submit></form>", 20000); }},
     // Each form posts the fields of the forms nested in it.
