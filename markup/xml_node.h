@@ -34,10 +34,11 @@ struct DocumentState;
 struct alignas(8) SiblingGroup {
   class CXmlNode* parent = nullptr;
   SiblingGroup* merged = nullptr;  // set once the list joined another one
-  // The content rule whose filter last accepted every member; cleared by
-  // any insertion into the list. Lets the content model's filter skip
-  // members that the same rule has already accepted when it unwraps their
-  // parent. Read on the representative only.
+  // The content rule whose filter last accepted every member (or that
+  // filter's mark for members among which no tag stands); cleared by any
+  // insertion into the list. Lets the content model's filter skip members
+  // that it has already accepted when it unwraps their parent. Read on the
+  // representative only.
   const char* acceptedBy = nullptr;
   // The list's last member. Kept on the representative of a parent's
   // children only (a list without a parent has no use for it).
