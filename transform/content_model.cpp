@@ -15,6 +15,13 @@ namespace {
 // accepts them as they stand, whichever rule accepted them before.
 constexpr char kTextOnly[] = "(text only)";
 
+// Deciding this many children draws one byte from the conversion budget.
+// Real pages decide well under one child per page byte; a page whose
+// filters decide the same content again at depth after depth (an option
+// inside a link that holds a rule, repeated) fails by the budget instead of
+// taking seconds, while a small page of that shape still converts.
+constexpr int64_t kDecidedChildrenPerBudgetByte = 4;
+
 }  // namespace
 
 void FilterChildren(CXmlNode* parent, const ContentModel& model) {
@@ -30,8 +37,10 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
   bool skipTextOnly = false;
   bool textOnly = true;  // no tag is among the children decided so far
   CXmlNode* child = parent->GetFirstChild();
+  int64_t decided = 0;
   // child is the next child to decide; every child before it was decided.
   while (child != nullptr) {
+    ++decided;
     if (child == skipFirst) {
       child = skipLast->GetNext();
       textOnly = textOnly && skipTextOnly;
@@ -64,6 +73,9 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
     child = next;
   }
   parent->MarkChildrenAcceptedBy(textAllowed && textOnly ? kTextOnly : rule);
+  // Content that rises out of elements many deep is decided again at each
+  // depth where a tag among it is refused: that work draws from the budget.
+  parent->GetRoot()->ChargeBudget(decided / kDecidedChildrenPerBudgetByte);
 }
 
 CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model) {

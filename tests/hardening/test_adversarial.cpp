@@ -178,7 +178,10 @@ TEST(Hardening, PagesThatExpandPastTheBudgetFail) {
   const Outcome posted = ConvertHostile(fields);
   // Each button of nested forms passes the unnamed fields of all the forms inside its own.
   const Outcome nested = ConvertHostile(Repeated("<form><input>", 20000) + Repeated("<input type=submit></form>", 20000));
-  for (const Outcome* outcome : {&replaced, &replacedLarge, &posted, &nested}) {
+  // An option's text rises through every depth, and each depth leaves a
+  // rule among it that the next option refuses.
+  const Outcome refiltered = ConvertHostile(Repeated("<a href=x><hr><option>q", 100000));
+  for (const Outcome* outcome : {&replaced, &replacedLarge, &posted, &nested, &refiltered}) {
     EXPECT_TRUE(outcome->pastBudget);
     EXPECT_LT(outcome->seconds, 60.0);
   }
