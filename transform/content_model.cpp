@@ -20,7 +20,7 @@ constexpr char kTextOnly[] = "(text only)";
 // filters decide the same content again at depth after depth (an option
 // inside a link that holds a rule, repeated) fails by the budget instead of
 // taking seconds, while a small page of that shape still converts.
-constexpr int64_t kDecidedChildrenPerBudgetByte = 4;
+constexpr int64_t kDecidedChildrenPerBudgetByte = 2;
 
 }  // namespace
 
