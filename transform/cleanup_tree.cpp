@@ -33,8 +33,13 @@ bool IsEmptyText(const CXmlNode* node) {
 // back over all the ones before it.
 class LeadingSpaceAnswers {
  public:
+  // Walks this short are not worth remembering: one that reaches their text
+  // goes on for at most as many steps.
+  static constexpr int kShortWalk = 32;
+
   // The answer for the empty text `node`, or null when none is known.
   const bool* Find(const CXmlNode* node) const {
+    if (answers_.empty()) return nullptr;
     const auto found = answers_.find(node);
     return found != answers_.end() ? &found->second : nullptr;
   }
@@ -55,11 +60,13 @@ class LeadingSpaceAnswers {
 
 // True when a space at the start of `node`'s text repeats a break or space
 // that the content before it already gives.
-bool LeadingSpaceIsRedundant(const CXmlNode* node, const LeadingSpaceAnswers& answers) {
+// `steps` becomes the number of nodes the walk passed.
+bool LeadingSpaceIsRedundant(const CXmlNode* node, const LeadingSpaceAnswers& answers, int& steps) {
+  steps = 0;
   // Every node between the candidate and `node` has empty text or is a tag
   // that leaves the decision to what comes before it.
   for (const CXmlNode* before = node->PreviousInDocument(); before != nullptr;
-       before = before->PreviousInDocument()) {
+       before = before->PreviousInDocument(), ++steps) {
     if (before->IsRoot()) return true;
     if (IsEmptyText(before)) {
       if (const bool* known = answers.Find(before)) return *known;
@@ -94,7 +101,8 @@ void TrimRedundantSpaces(CXmlNode* node, LeadingSpaceAnswers& answers) {
   if (element == nullptr || element->GetTextView().empty()) return;
   std::string_view kept = element->GetTextView();
   // A text that ends up empty began with a space, so its walk was made.
-  const bool leading = kept.front() == ' ' && LeadingSpaceIsRedundant(node, answers);
+  int steps = 0;
+  const bool leading = kept.front() == ' ' && LeadingSpaceIsRedundant(node, answers, steps);
   if (leading) {
     kept.remove_prefix(1);
     element->SetText(std::string(kept));
@@ -104,7 +112,7 @@ void TrimRedundantSpaces(CXmlNode* node, LeadingSpaceAnswers& answers) {
     kept.remove_suffix(1);
     element->SetText(std::string(kept));
   }
-  if (element->GetTextView().empty()) answers.Remember(node, leading);
+  if (steps > LeadingSpaceAnswers::kShortWalk && element->GetTextView().empty()) answers.Remember(node, leading);
 }
 
 // Gives a select without children one empty option, or removes it when it is

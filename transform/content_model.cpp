@@ -21,6 +21,7 @@ constexpr char kTextOnly[] = "(text only)";
 // inside a link that holds a rule, repeated) fails by the budget instead of
 // taking seconds, while a small page of that shape still converts.
 constexpr int64_t kDecidedChildrenPerBudgetByte = 2;
+constexpr int64_t kFewChildren = 64;
 
 }  // namespace
 
@@ -48,12 +49,13 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
       continue;
     }
     CXmlNode* next = child->GetNext();
-    if (child->IsComment() || (child->IsTag() && allowed.Holds(child->GetElement()->GetElementId()))) {
-      textOnly = textOnly && !child->IsTag();
+    const bool tag = child->IsTag() != 0;
+    if (child->IsComment() || (tag && allowed.Holds(child->GetElement()->GetElementId()))) {
+      textOnly = textOnly && !tag;
       child = next;
       continue;
     }
-    if (!child->IsTag()) {
+    if (!tag) {
       if (!textAllowed) child->Destroy();
       child = next;
       continue;
@@ -75,7 +77,8 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
   parent->MarkChildrenAcceptedBy(textAllowed && textOnly ? kTextOnly : rule);
   // Content that rises out of elements many deep is decided again at each
   // depth where a tag among it is refused: that work draws from the budget.
-  parent->GetRoot()->ChargeBudget(decided / kDecidedChildrenPerBudgetByte);
+  // Filters of a few children, nearly all, are not worth the charge.
+  if (decided >= kFewChildren) parent->GetRoot()->ChargeBudget(decided / kDecidedChildrenPerBudgetByte);
 }
 
 CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model) {

@@ -64,7 +64,7 @@ bool RewriteContext::HasTextBefore(const CXmlNode* node) {
   // Every node passed so far (not `at`) decided nothing.
   while (!answer) {
     if (at != node) {
-      const auto known = answerBefore_.find(at);
+      const auto known = answerBefore_.empty() ? answerBefore_.end() : answerBefore_.find(at);
       if (known != answerBefore_.end() && known->second.prev == at->GetPrev() &&
           known->second.parent == at->GetParent()) {
         answer = known->second.answer;
@@ -94,8 +94,11 @@ bool RewriteContext::HasTextBefore(const CXmlNode* node) {
     answer = DecideTextBefore(at);
   }
   for (std::size_t entered : passed) textBefore_[entered] = *answer ? Answer::kYes : Answer::kNo;
-  // The node itself is left out: its rule may yet insert before its
-  // previous sibling, which its own entry could not tell.
+  // A short walk is not worth remembering: one that reaches a node it
+  // passed goes on for at most as many steps. The node itself is left out:
+  // its rule may yet insert before its previous sibling, which its own entry
+  // could not tell.
+  if (walked_.size() <= kShortWalk) return *answer;
   for (const CXmlNode* passedNode : walked_) {
     answerBefore_[passedNode] = AnswerBefore{passedNode->GetPrev(), passedNode->GetParent(), *answer};
   }

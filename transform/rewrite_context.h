@@ -83,6 +83,7 @@ class RewriteContext {
     const CXmlNode* parent;  // the answer was found
     bool answer;
   };
+  static constexpr std::size_t kShortWalk = 32;
   std::unordered_map<const CXmlNode*, AnswerBefore> answerBefore_;
   std::vector<const CXmlNode*> walked_;  // the nodes one walk passed, for answerBefore_
   // cellsAbove_[i]: the cells among ancestors_[0..i].

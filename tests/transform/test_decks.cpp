@@ -118,14 +118,21 @@ TEST(Deck, ImagesLinksAndAnchors) {
 }
 
 TEST(Deck, SpacesAtTagEdges) {
+  std::string images;
+  std::string written;
+  // Enough images that the walk back from the last space is remembered.
+  for (int i = 0; i < 40; ++i) {
+    images += "<img src=a.gif>";
+    written += "<img src=\"a.gif\" alt=\"a.gif\"/>";
+  }
   ExpectDecks({
       {"spaces between images go", " <img src=a.gif> <img src=b.gif> <img src=c.gif>",
        Deck(Card("card1", "", "<img src=\"a.gif\" alt=\"a.gif\"/><img src=\"b.gif\" alt=\"b.gif\"/>"
                               "<img src=\"c.gif\" alt=\"c.gif\"/>"))},
       // The first text in the italics is trimmed after the one behind it: the
       // space before "o" is needed once the italics end without one.
-      {"a space stays that a later trim makes needed", "x<i>o  <span>\n</i>\no",
-       Deck(Card("card1", "", "x<i>o</i> o"))},
+      {"a space stays that a later trim makes needed", "x<i>o  " + images + "<span>\n</i>\no",
+       Deck(Card("card1", "", "x<i>o" + written + "</i> o"))},
   });
 }
 
