@@ -27,18 +27,30 @@ Node* NextInSubtree(Node* node, const CXmlNode* top) {
 }
 
 // The first node of `node`'s subtree in post-order: its deepest first child.
-inline CXmlNode* FirstInPostOrder(CXmlNode* node) {
+// `entered(n)` is called for each node on the way down, `node` first: the
+// walk enters their subtrees there.
+template <typename Entered>
+CXmlNode* FirstInPostOrder(CXmlNode* node, Entered entered) {
   // node's subtree holds every node of the original subtree that comes first.
-  while (CXmlNode* child = node->GetFirstChild()) node = child;
-  return node;
+  for (;; node = node->GetFirstChild()) {
+    entered(node);
+    if (node->GetFirstChild() == nullptr) return node;
+  }
+}
+inline CXmlNode* FirstInPostOrder(CXmlNode* node) {
+  return FirstInPostOrder(node, [](CXmlNode*) {});
 }
 
 // The node after `node` in a post-order walk of the forest of `scope`'s
-// children, or null when the walk is done.
-inline CXmlNode* NextInPostOrder(CXmlNode* node, const CXmlNode* scope) {
-  if (CXmlNode* next = node->GetNext()) return FirstInPostOrder(next);
+// children, or null when the walk is done; `entered` as for FirstInPostOrder.
+template <typename Entered>
+CXmlNode* NextInPostOrder(CXmlNode* node, const CXmlNode* scope, Entered entered) {
+  if (CXmlNode* next = node->GetNext()) return FirstInPostOrder(next, entered);
   CXmlNode* parent = node->GetParent();
   return parent == scope ? nullptr : parent;
+}
+inline CXmlNode* NextInPostOrder(CXmlNode* node, const CXmlNode* scope) {
+  return NextInPostOrder(node, scope, [](CXmlNode*) {});
 }
 
 }  // namespace quillmark

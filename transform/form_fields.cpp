@@ -117,16 +117,14 @@ FormFieldIndex::FormFieldIndex(CXmlNode* first) {
   size_t ordinal = 0;
   if (first != nullptr) {
     const CXmlNode* scope = first->GetParent();
-    // The first node of `top`'s subtree in post-order; each form on the way
-    // down has its content begin at the ordinal that node takes.
-    const auto descend = [&](CXmlNode* top) {
-      for (CXmlNode* node = top;; node = node->GetFirstChild()) {
-        if (IsFormStart(node)) scan->forms[node].begin = ordinal;
-        if (node->GetFirstChild() == nullptr) return node;
-      }
+    // The walk enters a form's subtree where its content begins: at the
+    // ordinal the next node visited takes.
+    const auto entered = [&](CXmlNode* node) {
+      if (IsFormStart(node)) scan->forms[node].begin = ordinal;
     };
     // Every node before `node` in post-order is indexed if it can be posted.
-    for (CXmlNode* node = descend(first); node != nullptr;) {
+    for (CXmlNode* node = FirstInPostOrder(first, entered); node != nullptr;
+         node = NextInPostOrder(node, scope, entered)) {
       if (node->IsStartTag()) {
         const bool input = node->IsTagNamed("input");
         if (input) scan->inputs.emplace(node, ordinal);
@@ -135,12 +133,8 @@ FormFieldIndex::FormFieldIndex(CXmlNode* first) {
         const bool field = input || node->IsTagNamed("select") || node->IsTagNamed("textarea");
         if (field) (name != nullptr && *name != '\0' ? scan->named : scan->unnamed).push_back({node, ordinal});
       }
+      // Counted before the step, which may enter forms at the next ordinal.
       ++ordinal;
-      if (node->GetNext() != nullptr) {
-        node = descend(node->GetNext());
-      } else {
-        node = node->GetParent() == scope ? nullptr : node->GetParent();
-      }
     }
   }
   span_ = Span{0, ordinal};
