@@ -104,6 +104,24 @@ void BM_SplitRealisticDeck(benchmark::State& state) {
 }
 BENCHMARK(BM_SplitRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
+// Cards that compile far smaller together than alone: one long word again
+// and again, each word a card of its own under 300 compiled bytes, which the
+// string table then shares across a part of 1,400. The guess from each
+// card's size alone is far too short, so the search for each part's end
+// must not measure the rest of the deck: bytes_per_second stays flat.
+void BM_SplitSharedWords(benchmark::State& state) {
+  const std::string deck = DeckOf(Repeated(std::string(400, 'x') + " ", static_cast<size_t>(state.range(0))));
+  const quillmark::DeckLimits limits{300, 1400};
+  size_t parts = 0;
+  for (auto _ : state) {
+    parts = quillmark::SplitDeck(deck, limits, quillmark::PartLinks{"", "?qm-part={n}"}).size();
+    benchmark::DoNotOptimize(parts);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(deck.size()));
+  state.counters["parts"] = static_cast<double>(parts);
+}
+BENCHMARK(BM_SplitSharedWords)->Arg(500)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
 void BM_Adversarial(benchmark::State& state, const std::string& (*make)()) { RunConversions(state, make()); }
 void BM_AdversarialWmlc(benchmark::State& state, const std::string& (*make)()) {
   RunConversions(state, make(), WapConvertWmlc);

@@ -83,14 +83,22 @@ def batch_decks(tool, config, wmlc, pages, folder, tag):
     command = convert_command(tool, config, wmlc) + ["-o", target + "/"] + files
     subprocess.run(command, capture_output=True, check=False)
     decks = []
+    extension = "wmlc" if wmlc else "wml"
     for index in range(len(pages)):
-        path = os.path.join(target, f"p{index}.{'wmlc' if wmlc else 'wml'}")
-        if os.path.exists(path):
-            with open(path, "rb") as deck_file:
-                decks.append(deck_file.read())
-            os.remove(path)
-        else:
+        path = os.path.join(target, f"p{index}.{extension}")
+        if not os.path.exists(path):
             decks.append(None)
+            continue
+        # A deck cut into parts is compared whole: its parts in order.
+        parts = []
+        number = 1
+        while os.path.exists(path):
+            with open(path, "rb") as deck_file:
+                parts.append(deck_file.read())
+            os.remove(path)
+            number += 1
+            path = os.path.join(target, f"p{index}-{number}.{extension}")
+        decks.append(b"\0".join(parts))
     return decks
 
 

@@ -103,8 +103,9 @@ struct FitSearch {
 // positions, and stops when a fitting j is within `tolerance` of the limit
 // or no index lies between the fitting and the failing one. first + 1 when
 // none fits, which then stands alone. Sizes are nearly linear in position,
-// so a few measurements suffice; after six it bisects, which bounds the
-// count by the logarithm of the range when they are not.
+// so a few measurements suffice; after six it doubles its reach until one
+// fails, then bisects, which bounds the count by the logarithm of the
+// result's distance from `first` when they are not.
 std::size_t FitUnder(std::size_t first, std::size_t last, std::size_t guess, int64_t limit, int64_t tolerance,
                      const FitSearch& search) {
   // Invariant: good fits or is `first`; bad fails or is last + 1.
@@ -125,9 +126,13 @@ std::size_t FitUnder(std::size_t first, std::size_t last, std::size_t guess, int
     }
     if (bad - good <= 1) break;
     double target = 0;
-    if (round >= 6) {
-      // `bad` may be one past the range, which has no position.
-      target = (search.position(good) + search.position(std::min(bad, last))) / 2;
+    if (round >= 6 && bad == last + 1) {
+      // Nothing failed yet: reach twice as far past `first`, not halfway to
+      // the end, so that finding a part measures about its own size rather
+      // than the rest of the deck. Every probe so far fitted: good > first.
+      target = 2 * search.position(good) - search.position(first);
+    } else if (round >= 6) {
+      target = (search.position(good) + search.position(bad)) / 2;
     } else if (bad == last + 1) {
       target = search.position(good) + (static_cast<double>(limit) - goodSize) / search.bytesPerUnit;
     } else if (good == first) {
