@@ -15,12 +15,13 @@ namespace {
 // accepts them as they stand, whichever rule accepted them before.
 constexpr char kTextOnly[] = "(text only)";
 
-// Deciding this many children draws one byte from the conversion budget.
-// Real pages decide well under one child per page byte; a page whose
-// filters decide the same content again at depth after depth (an option
-// inside a link that holds a rule, repeated) fails by the budget instead of
-// taking seconds, while a small page of that shape still converts.
-constexpr int64_t kDecidedChildrenPerBudgetByte = 2;
+// Deciding a child draws this many bytes from the conversion budget. Real
+// pages decide well under one child per page byte; a page whose filters
+// decide the same content again at depth after depth (an option inside a
+// link that holds a rule, repeated) fails by the budget in under a second
+// per megabyte instead of taking seconds, while such a page of a thousand
+// depths still converts.
+constexpr int64_t kBudgetBytesPerDecidedChild = 1;
 constexpr int64_t kFewChildren = 64;
 
 }  // namespace
@@ -78,7 +79,7 @@ void FilterChildren(CXmlNode* parent, const ContentModel& model) {
   // Content that rises out of elements many deep is decided again at each
   // depth where a tag among it is refused: that work draws from the budget.
   // Filters of a few children, nearly all, are not worth the charge.
-  if (decided >= kFewChildren) parent->GetRoot()->ChargeBudget(decided / kDecidedChildrenPerBudgetByte);
+  if (decided >= kFewChildren) parent->GetRoot()->ChargeBudget(decided * kBudgetBytesPerDecidedChild);
 }
 
 CXmlNode* ApplyContentModel(CXmlNode* node, const ContentModel& model) {

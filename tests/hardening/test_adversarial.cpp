@@ -89,6 +89,9 @@ const HostilePage kHostilePages[] = {
     {"linked headings", [] { return Repeated("<a href=x><h3>t</h3></a>", 100000); }},
     // Each option gives its text to the bold around it, which gives it on.
     {"options nested in bold", [] { return Repeated("<b><option>q", 100000); }},
+    // Text filtered again at each depth draws from the budget, but a
+    // thousand depths of it stay within.
+    {"refiltered options a thousand deep", [] { return Repeated("<p>p<option>q", 1000); }},
     {"nested headings", [] { return Repeated("<h1>", 100000, "x"); }},
     {"flat forms", [] { return Repeated("<form><input name=q><input type=submit></form>", 20000); }},
     // Each form posts the fields of the forms nested in it.
