@@ -274,7 +274,10 @@ class DeckWriter {
         open_.push_back(&node);
         return;
       case TagForm::kEmpty:
-        if (IsXmlName(name, rules_.utf8Text)) WriteTag(node, [&] { AppendStartTag(*element, true); });
+        if (!IsXmlName(name, rules_.utf8Text)) return;
+        for (int32_t copy = 0; copy < element->GetCopies(); ++copy) {
+          WriteTag(node, [&] { AppendStartTag(*element, true); });
+        }
         return;
       case TagForm::kEnd:
         if (open_.empty() || open_.back() != node.GetPrev()) return;  // closes nothing written

@@ -212,6 +212,7 @@ CXmlObject& CXmlObject::operator=(CXmlObject&& other) {
 void CXmlObject::TakeFrom(CXmlObject& other) {
   attributes_ = std::exchange(other.attributes_, nullptr);
   attributeCount_ = std::exchange(other.attributeCount_, 0);
+  copies_ = std::exchange(other.copies_, 1);
   text_ = std::exchange(other.text_, RecordText());
   name_ = std::exchange(other.name_, RecordText());
 }
@@ -223,6 +224,7 @@ void CXmlObject::CopyFrom(const CXmlObject& other) {
   for (const Attribute& attribute : other) AppendAttribute(attribute.name, attribute.value);
   RebuildNameIndex();
   CopyFactsFrom(other);
+  copies_ = other.copies_;
 }
 
 void CXmlObject::CopyFactsFrom(const CXmlObject& other) {
@@ -289,6 +291,7 @@ void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) 
 void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& words) {
   ClearAttributes();
   words_ = &words;
+  copies_ = 1;
   if (text == nullptr || length < 0) {
     length = 0;
   }
@@ -617,7 +620,7 @@ size_t CXmlObject::GetWriteLength() const {
   for (const Attribute& attribute : *this) {
     length += attribute.name.size() + attribute.value.size() + 4;
   }
-  return length;
+  return length * copies_;
 }
 
 char* CXmlObject::WriteTo(char* buffer) const {
@@ -633,16 +636,18 @@ char* CXmlObject::WriteTo(char* buffer) const {
   // Rebuilt from name and attributes: exactly one "/" for a closed tag,
   // after "<" for an end tag, before ">" for an empty-element tag.
   const bool closed = IsClosedTag() != 0;
-  put(closed && !EndsSelfClosed() ? "</" : "<");
-  put(name_);
-  for (const Attribute& attribute : *this) {
-    put(" ");
-    put(attribute.name);
-    put("=\"");
-    put(attribute.value);
-    put("\"");
+  for (int32_t copy = 0; copy < copies_; ++copy) {
+    put(closed && !EndsSelfClosed() ? "</" : "<");
+    put(name_);
+    for (const Attribute& attribute : *this) {
+      put(" ");
+      put(attribute.name);
+      put("=\"");
+      put(attribute.value);
+      put("\"");
+    }
+    put(closed && EndsSelfClosed() ? "/>" : ">");
   }
-  put(closed && EndsSelfClosed() ? "/>" : ">");
   *out = '\0';
   return buffer;
 }

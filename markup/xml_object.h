@@ -12,6 +12,7 @@
 // with the document at once; a record made on its own uses the heap.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -91,6 +92,13 @@ class CXmlObject {
   std::string_view GetNameView() const { return hasName_ ? name_.View() : std::string_view(); }
   // Drops one leading "/"; the empty name is allowed (it suppresses the tag).
   void SetName(const char* name);
+  // How many times the deck writer writes this element, one after another:
+  // the empty cells that pad a table row stand in one record instead of a
+  // node each. 1 unless set; parsing new text sets it back to 1.
+  int32_t GetCopies() const { return copies_; }
+  void SetCopies(int32_t copies) { copies_ = static_cast<uint8_t>(std::clamp(copies, 1, kMostCopies)); }
+  static constexpr int32_t kMostCopies = 255;
+
   // The name's id, its case ignored (kOtherElement without a name).
   ElementId GetElementId() const { return nameId_; }
   // The name's id when the name is spelled exactly as kElementNames lists
@@ -144,7 +152,8 @@ class CXmlObject {
   int32_t IsClosedTag() const { return Has(kClosedTag); }
   // Number of characters WriteTo writes, without the terminating zero.
   size_t GetWriteLength() const;
-  // Writes the record as markup at buffer, zero-terminated; returns buffer.
+  // Writes the record as markup at buffer (a tag once per copy),
+  // zero-terminated; returns buffer.
   char* WriteTo(char* buffer) const;
   // A new record parsed from "</name>", of the same arena.
   CXmlObject MakeEndTag() const;
@@ -259,6 +268,7 @@ class CXmlObject {
   bool hasText_ : 1 = false;
   bool hasName_ : 1 = false;
   bool nameExact_ : 1 = false;
+  uint8_t copies_ = 1;
   RecordText text_;
   RecordText name_;
   const MarkerWords* words_ = &DefaultMarkerWords();

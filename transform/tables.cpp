@@ -61,18 +61,23 @@ int32_t ColumnsOf(const CXmlNode* table) {
   return columns != nullptr ? std::max(LeadingInteger(columns), 0) : 0;
 }
 
+// `count` empty cells (1 to 64) as one record that the writer writes that
+// many times: a padded row costs a node, not a node per cell.
+static_assert(kMaxTableColumns <= CXmlObject::kMostCopies && kMaxCellSpan <= CXmlObject::kMostCopies);
+CXmlNode* EmptyCells(CXmlNode* near, int32_t count) {
+  CXmlNode* cells = near->CreateNode("<td/>");
+  cells->GetElement()->SetCopies(count);
+  return cells;
+}
+
 // Inserts span - 1 empty cells right after the cell (after its end tag when
 // it has one); returns the last node of the cell and its new cells.
 CXmlNode* ExpandSpan(CXmlNode* cell, int32_t span) {
   CXmlNode* last = cell->IsClosedTag() ? cell : EndTagOf(cell);
   if (last == nullptr) last = cell;
-  // last is the last cell node so far; `added` empty cells follow the cell.
-  for (int32_t added = 1; added < span; ++added) {
-    CXmlNode* empty = cell->CreateNode("<td/>");
-    last->InsertAfter(empty);
-    last = empty;
-  }
-  return last;
+  CXmlNode* empty = EmptyCells(cell, span - 1);
+  last->InsertAfter(empty);
+  return empty;
 }
 
 // True when a table element holds at least one row.
@@ -127,6 +132,11 @@ void PadTableRow(CXmlNode* row) {
   // count covers the cells before `child`, the added empty cells included.
   for (CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!IsCell(child)) continue;
+    // Empty cells added before are as wide as their copies.
+    if (child->GetElement()->GetCopies() > 1) {
+      count += child->GetElement()->GetCopies();
+      continue;
+    }
     const int32_t span = CellSpan(child);
     ApplyContentModel(child, wml::kTd);
     count += span;
@@ -134,7 +144,7 @@ void PadTableRow(CXmlNode* row) {
     if (span > 1) child = ExpandSpan(child, span);
   }
   // count is the width of the row so far.
-  for (; count < columns; ++count) row->AppendChild(row->CreateNode("<td/>"));
+  if (count < columns) row->AppendChild(EmptyCells(row, static_cast<int32_t>(columns - count)));
 }
 
 void RewriteTable(CXmlNode* node, RewriteContext& walk) {
