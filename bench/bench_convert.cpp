@@ -91,9 +91,7 @@ BENCHMARK(BM_RealisticWmlc)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Arg(10
 // Cutting a realistic deck to a first-generation phone's limits (cards of
 // 1,400 compiled bytes, parts of 8,000): the time per byte stays the same
 // as the deck grows.
-void BM_SplitRealisticDeck(benchmark::State& state) {
-  const std::string deck = DeckOf(RealisticPage(static_cast<size_t>(state.range(0))));
-  const quillmark::DeckLimits limits{1400, 8000};
+void RunSplits(benchmark::State& state, const std::string& deck, const quillmark::DeckLimits& limits) {
   size_t parts = 0;
   for (auto _ : state) {
     parts = quillmark::SplitDeck(deck, limits, quillmark::PartLinks{"", "?qm-part={n}"}).size();
@@ -101,6 +99,10 @@ void BM_SplitRealisticDeck(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(deck.size()));
   state.counters["parts"] = static_cast<double>(parts);
+}
+
+void BM_SplitRealisticDeck(benchmark::State& state) {
+  RunSplits(state, DeckOf(RealisticPage(static_cast<size_t>(state.range(0)))), quillmark::DeckLimits{1400, 8000});
 }
 BENCHMARK(BM_SplitRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
@@ -110,15 +112,8 @@ BENCHMARK(BM_SplitRealisticDeck)->Arg(10 << 10)->Arg(100 << 10)->Arg(1 << 20)->U
 // card's size alone is far too short, so the search for each part's end
 // must not measure the rest of the deck: bytes_per_second stays flat.
 void BM_SplitSharedWords(benchmark::State& state) {
-  const std::string deck = DeckOf(Repeated(std::string(400, 'x') + " ", static_cast<size_t>(state.range(0))));
-  const quillmark::DeckLimits limits{300, 1400};
-  size_t parts = 0;
-  for (auto _ : state) {
-    parts = quillmark::SplitDeck(deck, limits, quillmark::PartLinks{"", "?qm-part={n}"}).size();
-    benchmark::DoNotOptimize(parts);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(deck.size()));
-  state.counters["parts"] = static_cast<double>(parts);
+  const std::string page = Repeated(std::string(400, 'x') + " ", static_cast<size_t>(state.range(0)));
+  RunSplits(state, DeckOf(page), quillmark::DeckLimits{300, 1400});
 }
 BENCHMARK(BM_SplitSharedWords)->Arg(500)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
 
