@@ -18,8 +18,8 @@ constexpr char kTextOnly[] = "(text only)";
 // Deciding a child draws this many bytes from the conversion budget. Real
 // pages decide well under one child per page byte; a page whose filters
 // decide the same content again at depth after depth (an option inside a
-// link that holds a rule, repeated) fails by the budget in under a second
-// per megabyte instead of taking seconds, while such a page of a thousand
+// link that holds a rule, repeated) fails by the budget in about a second
+// per megabyte instead of taking many, while such a page of a thousand
 // depths still converts.
 constexpr int64_t kBudgetBytesPerDecidedChild = 1;
 constexpr int64_t kFewChildren = 64;
