@@ -48,12 +48,14 @@ constexpr auto kWhitespaceBytes = [] {
 }();
 
 // True when raw[at] ends the run of plain bytes that starts at `start`: a
-// special byte, except a single space between two bytes of the run. Worked
-// out without branches: the outcome is as good as random.
+// special byte, except a single space between two bytes of the run (a
+// space before a reference is not: the reference may be white space that
+// collapses with it). Worked out without branches: the outcome is as good
+// as random.
 bool EndsRun(std::string_view raw, std::size_t start, std::size_t at) {
   const uint8_t kind = kByteKinds[static_cast<unsigned char>(raw[at])];
   const char next = at + 1 < raw.size() ? raw[at + 1] : '\n';
-  const bool spaceEnds = kWhitespaceBytes[static_cast<unsigned char>(next)] | (at == start);
+  const bool spaceEnds = kWhitespaceBytes[static_cast<unsigned char>(next)] | (next == '&') | (at == start);
   return (kind == kEndByte) | ((kind == kSpaceByte) & spaceEnds);
 }
 
@@ -115,14 +117,15 @@ std::size_t WriteUtf8(char* out, uint32_t c) {
 
 // The bytes of `word` (eight from the text, in order) that may end a run of
 // plain bytes: controls and white space, "&", and a space followed by a
-// control, by white space or by the block's end. A space followed inside
-// the block by any other byte never ends a run.
+// control, by white space, by "&" or by the block's end. A space followed
+// inside the block by any other byte never ends a run.
 constexpr uint64_t MayEndRun(uint64_t word) {
   const uint64_t control = BytesBelow(word, '!');
   const uint64_t space = BytesEqual(word, ' ');
+  const uint64_t ampersand = BytesEqual(word, '&');
   const uint64_t lastByte = Repeated(0x80) & ~(Repeated(0x80) >> 8);
-  const uint64_t spaceEnds = space & ((control >> 8) | lastByte);
-  return (control & ~space) | BytesEqual(word, '&') | spaceEnds;
+  const uint64_t spaceEnds = space & (((control | ampersand) >> 8) | lastByte);
+  return (control & ~space) | ampersand | spaceEnds;
 }
 
 // The end of the run of plain bytes that starts at `start`: where EndsRun
@@ -159,16 +162,13 @@ class PieceBuilder {
       : charset_(charset), rule_(rule), arena_(arena), out_(out), first_(out.size()) {}
 
   void RawWhitespace(char c) {
-    if (rule_.collapse) {
-      pendingSpace_ = true;
-      return;
-    }
     // CR LF and lone CR count as one line end, like in any XML parser.
     if (c == '\n' && lastWasCarriageReturn_) {
       lastWasCarriageReturn_ = false;
       return;
     }
     lastWasCarriageReturn_ = c == '\r';
+    if (rule_.collapse) return RunCharacter(c == '\r' ? '\n' : c);
     pendingSpaces_ += 1;
   }
 
@@ -180,6 +180,12 @@ class PieceBuilder {
   }
 
   void Character(uint32_t c) {
+    // Collapsing works on the decoded text, as gateways do: white space
+    // from a reference joins the run around it.
+    if (rule_.collapse && c < 0x80 && IsWhitespace(static_cast<char>(c))) {
+      lastWasCarriageReturn_ = false;
+      return RunCharacter(static_cast<char>(c));
+    }
     FlushSpace();
     if (!Holds(c)) {
       CloseText();
@@ -216,16 +222,31 @@ class PieceBuilder {
     textStart_ = nullptr;
   }
 
+  // One more character of a run of white space that collapses.
+  void RunCharacter(char c) {
+    if (++runLength_ == 2) runSecond_ = c;
+  }
+
   void FlushSpace() {
     lastWasCarriageReturn_ = false;
-    if (rule_.collapse && pendingSpace_) pendingSpaces_ = 1;
-    pendingSpace_ = false;
     const bool atStart = out_.size() == first_ && textStart_ == nullptr;
-    if (pendingSpaces_ > 0 && !(atStart && rule_.trimLeading)) {
+    if (atStart && rule_.trimLeading) {
+      pendingSpaces_ = runLength_ = 0;
+      return;
+    }
+    if (pendingSpaces_ > 0) {
       OpenText();
       for (std::size_t i = 0; i < pendingSpaces_; ++i) arena_.Append(" ");
     }
-    pendingSpaces_ = 0;
+    // A run becomes one space, except that a run of exactly two keeps its
+    // second character: gateways' compilers shrink only longer runs, and
+    // the compiled deck decodes to what theirs does.
+    if (runLength_ > 0) {
+      OpenText();
+      arena_.Append(" ");
+      if (runLength_ == 2) arena_.Append(std::string_view(&runSecond_, 1));
+    }
+    pendingSpaces_ = runLength_ = 0;
   }
 
   uint32_t charset_;
@@ -234,9 +255,10 @@ class PieceBuilder {
   Pieces& out_;
   std::size_t first_;  // the first piece of this run in out_
   const char* textStart_ = nullptr;
-  bool pendingSpace_ = false;
   bool lastWasCarriageReturn_ = false;
-  std::size_t pendingSpaces_ = 0;
+  std::size_t pendingSpaces_ = 0;  // spaces owed without collapsing
+  std::size_t runLength_ = 0;      // characters of the run owed when collapsing
+  char runSecond_ = ' ';           // its second character
 };
 
 // Length of the reference at `at` ("&" up to ";" included) and its
@@ -415,7 +437,7 @@ constexpr auto kChangingBytes = [] {
 }();
 
 // True when the eight bytes at `at` hold no byte that may change and, when
-// `collapse`, no two spaces together.
+// `collapse`, no three spaces together (a run of two stays as it is).
 bool BlockStaysAsItIs(std::string_view raw, std::size_t at, bool collapse) {
   uint64_t word;
   std::memcpy(&word, raw.data() + at, 8);
@@ -426,7 +448,7 @@ bool BlockStaysAsItIs(std::string_view raw, std::size_t at, bool collapse) {
     if (kChangingBytes[static_cast<unsigned char>(raw[at + std::countr_zero(flagged) / 8])]) return false;
   }
   const uint64_t spaces = BytesEqual(word, ' ');
-  return !collapse || (spaces & (spaces >> 8)) == 0;
+  return !collapse || (spaces & (spaces >> 8) & (spaces >> 16)) == 0;
 }
 
 }  // namespace
@@ -436,21 +458,20 @@ bool DecodesToItself(std::string_view raw, WhitespaceRule rule) {
   if (rule.trimLeading && raw.front() == ' ') return false;
   if (rule.trimTrailing && raw.back() == ' ') return false;
   if (std::endian::native == std::endian::little && raw.size() >= 8) {
-    // Blocks of eight that overlap by one byte, so that two spaces across
-    // a block's edge are seen too; the last block ends where the run does
-    // (looking at bytes again changes nothing).
+    // Blocks of eight that overlap by two bytes, so that three spaces
+    // across a block's edge are seen too; the last block ends where the
+    // run does (looking at bytes again changes nothing).
     std::size_t at = 0;
-    for (; raw.size() - at > 8; at += 7) {
+    for (; raw.size() - at > 8; at += 6) {
       if (!BlockStaysAsItIs(raw, at, rule.collapse)) return false;
     }
     return BlockStaysAsItIs(raw, raw.size() - 8, rule.collapse);
   }
-  bool lastWasSpace = false;
+  std::size_t spaces = 0;  // spaces just before this byte
   for (const char c : raw) {
     if (kChangingBytes[static_cast<unsigned char>(c)]) return false;
-    const bool space = c == ' ';
-    if (space && lastWasSpace && rule.collapse) return false;
-    lastWasSpace = space;
+    spaces = c == ' ' ? spaces + 1 : 0;
+    if (spaces == 3 && rule.collapse) return false;
   }
   return true;
 }

@@ -52,9 +52,9 @@ class TextArena {
 };
 // How the raw white space of a run is treated.
 struct WhitespaceRule {
-  bool collapse = false;      // runs of raw white space become one space
-  bool trimLeading = false;   // raw white space at the start goes
-  bool trimTrailing = false;  // raw white space at the end goes
+  bool collapse = false;      // runs of white space become one space (see DecodeCharacters)
+  bool trimLeading = false;   // white space at the start goes
+  bool trimTrailing = false;  // white space at the end goes
 };
 
 // True when `raw` is nothing but white space (no references either).
@@ -63,17 +63,20 @@ bool IsRawWhitespace(std::string_view raw);
 // Decodes character and entity references of `raw` into characters of the
 // charset numbered `charset` (an IANA MIBenum), appending text to `arena`
 // and pieces to `out`; a character the charset cannot hold becomes an
-// entity piece. White space from references is kept as it stands; raw
-// white space follows `rule`, and without `collapse` each raw white-space
-// character becomes one space (attribute-value normalisation, CR LF
-// counting as one). A reference that is not well formed or names an
-// unknown entity stays as text.
+// entity piece. CR LF and a lone CR count as one raw line end. With
+// `collapse`, white space is that of the decoded text, references to it
+// included, as gateways' compilers see it: a run becomes one space, except
+// that a run of exactly two characters keeps its second, as theirs do, and
+// `rule` trims the ends. Without it, white space from references is kept
+// as it stands and each raw white-space character becomes one space
+// (attribute-value normalisation). A reference that is not well formed or
+// names an unknown entity stays as text.
 void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rule, TextArena& arena, Pieces& out);
 
 // True when decoding `raw` under `rule` and splitting its variables gives
 // one text piece of `raw`'s own bytes: it is not empty and holds no "&",
-// "$", NUL, tab or line end, no two spaces together when `rule` collapses
-// them and no space at an end that `rule` trims. Such a run needs neither
+// "$", NUL, tab or line end, no three spaces together when `rule`
+// collapses runs and no space at an end that `rule` trims. Such a run needs neither
 // DecodeCharacters nor SplitVariables, and its piece may point into `raw`.
 bool DecodesToItself(std::string_view raw, WhitespaceRule rule);
 

@@ -104,9 +104,10 @@ TEST(WmlcEncoder, VariablesReferencesAndCharsets) {
 
 TEST(WmlcEncoder, WhiteSpaceAndStringTable) {
   ExpectCompiled({
-      {"spaces collapse; they go only between two line breaks",
-       kHead + std::string("<wml><card><p>  a  <b> x </b> y <br/> z </p></card></wml>"),
-       "03 04 6A 00 7F 67 60 03 20 61 20 00 64 03 78 00 01 03 20 79 20 00 26 03 7A 00 01 01 01"},
+      {"runs of white space collapse, but a run of two keeps its second; they go only between two "
+       "line breaks",
+       kHead + std::string("<wml><card><p>  a\t\n  <b> x </b>&#32;\ty <br/> z </p></card></wml>"),
+       "03 04 6A 00 7F 67 60 03 20 20 61 20 00 64 03 78 00 01 03 20 09 79 20 00 26 03 7A 00 01 01 01"},
       {"a repeated text is referenced whole, and where it begins a longer one",
        kHead + std::string("<wml><card><p>hello world<br/>hello world<br/>hello world, say</p></card></wml>"),
        "03 04 6A 0C 68 65 6C 6C 6F 20 77 6F 72 6C 64 00 7F 67 60 83 00 26 83 00 26 83 00 03 2C 20 73 "
@@ -118,27 +119,37 @@ TEST(WmlcEncoder, WhiteSpaceAndStringTable) {
   });
 }
 
-// Raw white space in a paragraph's text collapses to single spaces between
-// the words and goes at both ends, wherever its runs fall: generated texts
-// of short words (too short for the string table) with runs of spaces,
-// tabs, line ends and "&amp;" at every offset, against the collapsed text.
+// White space in a paragraph's text collapses between the words and goes
+// at both ends, wherever its runs fall: generated texts of short words (too
+// short for the string table) with runs of spaces, tabs, line ends and
+// references at every offset, against the collapsed text.
 TEST(WmlcEncoder, WhiteSpaceCollapsesWhereverItFalls) {
-  const std::vector<std::string> gaps = {" ", "  ", "\t", " \n ", "\r\n", "   \t"};
+  struct Gap {
+    std::string raw;
+    std::string collapsed;
+  };
+  // CR LF is one character; a run of two keeps its second.
+  const std::vector<Gap> gaps = {{" ", " "},          {"  ", "  "},       {"\t", " "},
+                                 {" \n ", " "},       {"\r\n", " "},      {"   \t", " "},
+                                 {" \r\n", " \n"},    {"&#32;\t", " \t"}, {" &#10;&#9;", " "}};
   const std::vector<std::string> words = {"a", "bc", "&amp;", "\x01", "d&amp;e", "ff"};
   std::mt19937 random(5);
   for (int round = 0; round < 400; ++round) {
-    std::string raw = random() % 2 ? gaps[random() % gaps.size()] : "";
+    std::string raw = random() % 2 ? gaps[random() % gaps.size()].raw : "";
     std::string expected;
     const int count = 1 + static_cast<int>(random() % 12);
     for (int i = 0; i < count; ++i) {
       const std::string& word = words[random() % words.size()];
       raw += word;
-      raw += i + 1 < count || random() % 2 ? gaps[random() % gaps.size()] : "";
       std::string decoded = word;
       for (std::size_t at = decoded.find("&amp;"); at != std::string::npos; at = decoded.find("&amp;")) {
         decoded.replace(at, 5, "&");
       }
-      expected += (i > 0 ? " " : "") + decoded;
+      expected += decoded;
+      if (i + 1 == count && random() % 2) continue;
+      const Gap& gap = gaps[random() % gaps.size()];
+      raw += gap.raw;
+      if (i + 1 < count) expected += gap.collapsed;
     }
     const std::string compiled = CompileWmlc(kHead + std::string("<wml><card><p>") + raw + "</p></card></wml>");
     const std::string body = std::string("\x60\x03") + expected + std::string("\0\x01", 2);
@@ -236,8 +247,9 @@ TEST(WmlcEncoder, AnyTextCompilesToOneWellFormedDocument) {
 
 // The shortcut for runs that decoding leaves alone: where it is taken, the
 // full decoding gives the run back as one text piece; and for runs without
-// "&" or "$" (which can stay as they are and are still decoded) it is taken
-// exactly where decoding gives the run back.
+// "&", "$", tabs or line ends (which can stay as they are, as in a run of
+// two white-space characters, and are still decoded) it is taken exactly
+// where decoding gives the run back.
 TEST(WmlcEncoder, RunsTakenAsTheyStandAreThoseDecodingLeavesAlone) {
   // Plain bytes, spaces, every byte that decoding changes, and others.
   constexpr char kBytes[] = "ab  \t\r\n&$;#\x01\xE9";
@@ -256,7 +268,7 @@ TEST(WmlcEncoder, RunsTakenAsTheyStandAreThoseDecodingLeavesAlone) {
     const bool givenBack = split.size() == 1 && split[0].kind == wmlc::PieceKind::kText && split[0].text == raw;
     const bool shortcut = wmlc::DecodesToItself(raw, rule);
     EXPECT_TRUE(!shortcut || givenBack) << '"' << raw << "\" rule " << round % 8;
-    const bool decodedAnyway = raw.find_first_of("&$") != std::string::npos;
+    const bool decodedAnyway = raw.find_first_of("&$\t\r\n") != std::string::npos;
     EXPECT_TRUE(decodedAnyway || shortcut == givenBack) << '"' << raw << "\" rule " << round % 8;
   }
 }
