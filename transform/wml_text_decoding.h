@@ -76,8 +76,9 @@ void DecodeCharacters(std::string_view raw, uint32_t charset, WhitespaceRule rul
 // True when decoding `raw` under `rule` and splitting its variables gives
 // one text piece of `raw`'s own bytes: it is not empty and holds no "&",
 // "$", NUL, tab or line end, no three spaces together when `rule`
-// collapses runs and no space at an end that `rule` trims. Such a run needs neither
-// DecodeCharacters nor SplitVariables, and its piece may point into `raw`.
+// collapses runs and no space at an end that `rule` trims. Such a run
+// needs neither DecodeCharacters nor SplitVariables, and its piece may
+// point into `raw`.
 bool DecodesToItself(std::string_view raw, WhitespaceRule rule);
 
 // Appends `pieces` to `out` with the WML variable references inside text

@@ -129,9 +129,10 @@ TEST(WmlcEncoder, WhiteSpaceCollapsesWhereverItFalls) {
     std::string collapsed;
   };
   // CR LF is one character; a run of two keeps its second.
-  const std::vector<Gap> gaps = {{" ", " "},          {"  ", "  "},       {"\t", " "},
-                                 {" \n ", " "},       {"\r\n", " "},      {"   \t", " "},
-                                 {" \r\n", " \n"},    {"&#32;\t", " \t"}, {" &#10;&#9;", " "}};
+  const std::vector<Gap> gaps = {
+      {" ", " "},      {"  ", "  "},     {"\t", " "},         {" \n ", " "},           {"\r\n", " "},
+      {"   \t", " "},   {" \r\n", " \n"}, {"&#32;\t", " \t"}, {" &#10;&#9;", " "},
+  };
   const std::vector<std::string> words = {"a", "bc", "&amp;", "\x01", "d&amp;e", "ff"};
   std::mt19937 random(5);
   for (int round = 0; round < 400; ++round) {
