@@ -129,9 +129,10 @@ FormFieldIndex::FormFieldIndex(CXmlNode* first) {
         const bool input = node->IsTagNamed("input");
         if (input) scan->inputs.emplace(node, ordinal);
         if (IsFormStart(node)) scan->forms[node].end = ordinal;
-        const char* name = node->GetElement()->GetAttribute("name");
-        const bool field = input || node->IsTagNamed("select") || node->IsTagNamed("textarea");
-        if (field) (name != nullptr && *name != '\0' ? scan->named : scan->unnamed).push_back({node, ordinal});
+        if (input || node->IsTagNamed("select") || node->IsTagNamed("textarea")) {
+          const char* name = node->GetElement()->GetAttribute("name");
+          (name != nullptr && *name != '\0' ? scan->named : scan->unnamed).push_back({node, ordinal});
+        }
       }
       // Counted before the step, which may enter forms at the next ordinal.
       ++ordinal;
