@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <optional>
 
 namespace quillmark::wmlc {
 namespace {
@@ -205,35 +206,56 @@ inline bool StringTable::PhraseStandsAt(const Text& text, const Part& word, cons
   return SameKey(text.text.substr(word.start + word.length, phrase.size() - word.length), phrase.substr(word.length));
 }
 
-void StringTable::FindPhrases() {
+void StringTable::FindPhrasesAndDropHopelessWords() {
   // Before each word that begins a listed whole string at that place, the
   // longest such string becomes a part of its own: written as one reference
-  // when it pays, else the words inside it stay candidates. The phrase
-  // parts are kept aside here, each with the word it goes before, and
-  // merged into parts_ when the hopeless parts are dropped.
-  std::vector<std::pair<uint32_t, Part>>& found = found_;
-  found.clear();
-  for (const Text& text : texts_) {
+  // when it pays, else the words inside it stay candidates. The same walk
+  // copies the parts into kept_ and keeps a word only when it was chosen,
+  // without a branch: whether it was is as good as random. A word's uses
+  // are final before the walk (it counts only phrases' uses), a phrase's
+  // only after it, so every phrase part found is kept and the writer passes
+  // over those that were not chosen.
+  std::size_t kept = 0;
+  if (kept_.size() < parts_.size() + 1) kept_.resize(parts_.size() + 1);
+  for (Text& text : texts_) {
+    const uint32_t firstPart = static_cast<uint32_t>(kept);
     for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
       const Part& word = parts_[i];
-      if (word.uses->phrases < 0) continue;
-      // A phrase with a second word stands only where that word is the
-      // next part, at the same distance from the first.
-      const bool hasNext = i + 1 < text.endPart;
-      const Uses* next = hasNext ? parts_[i + 1].uses : nullptr;
-      if (!MayBeginPhrase(*word.uses, next)) continue;
-      const uint32_t nextDistance = hasNext ? parts_[i + 1].start - word.start : 0;
-      // The list is longest first.
-      for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
-        if (phrase.second != nullptr && (phrase.second != next || phrase.secondStart != nextDistance)) continue;
-        if (!PhraseStandsAt(text, word, phrase)) continue;
-        const std::size_t end = word.start + phrase.text.size();
-        ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
-        found.emplace_back(i, Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
-        break;
+      const Uses* next = i + 1 < text.endPart ? parts_[i + 1].uses : nullptr;
+      if (word.uses->phrases >= 0 && MayBeginPhrase(*word.uses, next)) {
+        const std::optional<Part> phrase = PhraseBeginningAt(text, i);
+        if (phrase) {
+          // A phrase part takes a place more than the words have.
+          if (kept_.size() < kept + (parts_.size() - i) + 1) kept_.resize(kept_.size() + parts_.size() / 8 + 16);
+          kept_[kept++] = *phrase;
+        }
       }
+      kept_[kept] = word;
+      kept += word.uses->chosen;
     }
+    text.firstPart = firstPart;
+    text.endPart = static_cast<uint32_t>(kept);
   }
+  kept_.resize(kept);
+  parts_.swap(kept_);
+}
+
+std::optional<StringTable::Part> StringTable::PhraseBeginningAt(const Text& text, uint32_t i) {
+  const Part& word = parts_[i];
+  // A phrase with a second word stands only where that word is the next
+  // part, at the same distance from the first.
+  const bool hasNext = i + 1 < text.endPart;
+  const Uses* next = hasNext ? parts_[i + 1].uses : nullptr;
+  const uint32_t nextDistance = hasNext ? parts_[i + 1].start - word.start : 0;
+  // The list is longest first.
+  for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
+    if (phrase.second != nullptr && (phrase.second != next || phrase.secondStart != nextDistance)) continue;
+    if (!PhraseStandsAt(text, word, phrase)) continue;
+    const std::size_t end = word.start + phrase.text.size();
+    ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
+    return Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses};
+  }
+  return std::nullopt;
 }
 
 namespace {
@@ -262,28 +284,7 @@ void StringTable::ForEachReference(const Text& text, Visit reference) const {
   }
 }
 
-void StringTable::DropHopelessPartsAndCountUses() {
-  // Every part is copied and kept only when chosen, without branches:
-  // whether a string was chosen is as good as random.
-  if (kept_.size() < parts_.size() + found_.size()) kept_.resize(parts_.size() + found_.size());
-  std::size_t kept = 0;
-  std::size_t f = 0;
-  for (Text& text : texts_) {
-    const uint32_t firstPart = static_cast<uint32_t>(kept);
-    for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
-      if (f < found_.size() && found_[f].first == i) {
-        kept_[kept] = found_[f].second;
-        kept += found_[f].second.uses->chosen;
-        ++f;
-      }
-      kept_[kept] = parts_[i];
-      kept += parts_[i].uses->chosen;
-    }
-    text.firstPart = firstPart;
-    text.endPart = static_cast<uint32_t>(kept);
-  }
-  kept_.resize(kept);
-  parts_.swap(kept_);
+void StringTable::CountReferences() {
   for (const Candidate& candidate : candidates_) {
     Uses& uses = *candidate.uses;
     uses.whole = uses.edge = uses.middle = 0;
@@ -301,17 +302,23 @@ void StringTable::DropHopelessPartsAndCountUses() {
 
 void StringTable::Choose() {
   ListPhrases();
-  FindPhrases();
-  // Only what pays with every possible use counted can pay later.
-  uses_.ForEach([&](std::string_view text, Uses& uses) {
+  // Only what pays with every possible use counted can pay later: first
+  // for the words, whose uses are all counted, then, once the phrases are
+  // found, for every string.
+  const auto choosePaying = [&](std::string_view text, Uses& uses) {
     uses.chosen = Pays(text.size(), uses.whole + uses.variable, uses.edge, uses.middle, uses.required, 2);
+  };
+  uses_.ForEach(choosePaying);
+  FindPhrasesAndDropHopelessWords();
+  uses_.ForEach([&](std::string_view text, Uses& uses) {
+    choosePaying(text, uses);
     if (uses.chosen) candidates_.push_back(Candidate{text, &uses, static_cast<uint32_t>(candidates_.size())});
   });
   // Count again what the writer would really use, and keep only what then
   // pays. The uses a drop frees go to the strings that remain, which only
   // makes those pay better; the table is laid out again without the drops,
   // which only shortens references.
-  DropHopelessPartsAndCountUses();
+  CountReferences();
   SortChosen();
   Layout();
   for (const Candidate& candidate : candidates_) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -166,15 +167,19 @@ class StringTable {
   // True when a phrase of `first`'s list may have `next` as its second word.
   static bool MayBeginPhrase(const Uses& first, const Uses* next);
   void ListPhrases();
-  void FindPhrases();
+  // Finds the phrases that stand in the texts and drops the words that
+  // cannot go into the table (see the definition).
+  void FindPhrasesAndDropHopelessWords();
+  // The phrase that begins at part `i` of `text`, counted, or none; called
+  // where MayBeginPhrase let one begin.
+  std::optional<Part> PhraseBeginningAt(const Text& text, uint32_t i);
   // True when `phrase`, whose first word is the part `word` of `text` and
   // whose second word (if any) is the next part, stands in `text` there
   // and ends at a word's end.
   bool PhraseStandsAt(const Text& text, const Part& word, const Phrase& phrase) const;
-  // Puts the phrase parts found in among the words, forgets the parts whose
-  // strings cannot go into the table, and counts the uses the writer would
-  // make of those that can.
-  void DropHopelessPartsAndCountUses();
+  // Counts the uses the writer would make of the strings that can go into
+  // the table.
+  void CountReferences();
   // Puts the chosen candidates into chosen_ in the order of the table.
   void SortChosen();
   // Gives the strings of chosen_ their offsets in the table, in order.
@@ -190,8 +195,7 @@ class StringTable {
   std::vector<PhraseList> phrases_;
   std::vector<Candidate> candidates_;
   std::vector<Candidate> chosen_;                  // the table's strings, in order
-  std::vector<std::pair<uint32_t, Part>> found_;  // FindPhrases' phrase parts, by the part they go before
-  std::vector<Part> kept_;                        // the parts being dropped into
+  std::vector<Part> kept_;  // the parts being dropped into
   std::size_t written_ = 0;  // texts written so far
   std::string bytes_;
 };
