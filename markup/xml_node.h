@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "markup/xml_object.h"
 
@@ -110,6 +111,8 @@ class CXmlNode {
 
   // Predicates (false without an element record unless said otherwise).
   const char* GetName() const;
+  // The name without measuring it; empty when the node has none.
+  std::string_view GetNameView() const { return element_.GetNameView(); }
   int32_t IsTag() const;
   int32_t IsComment() const;
   int32_t IsStartTag() const;

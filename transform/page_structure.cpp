@@ -22,7 +22,7 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
   // Every node before `node` in document order has been seen by each part.
   while (node != nullptr) {
     const char* ownName = node->GetName();
-    const std::string_view name = ownName != nullptr ? ownName : "";
+    const std::string_view name = node->GetNameView();
     if (ownName != nullptr) {
       choices.Visit(node, name);
       tables.Visit(name);

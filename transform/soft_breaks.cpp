@@ -33,7 +33,7 @@ class BreakResolver {
       if (!node->IsComment() && !IsBlank(node->GetText())) Content();
       return Descent::kSkip;
     }
-    const std::string_view name = ownName;
+    const std::string_view name = node->GetNameView();
     if (name.empty() || !node->IsStartTag()) return Descent::kEnter;
     if (name == "br") {
       if (breaks_.IsSoft(node)) {
