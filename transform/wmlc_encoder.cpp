@@ -47,7 +47,7 @@ class WmlcCompiler {
   void CountStrings() {
     std::size_t bytes = 0;
     for (const Piece& piece : deck_->pieces) bytes += piece.text.size();
-    table_.Reset(deck_->pieces.size(), bytes);
+    table_.Reset(deck_->pieces.size(), bytes, deck_->charset);
     for (uint32_t i = 0; i < deck_->nodes.size(); ++i) {
       const DeckNode& node = deck_->nodes[i];
       if (node.dropped) continue;

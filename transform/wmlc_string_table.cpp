@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <optional>
 
 namespace quillmark::wmlc {
 namespace {
@@ -57,6 +56,17 @@ std::size_t WordEnd(std::string_view text, std::size_t start) {
   return end;
 }
 
+// The no-break space in the charset numbered `charset` (an IANA MIBenum),
+// or nothing where the charset has none that a byte search can find: in
+// UTF-8 its two bytes, in the ISO 8859 and Windows single-byte charsets
+// the byte A0.
+std::string_view NoBreakSpaceIn(uint32_t charset) {
+  if (charset == kUtf8Mib) return "\xC2\xA0";
+  const bool iso8859 = (charset >= kLatin1Mib && charset <= 12) || charset == 111;
+  const bool windows = charset >= 2250 && charset <= 2258;
+  return iso8859 || windows ? "\xA0" : "";
+}
+
 uint32_t MultiByteLength(uint64_t value) {
   uint32_t length = 1;
   while (value >= 0x80) {
@@ -94,7 +104,8 @@ StringTable::Uses& StringTable::UsesOf(std::string_view text) {
   return uses_.Get(text);
 }
 
-void StringTable::Reset(std::size_t texts, std::size_t bytes) {
+void StringTable::Reset(std::size_t texts, std::size_t bytes, uint32_t charset) {
+  noBreakSpace_ = NoBreakSpaceIn(charset);
   texts_.clear();
   parts_.clear();
   phrases_.clear();
@@ -113,12 +124,18 @@ void StringTable::CountText(std::string_view text) {
   Uses& whole = UsesOf(text);
   ++whole.whole;
   const uint32_t firstPart = static_cast<uint32_t>(parts_.size());
+  // Nearly no text holds a no-break space: one search tells.
+  const bool holdsNoBreakSpace =
+      !noBreakSpace_.empty() && std::memchr(text.data(), noBreakSpace_.back(), text.size()) != nullptr;
   for (std::size_t start = 0; start < text.size();) {
     if (!IsWordByte(text[start])) {
       ++start;
       continue;
     }
-    const std::size_t end = WordEnd(text, start);
+    std::size_t end = WordEnd(text, start);
+    // A run of no-break spaces is a word of its own (indents repeat as
+    // much as words do), and ends or begins the words beside it.
+    if (holdsNoBreakSpace) end = NoBreakSpaceAt(text, start) != 0 ? SpacesEnd(text, start) : LettersEnd(text, start, end);
     const bool before = start > 0;
     const bool after = end < text.size();
     if (end - start >= kShortestWord && (before || after)) {
@@ -133,6 +150,21 @@ void StringTable::CountText(std::string_view text) {
     start = end;
   }
   texts_.push_back(Text{text, &whole, firstPart, static_cast<uint32_t>(parts_.size())});
+}
+
+std::size_t StringTable::NoBreakSpaceAt(std::string_view text, std::size_t at) const {
+  return !noBreakSpace_.empty() && text.substr(at).starts_with(noBreakSpace_) ? noBreakSpace_.size() : 0;
+}
+
+std::size_t StringTable::SpacesEnd(std::string_view text, std::size_t start) const {
+  std::size_t end = start;
+  while (const std::size_t space = NoBreakSpaceAt(text, end)) end += space;
+  return end;
+}
+
+std::size_t StringTable::LettersEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const {
+  const std::size_t space = text.substr(start, wordEnd - start).find(noBreakSpace_);
+  return space == std::string_view::npos ? wordEnd : start + space;
 }
 
 void StringTable::CountVariable(std::string_view name) { ++UsesOf(name).variable; }
@@ -163,29 +195,21 @@ bool StringTable::MayBeginPhrase(const Uses& first, const Uses* next) {
 }
 
 void StringTable::ListPhrases() {
-  // Every whole text of more than one word, under its first word.
+  // Every whole text of more than one word under its first word; then,
+  // where places are left, the cores of those that differ from theirs.
   for (const Text& text : texts_) {
-    const std::string_view whole = text.text;
-    if (text.whole->listed || text.firstPart == text.endPart || whole.size() > kLongestPhrase) continue;
+    if (text.whole->listed || text.firstPart == text.endPart) continue;
     text.whole->listed = true;
-    const Part& first = parts_[text.firstPart];
-    if (first.start != 0 || first.length == whole.size()) continue;
-    Uses& word = *first.uses;
-    if (word.phrases < 0) {
-      word.phrases = static_cast<int32_t>(phrases_.size());
-      phrases_.emplace_back();
-    }
-    // Only the first ones counted, so that a common word costs bounded time.
-    PhraseList& list = phrases_[static_cast<std::size_t>(word.phrases)];
-    if (list.count >= kMostPhrasesPerWord) continue;
-    const bool hasSecond = text.firstPart + 1 < text.endPart;
-    const Part* second = hasSecond ? &parts_[text.firstPart + 1] : nullptr;
-    if (second != nullptr) {
-      word.secondWords |= SecondWordBit(second->uses);
-    } else {
-      word.phraseWithoutSecond = true;
-    }
-    list.items[list.count++] = Phrase{whole, text.whole, second ? second->uses : nullptr, second ? second->start : 0};
+    ListPhrase(text, text.text, *text.whole);
+  }
+  for (const Text& text : texts_) {
+    if (text.firstPart == text.endPart) continue;
+    const std::string_view core = CoreOf(text);
+    if (core.size() == text.text.size() || core.size() > kLongestPhrase) continue;
+    Uses& uses = UsesOf(core);
+    if (uses.listed) continue;
+    uses.listed = true;
+    ListPhrase(text, core, uses);
   }
   for (PhraseList& list : phrases_) {
     std::sort(list.items.begin(), list.items.begin() + list.count,
@@ -193,11 +217,51 @@ void StringTable::ListPhrases() {
   }
 }
 
+std::string_view StringTable::CoreOf(const Text& text) const {
+  const std::size_t start = parts_[text.firstPart].start;
+  std::size_t end = text.text.size();
+  // Back over what is not a word byte, no-break spaces included.
+  while (end > start) {
+    const std::size_t space = noBreakSpace_.size();
+    if (space != 0 && end - start >= space && text.text.substr(end - space, space) == noBreakSpace_) {
+      end -= space;
+      continue;
+    }
+    if (IsWordByte(text.text[end - 1])) break;
+    --end;
+  }
+  return text.text.substr(start, end - start);
+}
+
+void StringTable::ListPhrase(const Text& text, std::string_view phrase, Uses& uses) {
+  const Part& first = parts_[text.firstPart];
+  const auto start = static_cast<std::size_t>(phrase.data() - text.text.data());
+  if (phrase.size() > kLongestPhrase || first.start != start || first.length == phrase.size()) return;
+  Uses& word = *first.uses;
+  if (word.phrases < 0) {
+    word.phrases = static_cast<int32_t>(phrases_.size());
+    phrases_.emplace_back();
+  }
+  // Only the first ones counted, so that a common word costs bounded time.
+  PhraseList& list = phrases_[static_cast<std::size_t>(word.phrases)];
+  if (list.count >= kMostPhrasesPerWord) return;
+  // Every part of the text after the first lies inside its core.
+  const bool hasSecond = text.firstPart + 1 < text.endPart;
+  const Part* second = hasSecond ? &parts_[text.firstPart + 1] : nullptr;
+  if (second != nullptr) {
+    word.secondWords |= SecondWordBit(second->uses);
+  } else {
+    word.phraseWithoutSecond = true;
+  }
+  list.items[list.count++] =
+      Phrase{phrase, &uses, second ? second->uses : nullptr, second ? second->start - first.start : 0};
+}
+
 inline bool StringTable::PhraseStandsAt(const Text& text, const Part& word, const Phrase& candidate) const {
   const std::string_view phrase = candidate.text;
   const std::size_t end = word.start + phrase.size();
   if (phrase.size() <= word.length || end > text.text.size()) return false;
-  if (end < text.text.size() && IsWordByte(text.text[end])) return false;
+  if (end < text.text.size() && IsWordByte(text.text[end]) && NoBreakSpaceAt(text.text, end) == 0) return false;
   // The phrase is the whole text itself.
   if (word.start == 0 && end == text.text.size()) return false;
   // The first word matches already: it is the same string. The phrase's
@@ -206,15 +270,34 @@ inline bool StringTable::PhraseStandsAt(const Text& text, const Part& word, cons
   return SameKey(text.text.substr(word.start + word.length, phrase.size() - word.length), phrase.substr(word.length));
 }
 
+template <typename Visit>
+void StringTable::ForEachPhraseAt(const Text& text, uint32_t i, Visit visit) {
+  const Part& word = parts_[i];
+  // A phrase with a second word stands only where that word is the next
+  // part, at the same distance from the first.
+  const bool hasNext = i + 1 < text.endPart;
+  const Uses* next = hasNext ? parts_[i + 1].uses : nullptr;
+  const uint32_t nextDistance = hasNext ? parts_[i + 1].start - word.start : 0;
+  // Longest first, as the writer takes the first that pays where several
+  // begin at one place.
+  for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
+    if (phrase.second != nullptr && (phrase.second != next || phrase.secondStart != nextDistance)) continue;
+    if (!PhraseStandsAt(text, word, phrase)) continue;
+    const std::size_t end = word.start + phrase.text.size();
+    ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
+    visit(Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses});
+  }
+}
+
 void StringTable::FindPhrasesAndDropHopelessWords() {
-  // Before each word that begins a listed whole string at that place, the
-  // longest such string becomes a part of its own: written as one reference
-  // when it pays, else the words inside it stay candidates. The same walk
-  // copies the parts into kept_ and keeps a word only when it was chosen,
-  // without a branch: whether it was is as good as random. A word's uses
-  // are final before the walk (it counts only phrases' uses), a phrase's
-  // only after it, so every phrase part found is kept and the writer passes
-  // over those that were not chosen.
+  // Before each word that begins listed phrases at that place, each of them
+  // becomes a part of its own, longest first: written as one reference when
+  // it pays, else a shorter one or the words inside it stay candidates.
+  // The same walk copies the parts into kept_ and keeps a word only when it
+  // was chosen, without a branch: whether it was is as good as random. A
+  // word's uses are final before the walk (it counts only phrases' uses), a
+  // phrase's only after it, so every phrase part found is kept and the
+  // writer passes over those that were not chosen.
   std::size_t kept = 0;
   if (kept_.size() < parts_.size() + 1) kept_.resize(parts_.size() + 1);
   for (Text& text : texts_) {
@@ -223,12 +306,11 @@ void StringTable::FindPhrasesAndDropHopelessWords() {
       const Part& word = parts_[i];
       const Uses* next = i + 1 < text.endPart ? parts_[i + 1].uses : nullptr;
       if (word.uses->phrases >= 0 && MayBeginPhrase(*word.uses, next)) {
-        const std::optional<Part> phrase = PhraseBeginningAt(text, i);
-        if (phrase) {
+        ForEachPhraseAt(text, i, [&](const Part& phrase) {
           // A phrase part takes a place more than the words have.
           if (kept_.size() < kept + (parts_.size() - i) + 1) kept_.resize(kept_.size() + parts_.size() / 8 + 16);
-          kept_[kept++] = *phrase;
-        }
+          kept_[kept++] = phrase;
+        });
       }
       kept_[kept] = word;
       kept += word.uses->chosen;
@@ -238,24 +320,6 @@ void StringTable::FindPhrasesAndDropHopelessWords() {
   }
   kept_.resize(kept);
   parts_.swap(kept_);
-}
-
-std::optional<StringTable::Part> StringTable::PhraseBeginningAt(const Text& text, uint32_t i) {
-  const Part& word = parts_[i];
-  // A phrase with a second word stands only where that word is the next
-  // part, at the same distance from the first.
-  const bool hasNext = i + 1 < text.endPart;
-  const Uses* next = hasNext ? parts_[i + 1].uses : nullptr;
-  const uint32_t nextDistance = hasNext ? parts_[i + 1].start - word.start : 0;
-  // The list is longest first.
-  for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
-    if (phrase.second != nullptr && (phrase.second != next || phrase.secondStart != nextDistance)) continue;
-    if (!PhraseStandsAt(text, word, phrase)) continue;
-    const std::size_t end = word.start + phrase.text.size();
-    ++(word.start > 0 && end < text.text.size() ? phrase.uses->middle : phrase.uses->edge);
-    return Part{word.start, static_cast<uint32_t>(phrase.text.size()), phrase.uses};
-  }
-  return std::nullopt;
 }
 
 namespace {

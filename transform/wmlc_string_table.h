@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -72,19 +71,21 @@ class WbxmlBytes {
 // then Choose() fixes the table, then the body is written through it, its
 // texts in the order they were counted. A string goes into the table when
 // that makes the deck smaller: strings that repeat whole, words that repeat
-// inside texts (a word is a run of letters and digits), and short whole
-// strings that come back inside longer texts, beginning and ending at word
-// edges (a link's target with an anchor after it, a title that begins a
-// paragraph, a name after "#"). Each text is hashed once
+// inside texts (a word is a run of letters and digits, or of no-break
+// spaces), and short whole strings, or their cores
+// without the spaces and marks around the words, that come back inside
+// longer texts, beginning and ending at word edges (a link's target with an
+// anchor after it, a title that begins a paragraph, a name after "#", a
+// heading that comes back followed by a colon). Each text is hashed once
 // and each of its words once; the choice and the writing then work on
 // those counts. Views passed to the counting calls must stay valid until
 // the last write.
 class StringTable {
  public:
-  // Empties the table for a new deck, keeping its room, and makes room for
-  // `texts` texts of `bytes` bytes in all, so that counting them does not
-  // grow the tables as it goes.
-  void Reset(std::size_t texts, std::size_t bytes);
+  // Empties the table for a new deck in the charset numbered `charset`,
+  // keeping its room, and makes room for `texts` texts of `bytes` bytes in
+  // all, so that counting them does not grow the tables as it goes.
+  void Reset(std::size_t texts, std::size_t bytes, uint32_t charset);
   void CountText(std::string_view text);      // text, which may be split into parts
   void CountVariable(std::string_view name);  // a variable's name, used whole
   void Require(std::string_view name);        // a literal tag or attribute name
@@ -163,16 +164,31 @@ class StringTable {
   };
 
   Uses& UsesOf(std::string_view text);
+  // The length of the no-break space at `at` of `text`, or 0 for none.
+  std::size_t NoBreakSpaceAt(std::string_view text, std::size_t at) const;
+  // The end of the run of no-break spaces at `start` of `text`.
+  std::size_t SpacesEnd(std::string_view text, std::size_t start) const;
+  // The end of the word that starts at `start` and runs to `wordEnd` at
+  // most: its first no-break space, if any.
+  std::size_t LettersEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const;
   static uint64_t SecondWordBit(const Uses* second);
   // True when a phrase of `first`'s list may have `next` as its second word.
   static bool MayBeginPhrase(const Uses& first, const Uses* next);
   void ListPhrases();
+  // Lists `phrase`, the whole of `text` or its core, under its first word
+  // when it holds more than that word and begins with it.
+  void ListPhrase(const Text& text, std::string_view phrase, Uses& uses);
+  // `text` from its first part to its last word byte: the text without the
+  // white space, no-break spaces and marks around its words.
+  std::string_view CoreOf(const Text& text) const;
   // Finds the phrases that stand in the texts and drops the words that
   // cannot go into the table (see the definition).
   void FindPhrasesAndDropHopelessWords();
-  // The phrase that begins at part `i` of `text`, counted, or none; called
-  // where MayBeginPhrase let one begin.
-  std::optional<Part> PhraseBeginningAt(const Text& text, uint32_t i);
+  // Counts each listed phrase that stands at part `i` of `text` and calls
+  // `visit(part)` with its part, longest first; called where
+  // MayBeginPhrase let one begin.
+  template <typename Visit>
+  void ForEachPhraseAt(const Text& text, uint32_t i, Visit visit);
   // True when `phrase`, whose first word is the part `word` of `text` and
   // whose second word (if any) is the next part, stands in `text` there
   // and ends at a word's end.
@@ -196,7 +212,8 @@ class StringTable {
   std::vector<Candidate> candidates_;
   std::vector<Candidate> chosen_;                  // the table's strings, in order
   std::vector<Part> kept_;  // the parts being dropped into
-  std::size_t written_ = 0;  // texts written so far
+  std::string_view noBreakSpace_;  // in the deck's charset, empty when words are not parted by it
+  std::size_t written_ = 0;        // texts written so far
   std::string bytes_;
 };
 

@@ -116,6 +116,18 @@ TEST(WmlcEncoder, WhiteSpaceAndStringTable) {
        kHead + std::string("<wml><card><p>one example<br/>an example too<br/>example</p></card></wml>"),
        "03 04 6A 08 65 78 61 6D 70 6C 65 00 7F 67 60 03 6F 6E 65 20 00 83 00 26 03 61 6E 20 00 83 00 03 "
        "20 74 6F 6F 00 26 83 00 01 01 01"},
+      {"a no-break space parts words",
+       kHead + std::string("<wml><card><p>one&#160;example<br/>two&#160;example<br/>six&#160;example</p></card></wml>"),
+       "03 04 6A 08 65 78 61 6D 70 6C 65 00 7F 67 60 03 6F 6E 65 C2 A0 00 83 00 26 03 74 77 6F C2 A0 00 83 00 "
+       "26 03 73 69 78 C2 A0 00 83 00 01 01 01"},
+      {"a text without its mark comes back inside a longer one",
+       kHead + std::string("<wml><card><p>Quick start:<br/>Quick start guide</p></card></wml>"),
+       "03 04 6A 0C 51 75 69 63 6B 20 73 74 61 72 74 00 7F 67 60 83 00 03 3A 00 26 83 00 03 20 67 75 69 64 65 "
+       "00 01 01 01"},
+      {"a shorter phrase is taken where a longer one beginning there does not pay",
+       kHead + std::string("<wml><card><p>Quick start<br/>Quick start guide.<br/>Quick start</p></card></wml>"),
+       "03 04 6A 0C 51 75 69 63 6B 20 73 74 61 72 74 00 7F 67 60 83 00 26 83 00 03 20 67 75 69 64 65 2E 00 26 "
+       "83 00 01 01 01"},
   });
 }
 
