@@ -205,7 +205,9 @@ void StringTable::ListPhrases() {
   for (const Text& text : texts_) {
     if (text.firstPart == text.endPart) continue;
     const std::string_view core = CoreOf(text);
-    if (core.size() == text.text.size() || core.size() > kLongestPhrase) continue;
+    // A core of one word or none (a text of no-break spaces) is no phrase.
+    const bool longerThanItsWord = core.size() > parts_[text.firstPart].length;
+    if (core.size() == text.text.size() || core.size() > kLongestPhrase || !longerThanItsWord) continue;
     Uses& uses = UsesOf(core);
     if (uses.listed) continue;
     uses.listed = true;
@@ -236,7 +238,7 @@ std::string_view StringTable::CoreOf(const Text& text) const {
 void StringTable::ListPhrase(const Text& text, std::string_view phrase, Uses& uses) {
   const Part& first = parts_[text.firstPart];
   const auto start = static_cast<std::size_t>(phrase.data() - text.text.data());
-  if (phrase.size() > kLongestPhrase || first.start != start || first.length == phrase.size()) return;
+  if (phrase.size() > kLongestPhrase || first.start != start || phrase.size() <= first.length) return;
   Uses& word = *first.uses;
   if (word.phrases < 0) {
     word.phrases = static_cast<int32_t>(phrases_.size());
