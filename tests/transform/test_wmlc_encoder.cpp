@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -167,6 +168,97 @@ TEST(WmlcEncoder, WhiteSpaceCollapsesWhereverItFalls) {
     const std::string compiled = CompileWmlc(kHead + std::string("<wml><card><p>") + raw + "</p></card></wml>");
     const std::string body = std::string("\x60\x03") + expected + std::string("\0\x01", 2);
     EXPECT_NE(compiled.find(body), std::string::npos) << raw;
+  }
+}
+
+// The text of a compiled deck of one paragraph of texts and line breaks,
+// from its inline strings and string-table references, with "\n" for each
+// br; nothing when it holds anything else.
+std::optional<std::string> ParagraphTextOf(const std::string& wmlc) {
+  std::size_t at = 3;  // version, public identifier and charset: a byte each here
+  auto number = [&]() -> std::optional<uint32_t> {
+    uint32_t value = 0;
+    for (uint8_t b = 0x80; (b & 0x80) != 0;) {
+      if (at >= wmlc.size()) return std::nullopt;
+      b = static_cast<uint8_t>(wmlc[at++]);
+      value = (value << 7) | (b & 0x7F);
+    }
+    return value;
+  };
+  const std::optional<uint32_t> tableLength = number();
+  if (!tableLength || at + *tableLength > wmlc.size()) return std::nullopt;
+  const std::string table = wmlc.substr(at, *tableLength);
+  at += *tableLength;
+  if (wmlc.compare(at, 3, "\x7F\x67\x60") != 0) return std::nullopt;  // wml, card, p
+  at += 3;
+  std::string text;
+  while (at < wmlc.size()) {
+    const auto token = static_cast<uint8_t>(wmlc[at++]);
+    if (token == 0x03) {  // STR_I
+      const std::size_t end = wmlc.find('\0', at);
+      if (end == std::string::npos) return std::nullopt;
+      text.append(wmlc, at, end - at);
+      at = end + 1;
+    } else if (token == 0x83) {  // STR_T
+      const std::optional<uint32_t> offset = number();
+      if (!offset || *offset >= table.size()) return std::nullopt;
+      text += table.c_str() + *offset;
+    } else if (token == 0x26) {  // br
+      text += '\n';
+    } else {
+      const bool ends = token == 0x01 && wmlc.compare(at, std::string::npos, "\x01\x01") == 0;
+      return ends ? std::optional<std::string>(text) : std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+// Whatever goes into the string table, the texts come back as they were,
+// and the deck is never larger than with every text inline: paragraphs of
+// words, phrases, no-break spaces, marks and letters beyond ASCII that
+// repeat in every combination.
+TEST(WmlcEncoder, StringTableGivesTheTextsBackAndOnlySaves) {
+  struct Token {
+    const char* raw;
+    const char* decoded;
+  };
+  const std::vector<Token> tokens = {
+      {"Quick", "Quick"},           {"start", "start"},     {"Quick start", "Quick start"},
+      {"example", "example"},       {"one", "one"},         {"&#160;", "\xC2\xA0"},
+      {"&#160;&#160;", "\xC2\xA0\xC2\xA0"}, {":", ":"},           {".", "."},
+      {"&#169;", "\xC2\xA9"},         {"caf&#233;", "caf\xC3\xA9"}, {"a", "a"},
+      {"Title one and more", "Title one and more"},
+  };
+  std::mt19937 random(17);
+  for (int round = 0; round < 600; ++round) {
+    std::string raw;
+    std::string expected;
+    // The header with an empty table, wml, card and p, and their ENDs.
+    std::size_t inlineSize = 4 + 3 + 3;
+    const int lines = 1 + static_cast<int>(random() % 6);
+    for (int line = 0; line < lines; ++line) {
+      if (line > 0) {
+        raw += "<br/>";
+        expected += '\n';
+        ++inlineSize;
+      }
+      const int count = 1 + static_cast<int>(random() % 8);
+      std::string text;
+      for (int i = 0; i < count; ++i) {
+        const Token& token = tokens[random() % tokens.size()];
+        if (i > 0 && random() % 2 == 0) {
+          raw += ' ';
+          text += ' ';
+        }
+        raw += token.raw;
+        text += token.decoded;
+      }
+      expected += text;
+      inlineSize += 1 + text.size() + 1;
+    }
+    const std::string compiled = CompileWmlc(kHead + std::string("<wml><card><p>") + raw + "</p></card></wml>");
+    EXPECT_EQ(ParagraphTextOf(compiled), expected) << raw;
+    EXPECT_LE(compiled.size(), inlineSize) << raw;
   }
 }
 
