@@ -41,30 +41,35 @@ constexpr uint64_t NonWordBytes(uint64_t word) {
 }
 
 // The end of the run of word bytes that starts at `start`: eight bytes at a
-// time, so that a word's end costs no mispredicted loop exit.
-std::size_t WordEnd(std::string_view text, std::size_t start) {
+// time, so that a word's end costs no mispredicted loop exit. `high` is set
+// when the run, or a byte read beside it, is beyond ASCII.
+std::size_t WordEnd(std::string_view text, std::size_t start, bool& high) {
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
   std::size_t end = start;
+  uint64_t seen = 0;
   if constexpr (std::endian::native == std::endian::little) {
     for (; text.size() - end >= 8; end += 8) {
       uint64_t block;
       std::memcpy(&block, text.data() + end, 8);
       const uint64_t nonWord = NonWordBytes(block);
-      if (nonWord != 0) return end + static_cast<std::size_t>(std::countr_zero(nonWord)) / 8;
+      seen |= block;
+      if (nonWord != 0) {
+        high = (seen & kHigh) != 0;
+        return end + static_cast<std::size_t>(std::countr_zero(nonWord)) / 8;
+      }
     }
   }
-  while (end < text.size() && IsWordByte(text[end])) ++end;
+  for (; end < text.size() && IsWordByte(text[end]); ++end) seen |= static_cast<unsigned char>(text[end]);
+  high = (seen & kHigh) != 0;
   return end;
 }
 
-// The no-break space in the charset numbered `charset` (an IANA MIBenum),
-// or nothing where the charset has none that a byte search can find: in
-// UTF-8 its two bytes, in the ISO 8859 and Windows single-byte charsets
-// the byte A0.
-std::string_view NoBreakSpaceIn(uint32_t charset) {
-  if (charset == kUtf8Mib) return "\xC2\xA0";
+// The marks of the charset numbered `charset` (an IANA MIBenum).
+MarkSet MarkSetOf(uint32_t charset) {
+  if (charset == kUtf8Mib) return MarkSet::kUtf8;
   const bool iso8859 = (charset >= kLatin1Mib && charset <= 12) || charset == 111;
   const bool windows = charset >= 2250 && charset <= 2258;
-  return iso8859 || windows ? "\xA0" : "";
+  return iso8859 || windows ? MarkSet::kNoBreakSpaceA0 : MarkSet::kNone;
 }
 
 uint32_t MultiByteLength(uint64_t value) {
@@ -105,7 +110,7 @@ StringTable::Uses& StringTable::UsesOf(std::string_view text) {
 }
 
 void StringTable::Reset(std::size_t texts, std::size_t bytes, uint32_t charset) {
-  noBreakSpace_ = NoBreakSpaceIn(charset);
+  marks_ = MarkSetOf(charset);
   texts_.clear();
   parts_.clear();
   phrases_.clear();
@@ -124,18 +129,19 @@ void StringTable::CountText(std::string_view text) {
   Uses& whole = UsesOf(text);
   ++whole.whole;
   const uint32_t firstPart = static_cast<uint32_t>(parts_.size());
-  // Nearly no text holds a no-break space: one search tells.
-  const bool holdsNoBreakSpace =
-      !noBreakSpace_.empty() && std::memchr(text.data(), noBreakSpace_.back(), text.size()) != nullptr;
   for (std::size_t start = 0; start < text.size();) {
     if (!IsWordByte(text[start])) {
       ++start;
       continue;
     }
-    std::size_t end = WordEnd(text, start);
-    // A run of no-break spaces is a word of its own (indents repeat as
-    // much as words do), and ends or begins the words beside it.
-    if (holdsNoBreakSpace) end = NoBreakSpaceAt(text, start) != 0 ? SpacesEnd(text, start) : LettersEnd(text, start, end);
+    bool high = false;
+    std::size_t end = WordEnd(text, start, high);
+    // A run of marks is a word of its own (indents of no-break spaces
+    // repeat as much as words do), and ends or begins the words beside it.
+    // Marks are beyond ASCII, where most words never go.
+    if (high && marks_ != MarkSet::kNone) {
+      end = MarkAt(text, start) != 0 ? MarksEnd(text, start) : LettersEnd(text, start, end);
+    }
     const bool before = start > 0;
     const bool after = end < text.size();
     if (end - start >= kShortestWord && (before || after)) {
@@ -152,19 +158,52 @@ void StringTable::CountText(std::string_view text) {
   texts_.push_back(Text{text, &whole, firstPart, static_cast<uint32_t>(parts_.size())});
 }
 
-std::size_t StringTable::NoBreakSpaceAt(std::string_view text, std::size_t at) const {
-  return !noBreakSpace_.empty() && text.substr(at).starts_with(noBreakSpace_) ? noBreakSpace_.size() : 0;
+std::size_t StringTable::MarkAt(std::string_view text, std::size_t at) const {
+  const auto byte = [&](std::size_t i) -> unsigned {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0;
+  };
+  switch (marks_) {
+    case MarkSet::kNone:
+      return 0;
+    case MarkSet::kNoBreakSpaceA0:
+      return byte(0) == 0xA0 ? 1 : 0;
+    case MarkSet::kUtf8:
+      break;
+  }
+  const auto continues = [&](std::size_t i) { return (byte(i) & 0xC0) == 0x80; };
+  // U+0080 to U+00BF: the no-break space and Latin-1's signs.
+  if (byte(0) == 0xC2 && continues(1)) return 2;
+  // U+2000 to U+2BFF: punctuation, currency, arrows, mathematics, shapes.
+  if (byte(0) == 0xE2 && byte(1) >= 0x80 && byte(1) <= 0xAF && continues(2)) return 3;
+  // U+1F000 to U+1FFFF: emoji and other pictographs.
+  if (byte(0) == 0xF0 && byte(1) == 0x9F && continues(2) && continues(3)) return 4;
+  return 0;
 }
 
-std::size_t StringTable::SpacesEnd(std::string_view text, std::size_t start) const {
+bool StringTable::WordGoesOnAt(std::string_view text, std::size_t at) const {
+  if (at >= text.size() || !IsWordByte(text[at])) return false;
+  return static_cast<unsigned char>(text[at]) < 0x80 || MarkAt(text, at) == 0;
+}
+
+std::size_t StringTable::MarkEndingAt(std::string_view text, std::size_t end) const {
+  // A lead byte of UTF-8 starts a character wherever it stands.
+  for (std::size_t length = 1; length <= 4 && length <= end; ++length) {
+    if (MarkAt(text, end - length) == length) return length;
+  }
+  return 0;
+}
+
+std::size_t StringTable::MarksEnd(std::string_view text, std::size_t start) const {
   std::size_t end = start;
-  while (const std::size_t space = NoBreakSpaceAt(text, end)) end += space;
+  while (const std::size_t mark = MarkAt(text, end)) end += mark;
   return end;
 }
 
 std::size_t StringTable::LettersEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const {
-  const std::size_t space = text.substr(start, wordEnd - start).find(noBreakSpace_);
-  return space == std::string_view::npos ? wordEnd : start + space;
+  for (std::size_t at = start + 1; at < wordEnd; ++at) {
+    if (static_cast<unsigned char>(text[at]) >= 0x80 && MarkAt(text, at) != 0) return at;
+  }
+  return wordEnd;
 }
 
 void StringTable::CountVariable(std::string_view name) { ++UsesOf(name).variable; }
@@ -222,15 +261,17 @@ void StringTable::ListPhrases() {
 std::string_view StringTable::CoreOf(const Text& text) const {
   const std::size_t start = parts_[text.firstPart].start;
   std::size_t end = text.text.size();
-  // Back over what is not a word byte, no-break spaces included.
+  // Back over what is not a word byte, marks included.
   while (end > start) {
-    const std::size_t space = noBreakSpace_.size();
-    if (space != 0 && end - start >= space && text.text.substr(end - space, space) == noBreakSpace_) {
-      end -= space;
+    const auto last = static_cast<unsigned char>(text.text[end - 1]);
+    if (last < 0x80) {
+      if (IsWordByte(text.text[end - 1])) break;
+      --end;
       continue;
     }
-    if (IsWordByte(text.text[end - 1])) break;
-    --end;
+    const std::size_t mark = MarkEndingAt(text.text, end);
+    if (mark == 0 || end - start < mark) break;
+    end -= mark;
   }
   return text.text.substr(start, end - start);
 }
@@ -263,7 +304,7 @@ inline bool StringTable::PhraseStandsAt(const Text& text, const Part& word, cons
   const std::string_view phrase = candidate.text;
   const std::size_t end = word.start + phrase.size();
   if (phrase.size() <= word.length || end > text.text.size()) return false;
-  if (end < text.text.size() && IsWordByte(text.text[end]) && NoBreakSpaceAt(text.text, end) == 0) return false;
+  if (WordGoesOnAt(text.text, end)) return false;
   // The phrase is the whole text itself.
   if (word.start == 0 && end == text.text.size()) return false;
   // The first word matches already: it is the same string. The phrase's

@@ -67,12 +67,19 @@ class WbxmlBytes {
   std::size_t size_ = 0;
 };
 
+// The characters beyond ASCII that part words (see StringTable): in
+// UTF-8 the no-break space, signs, punctuation and emoji; in the ISO 8859
+// and Windows single-byte charsets the no-break space, byte A0, alone (the
+// rest of their upper half mixes letters with signs); none elsewhere.
+enum class MarkSet : uint8_t { kNone, kNoBreakSpaceA0, kUtf8 };
+
 // Filled in two phases: first every string the body will write is counted,
 // then Choose() fixes the table, then the body is written through it, its
 // texts in the order they were counted. A string goes into the table when
 // that makes the deck smaller: strings that repeat whole, words that repeat
-// inside texts (a word is a run of letters and digits, or of no-break
-// spaces), and short whole strings, or their cores
+// inside texts (a word is a run of letters and digits, or of marks: the
+// characters beyond ASCII that are no letters, such as the no-break space,
+// punctuation, signs and emoji), and short whole strings, or their cores
 // without the spaces and marks around the words, that come back inside
 // longer texts, beginning and ending at word edges (a link's target with an
 // anchor after it, a title that begins a paragraph, a name after "#", a
@@ -164,12 +171,16 @@ class StringTable {
   };
 
   Uses& UsesOf(std::string_view text);
-  // The length of the no-break space at `at` of `text`, or 0 for none.
-  std::size_t NoBreakSpaceAt(std::string_view text, std::size_t at) const;
-  // The end of the run of no-break spaces at `start` of `text`.
-  std::size_t SpacesEnd(std::string_view text, std::size_t start) const;
-  // The end of the word that starts at `start` and runs to `wordEnd` at
-  // most: its first no-break space, if any.
+  // The length of the mark at `at` of `text`, or 0 for none.
+  std::size_t MarkAt(std::string_view text, std::size_t at) const;
+  // True when a word byte that is no mark stands at `at` of `text`.
+  bool WordGoesOnAt(std::string_view text, std::size_t at) const;
+  // The length of the mark that ends at `end` of `text`, or 0 for none.
+  std::size_t MarkEndingAt(std::string_view text, std::size_t end) const;
+  // The end of the run of marks at `start` of `text`.
+  std::size_t MarksEnd(std::string_view text, std::size_t start) const;
+  // The end of the word that starts at `start` with a letter or digit and
+  // runs to `wordEnd` at most: its first mark, if any.
   std::size_t LettersEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const;
   static uint64_t SecondWordBit(const Uses* second);
   // True when a phrase of `first`'s list may have `next` as its second word.
@@ -212,8 +223,8 @@ class StringTable {
   std::vector<Candidate> candidates_;
   std::vector<Candidate> chosen_;                  // the table's strings, in order
   std::vector<Part> kept_;  // the parts being dropped into
-  std::string_view noBreakSpace_;  // in the deck's charset, empty when words are not parted by it
-  std::size_t written_ = 0;        // texts written so far
+  MarkSet marks_ = MarkSet::kNone;  // of the deck's charset
+  std::size_t written_ = 0;         // texts written so far
   std::string bytes_;
 };
 

@@ -121,6 +121,10 @@ TEST(WmlcEncoder, WhiteSpaceAndStringTable) {
        kHead + std::string("<wml><card><p>one&#160;example<br/>two&#160;example<br/>six&#160;example</p></card></wml>"),
        "03 04 6A 08 65 78 61 6D 70 6C 65 00 7F 67 60 03 6F 6E 65 C2 A0 00 83 00 26 03 74 77 6F C2 A0 00 83 00 "
        "26 03 73 69 78 C2 A0 00 83 00 01 01 01"},
+      {"signs, punctuation and emoji part words as ASCII punctuation does",
+       kHead + std::string("<wml><card><p>&#8364;example<br/>&#128512;example<br/>example&#8230;</p></card></wml>"),
+       "03 04 6A 08 65 78 61 6D 70 6C 65 00 7F 67 60 03 E2 82 AC 00 83 00 26 03 F0 9F 98 80 00 83 00 26 83 00 "
+       "03 E2 80 A6 00 01 01 01"},
       {"a text without its mark comes back inside a longer one",
        kHead + std::string("<wml><card><p>Quick start:<br/>Quick start guide</p></card></wml>"),
        "03 04 6A 0C 51 75 69 63 6B 20 73 74 61 72 74 00 7F 67 60 83 00 03 3A 00 26 83 00 03 20 67 75 69 64 65 "
@@ -223,12 +227,23 @@ TEST(WmlcEncoder, StringTableGivesTheTextsBackAndOnlySaves) {
     const char* decoded;
   };
   const std::vector<Token> tokens = {
-      {"Quick", "Quick"},           {"start", "start"},     {"Quick start", "Quick start"},
-      {"example", "example"},       {"one", "one"},         {"&#160;", "\xC2\xA0"},
-      {"&#160;&#160;", "\xC2\xA0\xC2\xA0"}, {":", ":"},           {".", "."},
-      {"&#169;", "\xC2\xA9"},         {"caf&#233;", "caf\xC3\xA9"}, {"a", "a"},
+      {"Quick", "Quick"},
+      {"start", "start"},
+      {"Quick start", "Quick start"},
       {"Title one and more", "Title one and more"},
+      {"example", "example"},
+      {"one", "one"},
+      {"a", "a"},
+      {":", ":"},
+      {".", "."},
+      {"&#160;", "\xC2\xA0"},
+      {"&#160;&#160;", "\xC2\xA0\xC2\xA0"},
+      {"&#169;", "\xC2\xA9"},
+      {"&#8364;", "\xE2\x82\xAC"},
+      {"&#128512;", "\xF0\x9F\x98\x80"},
+      {"caf&#233;", "caf\xC3\xA9"},
   };
+
   std::mt19937 random(17);
   for (int round = 0; round < 600; ++round) {
     std::string raw;
