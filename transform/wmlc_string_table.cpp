@@ -129,18 +129,22 @@ void StringTable::CountText(std::string_view text) {
   Uses& whole = UsesOf(text);
   ++whole.whole;
   const uint32_t firstPart = static_cast<uint32_t>(parts_.size());
+  // The run of word bytes last scanned ends at runEnd; marks cut it into
+  // several words, each found inside it, so that no byte is scanned twice.
+  std::size_t runEnd = 0;
+  bool high = false;
   for (std::size_t start = 0; start < text.size();) {
     if (!IsWordByte(text[start])) {
       ++start;
       continue;
     }
-    bool high = false;
-    std::size_t end = WordEnd(text, start, high);
+    if (start >= runEnd) runEnd = WordEnd(text, start, high);
+    std::size_t end = runEnd;
     // A run of marks is a word of its own (indents of no-break spaces
     // repeat as much as words do), and ends or begins the words beside it.
     // Marks are beyond ASCII, where most words never go.
     if (high && marks_ != MarkSet::kNone) {
-      end = MarkAt(text, start) != 0 ? MarksEnd(text, start) : LettersEnd(text, start, end);
+      end = MarkAt(text, start) != 0 ? MarksEnd(text, start, runEnd) : LettersEnd(text, start, runEnd);
     }
     const bool before = start > 0;
     const bool after = end < text.size();
@@ -193,10 +197,14 @@ std::size_t StringTable::MarkEndingAt(std::string_view text, std::size_t end) co
   return 0;
 }
 
-std::size_t StringTable::MarksEnd(std::string_view text, std::size_t start) const {
+std::size_t StringTable::MarksEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const {
   std::size_t end = start;
-  while (const std::size_t mark = MarkAt(text, end)) end += mark;
-  return end;
+  while (end < wordEnd) {
+    const std::size_t mark = MarkAt(text, end);
+    if (mark == 0) break;
+    end += mark;
+  }
+  return std::min(end, wordEnd);
 }
 
 std::size_t StringTable::LettersEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const {

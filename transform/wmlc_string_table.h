@@ -177,8 +177,8 @@ class StringTable {
   bool WordGoesOnAt(std::string_view text, std::size_t at) const;
   // The length of the mark that ends at `end` of `text`, or 0 for none.
   std::size_t MarkEndingAt(std::string_view text, std::size_t end) const;
-  // The end of the run of marks at `start` of `text`.
-  std::size_t MarksEnd(std::string_view text, std::size_t start) const;
+  // The end of the run of marks at `start` of `text`, `wordEnd` at most.
+  std::size_t MarksEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const;
   // The end of the word that starts at `start` with a letter or digit and
   // runs to `wordEnd` at most: its first mark, if any.
   std::size_t LettersEnd(std::string_view text, std::size_t start, std::size_t wordEnd) const;
