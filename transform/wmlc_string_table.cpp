@@ -358,8 +358,10 @@ void StringTable::FindPhrasesAndDropHopelessWords() {
       const Uses* next = i + 1 < text.endPart ? parts_[i + 1].uses : nullptr;
       if (word.uses->phrases >= 0 && MayBeginPhrase(*word.uses, next)) {
         ForEachPhraseAt(text, i, [&](const Part& phrase) {
-          // A phrase part takes a place more than the words have.
-          if (kept_.size() < kept + (parts_.size() - i) + 1) kept_.resize(kept_.size() + parts_.size() / 8 + 16);
+          // A phrase part takes a place more than the words have; the room
+          // doubles, as up to four phrases may begin at every word.
+          const std::size_t needed = kept + (parts_.size() - i) + 1;
+          if (kept_.size() < needed) kept_.resize(std::max(2 * kept_.size(), needed));
           kept_[kept++] = phrase;
         });
       }
