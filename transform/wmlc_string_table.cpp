@@ -247,14 +247,14 @@ void StringTable::ListPhrases() {
   for (const Text& text : texts_) {
     if (text.whole->listed || text.firstPart == text.endPart) continue;
     text.whole->listed = true;
-    ListPhrase(text, text.text, *text.whole);
+    if (CanBePhraseOf(text, text.text)) ListPhrase(text, text.text, *text.whole);
   }
   for (const Text& text : texts_) {
     if (text.firstPart == text.endPart) continue;
     const std::string_view core = CoreOf(text);
-    // A core of one word or none (a text of no-break spaces) is no phrase.
-    const bool longerThanItsWord = core.size() > parts_[text.firstPart].length;
-    if (core.size() == text.text.size() || core.size() > kLongestPhrase || !longerThanItsWord) continue;
+    // Looked at before its uses are made, so that a core that is no phrase
+    // (one word, or none in a text of marks) adds no string to the index.
+    if (core.size() == text.text.size() || !CanBePhraseOf(text, core)) continue;
     Uses& uses = UsesOf(core);
     if (uses.listed) continue;
     uses.listed = true;
@@ -284,10 +284,14 @@ std::string_view StringTable::CoreOf(const Text& text) const {
   return text.text.substr(start, end - start);
 }
 
-void StringTable::ListPhrase(const Text& text, std::string_view phrase, Uses& uses) {
+bool StringTable::CanBePhraseOf(const Text& text, std::string_view phrase) const {
   const Part& first = parts_[text.firstPart];
   const auto start = static_cast<std::size_t>(phrase.data() - text.text.data());
-  if (phrase.size() > kLongestPhrase || first.start != start || phrase.size() <= first.length) return;
+  return phrase.size() <= kLongestPhrase && first.start == start && phrase.size() > first.length;
+}
+
+void StringTable::ListPhrase(const Text& text, std::string_view phrase, Uses& uses) {
+  const Part& first = parts_[text.firstPart];
   Uses& word = *first.uses;
   if (word.phrases < 0) {
     word.phrases = static_cast<int32_t>(phrases_.size());
@@ -322,13 +326,11 @@ inline bool StringTable::PhraseStandsAt(const Text& text, const Part& word, cons
 }
 
 template <typename Visit>
-void StringTable::ForEachPhraseAt(const Text& text, uint32_t i, Visit visit) {
+void StringTable::ForEachPhraseAt(const Text& text, uint32_t i, const Uses* next, Visit visit) {
   const Part& word = parts_[i];
   // A phrase with a second word stands only where that word is the next
   // part, at the same distance from the first.
-  const bool hasNext = i + 1 < text.endPart;
-  const Uses* next = hasNext ? parts_[i + 1].uses : nullptr;
-  const uint32_t nextDistance = hasNext ? parts_[i + 1].start - word.start : 0;
+  const uint32_t nextDistance = next != nullptr ? parts_[i + 1].start - word.start : 0;
   // Longest first, as the writer takes the first that pays where several
   // begin at one place.
   for (const Phrase& phrase : phrases_[static_cast<std::size_t>(word.uses->phrases)]) {
@@ -357,7 +359,7 @@ void StringTable::FindPhrasesAndDropHopelessWords() {
       const Part& word = parts_[i];
       const Uses* next = i + 1 < text.endPart ? parts_[i + 1].uses : nullptr;
       if (word.uses->phrases >= 0 && MayBeginPhrase(*word.uses, next)) {
-        ForEachPhraseAt(text, i, [&](const Part& phrase) {
+        ForEachPhraseAt(text, i, next, [&](const Part& phrase) {
           // A phrase part takes a place more than the words have; the room
           // doubles, as up to four phrases may begin at every word.
           const std::size_t needed = kept + (parts_.size() - i) + 1;

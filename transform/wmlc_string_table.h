@@ -186,8 +186,11 @@ class StringTable {
   // True when a phrase of `first`'s list may have `next` as its second word.
   static bool MayBeginPhrase(const Uses& first, const Uses* next);
   void ListPhrases();
-  // Lists `phrase`, the whole of `text` or its core, under its first word
-  // when it holds more than that word and begins with it.
+  // True when `phrase`, the whole of `text` or its core, may be listed: it
+  // begins with the text's first part, holds more than that word and is
+  // not too long.
+  bool CanBePhraseOf(const Text& text, std::string_view phrase) const;
+  // Lists `phrase`, which CanBePhraseOf allows, under its first word.
   void ListPhrase(const Text& text, std::string_view phrase, Uses& uses);
   // `text` from its first part to its last word byte: the text without the
   // white space, no-break spaces and marks around its words.
@@ -195,11 +198,11 @@ class StringTable {
   // Finds the phrases that stand in the texts and drops the words that
   // cannot go into the table (see the definition).
   void FindPhrasesAndDropHopelessWords();
-  // Counts each listed phrase that stands at part `i` of `text` and calls
-  // `visit(part)` with its part, longest first; called where
-  // MayBeginPhrase let one begin.
+  // Counts each listed phrase that stands at part `i` of `text`, whose next
+  // part's uses are `next` (null for none), and calls `visit(part)` with
+  // its part, longest first; called where MayBeginPhrase let one begin.
   template <typename Visit>
-  void ForEachPhraseAt(const Text& text, uint32_t i, Visit visit);
+  void ForEachPhraseAt(const Text& text, uint32_t i, const Uses* next, Visit visit);
   // True when `phrase`, whose first word is the part `word` of `text` and
   // whose second word (if any) is the next part, stands in `text` there
   // and ends at a word's end.
