@@ -154,7 +154,7 @@ class DeckReader {
       DeckNode deck;
       deck.name = kEmptyDeckName;
       deck.tagToken = TagTokenOf(kEmptyDeckName);
-      AddNode(std::move(deck));
+      AddNode(deck);
     }
     DecodeTexts();
   }
@@ -285,7 +285,7 @@ class DeckReader {
       AddAttribute(name, value);
     }
     element.end = static_cast<uint32_t>(deck_.attributes.size());
-    const uint32_t index = AddNode(std::move(element));
+    const uint32_t index = AddNode(element);
     if (root_ == kNone) root_ = index;
     Open(index);
     if (empty) CloseTop();
@@ -345,16 +345,17 @@ class DeckReader {
     open_.pop_back();
   }
 
-  uint32_t AddNode(DeckNode node) {
+  uint32_t AddNode(const DeckNode& node) {
     const uint32_t index = static_cast<uint32_t>(deck_.nodes.size());
-    node.subtreeEnd = index + 1;
-    deck_.nodes.push_back(std::move(node));
-    // The last node added at this depth is the previous sibling.
+    deck_.nodes.push_back(node);
+    deck_.nodes.back().subtreeEnd = index + 1;
+    // The last node added at this depth is the previous sibling; none has
+    // been added below it yet.
     const std::size_t depth = open_.size();
-    if (lastAtDepth_.size() <= depth) lastAtDepth_.resize(depth + 1, kNone);
+    if (lastAtDepth_.size() < depth + 2) lastAtDepth_.resize(depth + 2, kNone);
     read_.push_back(ReadNode{{}, lastAtDepth_[depth], open_.empty() ? kNone : open_.back()});
     lastAtDepth_[depth] = index;
-    if (lastAtDepth_.size() > depth + 1) lastAtDepth_[depth + 1] = kNone;
+    lastAtDepth_[depth + 1] = kNone;
     return index;
   }
 
@@ -378,7 +379,7 @@ class DeckReader {
     DeckNode comment;
     comment.name = kCommentName;
     comment.dropped = true;
-    AddNode(std::move(comment));
+    AddNode(comment);
   }
 
   void AddCharacterData(std::string_view raw) {
