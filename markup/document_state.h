@@ -48,6 +48,8 @@ struct DocumentState : DocumentRoot {
   // A record of the document parsed from `text` with `words`.
   CXmlObject RecordOf(const char* text, const MarkerWords& words);
   CXmlNode* NewNode(CXmlObject&& element);
+  // A node with an empty record of the document (a spare one if any).
+  CXmlNode* NewNode();
   SiblingGroup* NewGroup(CXmlNode* parent);
   // Returns a node that was never linked to the pool of spare nodes.
   void Recycle(CXmlNode* node);

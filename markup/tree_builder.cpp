@@ -207,9 +207,10 @@ bool CTreeBuilder::InsidePre() const {
 
 // ---- inserting ---------------------------------------------------------------
 
-void CTreeBuilder::Insert(CXmlObject&& record) {
+CXmlNode* CTreeBuilder::NewNode() { return doc_.NewNode(); }
+
+void CTreeBuilder::Insert(CXmlNode* node) {
   if (!replacing_.empty()) root_.ChargeBudget(static_cast<int64_t>(sizeof(CXmlNode)));
-  CXmlNode* node = root_.CreateNode(std::move(record));
   TreeContext& context = ContextOf(doc_);
   CXmlObject& element = *node->GetElement();
 

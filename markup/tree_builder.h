@@ -79,8 +79,10 @@ class CTreeBuilder {
   // Tokenizes `length` bytes of `text` and inserts every token. Page text
   // (not replacement text) adds to the document's conversion budget.
   void Parse(const char* text, int32_t length);
-  // Inserts one token's record, or drops it.
-  void Insert(CXmlObject&& record);
+  // A new node of the document, not linked, for the next token's record.
+  CXmlNode* NewNode();
+  // Inserts a node that NewNode made, its token parsed, or drops it.
+  void Insert(CXmlNode* node);
 
  private:
   // Links `node` at the cursor; the open-element stack follows the cursor.

@@ -43,6 +43,8 @@ CXmlObject InArena(RecordArena* arena, CXmlObject&& element) {
 CXmlNode::CXmlNode(StoreKey, RecordArena* arena, CXmlObject&& element)
     : element_(InArena(arena, std::move(element))) {}
 
+CXmlNode::CXmlNode(StoreKey, RecordArena* arena) : element_(arena) {}
+
 // Nodes of a document are released together with its store, which the
 // root's state holds, so nothing here walks the tree. The root's record,
 // destroyed after the state, is empty and so never reaches for its arena.
@@ -82,6 +84,17 @@ CXmlNode* DocumentState::NewNode(CXmlObject&& element) {
     return node;
   }
   return &nodes.Make(CXmlNode::StoreKey(), &arena, std::move(element));
+}
+
+CXmlNode* DocumentState::NewNode() {
+  if (!spare.empty()) {
+    // Its record is the dropped token's, which the next parse overwrites
+    // whole, reusing its room.
+    CXmlNode* node = spare.back();
+    spare.pop_back();
+    return node;
+  }
+  return &nodes.Make(CXmlNode::StoreKey(), &arena);
 }
 
 SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {

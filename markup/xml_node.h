@@ -62,6 +62,7 @@ class CXmlNode {
     friend struct DocumentState;
   };
   CXmlNode(StoreKey, RecordArena* arena, CXmlObject&& element);
+  CXmlNode(StoreKey, RecordArena* arena);
   ~CXmlNode();
   CXmlNode(const CXmlNode&) = delete;
   CXmlNode& operator=(const CXmlNode&) = delete;

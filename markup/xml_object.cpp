@@ -289,27 +289,38 @@ void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) 
 // ---- parsing ----------------------------------------------------------------
 
 void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& words) {
-  ClearAttributes();
-  words_ = &words;
-  copies_ = 1;
   if (text == nullptr || length < 0) {
     length = 0;
   }
   const std::string_view whole(text == nullptr ? "" : text, static_cast<size_t>(length));
   // Most tokens hold no NUL: then none of their parts is cut at one.
   const size_t nul = whole.find('\0');
-  const bool holdsNul = nul != std::string_view::npos;
+  ParseText(whole, nul == std::string_view::npos ? whole.size() : nul, words);
+}
+
+void CXmlObject::ParseToken(const char* text, int32_t length, const MarkerWords& words) {
+  const std::string_view whole(text, static_cast<size_t>(length));
+  ParseText(whole, whole.size(), words);
+}
+
+void CXmlObject::ParseText(std::string_view whole, size_t nul, const MarkerWords& words) {
+  ClearAttributes();
+  words_ = &words;
+  copies_ = 1;
+  const bool holdsNul = nul < whole.size();
   text_.Assign(arena_, whole.substr(0, nul));
   hasText_ = true;
   Classify();
   name_.Shorten(0);
   hasName_ = false;
-  NameChanged();
   if (!IsTag() && GetMarkerKind() == 0) {
+    NameChanged();
     return;
   }
-  const int32_t nameEnd = ParseName(text, length, holdsNul);
-  ParseAttributes(text, length, nameEnd, holdsNul);
+  const auto length = static_cast<int32_t>(whole.size());
+  // ParseName interns the name it finds, the empty one included.
+  const int32_t nameEnd = ParseName(whole.data(), length, holdsNul);
+  ParseAttributes(whole.data(), length, nameEnd, holdsNul);
 }
 
 int32_t CXmlObject::ParseName(const char* text, int32_t length, bool holdsNul) {
@@ -319,6 +330,7 @@ int32_t CXmlObject::ParseName(const char* text, int32_t length, bool holdsNul) {
     ++start;
   }
   if (start >= length - 1) {
+    NameChanged();
     return length - 1;  // nothing before the final ">" qualifies: empty name
   }
   int32_t end = start;

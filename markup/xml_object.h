@@ -75,6 +75,9 @@ class CXmlObject {
   // (stopping early at a NUL) and derives name and attributes from all
   // `length` characters. A length of 0 or less gives the empty text.
   void Parse(const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords());
+  // Parse for a tokenizer's token: `length` bytes at `text` (length > 0),
+  // none of them NUL, so that no byte is searched for one.
+  void ParseToken(const char* text, int32_t length, const MarkerWords& words);
   // Parses this record's current text again into a new record of the same
   // arena; edits made to name or attributes are therefore not
   // carried over.
@@ -230,6 +233,8 @@ class CXmlObject {
   // Sets name_ from the token and returns the index just past the name.
   // `holdsNul` tells that the token holds a NUL, at which each part is cut.
   int32_t ParseName(const char* text, int32_t length, bool holdsNul);
+  // Parse of `whole`, whose first NUL byte is at `nul` (its size for none).
+  void ParseText(std::string_view whole, size_t nul, const MarkerWords& words);
   void ParseAttributes(const char* text, int32_t length, int32_t from, bool holdsNul);
   // True when the comment text, after "<!--" and spaces, begins with `word`.
   bool StartsWithMarkerWord(const std::string& word) const;

@@ -274,11 +274,17 @@ void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
   }
   Tokenizer tokenizer(text, length);
   tokenizer.Run([this, target, &words](const char* token, int32_t tokenLength) {
-    token_.Parse(token, tokenLength, words);
-    OnElement(target, token_);
+    CXmlObject& record = RecordForToken();
+    record.ParseToken(token, tokenLength, words);
+    OnElement(target, record);
   });
 }
 
-void CXmlParser::OnElement(CXmlNode* /*target*/, CXmlObject&) { builder_.Insert(TakeToken()); }
+CXmlObject& CXmlParser::RecordForToken() {
+  node_ = builder_.NewNode();
+  return *node_->GetElement();
+}
+
+void CXmlParser::OnElement(CXmlNode* /*target*/, CXmlObject&) { builder_.Insert(node_); }
 
 }  // namespace quillmark

@@ -17,17 +17,17 @@ class CCustomXmlParser {
   explicit CCustomXmlParser(RecordArena* arena = &RecordArena::Heap()) : token_(arena) {}
   virtual ~CCustomXmlParser() = default;
   // Runs the tokenizer over characters 0 .. length-1 of text (which need not
-  // be NUL-terminated there) and calls OnElement once per token, in order.
-  // The record passed to OnElement is lent for the duration of the call
-  // only, unless the callback takes it with TakeToken.
+  // be NUL-terminated there) and calls OnElement once per token, in order,
+  // with the record the token was parsed into (see RecordForToken).
   void Parse(CXmlNode* target, const char* text, int32_t length,
              const MarkerWords& words = DefaultMarkerWords());
 
  protected:
   virtual void OnElement(CXmlNode* target, CXmlObject& token) = 0;
-  // Inside OnElement: the record of the current token, for the callback to
-  // move from; the next token is parsed into the record moved from.
-  CXmlObject&& TakeToken() { return std::move(token_); }
+  // The record the next token is parsed into, asked for once per token:
+  // by default the parser's own, which each token overwrites, so that
+  // OnElement gets it lent for the call only.
+  virtual CXmlObject& RecordForToken() { return token_; }
 
  private:
   CXmlObject token_;
@@ -35,16 +35,19 @@ class CCustomXmlParser {
 
 class CTreeBuilder;
 
-// Hands every token's record to a document's tree builder.
+// Parses every token straight into the record of a new node of the
+// document, and hands the node to the document's tree builder.
 class CXmlParser final : public CCustomXmlParser {
  public:
   CXmlParser(CTreeBuilder& builder, RecordArena* arena) : CCustomXmlParser(arena), builder_(builder) {}
 
  protected:
+  CXmlObject& RecordForToken() override;
   void OnElement(CXmlNode* target, CXmlObject& token) override;
 
  private:
   CTreeBuilder& builder_;
+  CXmlNode* node_ = nullptr;  // the node of the token being parsed
 };
 
 }  // namespace quillmark
