@@ -104,6 +104,11 @@ class CXmlNode {
   // cost linear time over a whole conversion.
   void Destroy();
   bool IsRemoved() const { return (groupAndFlags_ & kRemovedFlag) != 0; }
+  // A mark for one pass of the conversion to note nodes of its own by (the
+  // soft line breaks), without a set to look them up in; the markup never
+  // reads it, and the pass that sets marks clears them.
+  bool IsMarked() const { return (groupAndFlags_ & kMarkFlag) != 0; }
+  void SetMarked(bool marked) { groupAndFlags_ = marked ? groupAndFlags_ | kMarkFlag : groupAndFlags_ & ~kMarkFlag; }
 
   // The content rule that last accepted every child (see SiblingGroup), or
   // null; `rule` marks the children as accepted by it.
@@ -162,7 +167,8 @@ class CXmlNode {
   // in the low bits, which a record's alignment leaves free.
   static constexpr std::uintptr_t kRemovedFlag = 1;
   static constexpr std::uintptr_t kRootFlag = 2;
-  static constexpr std::uintptr_t kFlags = kRemovedFlag | kRootFlag;
+  static constexpr std::uintptr_t kMarkFlag = 4;
+  static constexpr std::uintptr_t kFlags = kRemovedFlag | kRootFlag | kMarkFlag;
   SiblingGroup* Group() const { return reinterpret_cast<SiblingGroup*>(groupAndFlags_ & ~kFlags); }
   void SetGroup(SiblingGroup* group) {
     groupAndFlags_ = reinterpret_cast<std::uintptr_t>(group) | (groupAndFlags_ & kFlags);

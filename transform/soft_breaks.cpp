@@ -98,7 +98,7 @@ class BreakResolver {
 
 CXmlNode* SoftBreaks::Make(CXmlNode* near) {
   CXmlNode* node = near->CreateNode("<br/>");
-  nodes_.insert(node);
+  Add(node);
   return node;
 }
 

@@ -8,12 +8,13 @@
 // content within one card paragraph or one table cell: never next to another
 // break, never first or last.
 //
-// Ownership: the breaks are nodes of the document; the set only names them.
-// Nodes are never freed before the document's root, so a name stays valid
-// even when a content model has removed the break.
+// Ownership: the breaks are nodes of the document; the set only marks them
+// (CXmlNode::SetMarked) and clears the marks when it goes, before the
+// document. Nodes are never freed before the document's root, so a mark
+// stays readable even when a content model has removed the break.
 #pragma once
 
-#include <unordered_set>
+#include <vector>
 
 #include "markup/xml_node.h"
 
@@ -21,11 +22,22 @@ namespace quillmark {
 
 class SoftBreaks {
  public:
+  SoftBreaks() = default;
+  SoftBreaks(const SoftBreaks&) = delete;
+  SoftBreaks& operator=(const SoftBreaks&) = delete;
+  ~SoftBreaks() {
+    for (CXmlNode* node : nodes_) node->SetMarked(false);
+  }
+
   // A new soft break of `near`'s document, not linked yet.
   CXmlNode* Make(CXmlNode* near);
   // Counts an existing break tag (a rule that becomes one) as soft.
-  void Add(const CXmlNode* node) { nodes_.insert(node); }
-  bool IsSoft(const CXmlNode* node) const { return nodes_.contains(node); }
+  void Add(CXmlNode* node) {
+    if (node->IsMarked()) return;
+    node->SetMarked(true);
+    nodes_.push_back(node);
+  }
+  bool IsSoft(const CXmlNode* node) const { return node->IsMarked(); }
   bool Empty() const { return nodes_.empty(); }
 
   // Removes the soft breaks of `card`'s content that separate nothing. One
@@ -33,7 +45,7 @@ class SoftBreaks {
   void ResolveIn(CXmlNode* card) const;
 
  private:
-  std::unordered_set<const CXmlNode*> nodes_;
+  std::vector<CXmlNode*> nodes_;  // the marked nodes
 };
 
 }  // namespace quillmark
