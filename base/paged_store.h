@@ -28,6 +28,13 @@ class PagedStore {
     }
   }
 
+  // Frees every page without destroying its objects; only for objects
+  // whose destructors would release nothing.
+  void ReleaseUndestroyed() {
+    pages_.clear();
+    used_ = 0;
+  }
+
   // A new object made from `arguments`; if making it throws, the store is
   // as it was (apart from an empty page it may keep).
   template <typename... Arguments>

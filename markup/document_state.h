@@ -18,6 +18,14 @@ namespace quillmark {
 // The root pointer sits in the base, which outlives the node store, so that
 // a node being released can still tell whether it is the root.
 struct DocumentState : DocumentRoot {
+  // A node's destructor releases only its record's name index (a record of
+  // the document keeps everything else in the arena), and no node of the
+  // store is the root: without an index made, the nodes' pages go without
+  // a walk over every node.
+  ~DocumentState() {
+    if (!arena.IndexMade()) nodes.ReleaseUndestroyed();
+  }
+
   // The arena of the document's records: their strings and attribute lists.
   // Declared first, so that it outlives every record.
   RecordArena arena{this};

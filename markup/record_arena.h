@@ -56,6 +56,15 @@ class RecordArena {
   void Free(void* block, std::size_t /*bytes*/) {
     if (heap_) ::operator delete(block);
   }
+  // Notes that a record of the arena made a name index, the one thing a
+  // document's record holds outside its arena; only a document's arena
+  // counts (the heap arena is shared by threads and keeps no state).
+  void NoteIndexMade() {
+    if (!heap_) ++indicesMade_;
+  }
+  // False while no record of this document's arena has made a name index:
+  // then destroying its records would release nothing.
+  bool IndexMade() const { return indicesMade_ != 0; }
 
  private:
   struct HeapTag {};
@@ -72,6 +81,7 @@ class RecordArena {
   // expected.
   std::size_t nextChunkSize_ = 4096;
   bool firstChunkMade_ = false;
+  std::size_t indicesMade_ = 0;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
 };
 

@@ -481,6 +481,7 @@ void CXmlObject::RebuildNameIndex() {
     index->emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
   }
   IndexPlace() = index.release();
+  arena_->NoteIndexMade();
 }
 
 void CXmlObject::RetainAttributes(const char* list) {
