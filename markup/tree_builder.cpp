@@ -38,24 +38,47 @@ std::string LowerCased(const char* text) {
   return out;
 }
 
-// Where the next byte at or below the space is in text[from, length): eight
-// bytes at a time, since prose has several letters between spaces. For
-// 7-bit bytes, x - 0x21 borrows into the high bit just when x < 0x21; bytes
-// from 0x80 up are ruled out by ~x. A borrow only runs upwards, so the
-// lowest flagged byte is the first such byte.
-size_t NextSpaceOrControl(const char* text, size_t from, size_t length) {
+// The high bit of each byte of `block` at or below the space. For 7-bit
+// bytes, x - 0x21 borrows into the high bit just when x < 0x21; bytes from
+// 0x80 up are ruled out by ~x. A borrow only runs upwards, so the lowest
+// flagged byte is the first such byte.
+uint64_t SpaceOrControlBytes(uint64_t block) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
+  return (block - 0x21 * kOnes) & ~block & (0x80 * kOnes);
+}
+
+// Where the next byte at or below the space is in text[from, length): eight
+// bytes at a time, since prose has several letters between spaces.
+size_t NextSpaceOrControl(const char* text, size_t from, size_t length) {
   size_t at = from;
   if constexpr (std::endian::native == std::endian::little) {
     for (; length - at >= 8; at += 8) {
       uint64_t block;
       std::memcpy(&block, text + at, 8);
-      const uint64_t low = (block - 0x21 * kOnes) & ~block & (0x80 * kOnes);
+      const uint64_t low = SpaceOrControlBytes(block);
       if (low != 0) return at + static_cast<size_t>(std::countr_zero(low)) / 8;
     }
   }
   while (at < length && static_cast<unsigned char>(text[at]) > ' ') ++at;
   return at;
+}
+
+// NextSpaceOrControl from `read` that also moves the bytes it passes down
+// to `write` (write < read), so that the run costs one pass. A whole block
+// stored at `write` overwrites only bytes already loaded, as write < read;
+// the block that holds the run's end goes byte by byte, so that nothing
+// after the run is overwritten.
+size_t MoveRunDown(char* bytes, size_t read, size_t write, size_t length) {
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; length - read >= 8; read += 8, write += 8) {
+      uint64_t block;
+      std::memcpy(&block, bytes + read, 8);
+      if (SpaceOrControlBytes(block) != 0) break;
+      std::memcpy(bytes + write, &block, 8);
+    }
+  }
+  for (; read < length && static_cast<unsigned char>(bytes[read]) > ' '; ++read, ++write) bytes[write] = bytes[read];
+  return read;
 }
 
 // Control characters become spaces and runs of spaces shrink to one, in
@@ -65,8 +88,8 @@ size_t NormalizeText(char* bytes, size_t length) {
   size_t read = 0;
   size_t write = 0;
   while (true) {
-    const size_t runEnd = NextSpaceOrControl(bytes, read, length);
-    if (write != read) std::memmove(bytes + write, bytes + read, runEnd - read);
+    // Until a run of spaces has shrunk, the bytes stay where they are.
+    const size_t runEnd = write == read ? NextSpaceOrControl(bytes, read, length) : MoveRunDown(bytes, read, write, length);
     write += runEnd - read;
     read = runEnd;
     if (read == length) return write;
