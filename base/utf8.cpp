@@ -48,8 +48,21 @@ bool IsValidUtf8(std::string_view bytes) {
       // Past the ASCII bytes before the first high one, in one step.
       if constexpr (std::endian::native == std::endian::little) at += static_cast<size_t>(std::countr_zero(high)) / 8;
     }
-    if (static_cast<unsigned char>(bytes[at]) < 0x80) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if (lead < 0x80) {
       ++at;
+      continue;
+    }
+    // The common sequences of two and three bytes are checked here, without
+    // a call: a lead byte from C2 to DF before one continuation byte, or E1
+    // to EC before two (their second byte's whole range is well-formed).
+    const auto continues = [&](size_t i) { return at + i < bytes.size() && (static_cast<unsigned char>(bytes[at + i]) & 0xC0) == 0x80; };
+    if (lead >= 0xC2 && lead <= 0xDF && continues(1)) {
+      at += 2;
+      continue;
+    }
+    if (lead >= 0xE1 && lead <= 0xEC && continues(1) && continues(2)) {
+      at += 3;
       continue;
     }
     const size_t length = Utf8SequenceLength(bytes, at);
