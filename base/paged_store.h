@@ -3,7 +3,8 @@
 // Objects live in pages of kPerPage, so that a document's many thousands of
 // nodes cost one allocation per page instead of one per few objects, and
 // neighbours in making order are neighbours in memory. An object never
-// moves; all are destroyed, in making order, with the store.
+// moves; all are destroyed, in making order, with the store, unless the
+// owner releases them undestroyed.
 #pragma once
 
 #include <cstddef>
