@@ -53,6 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"<a><b>x</b></a>y", "<a>[<b>[x],</b>],</a>,y"},
         // Control characters become spaces, runs of spaces shrink to one.
         PlacementCase{"a\r\n\t  b", "a b"},
+        PlacementCase{"a  bcdefghijklmnopq\t\tr  stuvwxyz0123456789 ", "a bcdefghijklmnopq r stuvwxyz0123456789 "},
+        // A tag with more attributes than a record looks through one by one
+        // (its names are indexed, which the document releases with it).
+        PlacementCase{"<x a b c d e f g h i j k l m n o p q>t", "<x a b c d e f g h i j k l m n o p q>[t]"},
         PlacementCase{"<p>\n</p>", "<p>[ ],</p>"},
         // Comments stay as they are; empty-named tags vanish.
         PlacementCase{"<!-- x\n y --><>< >z", "<!-- x\n y -->,<>,z"},
