@@ -118,11 +118,7 @@ void CXmlNode::SetContext(std::unique_ptr<TreeContext> context) {
 
 // ---- links ----------------------------------------------------------------
 
-CXmlNode* CXmlNode::GetParent() const {
-  SiblingGroup* group = Group();
-  if (group == nullptr) return nullptr;
-  return Representative(group)->parent;
-}
+CXmlNode* CXmlNode::ParentThroughMerged() const { return Representative(Group())->parent; }
 
 SiblingGroup* CXmlNode::ChildGroupIfAny() const {
   return firstChild_ == nullptr ? nullptr : Representative(firstChild_->Group());
@@ -283,28 +279,13 @@ void CXmlNode::Destroy() {
 
 // ---- predicates -----------------------------------------------------------
 
-const char* CXmlNode::GetName() const { return element_.GetName(); }
-const char* CXmlNode::GetText() const { return element_.GetText(); }
-int32_t CXmlNode::IsTag() const { return element_.IsTag(); }
-int32_t CXmlNode::IsComment() const { return element_.IsComment(); }
 
-int32_t CXmlNode::IsStartTag() const { return element_.IsStartTag(); }
-
-int32_t CXmlNode::IsClosedTag() const { return element_.IsClosedTag(); }
-int32_t CXmlNode::IsFormattingElement() const { return element_.IsFormattingElement(); }
-int32_t CXmlNode::IsEmptyElement() const { return element_.IsEmptyElement(); }
-
-bool CXmlNode::IsTagNamed(ListedName name) const { return IsTag() && element_.GetElementId() == name.id; }
 
 int32_t CXmlNode::IsClosedBy(const CXmlNode* other) const {
   if (other == nullptr || !other->IsClosedTag() || !IsStartTag()) return 0;
   return element_.NameEquals(other->element_) ? 1 : 0;
 }
 
-int32_t CXmlNode::IsFinished() const {
-  if (!IsTag() || IsClosedTag()) return 1;
-  return (next_ != nullptr && IsClosedBy(next_)) ? 1 : 0;
-}
 
 int32_t CXmlNode::ClosesElement(const CXmlNode* start) const {
   // A declaration is no element, whatever name follows its "<!" or "<?":

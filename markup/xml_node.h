@@ -75,7 +75,12 @@ class CXmlNode {
 
   // Links.
   CXmlNode* GetRoot() const { return element_.Arena()->Owner()->root; }
-  CXmlNode* GetParent() const;
+  // Inline where the sibling list joined no other, nearly always.
+  CXmlNode* GetParent() const {
+    const SiblingGroup* group = Group();
+    if (group == nullptr) return nullptr;
+    return group->merged == nullptr ? group->parent : ParentThroughMerged();
+  }
   CXmlNode* GetFirstChild() const { return firstChild_; }
   CXmlNode* GetLastChild() const;
   CXmlNode* GetPrev() const { return prev_; }
@@ -116,23 +121,27 @@ class CXmlNode {
   void MarkChildrenAcceptedBy(const char* rule);
 
   // Predicates (false without an element record unless said otherwise).
-  const char* GetName() const;
+  // The record's answers, inline: the walks ask them of every node.
+  const char* GetName() const { return element_.GetName(); }
   // The name without measuring it; empty when the node has none.
   std::string_view GetNameView() const { return element_.GetNameView(); }
-  int32_t IsTag() const;
-  int32_t IsComment() const;
-  int32_t IsStartTag() const;
-  int32_t IsClosedTag() const;
-  int32_t IsFormattingElement() const;
-  int32_t IsEmptyElement() const;
+  int32_t IsTag() const { return element_.IsTag(); }
+  int32_t IsComment() const { return element_.IsComment(); }
+  int32_t IsStartTag() const { return element_.IsStartTag(); }
+  int32_t IsClosedTag() const { return element_.IsClosedTag(); }
+  int32_t IsFormattingElement() const { return element_.IsFormattingElement(); }
+  int32_t IsEmptyElement() const { return element_.IsEmptyElement(); }
   int32_t IsClosedBy(const CXmlNode* other) const;
-  int32_t IsFinished() const;
+  int32_t IsFinished() const {
+    if (!IsTag() || IsClosedTag()) return 1;
+    return (next_ != nullptr && IsClosedBy(next_)) ? 1 : 0;
+  }
   int32_t ClosesElement(const CXmlNode* start) const;
   int32_t IsStrayEndTag() const;
   // True when the node is a tag whose name equals `name` ignoring case.
-  bool IsTagNamed(ListedName name) const;
+  bool IsTagNamed(ListedName name) const { return IsTag() && element_.GetElementId() == name.id; }
   // The record's raw text, or null on the root.
-  const char* GetText() const;
+  const char* GetText() const { return element_.GetText(); }
 
   // Queries.
   CXmlNode* NextInDocument() const;
@@ -158,6 +167,8 @@ class CXmlNode {
   DocumentState& Doc() const;
   // The record of this node's children, or null when it has none.
   SiblingGroup* ChildGroupIfAny() const;
+  // GetParent through the merged sibling records.
+  CXmlNode* ParentThroughMerged() const;
   // The record of this node's children, made when it has none.
   SiblingGroup* ChildGroup();
   // Links the unlinked node `node` right after this node, in this node's list.
