@@ -543,17 +543,11 @@ bool CXmlObject::TextIsComment() const {
   return StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->";
 }
 
-bool CXmlObject::TextIsTag() const {
-  if (!hasText_ || text_.size() < 3 || text_.front() != '<' || text_.back() != '>') {
-    return false;
-  }
-  return !TextIsComment();
+bool CXmlObject::TextIsBracketed() const {
+  return hasText_ && text_.size() >= 3 && text_.front() == '<' && text_.back() == '>';
 }
 
-bool CXmlObject::TextIsClosedTag() const {
-  if (!TextIsTag()) {
-    return false;
-  }
+bool CXmlObject::TagTextIsClosed() const {
   const char second = text_[1];
   return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
 }
@@ -582,12 +576,13 @@ void CXmlObject::Classify() {
     }
     return;
   }
-  if (!TextIsTag()) {
+  // Not a comment: a tag when it is bracketed.
+  if (!TextIsBracketed()) {
     return;
   }
   kinds_ |= kTag;
   if (text_[1] != '/') kinds_ |= kStartTag;
-  if (TextIsClosedTag()) kinds_ |= kClosedTag;
+  if (TagTextIsClosed()) kinds_ |= kClosedTag;
 }
 
 int32_t CXmlObject::IsStopMarker() const {

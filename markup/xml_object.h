@@ -199,8 +199,10 @@ class CXmlObject {
   // Interns the name; called after every change of name_ or hasName_.
   void NameChanged();
   bool TextIsComment() const;
-  bool TextIsTag() const;
-  bool TextIsClosedTag() const;
+  // The text is at least "<x>": "<" and ">" around something.
+  bool TextIsBracketed() const;
+  // For a tag's text: it ends its element itself ("</b>", "<br/>", "<!x>").
+  bool TagTextIsClosed() const;
 
   // Above this many attributes, name lookups go through the name index.
   static constexpr size_t kIndexedAttributeCount = 16;
