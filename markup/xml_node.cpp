@@ -277,29 +277,6 @@ void CXmlNode::Destroy() {
   }
 }
 
-// ---- predicates -----------------------------------------------------------
-
-
-
-int32_t CXmlNode::IsClosedBy(const CXmlNode* other) const {
-  if (other == nullptr || !other->IsClosedTag() || !IsStartTag()) return 0;
-  return element_.NameEquals(other->element_) ? 1 : 0;
-}
-
-
-int32_t CXmlNode::ClosesElement(const CXmlNode* start) const {
-  // A declaration is no element, whatever name follows its "<!" or "<?":
-  // "</wml>" after "<!wml>" closes nothing.
-  if (start == nullptr || !start->IsStartTag() || start->element_.IsDeclaration() != 0 || !IsClosedTag()) return 0;
-  if (start->IsFinished() && start->next_ != this) return 0;
-  return element_.NameEquals(start->element_) ? 1 : 0;
-}
-
-int32_t CXmlNode::IsStrayEndTag() const {
-  if (!IsClosedTag() || IsStartTag()) return 0;
-  return ClosesElement(prev_) ? 0 : 1;
-}
-
 // ---- queries --------------------------------------------------------------
 
 CXmlNode* CXmlNode::NextInDocument() const {

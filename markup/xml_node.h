@@ -131,13 +131,25 @@ class CXmlNode {
   int32_t IsClosedTag() const { return element_.IsClosedTag(); }
   int32_t IsFormattingElement() const { return element_.IsFormattingElement(); }
   int32_t IsEmptyElement() const { return element_.IsEmptyElement(); }
-  int32_t IsClosedBy(const CXmlNode* other) const;
+  int32_t IsClosedBy(const CXmlNode* other) const {
+    if (other == nullptr || !other->IsClosedTag() || !IsStartTag()) return 0;
+    return element_.NameEquals(other->element_) ? 1 : 0;
+  }
   int32_t IsFinished() const {
     if (!IsTag() || IsClosedTag()) return 1;
     return (next_ != nullptr && IsClosedBy(next_)) ? 1 : 0;
   }
-  int32_t ClosesElement(const CXmlNode* start) const;
-  int32_t IsStrayEndTag() const;
+  int32_t ClosesElement(const CXmlNode* start) const {
+    // A declaration is no element, whatever name follows its "<!" or "<?":
+    // "</wml>" after "<!wml>" closes nothing.
+    if (start == nullptr || !start->IsStartTag() || start->element_.IsDeclaration() != 0 || !IsClosedTag()) return 0;
+    if (start->IsFinished() && start->next_ != this) return 0;
+    return element_.NameEquals(start->element_) ? 1 : 0;
+  }
+  int32_t IsStrayEndTag() const {
+    if (!IsClosedTag() || IsStartTag()) return 0;
+    return ClosesElement(prev_) ? 0 : 1;
+  }
   // True when the node is a tag whose name equals `name` ignoring case.
   bool IsTagNamed(ListedName name) const { return IsTag() && element_.GetElementId() == name.id; }
   // The record's raw text, or null on the root.

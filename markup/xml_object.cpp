@@ -552,9 +552,7 @@ bool CXmlObject::TagTextIsClosed() const {
   return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
 }
 
-bool CXmlObject::NameEquals(const CXmlObject& other) const {
-  // Listed names are distinct ignoring case, and no other name equals one.
-  if (nameId_ != kOtherElement || other.nameId_ != kOtherElement) return nameId_ == other.nameId_;
+bool CXmlObject::OtherNamesEqual(const CXmlObject& other) const {
   return EqualsIgnoringCase(GetName(), other.GetName());
 }
 

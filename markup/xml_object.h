@@ -109,7 +109,11 @@ class CXmlObject {
   ElementId GetExactElementId() const { return nameExact_ ? nameId_ : kOtherElement; }
   // True when both records have a name and the names are equal ignoring
   // case: a listed name by its id, any other by its bytes.
-  bool NameEquals(const CXmlObject& other) const;
+  bool NameEquals(const CXmlObject& other) const {
+    // Listed names are distinct ignoring case, and no other name equals one.
+    if (nameId_ != kOtherElement || other.nameId_ != kOtherElement) return nameId_ == other.nameId_;
+    return OtherNamesEqual(other);
+  }
 
   int32_t GetAttributeCount() const { return static_cast<int32_t>(attributeCount_); }
   const char* GetAttributeName(int32_t index) const;
@@ -199,6 +203,8 @@ class CXmlObject {
   // Interns the name; called after every change of name_ or hasName_.
   void NameChanged();
   bool TextIsComment() const;
+  // NameEquals for two names that kElementNames does not list.
+  bool OtherNamesEqual(const CXmlObject& other) const;
   // The text is at least "<x>": "<" and ">" around something.
   bool TextIsBracketed() const;
   // For a tag's text: it ends its element itself ("</b>", "<br/>", "<!x>").
