@@ -8,8 +8,29 @@
 namespace quillmark {
 
 // Length of the well-formed multi-byte sequence at bytes[at], or 0 when
-// none starts there (an ASCII byte included).
-std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at);
+// none starts there (an ASCII byte included). Inline: the checks call it
+// for every character beyond ASCII.
+inline std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+  const auto inRange = [&](std::size_t i, unsigned low, unsigned high) { return byte(i) >= low && byte(i) <= high; };
+  const std::size_t left = bytes.size() - at;
+  // The well-formed sequences by their lead byte (Unicode's table of them):
+  // the second byte's range rules out overlong forms, surrogates and values
+  // past U+10FFFF; every later byte is a continuation byte.
+  const unsigned lead = byte(0);
+  if (lead < 0xC2 || lead > 0xF4) return 0;
+  if (lead <= 0xDF) return left >= 2 && inRange(1, 0x80, 0xBF) ? 2 : 0;
+  if (lead <= 0xEF) {
+    if (left < 3) return 0;
+    const unsigned low = lead == 0xE0 ? 0xA0 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : 0xBF;
+    return inRange(1, low, high) && inRange(2, 0x80, 0xBF) ? 3 : 0;
+  }
+  if (left < 4) return 0;
+  const unsigned low = lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned high = lead == 0xF4 ? 0x8F : 0xBF;
+  return inRange(1, low, high) && inRange(2, 0x80, 0xBF) && inRange(3, 0x80, 0xBF) ? 4 : 0;
+}
 
 // True when `bytes` are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
