@@ -1,7 +1,6 @@
 #include "transform/page_structure.h"
 
 #include <string_view>
-#include <vector>
 
 #include "transform/block_breaks.h"
 #include "transform/linear_tables.h"
@@ -12,12 +11,10 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
   const bool blockBreaks = settings.blockBreaks != 0;
   ChoiceFinder choices(chosen);
   TableLineariser tables(settings.tables == 0);
-  struct Entered {
-    CXmlNode* node;
-    bool pre;
-  };
-  std::vector<Entered> entered;
-  int preDepth = 0;  // the pre elements among `entered`
+  // The walk climbs by parent links, not a stack of its own: no part moves
+  // a node that encloses the one visited, and a page nested a million deep
+  // then costs no memory beyond its tree.
+  int preDepth = 0;  // the pre elements that enclose `node`
   CXmlNode* node = root->GetFirstChild();
   // Every node before `node` in document order has been seen by each part.
   while (node != nullptr) {
@@ -31,19 +28,18 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
       node = SplitPreformattedText(node, breaks);
     }
     if (CXmlNode* child = node->GetFirstChild()) {
-      const bool pre = name == "pre";
-      entered.push_back({node, pre});
-      if (pre) ++preDepth;
+      if (name == "pre") ++preDepth;
       choices.Enter(node, name);
       tables.Enter(node, name);
       node = child;
       continue;
     }
     // Climb out of finished subtrees to the next sibling still to see.
-    while (node->GetNext() == nullptr && !entered.empty()) {
-      node = entered.back().node;
-      if (entered.back().pre) --preDepth;
-      entered.pop_back();
+    while (node->GetNext() == nullptr) {
+      CXmlNode* parent = node->GetParent();
+      if (parent == nullptr || parent == root) break;
+      node = parent;
+      if (node->GetNameView() == "pre") --preDepth;
       choices.Leave(node);
       tables.Leave(node);
     }
