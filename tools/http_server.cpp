@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 #include "tools/configuration_watch.h"
@@ -44,8 +45,17 @@ struct ConnectionState {
 
 ConversionServer& ServerOf(void* cls) { return *static_cast<ConversionServer*>(cls); }
 
+// The library splits a query into its arguments in the connection's memory
+// pool, where a thousand short parameters leave no room even for an error
+// answer: the connection would end unanswered. The server reads the query
+// from the target it copies here, never from the library's arguments, so
+// the query ends at its "?" in the library's copy of the request line
+// (its own writable buffer, which it passes here before it splits the
+// query); the head limit then applies to the query like any other byte.
 void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
-  return ServerOf(cls).RequestStarted(uri, connection);
+  void* exchange = ServerOf(cls).RequestStarted(uri, connection);
+  if (char* query = const_cast<char*>(std::strchr(uri, '?'))) query[1] = '\0';
+  return exchange;
 }
 
 MHD_Result OnAccess(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,

@@ -63,24 +63,33 @@ class LimitedServer : public ::testing::Test {
 
 TEST_F(LimitedServer, RequestHeadsAreLimitedTo16KiB) {
   Start(RunningServer::Settings(2));
-  const std::string start = "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+  const std::string start = "HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
   struct Case {
     const char* name;
+    std::string target;
     std::string headers;
     int status;
   };
   std::string fiveThousand;
   for (int i = 0; i < 5000; ++i) fiveThousand += "X-" + std::to_string(i) + ": a\r\n";
-  const auto padding = [&](size_t total) { return "X-Pad: " + std::string(total - start.size() - 11, 'p') + "\r\n"; };
+  const auto padding = [&](size_t total) { return "X-Pad: " + std::string(total - start.size() - 17, 'p') + "\r\n"; };
+  // Many short query parameters: the query counts as the bytes it has.
+  const auto parameters = [](int count) {
+    std::string target = "/?";
+    for (int i = 0; i < count; ++i) target += "a" + std::to_string(i) + "=1&";
+    return target;
+  };
   const Case cases[] = {
-      {"just under", padding(kMaxRequestHeadBytes - 100), 200},
-      {"just over", padding(kMaxRequestHeadBytes + 100), 431},
-      {"5000 headers", fiveThousand, 431},
-      {"one huge header", "X-Big: " + std::string(200000, 'b') + "\r\n", 431},
+      {"just under", "/", padding(kMaxRequestHeadBytes - 100), 200},
+      {"just over", "/", padding(kMaxRequestHeadBytes + 100), 431},
+      {"5000 headers", "/", fiveThousand, 431},
+      {"one huge header", "/", "X-Big: " + std::string(200000, 'b') + "\r\n", 431},
+      {"2,000 query parameters", parameters(2000), "", 200},
+      {"3,000 query parameters", parameters(3000), "", 431},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(StatusOf(SendRaw(server_->Port(), start + c.headers + "\r\n")), c.status);
+    EXPECT_EQ(StatusOf(SendRaw(server_->Port(), "GET " + c.target + " " + start + c.headers + "\r\n")), c.status);
   }
 }
 
