@@ -65,15 +65,24 @@ size_t NextSpaceOrControl(const char* text, size_t from, size_t length) {
 
 // NextSpaceOrControl from `read` that also moves the bytes it passes down
 // to `write` (write < read), so that the run costs one pass. A whole block
-// stored at `write` overwrites only bytes already loaded, as write < read;
-// the block that holds the run's end goes byte by byte, so that nothing
-// after the run is overwritten.
+// stored at `write` overwrites only bytes already loaded, as write < read.
+// The block that holds the run's end is stored merged with the bytes it
+// covers past the end, so that nothing after the run changes.
 size_t MoveRunDown(char* bytes, size_t read, size_t write, size_t length) {
   if constexpr (std::endian::native == std::endian::little) {
     for (; length - read >= 8; read += 8, write += 8) {
       uint64_t block;
       std::memcpy(&block, bytes + read, 8);
-      if (SpaceOrControlBytes(block) != 0) break;
+      const uint64_t low = SpaceOrControlBytes(block);
+      if (low != 0) {
+        const auto runBytes = static_cast<size_t>(std::countr_zero(low)) / 8;
+        const uint64_t ours = (uint64_t{1} << (8 * runBytes)) - 1;
+        uint64_t covered;
+        std::memcpy(&covered, bytes + write, 8);
+        const uint64_t merged = (block & ours) | (covered & ~ours);
+        std::memcpy(bytes + write, &merged, 8);
+        return read + runBytes;
+      }
       std::memcpy(bytes + write, &block, 8);
     }
   }
@@ -93,8 +102,11 @@ size_t NormalizeText(char* bytes, size_t length) {
     write += runEnd - read;
     read = runEnd;
     if (read == length) return write;
-    if (write == 0 || bytes[write - 1] != ' ') bytes[write++] = ' ';
-    ++read;
+    // The run of spaces and controls becomes one space; a run of other
+    // bytes follows it, or the end.
+    bytes[write++] = ' ';
+    for (++read; read < length && static_cast<unsigned char>(bytes[read]) <= ' '; ++read) {
+    }
   }
 }
 
