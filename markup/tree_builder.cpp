@@ -140,11 +140,16 @@ void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
 constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
 
 // A self-closed document element ("<html/>", "<body/>") opens it, as HTML
-// reads the tag, so that the content after it stays inside the deck.
-void OpenSelfClosedDocumentElement(CXmlNode& node) {
-  if (!node.IsStartTag() || !node.IsClosedTag() || IsNameInList(node.GetName(), kDocumentElements) == 0) return;
+// reads the tag, so that the content after it stays inside the deck. A
+// document element's end tag with a slash before its ">" ("</html/>") is
+// read as the end tag it is, so that it is not written as an element after
+// the deck's root.
+void UnslashDocumentElementTag(CXmlNode& node) {
+  if (!node.IsClosedTag() || IsNameInList(node.GetName(), kDocumentElements) == 0) return;
   CXmlObject& element = *node.GetElement();
   std::string text(element.GetText(), element.TextLength());
+  const bool slashed = text.size() > 3 && text[text.size() - 2] == '/';
+  if (!node.IsStartTag() && !slashed) return;
   // Every slash before the ">" goes: with one left ("<wml//>") the tag
   // would still close itself, and the deck's content would stand outside it.
   while (text.size() > 2 && text[text.size() - 2] == '/') text.erase(text.size() - 2, 1);
@@ -272,7 +277,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
       doc_.Recycle(node);
       return;
     }
-    OpenSelfClosedDocumentElement(*node);
+    UnslashDocumentElementTag(*node);
     if (!placedPre_ && node->IsStartTag() && node->IsTagNamed("pre")) placedPre_ = true;
   } else if (!node->IsComment()) {
     const bool preformatted = InsidePre() && context.KeepsLineEnds();

@@ -211,6 +211,8 @@ TEST(DeckStructure, MendedPagesKeepTheirWords) {
       {"self-closing card", "<wml/><card/>z", "z"},
       {"document closed by more than one slash", "<wml a=1//><card ///>z", "z"},
       {"empty element and its end tag", "<br></br>x<br/></br>", "<br/>x<br/>"},
+      {"document end tags that end in a slash", "<html><body>x</body/></html/>", "x"},
+      {"deck end tags that end in slashes", "<wml><card>y</card//></wml />", "y"},
       {"greater-than inside a comment", "a<!-- a > b -->c", "ac"},
       {"quote inside a comment", "a<!-- don't -->b", "ab"},
   });
