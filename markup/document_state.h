@@ -61,6 +61,8 @@ struct DocumentState : DocumentRoot {
   SiblingGroup* NewGroup(CXmlNode* parent);
   // Returns a node that was never linked to the pool of spare nodes.
   void Recycle(CXmlNode* node);
+  // A node from the pool of spare nodes, or null when it is empty.
+  CXmlNode* TakeSpare();
 };
 
 }  // namespace quillmark

@@ -76,10 +76,15 @@ CXmlObject DocumentState::RecordOf(const char* text, const MarkerWords& words) {
   return element;
 }
 
+CXmlNode* DocumentState::TakeSpare() {
+  if (spare.empty()) return nullptr;
+  CXmlNode* node = spare.back();
+  spare.pop_back();
+  return node;
+}
+
 CXmlNode* DocumentState::NewNode(CXmlObject&& element) {
-  if (!spare.empty()) {
-    CXmlNode* node = spare.back();
-    spare.pop_back();
+  if (CXmlNode* node = TakeSpare()) {
     node->element_ = std::move(element);
     return node;
   }
@@ -87,13 +92,9 @@ CXmlNode* DocumentState::NewNode(CXmlObject&& element) {
 }
 
 CXmlNode* DocumentState::NewNode() {
-  if (!spare.empty()) {
-    // Its record is the dropped token's, which the next parse overwrites
-    // whole, reusing its room.
-    CXmlNode* node = spare.back();
-    spare.pop_back();
-    return node;
-  }
+  // A spare node's record is the dropped token's, which the next parse
+  // overwrites whole, reusing its room.
+  if (CXmlNode* node = TakeSpare()) return node;
   return &nodes.Make(CXmlNode::StoreKey(), &arena);
 }
 

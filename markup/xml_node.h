@@ -192,6 +192,7 @@ class CXmlNode {
   static constexpr std::uintptr_t kRootFlag = 2;
   static constexpr std::uintptr_t kMarkFlag = 4;
   static constexpr std::uintptr_t kFlags = kRemovedFlag | kRootFlag | kMarkFlag;
+  static_assert(alignof(SiblingGroup) > kFlags, "the flags need the low bits of a group's address");
   SiblingGroup* Group() const { return reinterpret_cast<SiblingGroup*>(groupAndFlags_ & ~kFlags); }
   void SetGroup(SiblingGroup* group) {
     groupAndFlags_ = reinterpret_cast<std::uintptr_t>(group) | (groupAndFlags_ & kFlags);
