@@ -146,13 +146,14 @@ constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
 // the deck's root.
 void UnslashDocumentElementTag(CXmlNode& node) {
   if (!node.IsClosedTag() || IsNameInList(node.GetName(), kDocumentElements) == 0) return;
+  const auto slashed = [](std::string_view text) { return text.size() > 2 && text[text.size() - 2] == '/'; };
   CXmlObject& element = *node.GetElement();
-  std::string text(element.GetText(), element.TextLength());
-  const bool slashed = text.size() > 3 && text[text.size() - 2] == '/';
-  if (!node.IsStartTag() && !slashed) return;
+  // A closed tag without a slash ("<!wml>") is a declaration: nothing goes.
+  if (!slashed(element.GetTextView())) return;
+  std::string text(element.GetTextView());
   // Every slash before the ">" goes: with one left ("<wml//>") the tag
   // would still close itself, and the deck's content would stand outside it.
-  while (text.size() > 2 && text[text.size() - 2] == '/') text.erase(text.size() - 2, 1);
+  while (slashed(text)) text.erase(text.size() - 2, 1);
   element.Parse(text.data(), static_cast<int32_t>(text.size()), element.Words());
 }
 
