@@ -170,6 +170,8 @@ struct HostileShape {
 constexpr HostileShape kHostileShapes[] = {
     {"<b>", ""},       {"<table><tr><td>", "x"}, {"<p>", "x"},      {"<div>", "x"},        {"<h1>", "x"},
     {"<font size=2>", "x"}, {"<center>", "x"},   {"<a name=n>t", ""}, {"<body>", "x"},      {"<i> x ", ""},
+    // Stop markers of a kind that no open region has, after regions of the other.
+    {"<!--/DEXCL--><!--DINCL-->", "x"},
 };
 
 void BM_HostileScaling(benchmark::State& state) {

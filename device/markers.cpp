@@ -56,6 +56,7 @@ void OpenRegion(CPrePocessControl& state, int32_t kind, const CXmlObject& record
     marker->hasDevices = true;
   }
   marker->prev = state.last;
+  ++state.openOfKind[kind];
   CPreProcObj* added = marker.get();
   if (state.last == nullptr) {
     state.markers = std::move(marker);
@@ -68,6 +69,7 @@ void OpenRegion(CPrePocessControl& state, int32_t kind, const CXmlObject& record
 // Releases the most recently opened region. Regions are always released
 // from the end, so a long chain never unwinds recursively.
 void ReleaseLast(CPrePocessControl& state) {
+  --state.openOfKind[state.last->kind];
   CPreProcObj* previous = state.last->prev;
   if (previous == nullptr) {
     state.markers.reset();
@@ -78,8 +80,11 @@ void ReleaseLast(CPrePocessControl& state) {
 }
 
 // Closes the innermost open region of this kind and every region opened
-// after it; without such a region nothing changes.
+// after it; without such a region nothing changes. The walk back passes
+// only regions that it then releases, so closing costs time linear in the
+// regions opened.
 void CloseRegion(CPrePocessControl& state, int32_t kind) {
+  if (state.openOfKind[kind] == 0) return;
   CPreProcObj* closing = state.last;
   while (closing != nullptr && closing->kind != kind) closing = closing->prev;
   if (closing == nullptr) return;

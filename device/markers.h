@@ -33,6 +33,9 @@ class CPrePocessControl {
 
   std::unique_ptr<CPreProcObj> markers;  // first opened marker
   CPreProcObj* last = nullptr;           // last opened marker
+  // Open regions of each kind (by kind: 1 include, 2 exclude), so that a
+  // stop marker with none of its kind open does not walk the whole chain.
+  int32_t openOfKind[3] = {0, 0, 0};
   // The decision since the last marker comment: 0 not yet computed, 1 keep,
   // 2 drop. Both answers stay valid until the next marker comment, since
   // neither the open regions nor the document's device change before it.
