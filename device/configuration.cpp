@@ -6,77 +6,21 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string_view>
 
-#include "base/trace.h"
 #include "base/case_folding.h"
+#include "base/trace.h"
+#include "device/configuration_keys.h"
+#include "device/configuration_notes.h"
 
 namespace quillmark {
 
 namespace {
 
-// Marker words hold at most this many characters.
-constexpr size_t kMarkerWordLength = kShortTextSize - 1;
-// A TAG_REPLACE value keeps this many characters; the two commas added
-// around it and the terminator fill the field exactly.
-constexpr size_t kTagReplaceValueLength = kTagReplaceSize - 3;
-
 constexpr const char* kWapGroupNames[] = {"WAP_SMALL", "WAP_MEDIUM", "WAP_LARGE"};
 
-enum class Key {
-  kDefaultExclude,
-  kIncludeTagStart,
-  kIncludeTagStop,
-  kExcludeTagStart,
-  kExcludeTagStop,
-  kDeviceGroup,
-  kDevice,
-  kUserAgent,
-  kGroup,
-  kTables,
-  kXmlVersion,
-  kDocType,
-  kTagReplace,
-  kEntities,
-  kDollar,
-  kCharset,
-  kAmpersand,
-  kBlockBreaks,
-  kMaxCardSize,
-  kMaxDeckSize,
-  kNextLabel,
-  kBackLabel,
-};
-
-struct KeyName {
-  std::string_view name;
-  Key key;
-};
-
-constexpr KeyName kKeyNames[] = {
-    {"DEFAULT_EXCLUDE", Key::kDefaultExclude},
-    {"INCLUDE_TAG_START", Key::kIncludeTagStart},
-    {"INCLUDE_TAG_STOP", Key::kIncludeTagStop},
-    {"EXCLUDE_TAG_START", Key::kExcludeTagStart},
-    {"EXCLUDE_TAG_STOP", Key::kExcludeTagStop},
-    {"DEVICE_GROUP", Key::kDeviceGroup},
-    {"DEVICE", Key::kDevice},
-    {"USERAGENT", Key::kUserAgent},
-    {"GROUP", Key::kGroup},
-    {"TABLES", Key::kTables},
-    {"XMLVERSION", Key::kXmlVersion},
-    {"DOCTYPE", Key::kDocType},
-    {"TAG_REPLACE", Key::kTagReplace},
-    {"ENTITIES", Key::kEntities},
-    {"DOLLAR", Key::kDollar},
-    {"CHARSET", Key::kCharset},
-    {"AMPERSAND", Key::kAmpersand},
-    {"BLOCK_BREAKS", Key::kBlockBreaks},
-    {"MAX_CARD_SIZE", Key::kMaxCardSize},
-    {"MAX_DECK_SIZE", Key::kMaxDeckSize},
-    {"NEXT_LABEL", Key::kNextLabel},
-    {"BACK_LABEL", Key::kBackLabel},
-};
+using Key = ConfigurationKey;
 
 // Bytes are compared as unsigned values throughout the reader.
 unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
@@ -127,29 +71,6 @@ std::string TagReplaceList(const char* value) {
   return compact;
 }
 
-// The link ampersand text of an AMPERSAND value. A reference written without
-// quotes ("AMPERSAND=&amp;") lost its ";" to the reader, which ends a value
-// there; it gets it back, since "&amp" alone would break every link.
-std::string AmpersandText(const char* value) {
-  const std::string_view text(value);
-  if (text.size() < 2 || text.front() != '&') return std::string(text);
-  for (char c : text.substr(1)) {
-    const bool nameCharacter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
-    if (!nameCharacter) return std::string(text);
-  }
-  return std::string(text) + ";";
-}
-
-// The byte count of a size limit value: its leading decimal digits, capped
-// at INT32_MAX; no digits (a negative number, a word) sets no limit.
-int32_t SizeLimit(const char* value) {
-  int64_t limit = 0;
-  for (const char* at = value; *at >= '0' && *at <= '9'; ++at) {
-    limit = std::min<int64_t>(limit * 10 + (*at - '0'), INT32_MAX);
-  }
-  return static_cast<int32_t>(limit);
-}
-
 // Position of the character that ends a key: "=", ";", a control character
 // or the end of the text; a "//" comment runs to the end of its line.
 char* ScanKey(char* at) {
@@ -163,28 +84,30 @@ char* ScanKey(char* at) {
   return at;
 }
 
-// Where scanning resumes after a value that starts at `value`; the value is
-// cut off with a terminator in place.
-char* ScanValue(char* value, bool quoted) {
+// Scans the value that starts at `value` and cuts it off with a terminator
+// in place; tells where scanning resumes and how the value ended.
+ValueScan ScanValue(char* value, bool quoted) {
   char* at = value;
   while (*at != '\0' && Byte(*at) >= 32) {
     if (*at == '\\') {
-      if (at[1] == '\0') return at + 1;
+      if (at[1] == '\0') return ValueScan{at + 1};
       at += 2;
       continue;
     }
     if (quoted ? *at == '"' : *at == ';') break;
     if (!quoted && at[0] == '/' && at[1] == '/') {
+      const bool inWord = at > value && Byte(at[-1]) > 32;
       *at = '\0';
       ++at;
       while (*at != '\0' && Byte(*at) >= 32) ++at;
-      return at;
+      return ValueScan{at, inWord};
     }
     ++at;
   }
-  if (*at == '\0') return at;
+  if (*at == '\0') return ValueScan{at};
+  const bool closingQuote = quoted && *at == '"';
   *at = '\0';
-  return at + 1;
+  return ValueScan{at + 1, false, closingQuote};
 }
 
 }  // namespace
@@ -210,35 +133,37 @@ const CDevice* DeviceConfiguration::findDevice(const char* text) const {
   return defaultDevice;
 }
 
-void DeviceConfiguration::parseText(char* text) {
+void DeviceConfiguration::parseText(char* text, std::vector<ConfigurationNote>* notes) {
+  std::optional<ConfigurationNoteTaker> taker;
+  if (notes != nullptr) taker.emplace(text, *notes);
   char* at = text;
   while (*at != '\0') {
     while (*at != '\0' && (Byte(*at) <= 32 || *at == ';')) ++at;
-    if (*at == '\0') return;
+    if (*at == '\0') break;
     char* key = at;
     at = ScanKey(at);
-    if (*at != '=') continue;
+    if (*at != '=') {
+      if (taker) taker->NoteFragment(key, at);
+      continue;
+    }
     TrimTrailingBlanks(key, at);
     for (char* c = key; *c != '\0'; ++c) *c = ToUpperAscii(*c);
     char* value = at + 1;
     const bool quoted = *value == '"';
     if (quoted) ++value;
-    at = ScanValue(value, quoted);
+    const ValueScan scan = ScanValue(value, quoted);
+    at = scan.resume;
     char* valueEnd = ResolveEscapes(value);
     TrimTrailingBlanks(value, valueEnd);
+    if (taker) notePair(*taker, key, value, scan);
     applyKey(key, value);
   }
+  if (taker) noteFile(*taker);
 }
 
 void DeviceConfiguration::applyKey(const char* key, const char* value) {
   if (key == nullptr || value == nullptr) return;
-  const KeyName* match = nullptr;
-  for (const KeyName& entry : kKeyNames) {
-    if (entry.name == key) {
-      match = &entry;
-      break;
-    }
-  }
+  const ConfigurationKeyName* match = FindConfigurationKey(key);
   if (match == nullptr) return;
   switch (match->key) {
     case Key::kDefaultExclude:

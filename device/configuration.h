@@ -18,6 +18,17 @@
 
 namespace quillmark {
 
+// A line of a configuration file that the reader ignores, cuts or reads
+// otherwise than it seems to say. The library reads every file without a
+// word; tools ask for these to tell the file's author.
+struct ConfigurationNote {
+  int line = 0;  // counted from 1
+  std::string text;
+};
+
+class ConfigurationNoteTaker;
+struct ValueScan;
+
 class DeviceConfiguration {
  public:
   // Empty tables, default marker words, defaultInclude 1, no default device.
@@ -41,8 +52,11 @@ class DeviceConfiguration {
 
   // Applies one key/value pair in file order (keys arrive upper-cased).
   void applyKey(const char* key, const char* value);
-  // Parses a whole configuration text, in place (it is modified).
-  void parseText(char* text);
+  // Parses a whole configuration text, in place (it is modified). With
+  // `notes`, also appends a note for each pair or fragment that the reader
+  // ignores, cuts or reads otherwise than it seems to say, in line order;
+  // the reading itself is the same either way.
+  void parseText(char* text, std::vector<ConfigurationNote>* notes = nullptr);
   // Adds the three WAP groups when the file defined none, and builds the
   // default device when the file named none.
   void finish();
@@ -57,6 +71,11 @@ class DeviceConfiguration {
   void setGroup(const char* name);
   // Settings a settings key acts on; null before the first section key.
   CWmlSettings* sectionSettings();
+
+  // The notes on one pair, taken before it is applied, and those on the
+  // whole file, taken after the last (configuration_notes.cpp).
+  void notePair(ConfigurationNoteTaker& taker, const char* key, const char* value, const ValueScan& scan) const;
+  void noteFile(ConfigurationNoteTaker& taker) const;
 
   bool inDeviceSection_ = false;
   // Upper-cased group name -> the first group of that name defined so far.

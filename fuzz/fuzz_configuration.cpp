@@ -1,8 +1,10 @@
 // Fuzzes the configuration reader: the input is the whole configuration
 // file; the configuration it builds then converts a fixed page for a few
-// device texts, so tag replacements, markers and settings are exercised too.
+// device texts, so tag replacements, markers and settings are exercised too;
+// the notes a tool asks for are taken on the same text.
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,9 +24,22 @@ constexpr char kPage[] =
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
+  std::string notedText = text;
   auto configuration = std::make_shared<quillmark::DeviceConfiguration>();
   configuration->parseText(text.data());
   configuration->finish();
+  // Taking notes for a tool reads the file exactly as the library does.
+  quillmark::DeviceConfiguration noted;
+  std::vector<quillmark::ConfigurationNote> notes;
+  noted.parseText(notedText.data(), &notes);
+  noted.finish();
+  if (notedText != text || noted.deviceTable.size() != configuration->deviceTable.size() ||
+      noted.groupTable.size() != configuration->groupTable.size()) {
+    std::abort();
+  }
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    if (notes[i].line < 1 || (i > 0 && notes[i].line < notes[i - 1].line)) std::abort();
+  }
   std::shared_ptr<const quillmark::DeviceConfiguration> snapshot = configuration;
 
   std::vector<char> buffer(1 << 16);

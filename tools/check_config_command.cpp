@@ -3,6 +3,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/configuration.h"
 #include "platform/file_status.h"
@@ -16,14 +17,18 @@ constexpr char kCheckConfigUsage[] =
     "Usage: quillmark check-config [--device TEXT] FILE\n"
     "Reads the configuration file FILE as the library reads it and prints its\n"
     "marker words, groups, devices (in the order their patterns are tried) and\n"
-    "each device's effective settings.\n"
+    "each device's effective settings. Lines that the library ignores, cuts or\n"
+    "reads otherwise than they seem to say are named on standard error, as\n"
+    "FILE:LINE: what the library does with them.\n"
     "\n"
     "  --device TEXT  also tell which device this user-agent text selects\n"
+    "  --strict       exit with status 2 when a line is named\n"
     "  --help         show this help and exit\n";
 
 struct CheckOptions {
   std::optional<std::string> device;
   std::optional<std::string> file;
+  bool strict = false;
 };
 
 // Reads the options of "check-config"; returns 0 after --help, else nullopt.
@@ -36,6 +41,8 @@ std::optional<int> ParseCheckOptions(ArgumentCursor& arguments, CheckOptions& op
     }
     if (word == "--device") {
       options.device = arguments.ValueOf(word);
+    } else if (word == "--strict") {
+      options.strict = true;
     } else if (IsOption(word)) {
       throw UsageError("unknown option " + word);
     } else if (options.file) {
@@ -73,11 +80,14 @@ int RunCheckConfigCommand(ArgumentCursor& arguments) {
   std::optional<std::string> text = ReadConfigurationText(*options.file);
   if (!text) return 1;
   DeviceConfiguration configuration;
-  configuration.parseText(text->data());
+  std::vector<ConfigurationNote> notes;
+  configuration.parseText(text->data(), &notes);
   configuration.finish();
+  for (const ConfigurationNote& note : notes) std::cerr << *options.file << ":" << note.line << ": " << note.text << "\n";
   std::cout << "Configuration file: " << *options.file << "\n";
   WriteConfigurationReport(configuration, options.device, std::cout);
-  return std::cout.flush() ? 0 : 1;
+  if (!std::cout.flush()) return 1;
+  return options.strict && !notes.empty() ? 2 : 0;
 }
 
 }  // namespace quillmark::tools

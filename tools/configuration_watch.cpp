@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <vector>
+
 #include "device/configuration.h"
 #include "interface/quillmark.h"
 
@@ -9,14 +11,21 @@ namespace quillmark::tools {
 
 namespace {
 
-// The number of devices the library reads from `file`; the built-in
-// defaults when the file cannot be read.
-size_t DeviceCount(const std::string& file) {
+// What the library reads from `file`: the built-in defaults when the file
+// cannot be read.
+struct FileReading {
+  std::size_t devices = 0;
+  std::vector<ConfigurationNote> notes;
+};
+
+FileReading ReadConfiguration(const std::string& file) {
   std::optional<std::string> text = ReadTextFile(file);
   DeviceConfiguration configuration;
-  if (text) configuration.parseText(text->data());
+  FileReading reading;
+  if (text) configuration.parseText(text->data(), &reading.notes);
   configuration.finish();
-  return configuration.deviceTable.size();
+  reading.devices = configuration.deviceTable.size();
+  return reading;
 }
 
 // Made of the file's status alone, so that a restarted server, or one
@@ -67,8 +76,20 @@ void ConfigurationWatch::LogState() {
               ": no file, built-in defaults");
     return;
   }
+  const FileReading reading = ReadConfiguration(file_);
   log_.Note("configuration " + file_ + " generation " + std::to_string(generation_) + ": " +
-            std::to_string(DeviceCount(file_)) + " devices");
+            std::to_string(reading.devices) + " devices");
+  // The lines the library ignores or reads otherwise than they seem to say,
+  // as check-config names them; the first few, at every reload.
+  constexpr std::size_t kMostNotesLogged = 20;
+  for (std::size_t i = 0; i < reading.notes.size() && i < kMostNotesLogged; ++i) {
+    const ConfigurationNote& note = reading.notes[i];
+    log_.Note("configuration " + file_ + ":" + std::to_string(note.line) + ": " + note.text);
+  }
+  if (reading.notes.size() > kMostNotesLogged) {
+    log_.Note("configuration " + file_ + ": " + std::to_string(reading.notes.size() - kMostNotesLogged) +
+              " more lines to look at: quillmark check-config " + file_ + " names them all");
+  }
 }
 
 }  // namespace quillmark::tools

@@ -176,8 +176,26 @@ TEST(CliCheckConfig, TellsWhatTheFileMeans) {
                            "Device text \"Kestrel71/1.0\" selects: KESTREL71\n"}) {
     EXPECT_TRUE(Contains(result.out, part)) << part << "\n" << result.out;
   }
-  const RunResult other = RunTool(folder, "check-config --device Other devices.cfg");
+  EXPECT_TRUE(result.err.empty()) << result.err;
+  const RunResult other = RunTool(folder, "check-config --strict --device Other devices.cfg");
+  EXPECT_EQ(other.status, 0) << other.err;
   EXPECT_TRUE(Contains(other.out, "Device text \"Other\" selects: DEFAULT\n")) << other.out;
+}
+
+TEST(CliCheckConfig, NamesTheLinesReadOtherwiseThanTheySeem) {
+  TemporaryFolder folder;
+  folder.Write("typo.cfg", "DEVICE_GROUP=SMALL\nTABLES=yes\nMAX_CARDSIZE=900\nDEVICE=DEFAULT\n");
+  const std::string notes =
+      "typo.cfg:2: TABLES=\"yes\" is neither true nor false: read as false\n"
+      "typo.cfg:3: unknown key \"MAX_CARDSIZE\": ignored (MAX_CARD_SIZE?)\n";
+  const RunResult lenient = RunTool(folder, "check-config typo.cfg");
+  EXPECT_EQ(lenient.status, 0);
+  EXPECT_EQ(lenient.err, notes);
+  EXPECT_TRUE(Contains(lenient.out, "TABLES=false\n")) << lenient.out;
+  const RunResult strict = RunTool(folder, "check-config --strict typo.cfg");
+  EXPECT_EQ(strict.status, 2);
+  EXPECT_EQ(strict.err, notes);
+  EXPECT_EQ(strict.out, lenient.out);
 }
 
 TEST(CliHelp, EveryCommandHasItsHelp) {

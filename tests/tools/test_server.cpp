@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <thread>
@@ -185,6 +186,9 @@ TEST_F(SiteServer, AConfigurationChangeIsPickedUpWhileServing) {
   EXPECT_TRUE(Contains(before.body, "<strong>bold</strong>")) << before.body;
   std::string changed = kConfiguration;
   changed.replace(changed.find("<strong>|</strong>"), 18, "<big>|</big>");
+  // A slip in the new file is logged with its line.
+  const auto slipLine = std::count(changed.begin(), changed.end(), '\n') + 1;
+  changed += "TABLES=maybe\n";
   site_.Write("devices.cfg", changed, 10);
   const auto after = Get(*server_, "/", "Kestrel71");
   ASSERT_GT(after.status, 0);
@@ -195,7 +199,13 @@ TEST_F(SiteServer, AConfigurationChangeIsPickedUpWhileServing) {
   EXPECT_TRUE(Contains(log, "quillmark: configuration " + (site_.Path() / "devices.cfg").string() +
                                 " generation 1: 3 devices\n"))
       << log;
-  EXPECT_TRUE(Contains(log, " generation 2: 3 devices\n")) << log;
+  EXPECT_TRUE(Contains(log, " generation 2: 3 devices\nquillmark: configuration " +
+                                (site_.Path() / "devices.cfg").string() + ":" + std::to_string(slipLine) +
+                                ": TABLES=\"maybe\" is neither true nor false: read as false\n"))
+      << log;
+  EXPECT_FALSE(Contains(log, "generation 1: 3 devices\nquillmark: configuration " +
+                                 (site_.Path() / "devices.cfg").string() + ":"))
+      << log;
 }
 
 TEST_F(SiteServer, AnswersCarryValidatorsAndCurrentCopiesGet304) {

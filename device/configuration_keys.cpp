@@ -1,0 +1,32 @@
+#include "device/configuration_keys.h"
+
+#include <algorithm>
+
+namespace quillmark {
+
+const ConfigurationKeyName* FindConfigurationKey(std::string_view name) {
+  for (const ConfigurationKeyName& entry : kConfigurationKeys) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+int32_t SizeLimit(const char* value) {
+  int64_t limit = 0;
+  for (const char* at = value; *at >= '0' && *at <= '9'; ++at) {
+    limit = std::min<int64_t>(limit * 10 + (*at - '0'), INT32_MAX);
+  }
+  return static_cast<int32_t>(limit);
+}
+
+std::string AmpersandText(const char* value) {
+  const std::string_view text(value);
+  if (text.size() < 2 || text.front() != '&') return std::string(text);
+  for (char c : text.substr(1)) {
+    const bool nameCharacter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
+    if (!nameCharacter) return std::string(text);
+  }
+  return std::string(text) + ";";
+}
+
+}  // namespace quillmark
