@@ -14,7 +14,7 @@ namespace quillmark::tools {
 namespace {
 
 constexpr char kCheckConfigUsage[] =
-    "Usage: quillmark check-config [--device TEXT] FILE\n"
+    "Usage: quillmark check-config [--device TEXT] [--strict] FILE\n"
     "Reads the configuration file FILE as the library reads it and prints its\n"
     "marker words, groups, devices (in the order their patterns are tried) and\n"
     "each device's effective settings. Lines that the library ignores, cuts or\n"

@@ -20,7 +20,7 @@ constexpr char kUsage[] =
     "Usage: quillmark [--device TEXT] [--config FILE] [FILE]\n"
     "       quillmark convert [--device TEXT] [--config FILE] [-o OUT] FILE...\n"
     "       quillmark convert [--device TEXT] [--config FILE] -r SRC -o OUT\n"
-    "       quillmark check-config [--device TEXT] FILE\n"
+    "       quillmark check-config [--device TEXT] [--strict] FILE\n"
     "       quillmark serve (--root DIR | --origin URL) [OPTIONS]\n"
     "The first form converts the HTML page FILE (standard input when FILE is\n"
     "absent or \"-\") into a WML deck written to standard output.\n"
