@@ -28,6 +28,7 @@ struct ConfigurationNote {
 
 class ConfigurationNoteTaker;
 struct ValueScan;
+enum class ConfigurationKey;
 
 class DeviceConfiguration {
  public:
@@ -75,6 +76,10 @@ class DeviceConfiguration {
   // The notes on one pair, taken before it is applied, and those on the
   // whole file, taken after the last (configuration_notes.cpp).
   void notePair(ConfigurationNoteTaker& taker, const char* key, const char* value, const ValueScan& scan) const;
+  // The notes on a key bound to sections (DEVICE_GROUP, DEVICE, USERAGENT,
+  // GROUP); false for any other key.
+  bool noteSectionKey(ConfigurationNoteTaker& taker, int line, ConfigurationKey which, const char* key,
+                      const char* value) const;
   void noteFile(ConfigurationNoteTaker& taker) const;
 
   bool inDeviceSection_ = false;

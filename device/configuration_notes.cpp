@@ -86,7 +86,8 @@ std::string WordNote(Key key, const char* name, const char* value) {
 }
 
 // The note on a size limit that is not a plain number of bytes, or "".
-std::string SizeNote(const char* key, const char* value) {
+std::string SizeNote(Key which, const char* key, const char* value) {
+  if (which != Key::kMaxCardSize && which != Key::kMaxDeckSize) return "";
   const std::string_view text(value);
   const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
   const int32_t limit = SizeLimit(value);
@@ -201,52 +202,57 @@ void DeviceConfiguration::notePair(ConfigurationNoteTaker& taker, const char* ke
     taker.Note(line, "the value of " + std::string(key) +
                          " is cut at \"//\", which begins a comment: write the value in double quotes");
   }
-  const Key which = match->key;
-  if (which == Key::kDeviceGroup) {
-    const auto [first, added] = taker.groupLines.emplace(UpperCaseCopy(value), line);
-    if (!added) {
-      taker.Note(line, "group " + Quoted(value) + " is defined again: GROUP=" + value + " finds the group of line " +
-                           std::to_string(first->second));
-    }
-    return;
-  }
-  if (which == Key::kDevice) {
-    taker.deviceLines.push_back(line);
-    if (!EqualsIgnoringCase(value, "DEFAULT")) return;
-    if (taker.defaultDeviceLine != 0) {
-      taker.Note(line, "a second DEVICE=DEFAULT: it replaces the default device of line " +
-                           std::to_string(taker.defaultDeviceLine));
-    }
-    taker.defaultDeviceLine = line;
-    return;
-  }
-  if (which == Key::kUserAgent || which == Key::kGroup) {
-    if (!inDeviceSection_) {
-      taker.Note(line, std::string(key) + (groupTable.empty() ? " before any DEVICE line"
-                                                              : " in the section of group " + Quoted(groupTable.back()->name)) +
-                           ": ignored");
-      return;
-    }
-    if (which == Key::kGroup && groupsByName_.count(UpperCaseCopy(value)) == 0) {
-      const CDeviceGroup* kept = deviceTable.back()->group;
-      taker.unfoundGroups.push_back({line, UpperCaseCopy(value),
-                                     Pair(key, value) + " names no group defined above it: device " +
-                                         Quoted(deviceTable.back()->name) + " keeps " +
-                                         (kept != nullptr ? "group " + Quoted(kept->name) : "no group")});
-    }
-    return;
-  }
-  if (IsSettingsKey(which) && !inDeviceSection_ && groupTable.empty()) {
+  if (noteSectionKey(taker, line, match->key, key, value)) return;
+  if (IsSettingsKey(match->key) && !inDeviceSection_ && groupTable.empty()) {
     taker.Note(line, std::string(key) + " before any DEVICE_GROUP or DEVICE line: ignored");
     return;
   }
-  for (const std::string& note : {WordNote(which, key, value), LengthNote(which, key, value)}) {
+  for (const std::string& note : {WordNote(match->key, key, value), SizeNote(match->key, key, value),
+                                  LengthNote(match->key, key, value)}) {
     if (!note.empty()) taker.Note(line, note);
   }
-  if (which == Key::kMaxCardSize || which == Key::kMaxDeckSize) {
-    const std::string note = SizeNote(key, value);
-    if (!note.empty()) taker.Note(line, note);
+}
+
+bool DeviceConfiguration::noteSectionKey(ConfigurationNoteTaker& taker, int line, ConfigurationKey which,
+                                         const char* key, const char* value) const {
+  switch (which) {
+    case Key::kDeviceGroup: {
+      const auto [first, added] = taker.groupLines.emplace(UpperCaseCopy(value), line);
+      if (!added) {
+        taker.Note(line, "group " + Quoted(value) + " is defined again: GROUP=" + value + " finds the group of line " +
+                             std::to_string(first->second));
+      }
+      return true;
+    }
+    case Key::kDevice:
+      taker.deviceLines.push_back(line);
+      if (!EqualsIgnoringCase(value, "DEFAULT")) return true;
+      if (taker.defaultDeviceLine != 0) {
+        taker.Note(line, "a second DEVICE=DEFAULT: it replaces the default device of line " +
+                             std::to_string(taker.defaultDeviceLine));
+      }
+      taker.defaultDeviceLine = line;
+      return true;
+    case Key::kUserAgent:
+    case Key::kGroup:
+      break;
+    default:
+      return false;
   }
+  if (!inDeviceSection_) {
+    const std::string where =
+        groupTable.empty() ? " before any DEVICE line" : " in the section of group " + Quoted(groupTable.back()->name);
+    taker.Note(line, std::string(key) + where + ": ignored");
+    return true;
+  }
+  if (which == Key::kGroup && groupsByName_.count(UpperCaseCopy(value)) == 0) {
+    const CDevice& device = *deviceTable.back();
+    const std::string kept = device.group != nullptr ? "group " + Quoted(device.group->name) : "no group";
+    taker.unfoundGroups.push_back({line, UpperCaseCopy(value),
+                                   Pair(key, value) + " names no group defined above it: device " +
+                                       Quoted(device.name) + " keeps " + kept});
+  }
+  return true;
 }
 
 void DeviceConfiguration::noteFile(ConfigurationNoteTaker& taker) const {
