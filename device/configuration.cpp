@@ -22,6 +22,8 @@ constexpr const char* kWapGroupNames[] = {"WAP_SMALL", "WAP_MEDIUM", "WAP_LARGE"
 
 using Key = ConfigurationKey;
 
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Bytes are compared as unsigned values throughout the reader.
 unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
@@ -136,7 +138,9 @@ const CDevice* DeviceConfiguration::findDevice(const char* text) const {
 void DeviceConfiguration::parseText(char* text, std::vector<ConfigurationNote>* notes) {
   std::optional<ConfigurationNoteTaker> taker;
   if (notes != nullptr) taker.emplace(text, *notes);
-  char* at = text;
+  // A file saved with a UTF-8 byte-order mark (as Windows editors save
+  // one) would otherwise lose its first key to the mark's three bytes.
+  char* at = std::string_view(text).starts_with(kUtf8ByteOrderMark) ? text + kUtf8ByteOrderMark.size() : text;
   while (*at != '\0') {
     while (*at != '\0' && (Byte(*at) <= 32 || *at == ';')) ++at;
     if (*at == '\0') break;

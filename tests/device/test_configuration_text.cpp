@@ -87,6 +87,9 @@ TEST(ConfigurationText, SplitsPairsAtLineEndsAndSemicolons) {
       {";;  DEVICE_GROUP=A ;\n\n\tDEVICE_GROUP = B", {"A", " B"}},
       {"DEVICE_GROUP=\"A;B\"", {"A;B"}},
       {"UNKNOWN=1\nDEVICE_GROUP=A", {"A"}},
+      // A byte-order mark, as Windows editors write one, is no part of the first key.
+      {"\xEF\xBB\xBF" "DEVICE_GROUP=A\r\nDEVICE_GROUP=B", {"A", "B"}},
+      {"DEVICE_GROUP=A\n\xEF\xBB\xBF" "DEVICE_GROUP=B", {"A"}},
   };
   for (const GroupCase& c : cases) {
     SCOPED_TRACE(c.text);
