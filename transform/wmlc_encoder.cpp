@@ -1,5 +1,6 @@
 #include "transform/wmlc_encoder.h"
 
+#include <string>
 #include <vector>
 
 #include "transform/wml_deck_reader.h"
@@ -143,12 +144,22 @@ class WmlcCompiler {
 // some 5 MB. Larger decks get a compiler of their own.
 constexpr std::size_t kLargestReusingDeck = std::size_t{256} << 10;
 
-}  // namespace
-
-std::string CompileWmlc(std::string_view wml, uint32_t charset) {
+// Compiles text that holds no NUL byte.
+std::string CompileWithoutNul(std::string_view wml, uint32_t charset) {
   if (wml.size() > kLargestReusingDeck) return WmlcCompiler().Compile(wml, charset);
   thread_local WmlcCompiler compiler;
   return compiler.Compile(wml, charset);
+}
+
+}  // namespace
+
+std::string CompileWmlc(std::string_view wml, uint32_t charset) {
+  // Every string a compiled deck holds ends at a NUL byte, and XML allows
+  // none in a document: the compiler drops them, as the deck writer does.
+  if (wml.find('\0') == std::string_view::npos) return CompileWithoutNul(wml, charset);
+  std::string clean(wml);
+  std::erase(clean, '\0');
+  return CompileWithoutNul(clean, charset);
 }
 
 std::size_t CompiledWmlcSize(std::string_view wml, uint32_t charset) { return CompileWmlc(wml, charset).size(); }

@@ -13,13 +13,14 @@ inline constexpr uint32_t kWmlcUtf8 = 106;
 
 // Compiles the WML text `wml` into WBXML 1.3 with WML 1.1 tokens. The text
 // is normally a whole deck: its XML declaration gives the charset (UTF-8
-// when it names none, 0 for a name without a MIBenum here), its document type the public identifier (WML 1.1
-// unless it names another WML version). Text without an XML declaration,
-// such as a single card, is compiled as a deck in `charset` (a MIBenum), so
-// that a card's compiled size can be measured on its own. Rejects nothing:
-// markup that is not well formed is compiled as the reader repairs it; it
-// throws only when memory runs out. Costs time and memory linear in the
-// text's length.
+// when it names none, 0 for a name without a MIBenum here), its document
+// type the public identifier (WML 1.1 unless it names another WML version).
+// Text without an XML declaration, such as a single card, is compiled as a
+// deck in `charset` (a MIBenum), so that a card's compiled size can be
+// measured on its own. Rejects nothing: markup that is not well formed is
+// compiled as the reader repairs it, and NUL bytes, which XML allows
+// nowhere, are dropped; it throws only when memory runs out. Costs time and
+// memory linear in the text's length.
 std::string CompileWmlc(std::string_view wml, uint32_t charset = kWmlcUtf8);
 
 // The length of what CompileWmlc gives for the same arguments.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/wbxml_check.h"
 #include "transform/wml_text_decoding.h"
 #include "transform/wmlc_encoder.h"
 
@@ -277,77 +278,11 @@ TEST(WmlcEncoder, StringTableGivesTheTextsBackAndOnlySaves) {
   }
 }
 
-// Checks that `wmlc` is one well-formed WBXML document: a header, a string
-// table, one element whose content and attribute lists all end, string
-// table references inside the table, and nothing after the last END.
+// Checks that `wmlc` is one well-formed WBXML document (wbxml_check.h).
 ::testing::AssertionResult IsWellFormedWbxml(const std::string& wmlc) {
-  std::size_t at = 0;
-  bool truncated = false;
-  auto byte = [&]() -> uint8_t {
-    if (at < wmlc.size()) return static_cast<uint8_t>(wmlc[at++]);
-    truncated = true;
-    return 0x01;
-  };
-  auto number = [&]() {
-    uint32_t value = 0;
-    for (int i = 0; i < 5; ++i) {
-      const uint8_t b = byte();
-      value = (value << 7) | (b & 0x7F);
-      if ((b & 0x80) == 0) break;
-    }
-    return value;
-  };
-  auto text = [&]() {
-    while (byte() != 0 && !truncated) {
-    }
-  };
-  if (byte() != 0x03) return ::testing::AssertionFailure() << "version";
-  number();
-  number();
-  const uint32_t tableLength = number();
-  if (tableLength > 0 && (at + tableLength > wmlc.size() || wmlc[at + tableLength - 1] != '\0')) {
-    return ::testing::AssertionFailure() << "string table";
-  }
-  at += tableLength;
-  bool malformed = false;
-  auto index = [&]() { malformed = malformed || number() >= tableLength; };
-  // Reads one content token other than a tag; false when `token` is a tag.
-  auto contentToken = [&](uint8_t token) {
-    if (token == 0x03 || token == 0x40 || token == 0x41 || token == 0x42) {
-      text();
-    } else if (token == 0x83 || token == 0x80 || token == 0x81 || token == 0x82) {
-      index();
-    } else if (token == 0x02) {
-      number();
-    } else {
-      return false;
-    }
-    return true;
-  };
-  // Reads the rest of a tag; true when it has content.
-  auto tag = [&](uint8_t token) {
-    if ((token & 0x3F) == 0x04) index();
-    if (token & 0x80) {
-      for (uint8_t a = byte(); a != 0x01 && !truncated; a = byte()) {
-        if (a == 0x04) index();
-        if (a != 0x04 && !contentToken(a) && a < 0x05) malformed = true;
-      }
-    }
-    return (token & 0x40) != 0;
-  };
-  std::size_t depth = tag(byte()) ? 1 : 0;
-  while (depth > 0 && !truncated) {
-    const uint8_t token = byte();
-    if (token == 0x01) {
-      --depth;
-    } else if (!contentToken(token) && tag(token)) {
-      ++depth;
-    }
-  }
-  if (truncated) return ::testing::AssertionFailure() << "ends inside an element";
-  if (malformed) return ::testing::AssertionFailure() << "a bad token or string table index";
-  if (at != wmlc.size()) return ::testing::AssertionFailure() << "bytes after the document";
-  return ::testing::AssertionSuccess();
+  const char* fault = WbxmlFault(wmlc);
+  if (fault == nullptr) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << fault;
 }
 
 TEST(WmlcEncoder, AnyTextCompilesToOneWellFormedDocument) {
@@ -355,13 +290,19 @@ TEST(WmlcEncoder, AnyTextCompilesToOneWellFormedDocument) {
       "<wml>", "<card id=\"c\">", "<p>", "</p>", "</card>", "<b>", "</b>", "<br/>", " text ", "more text",
       "<a href=\"http://www.x.com/$(v)\">", "</a>", "$(v)", "$$", "$", "&#233;", "&#0;", "&amp", "<",
       "<!--", "-->", "<x y='1' z>", "</x>", "</wml>", "\r\n", "<![CDATA[a<b]]>", "\"", "<?xml?>", "&#8364;",
+      std::string("t\0x<t\0y>\0", 7),
   };
   std::mt19937 random(11);
   for (int round = 0; round < 300; ++round) {
     std::string deck = round % 3 == 0 ? "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" : "";
     const int count = 1 + static_cast<int>(random() % 40);
     for (int i = 0; i < count; ++i) deck += pieces[random() % pieces.size()];
-    EXPECT_TRUE(IsWellFormedWbxml(CompileWmlc(deck))) << deck;
+    const std::string compiled = CompileWmlc(deck);
+    EXPECT_TRUE(IsWellFormedWbxml(compiled)) << deck;
+    // A NUL byte, which no string of the deck may hold, is as if it were not there.
+    std::string withoutNul = deck;
+    std::erase(withoutNul, '\0');
+    EXPECT_EQ(compiled, CompileWmlc(withoutNul)) << deck;
   }
 }
 
