@@ -1,7 +1,8 @@
 // Fuzzes cutting decks to size limits: the first four bytes choose the card
 // and deck limits (0 or 300 to 20,299 bytes), the rest is the page. Every
-// part must parse as XML, and a part above the deck limit must hold a single
-// card. Any crash, leak, hang or sanitizer report is a finding.
+// part must parse as XML and compile to well-formed WBXML, and a part above
+// the deck limit must hold a single card. Any crash, leak, hang or sanitizer
+// report is a finding.
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <libxml/parser.h>
 
 #include "interface/conversion.h"
+#include "tests/support/wbxml_check.h"
 #include "transform/deck_splitter.h"
 #include "transform/wmlc_encoder.h"
 
@@ -54,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!limits.Any() && parts.front() != deck) std::abort();
   for (const std::string& part : parts) {
     if (ParsesAsXml(deck) && !ParsesAsXml(part)) std::abort();
-    const bool over = limits.maxDeckSize > 0 && quillmark::CompiledWmlcSize(part) > static_cast<size_t>(limits.maxDeckSize);
+    const std::string compiled = quillmark::CompileWmlc(part);
+    if (quillmark::WbxmlFault(compiled) != nullptr) std::abort();
+    const bool over = limits.maxDeckSize > 0 && compiled.size() > static_cast<size_t>(limits.maxDeckSize);
     if (over && CountOf(part, "<card") > 1) std::abort();
   }
   return 0;
