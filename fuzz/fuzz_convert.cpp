@@ -1,11 +1,17 @@
-// Fuzzes the conversion entry point: device text, page and capacity all come
-// from the input. Any crash, leak, hang or sanitizer report is a finding.
+// Fuzzes the conversion entry points: device text, page and capacity all
+// come from the input. The compiled deck, when it fits, must be one
+// well-formed WBXML document of the length returned; when it does not fit,
+// nothing is returned. Any crash, leak, hang or sanitizer report is a
+// finding.
 
 #include <cstdint>
+#include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
 #include "interface/quillmark.h"
+#include "tests/support/wbxml_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quillmark::fuzz::ConversionInput input = quillmark::fuzz::SplitInput(data, size);
@@ -21,5 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* output = buffer.data();
   int32_t inOut = capacity;
   WapConvert(&caller, &device, &page, &length, &output, &inOut);
+
+  inOut = capacity;
+  const int32_t compiled = WapConvertWmlc(&caller, &device, &page, &length, &output, &inOut);
+  if (compiled != inOut || compiled < 0 || (compiled > 0 && compiled > capacity)) std::abort();
+  if (compiled > 0 && quillmark::WbxmlFault(std::string_view(buffer.data(), static_cast<size_t>(compiled)))) {
+    std::abort();
+  }
   return 0;
 }
