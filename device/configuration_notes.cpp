@@ -47,7 +47,8 @@ std::string UnknownKeyNote(std::string_view key) {
   constexpr std::size_t kMostEdits = 2;
   if (key.size() < 4) return note;
   for (const ConfigurationKeyName& entry : kConfigurationKeys) {
-    const std::size_t apart = key.size() > entry.name.size() ? key.size() - entry.name.size() : entry.name.size() - key.size();
+    const std::size_t apart =
+        key.size() > entry.name.size() ? key.size() - entry.name.size() : entry.name.size() - key.size();
     if (apart <= kMostEdits && EditDistance(key, entry.name) <= kMostEdits) {
       return note + " (" + std::string(entry.name) + "?)";
     }
@@ -58,8 +59,9 @@ std::string UnknownKeyNote(std::string_view key) {
 // "KEY=value", as the note quotes a pair.
 std::string Pair(const char* key, const char* value) { return std::string(key) + "=" + Quoted(value); }
 
-// The note on a flag that reads `value` as `yes` when it equals `yes` (any
-// case) and as `no` otherwise, or "" when the value is one of the two.
+// The note on a value of a key that knows the words `yes` and `no` (any
+// case) and reads any other as `yes` when `otherIsYes`, else as `no`; ""
+// for either word.
 std::string FlagNote(const char* key, const char* value, const char* yes, const char* no, bool otherIsYes) {
   if (EqualsIgnoringCase(value, yes) || EqualsIgnoringCase(value, no)) return "";
   return Pair(key, value) + " is neither " + yes + " nor " + no + ": read as " + (otherIsYes ? yes : no);
@@ -93,7 +95,8 @@ std::string SizeNote(Key which, const char* key, const char* value) {
   const int32_t limit = SizeLimit(value);
   const std::string reading = limit == 0 ? "0 (no limit)" : std::to_string(limit);
   if (!digits) return Pair(key, value) + " is not a number of bytes: read as " + reading;
-  if (limit == INT32_MAX && text != std::to_string(INT32_MAX)) return Pair(key, value) + " is too large: read as " + reading;
+  if (limit == INT32_MAX && text != std::to_string(INT32_MAX))
+    return Pair(key, value) + " is too large: read as " + reading;
   return "";
 }
 
@@ -207,8 +210,8 @@ void DeviceConfiguration::notePair(ConfigurationNoteTaker& taker, const char* ke
     taker.Note(line, std::string(key) + " before any DEVICE_GROUP or DEVICE line: ignored");
     return;
   }
-  for (const std::string& note : {WordNote(match->key, key, value), SizeNote(match->key, key, value),
-                                  LengthNote(match->key, key, value)}) {
+  for (const std::string& note :
+       {WordNote(match->key, key, value), SizeNote(match->key, key, value), LengthNote(match->key, key, value)}) {
     if (!note.empty()) taker.Note(line, note);
   }
 }
@@ -248,9 +251,9 @@ bool DeviceConfiguration::noteSectionKey(ConfigurationNoteTaker& taker, int line
   if (which == Key::kGroup && groupsByName_.count(UpperCaseCopy(value)) == 0) {
     const CDevice& device = *deviceTable.back();
     const std::string kept = device.group != nullptr ? "group " + Quoted(device.group->name) : "no group";
-    taker.unfoundGroups.push_back({line, UpperCaseCopy(value),
-                                   Pair(key, value) + " names no group defined above it: device " +
-                                       Quoted(device.name) + " keeps " + kept});
+    taker.unfoundGroups.push_back(
+        {line, UpperCaseCopy(value),
+         Pair(key, value) + " names no group defined above it: device " + Quoted(device.name) + " keeps " + kept});
   }
   return true;
 }

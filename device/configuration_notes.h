@@ -14,9 +14,9 @@ namespace quillmark {
 
 // How the scan of one value ended.
 struct ValueScan {
-  char* resume;                 // where the scan of the text goes on
-  bool commentInWord = false;   // "//" right after a character cut the value
-  bool closingQuote = false;    // a quoted value ended at its closing quote
+  char* resume;                // where the scan of the text goes on
+  bool commentInWord = false;  // "//" right after a character cut the value
+  bool closingQuote = false;   // a quoted value ended at its closing quote
 };
 
 // Notes on one text, by line. The text is read in place and cut into keys
@@ -47,7 +47,7 @@ class ConfigurationNoteTaker {
 
   // What the file defined so far, for the notes on later lines.
   std::unordered_map<std::string, int> groupLines;  // upper-cased name -> first line
-  std::vector<int> deviceLines;                      // by place in deviceTable
+  std::vector<int> deviceLines;                     // by place in deviceTable
   int defaultDeviceLine = 0;
   // A GROUP value that named no group above it, looked at again once the
   // whole file is read.

@@ -35,14 +35,16 @@ const NoteCase kNoteCases[] = {
      {}},
     {"DEVICE_GROUP=G\nMAX_CARD_SIZE=1,400\nMAX_DECK_SIZE=big\nMAX_DECK_SIZE=99999999999\n",
      {"2: MAX_CARD_SIZE=\"1,400\" is not a number of bytes: read as 1",
-      "3: MAX_DECK_SIZE=\"big\" is not a number of bytes: read as 0 (no limit)", "4: is too large: read as 2147483647"}},
+      "3: MAX_DECK_SIZE=\"big\" is not a number of bytes: read as 0 (no limit)",
+      "4: is too large: read as 2147483647"}},
     {"DEVICE_GROUP=G\nTABLES=yes\nBLOCK_BREAKS=no\nENTITIES=drop\nDOLLAR=single\nCHARSET=latin1\nDEFAULT_EXCLUDE=1\n",
      {"2: TABLES=\"yes\" is neither true nor false: read as false", "3: read as true",
       "4: is neither convert nor keep: read as convert", "5: read as double", "6: read as convert",
       "7: DEFAULT_EXCLUDE=\"1\" is neither true nor false: read as true"}},
     {"MAX_CARD_SIZE 1400\nMAX_CARDSIZE=1400\nTABLES=false\n=5\nUSERAGENT=*x*\n",
      {"1: \"MAX_CARD_SIZE 1400\" is no KEY=value pair", "2: unknown key \"MAX_CARDSIZE\": ignored (MAX_CARD_SIZE?)",
-      "3: TABLES before any DEVICE_GROUP or DEVICE line", "4: a value without a key", "5: USERAGENT before any DEVICE line"}},
+      "3: TABLES before any DEVICE_GROUP or DEVICE line", "4: a value without a key",
+      "5: USERAGENT before any DEVICE line"}},
     {"DEVICE_GROUP=A\nGROUP=A\nDEVICE=D\nGROUP=B\nDEVICE_GROUP=B\nDEVICE_GROUP=a\nDEVICE=E;USERAGENT=*e*;GROUP=none\n"
      "DEVICE=LAST;USERAGENT=*l*\n",
      {"2: GROUP in the section of group \"A\"", "3: device \"D\" has no USERAGENT",
@@ -51,9 +53,11 @@ const NoteCase kNoteCases[] = {
       "7: GROUP=\"none\" names no group defined above it: device \"E\" keeps no group",
       "8: device \"LAST\" is the last one, whose USERAGENT is never tried"}},
     {"DEVICE=DEFAULT\nDEVICE=default\nDEVICE=X;USERAGENT=*\n",
-     {"1: device \"DEFAULT\" has no USERAGENT", "2: a second DEVICE=DEFAULT: it replaces the default device of line 1"}},
+     {"1: device \"DEFAULT\" has no USERAGENT",
+      "2: a second DEVICE=DEFAULT: it replaces the default device of line 1"}},
     {"DEVICE_GROUP=G\nDOCTYPE=<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\">\n"
-     "DOCTYPE=\"<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\">\"\nNEXT_LABEL=\"More\" ; BACK_LABEL=\"Up\" // c\n",
+     "DOCTYPE=\"<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\">\"\nNEXT_LABEL=\"More\" ; BACK_LABEL=\"Up\" // "
+     "c\n",
      {"2: the value of DOCTYPE is cut at \"//\", which begins a comment",
       "3: text after the closing quote of the value of DOCTYPE is read as further pairs"}},
     {"DEVICE_GROUP=G\nXMLVERSION=" + std::string(130, 'x') + "\nINCLUDE_TAG_START=" + std::string(64, 'w') +
@@ -80,15 +84,18 @@ TEST(ConfigurationNotes, NameTheLinesReadOtherwiseThanTheySeem) {
 // The groups, devices and settings a configuration holds, as one text.
 std::string Summary(const DeviceConfiguration& configuration) {
   std::ostringstream out;
-  out << configuration.defaultInclude << configuration.markerWords.includeStart << configuration.markerWords.excludeStop;
+  out << configuration.defaultInclude << configuration.markerWords.includeStart
+      << configuration.markerWords.excludeStop;
   for (const auto& group : configuration.groupTable) {
     out << "|G" << group->name;
     if (group->settings) out << group->settings->tagReplace << group->settings->maxCardSize << group->settings->docType;
   }
   for (const auto& device : configuration.deviceTable) {
-    out << "|D" << device->name << device->hasUserAgent << device->userAgent << (device->group ? device->group->name : "-");
+    out << "|D" << device->name << device->hasUserAgent << device->userAgent
+        << (device->group ? device->group->name : "-");
     const CWmlSettings& settings = settingsOf(device.get());
-    out << settings.xmlVersion << settings.tables << settings.maxDeckSize << settings.nextLabel << settings.ampersandText;
+    out << settings.xmlVersion << settings.tables << settings.maxDeckSize << settings.nextLabel
+        << settings.ampersandText;
   }
   return out.str();
 }
