@@ -22,7 +22,7 @@ constexpr char kCheckConfigUsage[] =
     "FILE:LINE: what the library does with them.\n"
     "\n"
     "  --device TEXT  also tell which device this user-agent text selects\n"
-    "  --strict       exit with status 2 when a line is named\n"
+    "  --strict       exit with status 3 when a line is named\n"
     "  --help         show this help and exit\n";
 
 struct CheckOptions {
@@ -87,7 +87,9 @@ int RunCheckConfigCommand(ArgumentCursor& arguments) {
   std::cout << "Configuration file: " << *options.file << "\n";
   WriteConfigurationReport(configuration, options.device, std::cout);
   if (!std::cout.flush()) return 1;
-  return options.strict && !notes.empty() ? 2 : 0;
+  // 1 and 2 are taken by unreadable files and wrong command lines.
+  constexpr int kNotesFound = 3;
+  return options.strict && !notes.empty() ? kNotesFound : 0;
 }
 
 }  // namespace quillmark::tools

@@ -193,7 +193,7 @@ TEST(CliCheckConfig, NamesTheLinesReadOtherwiseThanTheySeem) {
   EXPECT_EQ(lenient.err, notes);
   EXPECT_TRUE(Contains(lenient.out, "TABLES=false\n")) << lenient.out;
   const RunResult strict = RunTool(folder, "check-config --strict typo.cfg");
-  EXPECT_EQ(strict.status, 2);
+  EXPECT_EQ(strict.status, 3);
   EXPECT_EQ(strict.err, notes);
   EXPECT_EQ(strict.out, lenient.out);
 }
