@@ -149,7 +149,7 @@ bool WriteDeck(const std::string& deck, const std::string& output) {
 
 // Converts one page; false (with one line on standard error) on failure. A
 // deck cut into parts for the device's limits goes into one file a part.
-bool RunJob(const Job& job, const ConvertOptions& options) {
+bool RunJob(const Job& job, const ConvertOptions& options, const std::set<std::string>& targets) {
   const std::optional<std::string> page = ReadInput(job.input);
   if (!page) return false;
   if (job.output.empty()) {
@@ -170,6 +170,10 @@ bool RunJob(const Job& job, const ConvertOptions& options) {
       ConvertToDeckFiles(*page, options.device, options.charset, options.wmlc, job.output);
   if (!files) {
     std::cerr << "quillmark: " << job.input << ": " << ConversionFailureText() << "\n";
+    return false;
+  }
+  if (std::optional<std::string> overwriting = PartsOverwritingOthers(*files, targets)) {
+    std::cerr << "quillmark: " << job.input << ": " << *overwriting << "\n";
     return false;
   }
   bool written = true;
@@ -204,8 +208,11 @@ int RunConvertCommand(ArgumentCursor& arguments) {
   const std::vector<Job> jobs = PlanJobs(options);
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
   if (!PrepareOutputFolder(options)) return 1;
+  // The decks of every page, which no later part of another page's deck may take.
+  std::set<std::string> targets;
+  for (const Job& job : jobs) targets.insert(job.output);
   bool allConverted = true;
-  for (const Job& job : jobs) allConverted = RunJob(job, options) && allConverted;
+  for (const Job& job : jobs) allConverted = RunJob(job, options, targets) && allConverted;
   return allConverted ? 0 : 1;
 }
 
@@ -229,7 +236,7 @@ int RunPlainConversion(ArgumentCursor& arguments) {
     }
   }
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
-  return RunJob(Job{file.value_or("-"), ""}, options) ? 0 : 1;
+  return RunJob(Job{file.value_or("-"), ""}, options, {}) ? 0 : 1;
 }
 
 }  // namespace quillmark::tools

@@ -138,6 +138,17 @@ std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page,
   return files;
 }
 
+std::optional<std::string> PartsOverwritingOthers(const std::vector<DeckFile>& files,
+                                                  const std::set<std::string>& taken) {
+  // Part 1 has the name planned for the page itself.
+  for (std::size_t part = 1; part < files.size(); ++part) {
+    if (taken.count(files[part].path) == 0) continue;
+    return "its part " + std::to_string(part + 1) + " would be written to " + files[part].path +
+           ", which another file is written to: no part written (rename one of the two)";
+  }
+  return std::nullopt;
+}
+
 std::string SelectedDeviceName(const std::optional<std::string>& device) {
   const char* text = device ? device->c_str() : nullptr;
   std::string name(64, '\0');

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,14 @@ std::optional<std::vector<std::string>> ConvertDeckParts(const std::string& page
 std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,
                                                          const std::string& charset, bool wmlc,
                                                          const std::string& target);
+
+// Why a page's parts may not be written when another file is written to
+// one of their names ("a-2.html"'s deck, or a copied "a-2.wml", beside the
+// parts of "a.html"): "its part N would be written to PATH, ...", or
+// nullopt when none of its later parts is in `taken`, the paths every other
+// file of the run is written to.
+std::optional<std::string> PartsOverwritingOthers(const std::vector<DeckFile>& files,
+                                                  const std::set<std::string>& taken);
 
 // Why the last ConvertToDeck on this thread gave nothing, as one phrase.
 std::string ConversionFailureText();

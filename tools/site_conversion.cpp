@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <string_view>
 
 #include "tools/arguments.h"
@@ -89,7 +90,8 @@ class Progress {
 };
 
 // Converts one page into its deck; the reason on failure.
-std::optional<std::string> ConvertPageFile(const SiteRequest& request, const SitePlan& plan, const SiteFile& file,
+std::optional<std::string> ConvertPageFile(const SiteRequest& request, const SitePlan& plan,
+                                           const std::set<std::string>& targets, const SiteFile& file,
                                            const OutputFolder& output, SiteSummary& summary) {
   std::string reason;
   const std::optional<std::string> page = ReadFileText((fs::path(request.source) / file.source).string(), reason);
@@ -98,6 +100,7 @@ std::optional<std::string> ConvertPageFile(const SiteRequest& request, const Sit
   const std::optional<std::vector<DeckFile>> parts =
       ConvertToDeckFiles(*page, request.device, request.charset, false, file.target.string());
   if (!parts) return ConversionFailureText();
+  if (std::optional<std::string> overwriting = PartsOverwritingOthers(*parts, targets)) return overwriting;
   for (const DeckFile& part : *parts) {
     const std::string linked = RewriteLinks(part.body, [&](std::string_view target) {
       return ConvertedLink(target, file.source, plan.pages);
@@ -151,11 +154,14 @@ int ConvertSite(const SiteRequest& request) {
   const OutputFolder output(PrepareOutputRoot(request));
   SiteSummary summary;
   summary.failures = std::move(plan.problems);
+  // Every file's planned path, which no later part of another page's deck may take.
+  std::set<std::string> targets;
+  for (const SiteFile& file : plan.files) targets.insert(file.target.string());
   Progress progress(plan.files.size());
   for (const SiteFile& file : plan.files) {
     progress.Show(file.source);
     const std::optional<std::string> failed = file.kind == SiteFile::Kind::kPage
-                                                  ? ConvertPageFile(request, plan, file, output, summary)
+                                                  ? ConvertPageFile(request, plan, targets, file, output, summary)
                                                   : CopyFile(request, file, output, summary);
     if (failed) summary.failures.push_back(SiteProblem{file.source, *failed});
   }

@@ -163,6 +163,25 @@ TEST(CliConvert, APagedDeckGoesIntoOneFileAPart) {
   EXPECT_TRUE(Contains(piped.err, "only the first goes to standard output")) << piped.err;
 }
 
+TEST(CliConvert, APartNeverOverwritesAnotherFile) {
+  TemporaryFolder folder;
+  std::string page;
+  for (int i = 0; page.size() < 4000; ++i) page += "<p>paragraph " + std::to_string(i) + " of words</p>";
+  folder.Write("site/long.html", page);
+  // The deck of this page has the name of the long page's second part.
+  folder.Write("site/long-2.html", "<p>a page of its own</p>");
+  folder.Write("small.cfg", "DEVICE_GROUP=G\nMAX_DECK_SIZE=700\nDEVICE=DEFAULT\nGROUP=G\n");
+  for (const std::string command : {"-o out site/long.html site/long-2.html", "-r site -o out"}) {
+    SCOPED_TRACE(command);
+    fs::remove_all(folder.Path() / "out");
+    const RunResult result = RunTool(folder, "convert --config small.cfg " + command);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(Contains(result.err + result.out, "long.html: its part 2 would be written to ")) << result.err;
+    EXPECT_TRUE(Contains(ReadFile(folder.Path() / "out/long-2.wml"), "a page of its own"));
+    EXPECT_FALSE(fs::exists(folder.Path() / "out/long.wml"));
+  }
+}
+
 TEST(CliCheckConfig, TellsWhatTheFileMeans) {
   TemporaryFolder folder;
   folder.Write("devices.cfg", kConfiguration);
