@@ -133,12 +133,18 @@ TEST(CliConvert, CharsetNamesThePagesCharset) {
   EXPECT_NE(RunTool(folder, "convert --charset KOI8-R declared.html").out.find("caf\xC3\xA9"), std::string::npos);
 }
 
-TEST(CliConvert, APagedDeckGoesIntoOneFileAPart) {
-  TemporaryFolder folder;
+// A page of 4,000 bytes, and a configuration whose decks hold a fifth of it.
+std::string LongPage() {
   std::string page;
   for (int i = 0; page.size() < 4000; ++i) page += "<p>paragraph " + std::to_string(i) + " of words</p>";
-  folder.Write("long.html", page);
-  folder.Write("small.cfg", "DEVICE_GROUP=G\nMAX_DECK_SIZE=700\nDEVICE=DEFAULT\nGROUP=G\n");
+  return page;
+}
+constexpr char kSmallDecks[] = "DEVICE_GROUP=G\nMAX_DECK_SIZE=700\nDEVICE=DEFAULT\nGROUP=G\n";
+
+TEST(CliConvert, APagedDeckGoesIntoOneFileAPart) {
+  TemporaryFolder folder;
+  folder.Write("long.html", LongPage());
+  folder.Write("small.cfg", kSmallDecks);
   for (const std::string extension : {".wml", ".wmlc"}) {
     SCOPED_TRACE(extension);
     const RunResult result =
@@ -165,12 +171,10 @@ TEST(CliConvert, APagedDeckGoesIntoOneFileAPart) {
 
 TEST(CliConvert, APartNeverOverwritesAnotherFile) {
   TemporaryFolder folder;
-  std::string page;
-  for (int i = 0; page.size() < 4000; ++i) page += "<p>paragraph " + std::to_string(i) + " of words</p>";
-  folder.Write("site/long.html", page);
+  folder.Write("site/long.html", LongPage());
   // The deck of this page has the name of the long page's second part.
   folder.Write("site/long-2.html", "<p>a page of its own</p>");
-  folder.Write("small.cfg", "DEVICE_GROUP=G\nMAX_DECK_SIZE=700\nDEVICE=DEFAULT\nGROUP=G\n");
+  folder.Write("small.cfg", kSmallDecks);
   for (const std::string command : {"-o out site/long.html site/long-2.html", "-r site -o out"}) {
     SCOPED_TRACE(command);
     fs::remove_all(folder.Path() / "out");
