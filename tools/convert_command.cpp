@@ -148,7 +148,8 @@ bool WriteDeck(const std::string& deck, const std::string& output) {
 }
 
 // Converts one page; false (with one line on standard error) on failure. A
-// deck cut into parts for the device's limits goes into one file a part.
+// deck cut into parts for the device's limits goes into one file a part;
+// `targets` are the decks of the run's pages, which no later part may take.
 bool RunJob(const Job& job, const ConvertOptions& options, const std::set<std::string>& targets) {
   const std::optional<std::string> page = ReadInput(job.input);
   if (!page) return false;
