@@ -171,7 +171,7 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
   if (match == nullptr) return;
   switch (match->key) {
     case Key::kDefaultExclude:
-      defaultInclude = EqualsIgnoringCase(value, "false") ? 0 : 1;
+      defaultInclude = kDefaultExcludeWords.Read(value);
       return;
     case Key::kIncludeTagStart:
       markerWords.includeStart = Truncated(value, kMarkerWordLength);
@@ -216,7 +216,7 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
   if (settings == nullptr) return;
   switch (match->key) {
     case Key::kTables:
-      settings->tables = EqualsIgnoringCase(value, "true") ? 1 : 0;
+      settings->tables = kTablesWords.Read(value);
       return;
     case Key::kXmlVersion:
       CopyField(settings->xmlVersion, value);
@@ -228,15 +228,15 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
       CopyField(settings->tagReplace, TagReplaceList(value).c_str());
       return;
     case Key::kEntities:
-      settings->convertEntities = EqualsIgnoringCase(value, "keep") ? 0 : 1;
+      settings->convertEntities = kEntitiesWords.Read(value);
       settings->ownKeys |= kOwnEntities;
       return;
     case Key::kDollar:
-      settings->doubleDollars = EqualsIgnoringCase(value, "keep") ? 0 : 1;
+      settings->doubleDollars = kDollarWords.Read(value);
       settings->ownKeys |= kOwnDollar;
       return;
     case Key::kCharset:
-      settings->transcode = EqualsIgnoringCase(value, "bytes") ? 0 : 1;
+      settings->transcode = kCharsetWords.Read(value);
       settings->ownKeys |= kOwnCharset;
       return;
     case Key::kAmpersand:
@@ -244,7 +244,7 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
       settings->ownKeys |= kOwnAmpersand;
       return;
     case Key::kBlockBreaks:
-      settings->blockBreaks = EqualsIgnoringCase(value, "false") ? 0 : 1;
+      settings->blockBreaks = kBlockBreaksWords.Read(value);
       settings->ownKeys |= kOwnBlockBreaks;
       return;
     case Key::kMaxCardSize:

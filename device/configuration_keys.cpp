@@ -11,6 +11,25 @@ const ConfigurationKeyName* FindConfigurationKey(std::string_view name) {
   return nullptr;
 }
 
+const FlagWords* FlagWordsOf(ConfigurationKey key) {
+  switch (key) {
+    case ConfigurationKey::kDefaultExclude:
+      return &kDefaultExcludeWords;
+    case ConfigurationKey::kTables:
+      return &kTablesWords;
+    case ConfigurationKey::kBlockBreaks:
+      return &kBlockBreaksWords;
+    case ConfigurationKey::kEntities:
+      return &kEntitiesWords;
+    case ConfigurationKey::kDollar:
+      return &kDollarWords;
+    case ConfigurationKey::kCharset:
+      return &kCharsetWords;
+    default:
+      return nullptr;
+  }
+}
+
 int32_t SizeLimit(const char* value) {
   int64_t limit = 0;
   for (const char* at = value; *at >= '0' && *at <= '9'; ++at) {

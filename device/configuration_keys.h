@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/case_folding.h"
 #include "device/wml_settings.h"
 
 namespace quillmark {
@@ -72,6 +73,28 @@ inline constexpr std::size_t kMarkerWordLength = kShortTextSize - 1;
 // A TAG_REPLACE value keeps this many characters; the two commas added
 // around it and the terminator fill the field exactly.
 inline constexpr std::size_t kTagReplaceValueLength = kTagReplaceSize - 3;
+
+// How the reader reads the value of a key that knows two words: the one
+// word `word` (any case) gives `wordReading`; every other value gives
+// `otherReading`, the reading of the key's other word, `otherWord`.
+struct FlagWords {
+  std::string_view word;
+  int32_t wordReading;
+  std::string_view otherWord;
+  int32_t otherReading;
+
+  int32_t Read(std::string_view value) const { return EqualsIgnoringCase(value, word) ? wordReading : otherReading; }
+};
+
+inline constexpr FlagWords kDefaultExcludeWords{"false", 0, "true", 1};
+inline constexpr FlagWords kTablesWords{"true", 1, "false", 0};
+inline constexpr FlagWords kBlockBreaksWords{"false", 0, "true", 1};
+inline constexpr FlagWords kEntitiesWords{"keep", 0, "convert", 1};
+inline constexpr FlagWords kDollarWords{"keep", 0, "double", 1};
+inline constexpr FlagWords kCharsetWords{"bytes", 0, "convert", 1};
+
+// The words of `key`, or null for a key whose value is no such word.
+const FlagWords* FlagWordsOf(ConfigurationKey key);
 
 // The entry of the key spelled `name` (upper case), or null for none.
 const ConfigurationKeyName* FindConfigurationKey(std::string_view name);

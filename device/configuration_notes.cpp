@@ -59,32 +59,19 @@ std::string UnknownKeyNote(std::string_view key) {
 // "KEY=value", as the note quotes a pair.
 std::string Pair(const char* key, const char* value) { return std::string(key) + "=" + Quoted(value); }
 
-// The note on a value of a key that knows the words `yes` and `no` (any
-// case) and reads any other as `yes` when `otherIsYes`, else as `no`; ""
-// for either word.
-std::string FlagNote(const char* key, const char* value, const char* yes, const char* no, bool otherIsYes) {
-  if (EqualsIgnoringCase(value, yes) || EqualsIgnoringCase(value, no)) return "";
-  return Pair(key, value) + " is neither " + yes + " nor " + no + ": read as " + (otherIsYes ? yes : no);
-}
-
-// The note on a value that one of the reader's flags or words reads, or "".
+// The note on the value of a key that knows two words (see FlagWords) when
+// it is neither, naming the reading of every other value; "" otherwise.
 std::string WordNote(Key key, const char* name, const char* value) {
-  switch (key) {
-    case Key::kDefaultExclude:
-      return FlagNote(name, value, "true", "false", true);
-    case Key::kTables:
-      return FlagNote(name, value, "true", "false", false);
-    case Key::kBlockBreaks:
-      return FlagNote(name, value, "true", "false", true);
-    case Key::kEntities:
-      return FlagNote(name, value, "convert", "keep", true);
-    case Key::kDollar:
-      return FlagNote(name, value, "double", "keep", true);
-    case Key::kCharset:
-      return FlagNote(name, value, "convert", "bytes", true);
-    default:
-      return "";
+  const FlagWords* words = FlagWordsOf(key);
+  if (words == nullptr || EqualsIgnoringCase(value, words->word) || EqualsIgnoringCase(value, words->otherWord)) {
+    return "";
   }
+  // The word that reads as 1 first: "neither true nor false".
+  const bool wordFirst = words->wordReading > words->otherReading;
+  const std::string_view first = wordFirst ? words->word : words->otherWord;
+  const std::string_view second = wordFirst ? words->otherWord : words->word;
+  return Pair(name, value) + " is neither " + std::string(first) + " nor " + std::string(second) + ": read as " +
+         std::string(words->otherWord);
 }
 
 // The note on a size limit that is not a plain number of bytes, or "".
