@@ -159,11 +159,10 @@ void ConfigurationNoteTaker::NoteFragment(const char* begin, const char* end) {
   Note(begin, Quoted(fragment) + " is no KEY=value pair: ignored");
 }
 
-void ConfigurationNoteTaker::NoteAfterQuote(const char* resume, const char* key) {
+void ConfigurationNoteTaker::NoteAfterQuote(const char* resume, int line, const char* key) {
   const char* at = resume;
   while (*at == ' ' || *at == '\t') ++at;
   if (static_cast<unsigned char>(*at) < 32 || *at == ';' || (at[0] == '/' && at[1] == '/')) return;
-  const int line = LineOf(key);
   Note(line, "text after the closing quote of the value of " + std::string(key) +
                  " is read as further pairs: write a quote inside a quoted value as \\\"");
   quietLine_ = line;
@@ -177,7 +176,7 @@ void ConfigurationNoteTaker::SortByLine() {
 void DeviceConfiguration::notePair(ConfigurationNoteTaker& taker, const char* key, const char* value,
                                    const ValueScan& scan) const {
   const int line = taker.LineOf(key);
-  if (scan.closingQuote) taker.NoteAfterQuote(scan.resume, key);
+  if (scan.closingQuote) taker.NoteAfterQuote(scan.resume, line, key);
   const ConfigurationKeyName* match = FindConfigurationKey(key);
   if (match == nullptr) {
     // "#KEY=value" is a pair commented out as other formats do it.
@@ -235,11 +234,13 @@ bool DeviceConfiguration::noteSectionKey(ConfigurationNoteTaker& taker, int line
     taker.Note(line, std::string(key) + where + ": ignored");
     return true;
   }
-  if (which == Key::kGroup && groupsByName_.count(UpperCaseCopy(value)) == 0) {
+  if (which != Key::kGroup) return true;
+  std::string name = UpperCaseCopy(value);
+  if (groupsByName_.count(name) == 0) {
     const CDevice& device = *deviceTable.back();
     const std::string kept = device.group != nullptr ? "group " + Quoted(device.group->name) : "no group";
     taker.unfoundGroups.push_back(
-        {line, UpperCaseCopy(value),
+        {line, std::move(name),
          Pair(key, value) + " names no group defined above it: device " + Quoted(device.name) + " keeps " + kept});
   }
   return true;

@@ -40,7 +40,8 @@ class ConfigurationNoteTaker {
   void NoteFragment(const char* begin, const char* end);
   // Notes text after a quoted value's closing quote at `resume`, other than
   // blanks, ";" or a comment, which the reader takes as further pairs.
-  void NoteAfterQuote(const char* resume, const char* key);
+  // The pair of `key` stands on `line`.
+  void NoteAfterQuote(const char* resume, int line, const char* key);
   // Puts the notes taken in line order, once the whole text is read; notes
   // of one line keep the order they were taken in.
   void SortByLine();
