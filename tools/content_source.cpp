@@ -20,6 +20,7 @@ constexpr StatusText kStatusTexts[] = {
     {416, "Range Not Satisfiable", "The requested part of the file does not exist."},
     {431, "Request Header Fields Too Large", "The request carried too many headers."},
     {500, "Internal Server Error", "The page could not be converted."},
+    {501, "Not Implemented", "The request was sent in a form this server does not read."},
     {502, "Bad Gateway", "The site behind this server did not answer properly."},
     {503, "Service Unavailable", "The server is stopping; try again shortly."},
     {504, "Gateway Timeout", "The site behind this server took too long to answer."},

@@ -8,9 +8,12 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
+#include "tools/ascii_case.h"
 #include "tools/configuration_watch.h"
 #include "tools/percent_encoding.h"
+#include "tools/request_path.h"
 
 namespace quillmark::tools {
 
@@ -21,6 +24,7 @@ struct Exchange {
   std::chrono::steady_clock::time_point start;
   std::chrono::system_clock::time_point arrival;
   HttpRequest request;
+  std::string receivedTarget;  // as the request line held it, for the log
   bool headRead = false;
   bool bodyTooLarge = false;
   bool working = false;  // handed to a worker
@@ -98,9 +102,10 @@ std::string ClientAddress(MHD_Connection* connection) {
   return host;
 }
 
-// Bytes of the request line and header lines, with their line ends.
-size_t HeadSize(const HttpRequest& request) {
-  size_t size = request.method.size() + request.target.size() + request.version.size() + 4;
+// Bytes of the request line (with `target` as received) and header
+// lines, with their line ends.
+size_t HeadSize(const HttpRequest& request, const std::string& target) {
+  size_t size = request.method.size() + target.size() + request.version.size() + 4;
   for (const auto& [name, value] : request.headers) size += name.size() + value.size() + 4;
   return size + 2;
 }
@@ -112,6 +117,33 @@ std::optional<uint64_t> ContentLength(const HttpRequest& request) {
     return std::nullopt;
   }
   return length;
+}
+
+// The status that refuses a request whose body's length its headers do not
+// state plainly, or none. A request sent through a proxy that reads the
+// length otherwise than the library would leave the rest of the body to be
+// read as a request of its own, so neither guesses: a Content-Length beside
+// a Transfer-Encoding, or two that differ, is refused (400), and so is any
+// transfer coding but "chunked" alone, which the library cannot read (501).
+std::optional<int> FramingFault(const HttpRequest& request) {
+  std::optional<std::string_view> length;
+  bool lengthsDiffer = false;
+  int codings = 0;
+  std::string_view coding;
+  for (const auto& [name, value] : request.headers) {
+    if (EqualIgnoringCase(name, "Content-Length")) {
+      lengthsDiffer = lengthsDiffer || (length && *length != value);
+      length = value;
+    } else if (EqualIgnoringCase(name, "Transfer-Encoding")) {
+      ++codings;
+      coding = value;
+    }
+  }
+  if (lengthsDiffer || (length && codings != 0)) return 400;
+  if (codings == 0) return std::nullopt;
+  // As the library compares it: the value whole, case ignored.
+  const bool chunkedAlone = codings == 1 && EqualIgnoringCase(coding, "chunked");
+  return chunkedAlone ? std::nullopt : std::optional<int>(501);
 }
 
 void FreeBody(void* body) { delete static_cast<std::string*>(body); }
@@ -213,6 +245,7 @@ void* ConversionServer::RequestStarted(const char* target, MHD_Connection* conne
   exchange.start = std::chrono::steady_clock::now();
   exchange.arrival = std::chrono::system_clock::now();
   exchange.request.target = target;
+  exchange.receivedTarget = target;
   return &exchange;
 }
 
@@ -259,11 +292,20 @@ void ConversionServer::ReadHead(MHD_Connection* connection, const char* method, 
   HttpRequest& request = exchange.request;
   request.method = method;
   request.version = version;
+  // A server takes the absolute form as well as a proxy does; the
+  // sources and the part links work on the path and query.
+  request.target = OriginFormTarget(exchange.receivedTarget);
   request.path = PercentDecoded(std::string_view(request.target).substr(0, request.target.find('?')));
   MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &CollectHeader, &request.headers);
   request.clientAddress = ClientAddress(connection);
-  if (HeadSize(request) > kMaxRequestHeadBytes) {
+  if (HeadSize(request, exchange.receivedTarget) > kMaxRequestHeadBytes) {
     exchange.answer = ErrorAnswer(431, request);
+    return;
+  }
+  if (const std::optional<int> fault = FramingFault(request)) {
+    // The body's end is unknown: the connection cannot carry another request.
+    exchange.answer = ErrorAnswer(*fault, request);
+    exchange.answer->headers.emplace_back("Connection", "close");
     return;
   }
   const std::optional<uint64_t> length = ContentLength(request);
@@ -302,7 +344,7 @@ int ConversionServer::Send(MHD_Connection* connection, Exchange& exchange) {
   const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
   MHD_destroy_response(response);
   const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - exchange.start;
-  log_.Write(AccessRecord{request.clientAddress, exchange.arrival, request.method, request.target, request.version,
+  log_.Write(AccessRecord{request.clientAddress, exchange.arrival, request.method, exchange.receivedTarget, request.version,
                           answer.status, bytes, request.Header("Referer").value_or(""),
                           request.Header("User-Agent").value_or(""), elapsed.count(), answer.device});
   return queued;

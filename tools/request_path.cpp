@@ -20,6 +20,20 @@ std::string EncodedSegment(const std::string& segment) {
 
 }  // namespace
 
+std::string OriginFormTarget(const std::string& target) {
+  const std::string_view text(target);
+  const size_t colon = text.find("://");
+  if (colon == std::string_view::npos) return target;
+  std::string scheme(text.substr(0, colon));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme != "http" && scheme != "https") return target;
+  // The authority runs to the path's "/" or the query's "?".
+  const size_t end = text.find_first_of("/?", colon + 3);
+  if (end == std::string_view::npos) return "/";
+  const std::string_view rest = text.substr(end);
+  return rest.front() == '?' ? "/" + std::string(rest) : std::string(rest);
+}
+
 RequestPath ParseRequestPath(const std::string& decodedPath) {
   RequestPath result;
   if (decodedPath.find('\0') != std::string::npos || decodedPath.find('\\') != std::string::npos) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillmark::tools {
@@ -17,6 +18,12 @@ struct RequestPath {
 // Splits a decoded path at "/". Refused: a ".." segment, a segment that
 // starts with "." (hidden files), a backslash or a NUL byte anywhere.
 RequestPath ParseRequestPath(const std::string& decodedPath);
+
+// `target` in origin form (a path and query): an absolute-form target,
+// "http://" or "https://" with an authority as a client sends one to a
+// proxy, without its scheme and authority ("/" when no path follows
+// them); any other target as it is.
+std::string OriginFormTarget(const std::string& target);
 
 // "/a/b" from segments, each percent-encoded except letters, digits and
 // "-._~!$&'()*+,;=:@".

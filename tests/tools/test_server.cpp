@@ -141,6 +141,16 @@ TEST_F(SiteServer, HeadAnswersLikeGetWithoutTheBody) {
   EXPECT_TRUE(Contains(server_->Log(), "\"HEAD /index.html HTTP/1.1\" 200 0 ")) << server_->Log();
 }
 
+TEST_F(SiteServer, AnAbsoluteFormTargetIsAnsweredAsItsPath) {
+  const auto byPath = Get(*server_, "/sub/index.html", "Kestrel71");
+  const auto absolute = Request(server_->Port(), "GET", "http://wap.example/sub/index.html", {{"User-Agent", "Kestrel71"}});
+  ASSERT_EQ(byPath.status, 200);
+  EXPECT_EQ(absolute.status, 200);
+  EXPECT_EQ(absolute.body, byPath.body);
+  EXPECT_EQ(Request(server_->Port(), "GET", "http://wap.example", {}).status, 200);
+  EXPECT_TRUE(Contains(server_->Log(), "\"GET http://wap.example/sub/index.html HTTP/1.1\" 200 ")) << server_->Log();
+}
+
 TEST_F(SiteServer, OnlyGetAndHeadAreAnswered) {
   for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH"}) {
     SCOPED_TRACE(method);
@@ -170,6 +180,8 @@ TEST_F(SiteServer, NoFileOutsideTheRootIsEverServed) {
       {"/./../outside.html", 403},
       {"../outside.html", 403},
       {"/escape.html", 403},
+      {"http://x/../outside.html", 403},
+      {"http://x/%2e%2e/outside.html", 403},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);

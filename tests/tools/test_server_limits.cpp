@@ -199,6 +199,38 @@ TEST_F(LimitedServer, KeepAliveConnectionsServeSeveralRequests) {
   EXPECT_EQ(count, 3u) << answers;
 }
 
+// A proxy in front that read such a body's length otherwise would send its
+// rest on as a request of its own: the server refuses and closes instead.
+TEST_F(LimitedServer, ABodyOfUnclearLengthIsRefusedAndItsConnectionClosed) {
+  Start(RunningServer::Settings(1));
+  struct Case {
+    const char* headers;
+    int status;
+  };
+  const Case cases[] = {
+      {"Content-Length: 3\r\nContent-Length: 5\r\n", 400},
+      {"Transfer-Encoding: chunked\r\nContent-Length: 3\r\n", 400},
+      {"Transfer-Encoding: gzip, chunked\r\n", 501},
+      {"Transfer-Encoding: identity\r\n", 501},
+      {"Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n", 501},
+      {"Transfer-Encoding: chunked \r\n", 501},
+      {"Transfer-Encoding:  Chunked\r\n", 200},
+      {"Content-Length: 3\r\ncontent-length: 3\r\n", 200},
+  };
+  const std::string next = "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.headers);
+    const bool chunked = std::string_view(c.headers).find("Transfer") != std::string_view::npos;
+    const UniqueFd socket = Connect(server_->Port());
+    ASSERT_TRUE(SendAll(socket.Get(), std::string("GET / HTTP/1.1\r\nHost: x\r\n") + c.headers + "\r\n" +
+                                          (chunked ? "3\r\nabc\r\n0\r\n\r\n" : "abc") + next));
+    const std::string answers = ReadToEnd(socket.Get());
+    EXPECT_EQ(StatusOf(answers), c.status) << answers;
+    const bool answeredNext = answers.find("HTTP/1.1 ", 1) != std::string::npos;
+    EXPECT_EQ(answeredNext, c.status == 200) << answers;
+  }
+}
+
 // Stopping races with the event threads that accept connections and read
 // requests; whatever the timing, the server stops, and each client gets its
 // whole answer, a 503, or a closed connection.

@@ -40,6 +40,21 @@ TEST(RequestPath, RefusesWhatCouldLeaveTheTree) {
   EXPECT_EQ(EncodedPath({"a b", "c%d", "e?f"}), "/a%20b/c%25d/e%3Ff");
 }
 
+TEST(RequestPath, AbsoluteFormTargetsLoseTheirSchemeAndAuthority) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/a/b?q=1", "/a/b?q=1"},
+      {"http://host/a/b?q=1", "/a/b?q=1"},
+      {"HTTPS://host:8080/a", "/a"},
+      {"http://host", "/"},
+      {"http://host?q=1", "/?q=1"},
+      {"http://user@host/x/../y", "/x/../y"},
+      {"ftp://host/a", "ftp://host/a"},
+      {"/a?next=http://host/b", "/a?next=http://host/b"},
+      {"*", "*"},
+  };
+  for (const auto& [target, originForm] : cases) EXPECT_EQ(OriginFormTarget(target), originForm) << target;
+}
+
 TEST(MediaTypes, ByExtensionAndForConversion) {
   EXPECT_EQ(MediaTypeForFile("x.WBMP"), "image/vnd.wap.wbmp");
   EXPECT_EQ(MediaTypeForFile("x.htm"), "text/html");
