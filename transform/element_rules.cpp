@@ -57,10 +57,10 @@ CXmlObject* PairAtClosedTag(CXmlNode* node, const ContentModel& model) {
 // Makes a named anchor's content a card of its own at the end of the deck
 // element, when the page has one.
 void MoveToNamedCard(CXmlNode* anchor, const std::string& cardId, RewriteContext& walk) {
-  // The anchor's content leaves any form it stands in.
-  if (!walk.OpenForms().empty()) walk.ContentLeftItsForm();
   CXmlNode* deck = walk.DeckElement();
   if (deck == nullptr) return;
+  // The anchor's content leaves any form it stands in.
+  if (!walk.OpenForms().empty()) walk.ContentLeavesTheForms(anchor);
   CXmlNode* card = anchor->CreateNode(anchor->GetText());
   // The copy is parsed from the page's text, so its names take the case
   // that the pre-pass gave every other tag.

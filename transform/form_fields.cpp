@@ -150,34 +150,46 @@ std::unique_ptr<FormFieldIndex> FormFieldIndex::Nested(const CXmlNode* form) con
   return std::unique_ptr<FormFieldIndex>(new FormFieldIndex(scan_, span));
 }
 
-bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references) {
+bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references,
+                          const std::unordered_set<const CXmlNode*>& outOfForms) {
   const auto at = scan_->inputs.find(submit);
   if (at == scan_->inputs.end() || at->second < span_.begin || at->second >= span_.end) return false;
-  if (firstButton_ == SIZE_MAX) firstButton_ = at->second;
+  const size_t button = at->second;
   const auto from = [&](const std::vector<Entry>& entries) {
     return std::lower_bound(entries.begin(), entries.end(), span_.begin,
                             [](const Entry& e, size_t ordinal) { return e.ordinal < ordinal; });
   };
-  // The fields named when the scan passed them, and those the walk may
-  // have named since, before the first button, merged in their order.
+  // The walk names a field the page left unnamed when it reaches it, before
+  // any later button: each such field is looked at once, by the first
+  // button after it, and kept when it then has a name.
+  if (!unnamedLooked_) {
+    unnamed_ = from(scan_->unnamed) - scan_->unnamed.begin();
+    unnamedLooked_ = true;
+  }
+  for (; unnamed_ < scan_->unnamed.size() && scan_->unnamed[unnamed_].ordinal < std::min(span_.end, button);
+       ++unnamed_) {
+    // Nested forms look at a field once each: that could make the square
+    // of the page, so each look draws from the budget.
+    go->GetRoot()->ChargeBudget(static_cast<int64_t>(sizeof(Entry)));
+    const Entry& entry = scan_->unnamed[unnamed_];
+    const char* name = entry.field->GetElement()->GetAttribute("name");
+    if (name != nullptr && *name != '\0') namedSince_.push_back(entry);
+  }
+  // The fields named at the scan and those named since, merged in their
+  // order; every field before the two positions has been posted if it
+  // still stands in the form.
   auto named = from(scan_->named);
-  auto unnamed = from(scan_->unnamed);
   const auto namedEnd = scan_->named.end();
-  const auto unnamedEnd = scan_->unnamed.end();
-  const size_t unnamedStop = std::min(span_.end, firstButton_);
-  // Every field before the two positions in this part has been posted if it
-  // still stands in the form and had a name at the form's first button.
+  auto since = namedSince_.cbegin();
   while (true) {
     const bool namedLeft = named != namedEnd && named->ordinal < span_.end;
-    const bool unnamedLeft = unnamed != unnamedEnd && unnamed->ordinal < unnamedStop;
-    if (!namedLeft && !unnamedLeft) return true;
-    const bool takeNamed = namedLeft && (!unnamedLeft || named->ordinal < unnamed->ordinal);
-    const Entry& entry = takeNamed ? *named++ : *unnamed++;
-    // A field still unnamed is passed for nothing: nested forms could make
-    // that the square of the page, so it draws from the budget.
-    if (!takeNamed) go->GetRoot()->ChargeBudget(static_cast<int64_t>(sizeof(Entry)));
+    const bool sinceLeft = since != namedSince_.cend();
+    if (!namedLeft && !sinceLeft) return true;
+    const bool takeNamed = namedLeft && (!sinceLeft || named->ordinal < since->ordinal);
+    const Entry& entry = takeNamed ? *named++ : *since++;
     if (entry.field == submit || entry.field->IsRemoved()) continue;
-    PostField(entry.field, go, formCount, references, entry.ordinal < at->second);
+    if (!outOfForms.empty() && outOfForms.contains(entry.field)) continue;
+    PostField(entry.field, go, formCount, references, entry.ordinal < button);
   }
 }
 

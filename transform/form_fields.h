@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "markup/xml_node.h"
@@ -54,16 +55,16 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
 // one scan of the form, so that every further submit button of the form
 // posts its fields without scanning the form again: a form of many buttons
 // stays linear. The index holds while fields leave the form only by being
-// removed (the walk reorders nothing inside a form; the caller stops using
-// the index once content is moved out of a form). A form nested in the
+// removed or by moving out of every form, which the caller names to Post
+// (the walk reorders nothing inside a form). A form nested in the
 // scanned one takes its part of the same scan: forms nested many deep are
 // scanned once, not once each.
 //
-// An index posts the fields that had a name when its form's first button
-// was rewritten, as a scan made then would have found them: the walk names
-// a field when it reaches it, so a field before that button has the name
-// it has now, and one after it the name it had in the page, which is the
-// name the scan found when the scan came before the walk reached it.
+// An index posts the fields that have a name at each button, as a scan
+// made then would find them: the walk names a field when it reaches it, so
+// a field before the button has the name it has now, and one after it the
+// name it had in the page, which is the name the scan found when the scan
+// came before the walk reached it.
 class FormFieldIndex {
  public:
   // Scans the forest of `first` and its following siblings.
@@ -73,8 +74,10 @@ class FormFieldIndex {
   std::unique_ptr<FormFieldIndex> Nested(const CXmlNode* form) const;
   // Does what AddPostfields(first, go, submit, formCount, references) does now; false
   // (with nothing appended) when `submit` was not in the form at the scan.
-  // The first call's `submit` is the form's first button.
-  bool Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references);
+  // `outOfForms` holds the fields moved out of every form since the scan.
+  // Calls come in the walk's order, the form's first button first.
+  bool Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references,
+            const std::unordered_set<const CXmlNode*>& outOfForms);
 
  private:
   struct Entry {
@@ -96,7 +99,12 @@ class FormFieldIndex {
 
   std::shared_ptr<const Scan> scan_;
   Span span_;                   // this form's part of the scan
-  size_t firstButton_ = SIZE_MAX;  // the ordinal of the form's first button, once posted
+  // The fields of this part unnamed at the scan: those before unnamed_
+  // have been looked at, and namedSince_ holds, by ordinal, those among
+  // them that the walk had named by then.
+  bool unnamedLooked_ = false;
+  size_t unnamed_ = 0;
+  std::vector<Entry> namedSince_;
 };
 
 }  // namespace quillmark

@@ -96,7 +96,7 @@ void SetFormTarget(CXmlObject& go, const CXmlObject& form) {
 void PostFormFields(CXmlNode* form, CXmlNode* go, const CXmlNode* input, RewriteContext& walk) {
   const int32_t formCount = walk.Variables().formCount;
   FormFieldIndex* index = walk.FieldIndexOf(form);
-  if (index != nullptr && index->Post(go, input, formCount, walk.References())) return;
+  if (index != nullptr && index->Post(go, input, formCount, walk.References(), walk.FieldsOutOfForms())) return;
   AddPostfields(form->GetFirstChild(), go, input, formCount, walk.References());
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "markup/name_list.h"
+#include "markup/tree_walk.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
@@ -106,7 +107,6 @@ bool RewriteContext::HasTextBefore(const CXmlNode* node) {
 }
 
 FormFieldIndex* RewriteContext::FieldIndexOf(CXmlNode* form) {
-  if (!formIndexesValid_) return nullptr;
   if (const auto known = formFields_.find(form); known != formFields_.end()) return known->second.get();
   std::unique_ptr<FormFieldIndex> index;
   // A form inside the outermost open one takes its part of that form's scan.
@@ -114,6 +114,17 @@ FormFieldIndex* RewriteContext::FieldIndexOf(CXmlNode* form) {
   if (outermost != nullptr && outermost != form) index = FieldIndexOf(outermost)->Nested(form);
   if (!index) index = std::make_unique<FormFieldIndex>(form->GetFirstChild());
   return (formFields_[form] = std::move(index)).get();
+}
+
+void RewriteContext::ContentLeavesTheForms(const CXmlNode* parent) {
+  // Every node before `node` in the pre-order walk of parent's content has
+  // been looked at.
+  for (const CXmlNode* node = parent->GetFirstChild(); node != nullptr; node = NextInSubtree(node, parent)) {
+    if (!node->IsStartTag()) continue;
+    if (node->IsTagNamed("input") || node->IsTagNamed("select") || node->IsTagNamed("textarea")) {
+      fieldsOutOfForms_.insert(node);
+    }
+  }
 }
 
 }  // namespace quillmark

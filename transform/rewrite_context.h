@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "device/wml_settings.h"
@@ -56,11 +57,13 @@ class RewriteContext {
   // rule pushes a form at its start tag and pops it at its end tag.
   std::vector<CXmlNode*>& OpenForms() { return openForms_; }
 
-  // The field index of `form`, made at the first call; null once content has
-  // been moved out of a form, after which every button scans its form.
+  // The field index of `form`, made at the first call.
   FormFieldIndex* FieldIndexOf(CXmlNode* form);
-  // Tells the context that a rule moved content to outside its form.
-  void ContentLeftItsForm() { formIndexesValid_ = false; }
+  // Tells the context that a rule moves the content of `parent` out of
+  // every form: the fields among it are posted by no form's button.
+  void ContentLeavesTheForms(const CXmlNode* parent);
+  // The fields that ContentLeavesTheForms named.
+  const std::unordered_set<const CXmlNode*>& FieldsOutOfForms() const { return fieldsOutOfForms_; }
 
   // The soft breaks of the document (see soft_breaks.h).
   SoftBreaks& Breaks() { return breaks_; }
@@ -90,7 +93,9 @@ class RewriteContext {
   std::vector<uint32_t> cellsAbove_;
   std::vector<CXmlNode*> openForms_;
   std::unordered_map<const CXmlNode*, std::unique_ptr<FormFieldIndex>> formFields_;
-  bool formIndexesValid_ = true;
+  // Content moved out of the forms lands outside every form, so each field
+  // is put here at most once.
+  std::unordered_set<const CXmlNode*> fieldsOutOfForms_;
   SoftBreaks breaks_;
   ChosenOptions choices_;
 };

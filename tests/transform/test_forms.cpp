@@ -57,6 +57,25 @@ TEST(FormDeck, FieldsOfTwoFormsKeepApartAndPostThePageNames) {
   });
 }
 
+// Each button posts the fields its form holds when the walk reaches it.
+TEST(FormDeck, EachButtonPostsTheFieldsItsFormThenHolds) {
+  ExpectParagraphs({
+      {"a named anchor's fields leave the form for its card",
+       "<html><body><form action=\"/a\"><input type=\"submit\"><a name=\"n\"><input name=\"in\"></a>"
+       "<input name=\"out\"><input type=\"submit\"></form></body></html>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"in\" value=\"$(in)\"/><postfield name=\"out\" value=\"$(out)\"/></go></anchor>"
+       "<input name=\"out\" type=\"text\"/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"out\" value=\"$(out)\"/></go></anchor><br/></p></card>"
+       "<card id=\"n\" title=\"\"><p><input name=\"f1_in\" type=\"text\"/>"},
+      {"a field named by the walk between two buttons, in an inner form, is posted by the later one",
+       "<form><input type=\"submit\"><table><tr><form></tr><tr><form><input></tr><input type=\"submit\">",
+       "<br/><anchor title=\"submit\">submit<go href=\"\" method=\"get\"></go></anchor><br/><br/><br/>"
+       "<input name=\"f1_\" type=\"text\"/><br/><anchor title=\"submit\">submit<go href=\"\" method=\"get\">"
+       "<postfield name=\"f1_\" value=\"$(f1_)\"/></go></anchor><br/>"},
+  });
+}
+
 TEST(FormDeck, SubmitButtonBecomesLinkOrSoftKey) {
   const char* tail = "<go href=\"/s\" method=\"get\"><postfield name=\"btn\" value=\"Go\"/>"
                      "<postfield name=\"q\" value=\"$(q)\"/></go>";
