@@ -166,17 +166,20 @@ const std::string& OnlyOpenBrackets() {
 struct HostileShape {
   const char* piece;
   const char* tail;
+  const char* head = "";
 };
 constexpr HostileShape kHostileShapes[] = {
     {"<b>", ""},       {"<table><tr><td>", "x"}, {"<p>", "x"},      {"<div>", "x"},        {"<h1>", "x"},
     {"<font size=2>", "x"}, {"<center>", "x"},   {"<a name=n>t", ""}, {"<body>", "x"},      {"<i> x ", ""},
     // Stop markers of a kind that no open region has, after regions of the other.
     {"<!--/DEXCL--><!--DINCL-->", "x"},
+    // Buttons of a form whose named anchor moved its content out of it.
+    {"<b>x</b><input type=submit>", "", "<html><body><form action=/f><a name=n><input name=q></a>"},
 };
 
 void BM_HostileScaling(benchmark::State& state) {
   const HostileShape& shape = kHostileShapes[state.range(0)];
-  const std::string page = Repeated(shape.piece, static_cast<size_t>(state.range(1)), shape.tail);
+  const std::string page = shape.head + Repeated(shape.piece, static_cast<size_t>(state.range(1)), shape.tail);
   state.SetLabel(shape.piece);
   RunConversions(state, page);
 }
