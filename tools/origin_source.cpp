@@ -95,6 +95,11 @@ void SetTransferOptions(CURL* easy, const std::string& url, const SourceRequest&
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::min<long>(kConnectMilliseconds, settings.timeout.count()));
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.timeout.count()));
   curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxBytes));
+  // Origins may send a content coding unasked, and the server passes no
+  // Content-Encoding on: the body is decoded here, every coding libcurl
+  // reads offered, and its decoded bytes are what the page limit counts.
+  // A coding it cannot read fails the transfer (502).
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
   if (!request.userAgent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
   if (!settings.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.caFile.c_str());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "origin_fixture.h"
+#include "tools/gzip_coding.h"
 #include "tools/origin_source.h"
 #include "tools/percent_encoding.h"
 
@@ -32,6 +33,12 @@ OriginReply SiteAnswer(const OriginRequest& request, int port) {
   }
   if (path == "/logo.gif") return {200, "image/gif", "GIF89a-origin", {{"ETag", "\"gif-tag\""}}, {}};
   if (path == "/big.html") return {200, "text/html", std::string(kMaxPageBytes * 2, 'x'), {}, {}};
+  // Content codings the origin sends unasked: decoded, limited as decoded.
+  const HeaderList gzip = {{"Content-Encoding", "gzip"}};
+  if (path == "/coded.html") return {200, "text/html", Gzipped("<p>coded page</p>").value(), gzip, {}};
+  if (path == "/coded.gif") return {200, "image/gif", Gzipped("GIF89a-coded").value(), gzip, {}};
+  if (path == "/bomb.html") return {200, "text/html", Gzipped(std::string(kMaxPageBytes * 64, 'x')).value(), gzip, {}};
+  if (path == "/compress.html") return {200, "text/html", "\x1f\x9d", {{"Content-Encoding", "compress"}}, {}};
   if (path == "/form") {
     return {200, "text/html", "<p>" + request.method + " " + request.Header("Content-Type") + " " + request.body + "</p>", {}, {}};
   }
@@ -68,6 +75,10 @@ TEST_F(OriginServer, ConvertsPagesPassesOtherContentAndMapsFailures) {
       {"/logo.gif", 200, "image/gif", "GIF89a-origin"},
       {"/missing.html", 404, "text/vnd.wap.wml; charset=utf-8", "no such page"},
       {"/big.html", 413, "text/plain", "413 Payload Too Large"},
+      {"/coded.html", 200, "text/vnd.wap.wml; charset=utf-8", "coded page"},
+      {"/coded.gif", 200, "image/gif", "GIF89a-coded"},
+      {"/bomb.html", 413, "text/plain", "413 Payload Too Large"},
+      {"/compress.html", 502, "text/plain", "502 Bad Gateway"},
       {"/%2e%2e/page.html", 403, "text/plain", "403 Forbidden"},
   };
   for (const Case& c : cases) {
