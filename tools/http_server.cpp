@@ -244,7 +244,6 @@ void* ConversionServer::RequestStarted(const char* target, MHD_Connection* conne
   exchange = Exchange{};
   exchange.start = std::chrono::steady_clock::now();
   exchange.arrival = std::chrono::system_clock::now();
-  exchange.request.target = target;
   exchange.receivedTarget = target;
   return &exchange;
 }
@@ -344,8 +343,8 @@ int ConversionServer::Send(MHD_Connection* connection, Exchange& exchange) {
   const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
   MHD_destroy_response(response);
   const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - exchange.start;
-  log_.Write(AccessRecord{request.clientAddress, exchange.arrival, request.method, exchange.receivedTarget, request.version,
-                          answer.status, bytes, request.Header("Referer").value_or(""),
+  log_.Write(AccessRecord{request.clientAddress, exchange.arrival, request.method, exchange.receivedTarget,
+                          request.version, answer.status, bytes, request.Header("Referer").value_or(""),
                           request.Header("User-Agent").value_or(""), elapsed.count(), answer.device});
   return queued;
 }

@@ -126,10 +126,9 @@ FormFieldIndex::FormFieldIndex(CXmlNode* first) {
     for (CXmlNode* node = FirstInPostOrder(first, entered); node != nullptr;
          node = NextInPostOrder(node, scope, entered)) {
       if (node->IsStartTag()) {
-        const bool input = node->IsTagNamed("input");
-        if (input) scan->inputs.emplace(node, ordinal);
+        if (node->IsTagNamed("input")) scan->inputs.emplace(node, ordinal);
         if (IsFormStart(node)) scan->forms[node].end = ordinal;
-        if (input || node->IsTagNamed("select") || node->IsTagNamed("textarea")) {
+        if (IsFormField(node)) {
           const char* name = node->GetElement()->GetAttribute("name");
           (name != nullptr && *name != '\0' ? scan->named : scan->unnamed).push_back({node, ordinal});
         }
@@ -150,22 +149,25 @@ std::unique_ptr<FormFieldIndex> FormFieldIndex::Nested(const CXmlNode* form) con
   return std::unique_ptr<FormFieldIndex>(new FormFieldIndex(scan_, span));
 }
 
+bool IsFormField(const CXmlNode* node) {
+  return node->IsStartTag() &&
+         (node->IsTagNamed("input") || node->IsTagNamed("select") || node->IsTagNamed("textarea"));
+}
+
+size_t FormFieldIndex::FirstFrom(const std::vector<Entry>& entries, size_t ordinal) {
+  const auto first = std::lower_bound(entries.begin(), entries.end(), ordinal,
+                                      [](const Entry& e, size_t at) { return e.ordinal < at; });
+  return static_cast<size_t>(first - entries.begin());
+}
+
 bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCount, ReferenceMode references,
                           const std::unordered_set<const CXmlNode*>& outOfForms) {
   const auto at = scan_->inputs.find(submit);
   if (at == scan_->inputs.end() || at->second < span_.begin || at->second >= span_.end) return false;
   const size_t button = at->second;
-  const auto from = [&](const std::vector<Entry>& entries) {
-    return std::lower_bound(entries.begin(), entries.end(), span_.begin,
-                            [](const Entry& e, size_t ordinal) { return e.ordinal < ordinal; });
-  };
   // The walk names a field the page left unnamed when it reaches it, before
   // any later button: each such field is looked at once, by the first
   // button after it, and kept when it then has a name.
-  if (!unnamedLooked_) {
-    unnamed_ = from(scan_->unnamed) - scan_->unnamed.begin();
-    unnamedLooked_ = true;
-  }
   for (; unnamed_ < scan_->unnamed.size() && scan_->unnamed[unnamed_].ordinal < std::min(span_.end, button);
        ++unnamed_) {
     // Nested forms look at a field once each: that could make the square
@@ -178,7 +180,7 @@ bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCoun
   // The fields named at the scan and those named since, merged in their
   // order; every field before the two positions has been posted if it
   // still stands in the form.
-  auto named = from(scan_->named);
+  auto named = scan_->named.begin() + static_cast<std::ptrdiff_t>(FirstFrom(scan_->named, span_.begin));
   const auto namedEnd = scan_->named.end();
   auto since = namedSince_.cbegin();
   while (true) {

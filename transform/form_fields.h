@@ -65,6 +65,10 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
 // a field before the button has the name it has now, and one after it the
 // name it had in the page, which is the name the scan found when the scan
 // came before the walk reached it.
+// True for the start tag of a field a form posts: an input, select or
+// textarea.
+bool IsFormField(const CXmlNode* node);
+
 class FormFieldIndex {
  public:
   // Scans the forest of `first` and its following siblings.
@@ -95,14 +99,16 @@ class FormFieldIndex {
     std::unordered_map<const CXmlNode*, size_t> inputs;    // every input's ordinal
     std::unordered_map<const CXmlNode*, Span> forms;       // every form start tag's content
   };
-  FormFieldIndex(std::shared_ptr<const Scan> scan, Span span) : scan_(std::move(scan)), span_(span) {}
+  FormFieldIndex(std::shared_ptr<const Scan> scan, Span span)
+      : scan_(std::move(scan)), span_(span), unnamed_(FirstFrom(scan_->unnamed, span.begin)) {}
+  // The place of the first of `entries` (by ordinal) at `ordinal` or after it.
+  static size_t FirstFrom(const std::vector<Entry>& entries, size_t ordinal);
 
   std::shared_ptr<const Scan> scan_;
   Span span_;                   // this form's part of the scan
   // The fields of this part unnamed at the scan: those before unnamed_
   // have been looked at, and namedSince_ holds, by ordinal, those among
   // them that the walk had named by then.
-  bool unnamedLooked_ = false;
   size_t unnamed_ = 0;
   std::vector<Entry> namedSince_;
 };

@@ -120,10 +120,7 @@ void RewriteContext::ContentLeavesTheForms(const CXmlNode* parent) {
   // Every node before `node` in the pre-order walk of parent's content has
   // been looked at.
   for (const CXmlNode* node = parent->GetFirstChild(); node != nullptr; node = NextInSubtree(node, parent)) {
-    if (!node->IsStartTag()) continue;
-    if (node->IsTagNamed("input") || node->IsTagNamed("select") || node->IsTagNamed("textarea")) {
-      fieldsOutOfForms_.insert(node);
-    }
+    if (IsFormField(node)) fieldsOutOfForms_.insert(node);
   }
 }
 

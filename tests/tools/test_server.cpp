@@ -143,7 +143,8 @@ TEST_F(SiteServer, HeadAnswersLikeGetWithoutTheBody) {
 
 TEST_F(SiteServer, AnAbsoluteFormTargetIsAnsweredAsItsPath) {
   const auto byPath = Get(*server_, "/sub/index.html", "Kestrel71");
-  const auto absolute = Request(server_->Port(), "GET", "http://wap.example/sub/index.html", {{"User-Agent", "Kestrel71"}});
+  const auto absolute =
+      Request(server_->Port(), "GET", "http://wap.example/sub/index.html", {{"User-Agent", "Kestrel71"}});
   ASSERT_EQ(byPath.status, 200);
   EXPECT_EQ(absolute.status, 200);
   EXPECT_EQ(absolute.body, byPath.body);
