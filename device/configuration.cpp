@@ -256,6 +256,8 @@ void DeviceConfiguration::applyKey(const char* key, const char* value) {
       settings->ownKeys |= kOwnMaxDeckSize;
       return;
     case Key::kNextLabel:
+      // The section keeps the label it had (its group's, or "Next").
+      if (ShowsNothing(value)) return;
       CopyField(settings->nextLabel, value);
       settings->ownKeys |= kOwnNextLabel;
       return;

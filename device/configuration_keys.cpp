@@ -38,6 +38,13 @@ int32_t SizeLimit(const char* value) {
   return static_cast<int32_t>(limit);
 }
 
+bool ShowsNothing(const char* value) {
+  for (const char* at = value; *at != '\0'; ++at) {
+    if (static_cast<unsigned char>(*at) > 32) return false;
+  }
+  return true;
+}
+
 std::string AmpersandText(const char* value) {
   const std::string_view text(value);
   if (text.size() < 2 || text.front() != '&') return std::string(text);

@@ -108,4 +108,9 @@ int32_t SizeLimit(const char* value);
 // there; it gets it back, since "&amp" alone would break every link.
 std::string AmpersandText(const char* value);
 
+// True when the label `value` has nothing a phone would show: it is empty
+// or white space and control bytes only. A link with such a text cannot be
+// seen or chosen, so every card after it would be out of reach.
+bool ShowsNothing(const char* value);
+
 }  // namespace quillmark

@@ -87,6 +87,13 @@ std::string SizeNote(Key which, const char* key, const char* value) {
   return "";
 }
 
+// The note on a NEXT_LABEL that would leave the link to the next card
+// without text, or "".
+std::string LabelNote(Key key, const char* name, const char* value) {
+  if (key != Key::kNextLabel || !ShowsNothing(value)) return "";
+  return Pair(name, value) + " would leave the link to the next card or part without text: ignored";
+}
+
 // The characters a field keeps of the value of `key`; 0 for no limit.
 std::size_t LongestValue(Key key) {
   switch (key) {
@@ -197,7 +204,8 @@ void DeviceConfiguration::notePair(ConfigurationNoteTaker& taker, const char* ke
     return;
   }
   for (const std::string& note :
-       {WordNote(match->key, key, value), SizeNote(match->key, key, value), LengthNote(match->key, key, value)}) {
+       {WordNote(match->key, key, value), SizeNote(match->key, key, value), LengthNote(match->key, key, value),
+        LabelNote(match->key, key, value)}) {
     if (!note.empty()) taker.Note(line, note);
   }
 }

@@ -64,6 +64,8 @@ const NoteCase kNoteCases[] = {
          "\nNEXT_LABEL=" + std::string(63, 'n') + "\n",
      {"2: the value of XMLVERSION is 130 characters long: only its first 127 are kept",
       "3: the value of INCLUDE_TAG_START is 64 characters long: only its first 63"}},
+    {"DEVICE_GROUP=G\nNEXT_LABEL=More\nDEVICE=D;USERAGENT=*d*;GROUP=G\nNEXT_LABEL=\"  \"\nBACK_LABEL=\nDEVICE=X\n",
+     {"4: NEXT_LABEL=\"\" would leave the link to the next card or part without text: ignored"}},
 };
 
 TEST(ConfigurationNotes, NameTheLinesReadOtherwiseThanTheySeem) {
@@ -120,6 +122,21 @@ TEST(ConfigurationNotes, TakingThemLeavesTheReadingAsItIs) {
     EXPECT_EQ(notedText, plainText) << text;
   }
   EXPECT_TRUE(NotesOn(example.str()).empty()) << "the sample configuration reads as it says";
+}
+
+// A link without text cannot be chosen: such a label leaves the one the
+// section had, its group's or the default.
+TEST(ConfigurationNotes, ANextLabelThatShowsNothingLeavesTheLabelBefore) {
+  for (const char* blank : {"", "   ", "\" \""}) {
+    DeviceConfiguration configuration;
+    std::string text = std::string("DEVICE_GROUP=G\nNEXT_LABEL=More\nDEVICE=D;USERAGENT=*d*;GROUP=G\nNEXT_LABEL=") +
+                       blank + "\nDEVICE_GROUP=H\nNEXT_LABEL=" + blank + "\nDEVICE=E;USERAGENT=*e*;GROUP=H\n";
+    configuration.parseText(text.data());
+    configuration.finish();
+    ASSERT_EQ(configuration.deviceTable.size(), 2u);
+    EXPECT_STREQ(settingsOf(configuration.deviceTable[0].get()).nextLabel, "More") << blank;
+    EXPECT_STREQ(settingsOf(configuration.deviceTable[1].get()).nextLabel, "Next") << blank;
+  }
 }
 
 }  // namespace
