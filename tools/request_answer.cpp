@@ -8,6 +8,7 @@
 #include "tools/http_validators.h"
 #include "tools/media_types.h"
 #include "tools/page_converter.h"
+#include "transform/wmlc_encoder.h"
 
 namespace quillmark::tools {
 
@@ -85,7 +86,13 @@ Answer Converted(SourceContent content, const HttpRequest& request, const std::s
   const std::optional<std::string> userAgent = request.Header("User-Agent");
   std::optional<ConvertedPage> page = ConvertPage(content.body, userAgent, request.Header("Accept").value_or(""),
                                                   CharsetOfContentType(content.mediaType), parts);
-  if (!page) return ErrorAnswer(ConversionFailureText() == "no such part" ? 404 : 500, request);
+  if (!page) {
+    Answer failed = ErrorAnswer(ConversionFailureText() == "no such part" ? 404 : 500, request);
+    // How many parts a page has depends on the device.
+    RemoveHeader(failed.headers, "Vary");
+    failed.headers.emplace_back("Vary", VaryWithUserAgent(std::nullopt));
+    return failed;
+  }
   Answer answer{content.status, std::move(page->mediaType), std::move(page->body), std::move(content.headers),
                 std::move(page->device)};
   // The origin's tag names the page, not this deck.
@@ -217,9 +224,18 @@ bool AcceptsDecks(const HttpRequest& request) {
 }
 
 Answer ErrorAnswer(int status, const HttpRequest& request) {
-  if (AcceptsDecks(request)) return Answer{status, std::string(kDeckMediaType), ErrorDeck(status), {}, "-"};
+  // The form of the body follows Accept, as a deck's does: a cache keeps
+  // one answer for each.
+  const HeaderList vary{{"Vary", "Accept"}};
+  const std::string accept = request.Header("Accept").value_or("");
+  if (ListPrefers(accept, kCompiledDeckMediaType, kDeckMediaType)) {
+    return Answer{status, std::string(kCompiledDeckMediaType), CompileWmlc(ErrorDeck(status)), vary, "-"};
+  }
+  if (ListAccepts(accept, kDeckMediaType)) {
+    return Answer{status, std::string(kDeckMediaType), ErrorDeck(status), vary, "-"};
+  }
   SourceContent plain = ErrorContent(status);
-  return Answer{status, std::move(plain.mediaType), std::move(plain.body), {}, "-"};
+  return Answer{status, std::move(plain.mediaType), std::move(plain.body), vary, "-"};
 }
 
 Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, const std::string& generation,

@@ -27,7 +27,8 @@ Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, co
                      const std::string& partParameter = "qm-part");
 
 // The server's own answer for an error status: a small deck for a client
-// that accepts WML, plain text for others.
+// that accepts WML (compiled for one that prefers WMLC, as decks are),
+// plain text for others.
 Answer ErrorAnswer(int status, const HttpRequest& request);
 
 // True when the request's Accept header lists the WML deck type.

@@ -118,7 +118,9 @@ TEST_F(OriginServer, ServesThePartsOfALongDeckInTheFormTheClientPrefers) {
     const bool compiled = c.mediaType[0] == 'a';
     EXPECT_TRUE(compiled ? second.body.size() <= 600u : Contains(second.body, "x=1")) << second.body;
   }
-  EXPECT_EQ(server.Get("/long.html?qm-part=99").status, 404);
+  const HttpReply missingPart = server.Get("/long.html?qm-part=99");
+  EXPECT_EQ(missingPart.status, 404);
+  EXPECT_EQ(missingPart.Header("Vary"), "User-Agent, Accept") << "the part count depends on the device";
   EXPECT_EQ(server.Get("/long.html?qm-part=zero").status, 404);
   WapSetConfigurationFile(nullptr);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server_fixture.h"
+#include "tests/support/wbxml_check.h"
 #include "tools/site_root.h"
 
 namespace quillmark::tools::testing {
@@ -322,6 +323,8 @@ TEST_F(SiteServer, ErrorsAreDecksForPhonesAndTextForOthers) {
       {"/.hidden.html", "text/vnd.wap.wml", 403, "text/vnd.wap.wml", "</card></wml>\n"},
       {"/missing.html", "text/vnd.wap.wml;q=0, text/html", 404, "text/plain", "404 Not Found\n"},
       {"/missing.html", "text/html, */*", 404, "text/plain", "404 Not Found\n"},
+      {"/missing.html", "application/vnd.wap.wmlc, text/vnd.wap.wml;q=0.5", 404, "application/vnd.wap.wmlc",
+       "404 Not Found"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.path) + " " + c.accept);
@@ -329,6 +332,10 @@ TEST_F(SiteServer, ErrorsAreDecksForPhonesAndTextForOthers) {
     EXPECT_EQ(reply.status, c.status);
     EXPECT_EQ(reply.Header("Content-Type"), c.mediaType);
     EXPECT_TRUE(Contains(reply.body, c.bodyPart)) << reply.body;
+    EXPECT_EQ(reply.Header("Vary"), "Accept");
+    if (c.mediaType[0] == 'a') {
+      EXPECT_EQ(WbxmlFault(reply.body), nullptr);
+    }
   }
 }
 
