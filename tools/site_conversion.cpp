@@ -89,27 +89,83 @@ class Progress {
   bool shown_;
 };
 
-// Converts one page into its deck; the reason on failure.
-std::optional<std::string> ConvertPageFile(const SiteRequest& request, const SitePlan& plan,
-                                           const std::set<std::string>& targets, const SiteFile& file,
-                                           const OutputFolder& output, SiteSummary& summary) {
+// The ids of the cards of `deck`, as the deck writer writes them
+// (`<card id="...">`), in order.
+std::vector<std::string_view> CardIdsOf(std::string_view deck) {
+  std::vector<std::string_view> ids;
+  constexpr std::string_view kCard = "<card id=\"";
+  for (size_t at = deck.find(kCard); at != std::string_view::npos; at = deck.find(kCard, at)) {
+    at += kCard.size();
+    const size_t end = deck.find('"', at);
+    if (end == std::string_view::npos) break;
+    ids.push_back(deck.substr(at, end - at));
+  }
+  return ids;
+}
+
+// A page's converted deck, from the first pass over the pages.
+struct ConvertedPageFile {
+  std::optional<std::vector<DeckFile>> parts;  // dropped when too many bytes are held
+  std::optional<std::string> failure;
+  size_t bytesIn = 0;
+};
+
+size_t DeckBytes(const ConvertedPageFile& converted) {
+  size_t bytes = 0;
+  if (converted.parts) {
+    for (const DeckFile& part : *converted.parts) bytes += part.body.size();
+  }
+  return bytes;
+}
+
+// Decks of this many bytes in all are held from the first pass to the
+// second; the pages of the rest are converted again.
+constexpr size_t kMostHeldDeckBytes = size_t{64} << 20;
+
+// Converts one page into its deck, noting which part holds each card of a
+// deck cut into parts.
+ConvertedPageFile ConvertPageFile(const SiteRequest& request, const std::set<std::string>& targets,
+                                  const SiteFile& file, PartsOfCards* partsOfCards) {
+  ConvertedPageFile converted;
   std::string reason;
   const std::optional<std::string> page = ReadFileText((fs::path(request.source) / file.source).string(), reason);
-  if (!page) return "cannot read: " + reason;
+  if (!page) {
+    converted.failure = "cannot read: " + reason;
+    return converted;
+  }
+  converted.bytesIn = page->size();
   // A deck cut into parts for the device's limits becomes a file a part.
-  const std::optional<std::vector<DeckFile>> parts =
-      ConvertToDeckFiles(*page, request.device, request.charset, false, file.target.string());
-  if (!parts) return ConversionFailureText();
-  if (std::optional<std::string> overwriting = PartsOverwritingOthers(*parts, targets)) return overwriting;
-  for (const DeckFile& part : *parts) {
+  converted.parts = ConvertToDeckFiles(*page, request.device, request.charset, false, file.target.string());
+  if (!converted.parts) {
+    converted.failure = ConversionFailureText();
+    return converted;
+  }
+  converted.failure = PartsOverwritingOthers(*converted.parts, targets);
+  if (partsOfCards == nullptr || converted.failure || converted.parts->size() < 2) return converted;
+  auto& cards = (*partsOfCards)[file.source.generic_string()];
+  for (size_t part = 0; part < converted.parts->size(); ++part) {
+    for (std::string_view id : CardIdsOf((*converted.parts)[part].body)) {
+      cards.emplace(std::string(id), static_cast<int32_t>(part + 1));
+    }
+  }
+  return converted;
+}
+
+// Writes a page's deck with its links made to point at the decks; the
+// reason on failure.
+std::optional<std::string> WritePageFile(const ConvertedPageFile& converted, const SitePlan& plan,
+                                         const PartsOfCards& partsOfCards, const SiteFile& file,
+                                         const OutputFolder& output, SiteSummary& summary) {
+  if (converted.failure) return converted.failure;
+  for (const DeckFile& part : *converted.parts) {
     const std::string linked = RewriteLinks(part.body, [&](std::string_view target) {
-      return ConvertedLink(target, file.source, plan.pages);
+      return ConvertedLink(target, file.source, plan.pages, partsOfCards);
     });
     if (std::optional<std::string> failed = output.Write(part.path, linked)) return failed;
     summary.bytesOut += linked.size();
   }
   ++summary.pages;
-  summary.bytesIn += page->size();
+  summary.bytesIn += converted.bytesIn;
   return std::nullopt;
 }
 
@@ -157,12 +213,33 @@ int ConvertSite(const SiteRequest& request) {
   // Every file's planned path, which no later part of another page's deck may take.
   std::set<std::string> targets;
   for (const SiteFile& file : plan.files) targets.insert(file.target.string());
+  // A link into another page may name a card in a later part of its deck:
+  // every page is converted before any deck is written, so that its link
+  // can point at that part's file.
+  PartsOfCards partsOfCards;
+  std::vector<ConvertedPageFile> converted(plan.files.size());
+  size_t heldBytes = 0;
   Progress progress(plan.files.size());
-  for (const SiteFile& file : plan.files) {
-    progress.Show(file.source);
-    const std::optional<std::string> failed = file.kind == SiteFile::Kind::kPage
-                                                  ? ConvertPageFile(request, plan, targets, file, output, summary)
-                                                  : CopyFile(request, file, output, summary);
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    progress.Show(plan.files[i].source);
+    if (plan.files[i].kind != SiteFile::Kind::kPage) continue;
+    converted[i] = ConvertPageFile(request, targets, plan.files[i], &partsOfCards);
+    const size_t bytes = DeckBytes(converted[i]);
+    if (heldBytes + bytes > kMostHeldDeckBytes) {
+      converted[i].parts.reset();
+    } else {
+      heldBytes += bytes;
+    }
+  }
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    const SiteFile& file = plan.files[i];
+    if (file.kind == SiteFile::Kind::kPage && !converted[i].parts && !converted[i].failure) {
+      converted[i] = ConvertPageFile(request, targets, file, nullptr);
+    }
+    const std::optional<std::string> failed =
+        file.kind == SiteFile::Kind::kPage ? WritePageFile(converted[i], plan, partsOfCards, file, output, summary)
+                                           : CopyFile(request, file, output, summary);
+    converted[i] = ConvertedPageFile{};
     if (failed) summary.failures.push_back(SiteProblem{file.source, *failed});
   }
   PrintSummary(summary);

@@ -98,8 +98,30 @@ SitePlan PlanSite(const fs::path& sourceRoot, const fs::path& outputRoot) {
   return plan;
 }
 
+namespace {
+
+// The part of the deck of the page `page` that holds the card the link
+// ending in `rest` ("?query#id", "#id" or "") names; 1 for none.
+int32_t PartOfCard(const PartsOfCards& parts, const std::string& page, std::string_view rest) {
+  const size_t hash = rest.find('#');
+  if (hash == std::string_view::npos) return 1;
+  const auto cards = parts.find(page);
+  if (cards == parts.end()) return 1;
+  const auto card = cards->second.find(rest.substr(hash + 1));
+  return card == cards->second.end() ? 1 : card->second;
+}
+
+// "a.wml" for part 1 of the deck at `path` (which ends in ".wml"), "a-N.wml"
+// for part N, as the parts' files are named.
+std::string PartPath(const std::string& path, int32_t part) {
+  if (part <= 1) return path;
+  return path.substr(0, path.size() - 4) + "-" + std::to_string(part) + ".wml";
+}
+
+}  // namespace
+
 std::optional<std::string> ConvertedLink(std::string_view target, const fs::path& page,
-                                         const std::set<std::string>& pages) {
+                                         const std::set<std::string>& pages, const PartsOfCards& parts) {
   const size_t pathEnd = std::min(target.find_first_of("?#"), target.size());
   const std::string_view path = target.substr(0, pathEnd);
   // Absolute paths, links with a scheme and links within the page stay.
@@ -117,7 +139,8 @@ std::optional<std::string> ConvertedLink(std::string_view target, const fs::path
   const fs::path normal = linked.lexically_normal();
   if (normal.empty() || *normal.begin() == "..") return std::nullopt;
   if (pages.count(normal.generic_string()) == 0) return std::nullopt;
-  return newPath + std::string(target.substr(pathEnd));
+  const std::string_view rest = target.substr(pathEnd);
+  return PartPath(newPath, PartOfCard(parts, normal.generic_string(), rest)) + std::string(rest);
 }
 
 }  // namespace quillmark::tools

@@ -2,7 +2,10 @@
 // is written.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -40,11 +43,16 @@ struct SitePlan {
 // would be written to one target.
 SitePlan PlanSite(const std::filesystem::path& sourceRoot, const std::filesystem::path& outputRoot);
 
+// For each page whose deck was cut into parts, by its source path
+// ("/"-separated): the part, counted from 1, that holds each card, by id.
+using PartsOfCards = std::map<std::string, std::map<std::string, int32_t, std::less<>>, std::less<>>;
+
 // The new text of link `target` in the deck of the page `page` (a source
 // path): a relative link to a page of `pages` gets ".wml" for that page's
 // extension ("a.html#x" gives "a.wml#x"; "sub/" gives "sub/index.wml" when
-// sub/index.html is a page); nullopt for any other link.
+// sub/index.html is a page), and the file of a later part when `parts`
+// puts the card it names there ("a-3.wml#x"); nullopt for any other link.
 std::optional<std::string> ConvertedLink(std::string_view target, const std::filesystem::path& page,
-                                         const std::set<std::string>& pages);
+                                         const std::set<std::string>& pages, const PartsOfCards& parts = {});
 
 }  // namespace quillmark::tools

@@ -87,6 +87,28 @@ TEST(SiteConversion, EveryInternalLinkOfANestedSiteResolvesToAWrittenFile) {
   EXPECT_EQ(ReadFile(folder.Path() / "out/old/deck.wml"), "<wml><card><p>kept</p></card></wml>");
 }
 
+TEST(SiteConversion, ALinkToACardInALaterPartPointsAtThatPartsFile) {
+  TemporaryFolder folder;
+  std::string longPage = "<html><body>";
+  for (int i = 0; i < 60; ++i) {
+    const std::string n = std::to_string(i);
+    longPage += "<p><a name=\"s" + n + "\">Section " + n + "</a> text" + n + " words" + n + " more" + n + "</p>";
+  }
+  folder.Write("site/a.html", "<p><a href=\"sub/long.html#s55\">late</a> <a href=\"sub/long.html#s0\">first</a></p>");
+  folder.Write("site/sub/long.html", longPage + "</body></html>");
+  folder.Write("small.cfg", "DEVICE_GROUP=G\nMAX_DECK_SIZE=1200\nDEVICE=DEFAULT\nGROUP=G\n");
+  const RunResult result = RunTool(folder, "convert --config small.cfg -r site -o out");
+  ASSERT_EQ(result.status, 0) << result.err << result.out;
+  const std::vector<std::string> links = LinkValues(ReadFile(folder.Path() / "out/a.wml"));
+  ASSERT_EQ(links.size(), 2u);
+  EXPECT_NE(links[0], "sub/long.wml#s55") << "the card is in a later part";
+  for (const std::string& link : links) {
+    const size_t hash = link.find('#');
+    const std::string part = ReadFile(folder.Path() / "out" / link.substr(0, hash));
+    EXPECT_NE(part.find("<card id=\"" + link.substr(hash + 1) + "\""), std::string::npos) << link;
+  }
+}
+
 TEST(SiteConversion, NothingIsWrittenOutsideTheOutputFolder) {
   TemporaryFolder folder;
   folder.Write("site/inside/a.html", "<p>a</p>");
@@ -167,10 +189,18 @@ TEST(SiteLinks, RelativeLinksToConvertedPagesPointAtTheirDecks) {
       {"index.html", "#top", nullptr},
       {"index.html", "", nullptr},
       {"index.html", "images/logo.gif", nullptr},
+      // The decks of sub/index.html and UP.HTML are cut into parts.
+      {"index.html", "sub/#late", "sub/index-2.wml#late"},
+      {"sub/a.htm", "index.html?q=1#late", "index-2.wml?q=1#late"},
+      {"index.html", "sub/index.html#early", "sub/index.wml#early"},
+      {"index.html", "sub/index.html", "sub/index.wml"},
+      {"index.html", "UP.HTML#late", "UP.wml#late"},
+      {"index.html", "UP.HTML#last", "UP-12.wml#last"},
   };
+  const PartsOfCards parts = {{"sub/index.html", {{"early", 1}, {"late", 2}}}, {"UP.HTML", {{"last", 12}}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.page) + " -> " + c.link);
-    const std::optional<std::string> converted = ConvertedLink(c.link, c.page, pages);
+    const std::optional<std::string> converted = ConvertedLink(c.link, c.page, pages, parts);
     if (c.expected == nullptr) {
       EXPECT_FALSE(converted.has_value()) << *converted;
     } else {
