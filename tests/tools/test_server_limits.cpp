@@ -216,6 +216,10 @@ TEST_F(LimitedServer, ABodyOfUnclearLengthIsRefusedAndItsConnectionClosed) {
       {"Transfer-Encoding: chunked \r\n", 501},
       {"Transfer-Encoding:  Chunked\r\n", 200},
       {"Content-Length: 3\r\ncontent-length: 3\r\n", 200},
+      // Field names that are no tokens: a proxy may read the length there.
+      {"Content-Length : 3\r\n", 400},
+      {"Content-Length\t: 3\r\n", 400},
+      {"Content Length: 3\r\n", 400},
   };
   const std::string next = "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
   for (const Case& c : cases) {
