@@ -162,6 +162,15 @@ std::optional<int> FramingFault(const HttpRequest& request) {
   return chunkedAlone ? std::nullopt : std::optional<int>(501);
 }
 
+// True when the request's Host lines are not as HTTP/1.1 demands: one in
+// every HTTP/1.1 request, never two (a proxy and this server could take
+// different ones).
+bool HostFault(const HttpRequest& request) {
+  const auto hosts = std::count_if(request.headers.begin(), request.headers.end(),
+                                   [](const auto& header) { return EqualIgnoringCase(header.first, "Host"); });
+  return hosts > 1 || (hosts == 0 && request.version == "HTTP/1.1");
+}
+
 void FreeBody(void* body) { delete static_cast<std::string*>(body); }
 
 // As many event threads as workers (within bounds): when other work shares
@@ -317,8 +326,10 @@ void ConversionServer::ReadHead(MHD_Connection* connection, const char* method, 
     exchange.answer = ErrorAnswer(431, request);
     return;
   }
-  if (const std::optional<int> fault = FramingFault(request)) {
-    // The body's end is unknown: the connection cannot carry another request.
+  std::optional<int> fault = FramingFault(request);
+  if (!fault && HostFault(request)) fault = 400;
+  if (fault) {
+    // The body's end may be unknown: the connection carries no other request.
     exchange.answer = ErrorAnswer(*fault, request);
     exchange.answer->headers.emplace_back("Connection", "close");
     return;

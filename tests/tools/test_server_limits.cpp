@@ -220,6 +220,7 @@ TEST_F(LimitedServer, ABodyOfUnclearLengthIsRefusedAndItsConnectionClosed) {
       {"Content-Length : 3\r\n", 400},
       {"Content-Length\t: 3\r\n", 400},
       {"Content Length: 3\r\n", 400},
+      {"Host: y\r\nContent-Length: 3\r\n", 400},
   };
   const std::string next = "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
   for (const Case& c : cases) {
@@ -232,6 +233,22 @@ TEST_F(LimitedServer, ABodyOfUnclearLengthIsRefusedAndItsConnectionClosed) {
     EXPECT_EQ(StatusOf(answers), c.status) << answers;
     const bool answeredNext = answers.find("HTTP/1.1 ", 1) != std::string::npos;
     EXPECT_EQ(answeredNext, c.status == 200) << answers;
+  }
+}
+
+TEST_F(LimitedServer, AnHttp11RequestNeedsOneHostLine) {
+  Start(RunningServer::Settings(1));
+  const std::pair<const char*, int> cases[] = {
+      {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n", 400},
+      {"GET / HTTP/1.1\r\nHost: x\r\nhost: y\r\nConnection: close\r\n\r\n", 400},
+      {"GET / HTTP/1.0\r\n\r\n", 200},
+      {"GET / HTTP/1.1\r\nHOST: x\r\nConnection: close\r\n\r\n", 200},
+  };
+  for (const auto& [request, status] : cases) {
+    SCOPED_TRACE(request);
+    const UniqueFd socket = Connect(server_->Port());
+    ASSERT_TRUE(SendAll(socket.Get(), request));
+    EXPECT_EQ(StatusOf(ReadToEnd(socket.Get())), status);
   }
 }
 
