@@ -196,6 +196,9 @@ bool PrepareOutputFolder(const ConvertOptions& options) {
 int RunSiteConversion(const ConvertOptions& options) {
   if (!options.output || *options.output == "-") throw UsageError("-r needs -o FOLDER");
   if (options.files.size() != 1 || options.files.front() == "-") throw UsageError("-r needs one folder SRC");
+  // The links between a site's decks are rewritten in their text, which
+  // compiled decks no longer are.
+  if (options.wmlc) throw UsageError("-r writes WML decks only: --wmlc converts single pages");
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
   return ConvertSite(SiteRequest{options.files.front(), *options.output, options.device, options.charset});
 }

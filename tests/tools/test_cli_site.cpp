@@ -145,6 +145,7 @@ TEST(SiteConversion, RefusalsAreOneLineAndWriteNothing) {
       {"convert -r site page.html -o out", 2, "quillmark: -r needs one folder SRC"},
       {"convert -r page.html -o out", 2, "quillmark: page.html is not a folder"},
       {"convert -r site -o site", 2, "quillmark: two files would both be written to site/a.wml"},
+      {"convert --wmlc -r site -o out", 2, "quillmark: -r writes WML decks only: --wmlc converts single pages"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
