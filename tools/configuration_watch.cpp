@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "device/configuration.h"
@@ -41,7 +43,12 @@ std::string LibraryConfigurationFile() {
   // took the module from.
   Dl_info info{};
   if (::dladdr(LibraryVersion(), &info) == 0 || info.dli_fname == nullptr) return std::string();
-  return configurationPathFor(info.dli_fname);
+  // Named as the library names it: the module's name is the one it was
+  // loaded by ("libquillmark.so.0"), which reads as the name without its
+  // version numbers.
+  std::error_code error;
+  const std::filesystem::path module = std::filesystem::absolute(info.dli_fname, error);
+  return configurationPathFor(WithoutSharedObjectVersion(error ? std::string(info.dli_fname) : module.string()));
 }
 
 ConfigurationWatch::ConfigurationWatch(const std::string& file, AccessLog& log)

@@ -295,6 +295,8 @@ TEST(CliServe, ServesAndStopsCleanlyOnSignals) {
     const std::string log = ReadFile(errFile);
     EXPECT_TRUE(Contains(log, "\"GET / HTTP/1.1\" 200 ")) << log;
     EXPECT_TRUE(Contains(log, "quillmark: stopped\n")) << log;
+    // Without --config the server watches the file the library reads.
+    EXPECT_TRUE(Contains(log, "libquillmark..cfg generation 1")) << log;
   }
 }
 
