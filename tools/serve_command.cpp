@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -72,6 +73,7 @@ struct ServeOptions {
   ServerSettings server;
   OriginSettings originSettings;
   int64_t maxPageBytes = kDefaultMaxPageBytes;
+  bool originTimeoutGiven = false;
 };
 
 // Applies one option that is a number; false when `word` is none of them.
@@ -91,10 +93,23 @@ bool ApplyNumberOption(const std::string& word, ArgumentCursor& arguments, Serve
     options.server.maxBodyBytes = static_cast<uint64_t>(number(0, INT32_MAX));
   } else if (word == "--origin-timeout") {
     options.originSettings.timeout = std::chrono::seconds(number(1, kMostOriginSeconds));
+    options.originTimeoutGiven = true;
   } else {
     return false;
   }
   return true;
+}
+
+// True when `name` can stand in a query as it is: one or more of the
+// characters a URL never needs to escape. A name with "=", "&" or "#"
+// would be read as another parameter, or none.
+bool IsQueryName(const std::string& name) {
+  constexpr std::string_view kSigns = "-_.~";
+  const auto plain = [&](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           kSigns.find(c) != std::string_view::npos;
+  };
+  return !name.empty() && std::all_of(name.begin(), name.end(), plain);
 }
 
 // Applies one option with its value; false when `word` is no serve option.
@@ -113,7 +128,9 @@ bool ApplyServeOption(const std::string& word, ArgumentCursor& arguments, ServeO
     options.log = arguments.ValueOf(word);
   } else if (word == "--part-parameter") {
     options.server.partParameter = arguments.ValueOf(word);
-    if (options.server.partParameter.empty()) throw UsageError("--part-parameter needs a name");
+    if (!IsQueryName(options.server.partParameter)) {
+      throw UsageError("--part-parameter needs a name of letters, digits, \"-\", \"_\", \".\" and \"~\"");
+    }
   } else {
     return ApplyNumberOption(word, arguments, options);
   }
@@ -132,6 +149,9 @@ std::optional<int> ParseServeOptions(ArgumentCursor& arguments, ServeOptions& op
   }
   if (options.root.has_value() == options.origin.has_value()) {
     throw UsageError("serve needs either --root DIR or --origin URL");
+  }
+  if (options.root && (options.originTimeoutGiven || !options.originSettings.caFile.empty())) {
+    throw UsageError("--origin-timeout and --origin-ca go with --origin, not --root");
   }
   return std::nullopt;
 }

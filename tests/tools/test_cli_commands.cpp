@@ -114,6 +114,10 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
       {"serve", 2, "quillmark: serve needs either --root DIR or --origin URL"},
       {"serve --root x --origin http://h", 2, "quillmark: serve needs either --root DIR or --origin URL"},
       {"serve --root x --port 70000", 2, "quillmark: --port needs a whole number from 0 to 65535"},
+      {"serve --root x --origin-ca ca.pem", 2, "quillmark: --origin-timeout and --origin-ca go with --origin"},
+      {"serve --root x --origin-timeout 5", 2, "quillmark: --origin-timeout and --origin-ca go with --origin"},
+      {"serve --root x --part-parameter a=b", 2, "quillmark: --part-parameter needs a name of letters, digits"},
+      {"serve --root x --part-parameter ''", 2, "quillmark: --part-parameter needs a name of letters, digits"},
       {"serve --root nowhere", 1, "quillmark: nowhere is not a folder"},
       {"serve --origin ftp://h", 1, "quillmark: the origin must be an http:// URL"},
   };
