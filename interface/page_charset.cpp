@@ -24,8 +24,10 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-// The charset a declared label means. Pages labelled Latin-1 or ASCII are in
-// practice Windows-1252, which holds both, so they are read as that.
+}  // namespace
+
+// Pages labelled Latin-1 or ASCII are in practice Windows-1252, which holds
+// both, so they are read as that.
 std::optional<std::string> CharsetOfLabel(std::string_view label) {
   label = Trimmed(label);
   if (label.size() >= 2 && (label.front() == '"' || label.front() == '\'')) {
@@ -43,6 +45,8 @@ std::optional<std::string> CharsetOfLabel(std::string_view label) {
   if (!IsKnownCharset(name)) return std::nullopt;
   return name;
 }
+
+namespace {
 
 // The label a <meta> tag declares, in its own attribute (charset=...) or in
 // a content type (content="text/html; charset=..."), or empty.

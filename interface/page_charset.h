@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,10 @@ struct PageCharset {
 // are valid UTF-8; else Windows-1252. Declared names that iconv does not know
 // are passed over.
 PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharset);
+
+// The charset a label names (a <meta> tag's, a Content-Type's, or one a
+// host gives), as iconv knows it; nullopt for a label iconv does not know.
+std::optional<std::string> CharsetOfLabel(std::string_view label);
 
 // The encoding an XML declaration names, "UTF-8" when it names none.
 std::string DeclaredEncoding(std::string_view xmlDeclaration);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "interface/page_charset.h"
 #include "tools/input_files.h"
 #include "tools/page_converter.h"
 #include "tools/site_conversion.h"
@@ -60,6 +61,14 @@ struct Job {
   std::string output;
 };
 
+// The value of --charset; throws UsageError for a name the converter would
+// pass over, which would leave the pages to be read as their bytes suggest.
+std::string CharsetValue(ArgumentCursor& arguments, const std::string& word) {
+  std::string name = arguments.ValueOf(word);
+  if (!CharsetOfLabel(name)) throw UsageError("unknown charset \"" + name + "\" for " + word);
+  return name;
+}
+
 // Reads the options of "convert"; returns 0 after --help, else nullopt.
 std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions& options) {
   while (!arguments.Done()) {
@@ -73,7 +82,7 @@ std::optional<int> ParseConvertOptions(ArgumentCursor& arguments, ConvertOptions
     } else if (word == "--config") {
       options.config = arguments.ValueOf(word);
     } else if (word == "--charset") {
-      options.charset = arguments.ValueOf(word);
+      options.charset = CharsetValue(arguments, word);
     } else if (word == "--wmlc") {
       options.wmlc = true;
     } else if (word == "-o" || word == "--output") {
@@ -228,7 +237,7 @@ int RunPlainConversion(ArgumentCursor& arguments) {
     if (word == "--device") {
       options.device = arguments.ValueOf(word);
     } else if (word == "--charset") {
-      options.charset = arguments.ValueOf(word);
+      options.charset = CharsetValue(arguments, word);
     } else if (word == "--config") {
       options.config = arguments.ValueOf(word);
     } else if (IsOption(word)) {

@@ -108,6 +108,8 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
       {"convert missing.html", 1, "quillmark: cannot read missing.html"},
       {"convert x", 1, "quillmark: cannot read x: is a directory"},
       {"convert --frobnicate a.html", 2, "quillmark: unknown option --frobnicate"},
+      {"convert --charset latin-9x a.html", 2, "quillmark: unknown charset \"latin-9x\" for --charset"},
+      {"--charset '' a.html", 2, "quillmark: unknown charset \"\" for --charset"},
       {"convert fields.html", 1, "quillmark: fields.html: page exceeds the conversion budget"},
       {"check-config", 2, "quillmark: check-config needs a FILE"},
       {"check-config missing.cfg", 1, "quillmark: cannot read missing.cfg"},
