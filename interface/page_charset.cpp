@@ -1,6 +1,8 @@
 #include "interface/page_charset.h"
 
+#include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 #include "base/case_folding.h"
 #include "base/utf8.h"
@@ -104,6 +106,30 @@ PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharse
   if (auto declared = DeclaredCharset(page)) return {*declared, 0};
   if (auto host = CharsetOfLabel(hostCharset)) return {*host, 0};
   return {IsValidUtf8(page) ? "UTF-8" : "WINDOWS-1252", 0};
+}
+
+bool KeepsAsciiMarkup(const std::string& encoding) {
+  if (IsUtf8Name(encoding)) return true;
+  // Decks name few encodings: each is probed once per thread.
+  thread_local std::unordered_map<std::string, bool> probed;
+  if (const auto found = probed.find(encoding); found != probed.end()) return found->second;
+  constexpr std::string_view kAscii = "<?xml a=\"1\" b='2'?>&#38;$(c) -/;:[]!\t\r\n";
+  const std::optional<std::string> ascii = EncodeFromUtf8(kAscii, encoding);
+  bool keeps = !ascii || *ascii == kAscii;
+  // Characters of Latin, Cyrillic, Greek, Japanese, Chinese and Korean sets,
+  // and the euro sign: each that the set holds must begin with a byte beyond
+  // ASCII and hold none of the bytes below "@", where markup's signs are
+  // (the Asian sets' second bytes may be letters).
+  for (std::string_view character : {"\xC3\xA9", "\xD0\x96", "\xCE\xA9", "\xE6\x97\xA5", "\xE4\xB8\xAD",
+                                     "\xED\x95\x9C", "\xE2\x82\xAC"}) {
+    if (!keeps) break;
+    const std::optional<std::string> bytes = EncodeFromUtf8(character, encoding);
+    if (!bytes || bytes->starts_with("&#")) continue;
+    const auto byte = [](char c) { return static_cast<unsigned char>(c); };
+    keeps = byte(bytes->front()) >= 0x80 && std::all_of(bytes->begin(), bytes->end(), [&](char c) { return byte(c) >= 0x40; });
+  }
+  if (probed.size() < 64) probed.emplace(encoding, keeps);
+  return keeps;
 }
 
 std::string DeclaredEncoding(std::string_view xmlDeclaration) {

@@ -29,6 +29,16 @@ std::optional<std::string> CharsetOfLabel(std::string_view label);
 // The encoding an XML declaration names, "UTF-8" when it names none.
 std::string DeclaredEncoding(std::string_view xmlDeclaration);
 
+// True when text written in `encoding` keeps ASCII as its own bytes and
+// writes every other character in bytes that begin beyond ASCII and never
+// fall among markup's signs, as UTF-8, the ISO 8859 and Windows sets and
+// the multi-byte Asian sets (Shift_JIS, EUC, Big5, GB2312) do, so that the
+// markup of a deck in it can be read byte by byte; false for UTF-16 and
+// UTF-32, and for the 7-bit sets that write other characters in ASCII
+// bytes (ISO-2022-JP, UTF-7, HZ). An encoding iconv does not know is written as ASCII:
+// true.
+bool KeepsAsciiMarkup(const std::string& encoding);
+
 // True when `charset` names UTF-8 under any of its spellings.
 bool IsUtf8Name(std::string_view charset);
 

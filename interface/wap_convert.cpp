@@ -80,8 +80,19 @@ std::string MakeDeck(const std::shared_ptr<const DeviceConfiguration>& configura
   return MakeDeckFor(configuration, configuration->findDevice(deviceText), page, hostCharset);
 }
 
-std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& configuration, const CDevice* device,
-                        std::string_view page, std::string_view hostCharset) {
+namespace {
+
+// A deck this long is past the conversion budget of `page`: throws.
+void CheckBudget(const std::string& deck, std::string_view page) {
+  if (static_cast<int64_t>(deck.size()) > ConversionBudgetFor(static_cast<int64_t>(page.size()))) {
+    throw ConversionBudgetExceeded();
+  }
+}
+
+// The deck for `page` in UTF-8, whatever encoding its declaration names;
+// MakeDeckFor encodes it.
+std::string MakeUtf8DeckFor(const std::shared_ptr<const DeviceConfiguration>& configuration, const CDevice* device,
+                            std::string_view page, std::string_view hostCharset) {
   const CWmlSettings& settings = settingsOf(device);
   WrittenDeck written;
   {
@@ -112,54 +123,91 @@ std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& config
     // for most, and the writer adds pieces for the rest.
     written = WriteDeckPieces(root, kBreakList, rules, page.size() / 2 + 1024);
   }
-  std::string deck = EncodedDeck(std::move(written).Joined(), settings);
-  if (static_cast<int64_t>(deck.size()) > ConversionBudgetFor(static_cast<int64_t>(page.size()))) {
-    throw ConversionBudgetExceeded();
-  }
-  return deck;
+  return std::move(written).Joined();
 }
 
-namespace {
+// A deck's parts as CutDeck leaves them: in the encoding the deck's
+// declaration names, or, where that encoding's bytes cannot be read as
+// markup (UTF-16, ISO-2022-JP: see KeepsAsciiMarkup), in UTF-8 until each
+// part is finished, since the splitter and the compiler read bytes.
+struct CutParts {
+  std::vector<std::string> parts;
+  const CWmlSettings* settings = nullptr;
+  bool utf8 = false;
+};
 
 // The page's deck for the device `deviceText` selects, cut to that
 // device's limits: one part, the whole deck, for a device without limits.
-std::vector<std::string> CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration,
-                                 const char* deviceText, std::string_view page, const DeckRequest& request) {
+CutParts CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
+                 std::string_view page, const DeckRequest& request) {
   const CDevice* device = configuration->findDevice(deviceText);
   const CWmlSettings& settings = settingsOf(device);
-  std::string deck = MakeDeckFor(configuration, device, page, request.hostCharset);
+  CutParts cut;
+  cut.settings = &settings;
+  cut.utf8 = settings.transcode != 0 && !KeepsAsciiMarkup(DeclaredEncoding(settings.xmlVersion));
+  std::string deck;
+  if (cut.utf8) {
+    deck = MakeUtf8DeckFor(configuration, device, page, request.hostCharset);
+    CheckBudget(deck, page);
+  } else {
+    deck = MakeDeckFor(configuration, device, page, request.hostCharset);
+  }
   DeckLimits limits;
   limits.maxCardSize = settings.maxCardSize;
   limits.maxDeckSize = settings.maxDeckSize;
   limits.nextLabel = settings.nextLabel;
   limits.backLabel = settings.backLabel;
-  if (limits.Any()) return SplitDeck(deck, limits, request.links);
-  std::vector<std::string> whole;
-  whole.push_back(std::move(deck));
-  return whole;
+  if (limits.Any()) {
+    cut.parts = SplitDeck(deck, limits, request.links);
+  } else {
+    cut.parts.push_back(std::move(deck));
+  }
+  return cut;
+}
+
+// `part` with an XML declaration that names UTF-8 in place of its own.
+std::string WithUtf8Declaration(std::string part) {
+  static const std::string kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  if (part.rfind("<?xml", 0) != 0) return part;
+  const size_t end = part.find("?>");
+  if (end == std::string::npos) return part;
+  return part.replace(0, end + 2, kUtf8Declaration);
+}
+
+// A part of `cut` in the form asked for: compiled, or text. A part held in
+// UTF-8 is compiled as a UTF-8 deck, whose strings are then in the charset
+// its header names, and written as text in the encoding it names.
+std::string FinishedPart(std::string part, const CutParts& cut, bool compiled) {
+  if (!cut.utf8) return compiled ? CompileWmlc(part) : std::move(part);
+  if (compiled) return CompileWmlc(WithUtf8Declaration(std::move(part)));
+  return EncodedDeck(std::move(part), *cut.settings);
 }
 
 }  // namespace
 
+std::string MakeDeckFor(const std::shared_ptr<const DeviceConfiguration>& configuration, const CDevice* device,
+                        std::string_view page, std::string_view hostCharset) {
+  std::string deck = EncodedDeck(MakeUtf8DeckFor(configuration, device, page, hostCharset), settingsOf(device));
+  CheckBudget(deck, page);
+  return deck;
+}
+
 DeckAnswer MakeDeckPart(const std::shared_ptr<const DeviceConfiguration>& configuration, const char* deviceText,
                         std::string_view page, const DeckRequest& request) {
-  std::vector<std::string> parts = CutDeck(configuration, deviceText, page, request);
+  CutParts cut = CutDeck(configuration, deviceText, page, request);
   DeckAnswer answer;
-  answer.parts = static_cast<int32_t>(std::min<size_t>(parts.size(), INT32_MAX));
+  answer.parts = static_cast<int32_t>(std::min<size_t>(cut.parts.size(), INT32_MAX));
   if (request.part < 1 || request.part > answer.parts) return answer;
-  std::string& deck = parts[static_cast<size_t>(request.part - 1)];
   answer.found = true;
-  answer.bytes = request.compiled ? CompileWmlc(deck) : std::move(deck);
+  answer.bytes = FinishedPart(std::move(cut.parts[static_cast<size_t>(request.part - 1)]), cut, request.compiled);
   return answer;
 }
 
 std::vector<std::string> MakeDeckParts(const std::shared_ptr<const DeviceConfiguration>& configuration,
                                        const char* deviceText, std::string_view page, const DeckRequest& request) {
-  std::vector<std::string> parts = CutDeck(configuration, deviceText, page, request);
-  if (request.compiled) {
-    for (std::string& part : parts) part = CompileWmlc(part);
-  }
-  return parts;
+  CutParts cut = CutDeck(configuration, deviceText, page, request);
+  for (std::string& part : cut.parts) part = FinishedPart(std::move(part), cut, request.compiled);
+  return std::move(cut.parts);
 }
 
 namespace {

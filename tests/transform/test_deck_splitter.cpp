@@ -11,6 +11,7 @@
 
 #include "bench/page_generator.h"
 #include "interface/conversion.h"
+#include "platform/transcoder.h"
 #include "transform/deck_splitter.h"
 #include "transform/forms_tables_support.h"
 #include "transform/wmlc_encoder.h"
@@ -312,6 +313,47 @@ TEST(DeckParts, AllAtOnceAreThePartsOneByOne) {
                            parts - 1, &count),
               0);
     EXPECT_EQ(count, parts);
+  }
+}
+
+// A deck in an encoding whose bytes are no ASCII markup is cut and compiled
+// from its UTF-8 text: each compiled part is a UTF-8 deck within the limit,
+// each text part is in the encoding and holds the words of its cards.
+TEST(DeckParts, ADeckInAnEncodingOfOtherBytesIsCutFromItsText) {
+  std::string page = "<p>";
+  for (int i = 0; i < 300; ++i) page += "\xE8\xAA\x9E" + std::to_string(i) + " caf\xC3\xA9 ";
+  page += "end</p>";
+  const auto pageLength = static_cast<int32_t>(page.size());
+  for (const char* encoding : {"UTF-16", "ISO-2022-JP"}) {
+    SCOPED_TRACE(encoding);
+    const auto configuration = ConfigurationOf(std::string("DEVICE_GROUP=G\nXMLVERSION=\"<?xml version=\\\"1.0\\\" "
+                                                           "encoding=\\\"") +
+                                               encoding + "\\\"?>\"\nMAX_DECK_SIZE=1500\nDEVICE=DEFAULT\nGROUP=G\n");
+    std::vector<char> buffer(1 << 20);
+    std::vector<int32_t> ends(64);
+    int32_t parts = 0;
+    for (const bool compiled : {false, true}) {
+      DeckRequest request;
+      request.compiled = compiled;
+      const int32_t total = ConvertParts(configuration, nullptr, page.data(), pageLength, request, buffer.data(),
+                                         static_cast<int32_t>(buffer.size()), ends.data(), 64, &parts);
+      ASSERT_GT(total, 0);
+      ASSERT_GT(parts, 1);
+      std::string text;
+      for (int32_t part = 0, start = 0; part < parts; start = ends[static_cast<size_t>(part)], ++part) {
+        const std::string bytes(buffer.data() + start, static_cast<size_t>(ends[static_cast<size_t>(part)] - start));
+        if (compiled) {
+          EXPECT_LE(bytes.size(), 1500u);
+          EXPECT_EQ(static_cast<uint8_t>(bytes[2]), kWmlcUtf8) << "the charset of the compiled strings";
+          text += bytes;
+        } else {
+          text += DecodeToUtf8(bytes.substr(0, bytes.size() - 1), encoding).value_or("");
+        }
+      }
+      for (const char* word : {"\xE8\xAA\x9E" "0", "\xE8\xAA\x9E" "299", "end"}) {
+        EXPECT_NE(text.find(word), std::string::npos) << word << (compiled ? " compiled" : " as text");
+      }
+    }
   }
 }
 
