@@ -200,7 +200,15 @@ std::string CharsetOfContentType(std::string_view contentType) {
 }
 
 std::string DeckMediaType(std::string_view deck) {
-  const std::string_view declaration = deck.substr(0, deck.find('\n'));
+  // The declaration's ASCII characters: a deck in UTF-16 or UTF-32 writes
+  // each in two or four bytes, all zero but one, after a byte-order mark
+  // whose bytes lie beyond ASCII.
+  std::string line;
+  for (char c : deck.substr(0, 512)) {
+    if (c == '\n') break;
+    if (c != '\0' && static_cast<unsigned char>(c) < 0x80) line.push_back(c);
+  }
+  const std::string_view declaration = line;
   std::string charset = "utf-8";
   const size_t at = declaration.find("encoding");
   const size_t quote = at == std::string_view::npos ? at : declaration.find_first_of("\"'", at);

@@ -8,6 +8,7 @@
 #include "tools/http_validators.h"
 #include "tools/url_parts.h"
 #include "tools/media_types.h"
+#include "tools/page_converter.h"
 #include "tools/request_path.h"
 
 namespace quillmark::tools {
@@ -65,6 +66,22 @@ TEST(MediaTypes, ByExtensionAndForConversion) {
   EXPECT_TRUE(IsConvertedMediaType("Application/XHTML+xml"));
   EXPECT_FALSE(IsConvertedMediaType("text/vnd.wap.wml"));
   EXPECT_FALSE(IsConvertedMediaType("text/htmlx"));
+  // A deck's charset is the one its declaration names, in whatever bytes.
+  const auto utf16 = [](std::string_view ascii, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : ascii) bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return bytes;
+  };
+  const std::pair<std::string, const char*> decks[] = {
+      {"<?xml version=\"1.0\"?>\n<wml/>", "utf-8"},
+      {"<?xml version='1.0' encoding='ISO-8859-1'?>\r\n<wml/>", "iso-8859-1"},
+      {utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<wml/>", false), "utf-16"},
+      {utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<wml/>", true), "utf-16"},
+      {"<wml/>", "utf-8"},
+  };
+  for (const auto& [deck, charset] : decks) {
+    EXPECT_EQ(DeckMediaType(deck), std::string("text/vnd.wap.wml; charset=") + charset) << deck;
+  }
 }
 
 TEST(AccessLog, CombinedFormatOneLineWhateverTheClientSends) {
