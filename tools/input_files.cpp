@@ -1,11 +1,11 @@
 #include "tools/input_files.h"
 
 #include <array>
+#include <cstdint>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <sys/stat.h>
 
 #include "interface/quillmark.h"
@@ -26,6 +26,30 @@ bool IsDirectory(const std::string& file) {
   return ::stat(file.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// The library takes a page's length as a 32-bit count: reading stops past
+// it, so that a file that never ends (/dev/zero) cannot fill the memory.
+constexpr std::size_t kLargestPage = INT32_MAX;
+
+// All of `in`; nullopt with `reason` set on a read error or past kLargestPage.
+std::optional<std::string> ReadAll(std::istream& in, std::string& reason) {
+  // Read in large blocks: a character at a time costs more than the
+  // conversion of a large page.
+  std::string text;
+  std::array<char, 1 << 16> block;
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    text.append(block.data(), static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kLargestPage) {
+      reason = "larger than 2 GiB, the largest page the library converts";
+      return std::nullopt;
+    }
+  }
+  if (in.bad()) {
+    reason = "read error";
+    return std::nullopt;
+  }
+  return text;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadFileText(const std::string& file, std::string& reason) {
@@ -38,29 +62,13 @@ std::optional<std::string> ReadFileText(const std::string& file, std::string& re
     reason = std::strerror(errno);
     return std::nullopt;
   }
-  // Read in large blocks: a character at a time costs more than the
-  // conversion of a large page.
-  std::string text;
-  std::array<char, 1 << 16> block;
-  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
-    text.append(block.data(), static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) {
-    reason = "read error";
-    return std::nullopt;
-  }
-  return text;
+  return ReadAll(in, reason);
 }
 
 std::optional<std::string> ReadInput(const std::string& file) {
-  if (file == "-") {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    return text.str();
-  }
   std::string reason;
-  std::optional<std::string> text = ReadFileText(file, reason);
-  if (!text) ReportUnreadable(file, reason);
+  std::optional<std::string> text = file == "-" ? ReadAll(std::cin, reason) : ReadFileText(file, reason);
+  if (!text) ReportUnreadable(file == "-" ? "standard input" : file, reason);
   return text;
 }
 
@@ -74,10 +82,14 @@ bool UseConfigurationFile(const std::string& file) {
     ReportUnreadable(file, std::strerror(errno));
     return false;
   }
-  // The library reads no larger file and would fall back on its defaults
-  // without a word; the command says so instead.
+  // The library reads only regular files, and no larger one, and would
+  // fall back on its defaults without a word; the command says so instead.
   const std::optional<FileStatus> status = QueryRegularFile(file);
-  if (status && status->size > kMaxTextFileBytes) {
+  if (!status) {
+    ReportUnreadable(file, "not a regular file, which the library does not read");
+    return false;
+  }
+  if (status->size > kMaxTextFileBytes) {
     ReportUnreadable(file, "larger than 4 MiB, which the library does not read");
     return false;
   }

@@ -105,6 +105,7 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
       {"convert -o out a.html x/a.html", 2, "quillmark: two pages would both be written to out/a.wml"},
       {"convert --config missing.cfg a.html", 1, "quillmark: cannot read missing.cfg"},
       {"convert --config huge.cfg a.html", 1, "quillmark: cannot read huge.cfg: larger than 4 MiB"},
+      {"--config /dev/null a.html", 1, "quillmark: cannot read /dev/null: not a regular file"},
       {"convert missing.html", 1, "quillmark: cannot read missing.html"},
       {"convert x", 1, "quillmark: cannot read x: is a directory"},
       {"convert --frobnicate a.html", 2, "quillmark: unknown option --frobnicate"},
