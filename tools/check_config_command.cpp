@@ -8,6 +8,7 @@
 #include "device/configuration.h"
 #include "platform/file_status.h"
 #include "tools/configuration_report.h"
+#include "tools/input_files.h"
 
 namespace quillmark::tools {
 
@@ -86,7 +87,7 @@ int RunCheckConfigCommand(ArgumentCursor& arguments) {
   for (const ConfigurationNote& note : notes) std::cerr << *options.file << ":" << note.line << ": " << note.text << "\n";
   std::cout << "Configuration file: " << *options.file << "\n";
   WriteConfigurationReport(configuration, options.device, std::cout);
-  if (!std::cout.flush()) return 1;
+  if (!FlushedStandardOutput()) return 1;
   // 1 and 2 are taken by unreadable files and wrong command lines.
   constexpr int kNotesFound = 3;
   return options.strict && !notes.empty() ? kNotesFound : 0;

@@ -143,10 +143,7 @@ std::vector<Job> PlanJobs(const ConvertOptions& options) {
 bool WriteDeck(const std::string& deck, const std::string& output) {
   if (output.empty()) {
     std::cout.write(deck.data(), static_cast<std::streamsize>(deck.size()));
-    std::cout.flush();
-    if (std::cout) return true;
-    std::cerr << "quillmark: cannot write standard output\n";
-    return false;
+    return FlushedStandardOutput();
   }
   std::ofstream out(output, std::ios::binary | std::ios::trunc);
   out.write(deck.data(), static_cast<std::streamsize>(deck.size()));

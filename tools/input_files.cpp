@@ -97,4 +97,10 @@ bool UseConfigurationFile(const std::string& file) {
   return true;
 }
 
+bool FlushedStandardOutput() {
+  if (std::cout.flush()) return true;
+  std::cerr << "quillmark: cannot write standard output\n";
+  return false;
+}
+
 }  // namespace quillmark::tools

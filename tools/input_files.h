@@ -1,4 +1,5 @@
-// Reading pages and configuration files for the command-line tool.
+// Reading pages and configuration files for the command-line tool, and
+// the end of its writing to standard output.
 #pragma once
 
 #include <optional>
@@ -17,5 +18,9 @@ std::optional<std::string> ReadInput(const std::string& file);
 // Points the library at configuration file `file` after checking that it
 // can be read; false (with one line on standard error) when it cannot.
 bool UseConfigurationFile(const std::string& file);
+
+// Flushes standard output; false (with one line on standard error) when
+// what was written to it did not all arrive, as on a full disk.
+bool FlushedStandardOutput();
 
 }  // namespace quillmark::tools

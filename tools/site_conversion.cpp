@@ -187,7 +187,6 @@ void PrintSummary(const SiteSummary& summary) {
   for (const SiteProblem& failure : summary.failures) {
     std::cout << "  " << failure.source.generic_string() << ": " << failure.reason << "\n";
   }
-  std::cout.flush();
 }
 
 // The output folder, created; throws UsageError when it is the source.
@@ -243,6 +242,7 @@ int ConvertSite(const SiteRequest& request) {
     if (failed) summary.failures.push_back(SiteProblem{file.source, *failed});
   }
   PrintSummary(summary);
+  if (!FlushedStandardOutput()) return 1;
   return summary.failures.empty() ? 0 : 1;
 }
 

@@ -95,6 +95,7 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
   for (int i = 0; i < 400; ++i) fields += "<input name=f><input type=submit>";
   folder.Write("fields.html", fields);
   folder.Write("huge.cfg", std::string((4 << 20) + 1, '/'));
+  folder.Write("ok.cfg", "DEVICE_GROUP=G\n");
   struct Case {
     const char* arguments;
     int status;
@@ -114,6 +115,8 @@ TEST(CliConvert, ErrorsAreOneLineWithAStatus) {
       {"convert fields.html", 1, "quillmark: fields.html: page exceeds the conversion budget"},
       {"check-config", 2, "quillmark: check-config needs a FILE"},
       {"check-config missing.cfg", 1, "quillmark: cannot read missing.cfg"},
+      {"check-config ok.cfg > /dev/full", 1, "quillmark: cannot write standard output"},
+      {"convert -r x -o out > /dev/full", 1, "quillmark: cannot write standard output"},
       {"serve", 2, "quillmark: serve needs either --root DIR or --origin URL"},
       {"serve --root x --origin http://h", 2, "quillmark: serve needs either --root DIR or --origin URL"},
       {"serve --root x --port 70000", 2, "quillmark: --port needs a whole number from 0 to 65535"},
