@@ -51,7 +51,11 @@ SourceContent SiteRoot::Fetch(const SourceRequest& request) const {
   if (!resolved) return ErrorContent(404);
   if (!IsInside(root_, *resolved)) return ErrorContent(403);
   std::error_code error;
-  if (!fs::is_directory(*resolved, error)) return ServeFile(*resolved);
+  if (!fs::is_directory(*resolved, error)) {
+    // "page.html/" names a folder, as the file system reads it: the deck's
+    // relative links would resolve below a file.
+    return parsed.endsWithSlash ? ErrorContent(404) : ServeFile(*resolved);
+  }
   if (!parsed.endsWithSlash) {
     SourceContent moved = ErrorContent(301);
     // Rebuilt from the checked segments, so it always names this server.

@@ -110,6 +110,8 @@ TEST_F(SiteServer, FilesGoOutWithTheirMediaTypesAndErrorsWithTheirStatus) {
       {"/sub/", 200, "text/vnd.wap.wml; charset=utf-8", ""},
       {"/missing.html", 404, "text/plain", "404 Not Found\n"},
       {"/notes.txt", 404, "text/plain", ""},
+      {"/page.htm/", 404, "text/plain", ""},
+      {"/deck.wml/", 404, "text/plain", ""},
       {"/big.html", 413, "text/plain", "413 Payload Too Large\n"},
       {"/.hidden.html", 403, "text/plain", ""},
       {"/escape.html", 403, "text/plain", ""},
