@@ -1,8 +1,8 @@
 #include "tools/input_files.h"
 
 #include <array>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>

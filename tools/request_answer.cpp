@@ -219,10 +219,6 @@ PartTarget TakePartParameter(const std::string& target, const std::string& name)
 
 }  // namespace
 
-bool AcceptsDecks(const HttpRequest& request) {
-  return ListAccepts(request.Header("Accept").value_or(""), kDeckMediaType);
-}
-
 Answer ErrorAnswer(int status, const HttpRequest& request) {
   // The form of the body follows Accept, as a deck's does: a cache keeps
   // one answer for each.

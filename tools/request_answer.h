@@ -31,7 +31,4 @@ Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, co
 // plain text for others.
 Answer ErrorAnswer(int status, const HttpRequest& request);
 
-// True when the request's Accept header lists the WML deck type.
-bool AcceptsDecks(const HttpRequest& request);
-
 }  // namespace quillmark::tools
