@@ -121,6 +121,44 @@ Answer AsIs(SourceContent content) {
   return answer;
 }
 
+// A WML deck sent as it is (a .wml file, or an origin's deck), compiled for
+// a client that prefers WMLC, as converted pages are; either form varies
+// with Accept. A deck whose charset only the Content-Type names, which the
+// compiler does not read, is sent as it is to everyone.
+Answer PassedDeck(SourceContent content, const HttpRequest& request) {
+  const bool charsetOutside = !CharsetOfContentType(content.mediaType).empty() && !content.body.starts_with("<?xml");
+  const bool compiled =
+      !charsetOutside && ListPrefers(request.Header("Accept").value_or(""), kCompiledDeckMediaType, kDeckMediaType);
+  if (!compiled) {
+    Answer answer = AsIs(std::move(content));
+    if (!charsetOutside) answer.headers.emplace_back("Vary", "Accept");
+    return answer;
+  }
+  Answer answer{content.status, std::string(kCompiledDeckMediaType), CompileWmlc(content.body),
+                std::move(content.headers), "-"};
+  // The origin's tag names the text, not the compiled deck.
+  RemoveHeader(answer.headers, "ETag");
+  answer.headers.emplace_back("Vary", "Accept");
+  if (content.file) {
+    AddFileValidators(answer, *content.file, std::string(kCompiledDeckMediaType));
+  } else if (answer.status == 200) {
+    answer.headers.emplace_back("ETag", BodyTag(answer.body));
+  }
+  if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
+  return answer;
+}
+
+// The answer for what the source gave: a page converted, a deck sent as it
+// is or compiled, anything else as it is.
+Answer AnswerFor(SourceContent content, const HttpRequest& request, const std::string& generation,
+                 const DeckForm& parts) {
+  if (IsConvertedMediaType(content.mediaType)) return Converted(std::move(content), request, generation, parts);
+  if (EqualIgnoringCase(MediaTypeEssence(content.mediaType), kDeckMediaType)) {
+    return PassedDeck(std::move(content), request);
+  }
+  return AsIs(std::move(content));
+}
+
 // True when the client's copy, named by its conditional headers, is current.
 bool ClientCopyIsCurrent(const Answer& answer, const HttpRequest& request) {
   const std::optional<std::string> tag = FindHeader(answer.headers, "ETag");
@@ -251,8 +289,7 @@ Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, co
   parts.part = target.part;
   parts.firstPartLink = target.target;
   parts.partLink = target.target + (target.hasQuery ? "&" : "?") + partParameter + "={n}";
-  Answer answer = IsConvertedMediaType(content.mediaType) ? Converted(std::move(content), request, generation, parts)
-                                                          : AsIs(std::move(content));
+  Answer answer = AnswerFor(std::move(content), request, generation, parts);
   if (answer.status != 200 || !IsReadMethod(request.method)) return answer;
   if (ClientCopyIsCurrent(answer, request)) return NotModified(answer);
   return WithRange(std::move(answer), request);

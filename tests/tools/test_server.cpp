@@ -10,6 +10,7 @@
 
 #include "server_fixture.h"
 #include "tests/support/wbxml_check.h"
+#include "transform/wmlc_encoder.h"
 #include "tools/site_root.h"
 
 namespace quillmark::tools::testing {
@@ -293,6 +294,23 @@ TEST_F(SiteServer, RangesApplyOnlyToFilesSentAsTheyAre) {
   const HttpReply deck = Get(*server_, "/index.html", "");
   EXPECT_TRUE(Contains(deck.body, "</wml>")) << deck.body;  // the whole deck
   EXPECT_FALSE(deck.Has("Accept-Ranges"));
+}
+
+// A .wml file goes out as it is, or compiled for a client that prefers
+// WMLC, as a converted page does; each form has a tag of its own.
+TEST_F(SiteServer, AStaticDeckIsCompiledForAClientThatPrefersWmlc) {
+  const HttpReply text = server_->Get("/deck.wml", {{"Accept", "text/vnd.wap.wml"}});
+  const HttpReply compiled = server_->Get("/deck.wml", {{"Accept", "application/vnd.wap.wmlc"}});
+  EXPECT_EQ(text.body, "<wml><card><p>as is</p></card></wml>");
+  EXPECT_EQ(compiled.status, 200);
+  EXPECT_EQ(compiled.Header("Content-Type"), "application/vnd.wap.wmlc");
+  EXPECT_EQ(compiled.body, CompileWmlc(text.body));
+  for (const HttpReply* reply : {&text, &compiled}) EXPECT_EQ(reply->Header("Vary"), "Accept");
+  EXPECT_NE(compiled.Header("ETag"), text.Header("ETag"));
+  EXPECT_FALSE(compiled.Has("Accept-Ranges"));
+  EXPECT_EQ(server_->Get("/deck.wml", {{"Accept", "application/vnd.wap.wmlc"}, {"If-None-Match", compiled.Header("ETag")}})
+                .status,
+            304);
 }
 
 TEST_F(SiteServer, DecksAreCompressedForClientsThatTakeGzip) {
