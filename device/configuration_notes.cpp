@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "base/case_folding.h"
+#include "base/xml_declaration.h"
 #include "device/configuration_keys.h"
+#include "platform/transcoder.h"
 
 namespace quillmark {
 
@@ -92,6 +94,20 @@ std::string SizeNote(Key which, const char* key, const char* value) {
 std::string LabelNote(Key key, const char* name, const char* value) {
   if (key != Key::kNextLabel || !ShowsNothing(value)) return "";
   return Pair(name, value) + " would leave the link to the next card or part without text: ignored";
+}
+
+// The note on an XMLVERSION whose declaration names an encoding iconv does
+// not know, or "": a phone's XML parser refuses such a deck, and decks in
+// it keep to ASCII.
+std::string EncodingNote(Key key, const char* name, const char* value) {
+  if (key != Key::kXmlVersion) return "";
+  std::string_view encoding = EncodingOf(value);
+  while (!encoding.empty() && static_cast<unsigned char>(encoding.back()) <= ' ') encoding.remove_suffix(1);
+  while (!encoding.empty() && static_cast<unsigned char>(encoding.front()) <= ' ') encoding.remove_prefix(1);
+  if (encoding.empty() || IsKnownCharset(UpperCaseCopy(encoding))) return "";
+  return std::string(name) + " names the encoding " + Quoted(encoding) +
+         ", which iconv does not know: a phone may not read a deck that names it, and with CHARSET=convert decks "
+         "keep to ASCII";
 }
 
 // The characters a field keeps of the value of `key`; 0 for no limit.
@@ -205,7 +221,7 @@ void DeviceConfiguration::notePair(ConfigurationNoteTaker& taker, const char* ke
   }
   for (const std::string& note :
        {WordNote(match->key, key, value), SizeNote(match->key, key, value), LengthNote(match->key, key, value),
-        LabelNote(match->key, key, value)}) {
+        LabelNote(match->key, key, value), EncodingNote(match->key, key, value)}) {
     if (!note.empty()) taker.Note(line, note);
   }
 }

@@ -6,6 +6,7 @@
 
 #include "base/case_folding.h"
 #include "base/utf8.h"
+#include "base/xml_declaration.h"
 #include "platform/transcoder.h"
 
 namespace quillmark {
@@ -62,17 +63,6 @@ std::string_view MetaLabel(std::string_view tag) {
   if (value == std::string::npos) return {};
   const size_t end = lowered.find_first_of(" \t\r\n\"';>/", value);
   return tag.substr(value, end == std::string::npos ? std::string::npos : end - value);
-}
-
-// The value of the pseudo-attribute "encoding" in an XML declaration, or empty.
-std::string_view EncodingOf(std::string_view declaration) {
-  const size_t at = declaration.find("encoding");
-  if (at == std::string_view::npos) return {};
-  size_t quote = declaration.find_first_of("\"'", at);
-  if (quote == std::string_view::npos) return {};
-  const size_t close = declaration.find(declaration[quote], quote + 1);
-  if (close == std::string_view::npos) return {};
-  return declaration.substr(quote + 1, close - quote - 1);
 }
 
 // The first charset the page declares that iconv knows.

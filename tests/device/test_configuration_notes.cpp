@@ -66,6 +66,9 @@ const NoteCase kNoteCases[] = {
       "3: the value of INCLUDE_TAG_START is 64 characters long: only its first 63"}},
     {"DEVICE_GROUP=G\nNEXT_LABEL=More\nDEVICE=D;USERAGENT=*d*;GROUP=G\nNEXT_LABEL=\"  \"\nBACK_LABEL=\nDEVICE=X\n",
      {"4: NEXT_LABEL=\"\" would leave the link to the next card or part without text: ignored"}},
+    {"DEVICE_GROUP=G\nXMLVERSION=\"<?xml version=\\\"1.0\\\" encoding=\\\"ISO-8859-l\\\"?>\"\n"
+     "XMLVERSION=\"<?xml version='1.0' encoding=' utf-16 '?>\"\nXMLVERSION=<?xml version='1.0'?>\n",
+     {"2: XMLVERSION names the encoding \"ISO-8859-l\", which iconv does not know"}},
 };
 
 TEST(ConfigurationNotes, NameTheLinesReadOtherwiseThanTheySeem) {
