@@ -55,6 +55,20 @@ std::string FormatAccessRecord(const AccessRecord& record) {
          milliseconds + " " + Printable(record.device) + "\n";
 }
 
+AccessLog::~AccessLog() {
+  if (ownsStream_) std::fclose(stream_);
+}
+
+bool AccessLog::AppendTo(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "a");
+  if (file == nullptr) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (ownsStream_) std::fclose(stream_);
+  stream_ = file;
+  ownsStream_ = true;
+  return true;
+}
+
 void AccessLog::Write(const AccessRecord& record) { WriteLine(FormatAccessRecord(record)); }
 
 void AccessLog::Note(const std::string& text) { WriteLine("quillmark: " + text + "\n"); }

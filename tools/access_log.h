@@ -35,7 +35,17 @@ std::string FormatAccessRecord(const AccessRecord& record);
 // Writes whole lines to a stream from many threads at once.
 class AccessLog {
  public:
+  // Writes to `stream`, which the caller keeps open while the log is used.
   explicit AccessLog(std::FILE* stream) : stream_(stream) {}
+  ~AccessLog();
+  AccessLog(const AccessLog&) = delete;
+  AccessLog& operator=(const AccessLog&) = delete;
+
+  // Appends to the file `path` from now on (opened anew, so that a file
+  // moved away by log rotation is left), and closes the file the log wrote
+  // to before when it was one it opened. False, the log writing on where it
+  // did, when `path` cannot be opened.
+  bool AppendTo(const std::string& path);
   void Write(const AccessRecord& record);
   // A line of its own, "quillmark: " and `text`.
   void Note(const std::string& text);
@@ -45,6 +55,7 @@ class AccessLog {
 
   std::mutex mutex_;
   std::FILE* stream_;
+  bool ownsStream_ = false;
 };
 
 }  // namespace quillmark::tools

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -64,7 +65,7 @@ constexpr char kServeUsage[] =
     "GET and HEAD are answered, and POST in --origin mode. One line per request\n"
     "goes to the log in the combined log format, followed by the milliseconds\n"
     "and the device. SIGINT or SIGTERM stops the server after the requests in\n"
-    "progress.\n";
+    "progress; with --log FILE, SIGHUP opens FILE anew (for log rotation).\n";
 
 struct ServeOptions {
   std::optional<std::string> root;
@@ -166,17 +167,6 @@ std::unique_ptr<ContentSource> MakeSource(const ServeOptions& options) {
   return std::make_unique<OriginSource>(*options.origin, settings);
 }
 
-using LogFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-// The stream the access log goes to; null (with one line on standard error)
-// when the file cannot be opened.
-LogFile OpenLog(const ServeOptions& options) {
-  if (!options.log) return LogFile(stderr, [](std::FILE*) { return 0; });
-  LogFile file(std::fopen(options.log->c_str(), "a"), &std::fclose);
-  if (!file) std::cerr << "quillmark: cannot write " << *options.log << ": " << std::strerror(errno) << "\n";
-  return file;
-}
-
 // Every connection holds a descriptor, and its deadline watch a second one:
 // allow as many as the system lets this process have.
 void RaiseDescriptorLimit() {
@@ -209,13 +199,22 @@ int RunServeCommand(ArgumentCursor& arguments) {
   if (auto status = ParseServeOptions(arguments, options)) return *status;
   const std::unique_ptr<ContentSource> source = MakeSource(options);
   if (options.config && !UseConfigurationFile(*options.config)) return 1;
-  const LogFile logFile = OpenLog(options);
-  if (!logFile) return 1;
+  AccessLog log(stderr);
+  if (options.log && !log.AppendTo(*options.log)) {
+    std::cerr << "quillmark: cannot write " << *options.log << ": " << std::strerror(errno) << "\n";
+    return 1;
+  }
   RaiseDescriptorLimit();
-  AccessLog log(logFile.get());
   ConfigurationWatch configuration(options.config.value_or(""), log);
   ConversionServer server(*source, options.server, log, &configuration);
-  SignalWatcher watcher([&server](int) { server.Stop(); });
+  // A log file is opened anew on SIGHUP, as log rotation asks.
+  std::function<void()> reopenLog;
+  if (options.log) {
+    reopenLog = [&log, &options] {
+      if (!log.AppendTo(*options.log)) log.Note("cannot reopen " + *options.log + ": " + std::strerror(errno));
+    };
+  }
+  SignalWatcher watcher([&server](int) { server.Stop(); }, reopenLog);
   return ServeUntilSignal(server, configuration, options);
 }
 

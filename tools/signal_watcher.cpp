@@ -4,10 +4,12 @@
 
 namespace quillmark::tools {
 
-SignalWatcher::SignalWatcher(std::function<void(int)> onSignal) : onSignal_(std::move(onSignal)) {
+SignalWatcher::SignalWatcher(std::function<void(int)> onSignal, std::function<void()> onHangUp)
+    : onSignal_(std::move(onSignal)), onHangUp_(std::move(onHangUp)) {
   sigemptyset(&watched_);
   sigaddset(&watched_, SIGINT);
   sigaddset(&watched_, SIGTERM);
+  if (onHangUp_) sigaddset(&watched_, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &watched_, &previousMask_);
   watcher_ = std::thread([this] { Watch(); });
 }
@@ -22,10 +24,17 @@ SignalWatcher::~SignalWatcher() {
 }
 
 void SignalWatcher::Watch() {
-  int number = 0;
-  while (sigwait(&watched_, &number) != 0) {
+  // Every hang-up before the signal that stops the watch has been handled.
+  for (;;) {
+    int number = 0;
+    if (sigwait(&watched_, &number) != 0) continue;
+    if (closing_) return;
+    if (number != SIGHUP) {
+      onSignal_(number);
+      return;
+    }
+    onHangUp_();
   }
-  if (!closing_) onSignal_(number);
 }
 
 }  // namespace quillmark::tools

@@ -326,9 +326,21 @@ TEST(CliServe, LogsToAFileAndRefusesAPortInUse) {
   ExpectOneLineError(second, 1,
                      "quillmark: cannot listen on 127.0.0.1:" + std::to_string(port) + ": Address already in use");
 
+  // Log rotation: the file is moved away, and SIGHUP opens it anew.
+  const fs::path rotated = folder.Path() / "access.log.1";
+  fs::rename(logFile, rotated);
+  ::kill(pid, SIGHUP);
+  for (int attempt = 0; attempt < 500 && !fs::exists(logFile); ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(StatusOf(SendRaw(port, "GET /?after HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")), 200);
+
   EXPECT_TRUE(StoppedCleanly(pid, SIGTERM));
-  const std::string log = ReadFile(logFile);
-  EXPECT_TRUE(Contains(log, "\"GET /?a=b HTTP/1.1\" 200 ")) << log;
+  const std::string before = ReadFile(rotated);
+  const std::string after = ReadFile(logFile);
+  EXPECT_TRUE(Contains(before, "\"GET /?a=b HTTP/1.1\" 200 ")) << before;
+  EXPECT_FALSE(Contains(before, "/?after")) << before;
+  EXPECT_TRUE(Contains(after, "\"GET /?after HTTP/1.1\" 200 ")) << after;
   EXPECT_FALSE(Contains(ReadFile(errFile), "GET /")) << ReadFile(errFile);
 }
 
