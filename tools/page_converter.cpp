@@ -1,14 +1,17 @@
 #include "tools/page_converter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 #include "interface/quillmark.h"
 #include "tools/accept_lists.h"
 #include "tools/ascii_case.h"
 #include "tools/media_types.h"
+#include "tools/percent_encoding.h"
 
 namespace quillmark::tools {
 
@@ -121,14 +124,29 @@ std::optional<std::vector<std::string>> ConvertDeckParts(const std::string& page
   });
 }
 
+namespace {
+
+// A file name as a relative link names it: every byte but letters, digits
+// and the signs a path segment holds unescaped as %XX, and ":" too, which
+// in a link's first segment would begin a scheme ("my page.wml" is linked
+// as "my%20page.wml").
+std::string LinkedFileName(const std::string& name) {
+  constexpr std::string_view kPlain = "-._~!$&'()*+,;=@";
+  return PercentEncoded(name, [&](unsigned char byte) {
+    return std::isalnum(byte) != 0 || kPlain.find(static_cast<char>(byte)) != std::string_view::npos;
+  });
+}
+
+}  // namespace
+
 std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,
                                                          const std::string& charset, bool wmlc,
                                                          const std::string& target) {
   const fs::path path(target);
   DeckForm form;
   form.wmlc = wmlc;
-  form.firstPartLink = path.filename().string();
-  form.partLink = path.stem().string() + "-{n}" + path.extension().string();
+  form.firstPartLink = LinkedFileName(path.filename().string());
+  form.partLink = LinkedFileName(path.stem().string()) + "-{n}" + LinkedFileName(path.extension().string());
   std::optional<std::vector<std::string>> parts = ConvertDeckParts(page, device, charset, form);
   if (!parts) return std::nullopt;
   std::vector<DeckFile> files;

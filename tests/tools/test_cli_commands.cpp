@@ -177,6 +177,13 @@ TEST(CliConvert, APagedDeckGoesIntoOneFileAPart) {
   const RunResult piped = RunTool(folder, "--config small.cfg long.html");
   EXPECT_EQ(piped.status, 0);
   EXPECT_TRUE(Contains(piped.err, "only the first goes to standard output")) << piped.err;
+  // A file name is linked as a relative link must write it.
+  folder.Write("my long:page.html", LongPage());
+  EXPECT_EQ(RunTool(folder, "convert --config small.cfg -o named/ 'my long:page.html'").status, 0);
+  const std::string first = ReadFile(folder.Path() / "named/my long:page.wml");
+  EXPECT_TRUE(Contains(first, "href=\"my%20long%3Apage-2.wml")) << first;
+  const std::string second = ReadFile(folder.Path() / "named/my long:page-2.wml");
+  EXPECT_TRUE(Contains(second, "href=\"my%20long%3Apage-3.wml")) << second;
 }
 
 TEST(CliConvert, APartNeverOverwritesAnotherFile) {
