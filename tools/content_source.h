@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "tools/header_list.h"
 
@@ -17,7 +18,14 @@ struct SourceRequest {
   std::string userAgent;    // "" when the client sent none
   std::string body;         // POST only
   std::string contentType;  // of the body; "" when none was sent
+  // The client's headers that an origin is asked with as well (see
+  // kForwardedHeaders), in the order received.
+  HeaderList forwarded;
 };
+
+// What a client's request carries for the site behind the server rather
+// than for the server: its session, its credentials, its languages.
+inline constexpr std::string_view kForwardedHeaders[] = {"Cookie", "Authorization", "Accept-Language"};
 
 // Identity and age of a file answered from a root folder; what its
 // validators are made of.

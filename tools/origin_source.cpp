@@ -26,7 +26,11 @@ struct Transfer {
 constexpr long kConnectMilliseconds = 5000;
 constexpr char kAccept[] = "Accept: text/html, application/xhtml+xml, text/vnd.wap.wml, image/*;q=0.8, */*;q=0.5";
 // Origin headers that a client or cache needs as they are.
-constexpr std::string_view kPassedHeaders[] = {"etag", "last-modified", "cache-control", "expires", "vary"};
+// An origin's headers that reach the client; the session, credentials
+// and language of a page hold for its deck as well.
+constexpr std::string_view kPassedHeaders[] = {"etag",       "last-modified",    "cache-control",   "expires",
+                                               "vary",       "set-cookie",       "www-authenticate",
+                                               "content-language"};
 
 struct CurlDeleter {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -138,6 +142,9 @@ SourceContent OriginSource::Fetch(const SourceRequest& request) const {
   headers.reset(curl_slist_append(headers.release(), "Expect:"));
   if (!request.contentType.empty()) {
     headers.reset(curl_slist_append(headers.release(), ("Content-Type: " + request.contentType).c_str()));
+  }
+  for (const auto& [name, value] : request.forwarded) {
+    headers.reset(curl_slist_append(headers.release(), (name + ": " + value).c_str()));
   }
   Transfer transfer;
   transfer.maxBytes = settings_.maxBytes;

@@ -1,5 +1,6 @@
 #include "tools/request_answer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -282,7 +283,13 @@ Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, co
   const PartTarget target = TakePartParameter(request.target, partParameter);
   if (target.part == 0) return ErrorAnswer(404, request);
   SourceRequest fetch{request.method, request.path, target.target, request.Header("User-Agent").value_or(""),
-                      request.body, request.Header("Content-Type").value_or("")};
+                      request.body, request.Header("Content-Type").value_or(""), {}};
+  for (const auto& [name, value] : request.headers) {
+    const auto forwarded = [&](std::string_view wanted) { return EqualIgnoringCase(name, wanted); };
+    if (std::any_of(std::begin(kForwardedHeaders), std::end(kForwardedHeaders), forwarded)) {
+      fetch.forwarded.emplace_back(name, value);
+    }
+  }
   SourceContent content = source.Fetch(fetch);
   if (content.generated) return Rendered(content, request);
   DeckForm parts;

@@ -42,6 +42,14 @@ OriginReply SiteAnswer(const OriginRequest& request, int port) {
   if (path == "/form") {
     return {200, "text/html", "<p>" + request.method + " " + request.Header("Content-Type") + " " + request.body + "</p>", {}, {}};
   }
+  if (path == "/session") {
+    return {200, "text/html",
+            "<p>" + request.Header("Cookie") + "|" + request.Header("Authorization") + "|" +
+                request.Header("Accept-Language") + "|" + request.Header("X-Private") + "</p>",
+            {{"Set-Cookie", "a=1"}, {"Set-Cookie", "b=2"}, {"WWW-Authenticate", "Basic realm=\"r\""},
+             {"Content-Language", "de"}, {"X-Internal", "no"}},
+            {}};
+  }
   if (path == "/slow.html") return {200, "text/html", std::string(40, 'x'), {}, std::chrono::milliseconds(50)};
   if (path == "/moved") {
     // The query is the Location to send, with "PORT" for the origin's port.
@@ -172,6 +180,25 @@ TEST_F(OriginServer, PostBodiesReachTheOriginWithinTheirLimit) {
   const HttpReply put = Request(server.Port(), "PUT", "/form", {}, "x");
   EXPECT_EQ(put.status, 405);
   EXPECT_EQ(put.Header("Allow"), "GET, HEAD, POST");
+}
+
+// Sessions, credentials and languages are the site's: they pass both ways.
+TEST_F(OriginServer, CookiesCredentialsAndLanguagesReachTheOriginAndTheClient) {
+  OriginSource source(origin_.Url(), Limits());
+  RunningServer server(source, 2);
+  const HttpReply reply = server.Get("/session", {{"Cookie", "s=42"},
+                                                  {"Authorization", "Basic QWRhOlVsbQ=="},
+                                                  {"Accept-Language", "de, en;q=0.5"},
+                                                  {"X-Private", "kept"}});
+  EXPECT_TRUE(Contains(reply.body, "s=42|Basic QWRhOlVsbQ==|de, en;q=0.5|\r\n</p>")) << reply.body;
+  std::vector<std::string> cookies;
+  for (const auto& [name, value] : reply.headers) {
+    if (EqualIgnoringCase(name, "Set-Cookie")) cookies.push_back(value);
+  }
+  EXPECT_EQ(cookies, (std::vector<std::string>{"a=1", "b=2"}));
+  EXPECT_EQ(reply.Header("WWW-Authenticate"), "Basic realm=\"r\"");
+  EXPECT_EQ(reply.Header("Content-Language"), "de");
+  EXPECT_FALSE(reply.Has("X-Internal"));
 }
 
 TEST_F(OriginServer, ValidatorsAndLifetimesPassThroughAndDecksGetTheirOwnTag) {
