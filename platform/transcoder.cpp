@@ -3,7 +3,10 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 #include "base/utf8.h"
 
@@ -77,7 +80,16 @@ uint32_t DecodeSequence(const char* text, size_t length) {
 }  // namespace
 
 bool IsKnownCharset(const std::string& charset) {
-  return !charset.empty() && Converter("UTF-8", charset).ok();
+  if (charset.empty()) return false;
+  // Opening a converter costs the C library a search of its modules; pages
+  // and configurations name few charsets, each looked up once per thread
+  // (names past the first 64 are looked up each time).
+  constexpr std::size_t kMostRemembered = 64;
+  thread_local std::unordered_map<std::string, bool> known;
+  if (const auto found = known.find(charset); found != known.end()) return found->second;
+  const bool ok = Converter("UTF-8", charset).ok();
+  if (known.size() < kMostRemembered) known.emplace(charset, ok);
+  return ok;
 }
 
 std::optional<std::string> DecodeToUtf8(std::string_view bytes, const std::string& charset) {
