@@ -116,7 +116,8 @@ bool KeepsAsciiMarkup(const std::string& encoding) {
     const std::optional<std::string> bytes = EncodeFromUtf8(character, encoding);
     if (!bytes || bytes->starts_with("&#")) continue;
     const auto byte = [](char c) { return static_cast<unsigned char>(c); };
-    keeps = byte(bytes->front()) >= 0x80 && std::all_of(bytes->begin(), bytes->end(), [&](char c) { return byte(c) >= 0x40; });
+    const auto outsideSigns = [&](char c) { return byte(c) >= 0x40; };
+    keeps = byte(bytes->front()) >= 0x80 && std::all_of(bytes->begin(), bytes->end(), outsideSigns);
   }
   if (probed.size() < 64) probed.emplace(encoding, keeps);
   return keeps;
