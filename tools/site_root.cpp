@@ -43,6 +43,8 @@ SiteRoot::SiteRoot(const std::string& root, uint64_t maxBytes) : maxBytes_(maxBy
 }
 
 SourceContent SiteRoot::Fetch(const SourceRequest& request) const {
+  // A path that does not begin at the root ("page.html", "*") names no file.
+  if (request.target.empty() || request.target[0] != '/') return ErrorContent(400);
   const RequestPath parsed = ParseRequestPath(request.path);
   if (parsed.refused) return ErrorContent(403);
   fs::path candidate = root_;
