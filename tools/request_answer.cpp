@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "interface/page_charset.h"
 #include "tools/accept_lists.h"
 #include "tools/gzip_coding.h"
 #include "tools/http_validators.h"
@@ -124,10 +125,12 @@ Answer AsIs(SourceContent content) {
 
 // A WML deck sent as it is (a .wml file, or an origin's deck), compiled for
 // a client that prefers WMLC, as converted pages are; either form varies
-// with Accept. A deck whose charset only the Content-Type names, which the
-// compiler does not read, is sent as it is to everyone.
+// with Accept. A deck whose charset, other than UTF-8, only the
+// Content-Type names, which the compiler does not read, is sent as it is to
+// everyone.
 Answer PassedDeck(SourceContent content, const HttpRequest& request) {
-  const bool charsetOutside = !CharsetOfContentType(content.mediaType).empty() && !content.body.starts_with("<?xml");
+  const std::string charset = CharsetOfContentType(content.mediaType);
+  const bool charsetOutside = !charset.empty() && !IsUtf8Name(charset) && !content.body.starts_with("<?xml");
   const bool compiled =
       !charsetOutside && ListPrefers(request.Header("Accept").value_or(""), kCompiledDeckMediaType, kDeckMediaType);
   if (!compiled) {
