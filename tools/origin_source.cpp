@@ -25,9 +25,8 @@ struct Transfer {
 
 constexpr long kConnectMilliseconds = 5000;
 constexpr char kAccept[] = "Accept: text/html, application/xhtml+xml, text/vnd.wap.wml, image/*;q=0.8, */*;q=0.5";
-// Origin headers that a client or cache needs as they are.
-// An origin's headers that reach the client; the session, credentials
-// and language of a page hold for its deck as well.
+// An origin's headers that a client or cache needs as they are; the
+// session, credentials and language of a page hold for its deck as well.
 constexpr std::string_view kPassedHeaders[] = {"etag",       "last-modified",    "cache-control",   "expires",
                                                "vary",       "set-cookie",       "www-authenticate",
                                                "content-language"};
