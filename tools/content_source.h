@@ -18,8 +18,9 @@ struct SourceRequest {
   std::string userAgent;    // "" when the client sent none
   std::string body;         // POST only
   std::string contentType;  // of the body; "" when none was sent
-  // The client's headers that an origin is asked with as well (see
-  // kForwardedHeaders), in the order received.
+  // Headers an origin is asked with as well: the client's own (see
+  // kForwardedHeaders), in the order received, then Via and
+  // X-Forwarded-For, which name this server and the client.
   HeaderList forwarded;
 };
 

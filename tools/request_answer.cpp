@@ -152,6 +152,30 @@ Answer PassedDeck(SourceContent content, const HttpRequest& request) {
   return answer;
 }
 
+// `earlier`, a header's value the client sent or "", with `added` after it.
+std::string Appended(const std::string& earlier, const std::string& added) {
+  return earlier.empty() ? added : earlier + ", " + added;
+}
+
+// What an origin is asked with besides the request (see SourceRequest):
+// the client's session, credentials and languages, and, as a gateway
+// sends them, this server in Via and the client in X-Forwarded-For.
+HeaderList ForwardedHeaders(const HttpRequest& request) {
+  HeaderList forwarded;
+  for (const auto& [name, value] : request.headers) {
+    const auto named = [&](std::string_view wanted) { return EqualIgnoringCase(name, wanted); };
+    if (std::any_of(std::begin(kForwardedHeaders), std::end(kForwardedHeaders), named)) {
+      forwarded.emplace_back(name, value);
+    }
+  }
+  const std::string version = request.version.rfind("HTTP/", 0) == 0 ? request.version.substr(5) : request.version;
+  forwarded.emplace_back("Via", Appended(request.Header("Via").value_or(""), version + " quillmark"));
+  if (request.clientAddress.empty() || request.clientAddress == "-") return forwarded;
+  forwarded.emplace_back("X-Forwarded-For",
+                         Appended(request.Header("X-Forwarded-For").value_or(""), request.clientAddress));
+  return forwarded;
+}
+
 // The answer for what the source gave: a page converted, a deck sent as it
 // is or compiled, anything else as it is.
 Answer AnswerFor(SourceContent content, const HttpRequest& request, const std::string& generation,
@@ -287,12 +311,7 @@ Answer AnswerRequest(const ContentSource& source, const HttpRequest& request, co
   if (target.part == 0) return ErrorAnswer(404, request);
   SourceRequest fetch{request.method, request.path, target.target, request.Header("User-Agent").value_or(""),
                       request.body, request.Header("Content-Type").value_or(""), {}};
-  for (const auto& [name, value] : request.headers) {
-    const auto forwarded = [&](std::string_view wanted) { return EqualIgnoringCase(name, wanted); };
-    if (std::any_of(std::begin(kForwardedHeaders), std::end(kForwardedHeaders), forwarded)) {
-      fetch.forwarded.emplace_back(name, value);
-    }
-  }
+  fetch.forwarded = ForwardedHeaders(request);
   SourceContent content = source.Fetch(fetch);
   if (content.generated) return Rendered(content, request);
   DeckForm parts;

@@ -45,7 +45,8 @@ OriginReply SiteAnswer(const OriginRequest& request, int port) {
   if (path == "/session") {
     return {200, "text/html",
             "<p>" + request.Header("Cookie") + "|" + request.Header("Authorization") + "|" +
-                request.Header("Accept-Language") + "|" + request.Header("X-Private") + "</p>",
+                request.Header("Accept-Language") + "|" + request.Header("X-Private") + "|" + request.Header("Via") +
+                "|" + request.Header("X-Forwarded-For") + "</p>",
             {{"Set-Cookie", "a=1"}, {"Set-Cookie", "b=2"}, {"WWW-Authenticate", "Basic realm=\"r\""},
              {"Content-Language", "de"}, {"X-Internal", "no"}},
             {}};
@@ -183,14 +184,17 @@ TEST_F(OriginServer, PostBodiesReachTheOriginWithinTheirLimit) {
 }
 
 // Sessions, credentials and languages are the site's: they pass both ways.
+// The origin learns of this server and of the client, as from a gateway.
 TEST_F(OriginServer, CookiesCredentialsAndLanguagesReachTheOriginAndTheClient) {
   OriginSource source(origin_.Url(), Limits());
   RunningServer server(source, 2);
   const HttpReply reply = server.Get("/session", {{"Cookie", "s=42"},
                                                   {"Authorization", "Basic QWRhOlVsbQ=="},
                                                   {"Accept-Language", "de, en;q=0.5"},
-                                                  {"X-Private", "kept"}});
-  EXPECT_TRUE(Contains(reply.body, "s=42|Basic QWRhOlVsbQ==|de, en;q=0.5|\r\n</p>")) << reply.body;
+                                                  {"X-Private", "kept"},
+                                                  {"X-Forwarded-For", "10.0.0.1"}});
+  EXPECT_TRUE(Contains(reply.body, "s=42|Basic QWRhOlVsbQ==|de, en;q=0.5||1.1 quillmark|10.0.0.1, 127.0.0.1"))
+      << reply.body;
   std::vector<std::string> cookies;
   for (const auto& [name, value] : reply.headers) {
     if (EqualIgnoringCase(name, "Set-Cookie")) cookies.push_back(value);
