@@ -65,6 +65,21 @@ void AddFileValidators(Answer& answer, const FileIdentity& file, const std::stri
   answer.headers.emplace_back("Last-Modified", HttpDate(static_cast<std::time_t>(file.mtimeNanoseconds / 1000000000)));
 }
 
+// The validators and Location of `answer`, made from `content` (a deck
+// converted or compiled) rather than sent as it is: the origin's tag names
+// what the origin sent, so the answer gets a tag of its own, from the file
+// and `variant`, which names what else the answer was made from, or from
+// its body.
+void AddMadeValidators(Answer& answer, const SourceContent& content, const std::string& variant) {
+  RemoveHeader(answer.headers, "ETag");
+  if (content.file) {
+    AddFileValidators(answer, *content.file, variant);
+  } else if (answer.status == 200) {
+    answer.headers.emplace_back("ETag", BodyTag(answer.body));
+  }
+  if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
+}
+
 // `answer` in the gzip coding when the client takes it and it is worth it;
 // its tag then names the coded bytes.
 Answer Compressed(Answer answer, const HttpRequest& request) {
@@ -97,19 +112,12 @@ Answer Converted(SourceContent content, const HttpRequest& request, const std::s
   }
   Answer answer{content.status, std::move(page->mediaType), std::move(page->body), std::move(content.headers),
                 std::move(page->device)};
-  // The origin's tag names the page, not this deck.
-  RemoveHeader(answer.headers, "ETag");
   const std::optional<std::string> originVary = FindHeader(answer.headers, "Vary");
   RemoveHeader(answer.headers, "Vary");
   // Caches must keep one deck per device text.
   answer.headers.emplace_back("Vary", VaryWithUserAgent(originVary));
-  if (content.file) {
-    AddFileValidators(answer, *content.file,
-                      generation + "\n" + answer.device + "\n" + answer.mediaType + "\n" + std::to_string(parts.part));
-  } else if (answer.status == 200) {
-    answer.headers.emplace_back("ETag", BodyTag(answer.body));
-  }
-  if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
+  AddMadeValidators(answer, content,
+                    generation + "\n" + answer.device + "\n" + answer.mediaType + "\n" + std::to_string(parts.part));
   return Compressed(std::move(answer), request);
 }
 
@@ -140,15 +148,8 @@ Answer PassedDeck(SourceContent content, const HttpRequest& request) {
   }
   Answer answer{content.status, std::string(kCompiledDeckMediaType), CompileWmlc(content.body),
                 std::move(content.headers), "-"};
-  // The origin's tag names the text, not the compiled deck.
-  RemoveHeader(answer.headers, "ETag");
   answer.headers.emplace_back("Vary", "Accept");
-  if (content.file) {
-    AddFileValidators(answer, *content.file, std::string(kCompiledDeckMediaType));
-  } else if (answer.status == 200) {
-    answer.headers.emplace_back("ETag", BodyTag(answer.body));
-  }
-  if (!content.location.empty()) answer.headers.emplace_back("Location", content.location);
+  AddMadeValidators(answer, content, std::string(kCompiledDeckMediaType));
   return answer;
 }
 

@@ -43,6 +43,10 @@ std::string FieldPostName(CXmlNode* field, int32_t formCount, ReferenceMode refe
 // start tag; both texts must already be safe as attribute values.
 void AppendPostfield(CXmlNode* go, const std::string& name, const std::string& value);
 
+// True for the start tag of a field a form posts: an input, select or
+// textarea.
+bool IsFormField(const CXmlNode* node);
+
 // Appends to the `go` start tag one postfield per named text, password or
 // hidden field and select found in `first`, its following siblings and their
 // descendants (descendants before their element, in document order
@@ -65,10 +69,6 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
 // a field before the button has the name it has now, and one after it the
 // name it had in the page, which is the name the scan found when the scan
 // came before the walk reached it.
-// True for the start tag of a field a form posts: an input, select or
-// textarea.
-bool IsFormField(const CXmlNode* node);
-
 class FormFieldIndex {
  public:
   // Scans the forest of `first` and its following siblings.
