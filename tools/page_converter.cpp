@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "interface/page_charset.h"
 #include "interface/quillmark.h"
 #include "tools/accept_lists.h"
 #include "tools/ascii_case.h"
@@ -226,15 +227,8 @@ std::string DeckMediaType(std::string_view deck) {
     if (c == '\n') break;
     if (c != '\0' && static_cast<unsigned char>(c) < 0x80) line.push_back(c);
   }
-  const std::string_view declaration = line;
-  std::string charset = "utf-8";
-  const size_t at = declaration.find("encoding");
-  const size_t quote = at == std::string_view::npos ? at : declaration.find_first_of("\"'", at);
-  if (quote != std::string_view::npos) {
-    const size_t close = declaration.find(declaration[quote], quote + 1);
-    if (close != std::string_view::npos) charset = std::string(declaration.substr(quote + 1, close - quote - 1));
-  }
-  return std::string(kDeckMediaType) + "; charset=" + Lowered(charset);
+  // Read as the library read it to write the deck.
+  return std::string(kDeckMediaType) + "; charset=" + Lowered(DeclaredEncoding(line));
 }
 
 }  // namespace quillmark::tools
