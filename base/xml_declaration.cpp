@@ -9,7 +9,10 @@ std::string_view EncodingOf(std::string_view declaration) {
   if (quote == std::string_view::npos) return {};
   const size_t close = declaration.find(declaration[quote], quote + 1);
   if (close == std::string_view::npos) return {};
-  return declaration.substr(quote + 1, close - quote - 1);
+  std::string_view value = declaration.substr(quote + 1, close - quote - 1);
+  while (!value.empty() && static_cast<unsigned char>(value.front()) <= ' ') value.remove_prefix(1);
+  while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ') value.remove_suffix(1);
+  return value;
 }
 
 }  // namespace quillmark

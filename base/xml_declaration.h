@@ -6,7 +6,8 @@
 namespace quillmark {
 
 // The value of the pseudo-attribute "encoding" in the XML declaration
-// `declaration` ("<?xml version="1.0" encoding="..."?>"), or empty.
+// `declaration` ("<?xml version="1.0" encoding="..."?>") without the blanks
+// around it, or empty.
 std::string_view EncodingOf(std::string_view declaration);
 
 }  // namespace quillmark

@@ -101,9 +101,7 @@ std::string LabelNote(Key key, const char* name, const char* value) {
 // it keep to ASCII.
 std::string EncodingNote(Key key, const char* name, const char* value) {
   if (key != Key::kXmlVersion) return "";
-  std::string_view encoding = EncodingOf(value);
-  while (!encoding.empty() && static_cast<unsigned char>(encoding.back()) <= ' ') encoding.remove_suffix(1);
-  while (!encoding.empty() && static_cast<unsigned char>(encoding.front()) <= ' ') encoding.remove_prefix(1);
+  const std::string_view encoding = EncodingOf(value);
   if (encoding.empty() || IsKnownCharset(UpperCaseCopy(encoding))) return "";
   return std::string(name) + " names the encoding " + Quoted(encoding) +
          ", which iconv does not know: a phone may not read a deck that names it, and with CHARSET=convert decks "

@@ -124,7 +124,7 @@ bool KeepsAsciiMarkup(const std::string& encoding) {
 }
 
 std::string DeclaredEncoding(std::string_view xmlDeclaration) {
-  const std::string_view encoding = Trimmed(EncodingOf(xmlDeclaration));
+  const std::string_view encoding = EncodingOf(xmlDeclaration);
   return encoding.empty() ? std::string("UTF-8") : std::string(encoding);
 }
 
