@@ -1,7 +1,6 @@
 #include "tools/page_converter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -12,7 +11,7 @@
 #include "tools/accept_lists.h"
 #include "tools/ascii_case.h"
 #include "tools/media_types.h"
-#include "tools/percent_encoding.h"
+#include "tools/request_path.h"
 
 namespace quillmark::tools {
 
@@ -125,29 +124,16 @@ std::optional<std::vector<std::string>> ConvertDeckParts(const std::string& page
   });
 }
 
-namespace {
-
-// A file name as a relative link names it: every byte but letters, digits
-// and the signs a path segment holds unescaped as %XX, and ":" too, which
-// in a link's first segment would begin a scheme ("my page.wml" is linked
-// as "my%20page.wml").
-std::string LinkedFileName(const std::string& name) {
-  constexpr std::string_view kPlain = "-._~!$&'()*+,;=@";
-  return PercentEncoded(name, [&](unsigned char byte) {
-    return std::isalnum(byte) != 0 || kPlain.find(static_cast<char>(byte)) != std::string_view::npos;
-  });
-}
-
-}  // namespace
-
 std::optional<std::vector<DeckFile>> ConvertToDeckFiles(const std::string& page, const std::optional<std::string>& device,
                                                          const std::string& charset, bool wmlc,
                                                          const std::string& target) {
   const fs::path path(target);
   DeckForm form;
   form.wmlc = wmlc;
-  form.firstPartLink = LinkedFileName(path.filename().string());
-  form.partLink = LinkedFileName(path.stem().string()) + "-{n}" + LinkedFileName(path.extension().string());
+  // A file beside the deck, as a relative link names it ("my%20page.wml").
+  form.firstPartLink = EncodedSegment(path.filename().string(), true);
+  form.partLink =
+      EncodedSegment(path.stem().string(), true) + "-{n}" + EncodedSegment(path.extension().string(), true);
   std::optional<std::vector<std::string>> parts = ConvertDeckParts(page, device, charset, form);
   if (!parts) return std::nullopt;
   std::vector<DeckFile> files;

@@ -11,14 +11,14 @@ namespace {
 
 constexpr std::string_view kPlainSegmentPunctuation = "-._~!$&'()*+,;=:@";
 
-// One segment with every other byte written as %XX.
-std::string EncodedSegment(const std::string& segment) {
-  return PercentEncoded(segment, [](unsigned char byte) {
+}  // namespace
+
+std::string EncodedSegment(const std::string& segment, bool firstOfRelativeLink) {
+  return PercentEncoded(segment, [&](unsigned char byte) {
+    if (byte == ':') return !firstOfRelativeLink;
     return std::isalnum(byte) || kPlainSegmentPunctuation.find(static_cast<char>(byte)) != std::string_view::npos;
   });
 }
-
-}  // namespace
 
 std::string OriginFormTarget(const std::string& target) {
   const std::string_view text(target);

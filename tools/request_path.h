@@ -25,8 +25,12 @@ RequestPath ParseRequestPath(const std::string& decodedPath);
 // them); any other target as it is.
 std::string OriginFormTarget(const std::string& target);
 
-// "/a/b" from segments, each percent-encoded except letters, digits and
-// "-._~!$&'()*+,;=:@".
+// One path segment with every byte but letters, digits and
+// "-._~!$&'()*+,;=:@" written as %XX; ":" too when the segment begins a
+// relative link, where it would read as the end of a scheme.
+std::string EncodedSegment(const std::string& segment, bool firstOfRelativeLink = false);
+
+// "/a/b" from segments, each encoded as EncodedSegment does.
 std::string EncodedPath(const std::vector<std::string>& segments);
 
 }  // namespace quillmark::tools
