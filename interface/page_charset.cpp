@@ -51,33 +51,107 @@ std::optional<std::string> CharsetOfLabel(std::string_view label) {
 
 namespace {
 
-// The label a <meta> tag declares, in its own attribute (charset=...) or in
-// a content type (content="text/html; charset=..."), or empty.
-std::string_view MetaLabel(std::string_view tag) {
-  const std::string lowered = Lowered(tag);
+bool IsTagSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+// Reads the attributes of the tag whose name ends at `at` of `page`, as a
+// browser's scan for a charset does: names lower-cased, values quoted or
+// not, each byte read once.
+class TagAttributes {
+ public:
+  TagAttributes(std::string_view page, size_t at) : page_(page), at_(at) {}
+
+  // The next attribute as (lower-cased name, value); false at the tag's end.
+  bool Next(std::string& name, std::string_view& value) {
+    SkipWhile([](char c) { return IsTagSpace(c) || c == '/'; });
+    if (at_ >= page_.size() || page_[at_] == '>') return false;
+    const size_t nameStart = at_;
+    ++at_;  // a name holds at least one character, "=" included
+    SkipWhile([](char c) { return !IsTagSpace(c) && c != '/' && c != '>' && c != '='; });
+    name = Lowered(page_.substr(nameStart, at_ - nameStart));
+    value = {};
+    SkipWhile(IsTagSpace);
+    if (at_ >= page_.size() || page_[at_] != '=') return true;
+    ++at_;
+    SkipWhile(IsTagSpace);
+    if (at_ < page_.size() && (page_[at_] == '"' || page_[at_] == '\'')) {
+      const size_t close = page_.find(page_[at_], at_ + 1);
+      const size_t end = close == std::string_view::npos ? page_.size() : close;
+      value = page_.substr(at_ + 1, end - at_ - 1);
+      at_ = std::min(end + 1, page_.size());
+      return true;
+    }
+    const size_t valueStart = at_;
+    SkipWhile([](char c) { return !IsTagSpace(c) && c != '>'; });
+    value = page_.substr(valueStart, at_ - valueStart);
+    return true;
+  }
+  // Where reading stopped: the tag's ">" or the page's end.
+  size_t End() const { return at_; }
+
+ private:
+  template <typename Predicate>
+  void SkipWhile(Predicate predicate) {
+    while (at_ < page_.size() && predicate(page_[at_])) ++at_;
+  }
+
+  std::string_view page_;
+  size_t at_;
+};
+
+// The label in a content type's "charset=" parameter, or empty.
+std::string_view ContentTypeLabel(std::string_view content) {
+  const std::string lowered = Lowered(content);
   const size_t at = lowered.find("charset");
   if (at == std::string::npos) return {};
   size_t value = lowered.find_first_not_of(" \t\r\n", at + 7);
   if (value == std::string::npos || lowered[value] != '=') return {};
   value = lowered.find_first_not_of(" \t\r\n\"'", value + 1);
   if (value == std::string::npos) return {};
-  const size_t end = lowered.find_first_of(" \t\r\n\"';>/", value);
-  return tag.substr(value, end == std::string::npos ? std::string::npos : end - value);
+  const size_t end = lowered.find_first_of(" \t\r\n\"';", value);
+  return content.substr(value, end == std::string::npos ? std::string::npos : end - value);
 }
 
-// The first charset the page declares that iconv knows.
+// The label a <meta> tag declares: its charset attribute, or the charset of
+// its content when it stands for the Content-Type header (http-equiv), as
+// browsers read it; else empty.
+std::string_view MetaLabel(TagAttributes& attributes) {
+  std::string name;
+  std::string_view value;
+  std::string_view content;
+  bool contentType = false;
+  while (attributes.Next(name, value)) {
+    if (name == "charset") return value;
+    if (name == "content") content = value;
+    if (name == "http-equiv") contentType = EqualsIgnoringCase(Trimmed(value), "content-type");
+  }
+  return contentType ? ContentTypeLabel(content) : std::string_view();
+}
+
+// The first charset the page declares that iconv knows. Comments are passed
+// over, as a browser's scan passes over them: a declaration commented out
+// declares nothing.
 std::optional<std::string> DeclaredCharset(std::string_view page) {
   page = page.substr(0, kDeclarationReach);
   if (page.substr(0, 5) == "<?xml") {
     const size_t end = page.find("?>");
     if (auto charset = CharsetOfLabel(EncodingOf(page.substr(0, end)))) return charset;
   }
-  // Every "<meta" before `at` has been examined.
+  // Every "<meta" tag before `at`, outside comments, has been examined.
   for (size_t at = page.find('<'); at != std::string_view::npos; at = page.find('<', at + 1)) {
-    if (!EqualsIgnoringCase(std::string(page.substr(at + 1, 4)).c_str(), "meta")) continue;
-    const size_t end = page.find('>', at);
-    if (end == std::string_view::npos) break;
-    if (auto charset = CharsetOfLabel(MetaLabel(page.substr(at, end - at + 1)))) return charset;
+    if (page.substr(at, 4) == "<!--") {
+      // "<!-->" and "<!--->" are whole comments.
+      const size_t close = page.find("-->", at + 2);
+      if (close == std::string_view::npos) break;
+      at = close + 2;
+      continue;
+    }
+    const size_t nameEnd = at + 5;
+    if (nameEnd >= page.size() || !EqualsIgnoringCase(page.substr(at + 1, 4), "meta")) continue;
+    if (!IsTagSpace(page[nameEnd]) && page[nameEnd] != '/') continue;
+    TagAttributes attributes(page, nameEnd);
+    if (auto charset = CharsetOfLabel(MetaLabel(attributes))) return charset;
+    // Values may hold "<": the scan goes on after the tag.
+    at = attributes.End();
   }
   return std::nullopt;
 }
