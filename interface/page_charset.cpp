@@ -127,10 +127,26 @@ std::string_view MetaLabel(TagAttributes& attributes) {
   return contentType ? ContentTypeLabel(content) : std::string_view();
 }
 
-// The first charset the page declares that iconv knows. Comments are passed
-// over, as a browser's scan passes over them: a declaration commented out
-// declares nothing.
-std::optional<std::string> DeclaredCharset(std::string_view page) {
+// A declaration read in ASCII bytes cannot name an encoding that writes
+// ASCII otherwise (UTF-16, UTF-32): the page then is in UTF-8, as browsers
+// read such a page.
+// Pages name few charsets: each is probed once per thread.
+std::string ReadableCharset(std::string charset) {
+  thread_local std::unordered_map<std::string, bool> probed;
+  auto found = probed.find(charset);
+  if (found == probed.end()) {
+    const std::optional<std::string> markup = EncodeFromUtf8("<meta", charset);
+    const bool readable = !markup || *markup == "<meta";
+    if (probed.size() >= 64) return readable ? charset : std::string("UTF-8");
+    found = probed.emplace(charset, readable).first;
+  }
+  return found->second ? charset : std::string("UTF-8");
+}
+
+// The first charset the page declares that iconv knows, as named. Comments
+// are passed over, as a browser's scan passes over them: a declaration
+// commented out declares nothing.
+std::optional<std::string> DeclaredLabel(std::string_view page) {
   page = page.substr(0, kDeclarationReach);
   if (page.substr(0, 5) == "<?xml") {
     const size_t end = page.find("?>");
@@ -154,6 +170,13 @@ std::optional<std::string> DeclaredCharset(std::string_view page) {
     at = attributes.End();
   }
   return std::nullopt;
+}
+
+// The charset the page declares, as the page is then read.
+std::optional<std::string> DeclaredCharset(std::string_view page) {
+  std::optional<std::string> charset = DeclaredLabel(page);
+  if (charset) charset = ReadableCharset(std::move(*charset));
+  return charset;
 }
 
 }  // namespace

@@ -137,6 +137,10 @@ TEST(DeckCharsets, PageCharsetFirstMatchWins) {
       {"<meta name=description content='charset=koi8-r'>caf\xC3\xA9", "", "UTF-8", 0},
       {"<meta content=\"a <b> charset=x\" name=x><meta/charset='koi8-r'>", "", "KOI8-R", 0},
       {"<meta content='text/html; charset=iso-8859-2' http-equiv=content-type>", "", "ISO-8859-2", 0},
+      // A declaration read in ASCII cannot name UTF-16: the page is UTF-8.
+      {"<meta charset=utf-16>caf\xC3\xA9", "", "UTF-8", 0},
+      {"<?xml version='1.0' encoding='UTF-16LE'?><p>x", "", "UTF-8", 0},
+      {"<meta charset=iso-2022-jp>", "", "ISO-2022-JP", 0},
       {"caf\xC3\xA9", "", "UTF-8", 0},
       {"caf\xE9", "", "WINDOWS-1252", 0},
       {"plain", "", "UTF-8", 0},
