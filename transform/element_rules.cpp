@@ -1,8 +1,12 @@
 #include "transform/element_rules.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "base/case_folding.h"
+#include "base/xml_declaration.h"
 #include "base/leading_integer.h"
 #include "transform/escape_text.h"
 #include "transform/normalize_tree.h"
@@ -128,7 +132,41 @@ void RewriteDo(CXmlNode* node, RewriteContext&) {
   element->NormalizeBoolAttribute("optional", "false");
 }
 
-void KeepAsItStands(CXmlNode*, RewriteContext&) {}
+namespace {
+
+// Where the value of the "charset=" parameter of the content type `content`
+// lies, as (start, length); nullopt without one.
+std::optional<std::pair<std::size_t, std::size_t>> CharsetParameter(std::string_view content) {
+  for (std::size_t at = 0; (at = content.find(';', at)) != std::string_view::npos;) {
+    ++at;
+    while (at < content.size() && (content[at] == ' ' || content[at] == '\t')) ++at;
+    if (!EqualsIgnoringCase(content.substr(at, 8), "charset=")) continue;
+    const std::size_t start = at + 8;
+    const std::size_t end = std::min(content.find_first_of("; \t", start), content.size());
+    return std::pair{start, end - start};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
+  if (walk.Settings().transcode == 0 || !node->IsStartTag()) return;
+  CXmlObject& element = *node->GetElement();
+  if (element.GetAttribute("charset") != nullptr) {
+    RemoveWithContent(node, walk);
+    return;
+  }
+  const char* equivalent = element.GetAttribute("http-equiv");
+  const char* content = element.GetAttribute("content");
+  if (equivalent == nullptr || content == nullptr || !EqualsIgnoringCase(equivalent, "content-type")) return;
+  const auto parameter = CharsetParameter(content);
+  if (!parameter) return;
+  const std::string_view encoding = EncodingOf(walk.Settings().xmlVersion);
+  std::string named(content);
+  named.replace(parameter->first, parameter->second, encoding.empty() ? std::string_view("utf-8") : encoding);
+  element.SetAttribute("content", named.c_str());
+}
 
 void RewriteGo(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* element = PairAtClosedTag(node, wml::kGo);

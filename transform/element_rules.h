@@ -26,8 +26,11 @@ void RewriteCard(CXmlNode* node, RewriteContext& walk);
 // do: at the closed tag the pair, a lower-case type ("accept" by default)
 // and a boolean optional.
 void RewriteDo(CXmlNode* node, RewriteContext& walk);
-// meta: left as it stands for its parent's content model.
-void KeepAsItStands(CXmlNode* node, RewriteContext& walk);
+// meta: left as it stands for its parent's content model; but when the
+// deck is written in its own encoding (CHARSET=convert), the page's charset
+// declarations would misname it: a meta with a charset attribute goes, and
+// a Content-Type meta's charset names the deck's encoding.
+void RewriteMeta(CXmlNode* node, RewriteContext& walk);
 // go: at the closed tag the pair, method, sendreferer and an escaped href.
 void RewriteGo(CXmlNode* node, RewriteContext& walk);
 // img: at the closed tag the pair, src, alt from the file name, and align.

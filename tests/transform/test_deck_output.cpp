@@ -182,6 +182,30 @@ TEST(DeckCharsets, DecksAreWrittenInTheDeclaredEncoding) {
   }
 }
 
+TEST(DeckCharsets, ThePagesCharsetDeclarationsNameTheDecksEncoding) {
+  const std::string latin1 = "XMLVERSION=\"<?xml version=\\\"1.0\\\" encoding=\\\"ISO-8859-1\\\"?>\"";
+  const std::string page =
+      "<html><head><meta charset='koi8-r'><META HTTP-EQUIV='Content-Type' CONTENT='text/html; Charset=KOI8-R'>"
+      "<meta name=author content=x></head><body><p>x</p></body></html>";
+  struct Case {
+    std::string settings;
+    std::string head;
+  };
+  const std::vector<Case> cases = {
+      {"", "<head><meta http-equiv=\"Content-Type\" content=\"text/html; Charset=utf-8\"/>"
+           "<meta name=\"author\" content=\"x\"/></head>"},
+      {latin1, "<head><meta http-equiv=\"Content-Type\" content=\"text/html; Charset=ISO-8859-1\"/>"
+               "<meta name=\"author\" content=\"x\"/></head>"},
+      // The page's bytes, and so its declarations, pass as they are.
+      {"CHARSET=bytes", "<head><meta charset=\"koi8-r\"/><meta http-equiv=\"Content-Type\" "
+                        "content=\"text/html; Charset=KOI8-R\"/><meta name=\"author\" content=\"x\"/></head>"},
+  };
+  for (const Case& c : cases) {
+    const std::string deck = DeckUnder(c.settings, page, "");
+    EXPECT_NE(deck.find(c.head), std::string::npos) << c.settings << "\n" << deck;
+  }
+}
+
 TEST(DeckCharsets, HostCharsetReachesTheExport) {
   std::string page = "caf\xE9";
   char* caller = nullptr;
