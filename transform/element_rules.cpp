@@ -162,9 +162,11 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
   if (equivalent == nullptr || content == nullptr || !EqualsIgnoringCase(equivalent, "content-type")) return;
   const auto parameter = CharsetParameter(content);
   if (!parameter) return;
-  const std::string_view encoding = EncodingOf(walk.Settings().xmlVersion);
+  const std::string_view declared = EncodingOf(walk.Settings().xmlVersion);
+  const std::string_view encoding = declared.empty() ? std::string_view("UTF-8") : declared;
   std::string named(content);
-  named.replace(parameter->first, parameter->second, encoding.empty() ? std::string_view("utf-8") : encoding);
+  if (EqualsIgnoringCase(named.substr(parameter->first, parameter->second), encoding)) return;
+  named.replace(parameter->first, parameter->second, encoding);
   element.SetAttribute("content", named.c_str());
 }
 

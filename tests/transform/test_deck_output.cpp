@@ -192,7 +192,7 @@ TEST(DeckCharsets, ThePagesCharsetDeclarationsNameTheDecksEncoding) {
     std::string head;
   };
   const std::vector<Case> cases = {
-      {"", "<head><meta http-equiv=\"Content-Type\" content=\"text/html; Charset=utf-8\"/>"
+      {"", "<head><meta http-equiv=\"Content-Type\" content=\"text/html; Charset=UTF-8\"/>"
            "<meta name=\"author\" content=\"x\"/></head>"},
       {latin1, "<head><meta http-equiv=\"Content-Type\" content=\"text/html; Charset=ISO-8859-1\"/>"
                "<meta name=\"author\" content=\"x\"/></head>"},
