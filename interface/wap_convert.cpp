@@ -144,7 +144,11 @@ CutParts CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration
   const CWmlSettings& settings = settingsOf(device);
   CutParts cut;
   cut.settings = &settings;
-  cut.utf8 = settings.transcode != 0 && !KeepsAsciiMarkup(DeclaredEncoding(settings.xmlVersion));
+  const std::string encoding = DeclaredEncoding(settings.xmlVersion);
+  // A compiled deck names its charset by number: one without a number is
+  // compiled in UTF-8, which every phone reads, as one not read as markup.
+  cut.utf8 = settings.transcode != 0 &&
+             (!KeepsAsciiMarkup(encoding) || WmlcCharsetOf(encoding) == kWmlcUnknownCharset);
   std::string deck;
   if (cut.utf8) {
     deck = MakeUtf8DeckFor(configuration, device, page, request.hostCharset);

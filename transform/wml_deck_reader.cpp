@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/case_folding.h"
+#include "transform/wmlc_encoder.h"
 #include "transform/wmlc_string_index.h"
 
 namespace quillmark::wmlc {
@@ -75,16 +76,6 @@ uint8_t TagTokenOf(std::string_view name) {
 bool IsNameStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
          static_cast<unsigned char>(c) >= 0x80;
-}
-
-// The MIBenum of the encoding a declaration names: UTF-8 when it names
-// none, 0 ("unknown" in WBXML) for a name the table does not hold.
-uint32_t CharsetNamed(std::string_view name) {
-  if (name.empty()) return kUtf8Mib;
-  for (const CharsetNumber& charset : kCharsetNumbers) {
-    if (EqualsIgnoringCase(charset.name, name)) return charset.mib;
-  }
-  return kUnknownCharset;
 }
 
 // The value of pseudo-attribute `key` inside a declaration's text, if any.
@@ -198,7 +189,7 @@ class DeckReader {
   void ReadProcessingInstruction(std::string_view text) {
     if (!text.starts_with("<?xml") || sawDeclaration_) return;
     sawDeclaration_ = true;
-    deck_.charset = CharsetNamed(DeclarationValue(text, "encoding"));
+    deck_.charset = WmlcCharsetOf(DeclarationValue(text, "encoding"));
   }
 
   void ReadDocumentType() {

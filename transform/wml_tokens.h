@@ -164,24 +164,48 @@ inline constexpr PublicIdentifier kPublicIdentifiers[] = {
 };
 inline constexpr uint8_t kWml11PublicIdentifier = 0x04;
 
-// IANA MIBenum numbers of the character sets a deck may be written in;
-// names compare without regard to case.
+// IANA MIBenum numbers of the character sets a deck may be written in,
+// under their registered names and aliases and the names iconv also
+// knows them by; names compare without regard to case.
 struct CharsetNumber {
   std::string_view name;
   uint32_t mib;
 };
 
 inline constexpr CharsetNumber kCharsetNumbers[] = {
-    {"utf-8", 106},        {"iso-8859-1", 4},    {"latin1", 4},
-    {"us-ascii", 3},       {"ascii", 3},         {"iso-8859-2", 5},
-    {"iso-8859-3", 6},     {"iso-8859-4", 7},    {"iso-8859-5", 8},
-    {"iso-8859-6", 9},     {"iso-8859-7", 10},   {"iso-8859-8", 11},
-    {"iso-8859-9", 12},    {"iso-8859-15", 111}, {"shift_jis", 17},
-    {"euc-jp", 18},        {"euc-kr", 38},       {"iso-2022-jp", 39},
-    {"gb2312", 2025},      {"big5", 2026},       {"koi8-r", 2084},
-    {"windows-1250", 2250}, {"windows-1251", 2251}, {"windows-1252", 2252},
-    {"windows-1253", 2253}, {"windows-1254", 2254}, {"windows-1255", 2255},
-    {"windows-1256", 2256}, {"windows-1257", 2257}, {"utf-16", 1015},
+    {"utf-8", 106}, {"utf8", 106},
+    {"iso-8859-1", 4}, {"iso_8859-1", 4}, {"iso8859-1", 4}, {"latin1", 4}, {"l1", 4}, {"ibm819", 4},
+    {"cp819", 4}, {"iso-ir-100", 4}, {"iso_8859-1:1987", 4}, {"csisolatin1", 4},
+    {"us-ascii", 3}, {"ascii", 3}, {"us", 3}, {"iso646-us", 3}, {"ansi_x3.4-1968", 3}, {"ibm367", 3},
+    {"cp367", 3}, {"csascii", 3},
+    {"iso-8859-2", 5}, {"iso_8859-2", 5}, {"latin2", 5}, {"l2", 5},
+    {"iso-8859-3", 6}, {"iso_8859-3", 6}, {"latin3", 6}, {"l3", 6},
+    {"iso-8859-4", 7}, {"iso_8859-4", 7}, {"latin4", 7}, {"l4", 7},
+    {"iso-8859-5", 8}, {"iso_8859-5", 8}, {"cyrillic", 8},
+    {"iso-8859-6", 9}, {"iso_8859-6", 9}, {"arabic", 9},
+    {"iso-8859-7", 10}, {"iso_8859-7", 10}, {"greek", 10},
+    {"iso-8859-8", 11}, {"iso_8859-8", 11}, {"hebrew", 11},
+    {"iso-8859-9", 12}, {"iso_8859-9", 12}, {"latin5", 12}, {"l5", 12},
+    {"iso-8859-10", 13}, {"latin6", 13}, {"l6", 13},
+    {"iso-8859-13", 109}, {"iso-8859-14", 110}, {"latin8", 110}, {"l8", 110},
+    {"iso-8859-15", 111}, {"iso_8859-15", 111}, {"latin-9", 111},
+    {"iso-8859-16", 112}, {"latin10", 112}, {"l10", 112},
+    {"shift_jis", 17}, {"shift-jis", 17}, {"sjis", 17}, {"ms_kanji", 17}, {"csshiftjis", 17},
+    {"windows-31j", 2024}, {"cp932", 2024},
+    {"euc-jp", 18}, {"eucjp", 18},
+    {"iso-2022-kr", 37}, {"euc-kr", 38}, {"euckr", 38},
+    {"iso-2022-jp", 39}, {"iso-2022-jp-2", 40},
+    {"gb2312", 2025}, {"gbk", 113}, {"cp936", 113}, {"gb18030", 114},
+    {"big5", 2026}, {"big5-hkscs", 2101},
+    {"koi8-r", 2084}, {"koi8-u", 2088}, {"ibm866", 2086}, {"cp866", 2086},
+    {"tis-620", 2259}, {"windows-874", 2109},
+    {"macintosh", 2027}, {"mac", 2027},
+    {"windows-1250", 2250}, {"windows-1251", 2251}, {"windows-1252", 2252}, {"windows-1253", 2253},
+    {"windows-1254", 2254}, {"windows-1255", 2255}, {"windows-1256", 2256}, {"windows-1257", 2257},
+    {"windows-1258", 2258}, {"cp1250", 2250}, {"cp1251", 2251}, {"cp1252", 2252}, {"cp1253", 2253},
+    {"cp1254", 2254}, {"cp1255", 2255}, {"cp1256", 2256}, {"cp1257", 2257}, {"cp1258", 2258},
+    {"utf-16", 1015}, {"utf-16be", 1013}, {"utf-16le", 1014},
+    {"utf-32", 1017}, {"utf-32be", 1018}, {"utf-32le", 1019}, {"utf-7", 1012},
 };
 inline constexpr uint32_t kUtf8Mib = 106;
 inline constexpr uint32_t kLatin1Mib = 4;

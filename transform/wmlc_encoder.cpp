@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "base/case_folding.h"
 #include "transform/wml_deck_reader.h"
+#include "transform/wml_tokens.h"
 #include "transform/wmlc_string_table.h"
 
 namespace quillmark {
@@ -163,5 +165,13 @@ std::string CompileWmlc(std::string_view wml, uint32_t charset) {
 }
 
 std::size_t CompiledWmlcSize(std::string_view wml, uint32_t charset) { return CompileWmlc(wml, charset).size(); }
+
+uint32_t WmlcCharsetOf(std::string_view name) {
+  if (name.empty()) return kWmlcUtf8;
+  for (const wmlc::CharsetNumber& charset : wmlc::kCharsetNumbers) {
+    if (EqualsIgnoringCase(charset.name, name)) return charset.mib;
+  }
+  return kWmlcUnknownCharset;
+}
 
 }  // namespace quillmark

@@ -10,6 +10,8 @@ namespace quillmark {
 
 // MIBenum of UTF-8, the charset of a deck whose declaration names none.
 inline constexpr uint32_t kWmlcUtf8 = 106;
+// The charset number WBXML gives an encoding it has no number for.
+inline constexpr uint32_t kWmlcUnknownCharset = 0;
 
 // Compiles the WML text `wml` into WBXML 1.3 with WML 1.1 tokens. The text
 // is normally a whole deck: its XML declaration gives the charset (UTF-8
@@ -22,6 +24,10 @@ inline constexpr uint32_t kWmlcUtf8 = 106;
 // nowhere, are dropped; it throws only when memory runs out. Costs time and
 // memory linear in the text's length.
 std::string CompileWmlc(std::string_view wml, uint32_t charset = kWmlcUtf8);
+
+// The MIBenum by which a compiled deck names the encoding `name`: UTF-8's
+// for an empty name, kWmlcUnknownCharset for a name it has none for here.
+uint32_t WmlcCharsetOf(std::string_view name);
 
 // The length of what CompileWmlc gives for the same arguments.
 std::size_t CompiledWmlcSize(std::string_view wml, uint32_t charset = kWmlcUtf8);

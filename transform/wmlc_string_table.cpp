@@ -67,7 +67,7 @@ std::size_t WordEnd(std::string_view text, std::size_t start, bool& high) {
 // The marks of the charset numbered `charset` (an IANA MIBenum).
 MarkSet MarkSetOf(uint32_t charset) {
   if (charset == kUtf8Mib) return MarkSet::kUtf8;
-  const bool iso8859 = (charset >= kLatin1Mib && charset <= 12) || charset == 111;
+  const bool iso8859 = (charset >= kLatin1Mib && charset <= 13) || (charset >= 109 && charset <= 112);
   const bool windows = charset >= 2250 && charset <= 2258;
   return iso8859 || windows ? MarkSet::kNoBreakSpaceA0 : MarkSet::kNone;
 }

@@ -101,6 +101,9 @@ TEST(WmlcEncoder, VariablesReferencesAndCharsets) {
        "<?xml version=\"1.0\" encoding=\"x-mystery\"?><wml>&#65;&#233;</wml>", "03 04 00 00 7F 03 41 00 02 81 69 01"},
       {"US-ASCII", "<?xml version=\"1.0\" encoding=\"us-ascii\"?>\r\n<wml><card><p>e&#233;</p></card></wml>",
        "03 04 03 00 7F 67 60 03 65 00 02 81 69 01 01 01"},
+      {"a charset under an alias: its registered number, here in two bytes",
+       "<?xml version=\"1.0\" encoding=\"KOI8-U\"?><wml/>", "03 04 90 28 00 3F"},
+      {"UTF-8 as iconv also spells it", "<?xml version=\"1.0\" encoding=\"utf8\"?><wml/>", "03 04 6A 00 3F"},
   });
 }
 
