@@ -127,20 +127,26 @@ std::string_view MetaLabel(TagAttributes& attributes) {
   return contentType ? ContentTypeLabel(content) : std::string_view();
 }
 
+// probe(name), remembered in `answers` for up to 64 names: pages and decks
+// name few encodings, and a probe opens iconv converters.
+template <typename Probe>
+bool ProbedOnce(std::unordered_map<std::string, bool>& answers, const std::string& name, Probe probe) {
+  if (const auto found = answers.find(name); found != answers.end()) return found->second;
+  const bool answer = probe(name);
+  if (answers.size() < 64) answers.emplace(name, answer);
+  return answer;
+}
+
 // A declaration read in ASCII bytes cannot name an encoding that writes
 // ASCII otherwise (UTF-16, UTF-32): the page then is in UTF-8, as browsers
 // read such a page.
-// Pages name few charsets: each is probed once per thread.
 std::string ReadableCharset(std::string charset) {
-  thread_local std::unordered_map<std::string, bool> probed;
-  auto found = probed.find(charset);
-  if (found == probed.end()) {
-    const std::optional<std::string> markup = EncodeFromUtf8("<meta", charset);
-    const bool readable = !markup || *markup == "<meta";
-    if (probed.size() >= 64) return readable ? charset : std::string("UTF-8");
-    found = probed.emplace(charset, readable).first;
-  }
-  return found->second ? charset : std::string("UTF-8");
+  thread_local std::unordered_map<std::string, bool> answers;
+  const bool readable = ProbedOnce(answers, charset, [](const std::string& name) {
+    const std::optional<std::string> markup = EncodeFromUtf8("<meta", name);
+    return !markup || *markup == "<meta";
+  });
+  return readable ? charset : std::string("UTF-8");
 }
 
 // The first charset the page declares that iconv knows, as named. Comments
@@ -195,11 +201,11 @@ PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharse
   return {IsValidUtf8(page) ? "UTF-8" : "WINDOWS-1252", 0};
 }
 
-bool KeepsAsciiMarkup(const std::string& encoding) {
-  if (IsUtf8Name(encoding)) return true;
-  // Decks name few encodings: each is probed once per thread.
-  thread_local std::unordered_map<std::string, bool> probed;
-  if (const auto found = probed.find(encoding); found != probed.end()) return found->second;
+namespace {
+
+// True when `encoding` writes ASCII as ASCII and every other character
+// beyond it (see KeepsAsciiMarkup); one probe of iconv.
+bool ProbeKeepsAsciiMarkup(const std::string& encoding) {
   constexpr std::string_view kAscii = "<?xml a=\"1\" b='2'?>&#38;$(c) -/;:[]!\t\r\n";
   const std::optional<std::string> ascii = EncodeFromUtf8(kAscii, encoding);
   bool keeps = !ascii || *ascii == kAscii;
@@ -216,8 +222,15 @@ bool KeepsAsciiMarkup(const std::string& encoding) {
     const auto outsideSigns = [&](char c) { return byte(c) >= 0x40; };
     keeps = byte(bytes->front()) >= 0x80 && std::all_of(bytes->begin(), bytes->end(), outsideSigns);
   }
-  if (probed.size() < 64) probed.emplace(encoding, keeps);
   return keeps;
+}
+
+}  // namespace
+
+bool KeepsAsciiMarkup(const std::string& encoding) {
+  if (IsUtf8Name(encoding)) return true;
+  thread_local std::unordered_map<std::string, bool> answers;
+  return ProbedOnce(answers, encoding, ProbeKeepsAsciiMarkup);
 }
 
 std::string DeclaredEncoding(std::string_view xmlDeclaration) {
