@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "base/case_folding.h"
-#include "base/xml_declaration.h"
 #include "base/leading_integer.h"
+#include "base/xml_declaration.h"
 #include "transform/escape_text.h"
 #include "transform/normalize_tree.h"
 #include "transform/tree_edits.h"
