@@ -8,6 +8,7 @@
 #include "base/utf8.h"
 #include "base/xml_declaration.h"
 #include "platform/transcoder.h"
+#include "transform/wmlc_encoder.h"
 
 namespace quillmark {
 namespace {
@@ -231,6 +232,39 @@ bool KeepsAsciiMarkup(const std::string& encoding) {
   if (IsUtf8Name(encoding)) return true;
   thread_local std::unordered_map<std::string, bool> answers;
   return ProbedOnce(answers, encoding, ProbeKeepsAsciiMarkup);
+}
+
+bool CompilesAsItStands(const std::string& encoding) {
+  return KeepsAsciiMarkup(encoding) && WmlcCharsetOf(encoding) != kWmlcUnknownCharset;
+}
+
+std::string WithUtf8Declaration(std::string deck) {
+  static const std::string kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  if (deck.rfind("<?xml", 0) != 0) return deck;
+  const size_t end = deck.find("?>");
+  if (end == std::string::npos) return deck;
+  return deck.replace(0, end + 2, kUtf8Declaration);
+}
+
+std::optional<DeckBytes> OwnDeckEncoding(std::string_view deck) {
+  // UTF-32's marks begin like UTF-16's, so they come first.
+  if (deck.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) return DeckBytes{"UTF-32BE", 4};
+  if (deck.starts_with(std::string_view("\xFF\xFE\x00\x00", 4))) return DeckBytes{"UTF-32LE", 4};
+  if (deck.starts_with("\xFE\xFF")) return DeckBytes{"UTF-16BE", 2};
+  if (deck.starts_with("\xFF\xFE")) return DeckBytes{"UTF-16LE", 2};
+  if (deck.starts_with("\xEF\xBB\xBF")) return DeckBytes{"UTF-8", 0};
+  if (deck.starts_with(std::string_view("<\0?\0", 4))) return DeckBytes{"UTF-16LE", 0};
+  if (deck.starts_with(std::string_view("\0<\0?", 4))) return DeckBytes{"UTF-16BE", 0};
+  if (!deck.starts_with("<?xml")) return std::nullopt;
+  return DeckBytes{DeclaredEncoding(deck.substr(0, deck.find("?>"))), 0};
+}
+
+std::string CompilableDeck(std::string deck) {
+  const DeckBytes bytes = OwnDeckEncoding(deck).value_or(DeckBytes{"UTF-8", 0});
+  if (IsUtf8Name(bytes.encoding) || CompilesAsItStands(bytes.encoding)) return deck;
+  std::optional<std::string> text = DecodeToUtf8(std::string_view(deck).substr(bytes.byteOrderMark), bytes.encoding);
+  if (!text) return deck;
+  return WithUtf8Declaration(std::move(*text));
 }
 
 std::string DeclaredEncoding(std::string_view xmlDeclaration) {

@@ -39,6 +39,31 @@ std::string DeclaredEncoding(std::string_view xmlDeclaration);
 // true.
 bool KeepsAsciiMarkup(const std::string& encoding);
 
+// True when the WMLC compiler reads a deck in `encoding` as it stands: its
+// markup is ASCII (KeepsAsciiMarkup) and WBXML numbers it.
+bool CompilesAsItStands(const std::string& encoding);
+
+// `deck` with an XML declaration that names UTF-8 in place of its own
+// (as it is when it begins with none).
+std::string WithUtf8Declaration(std::string deck);
+
+// The encoding a deck's own bytes name, and the length of its byte-order
+// mark: the mark's encoding, that of a declaration in UTF-16 without one,
+// or what an XML declaration names (UTF-8 when it names none); nullopt for
+// a deck that names none, whose encoding a host may know otherwise.
+struct DeckBytes {
+  std::string encoding;
+  size_t byteOrderMark = 0;
+};
+std::optional<DeckBytes> OwnDeckEncoding(std::string_view deck);
+
+// The deck text `deck` as the WMLC compiler can read it: as it is when the
+// compiler reads its encoding (CompilesAsItStands; UTF-8 for a deck that
+// names none), else decoded into UTF-8 under a declaration that says so,
+// since every WAP phone reads UTF-8. A deck in an encoding iconv does not
+// know stays as it is.
+std::string CompilableDeck(std::string deck);
+
 // True when `charset` names UTF-8 under any of its spellings.
 bool IsUtf8Name(std::string_view charset);
 

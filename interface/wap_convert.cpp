@@ -127,9 +127,10 @@ std::string MakeUtf8DeckFor(const std::shared_ptr<const DeviceConfiguration>& co
 }
 
 // A deck's parts as CutDeck leaves them: in the encoding the deck's
-// declaration names, or, where that encoding's bytes cannot be read as
-// markup (UTF-16, ISO-2022-JP: see KeepsAsciiMarkup), in UTF-8 until each
-// part is finished, since the splitter and the compiler read bytes.
+// declaration names, or, where the compiler cannot read that encoding's
+// bytes (UTF-16, ISO-2022-JP, one WBXML has no number for: see
+// CompilesAsItStands), in UTF-8 until each part is finished, since the
+// splitter and the compiler read bytes.
 struct CutParts {
   std::vector<std::string> parts;
   const CWmlSettings* settings = nullptr;
@@ -144,11 +145,7 @@ CutParts CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration
   const CWmlSettings& settings = settingsOf(device);
   CutParts cut;
   cut.settings = &settings;
-  const std::string encoding = DeclaredEncoding(settings.xmlVersion);
-  // A compiled deck names its charset by number: one without a number is
-  // compiled in UTF-8, which every phone reads, as one not read as markup.
-  cut.utf8 = settings.transcode != 0 &&
-             (!KeepsAsciiMarkup(encoding) || WmlcCharsetOf(encoding) == kWmlcUnknownCharset);
+  cut.utf8 = settings.transcode != 0 && !CompilesAsItStands(DeclaredEncoding(settings.xmlVersion));
   std::string deck;
   if (cut.utf8) {
     deck = MakeUtf8DeckFor(configuration, device, page, request.hostCharset);
@@ -167,15 +164,6 @@ CutParts CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration
     cut.parts.push_back(std::move(deck));
   }
   return cut;
-}
-
-// `part` with an XML declaration that names UTF-8 in place of its own.
-std::string WithUtf8Declaration(std::string part) {
-  static const std::string kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-  if (part.rfind("<?xml", 0) != 0) return part;
-  const size_t end = part.find("?>");
-  if (end == std::string::npos) return part;
-  return part.replace(0, end + 2, kUtf8Declaration);
 }
 
 // A part of `cut` in the form asked for: compiled, or text. A part held in

@@ -138,7 +138,7 @@ Answer AsIs(SourceContent content) {
 // everyone.
 Answer PassedDeck(SourceContent content, const HttpRequest& request) {
   const std::string charset = CharsetOfContentType(content.mediaType);
-  const bool charsetOutside = !charset.empty() && !IsUtf8Name(charset) && !content.body.starts_with("<?xml");
+  const bool charsetOutside = !charset.empty() && !IsUtf8Name(charset) && !OwnDeckEncoding(content.body);
   const bool compiled =
       !charsetOutside && ListPrefers(request.Header("Accept").value_or(""), kCompiledDeckMediaType, kDeckMediaType);
   if (!compiled) {
@@ -146,7 +146,7 @@ Answer PassedDeck(SourceContent content, const HttpRequest& request) {
     if (!charsetOutside) answer.headers.emplace_back("Vary", "Accept");
     return answer;
   }
-  Answer answer{content.status, std::string(kCompiledDeckMediaType), CompileWmlc(content.body),
+  Answer answer{content.status, std::string(kCompiledDeckMediaType), CompileWmlc(CompilableDeck(content.body)),
                 std::move(content.headers), "-"};
   answer.headers.emplace_back("Vary", "Accept");
   AddMadeValidators(answer, content, std::string(kCompiledDeckMediaType));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server_fixture.h"
+#include "platform/transcoder.h"
 #include "tests/support/wbxml_check.h"
 #include "transform/wmlc_encoder.h"
 #include "tools/site_root.h"
@@ -312,6 +313,16 @@ TEST_F(SiteServer, AStaticDeckIsCompiledForAClientThatPrefersWmlc) {
   EXPECT_FALSE(compiled.Has("Accept-Ranges"));
   const HeaderList again = {{"Accept", "application/vnd.wap.wmlc"}, {"If-None-Match", compiled.Header("ETag")}};
   EXPECT_EQ(server_->Get("/deck.wml", again).status, 304);
+}
+
+// WBXML has strings of one charset: a deck in UTF-16, which the compiler
+// cannot read byte by byte, is compiled from its UTF-8 text.
+TEST_F(SiteServer, AStaticDeckInUtf16IsCompiledInUtf8) {
+  const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><wml><card><p>caf\xC3\xA9</p></card></wml>";
+  site_.Write("site/wide.wml", "\xFF\xFE" + EncodeFromUtf8(utf8, "UTF-16LE").value());
+  const HttpReply compiled = server_->Get("/wide.wml", {{"Accept", "application/vnd.wap.wmlc"}});
+  EXPECT_EQ(compiled.Header("Content-Type"), "application/vnd.wap.wmlc");
+  EXPECT_EQ(compiled.body, CompileWmlc("<?xml version=\"1.0\" encoding=\"UTF-8\"?><wml><card><p>caf\xC3\xA9</p></card></wml>"));
 }
 
 TEST_F(SiteServer, DecksAreCompressedForClientsThatTakeGzip) {

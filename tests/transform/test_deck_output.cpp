@@ -15,6 +15,7 @@
 #include "interface/page_charset.h"
 #include "markup/character_references.h"
 #include "markup/html_entities.h"
+#include "platform/transcoder.h"
 #include "transform/forms_tables_support.h"
 
 namespace quillmark {
@@ -204,6 +205,29 @@ TEST(DeckCharsets, ThePagesCharsetDeclarationsNameTheDecksEncoding) {
     const std::string deck = DeckUnder(c.settings, page, "");
     EXPECT_NE(deck.find(c.head), std::string::npos) << c.settings << "\n" << deck;
   }
+}
+
+TEST(DeckCharsets, ADeckIsCompiledInItsEncodingOnlyWhereTheCompilerReadsIt) {
+  const std::string body = "<wml><card><p>caf\xC3\xA9</p></card></wml>";
+  const auto declared = [&](const std::string& encoding) {
+    return "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>" + body;
+  };
+  struct Case {
+    std::string deck;
+    std::string compilable;
+  };
+  const std::vector<Case> cases = {
+      {body, body},
+      {"\xEF\xBB\xBF" + body, "\xEF\xBB\xBF" + body},
+      {EncodeFromUtf8(declared("KOI8-U"), "KOI8-U").value(), EncodeFromUtf8(declared("KOI8-U"), "KOI8-U").value()},
+      {"\xFE\xFF" + EncodeFromUtf8(declared("UTF-16"), "UTF-16BE").value(), declared("UTF-8")},
+      {EncodeFromUtf8(declared("UTF-16LE"), "UTF-16LE").value(), declared("UTF-8")},
+      // A charset WBXML has no number for (and no "\xC3\xA9" in it).
+      {EncodeFromUtf8(declared("ARMSCII-8"), "ARMSCII-8").value(),
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><wml><card><p>caf&#233;</p></card></wml>"},
+      {declared("x-no-such-charset"), declared("x-no-such-charset")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CompilableDeck(c.deck), c.compilable) << c.deck;
 }
 
 TEST(DeckCharsets, HostCharsetReachesTheExport) {
