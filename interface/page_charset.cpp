@@ -197,6 +197,11 @@ PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharse
   if (page.substr(0, 3) == "\xEF\xBB\xBF") return {"UTF-8", 3};
   if (page.substr(0, 2) == "\xFE\xFF") return {"UTF-16BE", 2};
   if (page.substr(0, 2) == "\xFF\xFE") return {"UTF-16LE", 2};
+  // Markup in UTF-16 without a mark, as XML's autodetection reads it: "<"
+  // and the next ASCII character, each beside a zero byte.
+  const auto ascii = [&](size_t at) { return page[at] != '\0' && static_cast<unsigned char>(page[at]) < 0x80; };
+  if (page.size() >= 4 && page[0] == '<' && page[1] == '\0' && ascii(2) && page[3] == '\0') return {"UTF-16LE", 0};
+  if (page.size() >= 4 && page[0] == '\0' && page[1] == '<' && page[2] == '\0' && ascii(3)) return {"UTF-16BE", 0};
   if (auto declared = DeclaredCharset(page)) return {*declared, 0};
   if (auto host = CharsetOfLabel(hostCharset)) return {*host, 0};
   return {IsValidUtf8(page) ? "UTF-8" : "WINDOWS-1252", 0};

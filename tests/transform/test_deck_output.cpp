@@ -125,6 +125,8 @@ TEST(DeckCharsets, PageCharsetFirstMatchWins) {
   const std::vector<Case> cases = {
       {"\xEF\xBB\xBF<meta charset=iso-8859-2>x", "koi8-r", "UTF-8", 3},
       {"\xFF\xFEx\0", "", "UTF-16LE", 2},
+      {std::string("<\0p\0>\0", 6), "", "UTF-16LE", 0},
+      {std::string("\0<\0p\0>", 6), "iso-8859-1", "UTF-16BE", 0},
       {"<meta charset=\"ISO-8859-2\">\xE9", "utf-8", "ISO-8859-2", 0},
       {"<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=koi8-r'>", "", "KOI8-R", 0},
       {"<?xml version='1.0' encoding='iso-8859-7'?><p>x", "", "ISO-8859-7", 0},
