@@ -15,7 +15,9 @@ struct PageCharset {
   size_t byteOrderMark = 0;
 };
 
-// The page's charset, first match wins: a byte-order mark; a charset the page
+// The page's charset, first match wins: a byte-order mark, or markup in
+// UTF-16 without one ("<" and an ASCII character, each beside a zero byte);
+// a charset the page
 // declares (<meta charset>, <meta http-equiv="Content-Type">, or its XML
 // declaration's encoding); `hostCharset` (may be empty); UTF-8 when the bytes
 // are valid UTF-8; else Windows-1252. Declared names that iconv does not know
