@@ -17,11 +17,11 @@ struct PageCharset {
 
 // The page's charset, first match wins: a byte-order mark, or markup in
 // UTF-16 without one ("<" and an ASCII character, each beside a zero byte);
-// a charset the page
-// declares (<meta charset>, <meta http-equiv="Content-Type">, or its XML
-// declaration's encoding); `hostCharset` (may be empty); UTF-8 when the bytes
-// are valid UTF-8; else Windows-1252. Declared names that iconv does not know
-// are passed over.
+// a charset the page declares (<meta charset>, <meta http-equiv=
+// "Content-Type">, or its XML declaration's encoding), outside comments;
+// `hostCharset` (may be empty); UTF-8 when the bytes are valid UTF-8; else
+// Windows-1252. Declared names that iconv does not know are passed over; a
+// declared UTF-16 or UTF-32, read in ASCII bytes, means UTF-8.
 PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharset);
 
 // The charset a label names (a <meta> tag's, a Content-Type's, or one a
