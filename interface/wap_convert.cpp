@@ -143,9 +143,16 @@ CutParts CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration
                  std::string_view page, const DeckRequest& request) {
   const CDevice* device = configuration->findDevice(deviceText);
   const CWmlSettings& settings = settingsOf(device);
+  DeckLimits limits;
+  limits.maxCardSize = settings.maxCardSize;
+  limits.maxDeckSize = settings.maxDeckSize;
+  limits.nextLabel = settings.nextLabel;
+  limits.backLabel = settings.backLabel;
   CutParts cut;
   cut.settings = &settings;
-  cut.utf8 = settings.transcode != 0 && !CompilesAsItStands(DeclaredEncoding(settings.xmlVersion));
+  // A whole deck in text reads the same made either way.
+  const bool readByBytes = limits.Any() || request.compiled;
+  cut.utf8 = settings.transcode != 0 && readByBytes && !CompilesAsItStands(DeclaredEncoding(settings.xmlVersion));
   std::string deck;
   if (cut.utf8) {
     deck = MakeUtf8DeckFor(configuration, device, page, request.hostCharset);
@@ -153,11 +160,6 @@ CutParts CutDeck(const std::shared_ptr<const DeviceConfiguration>& configuration
   } else {
     deck = MakeDeckFor(configuration, device, page, request.hostCharset);
   }
-  DeckLimits limits;
-  limits.maxCardSize = settings.maxCardSize;
-  limits.maxDeckSize = settings.maxDeckSize;
-  limits.nextLabel = settings.nextLabel;
-  limits.backLabel = settings.backLabel;
   if (limits.Any()) {
     cut.parts = SplitDeck(deck, limits, request.links);
   } else {
