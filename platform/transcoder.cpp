@@ -80,7 +80,10 @@ uint32_t DecodeSequence(const char* text, size_t length) {
 }  // namespace
 
 bool IsKnownCharset(const std::string& charset) {
-  if (charset.empty()) return false;
+  // Registered names have at most 40 characters: a longer text, which a
+  // page or a host may pass, is no name, and is neither opened nor kept.
+  constexpr std::size_t kLongestName = 64;
+  if (charset.empty() || charset.size() > kLongestName) return false;
   // Opening a converter costs the C library a search of its modules; pages
   // and configurations name few charsets, each looked up once per thread
   // (names past the first 64 are looked up each time).
