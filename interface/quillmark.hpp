@@ -35,10 +35,10 @@ namespace detail {
 // The largest buffer the C interface can describe.
 constexpr std::int64_t kLargestBuffer = INT32_MAX;
 
-// Why the last WapConvert on this thread returned 0. The C layer does not
-// say yet, and its only failure then is a deck that did not fit (memory
-// running out reads the same); this is the one place that asks it.
-inline std::string last_failure() { return "did not fit"; }
+// Why the last WapConvert on this thread returned 0 (WapLastError): only
+// a deck that did not fit is worth a larger buffer; a page past the
+// conversion budget fails at any size.
+inline std::string last_failure() { return WapLastError(); }
 
 // The device text as the C interface takes it, zero-terminated; a view
 // without data (the default argument {}) gives none.

@@ -39,4 +39,17 @@ TEST(CppInterface, TextsTheCInterfaceCannotTakeAreInvalidArguments) {
   }
 }
 
+// A failure that no larger buffer mends is thrown at once, with its reason.
+TEST(CppInterface, APagePastTheBudgetIsThrownWithItsReason) {
+  std::string fields = "<form>";
+  for (int i = 0; i < 400; ++i) fields += "<input name=f>";
+  for (int i = 0; i < 400; ++i) fields += "<input type=submit>";
+  try {
+    quillmark::convert(fields);
+    ADD_FAILURE() << "no error thrown";
+  } catch (const quillmark::error& error) {
+    EXPECT_EQ(error.reason(), "page exceeds the conversion budget");
+  }
+}
+
 }  // namespace
