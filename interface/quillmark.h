@@ -5,7 +5,8 @@
  * deck fits when *capacity is at least its measured length plus one byte for
  * the terminating zero; then it is written, zero-terminated, and its length
  * is stored into *capacity and returned. Otherwise nothing is written,
- * *capacity becomes 0 and the result is 0 (grow the buffer and call again).
+ * *capacity becomes 0 and the result is 0 (when WapLastError says "did not
+ * fit", grow the buffer and call again; no buffer mends its other reasons).
  * A negative capacity or a null output buffer never fits. A null page or a
  * page length of 0 or less converts an empty page. A null pointer for any
  * by-reference argument returns 0 and touches nothing. The page's bytes

@@ -68,12 +68,13 @@ inline std::string_view version() { return LibraryVersion(); }
 inline std::string convert(std::string_view page, std::string_view device = {}) {
   if (page.size() > static_cast<std::size_t>(detail::kLargestBuffer)) throw error("invalid arguments");
   detail::device_text deviceCopy(device);
-  // The C interface takes writable pointers; it changes none of these texts.
-  std::string pageCopy(page);
+  // The C interface takes writable pointers but only reads the page, so the
+  // page is passed as it is, without a copy of its own (a null one, from {},
+  // converts the empty page).
   char* caller = nullptr;
   char* deviceText = deviceCopy.get();
-  char* pageText = pageCopy.data();
-  std::int32_t pageLength = static_cast<std::int32_t>(pageCopy.size());
+  char* pageText = const_cast<char*>(page.data());
+  std::int32_t pageLength = static_cast<std::int32_t>(page.size());
   std::vector<char> buffer;
   std::int64_t size = static_cast<std::int64_t>(page.size()) * 2 + 4096;
   if (size > detail::kLargestBuffer) size = detail::kLargestBuffer;
