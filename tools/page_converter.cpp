@@ -27,15 +27,14 @@ int64_t FirstBufferSize(size_t pageSize) {
 }
 
 // The texts of one conversion as the C interface takes them: writable
-// copies (it changes none of them) and pointers to those.
+// pointers, of which it changes none; the page, which it only reads, is
+// passed as it is, the device text as a copy.
 struct CallTexts {
   CallTexts(const std::string& page, const std::optional<std::string>& device)
-      : pageCopy(page),
-        deviceCopy(device.value_or("")),
+      : deviceCopy(device.value_or("")),
         deviceText(device ? deviceCopy.data() : nullptr),
-        pageText(pageCopy.data()),
+        pageText(const_cast<char*>(page.data())),
         pageLength(static_cast<int32_t>(page.size())) {}
-  std::string pageCopy;
   std::string deviceCopy;
   char* caller = nullptr;
   char* deviceText;
