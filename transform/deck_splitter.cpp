@@ -202,7 +202,7 @@ class DeckSplitter {
   using PartOf = std::function<int64_t(std::size_t)>;
   std::string Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to, int64_t number,
                    const PartOf& partOf) const;
-  std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t& excess);
+  std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t cardLimit, int64_t& excess);
 
   std::string_view deck_;
   DeckLimits limits_;
@@ -480,8 +480,11 @@ std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t f
 }
 
 // The parts that `cards` make under the deck limit; `excess` becomes how far
-// the largest part holding a single card still is above it.
-std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards, int64_t& excess) {
+// the largest part holding a single card that keeps to `cardLimit` still is
+// above it, with the part's head and links. A card above `cardLimit` holds a
+// piece that cannot be cut: cutting the others smaller does not mend it.
+std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards, int64_t cardLimit,
+                                             int64_t& excess) {
   excess = 0;
   cardOf_.clear();
   for (std::size_t i = 0; i < cards.size(); ++i) {
@@ -524,7 +527,8 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
     const std::size_t to = k + 1 < starts.size() ? starts[k + 1] : cards.size();
     parts.push_back(Part(cards, starts[k], to, static_cast<int64_t>(k) + 1, settled));
     const int64_t over = static_cast<int64_t>(Compiled(parts.back())) - limit;
-    if (over > 0 && to - starts[k] == 1) excess = std::max(excess, over);
+    const bool cutToFit = static_cast<int64_t>(cards[starts[k]].alone) <= cardLimit;
+    if (over > 0 && to - starts[k] == 1 && cutToFit) excess = std::max(excess, over);
   }
   return parts;
 }
@@ -548,7 +552,7 @@ std::vector<std::string> DeckSplitter::Run() {
     bool cut = false;
     for (std::size_t card : cards_) cut = CutCard(card, cardLimit, cards) || cut;
     int64_t excess = 0;
-    parts = Parts(cards, excess);
+    parts = Parts(cards, cardLimit, excess);
     if (parts.size() == 1 && !cut) return {std::string(deck_)};
     if (excess == 0 || cardLimit - excess - 16 <= 0) break;
     cardLimit -= excess + 16;

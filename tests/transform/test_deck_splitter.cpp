@@ -177,6 +177,27 @@ TEST(DeckSplitting, KeepsEveryWordAndLinkWithinTheLimits) {
   }
 }
 
+// A table row is never cut: a part that holds a row above the deck limit
+// stands alone, and the other parts, each with the deck's head, keep to it.
+TEST(DeckSplitting, APieceThatCannotBeCutLeavesTheOtherPartsWithinTheLimit) {
+  std::string row = "<table><tr><td>ROWSTART";
+  for (int i = 0; i < 600; ++i) row += " cell" + std::to_string(i);
+  row += "</td></tr></table>";
+  const std::string text = bench::RealisticPage(12000, 9);
+  const std::string body = text.substr(text.find("<body>") + 6);
+  const std::string deck = DeckOf("<html><head><meta name=\"generator\" content=\"A Stylesheet, Version 1.79\">"
+                                  "</head><body>" + row + body + "</html>");
+  ASSERT_NE(deck.find("<head><meta"), std::string::npos);
+  for (const int64_t limit : {1400, 2500}) {
+    const std::vector<std::string> parts = SplitDeck(deck, DeckLimits{0, limit, kNext, kBack}, PartLinks{kFirst, kPattern});
+    ASSERT_GT(parts.size(), 3u);
+    for (const std::string& part : parts) {
+      if (part.find("ROWSTART") != std::string::npos) continue;
+      EXPECT_LE(CompiledWmlcSize(part), static_cast<size_t>(limit)) << part;
+    }
+  }
+}
+
 TEST(DeckSplitting, ChainsCardsAndLinksParts) {
   const std::string deck = DeckOf(PageWithAnchors(6000, 3));
   const std::vector<std::string> parts = SplitDeck(deck, DeckLimits{600, 2000, kNext, kBack}, PartLinks{kFirst, kPattern});
