@@ -202,7 +202,7 @@ class DeckSplitter {
   using PartOf = std::function<int64_t(std::size_t)>;
   std::string Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to, int64_t number,
                    const PartOf& partOf) const;
-  std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t cardLimit, int64_t& excess);
+  std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t cardLimit, int64_t& fitAlone);
 
   std::string_view deck_;
   DeckLimits limits_;
@@ -479,13 +479,14 @@ std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t f
   return text;
 }
 
-// The parts that `cards` make under the deck limit; `excess` becomes how far
-// the largest part holding a single card that keeps to `cardLimit` still is
-// above it, with the part's head and links. A card above `cardLimit` holds a
-// piece that cannot be cut: cutting the others smaller does not mend it.
+// The parts that `cards` make under the deck limit. A part of a single card
+// may still be above it, with the part's head and links: `fitAlone` becomes
+// the size, compiled alone, below which every such card would fit (else
+// `cardLimit`). A card above `cardLimit` holds a piece that cannot be cut:
+// cutting the cards smaller does not mend its part.
 std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards, int64_t cardLimit,
-                                             int64_t& excess) {
-  excess = 0;
+                                             int64_t& fitAlone) {
+  fitAlone = cardLimit;
   cardOf_.clear();
   for (std::size_t i = 0; i < cards.size(); ++i) {
     if (!cards[i].id.empty()) cardOf_.emplace(cards[i].id, i);
@@ -527,8 +528,8 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
     const std::size_t to = k + 1 < starts.size() ? starts[k + 1] : cards.size();
     parts.push_back(Part(cards, starts[k], to, static_cast<int64_t>(k) + 1, settled));
     const int64_t over = static_cast<int64_t>(Compiled(parts.back())) - limit;
-    const bool cutToFit = static_cast<int64_t>(cards[starts[k]].alone) <= cardLimit;
-    if (over > 0 && to - starts[k] == 1 && cutToFit) excess = std::max(excess, over);
+    const auto alone = static_cast<int64_t>(cards[starts[k]].alone);
+    if (over > 0 && to - starts[k] == 1 && alone <= cardLimit) fitAlone = std::min(fitAlone, alone - over);
   }
   return parts;
 }
@@ -551,11 +552,16 @@ std::vector<std::string> DeckSplitter::Run() {
     std::vector<CardText> cards;
     bool cut = false;
     for (std::size_t card : cards_) cut = CutCard(card, cardLimit, cards) || cut;
-    int64_t excess = 0;
-    parts = Parts(cards, cardLimit, excess);
+    int64_t fitAlone = 0;
+    parts = Parts(cards, cardLimit, fitAlone);
+    // Also a deck of one card that was not cut may be above the limit with
+    // its head: that card is then cut smaller.
+    if (fitAlone < cardLimit && fitAlone - 16 > 0) {
+      cardLimit = fitAlone - 16;
+      continue;
+    }
     if (parts.size() == 1 && !cut) return {std::string(deck_)};
-    if (excess == 0 || cardLimit - excess - 16 <= 0) break;
-    cardLimit -= excess + 16;
+    break;
   }
   return parts;
 }

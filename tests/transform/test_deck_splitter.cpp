@@ -177,23 +177,37 @@ TEST(DeckSplitting, KeepsEveryWordAndLinkWithinTheLimits) {
   }
 }
 
-// A table row is never cut: a part that holds a row above the deck limit
-// stands alone, and the other parts, each with the deck's head, keep to it.
-TEST(DeckSplitting, APieceThatCannotBeCutLeavesTheOtherPartsWithinTheLimit) {
+// Every part holds the deck's head. A table row is never cut: a part that
+// holds a row above the deck limit stands alone, and the other parts keep to
+// the limit, also where the head is a large share of it.
+TEST(DeckSplitting, PartsWithTheDecksHeadKeepToTheLimit) {
   std::string row = "<table><tr><td>ROWSTART";
   for (int i = 0; i < 600; ++i) row += " cell" + std::to_string(i);
   row += "</td></tr></table>";
   const std::string text = bench::RealisticPage(12000, 9);
   const std::string body = text.substr(text.find("<body>") + 6);
-  const std::string deck = DeckOf("<html><head><meta name=\"generator\" content=\"A Stylesheet, Version 1.79\">"
-                                  "</head><body>" + row + body + "</html>");
-  ASSERT_NE(deck.find("<head><meta"), std::string::npos);
-  for (const int64_t limit : {1400, 2500}) {
-    const std::vector<std::string> parts = SplitDeck(deck, DeckLimits{0, limit, kNext, kBack}, PartLinks{kFirst, kPattern});
-    ASSERT_GT(parts.size(), 3u);
-    for (const std::string& part : parts) {
-      if (part.find("ROWSTART") != std::string::npos) continue;
-      EXPECT_LE(CompiledWmlcSize(part), static_cast<size_t>(limit)) << part;
+  const std::string small = "<meta name=\"generator\" content=\"A Stylesheet, Version 1.79\">";
+  // Six metas of 60 letters each, none like another, so that the string
+  // table does not make them small.
+  std::string large;
+  for (int i = 0; i < 6; ++i) {
+    large += "<meta name=\"m" + std::to_string(i) + "\" content=\"";
+    for (int j = 0; j < 60; ++j) large += static_cast<char>('a' + (i * 7 + j * 3) % 26);
+    large += "\">";
+  }
+  const std::string pages[] = {"<html><head>" + small + "</head><body>" + row + body + "</html>",
+                               "<html><head>" + large + "</head><body><p>" + body.substr(0, 1400) + "</p></html>"};
+  for (const std::string& page : pages) {
+    const std::string deck = DeckOf(page);
+    ASSERT_NE(deck.find("<head><meta"), std::string::npos);
+    for (const int64_t limit : {1400, 2500}) {
+      const std::vector<std::string> parts =
+          SplitDeck(deck, DeckLimits{0, limit, kNext, kBack}, PartLinks{kFirst, kPattern});
+      EXPECT_EQ(parts.size() > 1, CompiledWmlcSize(deck) > static_cast<size_t>(limit));
+      for (const std::string& part : parts) {
+        if (part.find("ROWSTART") != std::string::npos) continue;
+        EXPECT_LE(CompiledWmlcSize(part), static_cast<size_t>(limit)) << part;
+      }
     }
   }
 }
