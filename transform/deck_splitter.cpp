@@ -200,9 +200,12 @@ class DeckSplitter {
                         std::string_view id, std::string_view nextId) const;
   bool CutCard(std::size_t card, int64_t limit, std::vector<CardText>& out);
   using PartOf = std::function<int64_t(std::size_t)>;
+  std::string CardInPart(const std::vector<CardText>& cards, std::size_t i, std::size_t to, int64_t number,
+                         const PartOf& partOf) const;
   std::string Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to, int64_t number,
                    const PartOf& partOf) const;
-  std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t cardLimit, int64_t& fitAlone);
+  std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t cardLimit, int64_t& fitAlone,
+                                 int64_t& cardExcess);
 
   std::string_view deck_;
   DeckLimits limits_;
@@ -448,32 +451,39 @@ bool InsideTag(std::string_view text, std::size_t at) {
   return open != std::string_view::npos && (close == std::string_view::npos || close < open);
 }
 
+// Card `i` of `cards` as part `number`, which ends before card `to`, writes
+// it: its links to a card in another part lead to that part, and the last
+// card of a part but the last links to the next part.
+std::string DeckSplitter::CardInPart(const std::vector<CardText>& cards, std::size_t i, std::size_t to,
+                                     int64_t number, const PartOf& partOf) const {
+  std::string card = cards[i].text;
+  for (std::size_t at = card.find("=\"#"); at != std::string::npos; at = card.find("=\"#", at + 3)) {
+    const std::size_t close = card.find('"', at + 3);
+    if (close == std::string::npos) break;
+    const auto target = cardOf_.find(std::string_view(card).substr(at + 3, close - at - 3));
+    if (target == cardOf_.end() || partOf(target->second) == number || !InsideTag(card, at)) continue;
+    const std::string link = Escaped(links_.Link(partOf(target->second)));
+    card.insert(at + 2, link);
+    at += link.size();
+  }
+  if (i + 1 == to && to < cards.size() && !cards[i].linksOn) {
+    const std::string link = NextLink(Escaped(links_.Link(number + 1)));
+    const std::size_t paragraphEnd = card.rfind("</p>");
+    if (paragraphEnd != std::string::npos) {
+      card.insert(paragraphEnd, (card.compare(paragraphEnd - 5, 5, "<br/>") == 0 ? "" : "<br/>") + link);
+    } else {
+      card.insert(card.rfind("</card>"), "<p>" + link + "</p>\r\n");
+    }
+  }
+  return card;
+}
+
 std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to,
                                int64_t number, const PartOf& partOf) const {
   std::string text(prologue_);
   for (std::size_t i = from; i < to; ++i) {
     if (i > from) text.append("\r\n");
-    std::string card = cards[i].text;
-    // Links to a card in another part lead to that part.
-    for (std::size_t at = card.find("=\"#"); at != std::string::npos; at = card.find("=\"#", at + 3)) {
-      const std::size_t close = card.find('"', at + 3);
-      if (close == std::string::npos) break;
-      const auto target = cardOf_.find(std::string_view(card).substr(at + 3, close - at - 3));
-      if (target == cardOf_.end() || partOf(target->second) == number || !InsideTag(card, at)) continue;
-      const std::string link = Escaped(links_.Link(partOf(target->second)));
-      card.insert(at + 2, link);
-      at += link.size();
-    }
-    if (i + 1 == to && to < cards.size() && !cards[i].linksOn) {
-      const std::string link = NextLink(Escaped(links_.Link(number + 1)));
-      const std::size_t paragraphEnd = card.rfind("</p>");
-      if (paragraphEnd != std::string::npos) {
-        card.insert(paragraphEnd, (card.compare(paragraphEnd - 5, 5, "<br/>") == 0 ? "" : "<br/>") + link);
-      } else {
-        card.insert(card.rfind("</card>"), "<p>" + link + "</p>\r\n");
-      }
-    }
-    text.append(card);
+    text.append(CardInPart(cards, i, to, number, partOf));
   }
   text.append(epilogue_);
   return text;
@@ -482,11 +492,14 @@ std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t f
 // The parts that `cards` make under the deck limit. A part of a single card
 // may still be above it, with the part's head and links: `fitAlone` becomes
 // the size, compiled alone, below which every such card would fit (else
-// `cardLimit`). A card above `cardLimit` holds a piece that cannot be cut:
-// cutting the cards smaller does not mend its part.
+// `cardLimit`). A card whose links the parting made longer may be above the
+// card limit: `cardExcess` becomes the most one is (else 0). A card above
+// `cardLimit` holds a piece that cannot be cut: cutting the cards smaller
+// mends neither for it.
 std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards, int64_t cardLimit,
-                                             int64_t& fitAlone) {
+                                             int64_t& fitAlone, int64_t& cardExcess) {
   fitAlone = cardLimit;
+  cardExcess = 0;
   cardOf_.clear();
   for (std::size_t i = 0; i < cards.size(); ++i) {
     if (!cards[i].id.empty()) cardOf_.emplace(cards[i].id, i);
@@ -526,7 +539,18 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
   std::vector<std::string> parts;
   for (std::size_t k = 0; k < starts.size(); ++k) {
     const std::size_t to = k + 1 < starts.size() ? starts[k + 1] : cards.size();
-    parts.push_back(Part(cards, starts[k], to, static_cast<int64_t>(k) + 1, settled));
+    const auto number = static_cast<int64_t>(k) + 1;
+    std::string part(prologue_);
+    for (std::size_t i = starts[k]; i < to; ++i) {
+      if (i > starts[k]) part.append("\r\n");
+      const std::string card = CardInPart(cards, i, to, number, settled);
+      const bool cutToFit = static_cast<int64_t>(cards[i].alone) <= cardLimit;
+      if (limits_.maxCardSize > 0 && cutToFit && card.size() != cards[i].text.size()) {
+        cardExcess = std::max(cardExcess, static_cast<int64_t>(CompiledAlone(card)) - limits_.maxCardSize);
+      }
+      part.append(card);
+    }
+    parts.push_back(part.append(epilogue_));
     const int64_t over = static_cast<int64_t>(Compiled(parts.back())) - limit;
     const auto alone = static_cast<int64_t>(cards[starts[k]].alone);
     if (over > 0 && to - starts[k] == 1 && alone <= cardLimit) fitAlone = std::min(fitAlone, alone - over);
@@ -553,11 +577,13 @@ std::vector<std::string> DeckSplitter::Run() {
     bool cut = false;
     for (std::size_t card : cards_) cut = CutCard(card, cardLimit, cards) || cut;
     int64_t fitAlone = 0;
-    parts = Parts(cards, cardLimit, fitAlone);
+    int64_t cardExcess = 0;
+    parts = Parts(cards, cardLimit, fitAlone, cardExcess);
     // Also a deck of one card that was not cut may be above the limit with
     // its head: that card is then cut smaller.
-    if (fitAlone < cardLimit && fitAlone - 16 > 0) {
-      cardLimit = fitAlone - 16;
+    const int64_t refit = std::min(fitAlone, cardLimit - std::max<int64_t>(cardExcess, 0)) - 16;
+    if ((fitAlone < cardLimit || cardExcess > 0) && refit > 0) {
+      cardLimit = refit;
       continue;
     }
     if (parts.size() == 1 && !cut) return {std::string(deck_)};

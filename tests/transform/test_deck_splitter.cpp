@@ -23,6 +23,8 @@ constexpr char kNext[] = "QMNEXT";
 constexpr char kBack[] = "QMBACK";
 constexpr char kFirst[] = "page.wml";
 constexpr char kPattern[] = "page-{n}.wml";
+// A host's long address for a part: the links the parting writes grow.
+constexpr char kLongPattern[] = "page-of-a-site-with-a-rather-long-name-{n}.wml";
 
 // A configuration read from `text` (the built-in defaults for "").
 std::shared_ptr<const DeviceConfiguration> ConfigurationOf(std::string text) {
@@ -209,6 +211,18 @@ TEST(DeckSplitting, PartsWithTheDecksHeadKeepToTheLimit) {
         EXPECT_LE(CompiledWmlcSize(part), static_cast<size_t>(limit)) << part;
       }
     }
+  }
+}
+
+// The parting makes links longer: to the next part, and to a card that
+// landed in another part, at the host's address. Cards keep to the card
+// limit as they are written.
+TEST(DeckSplitting, CardsKeepToTheLimitWithTheLinksThePartingWrites) {
+  const std::string deck = DeckOf(PageWithAnchors(20000, 4));
+  for (const int64_t card : {500, 900, 1400, 2500}) {
+    const DeckLimits limits{card, 3 * card, kNext, kBack};
+    ExpectWithinLimits(SplitDeck(deck, limits, PartLinks{kFirst, kLongPattern}), limits,
+                       "card " + std::to_string(card));
   }
 }
 
