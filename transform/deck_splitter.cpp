@@ -205,7 +205,7 @@ class DeckSplitter {
   std::string Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to, int64_t number,
                    const PartOf& partOf) const;
   std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t cardLimit, int64_t& fitAlone,
-                                 int64_t& cardExcess);
+                                 int64_t& cardFitAlone);
 
   std::string_view deck_;
   DeckLimits limits_;
@@ -493,13 +493,13 @@ std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t f
 // may still be above it, with the part's head and links: `fitAlone` becomes
 // the size, compiled alone, below which every such card would fit (else
 // `cardLimit`). A card whose links the parting made longer may be above the
-// card limit: `cardExcess` becomes the most one is (else 0). A card above
-// `cardLimit` holds a piece that cannot be cut: cutting the cards smaller
-// mends neither for it.
+// card limit: `cardFitAlone` becomes, the same way, the size below which
+// every such card would keep to it. A card above `cardLimit` holds a piece
+// that cannot be cut: cutting the cards smaller mends neither for it.
 std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards, int64_t cardLimit,
-                                             int64_t& fitAlone, int64_t& cardExcess) {
+                                             int64_t& fitAlone, int64_t& cardFitAlone) {
   fitAlone = cardLimit;
-  cardExcess = 0;
+  cardFitAlone = cardLimit;
   cardOf_.clear();
   for (std::size_t i = 0; i < cards.size(); ++i) {
     if (!cards[i].id.empty()) cardOf_.emplace(cards[i].id, i);
@@ -544,9 +544,10 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
     for (std::size_t i = starts[k]; i < to; ++i) {
       if (i > starts[k]) part.append("\r\n");
       const std::string card = CardInPart(cards, i, to, number, settled);
-      const bool cutToFit = static_cast<int64_t>(cards[i].alone) <= cardLimit;
-      if (limits_.maxCardSize > 0 && cutToFit && card.size() != cards[i].text.size()) {
-        cardExcess = std::max(cardExcess, static_cast<int64_t>(CompiledAlone(card)) - limits_.maxCardSize);
+      const auto alone = static_cast<int64_t>(cards[i].alone);
+      if (limits_.maxCardSize > 0 && alone <= cardLimit && card.size() != cards[i].text.size()) {
+        const int64_t over = static_cast<int64_t>(CompiledAlone(card)) - limits_.maxCardSize;
+        if (over > 0) cardFitAlone = std::min(cardFitAlone, alone - over);
       }
       part.append(card);
     }
@@ -577,12 +578,17 @@ std::vector<std::string> DeckSplitter::Run() {
     bool cut = false;
     for (std::size_t card : cards_) cut = CutCard(card, cardLimit, cards) || cut;
     int64_t fitAlone = 0;
-    int64_t cardExcess = 0;
-    parts = Parts(cards, cardLimit, fitAlone, cardExcess);
-    // Also a deck of one card that was not cut may be above the limit with
-    // its head: that card is then cut smaller.
-    const int64_t refit = std::min(fitAlone, cardLimit - std::max<int64_t>(cardExcess, 0)) - 16;
-    if ((fitAlone < cardLimit || cardExcess > 0) && refit > 0) {
+    int64_t cardFitAlone = 0;
+    parts = Parts(cards, cardLimit, fitAlone, cardFitAlone);
+    // A part of one card may be above the deck limit with its head (also a
+    // deck of one card that was not cut), and a card above the card limit
+    // with the links its part writes: the cards are then cut smaller. The
+    // refit's cards get those links again; a small margin covers a part
+    // number that grows by a digit.
+    int64_t refit = cardLimit;
+    if (fitAlone < cardLimit) refit = fitAlone - 16;
+    if (cardFitAlone < cardLimit) refit = std::min(refit, cardFitAlone - 4);
+    if (refit < cardLimit && refit > 0) {
       cardLimit = refit;
       continue;
     }
