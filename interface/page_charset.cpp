@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "base/case_folding.h"
+#include "base/probed_once.h"
 #include "base/utf8.h"
 #include "base/xml_declaration.h"
 #include "platform/transcoder.h"
@@ -99,19 +100,6 @@ class TagAttributes {
   size_t at_;
 };
 
-// The label in a content type's "charset=" parameter, or empty.
-std::string_view ContentTypeLabel(std::string_view content) {
-  const std::string lowered = Lowered(content);
-  const size_t at = lowered.find("charset");
-  if (at == std::string::npos) return {};
-  size_t value = lowered.find_first_not_of(" \t\r\n", at + 7);
-  if (value == std::string::npos || lowered[value] != '=') return {};
-  value = lowered.find_first_not_of(" \t\r\n\"'", value + 1);
-  if (value == std::string::npos) return {};
-  const size_t end = lowered.find_first_of(" \t\r\n\"';", value);
-  return content.substr(value, end == std::string::npos ? std::string::npos : end - value);
-}
-
 // The label a <meta> tag declares: its charset attribute, or the charset of
 // its content when it stands for the Content-Type header (http-equiv), as
 // browsers read it; else empty.
@@ -125,17 +113,7 @@ std::string_view MetaLabel(TagAttributes& attributes) {
     if (name == "content") content = value;
     if (name == "http-equiv") contentType = EqualsIgnoringCase(Trimmed(value), "content-type");
   }
-  return contentType ? ContentTypeLabel(content) : std::string_view();
-}
-
-// probe(name), remembered in `answers` for up to 64 names: pages and decks
-// name few encodings, and a probe opens iconv converters.
-template <typename Probe>
-bool ProbedOnce(std::unordered_map<std::string, bool>& answers, const std::string& name, Probe probe) {
-  if (const auto found = answers.find(name); found != answers.end()) return found->second;
-  const bool answer = probe(name);
-  if (answers.size() < 64) answers.emplace(name, answer);
-  return answer;
+  return contentType ? ContentTypeCharset(content) : std::string_view();
 }
 
 // A declaration read in ASCII bytes cannot name an encoding that writes
@@ -270,11 +248,6 @@ std::string CompilableDeck(std::string deck) {
   std::optional<std::string> text = DecodeToUtf8(std::string_view(deck).substr(bytes.byteOrderMark), bytes.encoding);
   if (!text) return deck;
   return WithUtf8Declaration(std::move(*text));
-}
-
-std::string DeclaredEncoding(std::string_view xmlDeclaration) {
-  const std::string_view encoding = EncodingOf(xmlDeclaration);
-  return encoding.empty() ? std::string("UTF-8") : std::string(encoding);
 }
 
 }  // namespace quillmark

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/xml_declaration.h"
+
 namespace quillmark {
 
 struct PageCharset {
@@ -28,8 +30,8 @@ PageCharset DetectPageCharset(std::string_view page, std::string_view hostCharse
 // host gives), as iconv knows it; nullopt for a label iconv does not know.
 std::optional<std::string> CharsetOfLabel(std::string_view label);
 
-// The encoding an XML declaration names, "UTF-8" when it names none.
-std::string DeclaredEncoding(std::string_view xmlDeclaration);
+// DeclaredEncoding, the encoding an XML declaration names, is in
+// base/xml_declaration.h.
 
 // True when text written in `encoding` keeps ASCII as its own bytes and
 // writes every other character in bytes that begin beyond ASCII and never

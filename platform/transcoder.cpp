@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/probed_once.h"
 #include "base/utf8.h"
 
 namespace quillmark {
@@ -84,15 +85,8 @@ bool IsKnownCharset(const std::string& charset) {
   // page or a host may pass, is no name, and is neither opened nor kept.
   constexpr std::size_t kLongestName = 64;
   if (charset.empty() || charset.size() > kLongestName) return false;
-  // Opening a converter costs the C library a search of its modules; pages
-  // and configurations name few charsets, each looked up once per thread
-  // (names past the first 64 are looked up each time).
-  constexpr std::size_t kMostRemembered = 64;
   thread_local std::unordered_map<std::string, bool> known;
-  if (const auto found = known.find(charset); found != known.end()) return found->second;
-  const bool ok = Converter("UTF-8", charset).ok();
-  if (known.size() < kMostRemembered) known.emplace(charset, ok);
-  return ok;
+  return ProbedOnce(known, charset, [](const std::string& name) { return Converter("UTF-8", name).ok(); });
 }
 
 std::optional<std::string> DecodeToUtf8(std::string_view bytes, const std::string& charset) {

@@ -1,9 +1,6 @@
 #include "transform/element_rules.h"
 
-#include <algorithm>
-#include <optional>
 #include <string>
-#include <utility>
 
 #include "base/case_folding.h"
 #include "base/leading_integer.h"
@@ -132,24 +129,6 @@ void RewriteDo(CXmlNode* node, RewriteContext&) {
   element->NormalizeBoolAttribute("optional", "false");
 }
 
-namespace {
-
-// Where the value of the "charset=" parameter of the content type `content`
-// lies, as (start, length); nullopt without one.
-std::optional<std::pair<std::size_t, std::size_t>> CharsetParameter(std::string_view content) {
-  for (std::size_t at = 0; (at = content.find(';', at)) != std::string_view::npos;) {
-    ++at;
-    while (at < content.size() && (content[at] == ' ' || content[at] == '\t')) ++at;
-    if (!EqualsIgnoringCase(content.substr(at, 8), "charset=")) continue;
-    const std::size_t start = at + 8;
-    const std::size_t end = std::min(content.find_first_of("; \t", start), content.size());
-    return std::pair{start, end - start};
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
 void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
   if (walk.Settings().transcode == 0 || !node->IsStartTag()) return;
   CXmlObject& element = *node->GetElement();
@@ -160,13 +139,11 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
   const char* equivalent = element.GetAttribute("http-equiv");
   const char* content = element.GetAttribute("content");
   if (equivalent == nullptr || content == nullptr || !EqualsIgnoringCase(equivalent, "content-type")) return;
-  const auto parameter = CharsetParameter(content);
-  if (!parameter) return;
-  const std::string_view declared = EncodingOf(walk.Settings().xmlVersion);
-  const std::string_view encoding = declared.empty() ? std::string_view("UTF-8") : declared;
+  const std::string_view charset = ContentTypeCharset(content);
+  const std::string encoding = DeclaredEncoding(walk.Settings().xmlVersion);
+  if (charset.empty() || EqualsIgnoringCase(charset, encoding)) return;
   std::string named(content);
-  if (EqualsIgnoringCase(named.substr(parameter->first, parameter->second), encoding)) return;
-  named.replace(parameter->first, parameter->second, encoding);
+  named.replace(static_cast<size_t>(charset.data() - content), charset.size(), encoding);
   element.SetAttribute("content", named.c_str());
 }
 
