@@ -35,11 +35,6 @@ namespace detail {
 // The largest buffer the C interface can describe.
 constexpr std::int64_t kLargestBuffer = INT32_MAX;
 
-// Why the last WapConvert on this thread returned 0 (WapLastError): only
-// a deck that did not fit is worth a larger buffer; a page past the
-// conversion budget fails at any size.
-inline std::string last_failure() { return WapLastError(); }
-
 // The device text as the C interface takes it, zero-terminated; a view
 // without data (the default argument {}) gives none.
 class device_text {
@@ -84,7 +79,9 @@ inline std::string convert(std::string_view page, std::string_view device = {}) 
     std::int32_t capacity = static_cast<std::int32_t>(size);
     const std::int32_t written = WapConvert(&caller, &deviceText, &pageText, &pageLength, &output, &capacity);
     if (written > 0) return std::string(output, static_cast<std::size_t>(written));
-    const std::string reason = detail::last_failure();
+    // Only a deck that did not fit is worth a larger buffer; a page past the
+    // conversion budget fails at any size.
+    const std::string reason = WapLastError();
     if (reason != "did not fit" || size == detail::kLargestBuffer) throw error(reason);
     size = size > detail::kLargestBuffer / 2 ? detail::kLargestBuffer : size * 2;
   }

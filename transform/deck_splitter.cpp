@@ -202,8 +202,15 @@ class DeckSplitter {
   using PartOf = std::function<int64_t(std::size_t)>;
   std::string CardInPart(const std::vector<CardText>& cards, std::size_t i, std::size_t to, int64_t number,
                          const PartOf& partOf) const;
+  // Part `number` of cards [from, to); `written(i, text)` sees each card as
+  // the part writes it.
+  template <typename Written>
   std::string Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to, int64_t number,
-                   const PartOf& partOf) const;
+                   const PartOf& partOf, Written written) const;
+  std::string Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to, int64_t number,
+                   const PartOf& partOf) const {
+    return Part(cards, from, to, number, partOf, [](std::size_t, const std::string&) {});
+  }
   std::vector<std::string> Parts(const std::vector<CardText>& cards, int64_t cardLimit, int64_t& fitAlone,
                                  int64_t& cardFitAlone);
 
@@ -478,12 +485,15 @@ std::string DeckSplitter::CardInPart(const std::vector<CardText>& cards, std::si
   return card;
 }
 
+template <typename Written>
 std::string DeckSplitter::Part(const std::vector<CardText>& cards, std::size_t from, std::size_t to,
-                               int64_t number, const PartOf& partOf) const {
+                               int64_t number, const PartOf& partOf, Written written) const {
   std::string text(prologue_);
   for (std::size_t i = from; i < to; ++i) {
     if (i > from) text.append("\r\n");
-    text.append(CardInPart(cards, i, to, number, partOf));
+    const std::string card = CardInPart(cards, i, to, number, partOf);
+    written(i, card);
+    text.append(card);
   }
   text.append(epilogue_);
   return text;
@@ -539,19 +549,15 @@ std::vector<std::string> DeckSplitter::Parts(const std::vector<CardText>& cards,
   std::vector<std::string> parts;
   for (std::size_t k = 0; k < starts.size(); ++k) {
     const std::size_t to = k + 1 < starts.size() ? starts[k + 1] : cards.size();
-    const auto number = static_cast<int64_t>(k) + 1;
-    std::string part(prologue_);
-    for (std::size_t i = starts[k]; i < to; ++i) {
-      if (i > starts[k]) part.append("\r\n");
-      const std::string card = CardInPart(cards, i, to, number, settled);
-      const auto alone = static_cast<int64_t>(cards[i].alone);
-      if (limits_.maxCardSize > 0 && alone <= cardLimit && card.size() != cards[i].text.size()) {
-        const int64_t over = static_cast<int64_t>(CompiledAlone(card)) - limits_.maxCardSize;
-        if (over > 0) cardFitAlone = std::min(cardFitAlone, alone - over);
-      }
-      part.append(card);
-    }
-    parts.push_back(part.append(epilogue_));
+    parts.push_back(Part(cards, starts[k], to, static_cast<int64_t>(k) + 1, settled,
+                         [&](std::size_t i, const std::string& card) {
+                           const auto alone = static_cast<int64_t>(cards[i].alone);
+                           if (limits_.maxCardSize <= 0 || alone > cardLimit || card.size() == cards[i].text.size()) {
+                             return;
+                           }
+                           const int64_t over = static_cast<int64_t>(CompiledAlone(card)) - limits_.maxCardSize;
+                           if (over > 0) cardFitAlone = std::min(cardFitAlone, alone - over);
+                         }));
     const int64_t over = static_cast<int64_t>(Compiled(parts.back())) - limit;
     const auto alone = static_cast<int64_t>(cards[starts[k]].alone);
     if (over > 0 && to - starts[k] == 1 && alone <= cardLimit) fitAlone = std::min(fitAlone, alone - over);
