@@ -75,18 +75,30 @@ bool EndsBefore(const Cut& cut, std::size_t offset) { return cut.at < offset; }
 struct OpenElement {
   std::size_t token = 0;  // its start tag
   uint32_t outer = 0;     // the element around it, 0 for none
+  // A row: the cells it has begun so far. A cell: the cells before it in
+  // its row, which its reopening writes empty so that it keeps its column.
+  uint32_t cells = 0;
 };
 
 struct CardCuts {
   std::vector<Cut> cuts;
   std::vector<OpenElement> chains{OpenElement{}};  // entry 0 stands for no element
+  // Where the card's visible pieces begin, in order: the words of its texts
+  // and elements other than the paragraphs, tables, rows, cells, line
+  // breaks and text styles that only hold or space them.
+  std::vector<std::size_t> visible;
 
-  // The start tags of the elements enclosing `cut`, outermost first.
-  std::vector<std::size_t> Enclosing(const Cut& cut) const {
-    std::vector<std::size_t> tokens;
-    for (uint32_t at = cut.open; at != 0; at = chains[at].outer) tokens.push_back(chains[at].token);
-    std::reverse(tokens.begin(), tokens.end());
-    return tokens;
+  // The elements enclosing `cut`, outermost first.
+  std::vector<OpenElement> Enclosing(const Cut& cut) const {
+    std::vector<OpenElement> elements;
+    for (uint32_t at = cut.open; at != 0; at = chains[at].outer) elements.push_back(chains[at]);
+    std::reverse(elements.begin(), elements.end());
+    return elements;
+  }
+  // True when a visible piece begins in [from, to) of the deck.
+  bool ShowsBetween(std::size_t from, std::size_t to) const {
+    const auto found = std::lower_bound(visible.begin(), visible.end(), from);
+    return found != visible.end() && *found < to;
   }
 };
 
@@ -257,6 +269,11 @@ std::size_t DeckSplitter::CompiledAlone(std::string_view card) const {
   return Compiled(deck);
 }
 
+// True for the elements that only hold, space or style what is shown.
+bool OnlyHolds(std::string_view name) {
+  return IsReopened(name) || name == "tr" || name == "td" || name == "br";
+}
+
 CardCuts DeckSplitter::CutsOf(std::size_t card) const {
   const std::size_t end = tokens_[card].end;
   CardCuts result;
@@ -278,8 +295,13 @@ CardCuts DeckSplitter::CutsOf(std::size_t card) const {
       continue;
     }
     if (token.kind == MarkupKind::kText) {
-      if (open == 0 || innermost() == "table") continue;
       const std::string_view text = token.text;
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsBlank(text[i]) && (i == 0 || IsBlank(text[i - 1]))) result.visible.push_back(Offset(at) + i);
+      }
+      // Between a table's rows and cells a cut would move the next cell
+      // into another column.
+      if (open == 0 || innermost() == "table" || innermost() == "tr") continue;
       for (std::size_t i = 0; i < text.size(); ++i) {
         if (!IsBlank(text[i])) continue;
         std::size_t j = i;
@@ -290,6 +312,7 @@ CardCuts DeckSplitter::CutsOf(std::size_t card) const {
       continue;
     }
     const bool element = token.kind == MarkupKind::kStart || token.kind == MarkupKind::kEmpty;
+    if (element && !OnlyHolds(token.name)) result.visible.push_back(Offset(at));
     if (element && open == 0 && at > card + 1 && !keepWithNext) cuts.push_back(Cut{Offset(at), Offset(at), 0});
     if (element && innermost() == "table" && token.name == "tr") cuts.push_back(Cut{Offset(at), Offset(at), open});
     if (open == 0) keepWithNext = token.name == "onevent" || token.name == "timer";
@@ -297,13 +320,19 @@ CardCuts DeckSplitter::CutsOf(std::size_t card) const {
       cuts.push_back(Cut{EndOffset(at), EndOffset(at), open});
     }
     if (token.kind != MarkupKind::kStart || token.end == at) continue;
-    const bool reopened = IsReopened(token.name) && depth < kDeepestCut && (token.name == "p") == (open == 0) &&
-                          innermost() != "table";
-    if (!reopened) {
+    // Inside a table only its rows, and inside a row only its cells, are
+    // closed and opened again around a cut.
+    const std::string_view outer = innermost();
+    bool reopened = IsReopened(token.name) && (token.name == "p") == (open == 0);
+    if (outer == "table") reopened = token.name == "tr";
+    if (outer == "tr") reopened = token.name == "td";
+    if (!reopened || depth >= kDeepestCut) {
+      if (OnlyHolds(token.name)) result.visible.push_back(Offset(at));
       at = token.end;  // nothing inside is cut
       continue;
     }
-    chains.push_back(OpenElement{at, open});
+    const uint32_t cellsBefore = token.name == "td" ? chains[open].cells++ : 0;
+    chains.push_back(OpenElement{at, open, cellsBefore});
     open = static_cast<uint32_t>(chains.size() - 1);
     ++depth;
   }
@@ -377,9 +406,13 @@ std::string DeckSplitter::ChainCard(std::size_t card, const CardCuts& cuts, std:
     if (!title.empty()) text.append(" title=\"").append(title).append("\"");
     text.append(">");
   }
-  for (std::size_t open : cuts.Enclosing(cuts.cuts[from])) text.append(tokens_[open].text);
+  for (const OpenElement& open : cuts.Enclosing(cuts.cuts[from])) {
+    for (uint32_t cell = 0; cell < open.cells && tokens_[open.token].name == "td"; ++cell) text.append("<td/>");
+    text.append(tokens_[open.token].text);
+  }
   text.append(deck_.substr(cuts.cuts[from].resume, cuts.cuts[to].at - cuts.cuts[from].resume));
-  const std::vector<std::size_t> open = cuts.Enclosing(cuts.cuts[to]);
+  std::vector<std::size_t> open;
+  for (const OpenElement& element : cuts.Enclosing(cuts.cuts[to])) open.push_back(element.token);
   const bool inParagraph = !open.empty() && tokens_[open.front()].name == "p";
   // Invariant: open[0, depth) are still open in the text.
   for (std::size_t depth = open.size(); depth > 0; --depth) {
@@ -435,7 +468,15 @@ bool DeckSplitter::CutCard(std::size_t card, int64_t limit, std::vector<CardText
     const std::size_t guess =
         static_cast<std::size_t>(std::lower_bound(cuts.begin() + static_cast<std::ptrdiff_t>(from + 1), cuts.end(),
                                                   reach, EndsBefore) - cuts.begin()) - 1;
-    const std::size_t to = FitUnder(from, last, guess, limit, Tolerance(limit), search);
+    std::size_t to = FitUnder(from, last, guess, limit, Tolerance(limit), search);
+    // A card that would show nothing takes the piece after it, which is too
+    // large for a card of its own; a rest that would show nothing stays on
+    // this card when they fit together.
+    while (to < last && !cardCuts.ShowsBetween(cuts[from].resume, cuts[to].at)) ++to;
+    if (to < last && !cardCuts.ShowsBetween(cuts[to].resume, cuts[last].at) &&
+        static_cast<int64_t>(search.size(last)) <= limit) {
+      to = last;
+    }
     std::string chosen = text(to);
     const auto known = std::find_if(sizes.begin(), sizes.end(), [&](const auto& entry) { return entry.first == to; });
     const std::size_t size = known != sizes.end() ? known->second : CompiledAlone(chosen);

@@ -33,10 +33,11 @@ struct PartLinks {
 // The parts of `deck` (the writer's text, in the encoding it declares), each
 // a whole deck within the limits; the deck itself, unchanged, when it keeps
 // to them. Cuts fall between words, between a line break and what follows,
-// between table rows and between cards, never inside a link, a control, an
-// option list or a table row, nor between a form control and the go that
-// posts it; a piece that cannot be cut and is larger than a limit stands
-// alone. The cards of a chain keep the card's title; the first keeps its
+// between table rows and between cards, never inside a link, a control or
+// an option list, nor between a form control and the go that posts it; a
+// piece that cannot be cut and is larger than a limit stands alone. A cut
+// inside a table cell closes the table, and the next card opens it again
+// with the row's earlier cells empty. No card is made that shows nothing. The cards of a chain keep the card's title; the first keeps its
 // id, each links to the next with `nextLabel` and has a prev key with
 // `backLabel`. The last card of a part links to the next part, and links to
 // a card in another part lead to that part. Throws only when memory runs out.
