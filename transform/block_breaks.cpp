@@ -137,12 +137,19 @@ std::string PreformattedLine(std::string_view line, bool startsLine) {
   return out;
 }
 
-void MarkBlock(CXmlNode* tag, std::string_view name, SoftBreaks& breaks) {
+void MarkBlock(CXmlNode* tag, std::string_view name, bool inCell, SoftBreaks& breaks) {
   if (name == "hr") {
-    if (tag->IsStartTag()) breaks.Add(tag);
+    if (!tag->IsStartTag()) return;
+    breaks.Add(tag);
+    // A cell's content model drops the rule before its own rule makes it a
+    // break: a break of its own stands in for it.
+    if (inCell) tag->InsertAfter(breaks.Make(tag));
     return;
   }
-  if (IsBlockName(name) && IsOpenStartTag(tag)) MarkOpenBlock(tag, breaks);
+  // In a cell, likewise, a heading is unwrapped before its rule sets it on
+  // a line of its own, so it is marked like the other blocks.
+  const bool block = IsBlockName(name) || (inCell && IsHeadingName(name));
+  if (block && IsOpenStartTag(tag)) MarkOpenBlock(tag, breaks);
 }
 
 }  // namespace quillmark

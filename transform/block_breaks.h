@@ -1,7 +1,8 @@
 // Text structure that HTML shows by layout: block elements stand on lines of
 // their own, and preformatted text keeps its lines and its runs of blanks.
 // WML shows neither, so before the rewrite walk every block element (but a
-// heading, which its own rule sets on a line of its own) gets a soft break
+// heading outside table cells, which its own rule sets on a line of its
+// own) gets a soft break
 // as its first and last child (wherever the walk later unwraps
 // it, its content stays between them), a rule counts as a soft break, and
 // the text of a pre element is cut into lines divided by soft breaks, its
@@ -19,8 +20,9 @@ namespace quillmark {
 
 // Gives a tag named `name` its soft breaks when it is an open block element,
 // or counts it as a soft break when it is a rule; other tags stay as they
-// are.
-void MarkBlock(CXmlNode* tag, std::string_view name, SoftBreaks& breaks);
+// are. `inCell` tells that a table cell encloses the tag: there headings are
+// blocks too, and a rule is followed by a soft break of its own.
+void MarkBlock(CXmlNode* tag, std::string_view name, bool inCell, SoftBreaks& breaks);
 
 // Cuts a text of a pre element at its line ends: the text node keeps the
 // first line, and each further line follows as a soft break and a text node.

@@ -6,6 +6,11 @@
 #include "transform/linear_tables.h"
 
 namespace quillmark {
+namespace {
+
+bool IsCellName(std::string_view name) { return name == "td" || name == "th"; }
+
+}  // namespace
 
 void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBreaks& breaks, ChosenOptions& chosen) {
   const bool blockBreaks = settings.blockBreaks != 0;
@@ -14,7 +19,8 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
   // The walk climbs by parent links, not a stack of its own: no part moves
   // a node that encloses the one visited, and a page nested a million deep
   // then costs no memory beyond its tree.
-  int preDepth = 0;  // the pre elements that enclose `node`
+  int preDepth = 0;   // the pre elements that enclose `node`
+  int cellDepth = 0;  // the table cells that enclose it
   CXmlNode* node = root->GetFirstChild();
   // Every node before `node` in document order has been seen by each part.
   while (node != nullptr) {
@@ -23,12 +29,13 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
     if (ownName != nullptr) {
       choices.Visit(node, name);
       tables.Visit(name);
-      if (blockBreaks) MarkBlock(node, name, breaks);
+      if (blockBreaks) MarkBlock(node, name, cellDepth > 0, breaks);
     } else if (blockBreaks && preDepth > 0 && !node->IsComment()) {
       node = SplitPreformattedText(node, breaks);
     }
     if (CXmlNode* child = node->GetFirstChild()) {
       if (name == "pre") ++preDepth;
+      if (IsCellName(name)) ++cellDepth;
       choices.Enter(node, name);
       tables.Enter(node, name);
       node = child;
@@ -40,6 +47,7 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
       if (parent == nullptr || parent == root) break;
       node = parent;
       if (node->GetNameView() == "pre") --preDepth;
+      if (IsCellName(node->GetNameView())) --cellDepth;
       choices.Leave(node);
       tables.Leave(node);
     }
