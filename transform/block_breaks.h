@@ -2,12 +2,11 @@
 // their own, and preformatted text keeps its lines and its runs of blanks.
 // WML shows neither, so before the rewrite walk every block element (but a
 // heading outside table cells, which its own rule sets on a line of its
-// own) gets a soft break
-// as its first and last child (wherever the walk later unwraps
-// it, its content stays between them), a rule counts as a soft break, and
-// the text of a pre element is cut into lines divided by soft breaks, its
-// runs of blanks written as no-break spaces. See soft_breaks.h for which of
-// the breaks stay.
+// own) gets a soft break as its first and last child (wherever the walk
+// later unwraps it, its content stays between them), a rule counts as a
+// soft break, and the text of a pre element is cut into lines divided by
+// soft breaks, its runs of blanks written as no-break spaces. See
+// soft_breaks.h for which of the breaks stay.
 #pragma once
 
 #include <string>

@@ -37,10 +37,11 @@ struct PartLinks {
 // an option list, nor between a form control and the go that posts it; a
 // piece that cannot be cut and is larger than a limit stands alone. A cut
 // inside a table cell closes the table, and the next card opens it again
-// with the row's earlier cells empty. No card is made that shows nothing. The cards of a chain keep the card's title; the first keeps its
-// id, each links to the next with `nextLabel` and has a prev key with
-// `backLabel`. The last card of a part links to the next part, and links to
-// a card in another part lead to that part. Throws only when memory runs out.
+// with the row's earlier cells empty. No card is made that shows nothing.
+// The cards of a chain keep the card's title; the first keeps its id, each
+// links to the next with `nextLabel` and has a prev key with `backLabel`.
+// The last card of a part links to the next part, and links to a card in
+// another part lead to that part. Throws only when memory runs out.
 std::vector<std::string> SplitDeck(std::string_view deck, const DeckLimits& limits, const PartLinks& links);
 
 }  // namespace quillmark
