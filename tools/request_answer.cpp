@@ -10,6 +10,7 @@
 #include "tools/http_validators.h"
 #include "tools/media_types.h"
 #include "tools/page_converter.h"
+#include "tools/percent_encoding.h"
 #include "transform/wmlc_encoder.h"
 
 namespace quillmark::tools {
@@ -269,10 +270,11 @@ PartTarget TakePartParameter(const std::string& target, const std::string& name)
   while (true) {
     const size_t amp = query.find('&');
     const std::string_view item = query.substr(0, amp);
-    const std::string_view itemName = item.substr(0, item.find('='));
-    if (itemName == name) {
-      const std::string_view value = item.size() > name.size() ? item.substr(name.size() + 1) : std::string_view();
-      taken.part = PartNumber(value);
+    // Percent-encoded octets of a name or value mean the octets themselves.
+    const std::size_t equals = item.find('=');
+    if (PercentDecoded(item.substr(0, equals)) == name) {
+      const std::string_view value = equals != std::string_view::npos ? item.substr(equals + 1) : std::string_view();
+      taken.part = PartNumber(PercentDecoded(value));
     } else if (!item.empty()) {
       kept.append(kept.empty() ? "" : "&").append(item);
     }

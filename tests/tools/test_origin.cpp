@@ -131,6 +131,10 @@ TEST_F(OriginServer, ServesThePartsOfALongDeckInTheFormTheClientPrefers) {
   EXPECT_EQ(missingPart.status, 404);
   EXPECT_EQ(missingPart.Header("Vary"), "User-Agent, Accept") << "the part count depends on the device";
   EXPECT_EQ(server.Get("/long.html?qm-part=zero").status, 404);
+  // Percent-encoded, the parameter is the same one.
+  const HttpReply encoded = server.Get("/long.html?x=1&qm%2Dpart=%32", {{"Accept", "text/vnd.wap.wml"}});
+  EXPECT_EQ(encoded.status, 200);
+  EXPECT_TRUE(Contains(encoded.body, "href=\"/long.html?x=1&amp;qm-part=3")) << encoded.body;
   WapSetConfigurationFile(nullptr);
 }
 
