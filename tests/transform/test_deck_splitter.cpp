@@ -162,12 +162,12 @@ TEST(DeckSplitting, KeepsEveryWordAndLinkWithinTheLimits) {
   std::uniform_int_distribution<int64_t> limit(300, 20000);
   // The last page is laid out as sites were: its text, without forms, in
   // one cell of a table beside a column of links.
-  std::string text = PageWithAnchors(8000, 5);
+  std::string text = bench::RealisticPage(50000, 5);
   for (size_t at = text.find("<form"); at != std::string::npos; at = text.find("<form", at)) {
     text.erase(at, text.find("</form>", at) + 7 - at);
   }
   const std::string laidOut = "<html><body><table><tr><td><a href=\"/a\">Home</a> <a href=\"/b\">News</a></td><td>" +
-                              text.substr(text.find("<body>") + 6, 6000) + "</td></tr></table></body></html>";
+                              text.substr(text.find("<body>") + 6, 40000) + "</td></tr></table></body></html>";
   const std::vector<std::string> pages = {PageWithAnchors(6000, 1), PageWithAnchors(20000, 2),
                                           bench::StructuredPage(5000), laidOut};
   for (const std::string& page : pages) {
@@ -190,6 +190,13 @@ TEST(DeckSplitting, KeepsEveryWordAndLinkWithinTheLimits) {
       std::erase_if(kept, [](const std::string& found) { return found.find("-") != std::string::npos &&
                                                                 found.starts_with("href=\"#"); });
       EXPECT_EQ(kept, links) << trace;
+      // A card that opens the laid-out row again keeps the text in its
+      // column, behind an empty first cell.
+      const std::string reopened = "<p><table columns=\"2\"><tr>";
+      const size_t first = page == laidOut ? all.find(reopened) : std::string::npos;
+      for (size_t at = first; at != std::string::npos; at = all.find(reopened, at + 1)) {
+        EXPECT_EQ(all.compare(at + reopened.size(), 5, "<td/>"), 0) << trace << ": " << all.substr(at, 80);
+      }
     }
   }
 }
