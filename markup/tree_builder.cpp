@@ -136,6 +136,19 @@ void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
   element.Parse(end.GetText(), static_cast<int32_t>(end.TextLength()), element.Words());
 }
 
+// The elements that stay in a page's head; any other start tag, and any text
+// that is not blank, begins the body's content.
+constexpr ElementSet kHeadContent{
+    "access\0base\0link\0meta\0noframes\0noscript\0script\0style\0template\0title\0"};
+
+// The elements that HTML gives no content ("<link>" and "<meta>" stand
+// alone in a head), the empty elements of the record among them.
+constexpr ElementSet kVoidElements{
+    "access\0area\0base\0br\0col\0embed\0frame\0hr\0img\0input\0link\0meta\0noop\0param\0postfield\0"
+    "setvar\0timer\0wbr\0"};
+
+bool IsVoid(const CXmlNode& node) { return kVoidElements.Holds(node.GetElement()->GetElementId()); }
+
 // The elements that hold a whole document or card.
 constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
 
@@ -189,6 +202,7 @@ auto* OpenElements::FindCount(Self& self, const CXmlNode& node) {
 
 void OpenElements::Push(CXmlNode* node) {
   stack_.push_back(node);
+  containers_.push_back(IsVoid(*node) ? InnermostContainer() : node);
   NameCount& count = CountOf(*node);
   count.pushed = true;
   ++count.open;
@@ -202,6 +216,7 @@ void OpenElements::PopThrough(const CXmlNode* node) {
       // A name never pushed is not counted (its entry was renamed since).
       if (NameCount* count = FindCount(*this, *stack_.back())) --count->open;
       stack_.pop_back();
+      containers_.pop_back();
     }
     return;
   }
@@ -209,6 +224,7 @@ void OpenElements::PopThrough(const CXmlNode* node) {
 
 void OpenElements::Clear() {
   stack_.clear();
+  containers_.clear();
   std::fill(std::begin(known_), std::end(known_), NameCount{});
   others_.clear();
 }
@@ -295,8 +311,42 @@ void CTreeBuilder::Insert(CXmlNode* node) {
     }
   }
 
+  if (EndsOpenHeadBefore(*node)) {
+    doc_.Recycle(node);
+    return;
+  }
   Place(node);
   cursor_ = node;
+}
+
+CXmlNode* CTreeBuilder::OpenElementAtCursor() const {
+  if (cursor_ == nullptr) return nullptr;
+  if (cursor_->IsStartTag() && !cursor_->IsClosedTag() && !IsVoid(*cursor_)) return cursor_;
+  return open_.InnermostContainer();
+}
+
+// A page that omits the head's end tag, or opens a second head inside the
+// first, would otherwise have its whole body placed inside the head, whose
+// content the deck drops.
+bool CTreeBuilder::EndsOpenHeadBefore(const CXmlNode& node) {
+  if (headEndedEarly_ && IsEndTag(node) && node.IsTagNamed("head")) {
+    headEndedEarly_ = false;
+    return !open_.AnyNamedAs(node);
+  }
+  CXmlNode* head = OpenElementAtCursor();
+  if (head == nullptr || !head->IsTagNamed("head")) return false;
+  if (node.IsTag()) {
+    if (!node.IsStartTag() || node.GetElement()->IsDeclaration() != 0) return false;
+    if (node.IsTagNamed("head")) return true;
+    if (kHeadContent.Holds(node.GetElement()->GetElementId())) return false;
+  } else if (node.IsComment() || IsBlank(node.GetText())) {
+    return false;
+  }
+  CXmlNode* end = doc_.NewNode(head->GetElement()->MakeEndTag());
+  Place(end);
+  cursor_ = end;
+  headEndedEarly_ = true;
+  return false;
 }
 
 // The open-element stack mirrors the ancestors of the cursor and follows

@@ -6,7 +6,8 @@
 // configured markup, whose tokens are inserted in their place; the rest is
 // placed at the cursor, the node inserted last. An end tag closes the
 // nearest open element of its name that encloses the cursor; with none, it
-// stays where it is as a stray end tag.
+// stays where it is as a stray end tag. A head element left open, as HTML
+// lets a page leave it, ends where the body's content begins.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,9 @@ class OpenElements {
   // True when an open entry has the listed name `id`.
   bool AnyWithId(ElementId id) const;
   const std::vector<CXmlNode*>& Stack() const { return stack_; }
+  // The innermost entry that HTML lets hold content (the page may have
+  // given "<meta>" or "<br>" children), or null.
+  CXmlNode* InnermostContainer() const { return containers_.empty() ? nullptr : containers_.back(); }
 
  private:
   // Hash and equality of names without regard to case, so that a page's
@@ -62,6 +66,7 @@ class OpenElements {
   static auto* FindCount(Self& self, const CXmlNode& node);
 
   std::vector<CXmlNode*> stack_;
+  std::vector<CXmlNode*> containers_;  // InnermostContainer of each stack_ prefix
   // Names with an element id are counted by id, others by name (keyed by
   // the spelling the name had when first pushed).
   NameCount known_[kElementIdCount] = {};
@@ -92,6 +97,14 @@ class CTreeBuilder {
   bool ReplaceTag(CXmlNode& node, const char* replacements);
   // True when the next node placed lands inside a pre element.
   bool InsidePre() const;
+  // The open element, passing over those HTML gives no content, that the
+  // next node placed lands in when it is no end tag; null for the top level.
+  CXmlNode* OpenElementAtCursor() const;
+  // Ends an open head element before `node` where `node` is content of the
+  // body, as HTML reads a page; true when `node` is to be dropped instead
+  // (a second head start tag inside the head, the end tag of a head that
+  // has already ended so).
+  bool EndsOpenHeadBefore(const CXmlNode& node);
 
   CXmlNode& root_;
   DocumentState& doc_;
@@ -99,6 +112,7 @@ class CTreeBuilder {
   OpenElements open_;
   std::vector<std::string> replacing_;  // lower-cased names whose replacement texts are being parsed
   bool placedPre_ = false;  // only after a pre start tag can text be preformatted
+  bool headEndedEarly_ = false;  // a head ended by body content awaits its end tag
 };
 
 }  // namespace quillmark

@@ -62,7 +62,14 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"<!-- x\n y --><>< >z", "<!-- x\n y -->,<>,z"},
         PlacementCase{"< >z", "z"},
         // A device marker never becomes a node.
-        PlacementCase{"a<!-- DINCL -->b<!-- /DINCL -->", "a,b"}));
+        PlacementCase{"a<!-- DINCL -->b<!-- /DINCL -->", "a,b"},
+        // A head left open ends where the body's content begins, its own
+        // end tag, if it comes later, and a second head start tag vanishing.
+        PlacementCase{"<head><title>t</title> <meta a><link b><BODY>x", "<head>[<title>[t],</title>, ,<meta a>[<link b>]],"
+                                                                       "</head>,<BODY>[x]"},
+        PlacementCase{"<HEAD><head><!-- c --><style>s</style>x</head>y",
+                      "<HEAD>[<!-- c -->,<style>[s],</style>],</HEAD>,x,y"},
+        PlacementCase{"<head><noscript>n<p>x</noscript></head>", "<head>[<noscript>[n,<p>[x]],</noscript>],</head>"}));
 
 // Outside pre, each run of spaces and control characters in a text becomes
 // one space, wherever the run falls against the scanner's eight-byte steps.
