@@ -311,12 +311,64 @@ void CTreeBuilder::Insert(CXmlNode* node) {
     }
   }
 
-  if (EndsOpenHeadBefore(*node)) {
+  if (EndsOpenHeadBefore(*node) || ReopenBodyFor(*node)) {
     doc_.Recycle(node);
     return;
   }
   Place(node);
   cursor_ = node;
+  if (node->IsStartTag() && node->IsTagNamed("body")) {
+    // Only a body at the top, or in an html element there, is opened again,
+    // so that doing it costs a step or two.
+    CXmlNode* parent = node->GetParent();
+    if (parent == &root_ || (parent->IsTagNamed("html") && parent->GetParent() == &root_)) body_ = node;
+  }
+}
+
+namespace {
+
+// True for what HTML reads as content of the body wherever it stands: text
+// that is not blank and start tags other than the document's own.
+bool IsBodyContent(const CXmlNode& node) {
+  if (!node.IsTag()) return !node.IsComment() && !IsBlank(node.GetText());
+  if (!node.IsStartTag() || node.GetElement()->IsDeclaration() != 0) return false;
+  return !node.IsTagNamed("html") && !node.IsTagNamed("head") && !node.IsTagNamed("body") &&
+         !node.IsTagNamed("frameset");
+}
+
+// The end tag that follows `start` when the element is closed, or null.
+CXmlNode* EndTagOf(CXmlNode* start) {
+  CXmlNode* end = start->GetNext();
+  return end != nullptr && start->IsClosedBy(end) ? end : nullptr;
+}
+
+}  // namespace
+
+// A page that goes on after "</body>" (a footer a script appends, say) would
+// otherwise have that content placed after the body, where the deck drops it.
+bool CTreeBuilder::ReopenBodyFor(const CXmlNode& node) {
+  if (body_ == nullptr) return false;
+  CXmlNode* html = body_->GetParent() != &root_ ? body_->GetParent() : nullptr;
+  // The node lands after the body where it would go into the body's parent
+  // (or the top level) itself, and so after the body, closed or not.
+  CXmlNode* at = OpenElementAtCursor();
+  if (at != nullptr && at != html) return false;
+  // A second html element there would become the deck, and the body
+  // before it would be dropped; HTML reads the tag as no element.
+  if (node.IsStartTag() && node.IsTagNamed("html")) return true;
+  if (!IsBodyContent(node)) return false;
+  for (CXmlNode* end : {html != nullptr ? EndTagOf(html) : nullptr, EndTagOf(body_)}) {
+    if (end == nullptr) continue;
+    end->Unlink();
+    doc_.Recycle(end);
+  }
+  // The node goes in as the body's last child, outside the elements that
+  // the body's end tag left open: the open body becomes the cursor, with
+  // what encloses it on the stack.
+  open_.Clear();
+  if (html != nullptr) open_.Push(html);
+  cursor_ = body_;
+  return false;
 }
 
 CXmlNode* CTreeBuilder::OpenElementAtCursor() const {

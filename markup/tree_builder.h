@@ -7,7 +7,8 @@
 // placed at the cursor, the node inserted last. An end tag closes the
 // nearest open element of its name that encloses the cursor; with none, it
 // stays where it is as a stray end tag. A head element left open, as HTML
-// lets a page leave it, ends where the body's content begins.
+// lets a page leave it, ends where the body's content begins; content after
+// the body's end tag goes back into the body, as in HTML.
 #pragma once
 
 #include <cstdint>
@@ -105,6 +106,10 @@ class CTreeBuilder {
   // (a second head start tag inside the head, the end tag of a head that
   // has already ended so).
   bool EndsOpenHeadBefore(const CXmlNode& node);
+  // Where `node` would stand after the document's body: opens the body
+  // again for content of the body, taking back its end tag (and the html
+  // element's), and returns true for an html start tag, which is dropped.
+  bool ReopenBodyFor(const CXmlNode& node);
 
   CXmlNode& root_;
   DocumentState& doc_;
@@ -113,6 +118,9 @@ class CTreeBuilder {
   std::vector<std::string> replacing_;  // lower-cased names whose replacement texts are being parsed
   bool placedPre_ = false;  // only after a pre start tag can text be preformatted
   bool headEndedEarly_ = false;  // a head ended by body content awaits its end tag
+  // The body start tag placed last at the top level or in a top-level html
+  // element, or null.
+  CXmlNode* body_ = nullptr;
 };
 
 }  // namespace quillmark

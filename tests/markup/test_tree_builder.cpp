@@ -69,7 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
                                                                        "</head>,<BODY>[x]"},
         PlacementCase{"<HEAD><head><!-- c --><style>s</style>x</head>y",
                       "<HEAD>[<!-- c -->,<style>[s],</style>],</HEAD>,x,y"},
-        PlacementCase{"<head><noscript>n<p>x</noscript></head>", "<head>[<noscript>[n,<p>[x]],</noscript>],</head>"}));
+        PlacementCase{"<head><noscript>n<p>x</noscript></head>", "<head>[<noscript>[n,<p>[x]],</noscript>],</head>"},
+        // Content after the body goes back into it, past the elements its
+        // end tag closed; an html start tag after the body vanishes.
+        PlacementCase{"<html><body><b>a</body>\n</html><!-- c --><p>b</p></body><html></html>",
+                      "<html>[<body>[<b>[a],<p>[b],</p>], ,</body>],<!-- c -->,</html>"},
+        PlacementCase{"<body>a</body>b<body>c</body>d", "<body>[a,b,<body>[c],</body>,d]"},
+        PlacementCase{"<div><body>a</body></div>b", "<div>[<body>[a],</body>],</div>,b"}));
 
 // Outside pre, each run of spaces and control characters in a text becomes
 // one space, wherever the run falls against the scanner's eight-byte steps.
