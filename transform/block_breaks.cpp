@@ -11,21 +11,29 @@ namespace quillmark {
 namespace {
 
 // True for the elements that HTML shows as blocks of their own and that the
-// rewrite unwraps: p div li dt dd ul ol dl blockquote address pre center
-// (names are lower case by now). Headings are blocks too, but their own rule
+// rewrite unwraps: p div li dt dd ul ol dl blockquote address pre center,
+// and the sections, figures, disclosures and legends of newer pages (names
+// are lower case by now). Headings are blocks too, but their own rule
 // already puts them on a line of their own. Every tag of the page asks, so
 // the first letter picks the few names to compare.
 bool IsBlockName(std::string_view name) {
   if (name.empty()) return false;
   switch (name[0]) {
     case 'p': return name == "p" || name == "pre";
-    case 'd': return name == "div" || name == "dt" || name == "dd" || name == "dl";
-    case 'l': return name == "li";
+    case 'd':
+      return name == "div" || name == "dt" || name == "dd" || name == "dl" || name == "details" || name == "dialog" ||
+             name == "dir";
+    case 'l': return name == "li" || name == "legend";
     case 'u': return name == "ul";
     case 'o': return name == "ol";
     case 'b': return name == "blockquote";
-    case 'a': return name == "address";
+    case 'a': return name == "address" || name == "article" || name == "aside";
     case 'c': return name == "center";
+    case 'f': return name == "figure" || name == "figcaption" || name == "footer";
+    case 'h': return name == "header" || name == "hgroup";
+    case 'm': return name == "main" || name == "menu";
+    case 'n': return name == "nav";
+    case 's': return name == "section" || name == "summary" || name == "search";
     default: return false;
   }
 }

@@ -34,6 +34,11 @@ TEST(BlockBreaks, BlocksStandOnLinesOfTheirOwn) {
        "<dl><dt>T</dt><dd>D</dd></dl><blockquote>q</blockquote><address>ad</address><center>c</center>",
        "T<br/>D<br/>q<br/>ad<br/>c"},
       {"text around a block", "a<div>b</div>c", "a<br/>b<br/>c"},
+      {"the sections, figures, disclosures and legends of newer pages",
+       "<header>h</header><nav>n</nav><main><article><section>s</section><aside>a</aside></article></main>"
+       "<footer>f</footer><figure>g<figcaption>c</figcaption></figure><details><summary>m</summary>d</details>"
+       "<menu><li>i</li></menu><fieldset><legend>l</legend>x</fieldset>",
+       "h<br/>n<br/>s<br/>a<br/>f<br/>g<br/>c<br/>m<br/>d<br/>i<br/><fieldset>l<br/>x</fieldset>"},
       {"an empty block still divides", "a<p></p>b", "a<br/>b"},
       {"never first or last", "<div>y</div>", "y"},
       {"never next to a break of the page", "x<br><div>y</div><br>z", "x<br/>y<br/>z"},
