@@ -88,7 +88,8 @@ void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk) {
 }
 
 void RewriteTitle(CXmlNode* node, RewriteContext& walk) {
-  if (!node->IsStartTag()) return;
+  // The title of an inline picture (an icon's name) stays its text.
+  if (!node->IsStartTag() || walk.InsideForeignContent()) return;
   FilterChildren(node, wml::kTitle);
   CXmlNode* first = node->GetFirstChild();
   if (first == nullptr) return;

@@ -44,6 +44,9 @@ void RewriteContext::EnterChildren(CXmlNode* node) {
   textBefore_.push_back(Answer::kUnknown);
   const bool cell = node->IsStartTag() && (IsTagNamedExactly(node, "td") || IsTagNamedExactly(node, "th"));
   cellsAbove_.push_back((cellsAbove_.empty() ? 0 : cellsAbove_.back()) + (cell ? 1 : 0));
+  const std::string_view name = node->GetNameView();
+  const bool foreign = node->IsStartTag() && (name == "svg" || name == "math");
+  foreignAbove_.push_back((foreignAbove_.empty() ? 0 : foreignAbove_.back()) + (foreign ? 1 : 0));
 }
 
 CXmlNode* RewriteContext::LeaveChildren() {
@@ -51,6 +54,7 @@ CXmlNode* RewriteContext::LeaveChildren() {
   ancestors_.pop_back();
   textBefore_.pop_back();
   cellsAbove_.pop_back();
+  foreignAbove_.pop_back();
   return node;
 }
 

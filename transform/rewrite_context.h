@@ -41,6 +41,9 @@ class RewriteContext {
   bool InsideChildren() const { return !ancestors_.empty(); }
   // True when a td or th start tag is among the walk's ancestors.
   bool InsideCell() const { return !cellsAbove_.empty() && cellsAbove_.back() > 0; }
+  // True when an svg or math start tag is among the walk's ancestors: what
+  // they hold is a picture or a formula, whose titles name it, not the page.
+  bool InsideForeignContent() const { return !foreignAbove_.empty() && foreignAbove_.back() > 0; }
 
   // The answer of node->HasTextBefore() for the node being rewritten (or a
   // sibling of it). Rules never edit the ancestors of the walk's position or
@@ -91,6 +94,8 @@ class RewriteContext {
   std::vector<const CXmlNode*> walked_;  // the nodes one walk passed, for answerBefore_
   // cellsAbove_[i]: the cells among ancestors_[0..i].
   std::vector<uint32_t> cellsAbove_;
+  // foreignAbove_[i]: the svg and math elements among ancestors_[0..i].
+  std::vector<uint32_t> foreignAbove_;
   std::vector<CXmlNode*> openForms_;
   std::unordered_map<const CXmlNode*, std::unique_ptr<FormFieldIndex>> formFields_;
   // Content moved out of the forms lands outside every form, so each field

@@ -59,6 +59,10 @@ TEST(Deck, DocumentStructure) {
        Deck(Card("card1", "T", "x"))},
       {"content after the body goes into it", "<html><body>one</body></html>\n<p>two</p>",
        Deck(Card("card1", "", "one<br/>two"))},
+      {"the titles of inline pictures and formulas name them, not the page",
+       "<html><head><title>T</title></head><body>a <svg><g><title>icon</title></g></svg> b<math><title>f</title>"
+       "</math></body></html>",
+       Deck(Card("card1", "T", "a icon bf"))},
       {"two bodies give two cards; an id stays", "<body>one</body><body id=\"main\">two</body>",
        Deck(Card("card1", "", "one") + Card("main", "", "two"))},
       {"an XML declaration and WML document type of the page stay",
