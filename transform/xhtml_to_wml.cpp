@@ -63,6 +63,8 @@ constexpr ElementRule kElementRules[] = {
     // Form controls.
     Own("textarea", RewriteTextarea),
     Own("frameset", RemoveWithContent), Own("script", RemoveWithContent), Own("nowap", RemoveWithContent),
+    // A style sheet is no text of the page, wherever it stands.
+    Own("style", RemoveWithContent),
 };
 
 // For each element id, the first row whose name is that id's spelling, or

@@ -148,8 +148,9 @@ TEST(Deck, SpacesAtTagEdges) {
 
 TEST(Deck, RemovedContentAndComments) {
   ExpectDecks({
-      {"script and nowap vanish with their content", "a<script>if (a<b) x();</script>b<nowap>n</nowap>c",
-       Deck(Card("card1", "", "abc"))},
+      {"script, style and nowap vanish with their content",
+       "a<script>if (a<b) x();</script>b<nowap>n</nowap>c<STYLE>p { color: red }</STYLE>d",
+       Deck(Card("card1", "", "abcd"))},
       {"frameset vanishes", "<frameset><frame src=\"a\"></frameset>x", Deck(Card("card1", "", "x"))},
       {"comments are stripped by default", "a<!-- note -->b", Deck(Card("card1", "", "ab"))},
   });
