@@ -92,7 +92,7 @@ ValueScan ScanValue(char* value, bool quoted) {
   char* at = value;
   while (*at != '\0' && Byte(*at) >= 32) {
     if (*at == '\\') {
-      if (at[1] == '\0') return ValueScan{at + 1};
+      if (at[1] == '\0') return ValueScan{at + 1, false, false, quoted};
       at += 2;
       continue;
     }
@@ -106,10 +106,10 @@ ValueScan ScanValue(char* value, bool quoted) {
     }
     ++at;
   }
-  if (*at == '\0') return ValueScan{at};
+  if (*at == '\0') return ValueScan{at, false, false, quoted};
   const bool closingQuote = quoted && *at == '"';
   *at = '\0';
-  return ValueScan{at + 1, false, closingQuote};
+  return ValueScan{at + 1, false, closingQuote, quoted && !closingQuote};
 }
 
 }  // namespace

@@ -208,6 +208,9 @@ void DeviceConfiguration::notePair(ConfigurationNoteTaker& taker, const char* ke
     }
     return;
   }
+  if (scan.openQuote) {
+    taker.Note(line, "the quoted value of " + std::string(key) + " has no closing quote: it runs to the end of its line");
+  }
   if (scan.commentInWord) {
     taker.Note(line, "the value of " + std::string(key) +
                          " is cut at \"//\", which begins a comment: write the value in double quotes");

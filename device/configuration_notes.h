@@ -17,6 +17,7 @@ struct ValueScan {
   char* resume;                // where the scan of the text goes on
   bool commentInWord = false;  // "//" right after a character cut the value
   bool closingQuote = false;   // a quoted value ended at its closing quote
+  bool openQuote = false;      // a quoted value ran to its line's end without one
 };
 
 // Notes on one text, by line. The text is read in place and cut into keys

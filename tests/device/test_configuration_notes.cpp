@@ -60,6 +60,9 @@ const NoteCase kNoteCases[] = {
      "c\n",
      {"2: the value of DOCTYPE is cut at \"//\", which begins a comment",
       "3: text after the closing quote of the value of DOCTYPE is read as further pairs"}},
+    {"DEVICE_GROUP=G\nNEXT_LABEL=\"More\nBACK_LABEL=\"Up \\\"x\\\"\"\nXMLVERSION=\"<?xml version='1.0'?>\\",
+     {"2: the quoted value of NEXT_LABEL has no closing quote: it runs to the end of its line",
+      "4: the quoted value of XMLVERSION has no closing quote"}},
     {"DEVICE_GROUP=G\nXMLVERSION=" + std::string(130, 'x') + "\nINCLUDE_TAG_START=" + std::string(64, 'w') +
          "\nNEXT_LABEL=" + std::string(63, 'n') + "\n",
      {"2: the value of XMLVERSION is 130 characters long: only its first 127 are kept",
