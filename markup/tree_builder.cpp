@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "markup/document_state.h"
@@ -22,6 +23,7 @@ class PlainTreeContext final : public TreeContext {
   bool Keeps(const CXmlObject& /*token*/) override { return true; }
   const char* TagReplacements() const override { return ""; }
   bool KeepsLineEnds() const override { return true; }
+  bool EndsElementsAsHtml() const override { return true; }
 };
 
 TreeContext& ContextOf(DocumentState& doc) {
@@ -311,9 +313,12 @@ void CTreeBuilder::Insert(CXmlNode* node) {
     }
   }
 
-  if (EndsOpenHeadBefore(*node) || ReopenBodyFor(*node)) {
-    doc_.Recycle(node);
-    return;
+  if (context.EndsElementsAsHtml()) {
+    if (EndsOpenHeadBefore(*node) || ReopenBodyFor(*node)) {
+      doc_.Recycle(node);
+      return;
+    }
+    EndsImpliedElementsBefore(*node);
   }
   Place(node);
   cursor_ = node;
@@ -394,11 +399,79 @@ bool CTreeBuilder::EndsOpenHeadBefore(const CXmlNode& node) {
   } else if (node.IsComment() || IsBlank(node.GetText())) {
     return false;
   }
-  CXmlNode* end = doc_.NewNode(head->GetElement()->MakeEndTag());
-  Place(end);
-  cursor_ = end;
+  PlaceEndOf(*head);
   headEndedEarly_ = true;
   return false;
+}
+
+void CTreeBuilder::PlaceEndOf(CXmlNode& start) {
+  CXmlNode* end = doc_.NewNode(start.GetElement()->MakeEndTag());
+  Place(end);
+  cursor_ = end;
+}
+
+CXmlNode* CTreeBuilder::OpenElementPastFormatting() const {
+  // Each entry passed counts, so that a page of nested formatting elements
+  // costs a few steps a tag.
+  constexpr int kMostPassed = 8;
+  int passed = 0;
+  const auto holds = [](const CXmlNode* node) { return !IsVoid(*node) && node->IsFormattingElement() == 0; };
+  if (cursor_ != nullptr && cursor_->IsStartTag() && !cursor_->IsClosedTag()) {
+    if (holds(cursor_)) return cursor_;
+    ++passed;
+  }
+  const auto& stack = open_.Stack();
+  // stack[i] and everything above it enclose the cursor, innermost last.
+  for (std::size_t i = stack.size(); i > 0 && passed <= kMostPassed; --i, ++passed) {
+    if (holds(stack[i - 1])) return stack[i - 1];
+  }
+  return nullptr;
+}
+
+namespace {
+
+// `node` is an open element named `name` whose parent is one of `parents`:
+// only an element where its end is implied, a cell in a row say, is ended.
+bool IsOpenIn(const CXmlNode* node, std::initializer_list<ListedName> names,
+              std::initializer_list<ListedName> parents) {
+  if (node == nullptr) return false;
+  const auto named = [](const CXmlNode* tag, std::initializer_list<ListedName> list) {
+    for (ListedName name : list) {
+      if (tag->IsTagNamed(name)) return true;
+    }
+    return false;
+  };
+  const CXmlNode* parent = node->GetParent();
+  return named(node, names) && parent != nullptr && named(parent, parents);
+}
+
+}  // namespace
+
+// Without these ends a list of options would be one option holding every
+// text ("<option>a<option>b" one choice "ab"), and a table whose cells and
+// rows leave out their end tags one cell.
+void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
+  if (!node.IsStartTag() || node.IsClosedTag()) return;
+  const ElementId id = node.GetElement()->GetElementId();
+  if (id == KnownElementId("option") || id == KnownElementId("optgroup")) {
+    if (CXmlNode* at = OpenElementPastFormatting(); IsOpenIn(at, {"option"}, {"select", "optgroup"})) PlaceEndOf(*at);
+    CXmlNode* at = OpenElementPastFormatting();
+    if (id == KnownElementId("optgroup") && IsOpenIn(at, {"optgroup"}, {"select"})) PlaceEndOf(*at);
+    return;
+  }
+  CXmlNode* at = OpenElementPastFormatting();
+  const bool inCell = IsOpenIn(at, {"td", "th"}, {"tr"});
+  if (id == KnownElementId("td") || id == KnownElementId("th")) {
+    if (inCell) PlaceEndOf(*at);
+    return;
+  }
+  if (id != KnownElementId("tr")) return;
+  // A row ends only in a table, and its open cell with it: a new row inside
+  // the old one would lose its text to the row's content model.
+  CXmlNode* row = inCell ? at->GetParent() : at;
+  if (!IsOpenIn(row, {"tr"}, {"table", "tbody", "thead", "tfoot"})) return;
+  if (inCell) PlaceEndOf(*at);
+  PlaceEndOf(*row);
 }
 
 // The open-element stack mirrors the ancestors of the cursor and follows

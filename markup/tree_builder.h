@@ -106,6 +106,16 @@ class CTreeBuilder {
   // (a second head start tag inside the head, the end tag of a head that
   // has already ended so).
   bool EndsOpenHeadBefore(const CXmlNode& node);
+  // Ends the open elements that `node` ends by HTML's rules although the
+  // page leaves out their end tags: an option before the next option or
+  // option group, a table cell before the next cell or row, a row before
+  // the next row.
+  void EndsImpliedElementsBefore(const CXmlNode& node);
+  // OpenElementAtCursor, passing over a few open formatting elements as
+  // well ("<td><font>a" and then "<td>"); null past them.
+  CXmlNode* OpenElementPastFormatting() const;
+  // Places the end tag of the open element `start` at the cursor.
+  void PlaceEndOf(CXmlNode& start);
   // Where `node` would stand after the document's body: opens the body
   // again for content of the body, taking back its end tag (and the html
   // element's), and returns true for an html start tag, which is dropped.

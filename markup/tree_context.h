@@ -4,7 +4,7 @@
 //
 // Without a context, building keeps every token, drops marker comments
 // (read with the built-in marker words), replaces no tag and keeps the line
-// ends of preformatted text.
+// ends of preformatted text and ends elements as HTML does.
 #pragma once
 
 #include "markup/xml_object.h"
@@ -25,6 +25,11 @@ class TreeContext {
   virtual const char* TagReplacements() const = 0;
   // Whether text inside pre keeps its line ends and tabs.
   virtual bool KeepsLineEnds() const = 0;
+  // Whether the elements that HTML ends without their end tags (a head left
+  // open, table cells and rows, options) are ended so, and content after
+  // the body goes back into it; otherwise the page's tags alone place every
+  // token.
+  virtual bool EndsElementsAsHtml() const = 0;
 };
 
 }  // namespace quillmark

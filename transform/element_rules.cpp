@@ -88,8 +88,9 @@ void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk) {
 }
 
 void RewriteTitle(CXmlNode* node, RewriteContext& walk) {
-  // The title of an inline picture (an icon's name) stays its text.
-  if (!node->IsStartTag() || walk.InsideForeignContent()) return;
+  // The title of an inline picture (an icon's name) stays its text, unless
+  // BLOCK_BREAKS=false reads the page as the decks before the key did.
+  if (!node->IsStartTag() || (walk.InsideForeignContent() && walk.Settings().blockBreaks != 0)) return;
   FilterChildren(node, wml::kTitle);
   CXmlNode* first = node->GetFirstChild();
   if (first == nullptr) return;
@@ -227,6 +228,11 @@ void RewriteFont(CXmlNode* node, RewriteContext&) {
 void RemoveWithContent(CXmlNode* node, RewriteContext&) {
   Suppress(node);
   DestroyChildren(node);
+}
+
+void RemoveStyleSheet(CXmlNode* node, RewriteContext& walk) {
+  if (walk.Settings().blockBreaks == 0) return RewriteUnknownTag(node);
+  RemoveWithContent(node, walk);
 }
 
 void RewriteUnknownTag(CXmlNode* node) {

@@ -50,6 +50,9 @@ void RewriteCenter(CXmlNode* node, RewriteContext& walk);
 void RewriteFont(CXmlNode* node, RewriteContext& walk);
 // frameset, script, nowap: removed with their content.
 void RemoveWithContent(CXmlNode* node, RewriteContext& walk);
+// A style element: RemoveWithContent, or with BLOCK_BREAKS=false an element
+// like any the rules do not know.
+void RemoveStyleSheet(CXmlNode* node, RewriteContext& walk);
 // A tag that no rule names: an element is unwrapped at its end tag; a closed
 // start tag is suppressed; an open start tag is left to its parent.
 void RewriteUnknownTag(CXmlNode* node);

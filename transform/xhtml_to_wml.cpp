@@ -64,7 +64,7 @@ constexpr ElementRule kElementRules[] = {
     Own("textarea", RewriteTextarea),
     Own("frameset", RemoveWithContent), Own("script", RemoveWithContent), Own("nowap", RemoveWithContent),
     // A style sheet is no text of the page, wherever it stands.
-    Own("style", RemoveWithContent),
+    Own("style", RemoveStyleSheet),
 };
 
 // For each element id, the first row whose name is that id's spelling, or

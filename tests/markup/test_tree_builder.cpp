@@ -65,8 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"a<!-- DINCL -->b<!-- /DINCL -->", "a,b"},
         // A head left open ends where the body's content begins, its own
         // end tag, if it comes later, and a second head start tag vanishing.
-        PlacementCase{"<head><title>t</title> <meta a><link b><BODY>x", "<head>[<title>[t],</title>, ,<meta a>[<link b>]],"
-                                                                       "</head>,<BODY>[x]"},
+        PlacementCase{"<head><title>t</title> <meta a><link b><BODY>x",
+                      "<head>[<title>[t],</title>, ,<meta a>[<link b>]],</head>,<BODY>[x]"},
         PlacementCase{"<HEAD><head><!-- c --><style>s</style>x</head>y",
                       "<HEAD>[<!-- c -->,<style>[s],</style>],</HEAD>,x,y"},
         PlacementCase{"<head><noscript>n<p>x</noscript></head>", "<head>[<noscript>[n,<p>[x]],</noscript>],</head>"},
@@ -75,7 +75,15 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"<html><body><b>a</body>\n</html><!-- c --><p>b</p></body><html></html>",
                       "<html>[<body>[<b>[a],<p>[b],</p>], ,</body>],<!-- c -->,</html>"},
         PlacementCase{"<body>a</body>b<body>c</body>d", "<body>[a,b,<body>[c],</body>,d]"},
-        PlacementCase{"<div><body>a</body></div>b", "<div>[<body>[a],</body>],</div>,b"}));
+        PlacementCase{"<div><body>a</body></div>b", "<div>[<body>[a],</body>],</div>,b"},
+        // Cells, rows and options that leave out their end tags end where
+        // HTML ends them, past a few open formatting elements; out of
+        // place (a row outside any table) they nest as the tags stand.
+        PlacementCase{"<table><tr><td>a<th><b>b<tr><td>c</table>",
+                      "<table>[<tr>[<td>[a],</td>,<th>[<b>[b]],</th>],</tr>,<tr>[<td>[c]]],</table>"},
+        PlacementCase{"<select><option>a<option><i>b<optgroup><option>c</select>",
+                      "<select>[<option>[a],</option>,<option>[<i>[b]],</option>,<optgroup>[<option>[c]]],</select>"},
+        PlacementCase{"<tr><td>a<tr>b", "<tr>[<td>[a,<tr>[b]]]"}));
 
 // Outside pre, each run of spaces and control characters in a text becomes
 // one space, wherever the run falls against the scanner's eight-byte steps.

@@ -95,6 +95,10 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"list items", "<ul><li>alpha</li><li>beta</li></ul>", "alphabeta"},
       {"a rule stays a break", "<hr>a<hr>", "<br/>a<br/>"},
       {"preformatted text", "<pre>\na  b\n  c</pre>", "a b c"},
+      {"an open head holds what follows", "<head><title>T</title><body>x", ""},
+      {"cells nest as the tags stand", "<table><tr><td>a<td>b</table>",
+       "<table columns=\"1\"><tr><td>a<br/>b</td></tr></table>"},
+      {"a style sheet is text", "<style>s</style>", "s"},
   });
 }
 
