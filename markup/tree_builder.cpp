@@ -388,7 +388,8 @@ CXmlNode* CTreeBuilder::OpenElementAtCursor() const {
 bool CTreeBuilder::EndsOpenHeadBefore(const CXmlNode& node) {
   if (headEndedEarly_ && IsEndTag(node) && node.IsTagNamed("head")) {
     headEndedEarly_ = false;
-    return !open_.AnyNamedAs(node);
+    const bool closesHead = open_.AnyNamedAs(node) || (!cursor_->IsFinished() && cursor_->IsClosedBy(&node));
+    return !closesHead;
   }
   CXmlNode* head = OpenElementAtCursor();
   if (head == nullptr || !head->IsTagNamed("head")) return false;
@@ -430,8 +431,9 @@ CXmlNode* CTreeBuilder::OpenElementPastFormatting() const {
 
 namespace {
 
-// `node` is an open element named `name` whose parent is one of `parents`:
-// only an element where its end is implied, a cell in a row say, is ended.
+// `node` is an open element with one of `names` whose parent has one of
+// `parents`: only where its end is implied, a cell in a row say, is an
+// element ended.
 bool IsOpenIn(const CXmlNode* node, std::initializer_list<ListedName> names,
               std::initializer_list<ListedName> parents) {
   if (node == nullptr) return false;

@@ -6,9 +6,10 @@
 // configured markup, whose tokens are inserted in their place; the rest is
 // placed at the cursor, the node inserted last. An end tag closes the
 // nearest open element of its name that encloses the cursor; with none, it
-// stays where it is as a stray end tag. A head element left open, as HTML
-// lets a page leave it, ends where the body's content begins; content after
-// the body's end tag goes back into the body, as in HTML.
+// stays where it is as a stray end tag. Where the context asks for it, the
+// elements HTML ends without their end tags end so: a head left open ends
+// where the body's content begins, content after the body's end tag goes
+// back into the body, and cells, rows and options end at the next one.
 #pragma once
 
 #include <cstdint>
