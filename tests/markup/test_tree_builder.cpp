@@ -63,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"< >z", "z"},
         // A device marker never becomes a node.
         PlacementCase{"a<!-- DINCL -->b<!-- /DINCL -->", "a,b"},
-        // A head left open ends where the body's content begins, its own
-        // end tag, if it comes later, and a second head start tag vanishing.
+        // A head left open ends where the body's content begins; a second
+        // head start tag inside it, and its own end tag after that, vanish.
         PlacementCase{"<head><title>t</title> <meta a><link b><BODY>x",
                       "<head>[<title>[t],</title>, ,<meta a>[<link b>]],</head>,<BODY>[x]"},
         PlacementCase{"<HEAD><head><!-- c --><style>s</style>x</head>y",
