@@ -151,6 +151,21 @@ constexpr ElementSet kVoidElements{
 
 bool IsVoid(const CXmlNode& node) { return kVoidElements.Holds(node.GetElement()->GetElementId()); }
 
+// The id of a tag's name; kOtherElement for text, comments and the root.
+ElementId IdOf(const CXmlNode& node) { return node.IsTag() ? node.GetElement()->GetElementId() : kOtherElement; }
+
+// Start tags that are the document's own, which the body's content never is.
+constexpr ElementSet kDocumentOwnElements{"body\0frameset\0head\0html\0"};
+
+// The elements whose end HTML implies, and the parents where it does.
+constexpr ElementSet kOptions{"option\0"};
+constexpr ElementSet kOptionParents{"optgroup\0select\0"};
+constexpr ElementSet kOptionGroups{"optgroup\0"};
+constexpr ElementSet kSelects{"select\0"};
+constexpr ElementSet kCells{"td\0th\0"};
+constexpr ElementSet kRows{"tr\0"};
+constexpr ElementSet kRowParents{"table\0tbody\0tfoot\0thead\0"};
+
 // The elements that hold a whole document or card.
 constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
 
@@ -337,8 +352,7 @@ namespace {
 bool IsBodyContent(const CXmlNode& node) {
   if (!node.IsTag()) return !node.IsComment() && !IsBlank(node.GetText());
   if (!node.IsStartTag() || node.GetElement()->IsDeclaration() != 0) return false;
-  return !node.IsTagNamed("html") && !node.IsTagNamed("head") && !node.IsTagNamed("body") &&
-         !node.IsTagNamed("frameset");
+  return !kDocumentOwnElements.Holds(IdOf(node));
 }
 
 // The end tag that follows `start` when the element is closed, or null.
@@ -434,17 +448,10 @@ namespace {
 // `node` is an open element with one of `names` whose parent has one of
 // `parents`: only where its end is implied, a cell in a row say, is an
 // element ended.
-bool IsOpenIn(const CXmlNode* node, std::initializer_list<ListedName> names,
-              std::initializer_list<ListedName> parents) {
-  if (node == nullptr) return false;
-  const auto named = [](const CXmlNode* tag, std::initializer_list<ListedName> list) {
-    for (ListedName name : list) {
-      if (tag->IsTagNamed(name)) return true;
-    }
-    return false;
-  };
+bool IsOpenIn(const CXmlNode* node, const ElementSet& names, const ElementSet& parents) {
+  if (node == nullptr || !names.Holds(IdOf(*node))) return false;
   const CXmlNode* parent = node->GetParent();
-  return named(node, names) && parent != nullptr && named(parent, parents);
+  return parent != nullptr && parents.Holds(IdOf(*parent));
 }
 
 }  // namespace
@@ -456,13 +463,13 @@ void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
   if (!node.IsStartTag() || node.IsClosedTag()) return;
   const ElementId id = node.GetElement()->GetElementId();
   if (id == KnownElementId("option") || id == KnownElementId("optgroup")) {
-    if (CXmlNode* at = OpenElementPastFormatting(); IsOpenIn(at, {"option"}, {"select", "optgroup"})) PlaceEndOf(*at);
+    if (CXmlNode* at = OpenElementPastFormatting(); IsOpenIn(at, kOptions, kOptionParents)) PlaceEndOf(*at);
     CXmlNode* at = OpenElementPastFormatting();
-    if (id == KnownElementId("optgroup") && IsOpenIn(at, {"optgroup"}, {"select"})) PlaceEndOf(*at);
+    if (id == KnownElementId("optgroup") && IsOpenIn(at, kOptionGroups, kSelects)) PlaceEndOf(*at);
     return;
   }
   CXmlNode* at = OpenElementPastFormatting();
-  const bool inCell = IsOpenIn(at, {"td", "th"}, {"tr"});
+  const bool inCell = IsOpenIn(at, kCells, kRows);
   if (id == KnownElementId("td") || id == KnownElementId("th")) {
     if (inCell) PlaceEndOf(*at);
     return;
@@ -471,7 +478,7 @@ void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
   // A row ends only in a table, and its open cell with it: a new row inside
   // the old one would lose its text to the row's content model.
   CXmlNode* row = inCell ? at->GetParent() : at;
-  if (!IsOpenIn(row, {"tr"}, {"table", "tbody", "thead", "tfoot"})) return;
+  if (!IsOpenIn(row, kRows, kRowParents)) return;
   if (inCell) PlaceEndOf(*at);
   PlaceEndOf(*row);
 }
