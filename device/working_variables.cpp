@@ -24,7 +24,7 @@ const char* CWorkingVariables::TagReplacements() const {
 bool CWorkingVariables::KeepsLineEnds() const { return settingsOf(device).blockBreaks != 0; }
 
 // BLOCK_BREAKS=false reads the page as the decks before the key read it.
-bool CWorkingVariables::EndsElementsAsHtml() const { return settingsOf(device).blockBreaks != 0; }
+bool CWorkingVariables::ReadsAsHtml() const { return settingsOf(device).blockBreaks != 0; }
 
 CWorkingVariables* WorkingVariablesOf(const CXmlNode* node) {
   if (node == nullptr) return nullptr;

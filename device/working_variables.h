@@ -27,7 +27,7 @@ class CWorkingVariables : public TreeContext {
   bool Keeps(const CXmlObject& token) override { return keepContent(markerState, token, device) != 0; }
   const char* TagReplacements() const override;
   bool KeepsLineEnds() const override;
-  bool EndsElementsAsHtml() const override;
+  bool ReadsAsHtml() const override;
 
   // Frees the title and zeroes the counters; marker state and device stay.
   void Reset();

@@ -23,7 +23,7 @@ class PlainTreeContext final : public TreeContext {
   bool Keeps(const CXmlObject& /*token*/) override { return true; }
   const char* TagReplacements() const override { return ""; }
   bool KeepsLineEnds() const override { return true; }
-  bool EndsElementsAsHtml() const override { return true; }
+  bool ReadsAsHtml() const override { return true; }
 };
 
 TreeContext& ContextOf(DocumentState& doc) {
@@ -135,7 +135,7 @@ void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
   if (IsEndTag(node) || start.IsEmptyElement()) return;
   CXmlObject& element = *node.GetElement();
   const CXmlObject end = start.GetElement()->MakeEndTag();
-  element.Parse(end.GetText(), static_cast<int32_t>(end.TextLength()), element.Words());
+  element.Parse(end.GetText(), static_cast<int32_t>(end.TextLength()), element.Words(), element.ValueReading());
 }
 
 // The elements that stay in a page's head; any other start tag, and any text
@@ -184,7 +184,7 @@ void UnslashDocumentElementTag(CXmlNode& node) {
   // Every slash before the ">" goes: with one left ("<wml//>") the tag
   // would still close itself, and the deck's content would stand outside it.
   while (slashed(text)) text.erase(text.size() - 2, 1);
-  element.Parse(text.data(), static_cast<int32_t>(text.size()), element.Words());
+  element.Parse(text.data(), static_cast<int32_t>(text.size()), element.Words(), element.ValueReading());
 }
 
 }  // namespace
@@ -266,9 +266,10 @@ void CTreeBuilder::Parse(const char* text, int32_t length) {
   // A page's records hold about twice its bytes: its texts and tags, and
   // the end tags and rewritten texts the conversion adds.
   if (length > 0) doc_.arena.Expect(2 * static_cast<std::size_t>(length));
-  const MarkerWords& words = ContextOf(doc_).Words();
+  const TreeContext& context = ContextOf(doc_);
+  const UnquotedValues values = context.ReadsAsHtml() ? UnquotedValues::kEndAtSpace : UnquotedValues::kEndAtPunctuation;
   CXmlParser parser(*this, &doc_.arena);
-  parser.Parse(&root_, text, length, words);
+  parser.Parse(&root_, text, length, context.Words(), values);
 }
 
 // The cursor is an open pre start tag (which becomes the node's parent), or
@@ -328,7 +329,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
     }
   }
 
-  if (context.EndsElementsAsHtml()) {
+  if (context.ReadsAsHtml()) {
     if (EndsOpenHeadBefore(*node) || ReopenBodyFor(*node)) {
       doc_.Recycle(node);
       return;

@@ -4,7 +4,7 @@
 //
 // Without a context, building keeps every token, drops marker comments
 // (read with the built-in marker words), replaces no tag and keeps the line
-// ends of preformatted text and ends elements as HTML does.
+// ends of preformatted text and reads the page as HTML does.
 #pragma once
 
 #include "markup/xml_object.h"
@@ -25,11 +25,13 @@ class TreeContext {
   virtual const char* TagReplacements() const = 0;
   // Whether text inside pre keeps its line ends and tabs.
   virtual bool KeepsLineEnds() const = 0;
-  // Whether the elements that HTML ends without their end tags (a head left
-  // open, table cells and rows, options) are ended so, and content after
-  // the body goes back into it; otherwise the page's tags alone place every
-  // token.
-  virtual bool EndsElementsAsHtml() const = 0;
+  // Whether the page is read as HTML reads it: the elements that HTML ends
+  // without their end tags (a head left open, table cells and rows,
+  // options) are ended so, content after the body goes back into it, and
+  // unquoted attribute values run to white space (UnquotedValues). Otherwise
+  // the page's tags alone place every token, and unquoted values end at
+  // punctuation too.
+  virtual bool ReadsAsHtml() const = 0;
 };
 
 }  // namespace quillmark

@@ -25,6 +25,8 @@ bool EndsName(char c) { return IsTokenSpace(c) || c == '>' || c == '/' || c == '
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 // White space, or punctuation from "!" to "/" except ".", ends an unquoted value.
 bool EndsValue(char c) { return IsTokenSpace(c) || (c >= '!' && c <= '/' && c != '.'); }
+// HTML's white space alone ends an unquoted value read as HTML reads it.
+bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 
 // The span up to (not including) its first NUL.
 std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
@@ -48,15 +50,18 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 template <typename Sink>
 class AttributeScanner {
  public:
-  AttributeScanner(const char* text, int32_t length, Sink sink)
-      : text_(text), length_(length), sink_(std::move(sink)) {}
+  AttributeScanner(const char* text, int32_t length, UnquotedValues values, Sink sink)
+      : text_(text), length_(length), htmlValues_(values == UnquotedValues::kEndAtSpace), sink_(std::move(sink)) {}
 
-  // Scans from `from` up to the character before the final one.
-  void Run(int32_t from) {
+  // Scans from `from` up to the character before the final one. Returns
+  // true when the last value was unquoted, read as HTML, and took in the
+  // slash before the final character.
+  bool Run(int32_t from) {
     for (index_ = from; index_ < length_ - 1; ++index_) {
       if (inQuotes_) SkipQuotedCharacters();
       ScanCharacter(text_[index_]);
     }
+    return slashInValue_;
   }
 
  private:
@@ -131,8 +136,9 @@ class AttributeScanner {
   }
 
   // A closing quote stays in the value; another value end stays out of it.
+  // Only a closing quote reaches here of the quotes (TrackQuotes).
   void ScanValue(char c) {
-    if (!EndsValue(c)) {
+    if (htmlValues_ ? !IsHtmlSpace(c) && !IsQuote(c) : !EndsValue(c)) {
       return;
     }
     valueEnd_ = (hasQuote_ && c == quote_) ? index_ + 1 : index_;
@@ -160,6 +166,8 @@ class AttributeScanner {
       quote_ = value.front();
       hasQuote_ = true;
       value = value.size() < 2 ? std::string_view() : value.substr(1, value.size() - 2);
+    } else if (htmlValues_ && !value.empty()) {
+      slashInValue_ = value.data() + value.size() == text_ + length_ - 1 && value.back() == '/';
     }
     sink_(name, value);
     inProgress_ = false;
@@ -168,6 +176,8 @@ class AttributeScanner {
 
   const char* text_;
   int32_t length_;
+  bool htmlValues_;
+  bool slashInValue_ = false;
   Sink sink_;
   int32_t index_ = 0;
   bool inQuotes_ = false;
@@ -233,6 +243,8 @@ void CXmlObject::CopyFactsFrom(const CXmlObject& other) {
   kinds_ = other.kinds_;
   nameId_ = other.nameId_;
   nameExact_ = other.nameExact_;
+  htmlValues_ = other.htmlValues_;
+  slashInValue_ = other.slashInValue_;
   words_ = other.words_;
 }
 
@@ -288,24 +300,26 @@ void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) 
 
 // ---- parsing ----------------------------------------------------------------
 
-void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& words) {
+void CXmlObject::Parse(const char* text, int32_t length, const MarkerWords& words, UnquotedValues values) {
   if (text == nullptr || length < 0) {
     length = 0;
   }
   const std::string_view whole(text == nullptr ? "" : text, static_cast<size_t>(length));
   // Most tokens hold no NUL: then none of their parts is cut at one.
   const size_t nul = whole.find('\0');
-  ParseText(whole, nul == std::string_view::npos ? whole.size() : nul, words);
+  ParseText(whole, nul == std::string_view::npos ? whole.size() : nul, words, values);
 }
 
-void CXmlObject::ParseToken(const char* text, int32_t length, const MarkerWords& words) {
+void CXmlObject::ParseToken(const char* text, int32_t length, const MarkerWords& words, UnquotedValues values) {
   const std::string_view whole(text, static_cast<size_t>(length));
-  ParseText(whole, whole.size(), words);
+  ParseText(whole, whole.size(), words, values);
 }
 
-void CXmlObject::ParseText(std::string_view whole, size_t nul, const MarkerWords& words) {
+void CXmlObject::ParseText(std::string_view whole, size_t nul, const MarkerWords& words, UnquotedValues values) {
   ClearAttributes();
   words_ = &words;
+  htmlValues_ = values == UnquotedValues::kEndAtSpace;
+  slashInValue_ = false;
   copies_ = 1;
   const bool holdsNul = nul < whole.size();
   text_.Assign(arena_, whole.substr(0, nul));
@@ -320,7 +334,9 @@ void CXmlObject::ParseText(std::string_view whole, size_t nul, const MarkerWords
   const auto length = static_cast<int32_t>(whole.size());
   // ParseName interns the name it finds, the empty one included.
   const int32_t nameEnd = ParseName(whole.data(), length, holdsNul);
-  ParseAttributes(whole.data(), length, nameEnd, holdsNul);
+  if (!ParseAttributes(whole.data(), length, nameEnd, holdsNul)) return;
+  slashInValue_ = true;
+  Classify();
 }
 
 int32_t CXmlObject::ParseName(const char* text, int32_t length, bool holdsNul) {
@@ -350,27 +366,28 @@ constexpr std::size_t kKeptSpans = 256;
 
 }  // namespace
 
-void CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from, bool holdsNul) {
+bool CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from, bool holdsNul) {
   // The spans are gathered first, so that the list's block is made once at
   // its size: a list grown by doubling leaves each smaller block behind in
   // the arena. The gathering room is the thread's, kept between tags.
   using Span = std::pair<std::string_view, std::string_view>;
   thread_local std::vector<Span> spans;
   spans.clear();
-  AttributeScanner scanner(text, length, [](std::string_view name, std::string_view value) {
+  AttributeScanner scanner(text, length, ValueReading(), [](std::string_view name, std::string_view value) {
     spans.emplace_back(name, value);
   });
-  scanner.Run(from);
+  const bool slashInValue = scanner.Run(from);
   ReserveAttributes(spans.size());
   for (const Span& span : spans) StoreAttribute(TokenPart(span.first, holdsNul), TokenPart(span.second, holdsNul));
   // A huge list's room is not kept for the thread's later tags.
   if (spans.capacity() > kKeptSpans) std::vector<Span>().swap(spans);
+  return slashInValue;
 }
 
 CXmlObject CXmlObject::Clone() const {
   CXmlObject clone(arena_);
   if (hasText_) {
-    clone.Parse(text_.c_str(), static_cast<int32_t>(text_.size()), *words_);
+    clone.Parse(text_.c_str(), static_cast<int32_t>(text_.size()), *words_, ValueReading());
   }
   return clone;
 }
@@ -398,6 +415,7 @@ void CXmlObject::SetName(const char* name) {
 void CXmlObject::SetText(std::string text) {
   text_.Assign(arena_, CutAtNul(text));
   hasText_ = true;
+  slashInValue_ = false;
   Classify();
 }
 
@@ -549,7 +567,7 @@ bool CXmlObject::TextIsBracketed() const {
 
 bool CXmlObject::TagTextIsClosed() const {
   const char second = text_[1];
-  return second == '!' || second == '?' || second == '/' || text_[text_.size() - 2] == '/';
+  return second == '!' || second == '?' || second == '/' || (text_[text_.size() - 2] == '/' && !slashInValue_);
 }
 
 bool CXmlObject::OtherNamesEqual(const CXmlObject& other) const {
@@ -606,6 +624,8 @@ void CXmlObject::MakeSelfClosing() {
   }
   text_.data()[text_.size() - 1] = '/';
   text_.Append(arena_, '>');
+  // The new slash is the tag's own.
+  slashInValue_ = false;
   Classify();
 }
 

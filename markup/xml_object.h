@@ -1,6 +1,7 @@
 // CXmlObject: the element record that holds one token of markup.
 //
-// The raw text decides the token's kind (tag, end tag, comment, text) and
+// The raw text decides the token's kind (tag, end tag, comment, text; only
+// a slash that an unquoted value read as HTML takes in keeps a tag open) and
 // never changes after Parse except through MakeSelfClosing; the name and the
 // attribute list are the editable, parsed form. Every string the record holds
 // is a C string: it never contains a NUL byte, so lengths taken with strlen
@@ -36,6 +37,14 @@ struct MarkerWords {
 
 // The built-in marker words; a static object that lives for the process.
 const MarkerWords& DefaultMarkerWords();
+
+// How a tag's unquoted attribute values end. The record's own reading ends
+// one at white space (any byte up to 32 or from 128) or at punctuation
+// from "!" to "/" other than "."; HTML's runs it to white space alone
+// (tab, line feed, form feed, carriage return, space), so that
+// "href=/news/today" keeps its slashes. A closing quote ends a quoted value
+// in both.
+enum class UnquotedValues : uint8_t { kEndAtPunctuation, kEndAtSpace };
 
 // Fixed name lists of the record (see name_list.h for the form).
 inline constexpr char kFormattingElementList[] =
@@ -74,13 +83,14 @@ class CXmlObject {
   // Replaces the raw text with the first `length` characters of `text`
   // (stopping early at a NUL) and derives name and attributes from all
   // `length` characters. A length of 0 or less gives the empty text.
-  void Parse(const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords());
+  void Parse(const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords(),
+             UnquotedValues values = UnquotedValues::kEndAtPunctuation);
   // Parse for a tokenizer's token: `length` bytes at `text` (length > 0),
   // none of them NUL, so that no byte is searched for one.
-  void ParseToken(const char* text, int32_t length, const MarkerWords& words);
+  void ParseToken(const char* text, int32_t length, const MarkerWords& words, UnquotedValues values);
   // Parses this record's current text again into a new record of the same
-  // arena; edits made to name or attributes are therefore not
-  // carried over.
+  // arena, with the same reading of unquoted values; edits made to name or
+  // attributes are therefore not carried over.
   CXmlObject Clone() const;
   // A record equal to this one (text, name, attributes, kinds and marker
   // words) whose strings are its own, in the same arena.
@@ -180,6 +190,10 @@ class CXmlObject {
     Classify();
   }
   const MarkerWords& Words() const { return *words_; }
+  // The reading of unquoted values that the record was parsed with.
+  UnquotedValues ValueReading() const {
+    return htmlValues_ ? UnquotedValues::kEndAtSpace : UnquotedValues::kEndAtPunctuation;
+  }
 
  private:
   struct Attribute {
@@ -242,8 +256,10 @@ class CXmlObject {
   // `holdsNul` tells that the token holds a NUL, at which each part is cut.
   int32_t ParseName(const char* text, int32_t length, bool holdsNul);
   // Parse of `whole`, whose first NUL byte is at `nul` (its size for none).
-  void ParseText(std::string_view whole, size_t nul, const MarkerWords& words);
-  void ParseAttributes(const char* text, int32_t length, int32_t from, bool holdsNul);
+  void ParseText(std::string_view whole, size_t nul, const MarkerWords& words, UnquotedValues values);
+  // Returns true when the tag's last unquoted value, read as HTML reads
+  // it, ran to the end of the tag and took in its closing slash.
+  bool ParseAttributes(const char* text, int32_t length, int32_t from, bool holdsNul);
   // True when the comment text, after "<!--" and spaces, begins with `word`.
   bool StartsWithMarkerWord(const std::string& word) const;
   // True for text, comments and declarations, which the writer copies as is.
@@ -281,6 +297,10 @@ class CXmlObject {
   bool hasText_ : 1 = false;
   bool hasName_ : 1 = false;
   bool nameExact_ : 1 = false;
+  bool htmlValues_ : 1 = false;  // parsed with UnquotedValues::kEndAtSpace
+  // The slash before the tag's ">" belongs to an unquoted value, as in
+  // "<a href=/news/>" read as HTML: it does not close the tag.
+  bool slashInValue_ : 1 = false;
   uint8_t copies_ = 1;
   RecordText text_;
   RecordText name_;

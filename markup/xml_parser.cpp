@@ -268,14 +268,14 @@ class Tokenizer {
 }  // namespace
 
 void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
-                             const MarkerWords& words) {
+                             const MarkerWords& words, UnquotedValues values) {
   if (text == nullptr || length <= 0) {
     return;
   }
   Tokenizer tokenizer(text, length);
-  tokenizer.Run([this, target, &words](const char* token, int32_t tokenLength) {
+  tokenizer.Run([this, target, &words, values](const char* token, int32_t tokenLength) {
     CXmlObject& record = RecordForToken();
-    record.ParseToken(token, tokenLength, words);
+    record.ParseToken(token, tokenLength, words, values);
     OnElement(target, record);
   });
 }

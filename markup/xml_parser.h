@@ -18,9 +18,11 @@ class CCustomXmlParser {
   virtual ~CCustomXmlParser() = default;
   // Runs the tokenizer over characters 0 .. length-1 of text (which need not
   // be NUL-terminated there) and calls OnElement once per token, in order,
-  // with the record the token was parsed into (see RecordForToken).
+  // with the record the token was parsed into (see RecordForToken), its
+  // unquoted attribute values read as `values` says.
   void Parse(CXmlNode* target, const char* text, int32_t length,
-             const MarkerWords& words = DefaultMarkerWords());
+             const MarkerWords& words = DefaultMarkerWords(),
+             UnquotedValues values = UnquotedValues::kEndAtPunctuation);
 
  protected:
   virtual void OnElement(CXmlNode* target, CXmlObject& token) = 0;

@@ -1,5 +1,6 @@
 #include "transform/element_rules.h"
 
+#include <algorithm>
 #include <string>
 
 #include "base/case_folding.h"
@@ -206,12 +207,28 @@ void RewriteCenter(CXmlNode* node, RewriteContext&) {
   if (CXmlObject* element = PairAtClosedTag(node, wml::kP)) element->SetAttribute("align", "center");
 }
 
-void RewriteFont(CXmlNode* node, RewriteContext&) {
+// HTML's font sizes run from 1 to 7; a size with a sign is relative to the
+// base size, 3.
+constexpr int32_t kBaseFontSize = 3;
+constexpr int32_t kLargestFontSize = 7;
+
+// The size a font element's `size` attribute gives: its leading integer,
+// or, read as HTML reads it, the base size moved by a signed one ("+1" is
+// 4, "-1" is 2), within 1 to 7.
+int32_t FontSizeOf(const char* text, bool asHtml) {
+  const int32_t size = LeadingInteger(text);
+  if (!asHtml) return size;
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  if (*text != '+' && *text != '-') return size;
+  return std::clamp(kBaseFontSize + std::clamp(size, -kLargestFontSize, kLargestFontSize), 1, kLargestFontSize);
+}
+
+void RewriteFont(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
   CXmlObject& font = *node->GetElement();
   CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr;
   const char* sizeText = font.GetAttribute("size");
-  const int32_t size = sizeText != nullptr ? LeadingInteger(sizeText) : 0;
+  const int32_t size = sizeText != nullptr ? FontSizeOf(sizeText, walk.Settings().blockBreaks != 0) : 0;
   if (IsOpenStartTag(node) && size > 0 && size != 3 && size != 4) {
     const char* name = size <= 2 ? "small" : "big";
     font.ClearAttributes();

@@ -46,7 +46,8 @@ void RewriteHeading(CXmlNode* node, RewriteContext& walk);
 void RewriteHr(CXmlNode* node, RewriteContext& walk);
 // center: a centred paragraph.
 void RewriteCenter(CXmlNode* node, RewriteContext& walk);
-// font: small or big text by size, otherwise only the content stays.
+// font: small or big text by size (a signed size, read as HTML reads it,
+// is relative to the base size 3), otherwise only the content stays.
 void RewriteFont(CXmlNode* node, RewriteContext& walk);
 // frameset, script, nowap: removed with their content.
 void RemoveWithContent(CXmlNode* node, RewriteContext& walk);

@@ -160,6 +160,41 @@ TEST(XmlObjectParse, NameAndAttributes) {
   }
 }
 
+// Read as HTML reads them, unquoted values run to white space or the tag's
+// end; a slash they take in does not close the tag. Quoted values, names and
+// valueless attributes read as in the record's own reading.
+TEST(XmlObjectParse, UnquotedValuesReadAsHtml) {
+  struct HtmlCase {
+    std::string text;
+    Attributes attributes;
+    int32_t closed;
+  };
+  const HtmlCase cases[] = {
+      {"<a href=pages/a.wml>", {{"href", "pages/a.wml"}}, 0},
+      {"<a href=x.html#top title=T>", {{"href", "x.html#top"}, {"title", "T"}}, 0},
+      {"<a href=/q?a=1&b=2,3+4%20-5>", {{"href", "/q?a=1&b=2,3+4%20-5"}}, 0},
+      {"<td width=50% nowrap>", {{"width", "50%"}, {"nowrap", ""}}, 0},
+      {"<font size=+1\tcolor=#f00\r\nface=x>", {{"size", "+1"}, {"color", "#f00"}, {"face", "x"}}, 0},
+      {"<a href=caf\xC3\xA9.html>", {{"href", "caf\xC3\xA9.html"}}, 0},
+      {"<a href=http://x.org/>", {{"href", "http://x.org/"}}, 0},
+      {"<img src=a.gif />", {{"src", "a.gif"}}, 1},
+      {"<br/>", {}, 1},
+      {"<a b=\"x/\"/>", {{"b", "x/"}}, 1},
+      {"<a title=\"x y\" alt='p/q'>", {{"title", "x y"}, {"alt", "p/q"}}, 0},
+      {"<a b= c>", {{"b", "c"}}, 0},
+      {"<a b=>", {{"b", ""}}, 0},
+  };
+  for (const HtmlCase& c : cases) {
+    CXmlObject record;
+    record.Parse(c.text.data(), static_cast<int32_t>(c.text.size()), DefaultMarkerWords(), UnquotedValues::kEndAtSpace);
+    EXPECT_EQ(AttributesOf(record), c.attributes) << c.text;
+    EXPECT_EQ(record.IsClosedTag(), c.closed) << c.text;
+    const CXmlObject clone = record.Clone();
+    EXPECT_EQ(AttributesOf(clone), c.attributes) << c.text;
+    EXPECT_EQ(clone.IsClosedTag(), c.closed) << c.text;
+  }
+}
+
 TEST(XmlObjectParse, NulCutsEveryStoredString) {
   const std::string withNul("ab\0cd", 5);
   const auto data = Parsed(withNul);

@@ -91,9 +91,10 @@ TEST(Deck, FormattingHeadingsAndRules) {
        Deck(Card("card1", "", "Intro<br/><b>Title</b><br/>more"))},
       {"a heading at the start of a paragraph gets a break after it", "<p><h2>Title</h2></p>",
        Deck(Card("card1", "", "<b>Title</b><br/>"))},
-      {"font sizes", "<font size=\"1\">a</font><font size=\"6\">b</font><font size=\"3\">c</font>"
-                     "<font size=\"+1\">d</font><font size=\"-1\">e</font><font>f</font><font size=\"0\">g</font>",
-       Deck(Card("card1", "", "<small>a</small><big>b</big>c<small>d</small>efg"))},
+      {"font sizes, a signed one relative to 3", "<font size=\"1\">a</font><font size=\"6\">b</font>"
+                     "<font size=\"3\">c</font><font size=\"+1\">d</font><font size=\"-1\">e</font><font>f</font>"
+                     "<font size=\"0\">g</font><font size=\"+3\">h</font><font size=\"-9\">i</font>",
+       Deck(Card("card1", "", "<small>a</small><big>b</big>cd<small>e</small>fg<big>h</big><small>i</small>"))},
       {"center is a centred paragraph", "<center>x</center>", Deck(Card("card1", "", "x", "<p align=\"center\">"))},
       {"hr is a line break", "a<hr size=\"3\">b", Deck(Card("card1", "", "a<br/>b"))},
       {"spaces next to paragraph edges go, others stay", "<p> a <b>b</b> </p>",

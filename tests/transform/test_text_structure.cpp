@@ -73,6 +73,18 @@ TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
   EXPECT_EQ(PreformattedLine(" a", false), " a");
 }
 
+// Pages are read as HTML reads them: unquoted values keep their slashes,
+// anchors and signs, and a signed font size is relative to the base size.
+TEST(BlockBreaks, UnquotedValuesAndFontSizesReadAsHtml) {
+  ExpectParagraphs({
+      {"links", "<a href=/news/today.html?a=1&b=2>N</a> <a href=#top>T</a> <a href=http://x.org/>H</a>",
+       "<a href=\"/news/today.html?a=1;b=2\">N</a> <a href=\"#top\">T</a> <a href=\"http://x.org/\">H</a>"},
+      {"pictures", "<img src=/img/a-1.gif alt=Logo>", "<img src=\"/img/a-1.gif\" alt=\"Logo\"/>"},
+      {"font sizes", "<font size=+2>a</font><font size=\"+1\">b</font><font size=-1>c</font><font size=6>d</font>",
+       "<big>a</big>b<small>c</small><big>d</big>"},
+  });
+}
+
 // ExpectParagraphs for a device whose own settings are `settings`.
 void ExpectParagraphsWith(const CWmlSettings& settings, const std::vector<DeckCase>& cases) {
   for (const DeckCase& c : cases) {
@@ -99,6 +111,10 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"cells nest as the tags stand", "<table><tr><td>a<td>b</table>",
        "<table columns=\"1\"><tr><td>a<br/>b</td></tr></table>"},
       {"a style sheet is text", "<style>s</style>", "s"},
+      {"unquoted values end at punctuation", "<a href=/x/y>N</a><img src=a-1.gif>",
+       "<a href=\"\">N</a><img src=\"a\" alt=\"a\"/>"},
+      {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
+       "<small>b</small>c"},
   });
 }
 
