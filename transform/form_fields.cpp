@@ -57,8 +57,11 @@ void PostField(CXmlNode* field, CXmlNode* go, int32_t formCount, ReferenceMode r
     AppendPostfield(go, postName, "$(" + variable + ")");
     return;
   }
-  if (const char* value = rewritten ? nullptr : HiddenValue(field)) {
-    AppendPostfield(go, postName, AttributeValueText(value, references, ReferenceContext::kAttribute));
+  // A hidden field the walk passed is still one only when it was read as
+  // HTML reads it: then it kept its page name.
+  if (const char* value = HiddenValue(field)) {
+    AppendPostfield(go, FieldPostName(field, formCount, references, false),
+                    AttributeValueText(value, references, ReferenceContext::kAttribute));
   }
 }
 
@@ -126,7 +129,7 @@ FormFieldIndex::FormFieldIndex(CXmlNode* first) {
     for (CXmlNode* node = FirstInPostOrder(first, entered); node != nullptr;
          node = NextInPostOrder(node, scope, entered)) {
       if (node->IsStartTag()) {
-        if (node->IsTagNamed("input")) scan->inputs.emplace(node, ordinal);
+        if (node->IsTagNamed("input") || node->IsTagNamed("button")) scan->inputs.emplace(node, ordinal);
         if (IsFormStart(node)) scan->forms[node].end = ordinal;
         if (IsFormField(node)) {
           const char* name = node->GetElement()->GetAttribute("name");

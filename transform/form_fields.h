@@ -96,7 +96,7 @@ class FormFieldIndex {
   struct Scan {
     std::vector<Entry> named;    // fields with a name when the scan passed them, by ordinal
     std::vector<Entry> unnamed;  // the other fields, by ordinal
-    std::unordered_map<const CXmlNode*, size_t> inputs;    // every input's ordinal
+    std::unordered_map<const CXmlNode*, size_t> inputs;    // every input and button's ordinal
     std::unordered_map<const CXmlNode*, Span> forms;       // every form start tag's content
   };
   FormFieldIndex(std::shared_ptr<const Scan> scan, Span span)

@@ -4,7 +4,10 @@
 #include <vector>
 
 #include "base/case_folding.h"
+#include "markup/name_list.h"
+#include "markup/tree_walk.h"
 #include "transform/content_model.h"
+#include "transform/element_rules.h"
 #include "transform/escape_text.h"
 #include "transform/form_fields.h"
 #include "transform/tree_edits.h"
@@ -100,26 +103,100 @@ void PostFormFields(CXmlNode* form, CXmlNode* go, const CXmlNode* input, Rewrite
   AddPostfields(form->GetFirstChild(), go, input, formCount, walk.References());
 }
 
-// Builds the link or soft key that submits `form`, right after the button.
-void BuildSubmitControl(CXmlNode* input, CXmlNode* form, RewriteContext& walk) {
-  const CXmlObject& button = *input->GetElement();
-  const char* value = button.GetAttribute("value");
-  const ReferenceMode mode = walk.References();
-  const std::string caption =
-      AttributeValueText(value != nullptr ? value : kDefaultCaption, mode, ReferenceContext::kAttribute);
-  CXmlNode* control = InsertSubmitControl(input, caption, SubmitsAsLink(button, walk.Settings()));
+// What a submit button shows, and the name and value it posts itself (an
+// empty name posts nothing of its own); all made safe as attribute values.
+struct SubmitButton {
+  std::string caption;
+  std::string name;
+  std::string value;
+};
+
+// A page's attribute value made safe as a deck's.
+std::string ValueText(const char* value, const RewriteContext& walk) {
+  return AttributeValueText(value != nullptr ? value : "", walk.References(), ReferenceContext::kAttribute);
+}
+
+// A submit input shows its `value` (or kDefaultCaption) and posts its name
+// with that caption.
+SubmitButton SubmitInputOf(const CXmlObject& input, const RewriteContext& walk) {
+  const char* value = input.GetAttribute("value");
+  std::string caption = ValueText(value != nullptr ? value : kDefaultCaption, walk);
+  return SubmitButton{caption, ValueText(input.GetAttribute("name"), walk), caption};
+}
+
+// Builds the link or soft key that submits `form`, right after `at`, the
+// button's tag.
+void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button, RewriteContext& walk) {
+  CXmlNode* control = InsertSubmitControl(at, button.caption, SubmitsAsLink(*at->GetElement(), walk.Settings()));
   CXmlNode* go = AppendElement(control, "<go>", "</go>");
   SetFormTarget(*go->GetElement(), *form->GetElement());
-  const char* name = button.GetAttribute("name");
-  if (name != nullptr && *name != '\0') AppendPostfield(go, AttributeValueText(name, mode, ReferenceContext::kAttribute), caption);
-  PostFormFields(form, go, input, walk);
+  if (!button.name.empty()) AppendPostfield(go, button.name, button.value);
+  PostFormFields(form, go, at, walk);
 }
 
 // A submit button becomes its control when it stands in a form; the button
 // itself always goes.
 void RewriteSubmit(CXmlNode* input, RewriteContext& walk) {
-  if (CXmlNode* form = EnclosingForm(walk)) BuildSubmitControl(input, form, walk);
+  if (CXmlNode* form = EnclosingForm(walk)) BuildSubmitControl(input, form, SubmitInputOf(*input->GetElement(), walk), walk);
   Suppress(input);
+}
+
+// The input types that, read as HTML reads them, show nothing on a phone:
+// a hidden field, whose value its form's buttons post, and buttons that
+// reset the form or run a script.
+constexpr char kUnshownInputTypes[] = "hidden\0reset\0button\0";
+
+// A picture that submits its form shows its `alt` (else its `value`, else
+// kDefaultCaption) and posts no value of its own: the browser would post
+// the point clicked.
+SubmitButton ImageSubmitOf(const CXmlObject& input, const RewriteContext& walk) {
+  const char* alt = input.GetAttribute("alt");
+  const char* value = input.GetAttribute("value");
+  const char* caption = alt != nullptr && *alt != '\0' ? alt : value != nullptr && *value != '\0' ? value : kDefaultCaption;
+  return SubmitButton{ValueText(caption, walk), std::string(), std::string()};
+}
+
+// Rewrites an input that HTML reads otherwise than the record's own rule:
+// returns false, doing nothing, for the types that rule handles.
+bool RewriteInputAsHtml(CXmlNode* node, const char* type, RewriteContext& walk) {
+  if (type == nullptr) return false;
+  if (EqualsIgnoringCase(type, "image")) {
+    if (CXmlNode* form = EnclosingForm(walk)) BuildSubmitControl(node, form, ImageSubmitOf(*node->GetElement(), walk), walk);
+    Suppress(node);
+    return true;
+  }
+  if (IsNameInList(type, kUnshownInputTypes) == 0) return false;
+  if (EqualsIgnoringCase(type, "hidden")) {
+    walk.HiddenFields().push_back(node);
+  } else {
+    Suppress(node);
+  }
+  return true;
+}
+
+// The text a button element shows: its texts and its pictures' alt texts,
+// each run of white space one space, without spaces at either end.
+std::string ButtonText(const CXmlNode* button) {
+  std::string text;
+  const auto add = [&](std::string_view part) {
+    for (const char c : part) {
+      const bool space = static_cast<unsigned char>(c) <= ' ';
+      if (space && (text.empty() || text.back() == ' ')) continue;
+      text += space ? ' ' : c;
+    }
+  };
+  // Every node before `node` in the pre-order walk of the button has been added.
+  for (const CXmlNode* node = button->GetFirstChild(); node != nullptr; node = NextInSubtree(node, button)) {
+    if (!node->IsTag() && !node->IsComment()) {
+      add(node->GetElement()->GetTextView());
+      add(" ");
+    } else if (node->IsTagNamed("img")) {
+      if (const char* alt = node->GetElement()->GetAttribute("alt")) add(alt);
+      add(" ");
+    }
+  }
+  if (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
 }
 
 // The content of a closed form stays in place, between the device's optional
@@ -160,6 +237,7 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
   CXmlObject& input = *node->GetElement();
   const char* type = input.GetAttribute("type");
+  if (walk.Settings().blockBreaks != 0 && RewriteInputAsHtml(node, type, walk)) return;
   if (type != nullptr && EqualsIgnoringCase(type, "submit")) {
     RewriteSubmit(node, walk);
   } else {
@@ -171,6 +249,26 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
   ApplyContentModel(node, wml::kInput);
   input.NormalizeEnumAttribute("type", "text\0password\0", "text", 0);
   input.NormalizeBoolAttribute("emptyok", "false");
+}
+
+void RewriteButton(CXmlNode* node, RewriteContext& walk) {
+  CXmlObject& button = *node->GetElement();
+  const char* type = button.GetAttribute("type");
+  if (walk.Settings().blockBreaks == 0) return RewriteUnknownTag(node);
+  // A button that resets its form or runs a script does nothing on a phone.
+  if (type != nullptr && IsNameInList(type, kUnshownInputTypes) != 0) return RemoveWithContent(node, walk);
+  CXmlNode* form = node->IsStartTag() ? EnclosingForm(walk) : nullptr;
+  if (form == nullptr) return RewriteUnknownTag(node);
+  std::string caption = ButtonText(node);
+  const char* value = button.GetAttribute("value");
+  if (caption.empty()) caption = value != nullptr && *value != '\0' ? value : kDefaultCaption;
+  const SubmitButton submit{ValueText(caption.c_str(), walk), ValueText(button.GetAttribute("name"), walk),
+                            ValueText(value, walk)};
+  // The control takes the button's place: its content and end tag go first.
+  DestroyChildren(node);
+  if (CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr) end->Destroy();
+  BuildSubmitControl(node, form, submit, walk);
+  Suppress(node);
 }
 
 void RewriteForm(CXmlNode* node, RewriteContext& walk) {

@@ -21,8 +21,16 @@ void RewriteOptgroup(CXmlNode* node, RewriteContext& walk);
 // the option's text.
 void RewriteOption(CXmlNode* node, RewriteContext& walk);
 // input: text fields get their variable name, a submit button becomes its
-// control; every input leaves as a text or password input.
+// control; every input leaves as a text or password input. Read as HTML
+// reads the page, a picture that submits is a submit button too, a hidden
+// field stays unseen (its form's buttons post its value), and reset and
+// script buttons go.
 void RewriteInput(CXmlNode* node, RewriteContext& walk);
+// button: read as HTML reads the page, a submit button in a form becomes the
+// control that submits it, captioned with the button's text, and a reset or
+// script button goes with its content; otherwise the tags go and the
+// content stays.
+void RewriteButton(CXmlNode* node, RewriteContext& walk);
 // form: the tags go, the content stays between optional line breaks, and the
 // form count moves on at the closed tag.
 void RewriteForm(CXmlNode* node, RewriteContext& walk);

@@ -128,4 +128,11 @@ void RewriteContext::ContentLeavesTheForms(const CXmlNode* parent) {
   }
 }
 
+void RewriteContext::DropHiddenFields() {
+  for (CXmlNode* field : hiddenFields_) {
+    if (!field->IsRemoved()) field->Destroy();
+  }
+  hiddenFields_.clear();
+}
+
 }  // namespace quillmark

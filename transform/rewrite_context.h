@@ -68,6 +68,12 @@ class RewriteContext {
   // The fields that ContentLeavesTheForms named.
   const std::unordered_set<const CXmlNode*>& FieldsOutOfForms() const { return fieldsOutOfForms_; }
 
+  // The hidden inputs that the walk keeps, read as HTML reads them, until
+  // every button of their forms has posted their values; they go when the
+  // walk is done (DropHiddenFields).
+  std::vector<CXmlNode*>& HiddenFields() { return hiddenFields_; }
+  void DropHiddenFields();
+
   // The soft breaks of the document (see soft_breaks.h).
   SoftBreaks& Breaks() { return breaks_; }
   // The options the page chose at the start (see choices.h).
@@ -101,6 +107,7 @@ class RewriteContext {
   // Content moved out of the forms lands outside every form, so each field
   // is put here at most once.
   std::unordered_set<const CXmlNode*> fieldsOutOfForms_;
+  std::vector<CXmlNode*> hiddenFields_;
   SoftBreaks breaks_;
   ChosenOptions choices_;
 };

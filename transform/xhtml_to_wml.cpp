@@ -42,7 +42,7 @@ constexpr ElementRule kElementRules[] = {
     Pair("postfield", wml::kPostfield), Pair("setvar", wml::kSetvar),
     // Form controls.
     Own("select", RewriteSelect), Own("optgroup", RewriteOptgroup), Own("option", RewriteOption),
-    Own("input", RewriteInput),
+    Own("input", RewriteInput), Own("button", RewriteButton),
     Pair("fieldset", wml::kFieldset), Pair("timer", wml::kTimer),
     Own("img", RewriteImg),
     Pair("anchor", wml::kAnchor),
@@ -139,6 +139,7 @@ void RewriteDocument(Conversion& conversion, CXmlNode* start) {
   RewriteContext walk(conversion);
   PreparePageStructure(root, conversion.Settings(), walk.Breaks(), walk.Choices());
   Walk(start, walk);
+  walk.DropHiddenFields();
   ConstructDeck(conversion, walk.Breaks());
   CleanupTree(root, conversion.Settings());
 }
@@ -153,6 +154,7 @@ void XHtmlToWml(CXmlNode* node) {
   if (node->GetParent() != nullptr) {
     RewriteContext walk(conversion);
     Walk(node, walk);
+    walk.DropHiddenFields();
     return;
   }
   RewriteDocument(conversion, node);

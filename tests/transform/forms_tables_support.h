@@ -121,4 +121,13 @@ inline void ExpectParagraphs(const std::vector<DeckCase>& cases) {
   }
 }
 
+// ExpectParagraphs for a device whose own settings are `settings`.
+inline void ExpectParagraphsWith(const CWmlSettings& settings, const std::vector<DeckCase>& cases) {
+  for (const DeckCase& c : cases) {
+    const std::string deck = DeckWithSettings(c.page, settings);
+    EXPECT_EQ(ParagraphOf(deck), c.paragraph) << c.label;
+    EXPECT_TRUE(IsWellFormedXml(deck)) << c.label;
+  }
+}
+
 }  // namespace quillmark::testing

@@ -15,6 +15,7 @@ namespace {
 using testing::DeckCase;
 using testing::DeckOf;
 using testing::ExpectParagraphs;
+using testing::ExpectParagraphsWith;
 using testing::DeckWithSettings;
 using testing::IsWellFormedXml;
 using testing::ParagraphOf;
@@ -143,8 +144,44 @@ TEST(FormDeck, TargetMethodAndCaption) {
   });
 }
 
-TEST(FormDeck, HiddenFieldsAreTextInputsPostedByValueOrVariable) {
+// Read as HTML reads the page, a hidden field shows nothing and every button
+// of its form posts its value; a picture or button element submits, and
+// reset and script buttons go.
+TEST(FormDeck, HiddenFieldsArePostedByValueAndButtonsOfEveryKindSubmit) {
   ExpectParagraphs({
+      {"hidden after the button posts its value",
+       "<form action=\"/s\"><input type=\"submit\"><input type=\"hidden\" name=\"id\" value=\"7\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"id\" value=\"7\"/></go></anchor><br/>"},
+      {"hidden before the button, in a later form, posts its value under its page name",
+       "<form></form><form action=\"/s\"><input type=\"hidden\" name=\"ID\" value=\"a&amp;b\"><input type=\"submit\">"
+       "</form>",
+       "<br/><br/><br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"id\" value=\"a&amp;b\"/></go></anchor><br/>"},
+      {"hidden without value is not posted",
+       "<form action=\"/s\"><input type=\"hidden\" name=\"id\"><input type=\"submit\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor><br/>"},
+      {"a picture submits under its alt text, reset and script buttons go",
+       "<form action=\"/s\"><input name=q><input type=image src=go.gif alt=Find name=go><input type=reset>"
+       "<input type=button value=B><button type=reset>R</button><button type=button>S</button></form>",
+       "<br/><input name=\"q\" type=\"text\"/><anchor title=\"Find\">Find<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><br/>"},
+      {"a button element submits under its text and posts its own value",
+       "<form action=\"/s\"><button name=b value=v><img src=i.gif alt=Send> <b>it\n</b></button><input name=q>"
+       "</form>",
+       "<br/><anchor title=\"Send it\">Send it<go href=\"/s\" method=\"get\"><postfield name=\"b\" value=\"v\"/>"
+       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><input name=\"q\" type=\"text\"/><br/>"},
+      {"a button outside a form is its text", "<button>Go</button>", "Go"},
+  });
+}
+
+// With BLOCK_BREAKS=false a hidden field is a text input, posted by its
+// value before the walk reaches it and by its variable after; other
+// buttons than submit inputs are what their tags hold.
+TEST(FormDeck, WithTheKeyOffHiddenFieldsAreTextInputsAndOnlySubmitInputsSubmit) {
+  CWmlSettings off;
+  off.blockBreaks = 0;
+  ExpectParagraphsWith(off, {
       {"hidden after the button posts its value",
        "<form action=\"/s\"><input type=\"submit\"><input type=\"hidden\" name=\"id\" value=\"7\"></form>",
        "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
@@ -155,20 +192,8 @@ TEST(FormDeck, HiddenFieldsAreTextInputsPostedByValueOrVariable) {
        "<br/><input type=\"text\" name=\"id\" value=\"7\"/>"
        "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
        "<postfield name=\"id\" value=\"$(id)\"/></go></anchor><br/>"},
-      {"hidden without value is not posted",
-       "<form action=\"/s\"><input type=\"submit\"><input type=\"hidden\" name=\"id\"></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"
-       "<input type=\"text\" name=\"id\"/><br/>"},
-      {"check boxes after the button post as selects",
-       "<form action=\"/s\"><input type=\"submit\"><input type=\"checkbox\" name=\"c\"></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
-       "<postfield name=\"c\" value=\"$(c)\"/></go></anchor>"
-       "<select name=\"c\" multiple=\"true\"><option value=\"on\">on</option></select><br/>"},
-      {"password fields post their variable",
-       "<form action=\"/s\"><input type=\"password\" name=\"pw\" emptyok><input type=\"submit\"></form>",
-       "<br/><input type=\"password\" name=\"pw\" emptyok=\"true\"/>"
-       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
-       "<postfield name=\"pw\" value=\"$(pw)\"/></go></anchor><br/>"},
+      {"pictures and buttons", "<form action=\"/s\"><input type=image name=go><button>Go</button></form>",
+       "<br/><input type=\"text\" name=\"go\"/>Go<br/>"},
   });
 }
 
