@@ -180,6 +180,31 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   if (element != nullptr) EscapeHref(*element, walk.Settings());
 }
 
+void RewriteArea(CXmlNode* node, RewriteContext& walk) {
+  CXmlObject& area = *node->GetElement();
+  const char* href = node->IsStartTag() && walk.Settings().blockBreaks != 0 ? area.GetAttribute("href") : nullptr;
+  if (href != nullptr && *href != '\0' && area.GetAttribute("nohref") == nullptr) {
+    const char* alt = area.GetAttribute("alt");
+    const std::string text = AttributeValueText(alt != nullptr && *alt != '\0' ? alt : href, walk.References());
+    CXmlNode* link = node->CreateNode("<a>");
+    link->GetElement()->SetAttribute("href", href);
+    link->AppendChild(node->CreateNode(text.c_str()));
+    // The walk visits the link next: after a self-closed area, or as the
+    // first child of an open one, which then goes as any unknown element.
+    CXmlNode* space = node->CreateNode(" ");
+    if (node->IsClosedTag()) {
+      node->InsertAfter(link);
+      link->InsertAfter(node->CreateNode("</a>"));
+      link->GetNext()->InsertAfter(space);
+    } else {
+      node->PrependChild(space);
+      node->PrependChild(node->CreateNode("</a>"));
+      node->PrependChild(link);
+    }
+  }
+  RewriteUnknownTag(node);
+}
+
 void RewriteP(CXmlNode* node, RewriteContext&) {
   CXmlObject* element = PairAtClosedTag(node, wml::kP);
   if (element == nullptr) return;

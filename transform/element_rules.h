@@ -38,6 +38,10 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk);
 // a: a named anchor's content becomes a card of its own; a link gets its
 // pair and an escaped href at the closed tag.
 void RewriteA(CXmlNode* node, RewriteContext& walk);
+// area: read as HTML reads the page, a link of an image map becomes a link
+// titled with its alt text (else its target), followed by a space; the tags
+// go as any unknown element's.
+void RewriteArea(CXmlNode* node, RewriteContext& walk);
 // p: at the closed tag the pair, align and mode.
 void RewriteP(CXmlNode* node, RewriteContext& walk);
 // h1 to h6: at the end tag, bold text on a line of its own.

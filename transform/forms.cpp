@@ -219,7 +219,14 @@ void RewriteSelect(CXmlNode* node, RewriteContext& walk) {
   walk.Choices().SetInitialValue(start);
 }
 
-void RewriteOptgroup(CXmlNode* node, RewriteContext&) { RecordAfterPair(node, wml::kOptgroup); }
+void RewriteOptgroup(CXmlNode* node, RewriteContext& walk) {
+  CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  // HTML names a group by its label, WML by its title.
+  const char* label = start != nullptr ? start->GetElement()->GetAttribute("label") : nullptr;
+  const std::string title = label != nullptr && start->GetElement()->GetAttribute("title") == nullptr ? ValueText(label, walk) : std::string();
+  CXmlObject* group = RecordAfterPair(node, wml::kOptgroup);
+  if (group != nullptr && !title.empty()) group->SetAttribute("title", title.c_str());
+}
 
 void RewriteOption(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* option = RecordAfterPair(node, wml::kOption);

@@ -15,7 +15,8 @@ namespace quillmark {
 
 // select: at the closed tag the pair, a boolean multiple and the variable name.
 void RewriteSelect(CXmlNode* node, RewriteContext& walk);
-// optgroup: at the closed tag the pair.
+// optgroup: at the closed tag the pair; read as HTML reads the page, a
+// group's label is its title.
 void RewriteOptgroup(CXmlNode* node, RewriteContext& walk);
 // option: at the closed tag the pair and, when missing, a value taken from
 // the option's text.

@@ -7,6 +7,7 @@
 #include "base/leading_integer.h"
 #include "markup/name_list.h"
 #include "transform/content_model.h"
+#include "transform/element_rules.h"
 #include "transform/nested_tables.h"
 #include "transform/tree_edits.h"
 
@@ -167,6 +168,13 @@ void RewriteTable(CXmlNode* node, RewriteContext& walk) {
   }
   ApplyContentModel(node, wml::kTable);
   DropIfRowless(start, node);
+}
+
+void RewriteCaption(CXmlNode* node, RewriteContext& walk) {
+  CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  CXmlNode* table = start != nullptr ? start->GetParent() : nullptr;
+  if (table != nullptr && table->IsStartTag() && table->IsTagNamed("table")) MoveChildrenBefore(start, table);
+  RewriteUnknownTag(node);
 }
 
 void RewriteTr(CXmlNode* node, RewriteContext& walk) {

@@ -38,6 +38,10 @@ void PadTableRow(CXmlNode* row);
 
 // table: depth counting, `columns` on an outermost table, the pair at the
 // closed tag; a table left without rows is dropped.
+// caption: read as HTML reads the page, at the closed tag the caption's
+// content goes just before its table, which holds only rows; otherwise (and
+// outside a table) the tags go as any unknown element's.
+void RewriteCaption(CXmlNode* node, RewriteContext& walk);
 void RewriteTable(CXmlNode* node, RewriteContext& walk);
 // tr: in an outermost table, nested-cell markers, the pair keeping th cells
 // and padding at the start tag; the pair at the closed tag.

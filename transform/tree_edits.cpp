@@ -35,6 +35,15 @@ void MoveChildrenInto(CXmlNode* from, CXmlNode* to) {
   placeholder->Destroy();
 }
 
+void MoveChildrenBefore(CXmlNode* from, CXmlNode* node) {
+  if (from->GetFirstChild() == nullptr) return;
+  // As MoveChildrenInto, after a placeholder just before `node`.
+  CXmlNode* placeholder = node->CreateNode("");
+  node->InsertBefore(placeholder);
+  from->MoveChildrenAfter(placeholder);
+  placeholder->Destroy();
+}
+
 void MoveFollowingSiblingsInto(CXmlNode* node, CXmlNode* to) {
   // Every sibling that followed node and precedes node's next is in `to`.
   while (CXmlNode* sibling = node->GetNext()) to->AppendChild(sibling);

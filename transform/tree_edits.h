@@ -26,6 +26,10 @@ void DestroyChildren(CXmlNode* node);
 // constant time.
 void MoveChildrenInto(CXmlNode* from, CXmlNode* to);
 
+// Moves all children of `from`, in order, to just before `node`, in constant
+// time.
+void MoveChildrenBefore(CXmlNode* from, CXmlNode* node);
+
 // Moves every sibling that follows `node`, in order, to the end of `to`'s
 // children.
 void MoveFollowingSiblingsInto(CXmlNode* node, CXmlNode* to);

@@ -46,9 +46,9 @@ TEST(TableDeck, ColumnsSpansAndPadding) {
        "<table><tr><th class=\"h\">Name</th><th colspan=\"2\">Age</th></tr><tr><td>Ann</td></tr></table>",
        "<table columns=\"3\"><tr><td class=\"h\">Name</td><td>Age</td><td/></tr>"
        "<tr><td>Ann</td><td/><td/></tr></table>"},
-      {"text in rows and captions goes",
+      {"text in rows goes, a caption stands before its table",
        "<table summary=\"s\" align=\"center\"><caption>Cap</caption><tr>x<td>1</td>y</tr>z</table>",
-       "<table align=\"center\" columns=\"1\"><tr><td>1</td></tr></table>"},
+       "Cap<table align=\"center\" columns=\"1\"><tr><td>1</td></tr></table>"},
       {"two tables one after the other",
        "<table><tr><td>1</td></tr></table><table><tr><td>1</td><td>2</td></tr></table>",
        "<table columns=\"1\"><tr><td>1</td></tr></table>"
@@ -71,7 +71,7 @@ TEST(TableDeck, RowGroupsCountTowardsTheTable) {
 
 TEST(TableDeck, TablesThatCannotStandInWml) {
   ExpectParagraphs({
-      {"a table without rows goes", "a<table><caption>c</caption></table>b", "ab"},
+      {"a table without rows goes, its caption stays", "a<table><caption>c</caption></table>b", "acb"},
       {"rows without cells get one", "<table><tr></tr></table>",
        "<table columns=\"1\"><tr><td/></tr></table>"},
       {"a self-closing table goes and later tables still count",

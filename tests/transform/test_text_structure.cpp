@@ -75,14 +75,24 @@ TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
 }
 
 // Pages are read as HTML reads them: unquoted values keep their slashes,
-// anchors and signs, and a signed font size is relative to the base size.
-TEST(BlockBreaks, UnquotedValuesAndFontSizesReadAsHtml) {
+// anchors and signs, a signed font size is relative to the base size, and
+// captions, option groups' labels and image maps' links are kept.
+TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
   ExpectParagraphs({
       {"links", "<a href=/news/today.html?a=1&b=2>N</a> <a href=#top>T</a> <a href=http://x.org/>H</a>",
        "<a href=\"/news/today.html?a=1;b=2\">N</a> <a href=\"#top\">T</a> <a href=\"http://x.org/\">H</a>"},
       {"pictures", "<img src=/img/a-1.gif alt=Logo>", "<img src=\"/img/a-1.gif\" alt=\"Logo\"/>"},
       {"font sizes", "<font size=+2>a</font><font size=\"+1\">b</font><font size=-1>c</font><font size=6>d</font>",
        "<big>a</big>b<small>c</small><big>d</big>"},
+      {"a table's caption stands before it", "<table><caption>Prices <b>now</b></caption><tr><td>a</td></tr></table>",
+       "Prices <b>now</b><table columns=\"1\"><tr><td>a</td></tr></table>"},
+      {"an option group's label is its title",
+       "<select name=s><optgroup label=\"A &amp; B\"><option>x</optgroup><optgroup label=L title=T><option>y"
+       "</select>",
+       "<select name=\"s\"><optgroup title=\"A &amp; B\"><option value=\"x\">x</option></optgroup>"
+       "<optgroup title=\"T\"><option value=\"y\">y</option></optgroup></select>"},
+      {"an image map's links", "<map><area href=/n?a=1&b=2 alt=North><area href=/s/><area nohref alt=x></map>",
+       "<a href=\"/n?a=1;b=2\">North</a> <a href=\"/s/\">/s/</a>"},
   });
 }
 
@@ -107,6 +117,11 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
        "<a href=\"\">N</a><img src=\"a\" alt=\"a\"/>"},
       {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
        "<small>b</small>c"},
+      {"captions, group labels and image maps go",
+       "<table><caption>C</caption><tr><td>a</td></tr></table><select name=s><optgroup label=L><option>x</select>"
+       "<map><area href=\"/n\" alt=\"N\"></map>",
+       "<table columns=\"1\"><tr><td>a</td></tr></table><select name=\"s\"><optgroup><option value=\"x\">x</option>"
+       "</optgroup></select>"},
   });
 }
 
