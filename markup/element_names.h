@@ -23,13 +23,13 @@ inline constexpr std::string_view kElementNames[] = {
     "",
     "a", "abbr", "access", "acronym", "address", "anchor", "applet", "area", "b", "base", "big", "blinking",
     "blockquote", "body", "br", "button", "caption", "card", "center", "cite", "code", "col", "colgroup", "dd",
-    "del", "dfn", "div", "dl", "do", "dt", "em", "embed", "fieldset", "font", "form", "frame", "frameset", "go",
-    "h1", "h2", "h3", "h4", "h5", "h6", "head", "hr", "html", "i", "iframe", "img", "input", "ins", "kbd",
-    "label", "li", "link", "map", "marquee", "meta", "nobr", "noframes", "noop", "noscript", "nowap", "object",
-    "ol", "onevent", "optgroup", "option", "p", "param", "postfield", "pre", "prev", "q", "refresh", "s", "samp",
-    "script", "select", "setvar", "small", "span", "strike", "strong", "style", "sub", "sup", "table", "tbody",
-    "td", "template", "textarea", "tfoot", "th", "thead", "timer", "title", "tr", "tt", "u", "ul", "var", "wbr",
-    "wml",
+    "del", "dfn", "dir", "div", "dl", "do", "dt", "em", "embed", "fieldset", "font", "form", "frame", "frameset",
+    "go", "h1", "h2", "h3", "h4", "h5", "h6", "head", "hr", "html", "i", "iframe", "img", "input", "ins", "kbd",
+    "label", "li", "link", "map", "marquee", "menu", "meta", "nobr", "noframes", "noop", "noscript", "nowap",
+    "object", "ol", "onevent", "optgroup", "option", "p", "param", "postfield", "pre", "prev", "q", "refresh", "s",
+    "samp", "script", "select", "setvar", "small", "span", "strike", "strong", "style", "sub", "sup", "table",
+    "tbody", "td", "template", "textarea", "tfoot", "th", "thead", "timer", "title", "tr", "tt", "u", "ul", "var",
+    "wbr", "wml",
 };
 // clang-format on
 inline constexpr size_t kElementIdCount = std::size(kElementNames);

@@ -165,6 +165,10 @@ constexpr ElementSet kSelects{"select\0"};
 constexpr ElementSet kCells{"td\0th\0"};
 constexpr ElementSet kRows{"tr\0"};
 constexpr ElementSet kRowParents{"table\0tbody\0tfoot\0thead\0"};
+constexpr ElementSet kListItems{"li\0"};
+constexpr ElementSet kLists{"dir\0menu\0ol\0ul\0"};
+constexpr ElementSet kDefinitionParts{"dd\0dt\0"};
+constexpr ElementSet kDefinitionLists{"dl\0"};
 
 // The elements that hold a whole document or card.
 constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
@@ -458,8 +462,9 @@ bool IsOpenIn(const CXmlNode* node, const ElementSet& names, const ElementSet& p
 }  // namespace
 
 // Without these ends a list of options would be one option holding every
-// text ("<option>a<option>b" one choice "ab"), and a table whose cells and
-// rows leave out their end tags one cell.
+// text ("<option>a<option>b" one choice "ab"), a table whose cells and
+// rows leave out their end tags one cell, and each item of a list the
+// child of the item before it.
 void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
   if (!node.IsStartTag() || node.IsClosedTag()) return;
   const ElementId id = node.GetElement()->GetElementId();
@@ -470,6 +475,14 @@ void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
     return;
   }
   CXmlNode* at = OpenElementPastFormatting();
+  if (id == KnownElementId("li")) {
+    if (IsOpenIn(at, kListItems, kLists)) PlaceEndOf(*at);
+    return;
+  }
+  if (id == KnownElementId("dt") || id == KnownElementId("dd")) {
+    if (IsOpenIn(at, kDefinitionParts, kDefinitionLists)) PlaceEndOf(*at);
+    return;
+  }
   const bool inCell = IsOpenIn(at, kCells, kRows);
   if (id == KnownElementId("td") || id == KnownElementId("th")) {
     if (inCell) PlaceEndOf(*at);

@@ -110,7 +110,8 @@ class CTreeBuilder {
   // Ends the open elements that `node` ends by HTML's rules although the
   // page leaves out their end tags: an option before the next option or
   // option group, a table cell before the next cell or row, a row before
-  // the next row.
+  // the next row, a list item before the next item and a term or its
+  // definition before the next term or definition.
   void EndsImpliedElementsBefore(const CXmlNode& node);
   // OpenElementAtCursor, passing over a few open formatting elements as
   // well ("<td><font>a" and then "<td>"); null past them.

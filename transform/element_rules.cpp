@@ -1,6 +1,7 @@
 #include "transform/element_rules.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "base/case_folding.h"
@@ -201,6 +202,105 @@ void RewriteArea(CXmlNode* node, RewriteContext& walk) {
       node->PrependChild(node->CreateNode("</a>"));
       node->PrependChild(link);
     }
+  }
+  RewriteUnknownTag(node);
+}
+
+namespace {
+
+// `number` in letters: 1 is "a", 26 "z", 27 "aa"; `upper` for capitals.
+std::string LetterNumber(int64_t number, bool upper) {
+  std::string letters;
+  // The letters of the numbers above `number` are in `letters`, reversed.
+  for (; number > 0; number = (number - 1) / 26) letters += static_cast<char>((upper ? 'A' : 'a') + (number - 1) % 26);
+  return {letters.rbegin(), letters.rend()};
+}
+
+// `number` (1 to 3999) in Roman numerals; `upper` for capitals.
+std::string RomanNumber(int64_t number, bool upper) {
+  struct Numeral {
+    int64_t value;
+    const char* lower;
+    const char* upper;
+  };
+  static constexpr Numeral kNumerals[] = {{1000, "m", "M"}, {900, "cm", "CM"}, {500, "d", "D"}, {400, "cd", "CD"},
+                                          {100, "c", "C"},  {90, "xc", "XC"},  {50, "l", "L"},  {40, "xl", "XL"},
+                                          {10, "x", "X"},   {9, "ix", "IX"},   {5, "v", "V"},   {4, "iv", "IV"},
+                                          {1, "i", "I"}};
+  std::string roman;
+  for (const Numeral& numeral : kNumerals) {
+    for (; number >= numeral.value; number -= numeral.value) roman += upper ? numeral.upper : numeral.lower;
+  }
+  return roman;
+}
+
+// The label of item `number` in a list numbered `numbering`: letters from
+// 1 on, Roman numerals from 1 to 3999, decimal digits otherwise.
+std::string ItemLabel(int64_t number, char numbering) {
+  const bool upper = numbering == 'A' || numbering == 'I';
+  if ((numbering == 'a' || numbering == 'A') && number >= 1) return LetterNumber(number, upper);
+  if ((numbering == 'i' || numbering == 'I') && number >= 1 && number <= 3999) return RomanNumber(number, upper);
+  return std::to_string(number);
+}
+
+// Puts `label` before the first content of `item`: past the soft breaks
+// that open it, and inside the blocks it opens with (which open with soft
+// breaks of their own), a few levels deep, so that a break never stands
+// between an item's number and its text.
+void PlaceBeforeContent(CXmlNode* label, CXmlNode* item, const SoftBreaks& breaks) {
+  constexpr int kDeepestBlock = 8;
+  CXmlNode* parent = item;
+  // parent's content begins the item's, past soft breaks.
+  for (int depth = 0;; ++depth) {
+    CXmlNode* first = parent->GetFirstChild();
+    while (first != nullptr && breaks.IsSoft(first)) first = first->GetNext();
+    const bool opensBlock = first != nullptr && IsOpenStartTag(first) && first->GetFirstChild() != nullptr &&
+                            breaks.IsSoft(first->GetFirstChild());
+    if (opensBlock && depth < kDeepestBlock) {
+      parent = first;
+      continue;
+    }
+    if (first == nullptr) return parent->AppendChild(label);
+    return first->InsertBefore(label);
+  }
+}
+
+// The items of `list` (its li children).
+int64_t ItemCount(const CXmlNode* list) {
+  int64_t items = 0;
+  for (const CXmlNode* child = list->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    items += child->IsStartTag() && child->IsTagNamed("li") ? 1 : 0;
+  }
+  return items;
+}
+
+}  // namespace
+
+void RewriteOrderedList(CXmlNode* node, RewriteContext& walk) {
+  std::vector<RewriteContext::OrderedList>& lists = walk.OrderedLists();
+  if (walk.Settings().blockBreaks != 0 && IsOpenStartTag(node)) {
+    const CXmlObject& list = *node->GetElement();
+    const bool reversed = list.GetAttribute("reversed") != nullptr;
+    const char* start = list.GetAttribute("start");
+    const char* type = list.GetAttribute("type");
+    const char numbering = type != nullptr && type[0] != '\0' && type[1] == '\0' && std::strchr("aAiI", type[0]) ? type[0] : '1';
+    const int64_t first = start != nullptr ? LeadingInteger(start) : reversed ? ItemCount(node) : 1;
+    lists.push_back({node, first, reversed ? -1 : 1, numbering});
+  } else if (node->IsClosedTag() && !lists.empty() && lists.back().start == StartTagOf(node)) {
+    lists.pop_back();
+  }
+  RewriteUnknownTag(node);
+}
+
+void RewriteListItem(CXmlNode* node, RewriteContext& walk) {
+  std::vector<RewriteContext::OrderedList>& lists = walk.OrderedLists();
+  const bool numbered = walk.Settings().blockBreaks != 0 && IsOpenStartTag(node) && !lists.empty() &&
+                        node->GetParent() == lists.back().start;
+  if (numbered) {
+    RewriteContext::OrderedList& list = lists.back();
+    if (const char* value = node->GetElement()->GetAttribute("value")) list.next = LeadingInteger(value);
+    PlaceBeforeContent(node->CreateNode((ItemLabel(list.next, list.numbering) + ". ").c_str()), node, walk.Breaks());
+    list.next += list.step;
   }
   RewriteUnknownTag(node);
 }

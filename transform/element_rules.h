@@ -42,6 +42,13 @@ void RewriteA(CXmlNode* node, RewriteContext& walk);
 // titled with its alt text (else its target), followed by a space; the tags
 // go as any unknown element's.
 void RewriteArea(CXmlNode* node, RewriteContext& walk);
+// ol: read as HTML reads the page, its items are numbered (see li); the
+// tags go as any unknown element's.
+void RewriteOrderedList(CXmlNode* node, RewriteContext& walk);
+// li: read as HTML reads the page, an item of an ordered list begins with
+// its number and ". " ("3. ", "c. ", "iii. ", as the list's type, start and
+// the item's value say); the tags go as any unknown element's.
+void RewriteListItem(CXmlNode* node, RewriteContext& walk);
 // p: at the closed tag the pair, align and mode.
 void RewriteP(CXmlNode* node, RewriteContext& walk);
 // h1 to h6: at the end tag, bold text on a line of its own.

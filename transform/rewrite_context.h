@@ -68,6 +68,18 @@ class RewriteContext {
   // The fields that ContentLeavesTheForms named.
   const std::unordered_set<const CXmlNode*>& FieldsOutOfForms() const { return fieldsOutOfForms_; }
 
+  // An ordered list the walk is inside, read as HTML reads the page: its
+  // start tag, the number of its next item, the step from one item to the
+  // next (-1 in a reversed list) and its numbering ('1', 'a', 'A', 'i', 'I').
+  struct OrderedList {
+    const CXmlNode* start;
+    int64_t next;
+    int64_t step;
+    char numbering;
+  };
+  // The ordered lists the walk is inside, innermost last.
+  std::vector<OrderedList>& OrderedLists() { return orderedLists_; }
+
   // The hidden inputs that the walk keeps, read as HTML reads them, until
   // every button of their forms has posted their values; they go when the
   // walk is done (DropHiddenFields).
@@ -108,6 +120,7 @@ class RewriteContext {
   // is put here at most once.
   std::unordered_set<const CXmlNode*> fieldsOutOfForms_;
   std::vector<CXmlNode*> hiddenFields_;
+  std::vector<OrderedList> orderedLists_;
   SoftBreaks breaks_;
   ChosenOptions choices_;
 };

@@ -46,7 +46,7 @@ constexpr ElementRule kElementRules[] = {
     Pair("fieldset", wml::kFieldset), Pair("timer", wml::kTimer),
     Own("img", RewriteImg),
     Pair("anchor", wml::kAnchor),
-    Own("a", RewriteA), Own("area", RewriteArea),
+    Own("a", RewriteA), Own("area", RewriteArea), Own("ol", RewriteOrderedList), Own("li", RewriteListItem),
     // Tables.
     Own("table", RewriteTable), Own("caption", RewriteCaption), Own("tr", RewriteTr), Own("td", RewriteCell), Own("th", RewriteCell),
     Pair("em", wml::kFormatting), Pair("strong", wml::kFormatting), Pair("b", wml::kFormatting),

@@ -45,7 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"<p></x>b</p>", "<p>[</x>,b],</p>"},
         PlacementCase{"<br/>x", "<br/>,x"},
         PlacementCase{"<!DOCTYPE html><p>", "<!DOCTYPE html>,<p>"},
-        PlacementCase{"<ul><li>a<li>b</ul>", "<ul>[<li>[a,<li>[b]]],</ul>"},
+        // A list item ends where the next one of its list begins; in another
+        // list, or past a paragraph, it holds what follows.
+        PlacementCase{"<ul><li>a<li>b</ul>", "<ul>[<li>[a],</li>,<li>[b]],</ul>"},
+        PlacementCase{"<ol><li>a<ul><li>b</ul><li>c</ol>", "<ol>[<li>[a,<ul>[<li>[b]],</ul>],</li>,<li>[c]],</ol>"},
+        PlacementCase{"<dl><dt>t<dd><b>d<dt>u</dl>", "<dl>[<dt>[t],</dt>,<dd>[<b>[d]],</dd>,<dt>[u]],</dl>"},
+        PlacementCase{"<li>a<li>b", "<li>[a,<li>[b]]"},
         // Names match without regard to case.
         PlacementCase{"<P>a</p>", "<P>[a],</p>"},
         // After an element is closed, the next token is its sibling; an end

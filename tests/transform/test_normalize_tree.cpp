@@ -29,7 +29,7 @@ TEST(NormalizeTree, GivesEveryElementItsShape) {
       {"<center>\n</center><font> </font>z", "z"},
       {"<b><!-- x --></b>", "<b><!-- x --></b>"},
       {"<div></div>", "<div></div>"},
-      {"<ul><li>a<li>b</ul>", "<ul><li>a<li>b</li></li></ul>"},
+      {"<ul><li>a<li>b</ul>", "<ul><li>a</li><li>b</li></ul>"},
       {"<!DOCTYPE html><?php x ?>", "<!DOCTYPE html>\r\n<?php x ?>\r\n"},
   };
   for (const auto& [page, expected] : cases) EXPECT_EQ(Normalized(page), expected) << page;
