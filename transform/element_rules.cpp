@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/case_folding.h"
 #include "base/leading_integer.h"
 #include "base/xml_declaration.h"
+#include "markup/tree_walk.h"
 #include "transform/escape_text.h"
 #include "transform/normalize_tree.h"
 #include "transform/tree_edits.h"
@@ -370,6 +372,33 @@ void RewriteFont(CXmlNode* node, RewriteContext& walk) {
 void RemoveWithContent(CXmlNode* node, RewriteContext&) {
   Suppress(node);
   DestroyChildren(node);
+}
+
+void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
+  if (walk.Settings().blockBreaks == 0) return RemoveWithContent(node, walk);
+  if (IsOpenStartTag(node)) {
+    // The frames' links, in the page's order, take the place of the frames.
+    std::vector<CXmlNode*> links;
+    // Every node before `frame` in the pre-order walk of the frameset has been looked at.
+    for (CXmlNode* frame = node->GetFirstChild(); frame != nullptr; frame = NextInSubtree(frame, node)) {
+      const char* src = frame->IsStartTag() && frame->IsTagNamed("frame") ? frame->GetElement()->GetAttribute("src") : nullptr;
+      if (src == nullptr || *src == '\0') continue;
+      const char* title = frame->GetElement()->GetAttribute("title");
+      const char* name = frame->GetElement()->GetAttribute("name");
+      const char* label = title != nullptr && *title != '\0' ? title : name != nullptr && *name != '\0' ? name : src;
+      CXmlNode* link = node->CreateNode("<a>");
+      link->GetElement()->SetAttribute("href", src);
+      link->AppendChild(node->CreateNode(AttributeValueText(label, walk.References()).c_str()));
+      links.push_back(link);
+    }
+    DestroyChildren(node);
+    for (CXmlNode* link : links) {
+      node->AppendChild(link);
+      node->AppendChild(node->CreateNode("</a>"));
+      node->AppendChild(walk.Breaks().Make(node));
+    }
+  }
+  RewriteUnknownTag(node);
 }
 
 void RemoveStyleSheet(CXmlNode* node, RewriteContext& walk) {

@@ -60,7 +60,12 @@ void RewriteCenter(CXmlNode* node, RewriteContext& walk);
 // font: small or big text by size (a signed size, read as HTML reads it,
 // is relative to the base size 3), otherwise only the content stays.
 void RewriteFont(CXmlNode* node, RewriteContext& walk);
-// frameset, script, nowap: removed with their content.
+// frameset: read as HTML reads the page, a link to each of its frames (named
+// by its title, else its name, else its target), each on a line, takes the
+// place of its content; otherwise, as script and nowap, removed with its
+// content.
+void RewriteFrameset(CXmlNode* node, RewriteContext& walk);
+// script, nowap: removed with their content.
 void RemoveWithContent(CXmlNode* node, RewriteContext& walk);
 // A style element: RemoveWithContent, or with BLOCK_BREAKS=false an element
 // like any the rules do not know.

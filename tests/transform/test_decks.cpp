@@ -152,7 +152,8 @@ TEST(Deck, RemovedContentAndComments) {
       {"script, style and nowap vanish with their content",
        "a<script>if (a<b) x();</script>b<nowap>n</nowap>c<STYLE>p { color: red }</STYLE>d",
        Deck(Card("card1", "", "abcd"))},
-      {"frameset vanishes", "<frameset><frame src=\"a\"></frameset>x", Deck(Card("card1", "", "x"))},
+      {"a frameset becomes the links of its frames", "<frameset><frame src=\"a\"></frameset>x",
+       Deck(Card("card1", "", "<a href=\"a\">a</a><br/>x"))},
       {"comments are stripped by default", "a<!-- note -->b", Deck(Card("card1", "", "ab"))},
   });
   CWmlSettings keep;

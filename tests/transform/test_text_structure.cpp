@@ -77,7 +77,7 @@ TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
 
 // Pages are read as HTML reads them: unquoted values keep their slashes,
 // anchors and signs, a signed font size is relative to the base size, and
-// captions, option groups' labels and image maps' links are kept.
+// captions, option groups' labels, image maps' and framesets' links are kept.
 TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
   ExpectParagraphs({
       {"links", "<a href=/news/today.html?a=1&b=2>N</a> <a href=#top>T</a> <a href=http://x.org/>H</a>",
@@ -94,6 +94,10 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<optgroup title=\"T\"><option value=\"y\">y</option></optgroup></select>"},
       {"an image map's links", "<map><area href=/n?a=1&b=2 alt=North><area href=/s/><area nohref alt=x></map>",
        "<a href=\"/n?a=1;b=2\">North</a> <a href=\"/s/\">/s/</a>"},
+      {"a frameset's frames become links, each on a line",
+       "<frameset rows=1,1><frame src=a.html><frameset><frame name=n src=l.html><frame src=r.html title=\"A &amp; B\">"
+       "<frame name=x></frameset><noframes>old</noframes></frameset>",
+       "<a href=\"a.html\">a.html</a><br/><a href=\"l.html\">n</a><br/><a href=\"r.html\">A &amp; B</a>"},
   });
 }
 
@@ -137,9 +141,9 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
        "<small>b</small>c"},
       {"list items nest and have no numbers", "<ol><li>a<li>b</ol>", "ab"},
-      {"captions, group labels and image maps go",
+      {"captions, group labels, image maps and framesets go",
        "<table><caption>C</caption><tr><td>a</td></tr></table><select name=s><optgroup label=L><option>x</select>"
-       "<map><area href=\"/n\" alt=\"N\"></map>",
+       "<map><area href=\"/n\" alt=\"N\"></map><frameset><frame src=f.html></frameset>",
        "<table columns=\"1\"><tr><td>a</td></tr></table><select name=\"s\"><optgroup><option value=\"x\">x</option>"
        "</optgroup></select>"},
   });
