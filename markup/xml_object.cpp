@@ -373,9 +373,8 @@ bool CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from,
   using Span = std::pair<std::string_view, std::string_view>;
   thread_local std::vector<Span> spans;
   spans.clear();
-  AttributeScanner scanner(text, length, ValueReading(), [](std::string_view name, std::string_view value) {
-    spans.emplace_back(name, value);
-  });
+  AttributeScanner scanner(text, length, ValueReading(),
+                           [](std::string_view name, std::string_view value) { spans.emplace_back(name, value); });
   const bool slashInValue = scanner.Run(from);
   ReserveAttributes(spans.size());
   for (const Span& span : spans) StoreAttribute(TokenPart(span.first, holdsNul), TokenPart(span.second, holdsNul));

@@ -267,8 +267,8 @@ class Tokenizer {
 
 }  // namespace
 
-void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
-                             const MarkerWords& words, UnquotedValues values) {
+void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length, const MarkerWords& words,
+                             UnquotedValues values) {
   if (text == nullptr || length <= 0) {
     return;
   }

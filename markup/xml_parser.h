@@ -20,8 +20,7 @@ class CCustomXmlParser {
   // be NUL-terminated there) and calls OnElement once per token, in order,
   // with the record the token was parsed into (see RecordForToken), its
   // unquoted attribute values read as `values` says.
-  void Parse(CXmlNode* target, const char* text, int32_t length,
-             const MarkerWords& words = DefaultMarkerWords(),
+  void Parse(CXmlNode* target, const char* text, int32_t length, const MarkerWords& words = DefaultMarkerWords(),
              UnquotedValues values = UnquotedValues::kEndAtPunctuation);
 
  protected:

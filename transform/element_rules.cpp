@@ -8,6 +8,7 @@
 #include "base/case_folding.h"
 #include "base/leading_integer.h"
 #include "base/xml_declaration.h"
+#include "markup/name_list.h"
 #include "markup/tree_walk.h"
 #include "transform/escape_text.h"
 #include "transform/normalize_tree.h"
@@ -161,7 +162,35 @@ void RewriteGo(CXmlNode* node, RewriteContext& walk) {
   EscapeHref(*element, walk.Settings());
 }
 
-void RewriteImg(CXmlNode* node, RewriteContext&) {
+namespace {
+
+// True when `uri` (null for none), past the blanks and control bytes that
+// browsers pass over, begins with `scheme` and ":", ignoring case.
+bool HasScheme(const char* uri, std::string_view scheme) {
+  if (uri == nullptr) return false;
+  while (*uri != '\0' && static_cast<unsigned char>(*uri) <= ' ') ++uri;
+  const std::string_view text(uri);
+  return text.size() > scheme.size() && text[scheme.size()] == ':' &&
+         EqualsIgnoringCase(text.substr(0, scheme.size()), scheme);
+}
+
+// A target that runs a script, which no phone does.
+bool IsScriptUri(const char* uri) { return HasScheme(uri, "javascript") || HasScheme(uri, "vbscript"); }
+
+}  // namespace
+
+void RewriteImg(CXmlNode* node, RewriteContext& walk) {
+  // A picture held in its own source is no picture a phone fetches: read as
+  // HTML reads the page, its alt text stands in its place.
+  CXmlObject& img = *node->GetElement();
+  if (walk.Settings().blockBreaks != 0 && node->IsClosedTag() && node->IsStartTag() &&
+      HasScheme(img.GetAttribute("src"), "data")) {
+    const char* alt = img.GetAttribute("alt");
+    if (alt != nullptr && *alt != '\0')
+      node->InsertAfter(node->CreateNode(AttributeValueText(alt, walk.References()).c_str()));
+    Suppress(node);
+    return;
+  }
   CXmlObject* element = PairAtClosedTag(node, wml::kImg);
   if (element == nullptr) return;
   DefaultToEmpty(*element, "src");
@@ -179,6 +208,10 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
     Suppress(node);
     return;
   }
+  // A link that runs a script leads nowhere on a phone: read as HTML reads
+  // the page, its text stays without it.
+  CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  if (start != nullptr && IsScriptUri(start->GetElement()->GetAttribute("href"))) return RewriteUnknownTag(node);
   CXmlObject* element = PairAtClosedTag(node, wml::kA);
   if (element != nullptr) EscapeHref(*element, walk.Settings());
 }
@@ -186,7 +219,7 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
 void RewriteArea(CXmlNode* node, RewriteContext& walk) {
   CXmlObject& area = *node->GetElement();
   const char* href = node->IsStartTag() && walk.Settings().blockBreaks != 0 ? area.GetAttribute("href") : nullptr;
-  if (href != nullptr && *href != '\0' && area.GetAttribute("nohref") == nullptr) {
+  if (href != nullptr && *href != '\0' && area.GetAttribute("nohref") == nullptr && !IsScriptUri(href)) {
     const char* alt = area.GetAttribute("alt");
     const std::string text = AttributeValueText(alt != nullptr && *alt != '\0' ? alt : href, walk.References());
     CXmlNode* link = node->CreateNode("<a>");
@@ -246,7 +279,7 @@ std::string ItemLabel(int64_t number, char numbering) {
 }
 
 // Puts `label` before the first content of `item`: past the soft breaks
-// that open it, and inside the blocks it opens with (which open with soft
+// and blank text that open it, and inside the blocks it opens with (which open with soft
 // breaks of their own), a few levels deep, so that a break never stands
 // between an item's number and its text.
 void PlaceBeforeContent(CXmlNode* label, CXmlNode* item, const SoftBreaks& breaks) {
@@ -255,7 +288,10 @@ void PlaceBeforeContent(CXmlNode* label, CXmlNode* item, const SoftBreaks& break
   // parent's content begins the item's, past soft breaks.
   for (int depth = 0;; ++depth) {
     CXmlNode* first = parent->GetFirstChild();
-    while (first != nullptr && breaks.IsSoft(first)) first = first->GetNext();
+    const auto passed = [&](const CXmlNode* node) {
+      return breaks.IsSoft(node) || (!node->IsTag() && !node->IsComment() && IsBlank(node->GetText()) != 0);
+    };
+    while (first != nullptr && passed(first)) first = first->GetNext();
     const bool opensBlock = first != nullptr && IsOpenStartTag(first) && first->GetFirstChild() != nullptr &&
                             breaks.IsSoft(first->GetFirstChild());
     if (opensBlock && depth < kDeepestBlock) {
@@ -285,7 +321,8 @@ void RewriteOrderedList(CXmlNode* node, RewriteContext& walk) {
     const bool reversed = list.GetAttribute("reversed") != nullptr;
     const char* start = list.GetAttribute("start");
     const char* type = list.GetAttribute("type");
-    const char numbering = type != nullptr && type[0] != '\0' && type[1] == '\0' && std::strchr("aAiI", type[0]) ? type[0] : '1';
+    const char numbering =
+        type != nullptr && type[0] != '\0' && type[1] == '\0' && std::strchr("aAiI", type[0]) ? type[0] : '1';
     const int64_t first = start != nullptr ? LeadingInteger(start) : reversed ? ItemCount(node) : 1;
     lists.push_back({node, first, reversed ? -1 : 1, numbering});
   } else if (node->IsClosedTag() && !lists.empty() && lists.back().start == StartTagOf(node)) {
@@ -381,7 +418,8 @@ void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
     std::vector<CXmlNode*> links;
     // Every node before `frame` in the pre-order walk of the frameset has been looked at.
     for (CXmlNode* frame = node->GetFirstChild(); frame != nullptr; frame = NextInSubtree(frame, node)) {
-      const char* src = frame->IsStartTag() && frame->IsTagNamed("frame") ? frame->GetElement()->GetAttribute("src") : nullptr;
+      const char* src =
+          frame->IsStartTag() && frame->IsTagNamed("frame") ? frame->GetElement()->GetAttribute("src") : nullptr;
       if (src == nullptr || *src == '\0') continue;
       const char* title = frame->GetElement()->GetAttribute("title");
       const char* name = frame->GetElement()->GetAttribute("name");

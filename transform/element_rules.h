@@ -34,9 +34,12 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk);
 // go: at the closed tag the pair, method, sendreferer and an escaped href.
 void RewriteGo(CXmlNode* node, RewriteContext& walk);
 // img: at the closed tag the pair, src, alt from the file name, and align.
+// Read as HTML reads the page, a picture held in a data: source becomes its
+// alt text.
 void RewriteImg(CXmlNode* node, RewriteContext& walk);
 // a: a named anchor's content becomes a card of its own; a link gets its
-// pair and an escaped href at the closed tag.
+// pair and an escaped href at the closed tag. Read as HTML reads the page,
+// a link to a javascript: or vbscript: target is its text alone.
 void RewriteA(CXmlNode* node, RewriteContext& walk);
 // area: read as HTML reads the page, a link of an image map becomes a link
 // titled with its alt text (else its target), followed by a space; the tags

@@ -137,7 +137,8 @@ void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button
 // A submit button becomes its control when it stands in a form; the button
 // itself always goes.
 void RewriteSubmit(CXmlNode* input, RewriteContext& walk) {
-  if (CXmlNode* form = EnclosingForm(walk)) BuildSubmitControl(input, form, SubmitInputOf(*input->GetElement(), walk), walk);
+  if (CXmlNode* form = EnclosingForm(walk))
+    BuildSubmitControl(input, form, SubmitInputOf(*input->GetElement(), walk), walk);
   Suppress(input);
 }
 
@@ -152,7 +153,9 @@ constexpr char kUnshownInputTypes[] = "hidden\0reset\0button\0";
 SubmitButton ImageSubmitOf(const CXmlObject& input, const RewriteContext& walk) {
   const char* alt = input.GetAttribute("alt");
   const char* value = input.GetAttribute("value");
-  const char* caption = alt != nullptr && *alt != '\0' ? alt : value != nullptr && *value != '\0' ? value : kDefaultCaption;
+  const char* caption = kDefaultCaption;
+  if (value != nullptr && *value != '\0') caption = value;
+  if (alt != nullptr && *alt != '\0') caption = alt;
   return SubmitButton{ValueText(caption, walk), std::string(), std::string()};
 }
 
@@ -161,7 +164,8 @@ SubmitButton ImageSubmitOf(const CXmlObject& input, const RewriteContext& walk) 
 bool RewriteInputAsHtml(CXmlNode* node, const char* type, RewriteContext& walk) {
   if (type == nullptr) return false;
   if (EqualsIgnoringCase(type, "image")) {
-    if (CXmlNode* form = EnclosingForm(walk)) BuildSubmitControl(node, form, ImageSubmitOf(*node->GetElement(), walk), walk);
+    if (CXmlNode* form = EnclosingForm(walk))
+      BuildSubmitControl(node, form, ImageSubmitOf(*node->GetElement(), walk), walk);
     Suppress(node);
     return true;
   }
@@ -223,7 +227,9 @@ void RewriteOptgroup(CXmlNode* node, RewriteContext& walk) {
   CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
   // HTML names a group by its label, WML by its title.
   const char* label = start != nullptr ? start->GetElement()->GetAttribute("label") : nullptr;
-  const std::string title = label != nullptr && start->GetElement()->GetAttribute("title") == nullptr ? ValueText(label, walk) : std::string();
+  const std::string title = label != nullptr && start->GetElement()->GetAttribute("title") == nullptr
+                                ? ValueText(label, walk)
+                                : std::string();
   CXmlObject* group = RecordAfterPair(node, wml::kOptgroup);
   if (group != nullptr && !title.empty()) group->SetAttribute("title", title.c_str());
 }

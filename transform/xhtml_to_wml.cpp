@@ -48,7 +48,8 @@ constexpr ElementRule kElementRules[] = {
     Pair("anchor", wml::kAnchor),
     Own("a", RewriteA), Own("area", RewriteArea), Own("ol", RewriteOrderedList), Own("li", RewriteListItem),
     // Tables.
-    Own("table", RewriteTable), Own("caption", RewriteCaption), Own("tr", RewriteTr), Own("td", RewriteCell), Own("th", RewriteCell),
+    Own("table", RewriteTable), Own("caption", RewriteCaption), Own("tr", RewriteTr), Own("td", RewriteCell),
+    Own("th", RewriteCell),
     Pair("em", wml::kFormatting), Pair("strong", wml::kFormatting), Pair("b", wml::kFormatting),
     Pair("i", wml::kFormatting), Pair("u", wml::kFormatting), Pair("big", wml::kFormatting),
     Pair("small", wml::kFormatting), Pair("br", wml::kFormatting),

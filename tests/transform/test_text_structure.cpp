@@ -94,6 +94,10 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<optgroup title=\"T\"><option value=\"y\">y</option></optgroup></select>"},
       {"an image map's links", "<map><area href=/n?a=1&b=2 alt=North><area href=/s/><area nohref alt=x></map>",
        "<a href=\"/n?a=1;b=2\">North</a> <a href=\"/s/\">/s/</a>"},
+      {"a script's link is its text, a picture held in its source its alt text",
+       "<a href=\" JavaScript:go()\">Menu</a> <a href=vbscript:x>V</a> <a href=\"/javascript:x\">J</a>"
+       "<map><area href=javascript:x alt=A></map><img src=\"data:image/gif;base64,R0lG/OD\" alt=dot><img src=data:,>",
+       "Menu V <a href=\"/javascript:x\">J</a>dot"},
       {"a frameset's frames become links, each on a line",
        "<frameset rows=1,1><frame src=a.html><frameset><frame name=n src=l.html><frame src=r.html title=\"A &amp; B\">"
        "<frame name=x></frameset><noframes>old</noframes></frameset>",
@@ -110,7 +114,7 @@ TEST(BlockBreaks, OrderedListsNumberTheirItems) {
       {"start, value and letters", "<ol start=25 type=a><li>y<li>z<li value=52>az<li>ba</ol>",
        "y. y<br/>z. z<br/>az. az<br/>ba. ba"},
       {"reversed Roman numerals", "<ol reversed type=I><li>c<li>b<li>a</ol>", "III. c<br/>II. b<br/>I. a"},
-      {"before the content of a block", "<ol><li><p><b>a</b></p><li><div>b</div></ol>",
+      {"before the content of a block", "<ol><li>\n<p><b>a</b></p><li><div>b</div></ol>",
        "1. <b>a</b><br/>2. b"},
       {"nested and unordered lists", "<ol><li>a<ul><li>u</ul><ol><li>i</ol><li>b</ol>",
        "1. a<br/>u<br/>1. i<br/>2. b"},
@@ -141,6 +145,8 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
        "<small>b</small>c"},
       {"list items nest and have no numbers", "<ol><li>a<li>b</ol>", "ab"},
+      {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
+       "<a href=\"javascript:x\">M</a><img src=\"data:,x\" alt=\"d\"/>"},
       {"captions, group labels, image maps and framesets go",
        "<table><caption>C</caption><tr><td>a</td></tr></table><select name=s><optgroup label=L><option>x</select>"
        "<map><area href=\"/n\" alt=\"N\"></map><frameset><frame src=f.html></frameset>",
