@@ -344,6 +344,16 @@ void RewriteListItem(CXmlNode* node, RewriteContext& walk) {
   RewriteUnknownTag(node);
 }
 
+void RewriteQuotation(CXmlNode* node, RewriteContext& walk) {
+  if (walk.Settings().blockBreaks != 0 && IsOpenStartTag(node)) {
+    // Browsers show a quotation between quotation marks, which are its
+    // text's, not the style's: "He said <q>no</q>" reads otherwise without.
+    node->PrependChild(node->CreateNode("\""));
+    node->AppendChild(node->CreateNode("\""));
+  }
+  RewriteUnknownTag(node);
+}
+
 void RewriteP(CXmlNode* node, RewriteContext&) {
   CXmlObject* element = PairAtClosedTag(node, wml::kP);
   if (element == nullptr) return;

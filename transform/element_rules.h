@@ -52,6 +52,9 @@ void RewriteOrderedList(CXmlNode* node, RewriteContext& walk);
 // its number and ". " ("3. ", "c. ", "iii. ", as the list's type, start and
 // the item's value say); the tags go as any unknown element's.
 void RewriteListItem(CXmlNode* node, RewriteContext& walk);
+// q: read as HTML reads the page, the quotation stands between quotation
+// marks; the tags go as any unknown element's.
+void RewriteQuotation(CXmlNode* node, RewriteContext& walk);
 // p: at the closed tag the pair, align and mode.
 void RewriteP(CXmlNode* node, RewriteContext& walk);
 // h1 to h6: at the end tag, bold text on a line of its own.

@@ -94,6 +94,7 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<optgroup title=\"T\"><option value=\"y\">y</option></optgroup></select>"},
       {"an image map's links", "<map><area href=/n?a=1&b=2 alt=North><area href=/s/><area nohref alt=x></map>",
        "<a href=\"/n?a=1;b=2\">North</a> <a href=\"/s/\">/s/</a>"},
+      {"a quotation between quotation marks", "He said <q>no <b>way</b></q>.<q/>", "He said \"no <b>way</b>\"."},
       {"a script's link is its text, a picture held in its source its alt text",
        "<a href=\" JavaScript:go()\">Menu</a> <a href=vbscript:x>V</a> <a href=\"/javascript:x\">J</a>"
        "<map><area href=javascript:x alt=A></map><img src=\"data:image/gif;base64,R0lG/OD\" alt=dot><img src=data:,>",
@@ -145,6 +146,7 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
        "<small>b</small>c"},
       {"list items nest and have no numbers", "<ol><li>a<li>b</ol>", "ab"},
+      {"a quotation has no marks", "<q>no</q>", "no"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
        "<a href=\"javascript:x\">M</a><img src=\"data:,x\" alt=\"d\"/>"},
       {"captions, group labels, image maps and framesets go",
