@@ -421,6 +421,35 @@ void RemoveWithContent(CXmlNode* node, RewriteContext&) {
   DestroyChildren(node);
 }
 
+namespace {
+
+// The body that a page of frames holds after `frameset` for browsers
+// without frames (as in "<frameset>…</frameset><noframes><body>"), or null:
+// looked for among the nodes that follow, a few hundred at most.
+CXmlNode* LaterBody(CXmlNode* frameset) {
+  constexpr int kMostLooked = 256;
+  int looked = 0;
+  // Every node before `node` after the frameset, in document order, is no body.
+  for (CXmlNode* node = NextAfterSubtree(frameset, frameset->GetParent()); node != nullptr && looked < kMostLooked;
+       node = NextInSubtree(node, frameset->GetParent()), ++looked) {
+    if (IsOpenStartTag(node) && node->IsTagNamed("body")) return node;
+  }
+  return nullptr;
+}
+
+// A deck's card is its page's body: the content of a frameset outside it
+// goes to the start of a body that comes later, which the walk is still to
+// visit.
+void MoveIntoLaterBody(CXmlNode* frameset) {
+  if (frameset->GetFirstChild() == nullptr) return;
+  CXmlNode* body = LaterBody(frameset);
+  if (body == nullptr) return;
+  if (body->GetFirstChild() == nullptr) return MoveChildrenInto(frameset, body);
+  MoveChildrenBefore(frameset, body->GetFirstChild());
+}
+
+}  // namespace
+
 void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
   if (walk.Settings().blockBreaks == 0) return RemoveWithContent(node, walk);
   if (IsOpenStartTag(node)) {
@@ -445,6 +474,7 @@ void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
       node->AppendChild(node->CreateNode("</a>"));
       node->AppendChild(walk.Breaks().Make(node));
     }
+    MoveIntoLaterBody(node);
   }
   RewriteUnknownTag(node);
 }

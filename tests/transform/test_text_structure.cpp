@@ -103,6 +103,9 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<frameset rows=1,1><frame src=a.html><frameset><frame name=n src=l.html><frame src=r.html title=\"A &amp; B\">"
        "<frame name=x></frameset><noframes>old</noframes></frameset>",
        "<a href=\"a.html\">a.html</a><br/><a href=\"l.html\">n</a><br/><a href=\"r.html\">A &amp; B</a>"},
+      {"or go to the body for browsers without frames that follows",
+       "<html><frameset><frame src=a.html></frameset><noframes><body><p>old</p></body></noframes></html>",
+       "<a href=\"a.html\">a.html</a><br/>old"},
   });
 }
 
