@@ -423,6 +423,22 @@ void RemoveWithContent(CXmlNode* node, RewriteContext&) {
 
 namespace {
 
+// A link to the document of `frame` (a frame or an inline frame), named by
+// its title, else its name, else its target; null when it names no target
+// or one that runs a script. Not linked yet: its end tag is the caller's.
+CXmlNode* FrameLink(CXmlNode& frame, const RewriteContext& walk) {
+  const CXmlObject& element = *frame.GetElement();
+  const char* src = element.GetAttribute("src");
+  if (src == nullptr || *src == '\0' || IsScriptUri(src)) return nullptr;
+  const char* label = src;
+  if (const char* name = element.GetAttribute("name"); name != nullptr && *name != '\0') label = name;
+  if (const char* title = element.GetAttribute("title"); title != nullptr && *title != '\0') label = title;
+  CXmlNode* link = frame.CreateNode("<a>");
+  link->GetElement()->SetAttribute("href", src);
+  link->AppendChild(frame.CreateNode(AttributeValueText(label, walk.References()).c_str()));
+  return link;
+}
+
 // The body that a page of frames holds after `frameset` for browsers
 // without frames (as in "<frameset>…</frameset><noframes><body>"), or null:
 // looked for among the nodes that follow, a few hundred at most.
@@ -457,16 +473,9 @@ void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
     std::vector<CXmlNode*> links;
     // Every node before `frame` in the pre-order walk of the frameset has been looked at.
     for (CXmlNode* frame = node->GetFirstChild(); frame != nullptr; frame = NextInSubtree(frame, node)) {
-      const char* src =
-          frame->IsStartTag() && frame->IsTagNamed("frame") ? frame->GetElement()->GetAttribute("src") : nullptr;
-      if (src == nullptr || *src == '\0') continue;
-      const char* title = frame->GetElement()->GetAttribute("title");
-      const char* name = frame->GetElement()->GetAttribute("name");
-      const char* label = title != nullptr && *title != '\0' ? title : name != nullptr && *name != '\0' ? name : src;
-      CXmlNode* link = node->CreateNode("<a>");
-      link->GetElement()->SetAttribute("href", src);
-      link->AppendChild(node->CreateNode(AttributeValueText(label, walk.References()).c_str()));
-      links.push_back(link);
+      if (CXmlNode* link = frame->IsStartTag() && frame->IsTagNamed("frame") ? FrameLink(*frame, walk) : nullptr) {
+        links.push_back(link);
+      }
     }
     DestroyChildren(node);
     for (CXmlNode* link : links) {
@@ -475,6 +484,17 @@ void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
       node->AppendChild(walk.Breaks().Make(node));
     }
     MoveIntoLaterBody(node);
+  }
+  RewriteUnknownTag(node);
+}
+
+void RewriteInlineFrame(CXmlNode* node, RewriteContext& walk) {
+  if (walk.Settings().blockBreaks == 0 || !node->IsStartTag()) return RewriteUnknownTag(node);
+  // What the frame holds is for browsers that show no frames.
+  if (IsOpenStartTag(node)) DestroyChildren(node);
+  if (CXmlNode* link = FrameLink(*node, walk)) {
+    node->InsertAfter(link);
+    link->InsertAfter(node->CreateNode("</a>"));
   }
   RewriteUnknownTag(node);
 }

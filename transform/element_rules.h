@@ -71,6 +71,10 @@ void RewriteFont(CXmlNode* node, RewriteContext& walk);
 // place of its content; otherwise, as script and nowap, removed with its
 // content.
 void RewriteFrameset(CXmlNode* node, RewriteContext& walk);
+// iframe: read as HTML reads the page, a link to the frame's document (named
+// as a frameset's) takes the place of its content, which is for browsers
+// without frames; otherwise the tags go as any unknown element's.
+void RewriteInlineFrame(CXmlNode* node, RewriteContext& walk);
 // script, nowap: removed with their content.
 void RemoveWithContent(CXmlNode* node, RewriteContext& walk);
 // A style element: RemoveWithContent, or with BLOCK_BREAKS=false an element

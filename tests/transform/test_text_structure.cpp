@@ -103,6 +103,9 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<frameset rows=1,1><frame src=a.html><frameset><frame name=n src=l.html><frame src=r.html title=\"A &amp; B\">"
        "<frame name=x></frameset><noframes>old</noframes></frameset>",
        "<a href=\"a.html\">a.html</a><br/><a href=\"l.html\">n</a><br/><a href=\"r.html\">A &amp; B</a>"},
+      {"an inline frame becomes a link to its document", "a<iframe src=/v title=Video><p>no frames</p></iframe>b"
+       "<iframe src=\"javascript:x\">t</iframe>c",
+       "a<a href=\"/v\">Video</a>bc"},
       {"or go to the body for browsers without frames that follows",
        "<html><frameset><frame src=a.html></frameset><noframes><body><p>old</p></body></noframes></html>",
        "<a href=\"a.html\">a.html</a><br/>old"},
@@ -150,6 +153,7 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
        "<small>b</small>c"},
       {"list items nest and have no numbers", "<ol><li>a<li>b</ol>", "ab"},
       {"a quotation has no marks", "<q>no</q>", "no"},
+      {"an inline frame is what it holds", "a<iframe src=/v>t</iframe>", "at"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
        "<a href=\"javascript:x\">M</a><img src=\"data:,x\" alt=\"d\"/>"},
       {"captions, group labels, image maps and framesets go",
