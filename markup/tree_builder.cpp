@@ -271,7 +271,8 @@ void CTreeBuilder::Parse(const char* text, int32_t length) {
   // the end tags and rewritten texts the conversion adds.
   if (length > 0) doc_.arena.Expect(2 * static_cast<std::size_t>(length));
   const TreeContext& context = ContextOf(doc_);
-  const UnquotedValues values = context.ReadsAsHtml() ? UnquotedValues::kEndAtSpace : UnquotedValues::kEndAtPunctuation;
+  const UnquotedValues values =
+      context.ReadsAsHtml() ? UnquotedValues::kEndAtSpace : UnquotedValues::kEndAtPunctuation;
   CXmlParser parser(*this, &doc_.arena);
   parser.Parse(&root_, text, length, context.Words(), values);
 }

@@ -246,7 +246,7 @@ namespace {
 // `number` in letters: 1 is "a", 26 "z", 27 "aa"; `upper` for capitals.
 std::string LetterNumber(int64_t number, bool upper) {
   std::string letters;
-  // The letters of the numbers above `number` are in `letters`, reversed.
+  // `letters` holds the digits already taken off `number`, the last first.
   for (; number > 0; number = (number - 1) / 26) letters += static_cast<char>((upper ? 'A' : 'a') + (number - 1) % 26);
   return {letters.rbegin(), letters.rend()};
 }
@@ -278,14 +278,14 @@ std::string ItemLabel(int64_t number, char numbering) {
   return std::to_string(number);
 }
 
-// Puts `label` before the first content of `item`: past the soft breaks
-// and blank text that open it, and inside the blocks it opens with (which open with soft
-// breaks of their own), a few levels deep, so that a break never stands
-// between an item's number and its text.
+// Puts `label` before the first content of `item`: past the soft breaks and
+// blank text that open it, and inside the blocks it opens with (which open
+// with soft breaks of their own), a few levels deep, so that a break never
+// stands between an item's number and its text.
 void PlaceBeforeContent(CXmlNode* label, CXmlNode* item, const SoftBreaks& breaks) {
   constexpr int kDeepestBlock = 8;
   CXmlNode* parent = item;
-  // parent's content begins the item's, past soft breaks.
+  // parent's content begins the item's content.
   for (int depth = 0;; ++depth) {
     CXmlNode* first = parent->GetFirstChild();
     const auto passed = [&](const CXmlNode* node) {

@@ -268,8 +268,11 @@ void RewriteButton(CXmlNode* node, RewriteContext& walk) {
   CXmlObject& button = *node->GetElement();
   const char* type = button.GetAttribute("type");
   if (walk.Settings().blockBreaks == 0) return RewriteUnknownTag(node);
-  // A button that resets its form or runs a script does nothing on a phone.
-  if (type != nullptr && IsNameInList(type, kUnshownInputTypes) != 0) return RemoveWithContent(node, walk);
+  // A button that resets its form or runs a script does nothing on a phone;
+  // any other type submits, as in HTML.
+  if (type != nullptr && (EqualsIgnoringCase(type, "reset") || EqualsIgnoringCase(type, "button"))) {
+    return RemoveWithContent(node, walk);
+  }
   CXmlNode* form = node->IsStartTag() ? EnclosingForm(walk) : nullptr;
   if (form == nullptr) return RewriteUnknownTag(node);
   std::string caption = ButtonText(node);
