@@ -354,6 +354,12 @@ void RewriteQuotation(CXmlNode* node, RewriteContext& walk) {
   RewriteUnknownTag(node);
 }
 
+void RewriteSuperscript(CXmlNode* node, RewriteContext& walk) {
+  // WML sets no text higher: "2<sup>32</sup>" would read "232".
+  if (walk.Settings().blockBreaks != 0 && IsOpenStartTag(node)) node->PrependChild(node->CreateNode("^"));
+  RewriteUnknownTag(node);
+}
+
 void RewriteP(CXmlNode* node, RewriteContext&) {
   CXmlObject* element = PairAtClosedTag(node, wml::kP);
   if (element == nullptr) return;

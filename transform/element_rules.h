@@ -55,6 +55,9 @@ void RewriteListItem(CXmlNode* node, RewriteContext& walk);
 // q: read as HTML reads the page, the quotation stands between quotation
 // marks; the tags go as any unknown element's.
 void RewriteQuotation(CXmlNode* node, RewriteContext& walk);
+// sup: read as HTML reads the page, a superscript begins with "^" ("2^32");
+// the tags go as any unknown element's.
+void RewriteSuperscript(CXmlNode* node, RewriteContext& walk);
 // p: at the closed tag the pair, align and mode.
 void RewriteP(CXmlNode* node, RewriteContext& walk);
 // h1 to h6: at the end tag, bold text on a line of its own.

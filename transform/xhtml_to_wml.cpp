@@ -53,7 +53,7 @@ constexpr ElementRule kElementRules[] = {
     Pair("em", wml::kFormatting), Pair("strong", wml::kFormatting), Pair("b", wml::kFormatting),
     Pair("i", wml::kFormatting), Pair("u", wml::kFormatting), Pair("big", wml::kFormatting),
     Pair("small", wml::kFormatting), Pair("br", wml::kFormatting),
-    Own("p", RewriteP), Own("q", RewriteQuotation),
+    Own("p", RewriteP), Own("q", RewriteQuotation), Own("sup", RewriteSuperscript),
     // Forms.
     Own("form", RewriteForm),
     Own("h1", RewriteHeading), Own("h2", RewriteHeading), Own("h3", RewriteHeading),

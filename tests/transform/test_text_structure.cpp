@@ -95,6 +95,8 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
       {"an image map's links", "<map><area href=/n?a=1&b=2 alt=North><area href=/s/><area nohref alt=x></map>",
        "<a href=\"/n?a=1;b=2\">North</a> <a href=\"/s/\">/s/</a>"},
       {"a quotation between quotation marks", "He said <q>no <b>way</b></q>.<q/>", "He said \"no <b>way</b>\"."},
+      {"a superscript after a caret", "2<sup>32</sup> x<sup><a href=#f>1</a></sup><sup></sup>",
+       "2^32 x^<a href=\"#f\">1</a>"},
       {"a script's link is its text, a picture held in its source its alt text",
        "<a href=\" JavaScript:go()\">Menu</a> <a href=vbscript:x>V</a> <a href=\"/javascript:x\">J</a>"
        "<map><area href=javascript:x alt=A></map><img src=\"data:image/gif;base64,R0lG/OD\" alt=dot><img src=data:,>",
@@ -152,7 +154,7 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
        "<small>b</small>c"},
       {"list items nest and have no numbers", "<ol><li>a<li>b</ol>", "ab"},
-      {"a quotation has no marks", "<q>no</q>", "no"},
+      {"a quotation has no marks, a superscript no caret", "<q>no</q> 2<sup>32</sup>", "no 232"},
       {"an inline frame is what it holds", "a<iframe src=/v>t</iframe>", "at"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
        "<a href=\"javascript:x\">M</a><img src=\"data:,x\" alt=\"d\"/>"},
