@@ -1,6 +1,7 @@
 #include "transform/element_rules.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -177,6 +178,27 @@ bool HasScheme(const char* uri, std::string_view scheme) {
 // A target that runs a script, which no phone does.
 bool IsScriptUri(const char* uri) { return HasScheme(uri, "javascript") || HasScheme(uri, "vbscript"); }
 
+// The target by which a WAP phone calls the number of the tel: URI `uri`
+// (WTAI's make-call function), or the empty text when it names no number.
+// The number keeps its digits, "+", "*" and "#": the separators that it is
+// written with, percent-encoded ones included, and its parameters go.
+std::string CallTarget(std::string_view uri) {
+  uri.remove_prefix(std::min(uri.find(':') + 1, uri.size()));
+  std::string number;
+  for (std::size_t at = 0; at < uri.size() && uri[at] != ';' && uri[at] != '?'; ++at) {
+    const char c = uri[at];
+    if (c == '%' && at + 2 < uri.size() && std::isxdigit(static_cast<unsigned char>(uri[at + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(uri[at + 2]))) {
+      at += 2;
+    } else if ((c >= '0' && c <= '9') || c == '+' || c == '*') {
+      number += c;
+    } else if (c == '#') {
+      number += "%23";  // a bare "#" would begin the target's fragment
+    }
+  }
+  return number.empty() ? std::string() : "wtai://wp/mc;" + number;
+}
+
 }  // namespace
 
 void RewriteImg(CXmlNode* node, RewriteContext& walk) {
@@ -211,7 +233,12 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   // A link that runs a script leads nowhere on a phone: read as HTML reads
   // the page, its text stays without it.
   CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
-  if (start != nullptr && IsScriptUri(start->GetElement()->GetAttribute("href"))) return RewriteUnknownTag(node);
+  const char* href = start != nullptr ? start->GetElement()->GetAttribute("href") : nullptr;
+  if (IsScriptUri(href)) return RewriteUnknownTag(node);
+  // A phone calls a number through WTAI, which knows no tel: link.
+  if (HasScheme(href, "tel")) {
+    if (const std::string call = CallTarget(href); !call.empty()) start->GetElement()->SetAttribute("href", call.c_str());
+  }
   CXmlObject* element = PairAtClosedTag(node, wml::kA);
   if (element != nullptr) EscapeHref(*element, walk.Settings());
 }

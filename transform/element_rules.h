@@ -39,7 +39,8 @@ void RewriteGo(CXmlNode* node, RewriteContext& walk);
 void RewriteImg(CXmlNode* node, RewriteContext& walk);
 // a: a named anchor's content becomes a card of its own; a link gets its
 // pair and an escaped href at the closed tag. Read as HTML reads the page,
-// a link to a javascript: or vbscript: target is its text alone.
+// a link to a javascript: or vbscript: target is its text alone, and a tel:
+// link calls its number through WTAI (wtai://wp/mc;number).
 void RewriteA(CXmlNode* node, RewriteContext& walk);
 // area: read as HTML reads the page, a link of an image map becomes a link
 // titled with its alt text (else its target), followed by a space; the tags
