@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <unordered_set>
 
 #include "device/device_profile.h"
 #include "markup/name_list.h"
@@ -176,6 +177,25 @@ void EnsureParagraph(CXmlNode* card) {
   ApplyContentModel(paragraph, wml::kP);
 }
 
+// A link within the deck names a card by its id: one to an anchor that no
+// card is named after (an element's id, "#" alone) leads nowhere on a
+// phone, so its text stays without it. One walk over the deck.
+void UnlinkMissingCards(CXmlNode* deck) {
+  std::unordered_set<std::string_view> cards;
+  for (const CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    const char* id = IsTagNamedExactly(child, "card") ? child->GetElement()->GetAttribute("id") : nullptr;
+    if (id != nullptr) cards.insert(id);
+  }
+  // Every link before `node` in the pre-order walk of the deck leads to a card.
+  for (CXmlNode* node = deck->GetFirstChild(); node != nullptr; node = NextInSubtree(node, deck)) {
+    if (!node->IsStartTag() || !IsTagNamedExactly(node, "a")) continue;
+    const char* href = node->GetElement()->GetAttribute("href");
+    if (href == nullptr || href[0] != '#' || cards.contains(href + 1)) continue;
+    if (CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr) Suppress(end);
+    Unwrap(node);
+  }
+}
+
 }  // namespace
 
 void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
@@ -194,6 +214,7 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
     ApplyContentModel(child, wml::kCardDeck);
   }
   ApplyContentModel(deck, wml::kWmlDeck);
+  if (conversion.Settings().blockBreaks != 0) UnlinkMissingCards(deck);
 }
 
 }  // namespace quillmark

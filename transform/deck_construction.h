@@ -10,7 +10,8 @@ namespace quillmark {
 
 // Builds the deck below the conversion's root from the device settings and
 // the page title its variables hold; each card's soft breaks are settled
-// before the card gets its paragraph.
+// before the card gets its paragraph. Read as HTML reads the page, a link
+// to a card that the deck does not hold is its text alone.
 void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks);
 
 }  // namespace quillmark

@@ -80,8 +80,11 @@ TEST(BlockBreaks, PreformattedTextKeepsItsLinesAndBlanks) {
 // captions, option groups' labels, image maps' and framesets' links are kept.
 TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
   ExpectParagraphs({
-      {"links", "<a href=/news/today.html?a=1&b=2>N</a> <a href=#top>T</a> <a href=http://x.org/>H</a>",
-       "<a href=\"/news/today.html?a=1;b=2\">N</a> <a href=\"#top\">T</a> <a href=\"http://x.org/\">H</a>"},
+      {"links", "<a href=/news/today.html?a=1&b=2>N</a> <a href=x.html#top>T</a> <a href=http://x.org/>H</a>",
+       "<a href=\"/news/today.html?a=1;b=2\">N</a> <a href=\"x.html#top\">T</a> <a href=\"http://x.org/\">H</a>"},
+      {"a link within the page to no card is its text",
+       "<html><body><a name=t>T</a>x<a href=#t>t</a><a href=#s>s</a><a href=\"#\">h</a> <b id=s>S</b></body></html>",
+       "x<a href=\"#t\">t</a>sh <b id=\"s\">S</b></p></card><card id=\"t\" title=\"\"><p>T"},
       {"pictures", "<img src=/img/a-1.gif alt=Logo>", "<img src=\"/img/a-1.gif\" alt=\"Logo\"/>"},
       {"font sizes", "<font size=+2>a</font><font size=\"+1\">b</font><font size=-1>c</font><font size=6>d</font>",
        "<big>a</big>b<small>c</small><big>d</big>"},
@@ -99,8 +102,8 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<a href=\"tel:+1 (555) 010-9999\">C</a><a href=\"TEL:+44%2020;ext=5\">U</a><a href=tel:*12#>S</a><a href=tel:x>N</a>",
        "<a href=\"wtai://wp/mc;+15550109999\">C</a><a href=\"wtai://wp/mc;+4420\">U</a>"
        "<a href=\"wtai://wp/mc;*12%23\">S</a><a href=\"tel:x\">N</a>"},
-      {"a superscript after a caret", "2<sup>32</sup> x<sup><a href=#f>1</a></sup><sup></sup>",
-       "2^32 x^<a href=\"#f\">1</a>"},
+      {"a superscript after a caret", "2<sup>32</sup> x<sup><a href=f.html>1</a></sup><sup></sup>",
+       "2^32 x^<a href=\"f.html\">1</a>"},
       {"a script's link is its text, a picture held in its source its alt text",
        "<a href=\" JavaScript:go()\">Menu</a> <a href=vbscript:x>V</a> <a href=\"/javascript:x\">J</a>"
        "<map><area href=javascript:x alt=A></map><img src=\"data:image/gif;base64,R0lG/OD\" alt=dot><img src=data:,>",
@@ -158,8 +161,9 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
        "<small>b</small>c"},
       {"list items nest and have no numbers", "<ol><li>a<li>b</ol>", "ab"},
-      {"a quotation has no marks, a superscript no caret, a tel: link stays",
-       "<q>no</q> 2<sup>32</sup><a href=\"tel:+1\">C</a>", "no 232<a href=\"tel:+1\">C</a>"},
+      {"a quotation has no marks, a superscript no caret, tel: links and links to no card stay",
+       "<q>no</q> 2<sup>32</sup><a href=\"tel:+1\">C</a><a href=\"#s\">S</a>",
+       "no 232<a href=\"tel:+1\">C</a><a href=\"#s\">S</a>"},
       {"an inline frame is what it holds", "a<iframe src=/v>t</iframe>", "at"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
        "<a href=\"javascript:x\">M</a><img src=\"data:,x\" alt=\"d\"/>"},
