@@ -180,7 +180,8 @@ bool IsScriptUri(const char* uri) { return HasScheme(uri, "javascript") || HasSc
 
 // The target by which a WAP phone calls the number of the tel: URI `uri`
 // (WTAI's make-call function), or the empty text when it names no number.
-// The number keeps its digits, "+", "*" and "#": the separators that it is
+// The number keeps its digits, "+", "*" and "#" (written "%23", which a
+// target's fragment would begin with otherwise); the separators that it is
 // written with, percent-encoded ones included, and its parameters go.
 std::string CallTarget(std::string_view uri) {
   uri.remove_prefix(std::min(uri.find(':') + 1, uri.size()));
@@ -193,7 +194,7 @@ std::string CallTarget(std::string_view uri) {
     } else if ((c >= '0' && c <= '9') || c == '+' || c == '*') {
       number += c;
     } else if (c == '#') {
-      number += "%23";  // a bare "#" would begin the target's fragment
+      number += "%23";
     }
   }
   return number.empty() ? std::string() : "wtai://wp/mc;" + number;
@@ -237,7 +238,8 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   if (IsScriptUri(href)) return RewriteUnknownTag(node);
   // A phone calls a number through WTAI, which knows no tel: link.
   if (HasScheme(href, "tel")) {
-    if (const std::string call = CallTarget(href); !call.empty()) start->GetElement()->SetAttribute("href", call.c_str());
+    const std::string call = CallTarget(href);
+    if (!call.empty()) start->GetElement()->SetAttribute("href", call.c_str());
   }
   CXmlObject* element = PairAtClosedTag(node, wml::kA);
   if (element != nullptr) EscapeHref(*element, walk.Settings());

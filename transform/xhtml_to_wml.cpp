@@ -63,7 +63,8 @@ constexpr ElementRule kElementRules[] = {
     Own("font", RewriteFont),
     // Form controls.
     Own("textarea", RewriteTextarea),
-    Own("frameset", RewriteFrameset), Own("iframe", RewriteInlineFrame), Own("script", RemoveWithContent), Own("nowap", RemoveWithContent),
+    Own("frameset", RewriteFrameset), Own("iframe", RewriteInlineFrame), Own("script", RemoveWithContent),
+    Own("nowap", RemoveWithContent),
     // A style sheet is no text of the page, wherever it stands.
     Own("style", RemoveStyleSheet),
 };

@@ -99,7 +99,8 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<a href=\"/n?a=1;b=2\">North</a> <a href=\"/s/\">/s/</a>"},
       {"a quotation between quotation marks", "He said <q>no <b>way</b></q>.<q/>", "He said \"no <b>way</b>\"."},
       {"a tel: link calls its number through WTAI",
-       "<a href=\"tel:+1 (555) 010-9999\">C</a><a href=\"TEL:+44%2020;ext=5\">U</a><a href=tel:*12#>S</a><a href=tel:x>N</a>",
+       "<a href=\"tel:+1 (555) 010-9999\">C</a><a href=\"TEL:+44%2020;ext=5\">U</a><a href=tel:*12#>S</a>"
+       "<a href=tel:x>N</a>",
        "<a href=\"wtai://wp/mc;+15550109999\">C</a><a href=\"wtai://wp/mc;+4420\">U</a>"
        "<a href=\"wtai://wp/mc;*12%23\">S</a><a href=\"tel:x\">N</a>"},
       {"a superscript after a caret", "2<sup>32</sup> x<sup><a href=f.html>1</a></sup><sup></sup>",
