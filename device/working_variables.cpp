@@ -11,6 +11,8 @@ CWorkingVariables::CWorkingVariables(std::shared_ptr<const DeviceConfiguration> 
 void CWorkingVariables::Reset() {
   title.clear();
   hasTitle = false;
+  refreshTarget.clear();
+  refreshDelay = 0;
   cardCount = 0;
   nestedCard = false;
   formCount = 0;

@@ -40,6 +40,11 @@ class CWorkingVariables : public TreeContext {
   int32_t tableDepth = 0;
   std::string title;
   bool hasTitle = false;
+  // The page's own refresh to another page (a meta refresh with a URL):
+  // its target as the page wrote it, empty for none, and its delay in
+  // tenths of a second.
+  std::string refreshTarget;
+  int32_t refreshDelay = 0;
   CPrePocessControl markerState;
   const CDevice* device;  // borrowed from the configuration; may be null
   // Keeps the configuration (and so the device) alive for the conversion.

@@ -4,11 +4,13 @@
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "device/device_profile.h"
 #include "markup/name_list.h"
 #include "markup/tree_walk.h"
 #include "transform/content_model.h"
+#include "transform/element_rules.h"
 #include "transform/escape_text.h"
 #include "transform/tree_edits.h"
 
@@ -203,14 +205,20 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
   CXmlNode* docType = EnsureDeclarations(root, conversion.Settings());
   CXmlNode* deck = EnsureDeckElement(root, docType);
   EnsureCard(deck, conversion);
+  const CWorkingVariables& variables = conversion.Variables();
+  // The page's refresh goes to its first card, which the phone shows first.
+  bool refreshes = conversion.Settings().blockBreaks != 0 && !variables.refreshTarget.empty();
   // Every card before child has one paragraph and its deck content model.
   for (CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!child->IsStartTag() || !IsTagNamedExactly(child, "card")) continue;
     // The card's content becomes its paragraph: edge breaks there would
     // stand first or last in it.
     breaks.ResolveIn(child);
-    if (conversion.Variables().nestedCard) DissolveNestedCards(child);
+    if (variables.nestedCard) DissolveNestedCards(child);
     EnsureParagraph(child);
+    if (std::exchange(refreshes, false)) {
+      AddRefreshTimer(child, variables.refreshTarget, variables.refreshDelay, conversion.Settings());
+    }
     ApplyContentModel(child, wml::kCardDeck);
   }
   ApplyContentModel(deck, wml::kWmlDeck);

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/case_folding.h"
@@ -137,9 +139,60 @@ void RewriteDo(CXmlNode* node, RewriteContext&) {
   element->NormalizeBoolAttribute("optional", "false");
 }
 
+namespace {
+
+// The delay of a meta refresh's `content` ("5; url=next.html") in tenths of
+// a second, at least 1 (a timer of 0 never runs out), with its target; the
+// empty target for a refresh of the page itself.
+std::pair<int32_t, std::string> RefreshOf(std::string_view content) {
+  const std::size_t separator = std::min(content.find_first_of(";,"), content.size());
+  const double seconds = std::atof(std::string(content.substr(0, separator)).c_str());
+  const int32_t delay = static_cast<int32_t>(std::clamp(seconds * 10, 1.0, 864000.0));
+  std::string_view target = content.substr(std::min(separator + 1, content.size()));
+  const auto trim = [&] {
+    while (!target.empty() && static_cast<unsigned char>(target.front()) <= ' ') target.remove_prefix(1);
+    while (!target.empty() && static_cast<unsigned char>(target.back()) <= ' ') target.remove_suffix(1);
+  };
+  trim();
+  if (target.size() > 3 && EqualsIgnoringCase(target.substr(0, 3), "url")) {
+    const std::size_t equals = target.find('=');
+    if (equals != std::string_view::npos && target.substr(3, equals - 3).find_first_not_of(" \t") == std::string_view::npos) {
+      target.remove_prefix(equals + 1);
+      trim();
+    }
+  }
+  if (target.size() >= 2 && (target.front() == '"' || target.front() == '\'') && target.back() == target.front()) {
+    target = target.substr(1, target.size() - 2);
+  }
+  return {delay, std::string(target)};
+}
+
+}  // namespace
+
+void AddRefreshTimer(CXmlNode* card, const std::string& target, int32_t delay, const CWmlSettings& settings) {
+  CXmlNode* timer = card->CreateNode("<timer/>");
+  timer->GetElement()->SetAttribute("value", std::to_string(delay).c_str());
+  CXmlNode* go = card->CreateNode("<go/>");
+  go->GetElement()->SetAttribute("href", target.c_str());
+  EscapeHref(*go->GetElement(), settings);
+  CXmlNode* event = card->CreateNode("<onevent type=\"ontimer\">");
+  event->AppendChild(go);
+  // A card holds its events first, then its timer, then its paragraphs.
+  card->PrependChild(timer);
+  card->PrependChild(card->CreateNode("</onevent>"));
+  card->PrependChild(event);
+}
+
 void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
-  if (walk.Settings().transcode == 0 || !node->IsStartTag()) return;
+  if (!node->IsStartTag()) return;
   CXmlObject& element = *node->GetElement();
+  const char* refresh = element.GetAttribute("http-equiv");
+  if (walk.Settings().blockBreaks != 0 && refresh != nullptr && EqualsIgnoringCase(refresh, "refresh") &&
+      walk.Variables().refreshTarget.empty()) {
+    const char* content = element.GetAttribute("content");
+    std::tie(walk.Variables().refreshDelay, walk.Variables().refreshTarget) = RefreshOf(content != nullptr ? content : "");
+  }
+  if (walk.Settings().transcode == 0) return;
   if (element.GetAttribute("charset") != nullptr) {
     RemoveWithContent(node, walk);
     return;

@@ -59,6 +59,10 @@ void RewriteQuotation(CXmlNode* node, RewriteContext& walk);
 // sup: read as HTML reads the page, a superscript begins with "^" ("2^32");
 // the tags go as any unknown element's.
 void RewriteSuperscript(CXmlNode* node, RewriteContext& walk);
+// Gives `card`, whose paragraph stands, the page's refresh: an ontimer event
+// that goes to `target` (escaped as a link) and a timer of `delay` tenths
+// of a second, before its paragraph.
+void AddRefreshTimer(CXmlNode* card, const std::string& target, int32_t delay, const CWmlSettings& settings);
 // p: at the closed tag the pair, align and mode.
 void RewriteP(CXmlNode* node, RewriteContext& walk);
 // h1 to h6: at the end tag, bold text on a line of its own.

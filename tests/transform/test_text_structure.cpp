@@ -218,6 +218,28 @@ std::string DeckForDevice(const std::string& page, const std::string& settings) 
   return deck;
 }
 
+// A page that refreshes to another (a meta refresh with a URL) goes there
+// when its first card's timer runs out; a refresh of the page itself, and
+// every refresh with the key off, gives no timer.
+TEST(BlockBreaks, APageThatRefreshesToAnotherGoesThereOnItsTimer) {
+  const struct {
+    const char* page;
+    std::string card;  // the compacted deck from its first card on
+  } cases[] = {
+      {"<meta http-equiv=Refresh content=\"2.5; URL='/new?a=1&b=2'\"><p>Moved</p>",
+       "<onevent type=\"ontimer\"><go href=\"/new?a=1;b=2\"/></onevent><timer value=\"25\"/><p>Moved</p>"},
+      {"<meta http-equiv=refresh content=0;url=next.html><meta http-equiv=refresh content=\"9;url=x\">x",
+       "<onevent type=\"ontimer\"><go href=\"next.html\"/></onevent><timer value=\"1\"/><p>x</p>"},
+      {"<meta http-equiv=refresh content=30>x", "<p>x</p>"},
+  };
+  for (const auto& c : cases) {
+    const std::string deck = Compact(DeckOf(c.page));
+    EXPECT_NE(deck.find("<card id=\"card1\" title=\"\">" + c.card + "</card>"), std::string::npos) << deck;
+    EXPECT_TRUE(IsWellFormedXml(DeckOf(c.page))) << c.page;
+  }
+  EXPECT_EQ(Compact(DeckForDevice(cases[0].page, kFormerOutput)).find("<timer"), std::string::npos);
+}
+
 TEST(BlockBreaks, WithTheKeyOffDecksAreTheRecordedOnes) {
   ASSERT_FALSE(RecordedPages().front().deck.empty());
   for (std::size_t i = 0; i < RecordedPages().size(); ++i) {
