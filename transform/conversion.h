@@ -29,6 +29,10 @@ class Conversion {
   const CWmlSettings& Settings() const { return settings_; }
   // How the device's escaped copies treat the references they meet.
   ReferenceMode References() const { return references_; }
+  // Whether the rules read the page as HTML reads it, as tree building does
+  // (TreeContext::ReadsAsHtml): the device's BLOCK_BREAKS, on unless set
+  // false, which gives the decks of the rules before those mends.
+  bool ReadsAsHtml() const { return settings_.blockBreaks != 0; }
 
   // Frees the title and zeroes the counters, as each stage over the whole
   // document starts with; the device and the marker state stay.

@@ -207,7 +207,7 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
   EnsureCard(deck, conversion);
   const CWorkingVariables& variables = conversion.Variables();
   // The page's refresh goes to its first card, which the phone shows first.
-  bool refreshes = conversion.Settings().blockBreaks != 0 && !variables.refreshTarget.empty();
+  bool refreshes = conversion.ReadsAsHtml() && !variables.refreshTarget.empty();
   // Every card before child has one paragraph and its deck content model.
   for (CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!child->IsStartTag() || !IsTagNamedExactly(child, "card")) continue;
@@ -222,7 +222,7 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
     ApplyContentModel(child, wml::kCardDeck);
   }
   ApplyContentModel(deck, wml::kWmlDeck);
-  if (conversion.Settings().blockBreaks != 0) UnlinkMissingCards(deck);
+  if (conversion.ReadsAsHtml()) UnlinkMissingCards(deck);
 }
 
 }  // namespace quillmark

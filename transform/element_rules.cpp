@@ -98,7 +98,7 @@ void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk) {
 void RewriteTitle(CXmlNode* node, RewriteContext& walk) {
   // The title of an inline picture (an icon's name) stays its text, unless
   // BLOCK_BREAKS=false reads the page as the decks before the key did.
-  if (!node->IsStartTag() || (walk.InsideForeignContent() && walk.Settings().blockBreaks != 0)) return;
+  if (!node->IsStartTag() || (walk.InsideForeignContent() && walk.ReadsAsHtml())) return;
   FilterChildren(node, wml::kTitle);
   CXmlNode* first = node->GetFirstChild();
   if (first == nullptr) return;
@@ -187,7 +187,7 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
   CXmlObject& element = *node->GetElement();
   const char* refresh = element.GetAttribute("http-equiv");
-  if (walk.Settings().blockBreaks != 0 && refresh != nullptr && EqualsIgnoringCase(refresh, "refresh") &&
+  if (walk.ReadsAsHtml() && refresh != nullptr && EqualsIgnoringCase(refresh, "refresh") &&
       walk.Variables().refreshTarget.empty()) {
     const char* content = element.GetAttribute("content");
     std::tie(walk.Variables().refreshDelay, walk.Variables().refreshTarget) = RefreshOf(content != nullptr ? content : "");
@@ -259,7 +259,7 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
   // A picture held in its own source is no picture a phone fetches: read as
   // HTML reads the page, its alt text stands in its place.
   CXmlObject& img = *node->GetElement();
-  if (walk.Settings().blockBreaks != 0 && node->IsClosedTag() && node->IsStartTag() &&
+  if (walk.ReadsAsHtml() && node->IsClosedTag() && node->IsStartTag() &&
       HasScheme(img.GetAttribute("src"), "data")) {
     const char* alt = img.GetAttribute("alt");
     if (alt != nullptr && *alt != '\0')
@@ -286,7 +286,7 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   }
   // A link that runs a script leads nowhere on a phone: read as HTML reads
   // the page, its text stays without it.
-  CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  CXmlNode* start = walk.ReadsAsHtml() && node->IsClosedTag() ? StartTagOf(node) : nullptr;
   const char* href = start != nullptr ? start->GetElement()->GetAttribute("href") : nullptr;
   if (IsScriptUri(href)) return RewriteUnknownTag(node);
   // A phone calls a number through WTAI, which knows no tel: link.
@@ -300,7 +300,7 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteArea(CXmlNode* node, RewriteContext& walk) {
   CXmlObject& area = *node->GetElement();
-  const char* href = node->IsStartTag() && walk.Settings().blockBreaks != 0 ? area.GetAttribute("href") : nullptr;
+  const char* href = node->IsStartTag() && walk.ReadsAsHtml() ? area.GetAttribute("href") : nullptr;
   if (href != nullptr && *href != '\0' && area.GetAttribute("nohref") == nullptr && !IsScriptUri(href)) {
     const char* alt = area.GetAttribute("alt");
     const std::string text = AttributeValueText(alt != nullptr && *alt != '\0' ? alt : href, walk.References());
@@ -398,7 +398,7 @@ int64_t ItemCount(const CXmlNode* list) {
 
 void RewriteOrderedList(CXmlNode* node, RewriteContext& walk) {
   std::vector<RewriteContext::OrderedList>& lists = walk.OrderedLists();
-  if (walk.Settings().blockBreaks != 0 && IsOpenStartTag(node)) {
+  if (walk.ReadsAsHtml() && IsOpenStartTag(node)) {
     const CXmlObject& list = *node->GetElement();
     const bool reversed = list.GetAttribute("reversed") != nullptr;
     const char* start = list.GetAttribute("start");
@@ -415,7 +415,7 @@ void RewriteOrderedList(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteListItem(CXmlNode* node, RewriteContext& walk) {
   std::vector<RewriteContext::OrderedList>& lists = walk.OrderedLists();
-  const bool numbered = walk.Settings().blockBreaks != 0 && IsOpenStartTag(node) && !lists.empty() &&
+  const bool numbered = walk.ReadsAsHtml() && IsOpenStartTag(node) && !lists.empty() &&
                         node->GetParent() == lists.back().start;
   if (numbered) {
     RewriteContext::OrderedList& list = lists.back();
@@ -427,7 +427,7 @@ void RewriteListItem(CXmlNode* node, RewriteContext& walk) {
 }
 
 void RewriteQuotation(CXmlNode* node, RewriteContext& walk) {
-  if (walk.Settings().blockBreaks != 0 && IsOpenStartTag(node)) {
+  if (walk.ReadsAsHtml() && IsOpenStartTag(node)) {
     // Browsers show a quotation between quotation marks, which are its
     // text's, not the style's: "He said <q>no</q>" reads otherwise without.
     node->PrependChild(node->CreateNode("\""));
@@ -438,7 +438,7 @@ void RewriteQuotation(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteSuperscript(CXmlNode* node, RewriteContext& walk) {
   // WML sets no text higher: "2<sup>32</sup>" would read "232".
-  if (walk.Settings().blockBreaks != 0 && IsOpenStartTag(node)) node->PrependChild(node->CreateNode("^"));
+  if (walk.ReadsAsHtml() && IsOpenStartTag(node)) node->PrependChild(node->CreateNode("^"));
   RewriteUnknownTag(node);
 }
 
@@ -490,7 +490,7 @@ void RewriteFont(CXmlNode* node, RewriteContext& walk) {
   CXmlObject& font = *node->GetElement();
   CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr;
   const char* sizeText = font.GetAttribute("size");
-  const int32_t size = sizeText != nullptr ? FontSizeOf(sizeText, walk.Settings().blockBreaks != 0) : 0;
+  const int32_t size = sizeText != nullptr ? FontSizeOf(sizeText, walk.ReadsAsHtml()) : 0;
   if (IsOpenStartTag(node) && size > 0 && size != 3 && size != 4) {
     const char* name = size <= 2 ? "small" : "big";
     font.ClearAttributes();
@@ -555,7 +555,7 @@ void MoveIntoLaterBody(CXmlNode* frameset) {
 }  // namespace
 
 void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
-  if (walk.Settings().blockBreaks == 0) return RemoveWithContent(node, walk);
+  if (!walk.ReadsAsHtml()) return RemoveWithContent(node, walk);
   if (IsOpenStartTag(node)) {
     // The frames' links, in the page's order, take the place of the frames.
     std::vector<CXmlNode*> links;
@@ -577,7 +577,7 @@ void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
 }
 
 void RewriteInlineFrame(CXmlNode* node, RewriteContext& walk) {
-  if (walk.Settings().blockBreaks == 0 || !node->IsStartTag()) return RewriteUnknownTag(node);
+  if (!walk.ReadsAsHtml() || !node->IsStartTag()) return RewriteUnknownTag(node);
   // What the frame holds is for browsers that show no frames.
   if (IsOpenStartTag(node)) DestroyChildren(node);
   if (CXmlNode* link = FrameLink(*node, walk)) {
@@ -588,7 +588,7 @@ void RewriteInlineFrame(CXmlNode* node, RewriteContext& walk) {
 }
 
 void RemoveStyleSheet(CXmlNode* node, RewriteContext& walk) {
-  if (walk.Settings().blockBreaks == 0) return RewriteUnknownTag(node);
+  if (!walk.ReadsAsHtml()) return RewriteUnknownTag(node);
   RemoveWithContent(node, walk);
 }
 

@@ -224,7 +224,7 @@ void RewriteSelect(CXmlNode* node, RewriteContext& walk) {
 }
 
 void RewriteOptgroup(CXmlNode* node, RewriteContext& walk) {
-  CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  CXmlNode* start = walk.ReadsAsHtml() && node->IsClosedTag() ? StartTagOf(node) : nullptr;
   // HTML names a group by its label, WML by its title.
   const char* label = start != nullptr ? start->GetElement()->GetAttribute("label") : nullptr;
   const std::string title = label != nullptr && start->GetElement()->GetAttribute("title") == nullptr
@@ -250,7 +250,7 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
   CXmlObject& input = *node->GetElement();
   const char* type = input.GetAttribute("type");
-  if (walk.Settings().blockBreaks != 0 && RewriteInputAsHtml(node, type, walk)) return;
+  if (walk.ReadsAsHtml() && RewriteInputAsHtml(node, type, walk)) return;
   if (type != nullptr && EqualsIgnoringCase(type, "submit")) {
     RewriteSubmit(node, walk);
   } else {
@@ -267,7 +267,7 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
 void RewriteButton(CXmlNode* node, RewriteContext& walk) {
   CXmlObject& button = *node->GetElement();
   const char* type = button.GetAttribute("type");
-  if (walk.Settings().blockBreaks == 0) return RewriteUnknownTag(node);
+  if (!walk.ReadsAsHtml()) return RewriteUnknownTag(node);
   // A button that resets its form or runs a script does nothing on a phone;
   // any other type submits, as in HTML.
   if (type != nullptr && (EqualsIgnoringCase(type, "reset") || EqualsIgnoringCase(type, "button"))) {

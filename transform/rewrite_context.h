@@ -25,6 +25,7 @@ class RewriteContext {
   CXmlNode* Root() const { return root_; }
   CWorkingVariables& Variables() const { return conversion_.Variables(); }
   const CWmlSettings& Settings() const { return conversion_.Settings(); }
+  bool ReadsAsHtml() const { return conversion_.ReadsAsHtml(); }
   ReferenceMode References() const { return conversion_.References(); }
 
   // The first child of the root that is an open start tag named "wml", or

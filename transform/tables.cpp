@@ -171,7 +171,7 @@ void RewriteTable(CXmlNode* node, RewriteContext& walk) {
 }
 
 void RewriteCaption(CXmlNode* node, RewriteContext& walk) {
-  CXmlNode* start = walk.Settings().blockBreaks != 0 && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  CXmlNode* start = walk.ReadsAsHtml() && node->IsClosedTag() ? StartTagOf(node) : nullptr;
   CXmlNode* table = start != nullptr ? start->GetParent() : nullptr;
   if (table != nullptr && table->IsStartTag() && table->IsTagNamed("table")) MoveChildrenBefore(start, table);
   RewriteUnknownTag(node);
