@@ -148,18 +148,12 @@ std::pair<int32_t, std::string> RefreshOf(std::string_view content) {
   const std::size_t separator = std::min(content.find_first_of(";,"), content.size());
   const double seconds = std::atof(std::string(content.substr(0, separator)).c_str());
   const int32_t delay = static_cast<int32_t>(std::clamp(seconds * 10, 1.0, 864000.0));
-  std::string_view target = content.substr(std::min(separator + 1, content.size()));
-  const auto trim = [&] {
-    while (!target.empty() && static_cast<unsigned char>(target.front()) <= ' ') target.remove_prefix(1);
-    while (!target.empty() && static_cast<unsigned char>(target.back()) <= ' ') target.remove_suffix(1);
-  };
-  trim();
+  std::string_view target = TrimControlBytes(content.substr(std::min(separator + 1, content.size())));
   if (target.size() > 3 && EqualsIgnoringCase(target.substr(0, 3), "url")) {
     const std::size_t equals = target.find('=');
-    if (equals != std::string_view::npos && target.substr(3, equals - 3).find_first_not_of(" \t") == std::string_view::npos) {
-      target.remove_prefix(equals + 1);
-      trim();
-    }
+    const bool named = equals != std::string_view::npos &&
+                       target.substr(3, equals - 3).find_first_not_of(" \t") == std::string_view::npos;
+    if (named) target = TrimControlBytes(target.substr(equals + 1));
   }
   if (target.size() >= 2 && (target.front() == '"' || target.front() == '\'') && target.back() == target.front()) {
     target = target.substr(1, target.size() - 2);
@@ -190,7 +184,8 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
   if (walk.ReadsAsHtml() && refresh != nullptr && EqualsIgnoringCase(refresh, "refresh") &&
       walk.Variables().refreshTarget.empty()) {
     const char* content = element.GetAttribute("content");
-    std::tie(walk.Variables().refreshDelay, walk.Variables().refreshTarget) = RefreshOf(content != nullptr ? content : "");
+    CWorkingVariables& variables = walk.Variables();
+    std::tie(variables.refreshDelay, variables.refreshTarget) = RefreshOf(content != nullptr ? content : "");
   }
   if (walk.Settings().transcode == 0) return;
   if (element.GetAttribute("charset") != nullptr) {
@@ -222,14 +217,24 @@ namespace {
 // browsers pass over, begins with `scheme` and ":", ignoring case.
 bool HasScheme(const char* uri, std::string_view scheme) {
   if (uri == nullptr) return false;
-  while (*uri != '\0' && static_cast<unsigned char>(*uri) <= ' ') ++uri;
-  const std::string_view text(uri);
+  const std::string_view text = TrimControlBytes(uri);
   return text.size() > scheme.size() && text[scheme.size()] == ':' &&
          EqualsIgnoringCase(text.substr(0, scheme.size()), scheme);
 }
 
 // A target that runs a script, which no phone does.
 bool IsScriptUri(const char* uri) { return HasScheme(uri, "javascript") || HasScheme(uri, "vbscript"); }
+
+// A new link of `near`'s document to the page's target `href`, holding the
+// page's text `label`; not linked yet, and its end tag is the caller's to
+// place. The walk visits it where it is placed, so that the link rule
+// escapes its target as any other link's.
+CXmlNode* NewLink(CXmlNode& near, const char* href, const char* label, const RewriteContext& walk) {
+  CXmlNode* link = near.CreateNode("<a>");
+  link->GetElement()->SetAttribute("href", href);
+  link->AppendChild(near.CreateNode(AttributeValueText(label, walk.References()).c_str()));
+  return link;
+}
 
 // The target by which a WAP phone calls the number of the tel: URI `uri`
 // (WTAI's make-call function), or the empty text when it names no number.
@@ -303,10 +308,7 @@ void RewriteArea(CXmlNode* node, RewriteContext& walk) {
   const char* href = node->IsStartTag() && walk.ReadsAsHtml() ? area.GetAttribute("href") : nullptr;
   if (href != nullptr && *href != '\0' && area.GetAttribute("nohref") == nullptr && !IsScriptUri(href)) {
     const char* alt = area.GetAttribute("alt");
-    const std::string text = AttributeValueText(alt != nullptr && *alt != '\0' ? alt : href, walk.References());
-    CXmlNode* link = node->CreateNode("<a>");
-    link->GetElement()->SetAttribute("href", href);
-    link->AppendChild(node->CreateNode(text.c_str()));
+    CXmlNode* link = NewLink(*node, href, alt != nullptr && *alt != '\0' ? alt : href, walk);
     // The walk visits the link next: after a self-closed area, or as the
     // first child of an open one, which then goes as any unknown element.
     CXmlNode* space = node->CreateNode(" ");
@@ -366,13 +368,13 @@ std::string ItemLabel(int64_t number, char numbering) {
 // stands between an item's number and its text.
 void PlaceBeforeContent(CXmlNode* label, CXmlNode* item, const SoftBreaks& breaks) {
   constexpr int kDeepestBlock = 8;
+  const auto passed = [&](const CXmlNode* node) {
+    return breaks.IsSoft(node) || (!node->IsTag() && !node->IsComment() && IsBlank(node->GetText()) != 0);
+  };
   CXmlNode* parent = item;
   // parent's content begins the item's content.
   for (int depth = 0;; ++depth) {
     CXmlNode* first = parent->GetFirstChild();
-    const auto passed = [&](const CXmlNode* node) {
-      return breaks.IsSoft(node) || (!node->IsTag() && !node->IsComment() && IsBlank(node->GetText()) != 0);
-    };
     while (first != nullptr && passed(first)) first = first->GetNext();
     const bool opensBlock = first != nullptr && IsOpenStartTag(first) && first->GetFirstChild() != nullptr &&
                             breaks.IsSoft(first->GetFirstChild());
@@ -521,10 +523,7 @@ CXmlNode* FrameLink(CXmlNode& frame, const RewriteContext& walk) {
   const char* label = src;
   if (const char* name = element.GetAttribute("name"); name != nullptr && *name != '\0') label = name;
   if (const char* title = element.GetAttribute("title"); title != nullptr && *title != '\0') label = title;
-  CXmlNode* link = frame.CreateNode("<a>");
-  link->GetElement()->SetAttribute("href", src);
-  link->AppendChild(frame.CreateNode(AttributeValueText(label, walk.References()).c_str()));
-  return link;
+  return NewLink(frame, src, label, walk);
 }
 
 // The body that a page of frames holds after `frameset` for browsers

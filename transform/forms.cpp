@@ -134,11 +134,13 @@ void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button
   PostFormFields(form, go, at, walk);
 }
 
-// A submit button becomes its control when it stands in a form; the button
-// itself always goes.
-void RewriteSubmit(CXmlNode* input, RewriteContext& walk) {
-  if (CXmlNode* form = EnclosingForm(walk))
-    BuildSubmitControl(input, form, SubmitInputOf(*input->GetElement(), walk), walk);
+// What a submit input of some kind shows and posts.
+using SubmitButtonOf = SubmitButton (*)(const CXmlObject& input, const RewriteContext& walk);
+
+// A submit input becomes its control, shown and posted as `buttonOf` says,
+// when it stands in a form; the input itself always goes.
+void RewriteSubmit(CXmlNode* input, SubmitButtonOf buttonOf, RewriteContext& walk) {
+  if (CXmlNode* form = EnclosingForm(walk)) BuildSubmitControl(input, form, buttonOf(*input->GetElement(), walk), walk);
   Suppress(input);
 }
 
@@ -164,9 +166,7 @@ SubmitButton ImageSubmitOf(const CXmlObject& input, const RewriteContext& walk) 
 bool RewriteInputAsHtml(CXmlNode* node, const char* type, RewriteContext& walk) {
   if (type == nullptr) return false;
   if (EqualsIgnoringCase(type, "image")) {
-    if (CXmlNode* form = EnclosingForm(walk))
-      BuildSubmitControl(node, form, ImageSubmitOf(*node->GetElement(), walk), walk);
-    Suppress(node);
+    RewriteSubmit(node, ImageSubmitOf, walk);
     return true;
   }
   if (IsNameInList(type, kUnshownInputTypes) == 0) return false;
@@ -252,7 +252,7 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
   const char* type = input.GetAttribute("type");
   if (walk.ReadsAsHtml() && RewriteInputAsHtml(node, type, walk)) return;
   if (type != nullptr && EqualsIgnoringCase(type, "submit")) {
-    RewriteSubmit(node, walk);
+    RewriteSubmit(node, SubmitInputOf, walk);
   } else {
     // Every input leaves as a text input, so each holds its value in its own
     // variable, which the form's postfields refer to.
