@@ -165,10 +165,19 @@ constexpr ElementSet kSelects{"select\0"};
 constexpr ElementSet kCells{"td\0th\0"};
 constexpr ElementSet kRows{"tr\0"};
 constexpr ElementSet kRowParents{"table\0tbody\0tfoot\0thead\0"};
-constexpr ElementSet kListItems{"li\0"};
-constexpr ElementSet kLists{"dir\0menu\0ol\0ul\0"};
-constexpr ElementSet kDefinitionParts{"dd\0dt\0"};
-constexpr ElementSet kDefinitionLists{"dl\0"};
+
+// Elements that end where the next one of their kind begins, within the
+// parents where HTML ends them so: a cell at the next cell, a list item at
+// the next item, a term or definition at the next term or definition.
+struct SiblingEnd {
+  ElementSet items;
+  ElementSet parents;
+};
+constexpr SiblingEnd kSiblingEnds[] = {
+    {kCells, kRows},
+    {ElementSet{"li\0"}, ElementSet{"dir\0menu\0ol\0ul\0"}},
+    {ElementSet{"dd\0dt\0"}, ElementSet{"dl\0"}},
+};
 
 // The elements that hold a whole document or card.
 constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
@@ -476,20 +485,13 @@ void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
     return;
   }
   CXmlNode* at = OpenElementPastFormatting();
-  if (id == KnownElementId("li")) {
-    if (IsOpenIn(at, kListItems, kLists)) PlaceEndOf(*at);
-    return;
-  }
-  if (id == KnownElementId("dt") || id == KnownElementId("dd")) {
-    if (IsOpenIn(at, kDefinitionParts, kDefinitionLists)) PlaceEndOf(*at);
-    return;
-  }
-  const bool inCell = IsOpenIn(at, kCells, kRows);
-  if (id == KnownElementId("td") || id == KnownElementId("th")) {
-    if (inCell) PlaceEndOf(*at);
+  for (const SiblingEnd& end : kSiblingEnds) {
+    if (!end.items.Holds(id)) continue;
+    if (IsOpenIn(at, end.items, end.parents)) PlaceEndOf(*at);
     return;
   }
   if (id != KnownElementId("tr")) return;
+  const bool inCell = IsOpenIn(at, kCells, kRows);
   // A row ends only in a table, and its open cell with it: a new row inside
   // the old one would lose its text to the row's content model.
   CXmlNode* row = inCell ? at->GetParent() : at;
