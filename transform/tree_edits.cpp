@@ -25,23 +25,30 @@ void DestroyChildren(CXmlNode* node) {
   while (CXmlNode* child = node->GetFirstChild()) child->Destroy();
 }
 
-void MoveChildrenInto(CXmlNode* from, CXmlNode* to) {
-  if (from->GetFirstChild() == nullptr) return;
-  // The children are spliced after a placeholder at the end of `to`, which
-  // then goes: one splice, whatever the number of children.
-  CXmlNode* placeholder = to->CreateNode("");
-  to->AppendChild(placeholder);
+namespace {
+
+// Moves every child of `from`, in order, to just after `placeholder`, an
+// empty node the caller has linked where they go, which then goes: one
+// splice, whatever the number of children.
+void SpliceChildrenAt(CXmlNode* from, CXmlNode* placeholder) {
   from->MoveChildrenAfter(placeholder);
   placeholder->Destroy();
 }
 
+}  // namespace
+
+void MoveChildrenInto(CXmlNode* from, CXmlNode* to) {
+  if (from->GetFirstChild() == nullptr) return;
+  CXmlNode* placeholder = to->CreateNode("");
+  to->AppendChild(placeholder);
+  SpliceChildrenAt(from, placeholder);
+}
+
 void MoveChildrenBefore(CXmlNode* from, CXmlNode* node) {
   if (from->GetFirstChild() == nullptr) return;
-  // As MoveChildrenInto, after a placeholder just before `node`.
   CXmlNode* placeholder = node->CreateNode("");
   node->InsertBefore(placeholder);
-  from->MoveChildrenAfter(placeholder);
-  placeholder->Destroy();
+  SpliceChildrenAt(from, placeholder);
 }
 
 void MoveFollowingSiblingsInto(CXmlNode* node, CXmlNode* to) {
