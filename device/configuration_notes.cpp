@@ -209,7 +209,8 @@ void DeviceConfiguration::notePair(ConfigurationNoteTaker& taker, const char* ke
     return;
   }
   if (scan.openQuote) {
-    taker.Note(line, "the quoted value of " + std::string(key) + " has no closing quote: it runs to the end of its line");
+    taker.Note(line,
+               "the quoted value of " + std::string(key) + " has no closing quote: it runs to the end of its line");
   }
   if (scan.commentInWord) {
     taker.Note(line, "the value of " + std::string(key) +
