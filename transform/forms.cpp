@@ -204,11 +204,15 @@ std::string ButtonText(const CXmlNode* button) {
 }
 
 // The content of a closed form stays in place, between the device's optional
-// line breaks.
-void UnwrapForm(CXmlNode* start, const CWmlSettings& settings) {
+// line breaks. Read as HTML reads the page, they are soft breaks, as a
+// block's are: none next to another break, none first or last in a card.
+void UnwrapForm(CXmlNode* start, RewriteContext& walk) {
   Suppress(start);
-  if (settings.breakBefore != 0) start->PrependChild(start->CreateNode("<br/>"));
-  if (settings.breakAfter != 0) start->AppendChild(start->CreateNode("<br/>"));
+  const auto lineBreak = [&] {
+    return walk.ReadsAsHtml() ? walk.Breaks().Make(start) : start->CreateNode("<br/>");
+  };
+  if (walk.Settings().breakBefore != 0) start->PrependChild(lineBreak());
+  if (walk.Settings().breakAfter != 0) start->AppendChild(lineBreak());
   start->MoveChildrenAfter(start);
 }
 
@@ -299,7 +303,7 @@ void RewriteForm(CXmlNode* node, RewriteContext& walk) {
   CXmlNode* start = node->IsStartTag() ? nullptr : StartTagOf(node);
   if (start != nullptr) {
     if (!open.empty() && open.back() == start) open.pop_back();
-    UnwrapForm(start, walk.Settings());
+    UnwrapForm(start, walk);
   }
   ++walk.Variables().formCount;
 }

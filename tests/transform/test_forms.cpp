@@ -25,36 +25,31 @@ TEST(FormDeck, FieldsOfTwoFormsKeepApartAndPostThePageNames) {
       {"same name in two forms",
        "<form action=\"/a\"><input name=\"q\"><input type=\"submit\"></form>"
        "<form action=\"/b\"><input name=\"q\"><input type=\"submit\"></form>",
-       "<br/><input name=\"q\" type=\"text\"/>"
-       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
-       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><br/>"
-       "<br/><input name=\"f1_q\" type=\"text\"/>"
+       "<input name=\"q\" type=\"text\"/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><br/><input name=\"f1_q\" type=\"text\"/>"
        "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
-       "<postfield name=\"q\" value=\"$(f1_q)\"/></go></anchor><br/>"},
+       "<postfield name=\"q\" value=\"$(f1_q)\"/></go></anchor>"},
       {"names are lower-cased",
        "<form action=\"/a\"><input name=\"Email\" type=\"TEXT\"><input type=\"submit\"></form>",
-       "<br/><input name=\"email\" type=\"text\"/>"
-       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
-       "<postfield name=\"email\" value=\"$(email)\"/></go></anchor><br/>"},
+       "<input name=\"email\" type=\"text\"/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"email\" value=\"$(email)\"/></go></anchor>"},
       {"a field after the button is posted under the name it will get",
        "<form action=\"/a\"></form><form action=\"/b\"><input type=\"submit\"><input name=\"Q\"></form>",
-       "<br/><br/><br/><anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
-       "<postfield name=\"q\" value=\"$(f1_q)\"/></go></anchor>"
-       "<input name=\"f1_q\" type=\"text\"/><br/>"},
+       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(f1_q)\"/></go></anchor><input name=\"f1_q\" type=\"text\"/>"},
       {"a page name that looks prefixed still gets its form's prefix",
        "<form action=\"/a\"><input name=\"f0_x\"><input type=\"submit\"></form>"
        "<form action=\"/b\"><input name=\"f1_x\"><input name=\"x\"><input type=\"submit\"></form>",
-       "<br/><input name=\"f0_x\" type=\"text\"/>"
-       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<input name=\"f0_x\" type=\"text\"/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
        "<postfield name=\"f0_x\" value=\"$(f0_x)\"/></go></anchor><br/>"
-       "<br/><input name=\"f1_f1_x\" type=\"text\"/><input name=\"f1_x\" type=\"text\"/>"
+       "<input name=\"f1_f1_x\" type=\"text\"/><input name=\"f1_x\" type=\"text\"/>"
        "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\">"
-       "<postfield name=\"f1_x\" value=\"$(f1_f1_x)\"/>"
-       "<postfield name=\"x\" value=\"$(f1_x)\"/></go></anchor><br/>"},
+       "<postfield name=\"f1_x\" value=\"$(f1_f1_x)\"/><postfield name=\"x\" value=\"$(f1_x)\"/></go>"
+       "</anchor>"},
       {"unnamed fields of a later form get the bare prefix and are not posted",
        "<form></form><form action=\"/b\"><input><select></select><input type=\"submit\"></form>",
-       "<br/><br/><br/><input name=\"f1_\" type=\"text\"/><select name=\"f1_\"><option value=\"\"></option></select>"
-       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\"></go></anchor><br/>"},
+       "<input name=\"f1_\" type=\"text\"/><select name=\"f1_\"><option value=\"\"></option></select>"
+       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\"></go></anchor>"},
   });
 }
 
@@ -64,16 +59,16 @@ TEST(FormDeck, EachButtonPostsTheFieldsItsFormThenHolds) {
       {"a named anchor's fields leave the form for its card",
        "<html><body><form action=\"/a\"><input type=\"submit\"><a name=\"n\"><input name=\"in\"></a>"
        "<input name=\"out\"><input type=\"submit\"></form></body></html>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
+       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
        "<postfield name=\"in\" value=\"$(in)\"/><postfield name=\"out\" value=\"$(out)\"/></go></anchor>"
        "<input name=\"out\" type=\"text\"/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
-       "<postfield name=\"out\" value=\"$(out)\"/></go></anchor><br/></p></card>"
-       "<card id=\"n\" title=\"\"><p><input name=\"f1_in\" type=\"text\"/>"},
+       "<postfield name=\"out\" value=\"$(out)\"/></go></anchor></p></card><card id=\"n\" title=\"\"><p>"
+       "<input name=\"f1_in\" type=\"text\"/>"},
       {"a field named by the walk between two buttons, in an inner form, is posted by the later one",
        "<form><input type=\"submit\"><table><tr><form></tr><tr><form><input></tr><input type=\"submit\">",
-       "<br/><anchor title=\"submit\">submit<go href=\"\" method=\"get\"></go></anchor><br/><br/><br/>"
+       "<anchor title=\"submit\">submit<go href=\"\" method=\"get\"></go></anchor><br/>"
        "<input name=\"f1_\" type=\"text\"/><br/><anchor title=\"submit\">submit<go href=\"\" method=\"get\">"
-       "<postfield name=\"f1_\" value=\"$(f1_)\"/></go></anchor><br/>"},
+       "<postfield name=\"f1_\" value=\"$(f1_)\"/></go></anchor>"},
   });
 }
 
@@ -100,7 +95,7 @@ TEST(FormDeck, SubmitButtonBecomesLinkOrSoftKey) {
                                          "<input type=\"submit\" value=\"Go\" name=\"btn\"") +
                              c.attributes + "></form>";
     const std::string deck = DeckOf(page);
-    EXPECT_EQ(ParagraphOf(deck), "<br/><input name=\"q\" type=\"text\"/>" + c.control + "<br/>")
+    EXPECT_EQ(ParagraphOf(deck), "<input name=\"q\" type=\"text\"/>" + c.control)
         << c.attributes;
     EXPECT_TRUE(IsWellFormedXml(deck)) << deck;
   }
@@ -110,37 +105,36 @@ TEST(FormDeck, TargetMethodAndCaption) {
   ExpectParagraphs({
       {"post in any case",
        "<form action=\"/p\" method=\"POST\"><input type=\"submit\" value=\"Send\"></form>",
-       "<br/><anchor title=\"Send\">Send<go href=\"/p\" method=\"post\"></go></anchor><br/>"},
+       "<anchor title=\"Send\">Send<go href=\"/p\" method=\"post\"></go></anchor>"},
       {"other methods are get",
        "<form action=\"/p\" method=\"put\"><input type=\"submit\" value=\"Send\"></form>",
-       "<br/><anchor title=\"Send\">Send<go href=\"/p\" method=\"get\"></go></anchor><br/>"},
+       "<anchor title=\"Send\">Send<go href=\"/p\" method=\"get\"></go></anchor>"},
       {"form without action",
        "<form><input type=\"submit\"></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"\" method=\"get\"></go></anchor><br/>"},
+       "<anchor title=\"submit\">submit<go href=\"\" method=\"get\"></go></anchor>"},
       {"an empty value is the caption",
        "<form action=\"/p\"><input type=\"submit\" value=\"\" name=\"b\"></form>",
-       "<br/><anchor title=\"\"><go href=\"/p\" method=\"get\"><postfield name=\"b\" value=\"\"/>"
-       "</go></anchor><br/>"},
+       "<anchor title=\"\"><go href=\"/p\" method=\"get\"><postfield name=\"b\" value=\"\"/></go></anchor>"},
       {"target ampersands are escaped by the go rule",
        "<form action=\"/p?a=1&b=2\"><input type=\"SUBMIT\"></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/p?a=1;b=2\" method=\"get\"></go></anchor><br/>"},
+       "<anchor title=\"submit\">submit<go href=\"/p?a=1;b=2\" method=\"get\"></go></anchor>"},
       {"markup in a caption stays text",
        "<form action=\"/p\"><input type=\"submit\" value='\"Go\" & <b>' name=\"B\"></form>",
-       "<br/><anchor title=\"&quot;Go&quot; &amp; &lt;b&gt;\">&quot;Go&quot; &amp; &lt;b&gt;"
-       "<go href=\"/p\" method=\"get\"><postfield name=\"B\" value=\"&quot;Go&quot; &amp; &lt;b&gt;\"/>"
-       "</go></anchor><br/>"},
+       "<anchor title=\"&quot;Go&quot; &amp; &lt;b&gt;\">&quot;Go&quot; &amp; &lt;b&gt;"
+       "<go href=\"/p\" method=\"get\"><postfield name=\"B\" value=\"&quot;Go&quot; &amp; &lt;b&gt;\"/></go>"
+       "</anchor>"},
       {"a button outside any form leaves nothing",
        "x<input type=\"submit\" value=\"Go\">y",
        "xy"},
       {"a button after its form has closed leaves nothing",
        "<form action=\"/p\">a</form><input type=\"submit\">",
-       "<br/>a<br/>"},
+       "a"},
       {"a button belongs to the innermost open form",
        "<form action=\"/a\"><input name=\"o\"><form action=\"/b\"><input type=\"submit\" value=\"B\"></form>"
        "<input type=\"submit\" value=\"A\"></form>",
-       "<br/><input name=\"o\" type=\"text\"/><br/><anchor title=\"B\">B<go href=\"/b\" method=\"get\"></go>"
-       "</anchor><br/><anchor title=\"A\">A<go href=\"/a\" method=\"get\"><postfield name=\"o\" value=\"$(o)\"/>"
-       "</go></anchor><br/>"},
+       "<input name=\"o\" type=\"text\"/><br/><anchor title=\"B\">B<go href=\"/b\" method=\"get\"></go>"
+       "</anchor><br/><anchor title=\"A\">A<go href=\"/a\" method=\"get\">"
+       "<postfield name=\"o\" value=\"$(o)\"/></go></anchor>"},
   });
 }
 
@@ -151,26 +145,26 @@ TEST(FormDeck, HiddenFieldsArePostedByValueAndButtonsOfEveryKindSubmit) {
   ExpectParagraphs({
       {"hidden after the button posts its value",
        "<form action=\"/s\"><input type=\"submit\"><input type=\"hidden\" name=\"id\" value=\"7\"></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
-       "<postfield name=\"id\" value=\"7\"/></go></anchor><br/>"},
+       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"><postfield name=\"id\" value=\"7\"/>"
+       "</go></anchor>"},
       {"hidden before the button, in a later form, posts its value under its page name",
        "<form></form><form action=\"/s\"><input type=\"hidden\" name=\"ID\" value=\"a&amp;b\"><input type=\"submit\">"
        "</form>",
-       "<br/><br/><br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
-       "<postfield name=\"id\" value=\"a&amp;b\"/></go></anchor><br/>"},
+       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"id\" value=\"a&amp;b\"/></go></anchor>"},
       {"hidden without value is not posted",
        "<form action=\"/s\"><input type=\"hidden\" name=\"id\"><input type=\"submit\"></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor><br/>"},
+       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"},
       {"a picture submits under its alt text, reset and script buttons go",
        "<form action=\"/s\"><input name=q><input type=image src=go.gif alt=Find name=go><input type=reset>"
        "<input type=button value=B><button type=reset>R</button><button type=button>S</button></form>",
-       "<br/><input name=\"q\" type=\"text\"/><anchor title=\"Find\">Find<go href=\"/s\" method=\"get\">"
-       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><br/>"},
+       "<input name=\"q\" type=\"text\"/><anchor title=\"Find\">Find<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor>"},
       {"a button element submits under its text and posts its own value",
        "<form action=\"/s\"><button name=b value=v><img src=i.gif alt=Send> <b>it\n</b></button><input name=q>"
        "</form>",
-       "<br/><anchor title=\"Send it\">Send it<go href=\"/s\" method=\"get\"><postfield name=\"b\" value=\"v\"/>"
-       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><input name=\"q\" type=\"text\"/><br/>"},
+       "<anchor title=\"Send it\">Send it<go href=\"/s\" method=\"get\"><postfield name=\"b\" value=\"v\"/>"
+       "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><input name=\"q\" type=\"text\"/>"},
       {"a button outside a form is its text", "<button>Go</button>", "Go"},
   });
 }
@@ -202,14 +196,12 @@ TEST(FormDeck, TextAreasSelectsAndOptions) {
       {"text area in the second form",
        "<form></form><form action=\"/m\"><textarea name=\"Msg\" rows=\"3\">hello</textarea>"
        "<input type=\"submit\"></form>",
-       "<br/><br/><br/><input name=\"f1_msg\" type=\"text\" value=\"hello\"/>"
-       "<anchor title=\"submit\">submit<go href=\"/m\" method=\"get\">"
-       "<postfield name=\"msg\" value=\"$(f1_msg)\"/></go></anchor><br/>"},
+       "<input name=\"f1_msg\" type=\"text\" value=\"hello\"/><anchor title=\"submit\">submit"
+       "<go href=\"/m\" method=\"get\"><postfield name=\"msg\" value=\"$(f1_msg)\"/></go></anchor>"},
       {"text area after the button",
        "<form action=\"/m\"><input type=\"submit\"><textarea name=\"t\">a &amp; \"b\"</textarea></form>",
-       "<br/><anchor title=\"submit\">submit<go href=\"/m\" method=\"get\">"
-       "<postfield name=\"t\" value=\"$(t)\"/></go></anchor>"
-       "<input name=\"t\" type=\"text\" value=\"a &amp; &quot;b&quot;\"/><br/>"},
+       "<anchor title=\"submit\">submit<go href=\"/m\" method=\"get\"><postfield name=\"t\" value=\"$(t)\"/>"
+       "</go></anchor><input name=\"t\" type=\"text\" value=\"a &amp; &quot;b&quot;\"/>"},
       {"empty text area",
        "<textarea name=\"t\"><!-- c --></textarea>",
        "<input name=\"t\" type=\"text\"/>"},
@@ -218,11 +210,11 @@ TEST(FormDeck, TextAreasSelectsAndOptions) {
        "<option> Red </option><option value=\"g\">Green</option><option></option>"
        "<option><!-- c --><b>Blue</b></option><option><!-- c --><onevent type=\"onpick\"><go href=\"/x\"/>"
        "</onevent></option></select><input type=\"submit\"></form>",
-       "<br/><select name=\"colour\" multiple=\"true\"><option value=\"Red\">Red </option>"
+       "<select name=\"colour\" multiple=\"true\"><option value=\"Red\">Red </option>"
        "<option value=\"g\">Green</option><option value=\"\"></option><option value=\"Blue\">Blue</option>"
        "<option><onevent type=\"onpick\"><go href=\"/x\"/></onevent></option></select>"
        "<anchor title=\"submit\">submit<go href=\"/c\" method=\"get\">"
-       "<postfield name=\"colour\" value=\"$(colour)\"/></go></anchor><br/>"},
+       "<postfield name=\"colour\" value=\"$(colour)\"/></go></anchor>"},
       {"option groups and a quoted option text",
        "<select name=\"s\"><optgroup title=\"A\" x=\"1\"><option>5\" &lt;</option></optgroup></select>",
        "<select name=\"s\"><optgroup title=\"A\"><option value=\"5&quot; &lt;\">5\" &lt;</option>"
@@ -241,13 +233,14 @@ TEST(FormDeck, FormsKeepTheirContentBetweenBreaks) {
       {"content stays in place", "a<form action=\"/x\">b</form>c", "a<br/>b<br/>c"},
       {"self-closing form leaves nothing but counts",
        "<form/><form action=\"/x\"><input name=\"q\"></form>",
-       "<br/><input name=\"f1_q\" type=\"text\"/><br/>"},
+       "<input name=\"f1_q\" type=\"text\"/>"},
   });
 }
 
-// A form of four fields with a button in the middle, for the settings cases.
+// A form of four fields with a button in the middle, between texts that its
+// breaks divide it from, for the settings cases.
 constexpr char kSettingsPage[] =
-    "<form action=\"/s\">a<input name=\"q\"><input type=\"submit\" value=\"Go\"></form>";
+    "x<form action=\"/s\">a<input name=\"q\"><input type=\"submit\" value=\"Go\"></form>y";
 
 TEST(FormSettings, SubmitAsLinkAndBreaksFollowTheDeviceSettings) {
   struct Case {
@@ -261,11 +254,11 @@ TEST(FormSettings, SubmitAsLinkAndBreaksFollowTheDeviceSettings) {
   const std::string soft = std::string("<do label=\"Go\" type=\"accept\">") + go + "</do>";
   const std::string field = "a<input name=\"q\" type=\"text\"/>";
   const std::vector<std::pair<Case, std::string>> cases = {
-      {{1, 1, 1, "default"}, "<br/>" + field + link + "<br/>"},
-      {{0, 1, 1, "soft key"}, "<br/>" + field + soft + "<br/>"},
-      {{7, 0, 0, "no breaks"}, field + link},
-      {{0, 1, 0, "break before only"}, "<br/>" + field + soft},
-      {{1, 0, 2, "break after only"}, field + link + "<br/>"},
+      {{1, 1, 1, "default"}, "x<br/>" + field + link + "<br/>y"},
+      {{0, 1, 1, "soft key"}, "x<br/>" + field + soft + "<br/>y"},
+      {{7, 0, 0, "no breaks"}, "x" + field + link + "y"},
+      {{0, 1, 0, "break before only"}, "x<br/>" + field + soft + "y"},
+      {{1, 0, 2, "break after only"}, "x" + field + link + "<br/>y"},
   };
   for (const auto& [c, paragraph] : cases) {
     CWmlSettings settings;
@@ -283,8 +276,7 @@ TEST(FormSettings, ButtonAttributeOverridesSoftKeyDefault) {
   settings.submitAsLink = 0;
   const std::string deck =
       DeckWithSettings("<form action=\"/s\"><input type=\"submit\" button=\"false\"></form>", settings);
-  EXPECT_EQ(ParagraphOf(deck),
-            "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor><br/>");
+  EXPECT_EQ(ParagraphOf(deck), "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>");
 }
 
 // Field names read from single tags, outside any walk.

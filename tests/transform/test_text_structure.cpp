@@ -315,10 +315,10 @@ constexpr char kLoginPage[] =
 TEST(LinearTables, TablesOfControlsBecomeLines) {
   ExpectParagraphs({
       {"a login form laid out in a table", kLoginPage,
-       "<br/>User<input name=\"u\" type=\"text\"/><br/>Password<input type=\"password\" name=\"p\"/><br/>"
-       "<anchor title=\"Login\">Login"
-       "<go href=\"/login\" method=\"post\"><postfield name=\"u\" value=\"$(u)\"/>"
-       "<postfield name=\"p\" value=\"$(p)\"/><postfield name=\"t\" value=\"9\"/></go></anchor><br/>"},
+       "User<input name=\"u\" type=\"text\"/><br/>Password<input type=\"password\" name=\"p\"/><br/>"
+       "<anchor title=\"Login\">Login<go href=\"/login\" method=\"post\">"
+       "<postfield name=\"u\" value=\"$(u)\"/><postfield name=\"p\" value=\"$(p)\"/>"
+       "<postfield name=\"t\" value=\"9\"/></go></anchor>"},
       {"cells are separated by a blank", "<table><tr><th>Size</th><td>big</td><td><select name=\"s\">"
        "<option>a</option></select></td></tr></table>",
        "Size big <select name=\"s\"><option value=\"a\">a</option></select>"},
@@ -355,9 +355,9 @@ TEST(Choices, RadioButtonsAndCheckBoxesBecomeSelects) {
       {"radio buttons of one name share a select; the checked one is its value",
        "<form action=\"/v\">Colour: <input type=\"radio\" name=\"C\" value=\"r\"> Red "
        "<input type=\"radio\" name=\"c\" value=\"g\" checked>Green<input type=\"submit\"></form>",
-       "<br/>Colour: <select name=\"c\" value=\"g\"><option value=\"r\">Red</option>"
-       "<option value=\"g\">Green</option></select><anchor title=\"submit\">submit"
-       "<go href=\"/v\" method=\"get\"><postfield name=\"c\" value=\"$(c)\"/></go></anchor><br/>"},
+       "Colour: <select name=\"c\" value=\"g\"><option value=\"r\">Red</option><option value=\"g\">Green"
+       "</option></select><anchor title=\"submit\">submit<go href=\"/v\" method=\"get\">"
+       "<postfield name=\"c\" value=\"$(c)\"/></go></anchor>"},
       {"a check box is a multiple select of one option",
        "<input type=\"checkbox\" name=\"k\" value=\"y\" checked> Keep me<input type=\"CHECKBOX\" name=\"n\">",
        "<select name=\"k\" multiple=\"true\" value=\"y\"><option value=\"y\">Keep me</option></select>"
@@ -369,12 +369,10 @@ TEST(Choices, RadioButtonsAndCheckBoxesBecomeSelects) {
        "<form action=\"/a\"><input type=\"radio\" name=\"c\" value=\"1\">One</form>"
        "<form action=\"/b\"><input type=\"radio\" name=\"c\" value=\"2\">Two<input type=\"radio\" value=\"3\">"
        "<input type=\"radio\" value=\"4\"><input type=\"submit\"></form>",
-       "<br/><select name=\"c\"><option value=\"1\">One</option></select><br/><br/>"
-       "<select name=\"f1_c\"><option value=\"2\">Two</option></select>"
-       "<select name=\"f1_\"><option value=\"3\">3</option></select>"
-       "<select name=\"f1_\"><option value=\"4\">4</option></select>"
-       "<anchor title=\"submit\">submit<go href=\"/b\" method=\"get\"><postfield name=\"c\" value=\"$(f1_c)\"/>"
-       "</go></anchor><br/>"},
+       "<select name=\"c\"><option value=\"1\">One</option></select><br/><select name=\"f1_c\">"
+       "<option value=\"2\">Two</option></select><select name=\"f1_\"><option value=\"3\">3</option>"
+       "</select><select name=\"f1_\"><option value=\"4\">4</option></select><anchor title=\"submit\">submit"
+       "<go href=\"/b\" method=\"get\"><postfield name=\"c\" value=\"$(f1_c)\"/></go></anchor>"},
   });
 }
 
