@@ -13,6 +13,7 @@ void CWorkingVariables::Reset() {
   hasTitle = false;
   refreshTarget.clear();
   refreshDelay = 0;
+  baseHref.clear();
   cardCount = 0;
   nestedCard = false;
   formCount = 0;

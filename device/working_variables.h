@@ -45,6 +45,9 @@ class CWorkingVariables : public TreeContext {
   // tenths of a second.
   std::string refreshTarget;
   int32_t refreshDelay = 0;
+  // The page's first usable `<base href>` (see IsUsableBase), which its
+  // relative links are resolved against; empty for none.
+  std::string baseHref;
   CPrePocessControl markerState;
   const CDevice* device;  // borrowed from the configuration; may be null
   // Keeps the configuration (and so the device) alive for the conversion.

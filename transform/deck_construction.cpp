@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
 
+#include "base/uri_reference.h"
 #include "device/device_profile.h"
 #include "markup/name_list.h"
 #include "markup/tree_walk.h"
@@ -217,7 +219,8 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
     if (variables.nestedCard) DissolveNestedCards(child);
     EnsureParagraph(child);
     if (std::exchange(refreshes, false)) {
-      AddRefreshTimer(child, variables.refreshTarget, variables.refreshDelay, conversion.Settings());
+      const std::string target = ResolveReference(variables.baseHref, variables.refreshTarget);
+      AddRefreshTimer(child, target, variables.refreshDelay, conversion.Settings());
     }
     ApplyContentModel(child, wml::kCardDeck);
   }

@@ -10,6 +10,7 @@
 
 #include "base/case_folding.h"
 #include "base/leading_integer.h"
+#include "base/uri_reference.h"
 #include "base/xml_declaration.h"
 #include "markup/name_list.h"
 #include "markup/tree_walk.h"
@@ -203,6 +204,21 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
   element.SetAttribute("content", named.c_str());
 }
 
+void RewriteBase(CXmlNode* node, RewriteContext& walk) {
+  const char* href = node->IsStartTag() && walk.ReadsAsHtml() ? node->GetElement()->GetAttribute("href") : nullptr;
+  std::string& base = walk.Variables().baseHref;
+  // A browser takes the first base that names a target, and no later one.
+  if (href != nullptr && base.empty()) base = href;
+  RewriteUnknownTag(node);
+}
+
+void ResolveAgainstBase(CXmlObject& element, const char* name, const RewriteContext& walk) {
+  const std::string& base = walk.Variables().baseHref;
+  const char* value = element.GetAttribute(name);
+  if (value == nullptr || base.empty()) return;
+  element.SetAttribute(name, ResolveReference(base, value).c_str());
+}
+
 void RewriteGo(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* element = PairAtClosedTag(node, wml::kGo);
   if (element == nullptr) return;
@@ -278,6 +294,7 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
   if (element->GetAttribute("alt") == nullptr) {
     element->SetAttribute("alt", FileNameOf(element->GetAttribute("src")).c_str());
   }
+  ResolveAgainstBase(*element, "src", walk);
   element->NormalizeEnumAttribute("align", "top\0middle\0bottom\0", "bottom", 0);
 }
 
@@ -300,7 +317,9 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
     if (!call.empty()) start->GetElement()->SetAttribute("href", call.c_str());
   }
   CXmlObject* element = PairAtClosedTag(node, wml::kA);
-  if (element != nullptr) EscapeHref(*element, walk.Settings());
+  if (element == nullptr) return;
+  ResolveAgainstBase(*element, "href", walk);
+  EscapeHref(*element, walk.Settings());
 }
 
 void RewriteArea(CXmlNode* node, RewriteContext& walk) {

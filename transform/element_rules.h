@@ -31,6 +31,13 @@ void RewriteDo(CXmlNode* node, RewriteContext& walk);
 // declarations would misname it: a meta with a charset attribute goes, and
 // a Content-Type meta's charset names the deck's encoding.
 void RewriteMeta(CXmlNode* node, RewriteContext& walk);
+// base: read as HTML reads the page, the first one's href is the base that
+// links, pictures, forms and a refresh are resolved against (see
+// ResolveAgainstBase); the tag goes as any unknown element's.
+void RewriteBase(CXmlNode* node, RewriteContext& walk);
+// Sets the attribute `name` of `element`, when it has one, to its value
+// resolved against the page's base (ResolveReference).
+void ResolveAgainstBase(CXmlObject& element, const char* name, const RewriteContext& walk);
 // go: at the closed tag the pair, method, sendreferer and an escaped href.
 void RewriteGo(CXmlNode* node, RewriteContext& walk);
 // img: at the closed tag the pair, src, alt from the file name, and align.

@@ -36,7 +36,7 @@ constexpr ElementRule kElementRules[] = {
     Own("do", RewriteDo),
     Pair("onevent", wml::kOnevent), Pair("head", wml::kHead), Pair("template", wml::kTemplate),
     Pair("access", wml::kAccess),
-    Own("meta", RewriteMeta),
+    Own("meta", RewriteMeta), Own("base", RewriteBase),
     Own("go", RewriteGo),
     Pair("prev", wml::kPrev), Pair("refresh", wml::kRefresh), Pair("noop", wml::kNoop),
     Pair("postfield", wml::kPostfield), Pair("setvar", wml::kSetvar),

@@ -86,6 +86,12 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<html><body><a name=t>T</a>x<a href=#t>t</a><a href=#s>s</a><a href=\"#\">h</a> <b id=s>S</b></body></html>",
        "x<a href=\"#t\">t</a>sh <b id=\"s\">S</b></p></card><card id=\"t\" title=\"\"><p>T"},
       {"pictures", "<img src=/img/a-1.gif alt=Logo>", "<img src=\"/img/a-1.gif\" alt=\"Logo\"/>"},
+      {"the first base resolves links, pictures and forms, not the page's own cards",
+       "<head><base href=\"http://h.org/d/i.html\"><base href=/x/></head><a href=a.html>A</a><a href=#t>T</a>"
+       "<img src=../p.gif alt=P><map><area href=//c.net/m alt=M></map><form action=f?x=1><input type=submit></form>",
+       "<a href=\"http://h.org/d/a.html\">A</a>T<img src=\"http://h.org/p.gif\" alt=\"P\"/>"
+       "<a href=\"http://c.net/m\">M</a><br/><anchor title=\"submit\">submit<go href=\"http://h.org/d/f?x=1\" "
+       "method=\"get\"></go></anchor>"},
       {"font sizes", "<font size=+2>a</font><font size=\"+1\">b</font><font size=-1>c</font><font size=6>d</font>",
        "<big>a</big>b<small>c</small><big>d</big>"},
       {"a table's caption stands before it", "<table><caption>Prices <b>now</b></caption><tr><td>a</td></tr></table>",
@@ -166,6 +172,8 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
        "<q>no</q> 2<sup>32</sup><a href=\"tel:+1\">C</a><a href=\"#s\">S</a>",
        "no 232<a href=\"tel:+1\">C</a><a href=\"#s\">S</a>"},
       {"an inline frame is what it holds", "a<iframe src=/v>t</iframe>", "at"},
+      {"a base resolves nothing", "<base href=\"http://h.org/d/\"><a href=\"a.html\">A</a>",
+       "<a href=\"a.html\">A</a>"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
        "<a href=\"javascript:x\">M</a><img src=\"data:,x\" alt=\"d\"/>"},
       {"captions, group labels, image maps and framesets go",
@@ -231,6 +239,8 @@ TEST(BlockBreaks, APageThatRefreshesToAnotherGoesThereOnItsTimer) {
       {"<meta http-equiv=refresh content=0;url=next.html><meta http-equiv=refresh content=\"9;url=x\">x",
        "<onevent type=\"ontimer\"><go href=\"next.html\"/></onevent><timer value=\"1\"/><p>x</p>"},
       {"<meta http-equiv=refresh content=30>x", "<p>x</p>"},
+      {"<meta http-equiv=refresh content=\"0;url=next.html\"><base href=http://h.org/d/>x",
+       "<onevent type=\"ontimer\"><go href=\"http://h.org/d/next.html\"/></onevent><timer value=\"1\"/><p>x</p>"},
   };
   for (const auto& c : cases) {
     const std::string deck = Compact(DeckOf(c.page));

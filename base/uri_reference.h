@@ -1,0 +1,23 @@
+// Resolving a link's target against the base a page names, as a browser
+// resolves it (RFC 3986, section 5.2).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+// True when `base` can stand as the base of other references: it names a
+// scheme ("http://host/dir/"), or is a path from a server's root
+// ("/dir/"), so that what it resolves stays resolved when resolved again.
+bool IsUsableBase(std::string_view base);
+
+// `reference` resolved against `base`; a base that IsUsableBase does not
+// allow, the empty one among them, leaves every reference as it is. A reference that names a scheme,
+// an empty one, one that is only a fragment ("#top", a card of the same
+// deck) and one that begins with a WML variable ("$") stay as they are;
+// the rest take the base's scheme, host and directory, with "." and ".."
+// segments of the merged path removed. Costs time linear in both lengths.
+std::string ResolveReference(std::string_view base, std::string_view reference);
+
+}  // namespace quillmark
