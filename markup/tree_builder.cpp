@@ -165,6 +165,10 @@ constexpr ElementSet kSelects{"select\0"};
 constexpr ElementSet kCells{"td\0th\0"};
 constexpr ElementSet kRows{"tr\0"};
 constexpr ElementSet kRowParents{"table\0tbody\0tfoot\0thead\0"};
+// The elements that keep a link open inside them apart from a link that
+// begins within them, as HTML's markers and scopes do.
+constexpr ElementSet kLinkScopes{
+    "applet\0body\0caption\0card\0html\0marquee\0object\0select\0table\0td\0th\0wml\0"};
 
 // Elements that end where the next one of their kind begins, within the
 // parents where HTML ends them so: a cell at the next cell, a list item at
@@ -458,6 +462,26 @@ CXmlNode* CTreeBuilder::OpenElementPastFormatting() const {
   return nullptr;
 }
 
+CXmlNode* CTreeBuilder::OpenLinkNearCursor() const {
+  // Bounded as OpenElementPastFormatting is, so that deep nesting costs a
+  // few steps a link.
+  constexpr int kMostPassed = 8;
+  const ElementId link = KnownElementId("a");
+  if (cursor_ != nullptr && cursor_->IsStartTag() && !cursor_->IsClosedTag()) {
+    if (IdOf(*cursor_) == link) return cursor_;
+    if (kLinkScopes.Holds(IdOf(*cursor_))) return nullptr;
+  }
+  const auto& stack = open_.Stack();
+  int passed = 0;
+  // stack[i] and everything above it enclose the cursor, innermost last.
+  for (std::size_t i = stack.size(); i > 0 && passed <= kMostPassed; --i, ++passed) {
+    const ElementId id = IdOf(*stack[i - 1]);
+    if (id == link) return stack[i - 1];
+    if (kLinkScopes.Holds(id)) return nullptr;
+  }
+  return nullptr;
+}
+
 namespace {
 
 // `node` is an open element with one of `names` whose parent has one of
@@ -482,6 +506,12 @@ void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
     if (CXmlNode* at = OpenElementPastFormatting(); IsOpenIn(at, kOptions, kOptionParents)) PlaceEndOf(*at);
     CXmlNode* at = OpenElementPastFormatting();
     if (id == KnownElementId("optgroup") && IsOpenIn(at, kOptionGroups, kSelects)) PlaceEndOf(*at);
+    return;
+  }
+  // Links do not nest: a link that the page leaves open ends where the next
+  // begins ("<a href=1>One<a href=2>Two"), which keeps the next one's target.
+  if (id == KnownElementId("a")) {
+    if (CXmlNode* open = OpenLinkNearCursor()) PlaceEndOf(*open);
     return;
   }
   CXmlNode* at = OpenElementPastFormatting();

@@ -110,12 +110,17 @@ class CTreeBuilder {
   // Ends the open elements that `node` ends by HTML's rules although the
   // page leaves out their end tags: an option before the next option or
   // option group, a table cell before the next cell or row, a row before
-  // the next row, a list item before the next item and a term or its
-  // definition before the next term or definition.
+  // the next row, a list item before the next item, a term or its
+  // definition before the next term or definition, and a link before the
+  // next link.
   void EndsImpliedElementsBefore(const CXmlNode& node);
   // OpenElementAtCursor, passing over a few open formatting elements as
   // well ("<td><font>a" and then "<td>"); null past them.
   CXmlNode* OpenElementPastFormatting() const;
+  // The open link (an `a` element) among the few innermost open elements,
+  // short of a table, cell, caption, object or the document's own
+  // elements: the link that a new link's start tag ends; null for none.
+  CXmlNode* OpenLinkNearCursor() const;
   // Places the end tag of the open element `start` at the cursor.
   void PlaceEndOf(CXmlNode& start);
   // Where `node` would stand after the document's body: opens the body

@@ -182,9 +182,12 @@ TEST(Hardening, PagesThatExpandPastTheBudgetFail) {
   // Each button of nested forms passes the unnamed fields of all the forms inside its own.
   const Outcome nested = ConvertHostile(Repeated("<form><input>", 20000) + Repeated("<input type=submit></form>", 20000));
   // An option's text rises through every depth, and each depth leaves a
-  // rule among it that the next option refuses.
-  const Outcome refiltered = ConvertHostile(Repeated("<a href=x><hr><option>q", 100000));
-  for (const Outcome* outcome : {&replaced, &replacedLarge, &posted, &nested, &refiltered}) {
+  // rule among it that the next option refuses. Links nest so only when the
+  // page is read by its tags alone; read as HTML, each ends the one before.
+  const Outcome refiltered = ConvertHostile(Repeated("<anchor><hr><option>q", 100000));
+  const Outcome refilteredLinks = ConvertHostile(Repeated("<a href=x><hr><option>q", 100000),
+                                                 ConfigurationFrom("DEVICE_GROUP=G\nBLOCK_BREAKS=false\n"));
+  for (const Outcome* outcome : {&replaced, &replacedLarge, &posted, &nested, &refiltered, &refilteredLinks}) {
     EXPECT_TRUE(outcome->pastBudget);
     EXPECT_LT(outcome->seconds, 60.0);
   }

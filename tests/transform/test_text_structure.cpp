@@ -82,6 +82,8 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
   ExpectParagraphs({
       {"links", "<a href=/news/today.html?a=1&b=2>N</a> <a href=x.html#top>T</a> <a href=http://x.org/>H</a>",
        "<a href=\"/news/today.html?a=1;b=2\">N</a> <a href=\"x.html#top\">T</a> <a href=\"http://x.org/\">H</a>"},
+      {"a link left open ends where the next begins", "<a href=1>One<a href=2>Two <i>i<a href=3>Three</a> x</a>",
+       "<a href=\"1\">One</a><a href=\"2\">Two i</a><a href=\"3\">Three</a> x"},
       {"a link within the page to no card is its text",
        "<html><body><a name=t>T</a>x<a href=#t>t</a><a href=#s>s</a><a href=\"#\">h</a> <b id=s>S</b></body></html>",
        "x<a href=\"#t\">t</a>sh <b id=\"s\">S</b></p></card><card id=\"t\" title=\"\"><p>T"},
@@ -168,6 +170,7 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"a signed font size is its number", "<font size=\"+1\">b</font><font size=\"-1\">c</font>",
        "<small>b</small>c"},
       {"list items nest and have no numbers", "<ol><li>a<li>b</ol>", "ab"},
+      {"links nest", "<a href=1>One<a href=2>Two</a>", "<a href=\"1\">OneTwo</a>"},
       {"a quotation has no marks, a superscript no caret, tel: links and links to no card stay",
        "<q>no</q> 2<sup>32</sup><a href=\"tel:+1\">C</a><a href=\"#s\">S</a>",
        "no 232<a href=\"tel:+1\">C</a><a href=\"#s\">S</a>"},
