@@ -476,8 +476,8 @@ void RewriteHeading(CXmlNode* node, RewriteContext& walk) {
   if (start == nullptr) return;
   node->GetElement()->SetName("b");
   start->GetElement()->SetName("b");
-  if (walk.HasTextBefore(node)) start->InsertBefore(node->CreateNode("<br/>"));
-  node->InsertAfter(node->CreateNode("<br/>"));
+  if (walk.HasTextBefore(node)) start->InsertBefore(walk.NewLineBreak(node));
+  node->InsertAfter(walk.NewLineBreak(node));
 }
 
 void RewriteHr(CXmlNode* node, RewriteContext&) {

@@ -204,15 +204,11 @@ std::string ButtonText(const CXmlNode* button) {
 }
 
 // The content of a closed form stays in place, between the device's optional
-// line breaks. Read as HTML reads the page, they are soft breaks, as a
-// block's are: none next to another break, none first or last in a card.
+// line breaks (RewriteContext::NewLineBreak).
 void UnwrapForm(CXmlNode* start, RewriteContext& walk) {
   Suppress(start);
-  const auto lineBreak = [&] {
-    return walk.ReadsAsHtml() ? walk.Breaks().Make(start) : start->CreateNode("<br/>");
-  };
-  if (walk.Settings().breakBefore != 0) start->PrependChild(lineBreak());
-  if (walk.Settings().breakAfter != 0) start->AppendChild(lineBreak());
+  if (walk.Settings().breakBefore != 0) start->PrependChild(walk.NewLineBreak(start));
+  if (walk.Settings().breakAfter != 0) start->AppendChild(walk.NewLineBreak(start));
   start->MoveChildrenAfter(start);
 }
 

@@ -89,6 +89,12 @@ class RewriteContext {
 
   // The soft breaks of the document (see soft_breaks.h).
   SoftBreaks& Breaks() { return breaks_; }
+  // A new line break of `near`'s document that a rule sets between
+  // content, not linked yet: read as HTML, a soft break, which stays only
+  // where it divides content; else a plain break tag.
+  CXmlNode* NewLineBreak(CXmlNode* near) {
+    return ReadsAsHtml() ? breaks_.Make(near) : near->CreateNode("<br/>");
+  }
   // The options the page chose at the start (see choices.h).
   ChosenOptions& Choices() { return choices_; }
 

@@ -77,9 +77,9 @@ TEST(Deck, DocumentStructure) {
       {"content outside the page's wml element goes", "lost<wml><card><p>kept</p></card></wml>more",
        Deck(Card("card1", "", "kept"))},
       {"a body inside a heading gives its content to the heading", "<h1>x<body>y</body>z</h1>",
-       Deck(Card("card1", "", "<b>xyz</b><br/>"))},
-      {"so does a card", "<h2>x<card>y", Deck(Card("card1", "", "<b>xy</b><br/>"))},
-      {"and a document element", "<h3>t<html>u", Deck(Card("card1", "", "<b>tu</b><br/>"))},
+       Deck(Card("card1", "", "<b>xyz</b>"))},
+      {"so does a card", "<h2>x<card>y", Deck(Card("card1", "", "<b>xy</b>"))},
+      {"and a document element", "<h3>t<html>u", Deck(Card("card1", "", "<b>tu</b>"))},
       {"an end tag after a declaration of its name closes nothing", "<!wml></wml>x<?card?></card>y",
        Deck(Card("card1", "", "xy"))},
   });
@@ -89,8 +89,9 @@ TEST(Deck, FormattingHeadingsAndRules) {
   ExpectDecks({
       {"a heading after text gets breaks on both sides", "<p>Intro<h2>Title</h2>more</p>",
        Deck(Card("card1", "", "Intro<br/><b>Title</b><br/>more"))},
-      {"a heading at the start of a paragraph gets a break after it", "<p><h2>Title</h2></p>",
-       Deck(Card("card1", "", "<b>Title</b><br/>"))},
+      {"a heading at the start of a paragraph gets a break after it", "<p><h2>Title</h2>more</p>",
+       Deck(Card("card1", "", "<b>Title</b><br/>more"))},
+      {"but none last in its card", "<p><h2>Title</h2></p>", Deck(Card("card1", "", "<b>Title</b>"))},
       {"font sizes, a signed one relative to 3", "<font size=\"1\">a</font><font size=\"6\">b</font>"
                      "<font size=\"3\">c</font><font size=\"+1\">d</font><font size=\"-1\">e</font><font>f</font>"
                      "<font size=\"0\">g</font><font size=\"+3\">h</font><font size=\"-9\">i</font>",
