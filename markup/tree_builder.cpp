@@ -165,6 +165,8 @@ constexpr ElementSet kSelects{"select\0"};
 constexpr ElementSet kCells{"td\0th\0"};
 constexpr ElementSet kRows{"tr\0"};
 constexpr ElementSet kRowParents{"table\0tbody\0tfoot\0thead\0"};
+constexpr ElementSet kTableSections{"tbody\0tfoot\0thead\0"};
+constexpr ElementSet kTables{"table\0"};
 // The elements that keep a link open inside them apart from a link that
 // begins within them, as HTML's markers and scopes do.
 constexpr ElementSet kLinkScopes{
@@ -353,6 +355,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
       return;
     }
     EndsImpliedElementsBefore(*node);
+    OpensImpliedRowBefore(*node);
   }
   Place(node);
   cursor_ = node;
@@ -462,6 +465,19 @@ CXmlNode* CTreeBuilder::OpenElementPastFormatting() const {
   return nullptr;
 }
 
+void CTreeBuilder::OpensImpliedRowBefore(const CXmlNode& node) {
+  if (!node.IsStartTag() || !kCells.Holds(IdOf(node))) return;
+  const CXmlNode* at = OpenElementPastFormatting();
+  if (at == nullptr || !kRowParents.Holds(IdOf(*at))) return;
+  const CXmlObject& cell = *node.GetElement();
+  CXmlObject row(cell.Arena());
+  constexpr std::string_view kRowTag = "<tr>";
+  row.Parse(kRowTag.data(), static_cast<int32_t>(kRowTag.size()), cell.Words(), cell.ValueReading());
+  CXmlNode* start = doc_.NewNode(std::move(row));
+  Place(start);
+  cursor_ = start;
+}
+
 CXmlNode* CTreeBuilder::OpenLinkNearCursor() const {
   // Bounded as OpenElementPastFormatting is, so that deep nesting costs a
   // few steps a link.
@@ -520,14 +536,20 @@ void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
     if (IsOpenIn(at, end.items, end.parents)) PlaceEndOf(*at);
     return;
   }
-  if (id != KnownElementId("tr")) return;
+  const bool section = kTableSections.Holds(id);
+  if (id != KnownElementId("tr") && !section) return;
   const bool inCell = IsOpenIn(at, kCells, kRows);
   // A row ends only in a table, and its open cell with it: a new row inside
   // the old one would lose its text to the row's content model.
   CXmlNode* row = inCell ? at->GetParent() : at;
-  if (!IsOpenIn(row, kRows, kRowParents)) return;
-  if (inCell) PlaceEndOf(*at);
-  PlaceEndOf(*row);
+  if (IsOpenIn(row, kRows, kRowParents)) {
+    if (inCell) PlaceEndOf(*at);
+    PlaceEndOf(*row);
+    at = row->GetParent();
+  }
+  // A table's head, body or foot ends where the next begins, with its open
+  // row and cell.
+  if (section && IsOpenIn(at, kTableSections, kTables)) PlaceEndOf(*at);
 }
 
 // The open-element stack mirrors the ancestors of the cursor and follows

@@ -110,10 +110,15 @@ class CTreeBuilder {
   // Ends the open elements that `node` ends by HTML's rules although the
   // page leaves out their end tags: an option before the next option or
   // option group, a table cell before the next cell or row, a row before
-  // the next row, a list item before the next item, a term or its
+  // the next row, a table's head, body or foot (with its open row and
+  // cell) before the next, a list item before the next item, a term or its
   // definition before the next term or definition, and a link before the
   // next link.
   void EndsImpliedElementsBefore(const CXmlNode& node);
+  // Opens the row that a table cell `node` implies where the page leaves
+  // it out (`<table><td>`), as HTML reads the cell: without it the table
+  // would hold no row and go with the cell's content.
+  void OpensImpliedRowBefore(const CXmlNode& node);
   // OpenElementAtCursor, passing over a few open formatting elements as
   // well ("<td><font>a" and then "<td>"); null past them.
   CXmlNode* OpenElementPastFormatting() const;

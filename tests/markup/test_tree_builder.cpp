@@ -88,7 +88,17 @@ INSTANTIATE_TEST_SUITE_P(
                       "<table>[<tr>[<td>[a],</td>,<th>[<b>[b]],</th>],</tr>,<tr>[<td>[c]]],</table>"},
         PlacementCase{"<select><option>a<option><i>b<optgroup><option>c</select>",
                       "<select>[<option>[a],</option>,<option>[<i>[b]],</option>,<optgroup>[<option>[c]]],</select>"},
-        PlacementCase{"<tr><td>a<tr>b", "<tr>[<td>[a,<tr>[b]]]"}));
+        PlacementCase{"<tr><td>a<tr>b", "<tr>[<td>[a,<tr>[b]]]"},
+        // A cell straight in a table opens the row it implies; a link ends
+        // the link left open near it, but not one outside its table.
+        PlacementCase{"<table><td>a<td>b</table><table><tbody><th>c</table>",
+                      "<table>[<tr>[<td>[a],</td>,<td>[b]]],</table>,<table>[<tbody>[<tr>[<th>[c]]]],</table>"},
+        // A table's head, body or foot ends at the next, with its open row and cell.
+        PlacementCase{"<table><thead><tr><th>h<tbody><tr><td>b<tfoot><td>f</table>",
+                      "<table>[<thead>[<tr>[<th>[h],</th>],</tr>],</thead>,<tbody>[<tr>[<td>[b],</td>],</tr>],"
+                      "</tbody>,<tfoot>[<tr>[<td>[f]]]],</table>"},
+        PlacementCase{"<a href=1>x<b><a href=2>y</a></b><table><tr><td><a>z</table>",
+                      "<a href=1>[x,<b>],</a>,<a href=2>[y],</a>,</b>,<table>[<tr>[<td>[<a>[z]]]],</table>"}));
 
 // Outside pre, each run of spaces and control characters in a text becomes
 // one space, wherever the run falls against the scanner's eight-byte steps.
