@@ -18,6 +18,20 @@ constexpr ElementSet kSpaceAbsorbing{kSpaceAbsorbingTags};
 // Whether `node` (not the root) is a tag next to which a space is not shown.
 bool AbsorbsSpace(const CXmlNode* node) { return kSpaceAbsorbing.Holds(node->GetElement()->GetElementId()); }
 
+// Tags that show something of their own in the line, as a word does: a
+// picture (or its alt text) and a field. Read as HTML reads the page, a
+// space beside one is shown ("a <img> b" is not "a <img>b").
+constexpr ElementSet kShownInLine{"img\0input\0"};
+
+// How the walks below read the tags they pass.
+struct SpaceReading {
+  bool tagsInLineShow = false;  // a tag of kShownInLine keeps the spaces beside it
+
+  bool ShowsInLine(const CXmlNode* node) const {
+    return tagsInLineShow && kShownInLine.Holds(node->GetElement()->GetElementId());
+  }
+};
+
 bool IsEmptyText(const CXmlNode* node) {
   const char* text = node->GetText();
   return text != nullptr && *text == '\0';
@@ -61,7 +75,8 @@ class LeadingSpaceAnswers {
 // True when a space at the start of `node`'s text repeats a break or space
 // that the content before it already gives.
 // `steps` becomes the number of nodes the walk passed.
-bool LeadingSpaceIsRedundant(const CXmlNode* node, const LeadingSpaceAnswers& answers, int& steps) {
+bool LeadingSpaceIsRedundant(const CXmlNode* node, const LeadingSpaceAnswers& answers, const SpaceReading& reading,
+                             int& steps) {
   steps = 0;
   // Every node between the candidate and `node` has empty text or is a tag
   // that leaves the decision to what comes before it.
@@ -74,7 +89,7 @@ bool LeadingSpaceIsRedundant(const CXmlNode* node, const LeadingSpaceAnswers& an
     }
     const std::string_view text = before->GetElement()->GetTextView();
     if (text.back() == ' ') return true;
-    if (text.back() != '>') return false;
+    if (text.back() != '>' || reading.ShowsInLine(before)) return false;
     if (AbsorbsSpace(before)) return true;
   }
   return true;
@@ -82,7 +97,7 @@ bool LeadingSpaceIsRedundant(const CXmlNode* node, const LeadingSpaceAnswers& an
 
 // True when a space at the end of `node`'s text repeats a break or space that
 // the content after it gives, or nothing follows.
-bool TrailingSpaceIsRedundant(const CXmlNode* node) {
+bool TrailingSpaceIsRedundant(const CXmlNode* node, const SpaceReading& reading) {
   // Every node between `node` and the candidate has empty text or is a tag
   // that leaves the decision to what comes after it.
   for (const CXmlNode* after = node->NextInDocument(); after != nullptr;
@@ -90,25 +105,25 @@ bool TrailingSpaceIsRedundant(const CXmlNode* node) {
     if (IsEmptyText(after)) continue;
     const std::string_view text = after->GetElement()->GetTextView();
     if (text.front() == ' ') return true;
-    if (text.front() != '<') return false;
+    if (text.front() != '<' || reading.ShowsInLine(after)) return false;
     if (AbsorbsSpace(after)) return true;
   }
   return true;
 }
 
-void TrimRedundantSpaces(CXmlNode* node, LeadingSpaceAnswers& answers) {
+void TrimRedundantSpaces(CXmlNode* node, LeadingSpaceAnswers& answers, const SpaceReading& reading) {
   CXmlObject* element = node->GetElement();
   if (element == nullptr || element->GetTextView().empty()) return;
   std::string_view kept = element->GetTextView();
   // A text that ends up empty began with a space, so its walk was made.
   int steps = 0;
-  const bool leading = kept.front() == ' ' && LeadingSpaceIsRedundant(node, answers, steps);
+  const bool leading = kept.front() == ' ' && LeadingSpaceIsRedundant(node, answers, reading, steps);
   if (leading) {
     kept.remove_prefix(1);
     element->SetText(std::string(kept));
   }
   kept = element->GetTextView();
-  if (!kept.empty() && kept.back() == ' ' && TrailingSpaceIsRedundant(node)) {
+  if (!kept.empty() && kept.back() == ' ' && TrailingSpaceIsRedundant(node, reading)) {
     kept.remove_suffix(1);
     element->SetText(std::string(kept));
   }
@@ -131,9 +146,9 @@ bool CompleteEmptySelect(CXmlNode* node) {
 }
 
 // The cleanup of a node before its children; false when the node went.
-bool CleanBeforeChildren(CXmlNode* node, LeadingSpaceAnswers& answers) {
+bool CleanBeforeChildren(CXmlNode* node, LeadingSpaceAnswers& answers, const SpaceReading& reading) {
   if (node->GetParent() == nullptr) return true;
-  TrimRedundantSpaces(node, answers);
+  TrimRedundantSpaces(node, answers, reading);
   return CompleteEmptySelect(node);
 }
 
@@ -187,7 +202,8 @@ struct Frame {
 void CleanupTree(CXmlNode* node, const CWmlSettings& settings) {
   const bool stripComments = settings.stripComments != 0;
   LeadingSpaceAnswers answers;
-  if (!CleanBeforeChildren(node, answers)) return;
+  const SpaceReading reading{settings.blockBreaks != 0};
+  if (!CleanBeforeChildren(node, answers, reading)) return;
   std::vector<Frame> frames{{node, nullptr, nullptr, false, answers.Mark()}};
   // frames holds the ancestors whose children are being cleaned, outermost
   // first; the top frame's children before its next child are clean.
@@ -199,7 +215,7 @@ void CleanupTree(CXmlNode* node, const CWmlSettings& settings) {
       CleanAfterChildren(finished, stripComments);
       continue;
     }
-    if (CleanBeforeChildren(child, answers)) frames.push_back({child, nullptr, nullptr, false, answers.Mark()});
+    if (CleanBeforeChildren(child, answers, reading)) frames.push_back({child, nullptr, nullptr, false, answers.Mark()});
   }
 }
 

@@ -328,7 +328,7 @@ constexpr char kLoginPage[] =
 TEST(LinearTables, TablesOfControlsBecomeLines) {
   ExpectParagraphs({
       {"a login form laid out in a table", kLoginPage,
-       "User<input name=\"u\" type=\"text\"/><br/>Password<input type=\"password\" name=\"p\"/><br/>"
+       "User <input name=\"u\" type=\"text\"/><br/>Password <input type=\"password\" name=\"p\"/><br/>"
        "<anchor title=\"Login\">Login<go href=\"/login\" method=\"post\">"
        "<postfield name=\"u\" value=\"$(u)\"/><postfield name=\"p\" value=\"$(p)\"/>"
        "<postfield name=\"t\" value=\"9\"/></go></anchor>"},
@@ -338,10 +338,10 @@ TEST(LinearTables, TablesOfControlsBecomeLines) {
       {"a control in a nested table linearises the whole nest",
        "<table><tr><td>a</td><td><table><tr><td>b</td><td><textarea name=\"m\">t</textarea></td></tr>"
        "</table></td></tr></table>",
-       "a<br/>b<input name=\"m\" type=\"text\" value=\"t\"/>"},
+       "a<br/>b <input name=\"m\" type=\"text\" value=\"t\"/>"},
       {"rows in groups and text around", "x<table><tbody><tr><td>1</td><td><input name=\"q\"></td></tr></tbody>"
        "<tr><td>2</td></tr></table>y",
-       "x<br/>1<input name=\"q\" type=\"text\"/><br/>2<br/>y"},
+       "x<br/>1 <input name=\"q\" type=\"text\"/><br/>2<br/>y"},
       {"a table without controls stays a table", "<table><tr><td>a</td><td>b</td></tr></table>",
        "<table columns=\"2\"><tr><td>a</td><td>b</td></tr></table>"},
   });
