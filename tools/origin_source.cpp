@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "tools/ascii_case.h"
+#include "tools/base_href.h"
+#include "tools/media_types.h"
 #include "tools/request_path.h"
 
 namespace quillmark::tools {
@@ -157,6 +159,13 @@ SourceContent OriginSource::Fetch(const SourceRequest& request) const {
   if (result != CURLE_OK) return ErrorContent(502);
   SourceContent content = ContentOf(easy, transfer);
   content.location = LocalLocation(FindHeader(transfer.headers, "location").value_or(""));
+  // A page's base naming the origin would resolve its links to the origin,
+  // which a phone then reaches past this server: it names this server's
+  // path for it instead, as a Location does.
+  if (IsConvertedMediaType(content.mediaType)) {
+    const auto local = [this](const std::string& base) { return LocalLocation(base); };
+    content.body = WithMappedBaseHref(std::move(content.body), local);
+  }
   return content;
 }
 

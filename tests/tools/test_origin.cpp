@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "origin_fixture.h"
+#include "tools/base_href.h"
 #include "tools/gzip_coding.h"
 #include "tools/origin_source.h"
 #include "tools/percent_encoding.h"
@@ -30,6 +31,10 @@ OriginReply SiteAnswer(const OriginRequest& request, int port) {
     std::string page = "<p>" + query + "</p>";
     for (int i = 0; page.size() < 3500; ++i) page += "<p>paragraph " + std::to_string(i) + " of words to cut</p>";
     return {200, "text/html", page, {}, {}};
+  }
+  if (path == "/based.html") {
+    const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/base/docs/";
+    return {200, "text/html", "<head><base href='" + base + "'></head><a href=b.html>B</a>", {}, {}};
   }
   if (path == "/logo.gif") return {200, "image/gif", "GIF89a-origin", {{"ETag", "\"gif-tag\""}}, {}};
   if (path == "/big.html") return {200, "text/html", std::string(kMaxPageBytes * 2, 'x'), {}, {}};
@@ -170,6 +175,28 @@ TEST_F(OriginServer, RedirectionsBecomeLocalOnlyForTheOriginItselfBelowItsPrefix
     if (at != std::string::npos) expected.replace(at, 4, std::to_string(origin_.Port()));
     EXPECT_EQ(reply.Header("Location"), expected);
   }
+}
+
+// A page whose base names the origin links through this server, as its
+// redirections do; the first base with an href is the one mapped, its quotes kept.
+TEST_F(OriginServer, APageBaseNamingTheOriginBecomesLocal) {
+  OriginSource source(origin_.Url() + "/base/", Limits());
+  RunningServer server(source, 2);
+  const HttpReply reply = server.Get("/based.html", {{"Accept", "text/vnd.wap.wml"}});
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_TRUE(Contains(reply.body, "<a href=\"/docs/b.html\">B</a>")) << reply.body;
+  const auto upper = [](const std::string& value) { return "[" + value + "]"; };
+  const struct {
+    const char* page;
+    const char* mapped;
+  } cases[] = {
+      {"<BASE target=x HREF = \"a b\">", "<BASE target=x HREF = \"[a b]\">"},
+      {"<basefont href=x><base href=y/><base href='z'>", "<basefont href=x><base href=[y/]><base href='z'>"},
+      {"<base target=x><base xhref=q href=''>", "<base target=x><base xhref=q href='[]'>"},
+      {"<base href=\"open", "<base href=\"open"},
+      {"no base", "no base"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithMappedBaseHref(c.page, upper), c.mapped) << c.page;
 }
 
 TEST_F(OriginServer, PostBodiesReachTheOriginWithinTheirLimit) {
