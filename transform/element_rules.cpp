@@ -216,7 +216,11 @@ void ResolveAgainstBase(CXmlObject& element, const char* name, const RewriteCont
   const std::string& base = walk.Variables().baseHref;
   const char* value = element.GetAttribute(name);
   if (value == nullptr || base.empty()) return;
-  element.SetAttribute(name, ResolveReference(base, value).c_str());
+  const std::string resolved = ResolveReference(base, value);
+  // A long base written before many links would multiply the page: what
+  // each link grows by draws from the conversion's budget.
+  walk.Root()->ChargeBudget(static_cast<int64_t>(resolved.size()));
+  element.SetAttribute(name, resolved.c_str());
 }
 
 void RewriteGo(CXmlNode* node, RewriteContext& walk) {

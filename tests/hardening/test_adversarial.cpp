@@ -187,7 +187,10 @@ TEST(Hardening, PagesThatExpandPastTheBudgetFail) {
   const Outcome refiltered = ConvertHostile(Repeated("<anchor><hr><option>q", 100000));
   const Outcome refilteredLinks = ConvertHostile(Repeated("<a href=x><hr><option>q", 100000),
                                                  ConfigurationFrom("DEVICE_GROUP=G\nBLOCK_BREAKS=false\n"));
-  for (const Outcome* outcome : {&replaced, &replacedLarge, &posted, &nested, &refiltered, &refilteredLinks}) {
+  // A long base resolves every link after it into a long target.
+  const Outcome based =
+      ConvertHostile("<base href=\"http://h/" + std::string(200000, 'x') + "/\">" + Repeated("<a href=y>l</a>", 100000));
+  for (const Outcome* outcome : {&replaced, &replacedLarge, &posted, &nested, &refiltered, &refilteredLinks, &based}) {
     EXPECT_TRUE(outcome->pastBudget);
     EXPECT_LT(outcome->seconds, 60.0);
   }
