@@ -13,11 +13,12 @@ namespace quillmark {
 bool IsUsableBase(std::string_view base);
 
 // `reference` resolved against `base`; a base that IsUsableBase does not
-// allow, the empty one among them, leaves every reference as it is. A reference that names a scheme,
-// an empty one, one that is only a fragment ("#top", a card of the same
-// deck) and one that begins with a WML variable ("$") stay as they are;
-// the rest take the base's scheme, host and directory, with "." and ".."
-// segments of the merged path removed. Costs time linear in both lengths.
+// allow, the empty one among them, leaves every reference as it is. A
+// reference that names a scheme, an empty one, one that is only a fragment
+// ("#top", a card of the same deck) and one that begins with a WML
+// variable ("$") stay as they are; the rest take the base's scheme, host
+// and directory, with "." and ".." segments of the merged path removed,
+// and the blanks around them dropped. Costs time linear in both lengths.
 std::string ResolveReference(std::string_view base, std::string_view reference);
 
 }  // namespace quillmark

@@ -45,8 +45,9 @@ class CWorkingVariables : public TreeContext {
   // tenths of a second.
   std::string refreshTarget;
   int32_t refreshDelay = 0;
-  // The page's first usable `<base href>` (see IsUsableBase), which its
-  // relative links are resolved against; empty for none.
+  // The href of the page's first `<base>` that names one, read as HTML
+  // reads the page: its relative targets are resolved against it where
+  // IsUsableBase allows it (ResolveReference); empty for none.
   std::string baseHref;
   CPrePocessControl markerState;
   const CDevice* device;  // borrowed from the configuration; may be null

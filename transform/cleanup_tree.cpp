@@ -215,7 +215,9 @@ void CleanupTree(CXmlNode* node, const CWmlSettings& settings) {
       CleanAfterChildren(finished, stripComments);
       continue;
     }
-    if (CleanBeforeChildren(child, answers, reading)) frames.push_back({child, nullptr, nullptr, false, answers.Mark()});
+    if (CleanBeforeChildren(child, answers, reading)) {
+      frames.push_back({child, nullptr, nullptr, false, answers.Mark()});
+    }
   }
 }
 

@@ -208,6 +208,7 @@ void RewriteBase(CXmlNode* node, RewriteContext& walk) {
   const char* href = node->IsStartTag() && walk.ReadsAsHtml() ? node->GetElement()->GetAttribute("href") : nullptr;
   std::string& base = walk.Variables().baseHref;
   // A browser takes the first base that names a target, and no later one.
+  // (An empty href names none here, where a browser would stop at it.)
   if (href != nullptr && base.empty()) base = href;
   RewriteUnknownTag(node);
 }
