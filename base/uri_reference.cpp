@@ -133,7 +133,7 @@ bool IsUsableBase(std::string_view base) {
   return base.starts_with("/");
 }
 
-std::string ResolveReference(std::string_view base, std::string_view reference) {
+std::string ResolveUriReference(std::string_view base, std::string_view reference) {
   const std::string_view target = TrimBlanks(reference);
   base = TrimBlanks(base);
   const bool staysAsWritten = !IsUsableBase(base) || target.empty() || target.front() == '#' || target.front() == '$' ||

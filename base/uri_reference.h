@@ -19,6 +19,6 @@ bool IsUsableBase(std::string_view base);
 // variable ("$") stay as they are; the rest take the base's scheme, host
 // and directory, with "." and ".." segments of the merged path removed,
 // and the blanks around them dropped. Costs time linear in both lengths.
-std::string ResolveReference(std::string_view base, std::string_view reference);
+std::string ResolveUriReference(std::string_view base, std::string_view reference);
 
 }  // namespace quillmark

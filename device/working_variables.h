@@ -47,7 +47,7 @@ class CWorkingVariables : public TreeContext {
   int32_t refreshDelay = 0;
   // The href of the page's first `<base>` that names one, read as HTML
   // reads the page: its relative targets are resolved against it where
-  // IsUsableBase allows it (ResolveReference); empty for none.
+  // IsUsableBase allows it (ResolveUriReference); empty for none.
   std::string baseHref;
   CPrePocessControl markerState;
   const CDevice* device;  // borrowed from the configuration; may be null

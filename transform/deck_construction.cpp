@@ -219,7 +219,7 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
     if (variables.nestedCard) DissolveNestedCards(child);
     EnsureParagraph(child);
     if (std::exchange(refreshes, false)) {
-      const std::string target = ResolveReference(variables.baseHref, variables.refreshTarget);
+      const std::string target = ResolveUriReference(variables.baseHref, variables.refreshTarget);
       AddRefreshTimer(child, target, variables.refreshDelay, conversion.Settings());
     }
     ApplyContentModel(child, wml::kCardDeck);

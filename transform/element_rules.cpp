@@ -217,7 +217,7 @@ void ResolveAgainstBase(CXmlObject& element, const char* name, const RewriteCont
   const std::string& base = walk.Variables().baseHref;
   const char* value = element.GetAttribute(name);
   if (value == nullptr || base.empty()) return;
-  const std::string resolved = ResolveReference(base, value);
+  const std::string resolved = ResolveUriReference(base, value);
   // A long base written before many links would multiply the page: what
   // each link grows by draws from the conversion's budget.
   walk.Root()->ChargeBudget(static_cast<int64_t>(resolved.size()));

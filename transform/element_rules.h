@@ -36,7 +36,7 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk);
 // ResolveAgainstBase); the tag goes as any unknown element's.
 void RewriteBase(CXmlNode* node, RewriteContext& walk);
 // Sets the attribute `name` of `element`, when it has one, to its value
-// resolved against the page's base (ResolveReference), drawing its length
+// resolved against the page's base (ResolveUriReference), drawing its length
 // from the conversion's budget.
 void ResolveAgainstBase(CXmlObject& element, const char* name, const RewriteContext& walk);
 // go: at the closed tag the pair, method, sendreferer and an escaped href.

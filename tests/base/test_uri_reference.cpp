@@ -60,10 +60,10 @@ constexpr Case kCases[] = {
 
 TEST(UriReference, ResolvesAsPublishedAndKeepsWhatADeckKeeps) {
   for (const Case& c : kCases) {
-    const std::string resolved = ResolveReference(c.base, c.reference);
+    const std::string resolved = ResolveUriReference(c.base, c.reference);
     EXPECT_EQ(resolved, c.resolved) << c.base << " + " << c.reference;
     // What is resolved stays so: a target resolved twice is the same.
-    EXPECT_EQ(ResolveReference(c.base, resolved), resolved) << c.base << " + " << c.reference;
+    EXPECT_EQ(ResolveUriReference(c.base, resolved), resolved) << c.base << " + " << c.reference;
   }
 }
 
