@@ -100,12 +100,16 @@ void RewriteTitle(CXmlNode* node, RewriteContext& walk) {
   // The title of an inline picture (an icon's name) stays its text, unless
   // BLOCK_BREAKS=false reads the page as the decks before the key did.
   if (!node->IsStartTag() || (walk.InsideForeignContent() && walk.ReadsAsHtml())) return;
+  // Read as HTML reads the page, the first title names it, and no title
+  // shows in it, wherever it stands.
+  if (walk.ReadsAsHtml() && walk.Variables().Title() != nullptr) return RemoveWithContent(node, walk);
   FilterChildren(node, wml::kTitle);
   CXmlNode* first = node->GetFirstChild();
   if (first == nullptr) return;
   std::string title(TrimControlBytes(first->GetText()));
   first->GetElement()->SetText(title);
   walk.Variables().SetTitle(std::move(title));
+  if (walk.ReadsAsHtml()) RemoveWithContent(node, walk);
 }
 
 void RewriteCard(CXmlNode* node, RewriteContext& walk) {

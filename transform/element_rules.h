@@ -19,6 +19,8 @@ void ApplyPairAtClosedTag(CXmlNode* node, const ContentModel& model);
 // html, wml: renamed "wml"; at the closed tag the pair of the walk's root.
 void RewriteDocumentElement(CXmlNode* node, RewriteContext& walk);
 // title: at the start tag, filters to text and stores the trimmed title.
+// Read as HTML reads the page, only the first title is stored, and every
+// title goes with its content: none shows in a card.
 void RewriteTitle(CXmlNode* node, RewriteContext& walk);
 // body, card: renamed "card"; counts cards; at the end tag the card pair and
 // the id, title, newcontext and ordered attributes.

@@ -53,6 +53,8 @@ TEST(Deck, DocumentStructure) {
       {"page title becomes the card title",
        "<html><head><title> My Page </title></head><body>x</body></html>",
        Deck(Card("card1", "My Page", "x"))},
+      {"the first title names the page, and no title shows", "<title>First</title><body><title>Second</title>x</body>",
+       Deck(Card("card1", "First", "x"))},
       {"a head left open ends where the body begins", "<html><head><title>T</title><body>x</body></html>",
        Deck(Card("card1", "T", "x"))},
       {"so does a head opened twice", "<html><head><HEAD><title>T</title></head><body>x</body></html>",
