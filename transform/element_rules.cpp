@@ -21,6 +21,9 @@
 namespace quillmark {
 namespace {
 
+// The attributes of WML's meta element.
+constexpr char kWmlMetaAttributes[] = "http-equiv\0name\0forua\0content\0scheme\0id\0class\0";
+
 // An image without alt text is described by at most this much of its source.
 constexpr std::size_t kAltSourceLimit = 511;
 // The last path segment of an image source: after the last "/", then after
@@ -191,6 +194,15 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
     const char* content = element.GetAttribute("content");
     CWorkingVariables& variables = walk.Variables();
     std::tie(variables.refreshDelay, variables.refreshTarget) = RefreshOf(content != nullptr ? content : "");
+  }
+  // WML's meta must have content, names it by a name or an HTTP header,
+  // and knows few attributes; read as HTML, the page's others go (a bare
+  // name, an "og:" property). A charset's meta goes with the charset rules
+  // below.
+  if (walk.ReadsAsHtml() && element.GetAttribute("charset") == nullptr) {
+    const bool named = element.GetAttribute("name") != nullptr || element.GetAttribute("http-equiv") != nullptr;
+    if (!named || element.GetAttribute("content") == nullptr) return RemoveWithContent(node, walk);
+    element.RetainAttributes(kWmlMetaAttributes);
   }
   if (walk.Settings().transcode == 0) return;
   if (element.GetAttribute("charset") != nullptr) {

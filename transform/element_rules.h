@@ -31,7 +31,9 @@ void RewriteDo(CXmlNode* node, RewriteContext& walk);
 // meta: left as it stands for its parent's content model; but when the
 // deck is written in its own encoding (CHARSET=convert), the page's charset
 // declarations would misname it: a meta with a charset attribute goes, and
-// a Content-Type meta's charset names the deck's encoding.
+// a Content-Type meta's charset names the deck's encoding. Read as HTML
+// reads the page, a meta without content or without a name or HTTP header
+// goes, and a meta keeps only the attributes WML's has.
 void RewriteMeta(CXmlNode* node, RewriteContext& walk);
 // base: read as HTML reads the page, the first one's href is the base that
 // links, pictures, forms and a refresh are resolved against (see

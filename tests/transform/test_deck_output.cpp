@@ -189,7 +189,8 @@ TEST(DeckCharsets, ThePagesCharsetDeclarationsNameTheDecksEncoding) {
   const std::string latin1 = "XMLVERSION=\"<?xml version=\\\"1.0\\\" encoding=\\\"ISO-8859-1\\\"?>\"";
   const std::string page =
       "<html><head><meta charset='koi8-r'><META HTTP-EQUIV='Content-Type' CONTENT='text/html; Charset=KOI8-R'>"
-      "<meta name=author content=x></head><body><p>x</p></body></html>";
+      "<meta name=author content=x data-v=1><meta name=robots><meta property=og:title content=T></head>"
+      "<body><p>x</p></body></html>";
   struct Case {
     std::string settings;
     std::string head;
@@ -207,6 +208,11 @@ TEST(DeckCharsets, ThePagesCharsetDeclarationsNameTheDecksEncoding) {
     const std::string deck = DeckUnder(c.settings, page, "");
     EXPECT_NE(deck.find(c.head), std::string::npos) << c.settings << "\n" << deck;
   }
+  // Read by its tags alone, the page's other metas pass as they stand.
+  EXPECT_NE(DeckUnder("BLOCK_BREAKS=false", page, "").find("<meta name=\"author\" content=\"x\" data-v=\"1\"/>"
+                                                          "<meta name=\"robots\"/><meta property=\"og:title\" "
+                                                          "content=\"T\"/></head>"),
+            std::string::npos);
 }
 
 TEST(DeckCharsets, ADeckIsCompiledInItsEncodingOnlyWhereTheCompilerReadsIt) {
