@@ -497,6 +497,9 @@ void RewriteHeading(CXmlNode* node, RewriteContext& walk) {
   if (start == nullptr) return;
   node->GetElement()->SetName("b");
   start->GetElement()->SetName("b");
+  // A heading's own attributes (align, style) are none of bold text's:
+  // read as HTML, it keeps only those.
+  if (walk.ReadsAsHtml()) start->GetElement()->RetainAttributes(wml::kFormatting.attributes);
   if (walk.HasTextBefore(node)) start->InsertBefore(walk.NewLineBreak(node));
   node->InsertAfter(walk.NewLineBreak(node));
 }

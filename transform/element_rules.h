@@ -77,7 +77,8 @@ void RewriteSuperscript(CXmlNode* node, RewriteContext& walk);
 void AddRefreshTimer(CXmlNode* card, const std::string& target, int32_t delay, const CWmlSettings& settings);
 // p: at the closed tag the pair, align and mode.
 void RewriteP(CXmlNode* node, RewriteContext& walk);
-// h1 to h6: at the end tag, bold text on a line of its own.
+// h1 to h6: at the end tag, bold text on a line of its own; read as HTML,
+// with bold text's attributes alone.
 void RewriteHeading(CXmlNode* node, RewriteContext& walk);
 // hr: a line break without attributes.
 void RewriteHr(CXmlNode* node, RewriteContext& walk);

@@ -94,6 +94,8 @@ TEST(Deck, FormattingHeadingsAndRules) {
       {"a heading at the start of a paragraph gets a break after it", "<p><h2>Title</h2>more</p>",
        Deck(Card("card1", "", "<b>Title</b><br/>more"))},
       {"but none last in its card", "<p><h2>Title</h2></p>", Deck(Card("card1", "", "<b>Title</b>"))},
+      {"a heading keeps bold text's attributes alone", "<h2 align=center style=s id=a>T</h2>x",
+       Deck(Card("card1", "", "<b id=\"a\">T</b><br/>x"))},
       {"font sizes, a signed one relative to 3", "<font size=\"1\">a</font><font size=\"6\">b</font>"
                      "<font size=\"3\">c</font><font size=\"+1\">d</font><font size=\"-1\">e</font><font>f</font>"
                      "<font size=\"0\">g</font><font size=\"+3\">h</font><font size=\"-9\">i</font>",

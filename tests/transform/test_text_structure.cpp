@@ -176,6 +176,7 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
        "no 232<a href=\"tel:+1\">C</a><a href=\"#s\">S</a>"},
       {"an inline frame is what it holds", "a<iframe src=/v>t</iframe>", "at"},
       {"a title in the body shows", "<body><title>T</title>x</body>", "Tx"},
+      {"a heading keeps its attributes and its breaks", "<h2 align=center>T</h2>", "<b align=\"center\">T</b><br/>"},
       {"a base resolves nothing", "<base href=\"http://h.org/d/\"><a href=\"a.html\">A</a>",
        "<a href=\"a.html\">A</a>"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
