@@ -11,8 +11,13 @@
 // - NUL bytes are not text: a token is parsed without them.
 // - Quotes, server blocks ("<%" ... "%>") and the comments of the script in
 //   a server block only shield ">" and "<": inside them neither cuts.
-// - A quoted string never spans a line break; "'" and "//" script comments
-//   end at one, "/*" comments at "*/", every script comment at "%>".
+// - A quoted string ends at a line break, unless the page is read as HTML:
+//   then a quoted attribute value spans lines, as HTML's do, where its
+//   closing quote comes before the next ">" after the line break (a value
+//   whose quote closes only past one more likely lacks its closing quote,
+//   and ends at the line break as before). In a server block, and for "'"
+//   and "//" script comments, a line break always ends it; "/*" comments
+//   end at "*/", every script comment at "%>".
 // - The character before the current one is "previous"; at position 0 there
 //   is none, and every rule that reads it then does not apply.
 // - The last character of the text ends the final data token when no tag is
@@ -44,7 +49,8 @@ constexpr auto kHasRule = [] {
 
 class Tokenizer {
  public:
-  Tokenizer(const char* text, int32_t length) : text_(text), length_(length) {}
+  Tokenizer(const char* text, int32_t length, bool quotesSpanLines)
+      : text_(text), length_(length), quotesSpanLines_(quotesSpanLines) {}
 
   // Runs the whole pass; `onToken` receives the characters of every token in
   // order (start and length, NUL bytes left out).
@@ -246,9 +252,24 @@ class Tokenizer {
     }
   }
 
-  // A line break ends any quoted string and any line comment.
+  // True when the open quoted string closes before the next ">". The quote
+  // found is kept, so that the line breaks before it look no further: each
+  // byte is looked at by at most two such scans (one for each quote).
+  bool QuoteClosesBeforeTagEnd() {
+    if (position_ < quoteClosesAt_) return true;
+    for (int32_t at = position_ + 1; at < length_; ++at) {
+      if (text_[at] == '>') return false;
+      if (text_[at] != quote_) continue;
+      quoteClosesAt_ = at;
+      return true;
+    }
+    return false;
+  }
+
+  // A line break ends a line comment, and a quoted string but one that
+  // spans lines (see the top of the file).
   void OnLineBreak() {
-    inQuote_ = false;
+    if (inQuote_ && (!quotesSpanLines_ || inServer_ || !QuoteClosesBeforeTagEnd())) inQuote_ = false;
     if (inComment_ == ScriptComment::kLine) {
       inComment_ = ScriptComment::kNone;
     }
@@ -259,8 +280,10 @@ class Tokenizer {
   int32_t position_ = 0;
   int32_t tokenStart_ = 0;
   bool inTag_ = false;
+  const bool quotesSpanLines_;
   bool inQuote_ = false;
   char quote_ = 0;
+  int32_t quoteClosesAt_ = 0;  // where the quote last found ahead closes
   bool inServer_ = false;
   ScriptComment inComment_ = ScriptComment::kNone;
 };
@@ -272,7 +295,7 @@ void CCustomXmlParser::Parse(CXmlNode* target, const char* text, int32_t length,
   if (text == nullptr || length <= 0) {
     return;
   }
-  Tokenizer tokenizer(text, length);
+  Tokenizer tokenizer(text, length, values == UnquotedValues::kEndAtSpace);
   tokenizer.Run([this, target, &words, values](const char* token, int32_t tokenLength) {
     CXmlObject& record = RecordForToken();
     record.ParseToken(token, tokenLength, words, values);

@@ -93,6 +93,11 @@ INSTANTIATE_TEST_SUITE_P(
         // the link left open near it, but not one outside its table.
         PlacementCase{"<table><td>a<td>b</table><table><tbody><th>c</table>",
                       "<table>[<tr>[<td>[a],</td>,<td>[b]]],</table>,<table>[<tbody>[<tr>[<th>[c]]]],</table>"},
+        // A quoted value spans lines where its quote closes before the next
+        // ">" after the line break; else it ends at the line break.
+        PlacementCase{"<p title=\"x\ny\">P</p><a href=\"u>L</a>\nn\">m",
+                      "<p title=\"x\ny\">[P],</p>,<a href=\"u>L</a>\nn\">[m]"},
+        PlacementCase{"<i title=\"a\nb>c</i>d", "<i title=\"a\nb>[c],</i>,d"},
         // A table's head, body or foot ends at the next, with its open row and cell.
         PlacementCase{"<table><thead><tr><th>h<tbody><tr><td>b<tfoot><td>f</table>",
                       "<table>[<thead>[<tr>[<th>[h],</th>],</tr>],</thead>,<tbody>[<tr>[<td>[b],</td>],</tr>],"
