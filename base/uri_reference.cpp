@@ -126,6 +126,21 @@ std::string Compose(const UriParts& base, std::string_view path, const UriParts&
 
 }  // namespace
 
+std::string TargetAsBrowsersRead(std::string_view target) {
+  target = TrimBlanks(target);
+  std::string read;
+  read.reserve(target.size());
+  for (const char c : target) {
+    if (c == '\t' || c == '\n' || c == '\r') continue;
+    if (c == ' ') {
+      read.append("%20");
+      continue;
+    }
+    read += c;
+  }
+  return read;
+}
+
 bool IsUsableBase(std::string_view base) {
   base = TrimBlanks(base);
   const std::size_t scheme = SchemeLength(base);

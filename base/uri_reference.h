@@ -21,4 +21,9 @@ bool IsUsableBase(std::string_view base);
 // and the blanks around them dropped. Costs time linear in both lengths.
 std::string ResolveUriReference(std::string_view base, std::string_view reference);
 
+// The link target `target` as browsers read one: without the tabs and line
+// breaks it holds and the blanks and control bytes around it, and with
+// "%20" for each space left within it.
+std::string TargetAsBrowsersRead(std::string_view target);
+
 }  // namespace quillmark

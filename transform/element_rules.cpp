@@ -229,15 +229,17 @@ void RewriteBase(CXmlNode* node, RewriteContext& walk) {
   RewriteUnknownTag(node);
 }
 
-void ResolveAgainstBase(CXmlObject& element, const char* name, const RewriteContext& walk) {
-  const std::string& base = walk.Variables().baseHref;
+void ReadTargetAsHtml(CXmlObject& element, const char* name, const RewriteContext& walk) {
   const char* value = element.GetAttribute(name);
-  if (value == nullptr || base.empty()) return;
-  const std::string resolved = ResolveUriReference(base, value);
-  // A long base written before many links would multiply the page: what
-  // each link grows by draws from the conversion's budget.
-  walk.Root()->ChargeBudget(static_cast<int64_t>(resolved.size()));
-  element.SetAttribute(name, resolved.c_str());
+  if (value == nullptr || !walk.ReadsAsHtml()) return;
+  std::string target = TargetAsBrowsersRead(value);
+  if (const std::string& base = walk.Variables().baseHref; !base.empty()) {
+    target = ResolveUriReference(base, target);
+    // A long base written before many links would multiply the page: what
+    // each link grows by draws from the conversion's budget.
+    walk.Root()->ChargeBudget(static_cast<int64_t>(target.size()));
+  }
+  if (target != value) element.SetAttribute(name, target.c_str());
 }
 
 void RewriteGo(CXmlNode* node, RewriteContext& walk) {
@@ -315,7 +317,7 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
   if (element->GetAttribute("alt") == nullptr) {
     element->SetAttribute("alt", FileNameOf(element->GetAttribute("src")).c_str());
   }
-  ResolveAgainstBase(*element, "src", walk);
+  ReadTargetAsHtml(*element, "src", walk);
   element->NormalizeEnumAttribute("align", "top\0middle\0bottom\0", "bottom", 0);
 }
 
@@ -339,7 +341,7 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   }
   CXmlObject* element = PairAtClosedTag(node, wml::kA);
   if (element == nullptr) return;
-  ResolveAgainstBase(*element, "href", walk);
+  ReadTargetAsHtml(*element, "href", walk);
   EscapeHref(*element, walk.Settings());
 }
 

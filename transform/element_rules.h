@@ -37,12 +37,14 @@ void RewriteDo(CXmlNode* node, RewriteContext& walk);
 void RewriteMeta(CXmlNode* node, RewriteContext& walk);
 // base: read as HTML reads the page, the first one's href is the base that
 // links, pictures, forms and a refresh are resolved against (see
-// ResolveAgainstBase); the tag goes as any unknown element's.
+// ReadTargetAsHtml); the tag goes as any unknown element's.
 void RewriteBase(CXmlNode* node, RewriteContext& walk);
-// Sets the attribute `name` of `element`, when it has one, to its value
-// resolved against the page's base (ResolveUriReference), drawing its length
-// from the conversion's budget.
-void ResolveAgainstBase(CXmlObject& element, const char* name, const RewriteContext& walk);
+// Read as HTML reads the page: sets the attribute `name` of `element`,
+// when it has one, to the target it holds as browsers read it
+// (TargetAsBrowsersRead), resolved against the page's base
+// (ResolveUriReference), which draws its length from the conversion's
+// budget.
+void ReadTargetAsHtml(CXmlObject& element, const char* name, const RewriteContext& walk);
 // go: at the closed tag the pair, method, sendreferer and an escaped href.
 void RewriteGo(CXmlNode* node, RewriteContext& walk);
 // img: at the closed tag the pair, src, alt from the file name, and align.

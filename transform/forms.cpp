@@ -292,7 +292,7 @@ void RewriteForm(CXmlNode* node, RewriteContext& walk) {
   std::vector<CXmlNode*>& open = walk.OpenForms();
   if (!node->IsClosedTag()) {
     if (form.GetAttribute("action") == nullptr) form.SetAttribute("action", "");
-    ResolveAgainstBase(form, "action", walk);
+    ReadTargetAsHtml(form, "action", walk);
     open.push_back(node);
     return;
   }

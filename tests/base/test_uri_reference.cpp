@@ -58,6 +58,11 @@ constexpr Case kCases[] = {
     {"", "a.html", "a.html"},
 };
 
+TEST(UriReference, TargetsReadAsBrowsersReadThem) {
+  EXPECT_EQ(TargetAsBrowsersRead(" \x01" "a b\tc\nd\r?q=x y \n"), "a%20bcd?q=x%20y");
+  EXPECT_EQ(TargetAsBrowsersRead(" \n "), "");
+}
+
 TEST(UriReference, ResolvesAsPublishedAndKeepsWhatADeckKeeps) {
   for (const Case& c : kCases) {
     const std::string resolved = ResolveUriReference(c.base, c.reference);

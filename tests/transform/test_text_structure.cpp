@@ -88,6 +88,8 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<html><body><a name=t>T</a>x<a href=#t>t</a><a href=#s>s</a><a href=\"#\">h</a> <b id=s>S</b></body></html>",
        "x<a href=\"#t\">t</a>sh <b id=\"s\">S</b></p></card><card id=\"t\" title=\"\"><p>T"},
       {"pictures", "<img src=/img/a-1.gif alt=Logo>", "<img src=\"/img/a-1.gif\" alt=\"Logo\"/>"},
+      {"targets as browsers read them", "<a href=\" my page.html\n\">A</a><img src=\"a\tb c.gif\" alt=P>",
+       "<a href=\"my%20page.html\">A</a><img src=\"ab%20c.gif\" alt=\"P\"/>"},
       {"the first base resolves links, pictures and forms, not the page's own cards",
        "<head><base href=\"http://h.org/d/i.html\"><base href=/x/></head><a href=a.html>A</a><a href=#t>T</a>"
        "<img src=../p.gif alt=P><map><area href=//c.net/m alt=M></map><form action=f?x=1><input type=submit></form>",
@@ -177,6 +179,7 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"an inline frame is what it holds", "a<iframe src=/v>t</iframe>", "at"},
       {"a title in the body shows", "<body><title>T</title>x</body>", "Tx"},
       {"a heading keeps its attributes and its breaks", "<h2 align=center>T</h2>", "<b align=\"center\">T</b><br/>"},
+      {"targets stay as written", "<a href=\" a b.html\">A</a>", "<a href=\" a b.html\">A</a>"},
       {"a base resolves nothing", "<base href=\"http://h.org/d/\"><a href=\"a.html\">A</a>",
        "<a href=\"a.html\">A</a>"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
