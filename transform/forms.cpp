@@ -246,6 +246,27 @@ void RewriteOption(CXmlNode* node, RewriteContext& walk) {
   }
 }
 
+namespace {
+
+// True when `text` (null for none) is empty or only digits.
+bool HoldsOnlyDigits(const char* text) {
+  for (const char* at = text; at != nullptr && *at != '\0'; ++at) {
+    if (*at < '0' || *at > '9') return false;
+  }
+  return true;
+}
+
+// Read as HTML, a number field asks the phone for digits (WML's format
+// "*N", which most phones meet with their number keys), where its value,
+// which the format must allow, has only digits.
+void AskForDigits(CXmlObject& input, const char* type, const RewriteContext& walk) {
+  if (!walk.ReadsAsHtml() || type == nullptr || !EqualsIgnoringCase(type, "number")) return;
+  if (input.GetAttribute("format") != nullptr || !HoldsOnlyDigits(input.GetAttribute("value"))) return;
+  input.SetAttribute("format", "*N");
+}
+
+}  // namespace
+
 void RewriteInput(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
   CXmlObject& input = *node->GetElement();
@@ -257,6 +278,7 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
     // Every input leaves as a text input, so each holds its value in its own
     // variable, which the form's postfields refer to.
     NameField(node, walk);
+    AskForDigits(input, type, walk);
     if (type == nullptr) input.SetAttribute("type", "text");
   }
   ApplyContentModel(node, wml::kInput);
