@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/control_bytes.h"
+
 namespace quillmark {
 namespace {
 
@@ -27,14 +29,6 @@ std::size_t SchemeLength(std::string_view text) {
   std::size_t end = 1;
   while (end < text.size() && IsSchemeByte(text[end])) ++end;
   return end < text.size() && text[end] == ':' ? end : 0;
-}
-
-// `text` without the blanks and control bytes that browsers pass over at
-// either end of a link's target.
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
 }
 
 UriParts Split(std::string_view text) {
@@ -127,7 +121,7 @@ std::string Compose(const UriParts& base, std::string_view path, const UriParts&
 }  // namespace
 
 std::string TargetAsBrowsersRead(std::string_view target) {
-  target = TrimBlanks(target);
+  target = TrimControlBytes(target);
   std::string read;
   read.reserve(target.size());
   for (const char c : target) {
@@ -142,15 +136,15 @@ std::string TargetAsBrowsersRead(std::string_view target) {
 }
 
 bool IsUsableBase(std::string_view base) {
-  base = TrimBlanks(base);
+  base = TrimControlBytes(base);
   const std::size_t scheme = SchemeLength(base);
   if (scheme != 0) return base.substr(scheme + 1).starts_with("//");
   return base.starts_with("/");
 }
 
 std::string ResolveUriReference(std::string_view base, std::string_view reference) {
-  const std::string_view target = TrimBlanks(reference);
-  base = TrimBlanks(base);
+  const std::string_view target = TrimControlBytes(reference);
+  base = TrimControlBytes(base);
   const bool staysAsWritten = !IsUsableBase(base) || target.empty() || target.front() == '#' || target.front() == '$' ||
                               SchemeLength(target) != 0;
   if (staysAsWritten) return std::string(reference);

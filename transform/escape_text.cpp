@@ -129,16 +129,6 @@ std::optional<std::string> EscapeText(std::string_view text, std::string_view sp
   return out;
 }
 
-std::string_view TrimControlBytes(std::string_view text) {
-  auto isControl = [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 1 && byte <= 32;
-  };
-  while (!text.empty() && isControl(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isControl(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::string AttributeValueText(std::string_view text, ReferenceMode mode, ReferenceContext context) {
   const std::optional<std::string> escaped = EscapeText(text, kTextSpecials, kAmpersandEntity, mode, context);
   const std::string_view source = escaped ? std::string_view(*escaped) : text;

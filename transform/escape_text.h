@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/control_bytes.h"
 #include "markup/character_references.h"
 
 namespace quillmark {
@@ -36,9 +37,6 @@ std::optional<std::string> EscapeText(std::string_view text, std::string_view sp
                                       std::string_view ampersandReplacement,
                                       ReferenceMode mode = ReferenceMode::kKeep,
                                       ReferenceContext context = ReferenceContext::kText);
-
-// `text` without leading and trailing bytes of value 1 to 32.
-std::string_view TrimControlBytes(std::string_view text);
 
 // `text` made safe as a double-quoted attribute value: escaped as character
 // data, with '"' written as "&quot;".
