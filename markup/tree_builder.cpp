@@ -151,6 +151,12 @@ constexpr ElementSet kVoidElements{
 
 bool IsVoid(const CXmlNode& node) { return kVoidElements.Holds(node.GetElement()->GetElementId()); }
 
+// True for the open start tag of a void element that the record does not
+// count as empty.
+bool IsOpenVoidTag(const CXmlNode& node) {
+  return node.IsStartTag() && !node.IsClosedTag() && IsVoid(node) && node.IsEmptyElement() == 0;
+}
+
 // The id of a tag's name; kOtherElement for text, comments and the root.
 ElementId IdOf(const CXmlNode& node) { return node.IsTag() ? node.GetElement()->GetElementId() : kOtherElement; }
 
@@ -356,6 +362,10 @@ void CTreeBuilder::Insert(CXmlNode* node) {
     }
     EndsImpliedElementsBefore(*node);
     OpensImpliedRowBefore(*node);
+    // HTML gives a void element ("<col>", "<param>") no content: what
+    // follows stays beside it, where an open tag would take it in. The
+    // record's empty elements ("<br>") are closed by the pre-pass.
+    if (IsOpenVoidTag(*node)) node->GetElement()->MakeSelfClosing();
   }
   Place(node);
   cursor_ = node;

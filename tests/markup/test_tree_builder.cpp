@@ -71,7 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A head left open ends where the body's content begins; a second
         // head start tag inside it, and its own end tag after that, vanish.
         PlacementCase{"<head><title>t</title> <meta a><link b><BODY>x",
-                      "<head>[<title>[t],</title>, ,<meta a>[<link b>]],</head>,<BODY>[x]"},
+                      "<head>[<title>[t],</title>, ,<meta a>[<link b/>]],</head>,<BODY>[x]"},
+        // A void element takes no content.
+        PlacementCase{"<table><col><COL span=2><tr><td>x</table>", "<table>[<col/>,<COL span=2/>,<tr>[<td>[x]]],</table>"},
         PlacementCase{"<HEAD><head><!-- c --><style>s</style>x</head>y",
                       "<HEAD>[<!-- c -->,<style>[s],</style>],</HEAD>,x,y"},
         PlacementCase{"<head><noscript>n<p>x</noscript></head>", "<head>[<noscript>[n,<p>[x]],</noscript>],</head>"},
