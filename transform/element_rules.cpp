@@ -74,9 +74,10 @@ void MoveToNamedCard(CXmlNode* anchor, const std::string& cardId, RewriteContext
   if (deck == nullptr) return;
   // The anchor's content leaves any form it stands in.
   if (!walk.OpenForms().empty()) walk.ContentLeavesTheForms(anchor);
-  CXmlNode* card = anchor->CreateNode(anchor->GetText());
-  // The copy is parsed from the page's text, so its names take the case
-  // that the pre-pass gave every other tag.
+  // The copy is parsed from the page's text again, values read as the
+  // anchor's were (an unquoted "name=x/" closes no tag read as HTML), so
+  // its names take the case that the pre-pass gave every other tag.
+  CXmlNode* card = anchor->CreateNode(anchor->GetElement()->Clone());
   LowerCaseNames(*card->GetElement());
   card->GetElement()->SetName("card");
   deck->AppendChild(card);
@@ -323,17 +324,20 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteA(CXmlNode* node, RewriteContext& walk) {
   const char* name = node->IsStartTag() ? node->GetElement()->GetAttribute("name") : nullptr;
-  if (name != nullptr && *name != '\0') {
-    if (IsOpenStartTag(node)) MoveToNamedCard(node, name, walk);
+  const bool makesCard = IsOpenStartTag(node);
+  if (name != nullptr && *name != '\0' && (!makesCard || !walk.ReadsAsHtml() || walk.TakeCardId(name))) {
+    if (makesCard) MoveToNamedCard(node, name, walk);
     if (CXmlNode* end = node->IsClosedTag() ? nullptr : EndTagOf(node)) Suppress(end);
     Suppress(node);
     return;
   }
-  // A link that runs a script leads nowhere on a phone: read as HTML reads
-  // the page, its text stays without it.
+  // Read as HTML reads the page, an element without a target (a place a
+  // link lands on, named by its id or a repeated name) is no link, and a
+  // link that runs a script leads nowhere on a phone: their text stays
+  // without them.
   CXmlNode* start = walk.ReadsAsHtml() && node->IsClosedTag() ? StartTagOf(node) : nullptr;
   const char* href = start != nullptr ? start->GetElement()->GetAttribute("href") : nullptr;
-  if (IsScriptUri(href)) return RewriteUnknownTag(node);
+  if ((start != nullptr && href == nullptr) || IsScriptUri(href)) return RewriteUnknownTag(node);
   // A phone calls a number through WTAI, which knows no tel: link.
   if (HasScheme(href, "tel")) {
     const std::string call = CallTarget(href);

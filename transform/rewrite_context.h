@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -87,6 +89,11 @@ class RewriteContext {
   std::vector<CXmlNode*>& HiddenFields() { return hiddenFields_; }
   void DropHiddenFields();
 
+  // Takes `id` for a card that a named anchor makes, read as HTML reads
+  // the page: false when an earlier anchor took it, as a deck's card ids
+  // must differ and a page's link goes to the first anchor of a name.
+  bool TakeCardId(std::string_view id) { return namedCards_.emplace(id).second; }
+
   // The soft breaks of the document (see soft_breaks.h).
   SoftBreaks& Breaks() { return breaks_; }
   // A new line break of `near`'s document that a rule sets between
@@ -127,6 +134,7 @@ class RewriteContext {
   // is put here at most once.
   std::unordered_set<const CXmlNode*> fieldsOutOfForms_;
   std::vector<CXmlNode*> hiddenFields_;
+  std::unordered_set<std::string> namedCards_;
   std::vector<OrderedList> orderedLists_;
   SoftBreaks breaks_;
   ChosenOptions choices_;

@@ -87,6 +87,11 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
       {"a link within the page to no card is its text",
        "<html><body><a name=t>T</a>x<a href=#t>t</a><a href=#s>s</a><a href=\"#\">h</a> <b id=s>S</b></body></html>",
        "x<a href=\"#t\">t</a>sh <b id=\"s\">S</b></p></card><card id=\"t\" title=\"\"><p>T"},
+      {"a place a link lands on is no link; a name taken names no second card",
+       "<html><body><a id=x></a><a id=h>H</a><a name=t>T</a>x<a name=t>U</a></body></html>",
+       "HxU</p></card><card id=\"t\" title=\"\"><p>T"},
+      {"a table's columns stand beside its rows", "<table><col><col span=2><tr><td>a<td>b</table>",
+       "<table columns=\"2\"><tr><td>a</td><td>b</td></tr></table>"},
       {"pictures", "<img src=/img/a-1.gif alt=Logo>", "<img src=\"/img/a-1.gif\" alt=\"Logo\"/>"},
       {"a number field asks for digits where its value has only digits",
        "<input type=number name=n value=7><input type=number name=k value=-1>",
@@ -186,6 +191,10 @@ TEST(BlockBreaks, TheKeyRestoresRunTogetherText) {
       {"targets stay as written", "<a href=\" a b.html\">A</a>", "<a href=\" a b.html\">A</a>"},
       {"a base resolves nothing", "<base href=\"http://h.org/d/\"><a href=\"a.html\">A</a>",
        "<a href=\"a.html\">A</a>"},
+      {"an anchor without a target is an empty link; names repeat", "<html><body><a id=h>H</a><a name=t>T</a>"
+       "<a name=t>U</a></body></html>",
+       "<a id=\"h\" href=\"\">H</a></p></card><card id=\"t\" title=\"\"><p>T</p></card><card id=\"t\" "
+       "title=\"\"><p>U"},
       {"script links and data pictures stay", "<a href=javascript:x>M</a><img src=\"data:,x\" alt=d>",
        "<a href=\"javascript:x\">M</a><img src=\"data:,x\" alt=\"d\"/>"},
       {"captions, group labels, image maps and framesets go",
