@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <functional>
 #include <unordered_map>
 #include <unordered_set>
@@ -87,6 +88,10 @@ struct CardCuts {
   // and elements other than the paragraphs, tables, rows, cells, line
   // breaks and text styles that only hold or space them.
   std::vector<std::size_t> visible;
+  // Where the card's own back key (a do named "prev") begins, if it has
+  // one: the piece that holds it gets no second, as a card's do elements
+  // need names of their own.
+  std::size_t backKeyAt = SIZE_MAX;
 
   // The elements enclosing `cut`, outermost first.
   std::vector<OpenElement> Enclosing(const Cut& cut) const {
@@ -269,6 +274,13 @@ std::size_t DeckSplitter::CompiledAlone(std::string_view card) const {
   return Compiled(deck);
 }
 
+// The name of the do element whose start tag is `tag`: its name, or its
+// type when it has none.
+std::string_view DoName(std::string_view tag) {
+  const std::string_view name = AttributeOf(tag, "name");
+  return name.empty() ? AttributeOf(tag, "type") : name;
+}
+
 // True for the elements that only hold, space or style what is shown.
 bool OnlyHolds(std::string_view name) {
   return IsReopened(name) || name == "tr" || name == "td" || name == "br";
@@ -316,6 +328,7 @@ CardCuts DeckSplitter::CutsOf(std::size_t card) const {
     if (element && open == 0 && at > card + 1 && !keepWithNext) cuts.push_back(Cut{Offset(at), Offset(at), 0});
     if (element && innermost() == "table" && token.name == "tr") cuts.push_back(Cut{Offset(at), Offset(at), open});
     if (open == 0) keepWithNext = token.name == "onevent" || token.name == "timer";
+    if (element && token.name == "do" && DoName(token.text) == "prev") result.backKeyAt = Offset(at);
     if (token.kind == MarkupKind::kEmpty && token.name == "br" && open != 0) {
       cuts.push_back(Cut{EndOffset(at), EndOffset(at), open});
     }
@@ -425,7 +438,9 @@ std::string DeckSplitter::ChainCard(std::size_t card, const CardCuts& cuts, std:
   if (!inParagraph && !nextId.empty()) {
     text.append("\r\n<p>").append(NextLink("#" + std::string(nextId))).append("</p>");
   }
-  text.append("\r\n<do type=\"prev\" label=\"").append(backLabel_).append("\"><prev/></do>\r\n</card>");
+  const bool ownBackKey = cuts.cuts[from].resume <= cuts.backKeyAt && cuts.backKeyAt < cuts.cuts[to].at;
+  if (!ownBackKey) text.append("\r\n<do type=\"prev\" label=\"").append(backLabel_).append("\"><prev/></do>");
+  text.append("\r\n</card>");
   return text;
 }
 
