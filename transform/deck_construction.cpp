@@ -181,10 +181,11 @@ void EnsureParagraph(CXmlNode* card) {
   ApplyContentModel(paragraph, wml::kP);
 }
 
-// A link within the deck names a card by its id: one to an anchor that no
-// card is named after (an element's id, "#" alone) leads nowhere on a
-// phone, so its text stays without it. One walk over the deck.
-void UnlinkMissingCards(CXmlNode* deck) {
+// A link within the deck names a card by its id: one to a section whose
+// mark made no card goes to the card that holds it, and one to an anchor
+// that no card is named after (an element's id, "#" alone) leads nowhere
+// on a phone, so its text stays without it. One walk over the deck.
+void UnlinkMissingCards(CXmlNode* deck, const SectionCards& sections) {
   std::unordered_set<std::string_view> cards;
   for (const CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     const char* id = IsTagNamedExactly(child, "card") ? child->GetElement()->GetAttribute("id") : nullptr;
@@ -194,7 +195,12 @@ void UnlinkMissingCards(CXmlNode* deck) {
   for (CXmlNode* node = deck->GetFirstChild(); node != nullptr; node = NextInSubtree(node, deck)) {
     if (!node->IsStartTag() || !IsTagNamedExactly(node, "a")) continue;
     const char* href = node->GetElement()->GetAttribute("href");
-    if (href == nullptr || href[0] != '#' || cards.contains(href + 1)) continue;
+    if (href == nullptr || href[0] != '#') continue;
+    if (const std::string_view card = sections.CardOf(href + 1); card != href + 1 && cards.contains(card)) {
+      node->GetElement()->SetAttribute("href", ("#" + std::string(card)).c_str());
+      continue;
+    }
+    if (cards.contains(href + 1)) continue;
     if (CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr) Suppress(end);
     Unwrap(node);
   }
@@ -202,7 +208,7 @@ void UnlinkMissingCards(CXmlNode* deck) {
 
 }  // namespace
 
-void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
+void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks, SectionCards& sections) {
   CXmlNode* root = &conversion.Root();
   CXmlNode* docType = EnsureDeclarations(root, conversion.Settings());
   CXmlNode* deck = EnsureDeckElement(root, docType);
@@ -210,22 +216,30 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks) {
   const CWorkingVariables& variables = conversion.Variables();
   // The page's refresh goes to its first card, which the phone shows first.
   bool refreshes = conversion.ReadsAsHtml() && !variables.refreshTarget.empty();
+  const auto finish = [&](CXmlNode* card) {
+    // The card's content becomes its paragraph: edge breaks there would
+    // stand first or last in it.
+    breaks.ResolveIn(card);
+    if (variables.nestedCard) DissolveNestedCards(card);
+    EnsureParagraph(card);
+    if (std::exchange(refreshes, false)) {
+      const std::string target = ResolveUriReference(variables.baseHref, variables.refreshTarget);
+      AddRefreshTimer(card, target, variables.refreshDelay, conversion.Settings());
+    }
+    sections.LinkInChain(card, conversion.Settings().nextLabel, conversion.Settings().backLabel);
+    ApplyContentModel(card, wml::kCardDeck);
+  };
   // Every card before child has one paragraph and its deck content model.
   for (CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!child->IsStartTag() || !IsTagNamedExactly(child, "card")) continue;
-    // The card's content becomes its paragraph: edge breaks there would
-    // stand first or last in it.
-    breaks.ResolveIn(child);
-    if (variables.nestedCard) DissolveNestedCards(child);
-    EnsureParagraph(child);
-    if (std::exchange(refreshes, false)) {
-      const std::string target = ResolveUriReference(variables.baseHref, variables.refreshTarget);
-      AddRefreshTimer(child, target, variables.refreshDelay, conversion.Settings());
-    }
-    ApplyContentModel(child, wml::kCardDeck);
+    // Each section the card holds leaves what precedes it in a card of
+    // its own, before it.
+    while (CXmlNode* before = conversion.ReadsAsHtml() ? sections.CutOffFirstSection(child) : nullptr) finish(before);
+    finish(child);
   }
+  sections.RemoveMarksLeft();
   ApplyContentModel(deck, wml::kWmlDeck);
-  if (conversion.ReadsAsHtml()) UnlinkMissingCards(deck);
+  if (conversion.ReadsAsHtml()) UnlinkMissingCards(deck, sections);
 }
 
 }  // namespace quillmark

@@ -74,10 +74,9 @@ void MoveToNamedCard(CXmlNode* anchor, const std::string& cardId, RewriteContext
   if (deck == nullptr) return;
   // The anchor's content leaves any form it stands in.
   if (!walk.OpenForms().empty()) walk.ContentLeavesTheForms(anchor);
-  // The copy is parsed from the page's text again, values read as the
-  // anchor's were (an unquoted "name=x/" closes no tag read as HTML), so
-  // its names take the case that the pre-pass gave every other tag.
-  CXmlNode* card = anchor->CreateNode(anchor->GetElement()->Clone());
+  CXmlNode* card = anchor->CreateNode(anchor->GetText());
+  // The copy is parsed from the page's text, so its names take the case
+  // that the pre-pass gave every other tag.
   LowerCaseNames(*card->GetElement());
   card->GetElement()->SetName("card");
   deck->AppendChild(card);
@@ -324,17 +323,23 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteA(CXmlNode* node, RewriteContext& walk) {
   const char* name = node->IsStartTag() ? node->GetElement()->GetAttribute("name") : nullptr;
-  const bool makesCard = IsOpenStartTag(node);
-  if (name != nullptr && *name != '\0' && (!makesCard || !walk.ReadsAsHtml() || walk.TakeCardId(name))) {
-    if (makesCard) MoveToNamedCard(node, name, walk);
-    if (CXmlNode* end = node->IsClosedTag() ? nullptr : EndTagOf(node)) Suppress(end);
-    Suppress(node);
-    return;
+  if (name != nullptr && *name != '\0') {
+    // Read as HTML reads the page, a named anchor marks where its section
+    // begins, which becomes a card once the deck stands; the anchor is a
+    // link, or its text, as any other.
+    if (walk.ReadsAsHtml()) {
+      walk.Sections().Mark(node, name);
+    } else {
+      if (IsOpenStartTag(node)) MoveToNamedCard(node, name, walk);
+      if (CXmlNode* end = node->IsClosedTag() ? nullptr : EndTagOf(node)) Suppress(end);
+      Suppress(node);
+      return;
+    }
   }
   // Read as HTML reads the page, an element without a target (a place a
-  // link lands on, named by its id or a repeated name) is no link, and a
-  // link that runs a script leads nowhere on a phone: their text stays
-  // without them.
+  // link lands on, named by its id or its name) is no link, and a link
+  // that runs a script leads nowhere on a phone: their text stays without
+  // them.
   CXmlNode* start = walk.ReadsAsHtml() && node->IsClosedTag() ? StartTagOf(node) : nullptr;
   const char* href = start != nullptr ? start->GetElement()->GetAttribute("href") : nullptr;
   if ((start != nullptr && href == nullptr) || IsScriptUri(href)) return RewriteUnknownTag(node);

@@ -3,8 +3,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "transform/choices.h"
 #include "transform/conversion.h"
 #include "transform/form_fields.h"
+#include "transform/section_cards.h"
 #include "transform/soft_breaks.h"
 
 namespace quillmark {
@@ -89,10 +88,9 @@ class RewriteContext {
   std::vector<CXmlNode*>& HiddenFields() { return hiddenFields_; }
   void DropHiddenFields();
 
-  // Takes `id` for a card that a named anchor makes, read as HTML reads
-  // the page: false when an earlier anchor took it, as a deck's card ids
-  // must differ and a page's link goes to the first anchor of a name.
-  bool TakeCardId(std::string_view id) { return namedCards_.emplace(id).second; }
+  // The places where the page's named anchors begin sections, read as
+  // HTML reads it (see section_cards.h).
+  SectionCards& Sections() { return sections_; }
 
   // The soft breaks of the document (see soft_breaks.h).
   SoftBreaks& Breaks() { return breaks_; }
@@ -134,7 +132,7 @@ class RewriteContext {
   // is put here at most once.
   std::unordered_set<const CXmlNode*> fieldsOutOfForms_;
   std::vector<CXmlNode*> hiddenFields_;
-  std::unordered_set<std::string> namedCards_;
+  SectionCards sections_;
   std::vector<OrderedList> orderedLists_;
   SoftBreaks breaks_;
   ChosenOptions choices_;

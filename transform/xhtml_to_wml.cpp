@@ -142,7 +142,7 @@ void RewriteDocument(Conversion& conversion, CXmlNode* start) {
   PreparePageStructure(root, conversion.Settings(), walk.Breaks(), walk.Choices());
   Walk(start, walk);
   walk.DropHiddenFields();
-  ConstructDeck(conversion, walk.Breaks());
+  ConstructDeck(conversion, walk.Breaks(), walk.Sections());
   CleanupTree(root, conversion.Settings());
 }
 

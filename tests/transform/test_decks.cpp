@@ -123,6 +123,15 @@ TEST(Deck, ImagesLinksAndAnchors) {
        Deck(Card("card1", "", "<a href=\"page.asp?a=1;b=2\">L</a>"))},
       {"escaped link target stays", "<a href=\"page.asp?a=1&amp;b=2\" target=\"_top\">L</a>",
        Deck(Card("card1", "", "<a href=\"page.asp?a=1&amp;b=2\">L</a>"))},
+  });
+  // Read by its tags alone, a page's named anchor makes a card of its content.
+  CWmlSettings byTags;
+  byTags.blockBreaks = 0;
+  const struct {
+    const char* what;
+    const char* page;
+    std::string deck;
+  } anchors[] = {
       {"a named anchor starts a card", "<html><body>x<a name=\"top\">Top</a></body></html>",
        Deck(Card("card1", "", "x") + Card("top", "", "Top"))},
       {"a named anchor with a link is no link", "<html><body><a NAME=\"n\" HREF=\"x\" CLASS=\"k\">In</a></body></html>",
@@ -130,7 +139,8 @@ TEST(Deck, ImagesLinksAndAnchors) {
       {"a self-closing named anchor only goes", "x<a name=\"n\"/>y", Deck(Card("card1", "", "xy"))},
       {"a named anchor without a wml element keeps its content in place", "x<a name=\"n\">y</a>",
        Deck(Card("card1", "", "xy"))},
-  });
+  };
+  for (const auto& c : anchors) EXPECT_EQ(Compact(DeckWithSettings(c.page, byTags)), Compact(c.deck)) << c.what;
 }
 
 TEST(Deck, SpacesAtTagEdges) {

@@ -56,14 +56,14 @@ TEST(FormDeck, FieldsOfTwoFormsKeepApartAndPostThePageNames) {
 // Each button posts the fields its form holds when the walk reaches it.
 TEST(FormDeck, EachButtonPostsTheFieldsItsFormThenHolds) {
   ExpectParagraphs({
-      {"a named anchor's fields leave the form for its card",
+      {"a named anchor's section is a card of its own, whose fields the form still posts",
        "<html><body><form action=\"/a\"><input type=\"submit\"><a name=\"n\"><input name=\"in\"></a>"
        "<input name=\"out\"><input type=\"submit\"></form></body></html>",
-       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
-       "<postfield name=\"in\" value=\"$(in)\"/><postfield name=\"out\" value=\"$(out)\"/></go></anchor>"
-       "<input name=\"out\" type=\"text\"/><anchor title=\"submit\">submit<go href=\"/a\" method=\"get\">"
-       "<postfield name=\"out\" value=\"$(out)\"/></go></anchor></p></card><card id=\"n\" title=\"\"><p>"
-       "<input name=\"f1_in\" type=\"text\"/>"},
+       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\"><postfield name=\"in\" value=\"$(in)\"/>"
+       "<postfield name=\"out\" value=\"$(out)\"/></go></anchor><br/><a href=\"#n\">Next</a></p></card>"
+       "<card id=\"n\" title=\"\"><p><input name=\"in\" type=\"text\"/><input name=\"out\" type=\"text\"/>"
+       "<anchor title=\"submit\">submit<go href=\"/a\" method=\"get\"><postfield name=\"in\" value=\"$(in)\"/>"
+       "<postfield name=\"out\" value=\"$(out)\"/></go></anchor>"},
       {"a field named by the walk between two buttons, in an inner form, is posted by the later one",
        "<form><input type=\"submit\"><table><tr><form></tr><tr><form><input></tr><input type=\"submit\">",
        "<anchor title=\"submit\">submit<go href=\"\" method=\"get\"></go></anchor><br/>"

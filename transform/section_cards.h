@@ -1,0 +1,77 @@
+// Section cards: read as HTML reads a page, a named anchor marks where a part
+// of the page begins that links go to ("<a name=intro></a>", most often
+// empty). A phone goes only to cards, so the card that holds such a mark is
+// cut there: what follows it becomes a card of the anchor's name, the card
+// before ends with a link to it and the new card has a back key, as the
+// cards of a chain cut to a phone's size limit.
+//
+// A cut falls before the mark, or before the outermost element around it
+// that cannot be cut (a link, a table, an option list): the bold, italic
+// and paragraph elements around that point are closed in the card before
+// and opened again in the new one. No card is made that shows nothing: a
+// mark with nothing shown before it in its card, or nothing after it until
+// the next mark, makes no card, and links to its name go to the card it
+// stands in (a run of marks with nothing between them makes one card,
+// named by the first).
+//
+// Ownership: the marks are comment nodes of the document, which every
+// content model keeps where they stand; each is removed when its card is
+// cut, or when the deck stands. Nodes are never freed before the document's
+// root, so a mark stays readable even where a rule removed it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "markup/xml_node.h"
+
+namespace quillmark {
+
+class SectionCards {
+ public:
+  SectionCards() = default;
+  SectionCards(const SectionCards&) = delete;
+  SectionCards& operator=(const SectionCards&) = delete;
+
+  // Marks the place before `anchor`, a start tag, as where the section
+  // `id` begins; false, and nothing marked, when an earlier anchor took the
+  // name (a deck's cards need ids of their own, and a browser goes to the
+  // first).
+  bool Mark(CXmlNode* anchor, std::string_view id);
+  bool Empty() const { return marks_.empty(); }
+
+  // Cuts `card`, a child of the deck, at its first mark that makes a card:
+  // what stands before the cut goes to a new card linked just before it,
+  // which is returned, and `card` takes the section's name; null when no
+  // mark there makes a card. Marks passed on the way make none. One walk
+  // over the part of the card before the cut, and a little after it.
+  CXmlNode* CutOffFirstSection(CXmlNode* card);
+  // Gives a card its links in the chain, once it has its paragraph: a link
+  // with `nextLabel` to the card cut from it, and a back key with
+  // `backLabel` for a card made by a cut. Labels are plain text.
+  void LinkInChain(CXmlNode* card, std::string_view nextLabel, std::string_view backLabel) const;
+  // Removes the marks that no card's walk reached.
+  void RemoveMarksLeft();
+
+  // The id of the card that a link to the page's anchor `name` goes to:
+  // `name` itself unless its mark made no card.
+  std::string_view CardOf(std::string_view name) const;
+
+ private:
+  // Cuts `card` before `at`: what precedes goes to a new card before it,
+  // and `card` is named `id`.
+  CXmlNode* CutBefore(CXmlNode* card, CXmlNode* at, const std::string& id);
+  // Records that links to the mark `mark` go to `cardId`, and removes it.
+  void Alias(CXmlNode* mark, std::string_view cardId);
+
+  std::unordered_map<CXmlNode*, std::string> marks_;  // a mark's node and its name
+  std::unordered_set<std::string> names_;                   // the names marked
+  std::unordered_map<std::string, std::string> aliases_;    // names whose marks made no card
+  std::unordered_map<const CXmlNode*, std::string> next_;   // a cut card and its next card's id
+  std::unordered_set<const CXmlNode*> chained_;              // the cards made by cuts
+};
+
+}  // namespace quillmark
