@@ -515,6 +515,16 @@ void CXmlObject::RetainAttributes(const char* list) {
   RebuildNameIndex();
 }
 
+void CXmlObject::RemoveAttribute(const char* name) {
+  Attribute* found = FindAttribute(name);
+  if (found == nullptr) return;
+  ReleaseAttribute(*found);
+  // The attributes after it move up one slot, keeping their order.
+  std::copy(found + 1, attributes_ + attributeCount_, found);
+  --attributeCount_;
+  RebuildNameIndex();
+}
+
 int32_t CXmlObject::GetBoolAttribute(const char* name, int32_t defaultValue) const {
   const char* value = GetAttribute(name);
   if (value == nullptr) {

@@ -142,6 +142,8 @@ class CXmlObject {
   void ClearAttributes();
   // Removes every attribute whose name is not in the list; survivors keep order.
   void RetainAttributes(const char* list);
+  // Removes the attribute `name`, if the record has it.
+  void RemoveAttribute(const char* name);
   int32_t GetBoolAttribute(const char* name, int32_t defaultValue) const;
   void NormalizeBoolAttribute(const char* name, const char* defaultValue);
   void NormalizeEnumAttribute(const char* name, const char* allowed, const char* defaultValue,

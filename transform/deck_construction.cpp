@@ -184,16 +184,24 @@ void EnsureParagraph(CXmlNode* card) {
 // A link within the deck names a card by its id: one to a section whose
 // mark made no card goes to the card that holds it, and one to an anchor
 // that no card is named after (an element's id, "#" alone) leads nowhere
-// on a phone, so its text stays without it. One walk over the deck.
-void UnlinkMissingCards(CXmlNode* deck, const SectionCards& sections) {
+// on a phone, so its text stays without it. An element keeps its id only
+// where no card and no element before it has that id, as XML gives each
+// once. One walk over the deck.
+void SettleLinksAndIds(CXmlNode* deck, const SectionCards& sections) {
   std::unordered_set<std::string_view> cards;
   for (const CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     const char* id = IsTagNamedExactly(child, "card") ? child->GetElement()->GetAttribute("id") : nullptr;
     if (id != nullptr) cards.insert(id);
   }
-  // Every link before `node` in the pre-order walk of the deck leads to a card.
+  std::unordered_set<std::string> ids;  // of the elements before node
+  // Every link before `node` in the pre-order walk of the deck leads to a
+  // card, and every id before it is given once.
   for (CXmlNode* node = deck->GetFirstChild(); node != nullptr; node = NextInSubtree(node, deck)) {
-    if (!node->IsStartTag() || !IsTagNamedExactly(node, "a")) continue;
+    if (!node->IsStartTag() || IsTagNamedExactly(node, "card")) continue;
+    if (const char* id = node->GetElement()->GetAttribute("id")) {
+      if (cards.contains(id) || !ids.emplace(id).second) node->GetElement()->RemoveAttribute("id");
+    }
+    if (!IsTagNamedExactly(node, "a")) continue;
     const char* href = node->GetElement()->GetAttribute("href");
     if (href == nullptr || href[0] != '#') continue;
     if (const std::string_view card = sections.CardOf(href + 1); card != href + 1 && cards.contains(card)) {
@@ -239,7 +247,7 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks, Secti
   }
   sections.RemoveMarksLeft();
   ApplyContentModel(deck, wml::kWmlDeck);
-  if (conversion.ReadsAsHtml()) UnlinkMissingCards(deck, sections);
+  if (conversion.ReadsAsHtml()) SettleLinksAndIds(deck, sections);
 }
 
 }  // namespace quillmark

@@ -16,6 +16,7 @@
 #include "markup/tree_walk.h"
 #include "transform/escape_text.h"
 #include "transform/normalize_tree.h"
+#include "transform/section_cards.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
@@ -242,6 +243,20 @@ void ReadTargetAsHtml(CXmlObject& element, const char* name, const RewriteContex
   if (target != value) element.SetAttribute(name, target.c_str());
 }
 
+namespace {
+
+// A link's fragment names the card of that section (see SectionCardId).
+void LinkToSectionCard(CXmlObject& link) {
+  const char* href = link.GetAttribute("href");
+  const char* hash = href != nullptr ? std::strchr(href, '#') : nullptr;
+  if (hash == nullptr || hash[1] == '\0') return;
+  const std::string id = SectionCardId(hash + 1);
+  if (id == hash + 1) return;
+  link.SetAttribute("href", (std::string(href, hash + 1) + id).c_str());
+}
+
+}  // namespace
+
 void RewriteGo(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* element = PairAtClosedTag(node, wml::kGo);
   if (element == nullptr) return;
@@ -351,6 +366,7 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* element = PairAtClosedTag(node, wml::kA);
   if (element == nullptr) return;
   ReadTargetAsHtml(*element, "href", walk);
+  if (walk.ReadsAsHtml()) LinkToSectionCard(*element);
   EscapeHref(*element, walk.Settings());
 }
 

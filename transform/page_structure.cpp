@@ -12,7 +12,8 @@ bool IsCellName(std::string_view name) { return name == "td" || name == "th"; }
 
 }  // namespace
 
-void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBreaks& breaks, ChosenOptions& chosen) {
+void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBreaks& breaks, ChosenOptions& chosen,
+                          SectionCards& sections) {
   const bool blockBreaks = settings.blockBreaks != 0;
   ChoiceFinder choices(chosen);
   TableLineariser tables(settings.tables == 0);
@@ -30,6 +31,7 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
       choices.Visit(node, name);
       tables.Visit(name);
       if (blockBreaks) MarkBlock(node, name, cellDepth > 0, breaks);
+      if (blockBreaks && name == "a" && node->IsStartTag()) sections.NoteLink(node->GetElement()->GetAttribute("href"));
     } else if (blockBreaks && preDepth > 0 && !node->IsComment()) {
       node = SplitPreformattedText(node, breaks);
     }

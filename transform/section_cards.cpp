@@ -1,7 +1,9 @@
 #include "transform/section_cards.h"
 
+#include <utility>
 #include <vector>
 
+#include "base/control_bytes.h"
 #include "markup/element_names.h"
 #include "markup/name_list.h"
 #include "markup/tree_walk.h"
@@ -17,6 +19,8 @@ constexpr int kDeepestMark = 64;
 
 // The elements that a cut closes and opens again around the cut point.
 constexpr ElementSet kCutThrough{"b\0big\0em\0i\0p\0small\0strong\0u\0"};
+// The document's own elements, whose ids their cards take.
+constexpr ElementSet kDocumentOwn{"body\0card\0head\0html\0wml\0"};
 // The tags that show something of their own; other tags show their content.
 constexpr ElementSet kShownTags{"do\0img\0input\0select\0"};
 
@@ -70,12 +74,39 @@ void MovePrecedingSiblingsInto(CXmlNode* node, CXmlNode* to) {
 
 }  // namespace
 
-bool SectionCards::Mark(CXmlNode* anchor, std::string_view id) {
+std::string SectionCardId(std::string_view name) {
+  const auto isNameByte = [](unsigned char c, bool first) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80 || c == '_' || c == ':';
+    return letter || (!first && ((c >= '0' && c <= '9') || c == '.' || c == '-'));
+  };
+  bool valid = !name.empty();
+  for (std::size_t i = 0; i < name.size() && valid; ++i) valid = isNameByte(static_cast<unsigned char>(name[i]), i == 0);
+  if (valid) return std::string(name);
+  std::string id = "_";
+  for (const char c : name) id += isNameByte(static_cast<unsigned char>(c), false) ? c : '_';
+  return id;
+}
+
+bool SectionCards::Mark(CXmlNode* anchor, std::string_view name) {
+  std::string id = SectionCardId(name);
   if (!names_.emplace(id).second) return false;
   CXmlNode* mark = anchor->CreateNode("<!---->");
   anchor->InsertBefore(mark);
-  marks_.emplace(mark, std::string(id));
+  marks_.emplace(mark, std::move(id));
   return true;
+}
+
+void SectionCards::NoteLink(const char* href) {
+  if (href == nullptr) return;
+  const std::string_view target = TrimControlBytes(href);
+  if (target.size() < 2 || target.front() != '#') return;
+  targets_.emplace(target.substr(1));
+}
+
+void SectionCards::MarkLinkTarget(CXmlNode* node) {
+  if (targets_.empty() || kDocumentOwn.Holds(node->GetElement()->GetElementId())) return;
+  const char* id = node->GetElement()->GetAttribute("id");
+  if (id != nullptr && targets_.contains(id)) Mark(node, id);
 }
 
 void SectionCards::Alias(CXmlNode* mark, std::string_view cardId) {
@@ -207,9 +238,9 @@ void SectionCards::RemoveMarksLeft() {
   marks_.clear();
 }
 
-std::string_view SectionCards::CardOf(std::string_view name) const {
-  auto alias = aliases_.find(std::string(name));
-  return alias != aliases_.end() ? std::string_view(alias->second) : name;
+std::string_view SectionCards::CardOf(std::string_view id) const {
+  auto alias = aliases_.find(std::string(id));
+  return alias != aliases_.end() ? std::string_view(alias->second) : id;
 }
 
 }  // namespace quillmark

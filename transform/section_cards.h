@@ -1,6 +1,7 @@
 // Section cards: read as HTML reads a page, a named anchor marks where a part
 // of the page begins that links go to ("<a name=intro></a>", most often
-// empty). A phone goes only to cards, so the card that holds such a mark is
+// empty), and so does an element whose id a link of the page names
+// ("<h2 id=intro>" after "<a href=#intro>"). A phone goes only to cards, so the card that holds such a mark is
 // cut there: what follows it becomes a card of the anchor's name, the card
 // before ends with a link to it and the new card has a back key, as the
 // cards of a chain cut to a phone's size limit.
@@ -30,6 +31,13 @@
 
 namespace quillmark {
 
+// The id of the card that begins the section `name`: `name` itself where
+// XML takes it as an id (a letter, "_" or ":" first, then letters, digits,
+// ".", "-", "_" or ":"; bytes beyond ASCII count as letters), else "_" and
+// `name` with each other byte written "_". A link's fragment, mapped
+// alike on any page, finds the card.
+std::string SectionCardId(std::string_view name);
+
 class SectionCards {
  public:
   SectionCards() = default;
@@ -37,11 +45,18 @@ class SectionCards {
   SectionCards& operator=(const SectionCards&) = delete;
 
   // Marks the place before `anchor`, a start tag, as where the section
-  // `id` begins; false, and nothing marked, when an earlier anchor took the
-  // name (a deck's cards need ids of their own, and a browser goes to the
-  // first).
-  bool Mark(CXmlNode* anchor, std::string_view id);
+  // `name` begins; false, and nothing marked, when an earlier anchor took
+  // its card's id (a deck's cards need ids of their own, and a browser goes
+  // to the first).
+  bool Mark(CXmlNode* anchor, std::string_view name);
   bool Empty() const { return marks_.empty(); }
+  // Notes the target of a link of the page: one within it ("#x") makes
+  // the element whose id is "x" a section's beginning.
+  void NoteLink(const char* href);
+  // Marks the place before the start tag `node` when its id is the target
+  // of a noted link (the document's own elements excepted, whose cards
+  // take their ids).
+  void MarkLinkTarget(CXmlNode* node);
 
   // Cuts `card`, a child of the deck, at its first mark that makes a card:
   // what stands before the cut goes to a new card linked just before it,
@@ -56,9 +71,9 @@ class SectionCards {
   // Removes the marks that no card's walk reached.
   void RemoveMarksLeft();
 
-  // The id of the card that a link to the page's anchor `name` goes to:
-  // `name` itself unless its mark made no card.
-  std::string_view CardOf(std::string_view name) const;
+  // The id of the card that a link to the card id `id` goes to: `id`
+  // itself unless its mark made no card.
+  std::string_view CardOf(std::string_view id) const;
 
  private:
   // Cuts `card` before `at`: what precedes goes to a new card before it,
@@ -69,6 +84,7 @@ class SectionCards {
 
   std::unordered_map<CXmlNode*, std::string> marks_;  // a mark's node and its name
   std::unordered_set<std::string> names_;                   // the names marked
+  std::unordered_set<std::string> targets_;                 // the ids that links within the page name
   std::unordered_map<std::string, std::string> aliases_;    // names whose marks made no card
   std::unordered_map<const CXmlNode*, std::string> next_;   // a cut card and its next card's id
   std::unordered_set<const CXmlNode*> chained_;              // the cards made by cuts

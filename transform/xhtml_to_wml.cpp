@@ -105,6 +105,8 @@ void RewriteNode(CXmlNode* node, RewriteContext& walk) {
   Trace("XHtmlToWml: \"%s\"\r\n", node->GetText());
   if (node->IsComment()) return;
   if (node->IsTag()) {
+    // An element that the page's links lead to begins a section.
+    if (walk.ReadsAsHtml() && node->IsStartTag()) walk.Sections().MarkLinkTarget(node);
     RewriteTag(node, walk);
   } else {
     EscapeTextNode(node, walk.References());
@@ -139,7 +141,7 @@ void RewriteDocument(Conversion& conversion, CXmlNode* start) {
   conversion.Reset();
   CXmlNode* root = &conversion.Root();
   RewriteContext walk(conversion);
-  PreparePageStructure(root, conversion.Settings(), walk.Breaks(), walk.Choices());
+  PreparePageStructure(root, conversion.Settings(), walk.Breaks(), walk.Choices(), walk.Sections());
   Walk(start, walk);
   walk.DropHiddenFields();
   ConstructDeck(conversion, walk.Breaks(), walk.Sections());

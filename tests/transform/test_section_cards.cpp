@@ -48,6 +48,13 @@ TEST(SectionCards, ANamedAnchorBeginsACardChainedToTheOneBefore) {
       {"a named anchor with a target stays a link", "a<a name=n href=x.html>L</a>",
        "<card id=\"card1\" title=\"\"><p>a<br/><a href=\"#n\">Next</a></p></card>"
        "<card id=\"n\" title=\"\"><p><a href=\"x.html\">L</a></p>[Back]</card>"},
+      {"an element a link names begins a card, which takes its id", "<a href=#i>go</a> x<h2 id=i>H</h2>y<b id=i>",
+       "<card id=\"card1\" title=\"\"><p><a href=\"#i\">go</a> x<br/><a href=\"#i\">Next</a></p></card>"
+       "<card id=\"i\" title=\"\"><p><b>H</b><br/>y</p>[Back]</card>"},
+      {"a name that is no XML id is made one, in links from any page too",
+       "<a href=#12.1>go</a> <a href=\"o.html#--f\">o</a> x<a name=12.1></a>y",
+       "<card id=\"card1\" title=\"\"><p><a href=\"#_12.1\">go</a> <a href=\"o.html#_--f\">o</a> x<br/>"
+       "<a href=\"#_12.1\">Next</a></p></card><card id=\"_12.1\" title=\"\"><p>y</p>[Back]</card>"},
   };
   for (const auto& c : cases) {
     const std::string deck = DeckOf(c.page);
@@ -70,7 +77,11 @@ std::string RandomSectionedPage(std::mt19937& random, std::vector<std::string>& 
   int open = 0;  // open b elements
   for (int piece = 0; piece < 40; ++piece) {
     const std::string word = "w" + std::to_string(words.size());
-    switch (random() % 9) {
+    switch (random() % 10) {
+      case 8:
+        page += "<h3 id=n" + std::to_string(random() % (anchors + 2)) + ">" + word + "</h3>";
+        words.push_back(word);
+        break;
       case 0:
       case 1:
         page += "<a name=n" + std::to_string(anchors++) + "></a>";
@@ -105,21 +116,26 @@ std::string RandomSectionedPage(std::mt19937& random, std::vector<std::string>& 
   return page + "</body></html>";
 }
 
-// Every card shows something, card ids differ, every link within the deck
-// names one of its cards, and the page's words stand in order, once each.
+// Every card shows something, ids differ, every link within the deck names
+// one of its cards, and the page's words stand in order, once each.
 TEST(SectionCards, EveryCardShowsSomethingAndEveryWordStaysInOrder) {
   std::mt19937 random(11);
   const std::regex card("<card id=\"([^\"]*)\"[^>]*>(.*?)</card>");
   const std::regex link("href=\"#([^\"]*)\"");
+  const std::regex id(" id=\"([^\"]*)\"");
   const std::regex word("w[0-9]+");
   for (int page = 0; page < 300; ++page) {
     std::vector<std::string> words;
     const std::string text = RandomSectionedPage(random, words);
     const std::string deck = Compact(DeckOf(text));
     ASSERT_TRUE(IsWellFormedXml(deck)) << text;
+    std::set<std::string> all;
+    for (std::sregex_iterator at(deck.begin(), deck.end(), id), end; at != end; ++at) {
+      EXPECT_TRUE(all.insert((*at)[1]).second) << (*at)[1] << " in " << text;
+    }
     std::set<std::string> ids;
     for (std::sregex_iterator at(deck.begin(), deck.end(), card), end; at != end; ++at) {
-      EXPECT_TRUE(ids.insert((*at)[1]).second) << text;
+      ids.insert((*at)[1]);
       const std::string shown = std::regex_replace((*at)[2].str(), std::regex("<[^>]*>|\\s|Next"), "");
       EXPECT_FALSE(shown.empty()) << text << "\n" << deck;
     }

@@ -85,7 +85,7 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
       {"a link left open ends where the next begins", "<a href=1>One<a href=2>Two <i>i<a href=3>Three</a> x</a>",
        "<a href=\"1\">One</a><a href=\"2\">Two i</a><a href=\"3\">Three</a> x"},
       {"a link within the page to no card is its text",
-       "<html><body>a<a name=t>T</a>x<a href=#t>t</a><a href=#s>s</a><a href=\"#\">h</a> <b id=s>S</b></body></html>",
+       "<html><body>a<a name=t>T</a>x<a href=#t>t</a><a href=#zz>s</a><a href=\"#\">h</a> <b id=s>S</b></body></html>",
        "a<br/><a href=\"#t\">Next</a></p></card><card id=\"t\" title=\"\"><p>Tx<a href=\"#t\">t</a>sh <b id=\"s\">S</b>"},
       {"a place a link lands on is no link; a name taken names no second card",
        "<html><body><a id=x></a><a id=h>H</a><a name=t>T</a>x<a name=t>U</a></body></html>",
