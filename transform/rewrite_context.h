@@ -88,8 +88,8 @@ class RewriteContext {
   std::vector<CXmlNode*>& HiddenFields() { return hiddenFields_; }
   void DropHiddenFields();
 
-  // The places where the page's named anchors begin sections, read as
-  // HTML reads it (see section_cards.h).
+  // Where the page's named anchors and the elements its links name begin
+  // sections, read as HTML reads it (see section_cards.h).
   SectionCards& Sections() { return sections_; }
 
   // The soft breaks of the document (see soft_breaks.h).

@@ -161,7 +161,7 @@ CXmlNode* SectionCards::CutOffFirstSection(CXmlNode* card) {
         if (!CutsThrough(ancestor)) at = ancestor;
       }
       // Something must show before the cut, outside what moves.
-      if (reached && firstShown != nullptr && !Holds(at, firstShown) && EndTagOf(card) != nullptr) {
+      if (reached && firstShown != nullptr && !Holds(at, firstShown)) {
         const std::string id = marks_.at(first);
         run.erase(run.begin());
         endRun(id);

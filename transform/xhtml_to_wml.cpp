@@ -159,6 +159,8 @@ void XHtmlToWml(CXmlNode* node) {
     RewriteContext walk(conversion);
     Walk(node, walk);
     walk.DropHiddenFields();
+    // No deck is built, so no section becomes a card.
+    walk.Sections().RemoveMarksLeft();
     return;
   }
   RewriteDocument(conversion, node);
