@@ -188,6 +188,21 @@ BENCHMARK(BM_HostileScaling)
                    {10000, 100000, 1000000}})
     ->Unit(benchmark::kMillisecond);
 
+// A page of `count` sections, each begun by a named anchor of its own and
+// one word, so that every anchor cuts a card: the time per byte stays flat.
+void BM_Sections(benchmark::State& state) {
+  std::string page = "<html><body>";
+  for (int64_t i = 0; i < state.range(0); ++i) page += "<a name=s" + std::to_string(i) + "></a>w ";
+  page += "</body></html>";
+  // Each section's card, link and back key take ten times its bytes.
+  std::vector<char> buffer(page.size() * 16 + (1 << 20));
+  int32_t written = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(written = ConvertOnce(page, buffer));
+  state.counters["deck_bytes"] = written;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
+}
+BENCHMARK(BM_Sections)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 BENCHMARK_CAPTURE(BM_Adversarial, nested_unclosed_p, NestedUnclosed)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, nested_unknown_div, NestedUnknown)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Adversarial, flat_siblings, FlatSiblings)->Unit(benchmark::kMillisecond);
