@@ -127,15 +127,20 @@ bool IsEndTag(const CXmlNode& node) { return node.IsClosedTag() && !node.IsStart
 // A tag's name, the empty name for none.
 std::string_view NameOf(const char* name) { return name != nullptr ? std::string_view(name) : std::string_view(); }
 
+// Reads `node` again as the end tag of the open element `start`.
+void BecomeEndTagOf(CXmlNode& node, const CXmlNode& start) {
+  CXmlObject& element = *node.GetElement();
+  const CXmlObject end = start.GetElement()->MakeEndTag();
+  element.Parse(end.GetText(), static_cast<int32_t>(end.TextLength()), element.Words(), element.ValueReading());
+}
+
 // An empty-element tag that closes an open element of its name ("<b/>" after
 // "<b>") becomes that element's end tag, so that every later step sees an
 // ordinary end tag there. After an empty element ("<br><br/>") it stays an
 // element of its own.
 void MakeEndTagOf(CXmlNode& node, const CXmlNode& start) {
   if (IsEndTag(node) || start.IsEmptyElement()) return;
-  CXmlObject& element = *node.GetElement();
-  const CXmlObject end = start.GetElement()->MakeEndTag();
-  element.Parse(end.GetText(), static_cast<int32_t>(end.TextLength()), element.Words(), element.ValueReading());
+  BecomeEndTagOf(node, start);
 }
 
 // The elements that stay in a page's head; any other start tag, and any text
@@ -172,6 +177,8 @@ constexpr ElementSet kCells{"td\0th\0"};
 constexpr ElementSet kRows{"tr\0"};
 constexpr ElementSet kRowParents{"table\0tbody\0tfoot\0thead\0"};
 constexpr ElementSet kTableSections{"tbody\0tfoot\0thead\0"};
+constexpr ElementSet kLinks{"a\0"};
+constexpr ElementSet kHeadings{"h1\0h2\0h3\0h4\0h5\0h6\0"};
 constexpr ElementSet kTables{"table\0"};
 // The elements that keep a link open inside them apart from a link that
 // begins within them, as HTML's markers and scopes do.
@@ -362,6 +369,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
     }
     EndsImpliedElementsBefore(*node);
     OpensImpliedRowBefore(*node);
+    EndsOpenHeadingWith(*node);
     // HTML gives a void element ("<col>", "<param>") no content: what
     // follows stays beside it, where an open tag would take it in. The
     // record's empty elements ("<br>") are closed by the pre-pass.
@@ -488,13 +496,12 @@ void CTreeBuilder::OpensImpliedRowBefore(const CXmlNode& node) {
   cursor_ = start;
 }
 
-CXmlNode* CTreeBuilder::OpenLinkNearCursor() const {
+CXmlNode* CTreeBuilder::OpenElementNearCursor(const ElementSet& names) const {
   // Bounded as OpenElementPastFormatting is, so that deep nesting costs a
-  // few steps a link.
+  // few steps a tag.
   constexpr int kMostPassed = 8;
-  const ElementId link = KnownElementId("a");
   if (cursor_ != nullptr && cursor_->IsStartTag() && !cursor_->IsClosedTag()) {
-    if (IdOf(*cursor_) == link) return cursor_;
+    if (names.Holds(IdOf(*cursor_))) return cursor_;
     if (kLinkScopes.Holds(IdOf(*cursor_))) return nullptr;
   }
   const auto& stack = open_.Stack();
@@ -502,10 +509,16 @@ CXmlNode* CTreeBuilder::OpenLinkNearCursor() const {
   // stack[i] and everything above it enclose the cursor, innermost last.
   for (std::size_t i = stack.size(); i > 0 && passed <= kMostPassed; --i, ++passed) {
     const ElementId id = IdOf(*stack[i - 1]);
-    if (id == link) return stack[i - 1];
+    if (names.Holds(id)) return stack[i - 1];
     if (kLinkScopes.Holds(id)) return nullptr;
   }
   return nullptr;
+}
+
+void CTreeBuilder::EndsOpenHeadingWith(CXmlNode& node) {
+  if (cursor_ == nullptr || !IsEndTag(node) || !kHeadings.Holds(IdOf(node)) || open_.AnyNamedAs(node)) return;
+  if (!cursor_->IsFinished() && cursor_->IsClosedBy(&node)) return;
+  if (const CXmlNode* heading = OpenElementNearCursor(kHeadings)) BecomeEndTagOf(node, *heading);
 }
 
 namespace {
@@ -537,7 +550,7 @@ void CTreeBuilder::EndsImpliedElementsBefore(const CXmlNode& node) {
   // Links do not nest: a link that the page leaves open ends where the next
   // begins ("<a href=1>One<a href=2>Two"), which keeps the next one's target.
   if (id == KnownElementId("a")) {
-    if (CXmlNode* open = OpenLinkNearCursor()) PlaceEndOf(*open);
+    if (CXmlNode* open = OpenElementNearCursor(kLinks)) PlaceEndOf(*open);
     return;
   }
   CXmlNode* at = OpenElementPastFormatting();

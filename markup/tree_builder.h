@@ -122,10 +122,14 @@ class CTreeBuilder {
   // OpenElementAtCursor, passing over a few open formatting elements as
   // well ("<td><font>a" and then "<td>"); null past them.
   CXmlNode* OpenElementPastFormatting() const;
-  // The open link (an `a` element) among the few innermost open elements,
-  // short of a table, cell, caption, object or the document's own
-  // elements: the link that a new link's start tag ends; null for none.
-  CXmlNode* OpenLinkNearCursor() const;
+  // The innermost open element named in `names` among the few innermost
+  // open elements, short of a table, cell, caption, object or the
+  // document's own elements: the link that a new link's start tag ends,
+  // the heading that another heading's end tag ends; null for none.
+  CXmlNode* OpenElementNearCursor(const ElementSet& names) const;
+  // A heading's end tag of another level ("<h5>t</h3>") becomes the end
+  // tag of the open heading, as HTML ends any heading with any.
+  void EndsOpenHeadingWith(CXmlNode& node);
   // Places the end tag of the open element `start` at the cursor.
   void PlaceEndOf(CXmlNode& start);
   // Where `node` would stand after the document's body: opens the body

@@ -524,9 +524,10 @@ void RewriteHeading(CXmlNode* node, RewriteContext& walk) {
   if (start == nullptr) return;
   node->GetElement()->SetName("b");
   start->GetElement()->SetName("b");
-  // A heading's own attributes (align, style) are none of bold text's:
-  // read as HTML, it keeps only those.
-  if (walk.ReadsAsHtml()) start->GetElement()->RetainAttributes(wml::kFormatting.attributes);
+  // A heading's own attributes (align, style) are none of bold text's, nor
+  // is a paragraph inside it ("<h2>T<p>x</p></h2>"), which WML's bold text
+  // cannot hold: read as HTML, it keeps only what bold text does.
+  if (walk.ReadsAsHtml()) ApplyContentModel(node, wml::kFormatting);
   if (walk.HasTextBefore(node)) start->InsertBefore(walk.NewLineBreak(node));
   node->InsertAfter(walk.NewLineBreak(node));
 }

@@ -72,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         // head start tag inside it, and its own end tag after that, vanish.
         PlacementCase{"<head><title>t</title> <meta a><link b><BODY>x",
                       "<head>[<title>[t],</title>, ,<meta a>[<link b/>]],</head>,<BODY>[x]"},
+        // A heading's end tag of another level ends the open heading.
+        PlacementCase{"</h2>a<h5>H</h3><p>x</h4>", "</h2>,a,<h5>[H],</h5>,<p>[x,</h4>]"},
         // A void element takes no content.
         PlacementCase{"<table><col><COL span=2><tr><td>x</table>", "<table>[<col/>,<COL span=2/>,<tr>[<td>[x]]],</table>"},
         PlacementCase{"<HEAD><head><!-- c --><style>s</style>x</head>y",

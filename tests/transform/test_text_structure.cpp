@@ -90,6 +90,8 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
       {"a place a link lands on is no link; a name taken names no second card",
        "<html><body><a id=x></a><a id=h>H</a><a name=t>T</a>x<a name=t>U</a></body></html>",
        "H<br/><a href=\"#t\">Next</a></p></card><card id=\"t\" title=\"\"><p>TxU"},
+      {"a heading holds what bold text holds, and ends at any heading's end tag",
+       "<h2 align=center>T<p>x</p></h2><h5>H</h3>y", "<b>T<br/>x<br/></b><b>H</b><br/>y"},
       {"a table's columns stand beside its rows", "<table><col><col span=2><tr><td>a<td>b</table>",
        "<table columns=\"2\"><tr><td>a</td><td>b</td></tr></table>"},
       {"pictures", "<img src=/img/a-1.gif alt=Logo>", "<img src=\"/img/a-1.gif\" alt=\"Logo\"/>"},
