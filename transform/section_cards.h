@@ -1,10 +1,11 @@
 // Section cards: read as HTML reads a page, a named anchor marks where a part
 // of the page begins that links go to ("<a name=intro></a>", most often
 // empty), and so does an element whose id a link of the page names
-// ("<h2 id=intro>" after "<a href=#intro>"). A phone goes only to cards, so the card that holds such a mark is
-// cut there: what follows it becomes a card of the anchor's name, the card
-// before ends with a link to it and the new card has a back key, as the
-// cards of a chain cut to a phone's size limit.
+// ("<h2 id=intro>" after "<a href=#intro>"). A phone goes only to cards,
+// so the card that holds such a mark is cut there: what follows it is a
+// card of the anchor's name, the card before ends with a link to it and
+// the section's card has a back key, as the cards of a chain cut to a
+// phone's size limit.
 //
 // A cut falls before the mark, or before the outermost element around it
 // that cannot be cut (a link, a table, an option list): the bold, italic
@@ -49,7 +50,6 @@ class SectionCards {
   // its card's id (a deck's cards need ids of their own, and a browser goes
   // to the first).
   bool Mark(CXmlNode* anchor, std::string_view name);
-  bool Empty() const { return marks_.empty(); }
   // Notes the target of a link of the page: one within it ("#x") makes
   // the element whose id is "x" a section's beginning.
   void NoteLink(const char* href);
@@ -82,12 +82,12 @@ class SectionCards {
   // Records that links to the mark `mark` go to `cardId`, and removes it.
   void Alias(CXmlNode* mark, std::string_view cardId);
 
-  std::unordered_map<CXmlNode*, std::string> marks_;  // a mark's node and its name
-  std::unordered_set<std::string> names_;                   // the names marked
-  std::unordered_set<std::string> targets_;                 // the ids that links within the page name
-  std::unordered_map<std::string, std::string> aliases_;    // names whose marks made no card
-  std::unordered_map<const CXmlNode*, std::string> next_;   // a cut card and its next card's id
-  std::unordered_set<const CXmlNode*> chained_;              // the cards made by cuts
+  std::unordered_map<CXmlNode*, std::string> marks_;       // a mark's node and its card id
+  std::unordered_set<std::string> names_;                  // the card ids marked
+  std::unordered_set<std::string> targets_;                // the ids that links within the page name
+  std::unordered_map<std::string, std::string> aliases_;   // ids whose marks made no card, and their cards
+  std::unordered_map<const CXmlNode*, std::string> next_;  // a card before a cut, and the next card's id
+  std::unordered_set<const CXmlNode*> chained_;            // the cards that begin at a cut
 };
 
 }  // namespace quillmark
