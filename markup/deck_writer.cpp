@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/utf8.h"
+#include "base/xml_name.h"
 #include "markup/character_references.h"
 #include "markup/name_list.h"
 #include "markup/xml_node.h"
@@ -121,14 +122,6 @@ size_t AppendCheckedUtf8(std::string& out, std::string_view text) {
   if (const size_t noncharacter = NoncharacterLength(text); noncharacter != 0) return noncharacter;
   out += kReplacementCharacter;
   return 1;
-}
-
-bool IsNameStartByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
-}
-
-bool IsNameByte(unsigned char c) {
-  return IsNameStartByte(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
 // True when `name` can stand as an XML element or attribute name (in UTF-8

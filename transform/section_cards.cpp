@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/control_bytes.h"
+#include "base/xml_name.h"
 #include "markup/element_names.h"
 #include "markup/name_list.h"
 #include "markup/tree_walk.h"
@@ -24,10 +25,8 @@ constexpr ElementSet kDocumentOwn{"body\0card\0head\0html\0wml\0"};
 // The tags that show something of their own; other tags show their content.
 constexpr ElementSet kShownTags{"do\0img\0input\0select\0"};
 
-bool IsOpenElement(const CXmlNode* node) { return node->IsStartTag() && !node->IsClosedTag(); }
-
 bool CutsThrough(const CXmlNode* node) {
-  return IsOpenElement(node) && kCutThrough.Holds(node->GetElement()->GetElementId());
+  return IsOpenStartTag(node) && kCutThrough.Holds(node->GetElement()->GetElementId());
 }
 
 // True when the node shows something on the phone by itself.
@@ -60,7 +59,7 @@ bool Holds(const CXmlNode* ancestor, const CXmlNode* node) {
 // The card's paragraph: its first child that is an open p element.
 CXmlNode* ParagraphOf(const CXmlNode* card) {
   for (CXmlNode* child = card->GetFirstChild(); child != nullptr; child = child->GetNext()) {
-    if (IsOpenElement(child) && IsTagNamedExactly(child, "p")) return child;
+    if (IsOpenStartTag(child) && IsTagNamedExactly(child, "p")) return child;
   }
   return nullptr;
 }
@@ -75,15 +74,12 @@ void MovePrecedingSiblingsInto(CXmlNode* node, CXmlNode* to) {
 }  // namespace
 
 std::string SectionCardId(std::string_view name) {
-  const auto isNameByte = [](unsigned char c, bool first) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80 || c == '_' || c == ':';
-    return letter || (!first && ((c >= '0' && c <= '9') || c == '.' || c == '-'));
-  };
-  bool valid = !name.empty();
-  for (std::size_t i = 0; i < name.size() && valid; ++i) valid = isNameByte(static_cast<unsigned char>(name[i]), i == 0);
+  const auto byte = [](char c) { return static_cast<unsigned char>(c); };
+  bool valid = !name.empty() && IsNameStartByte(byte(name[0]));
+  for (std::size_t i = 1; i < name.size() && valid; ++i) valid = IsNameByte(byte(name[i]));
   if (valid) return std::string(name);
   std::string id = "_";
-  for (const char c : name) id += isNameByte(static_cast<unsigned char>(c), false) ? c : '_';
+  for (const char c : name) id += IsNameByte(byte(c)) ? c : '_';
   return id;
 }
 
