@@ -14,6 +14,7 @@
 #include "transform/content_model.h"
 #include "transform/element_rules.h"
 #include "transform/escape_text.h"
+#include "transform/form_fields.h"
 #include "transform/tree_edits.h"
 
 namespace quillmark {
@@ -181,13 +182,43 @@ void EnsureParagraph(CXmlNode* card) {
   ApplyContentModel(paragraph, wml::kP);
 }
 
+// True when the open link `link` holds no text but blanks and no image:
+// a phone would show it as nothing to select (an icon drawn by a style
+// sheet, a script's button). Links hold no links, so each deck node is
+// looked at for one link at most.
+bool ShowsNothing(const CXmlNode* link) {
+  // No node before `node` in the link shows anything.
+  for (const CXmlNode* node = link->GetFirstChild(); node != nullptr; node = NextInSubtree(node, link)) {
+    if (node->IsComment()) continue;
+    if (node->IsTag() ? IsTagNamedExactly(node, "img") : !IsBlank(node->GetText())) return false;
+  }
+  return true;
+}
+
+// A link that shows nothing shows its title, as browsers show it on
+// pointing; one without a title goes. Its content (blanks, which part it
+// from the words beside it) stays in place, before the title.
+void LabelOrDropEmptyLink(CXmlNode* link, ReferenceMode references) {
+  const bool open = IsOpenStartTag(link);
+  if (open && !ShowsNothing(link)) return;
+  const char* title = link->GetElement()->GetAttribute("title");
+  if (open && title != nullptr && !IsBlank(title)) {
+    MoveChildrenBefore(link, link);
+    link->AppendChild(link->CreateNode(AttributeValueText(title, references).c_str()));
+    return;
+  }
+  if (CXmlNode* end = open ? EndTagOf(link) : nullptr) Suppress(end);
+  Unwrap(link);
+}
+
 // A link within the deck names a card by its id: one to a section whose
 // mark made no card goes to the card that holds it, and one to an anchor
 // that no card is named after (an element's id, "#" alone) leads nowhere
-// on a phone, so its text stays without it. An element keeps its id only
+// on a phone, so its text stays without it. A link that shows nothing gets
+// its title or goes (LabelOrDropEmptyLink). An element keeps its id only
 // where no card and no element before it has that id, as XML gives each
 // once. One walk over the deck.
-void SettleLinksAndIds(CXmlNode* deck, const SectionCards& sections) {
+void SettleLinksAndIds(CXmlNode* deck, const SectionCards& sections, ReferenceMode references) {
   std::unordered_set<std::string_view> cards;
   for (const CXmlNode* child = deck->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     const char* id = IsTagNamedExactly(child, "card") ? child->GetElement()->GetAttribute("id") : nullptr;
@@ -203,12 +234,19 @@ void SettleLinksAndIds(CXmlNode* deck, const SectionCards& sections) {
     }
     if (!IsTagNamedExactly(node, "a")) continue;
     const char* href = node->GetElement()->GetAttribute("href");
-    if (href == nullptr || href[0] != '#') continue;
-    if (const std::string_view card = sections.CardOf(href + 1); card != href + 1 && cards.contains(card)) {
-      node->GetElement()->SetAttribute("href", ("#" + std::string(card)).c_str());
+    if (href == nullptr || href[0] != '#') {
+      LabelOrDropEmptyLink(node, references);
       continue;
     }
-    if (cards.contains(href + 1)) continue;
+    if (const std::string_view card = sections.CardOf(href + 1); card != href + 1 && cards.contains(card)) {
+      node->GetElement()->SetAttribute("href", ("#" + std::string(card)).c_str());
+      LabelOrDropEmptyLink(node, references);
+      continue;
+    }
+    if (cards.contains(href + 1)) {
+      LabelOrDropEmptyLink(node, references);
+      continue;
+    }
     if (CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr) Suppress(end);
     Unwrap(node);
   }
@@ -247,7 +285,9 @@ void ConstructDeck(const Conversion& conversion, const SoftBreaks& breaks, Secti
   }
   sections.RemoveMarksLeft();
   ApplyContentModel(deck, wml::kWmlDeck);
-  if (conversion.ReadsAsHtml()) SettleLinksAndIds(deck, sections);
+  if (!conversion.ReadsAsHtml()) return;
+  SettleLinksAndIds(deck, sections, conversion.References());
+  SettleFieldVariables(deck);
 }
 
 }  // namespace quillmark

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "base/case_folding.h"
 #include "markup/tree_walk.h"
@@ -195,6 +198,105 @@ bool FormFieldIndex::Post(CXmlNode* go, const CXmlNode* submit, int32_t formCoun
     if (entry.field == submit || entry.field->IsRemoved()) continue;
     if (!outOfForms.empty() && outOfForms.contains(entry.field)) continue;
     PostField(entry.field, go, formCount, references, entry.ordinal < button);
+  }
+}
+
+namespace {
+
+bool IsVariableByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool IsVariableName(std::string_view name) {
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) { return IsVariableByte(static_cast<unsigned char>(c)); });
+}
+
+// `name` as a variable name: each byte a variable name cannot hold as "_"
+// and two hex digits, "_" before a leading digit, "field" for no name.
+std::string VariableNameOf(std::string_view name) {
+  if (name.empty()) return "field";
+  constexpr char kHex[] = "0123456789abcdef";
+  std::string variable = name[0] >= '0' && name[0] <= '9' ? "_" : "";
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsVariableByte(byte)) {
+      variable += c;
+      continue;
+    }
+    variable += '_';
+    variable += kHex[byte >> 4];
+    variable += kHex[byte & 0xF];
+  }
+  return variable;
+}
+
+// The fields and postfields of a deck, and the variable names it uses.
+struct DeckFields {
+  std::vector<CXmlNode*> fields;  // inputs and selects with a name attribute
+  std::vector<CXmlNode*> postfields;
+  std::unordered_set<std::string> taken;  // the names that need no change
+};
+
+DeckFields FieldsOf(CXmlNode* deck) {
+  DeckFields found;
+  // Every field and postfield before `node` in document order is listed.
+  for (CXmlNode* node = deck->GetFirstChild(); node != nullptr; node = NextInSubtree(node, deck)) {
+    if (!node->IsStartTag()) continue;
+    if (node->IsTagNamed("postfield")) {
+      found.postfields.push_back(node);
+      continue;
+    }
+    if (!node->IsTagNamed("input") && !node->IsTagNamed("select")) continue;
+    const char* name = node->GetElement()->GetAttribute("name");
+    if (name == nullptr) continue;
+    found.fields.push_back(node);
+    if (IsVariableName(name)) found.taken.insert(name);
+  }
+  return found;
+}
+
+// A variable name made from `name` that no other field has taken; taken now.
+std::string FreeVariableName(std::string_view name, std::unordered_set<std::string>& taken) {
+  const std::string base = VariableNameOf(name);
+  std::string variable = base;
+  for (int number = 2; taken.contains(variable); ++number) variable = base + "_" + std::to_string(number);
+  taken.insert(variable);
+  return variable;
+}
+
+}  // namespace
+
+void SettleFieldVariables(CXmlNode* deck) {
+  DeckFields deckFields = FieldsOf(deck);
+  std::unordered_map<std::string, std::string> renamed;  // page variable name to the deck's
+  for (CXmlNode* field : deckFields.fields) {
+    CXmlObject& element = *field->GetElement();
+    const std::string name = element.GetAttribute("name");
+    if (IsVariableName(name)) continue;
+    if (name.empty() && field->IsTagNamed("select")) {
+      element.RemoveAttribute("name");
+      continue;
+    }
+    // Each unnamed input holds a value of its own; fields of one name share theirs.
+    auto found = name.empty() ? renamed.end() : renamed.find(name);
+    if (found == renamed.end()) {
+      std::string variable = FreeVariableName(name, deckFields.taken);
+      if (name.empty()) {
+        element.SetAttribute("name", variable.c_str());
+        continue;
+      }
+      found = renamed.emplace(name, std::move(variable)).first;
+    }
+    element.SetAttribute("name", found->second.c_str());
+  }
+  if (renamed.empty()) return;
+  for (CXmlNode* postfield : deckFields.postfields) {
+    const char* value = postfield->GetElement()->GetAttribute("value");
+    const std::string_view reference = value != nullptr ? value : "";
+    if (!reference.starts_with("$(") || !reference.ends_with(")")) continue;
+    const auto found = renamed.find(std::string(reference.substr(2, reference.size() - 3)));
+    if (found != renamed.end()) postfield->GetElement()->SetAttribute("value", ("$(" + found->second + ")").c_str());
   }
 }
 

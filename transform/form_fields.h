@@ -55,6 +55,17 @@ bool IsFormField(const CXmlNode* node);
 void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_t formCount,
                    ReferenceMode references);
 
+// Makes every field of the finished `deck` hold its value in a variable a
+// phone can name: a WML variable name is a letter or "_" and then letters,
+// digits and "_", so a page name such as "user[email]" or "first-name" is
+// written with each other byte as "_" and two hex digits (and "_" before a
+// leading digit), the postfields that read it follow, and a name that is
+// taken already gets a number. An input the page left unnamed gets a name
+// of its own, which nothing posts, and a select loses its empty name (WML
+// requires none). A postfield of the page's own whose value is exactly
+// "$(name)" of such a field reads it the same way. One walk over the deck.
+void SettleFieldVariables(CXmlNode* deck);
+
 // The fields of one form in the order AddPostfields visits them, taken by
 // one scan of the form, so that every further submit button of the form
 // posts its fields without scanning the form again: a form of many buttons

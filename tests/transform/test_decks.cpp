@@ -123,6 +123,12 @@ TEST(Deck, ImagesLinksAndAnchors) {
        Deck(Card("card1", "", "<a href=\"page.asp?a=1;b=2\">L</a>"))},
       {"escaped link target stays", "<a href=\"page.asp?a=1&amp;b=2\" target=\"_top\">L</a>",
        Deck(Card("card1", "", "<a href=\"page.asp?a=1&amp;b=2\">L</a>"))},
+      {"a link that shows nothing shows its title, its blanks beside it",
+       "x<a href=p title=\"Next &amp; last\">\n<svg><path d=M/></svg>\n</a>y",
+       Deck(Card("card1", "", "x <a href=\"p\" title=\"Next &amp; last\">Next &amp; last</a>y"))},
+      {"one without a title goes, one with a picture stays",
+       "a <a href=p> <b></b></a>b<a href=q><img src=i.gif></a>",
+       Deck(Card("card1", "", "a b<a href=\"q\"><img src=\"i.gif\" alt=\"i.gif\"/></a>"))},
   });
   // Read by its tags alone, a page's named anchor makes a card of its content.
   CWmlSettings byTags;
@@ -139,6 +145,8 @@ TEST(Deck, ImagesLinksAndAnchors) {
       {"a self-closing named anchor only goes", "x<a name=\"n\"/>y", Deck(Card("card1", "", "xy"))},
       {"a named anchor without a wml element keeps its content in place", "x<a name=\"n\">y</a>",
        Deck(Card("card1", "", "xy"))},
+      {"a link that shows nothing stays", "x<a href=\"p\" title=\"t\"> </a>",
+       Deck(Card("card1", "", "x<a href=\"p\" title=\"t\"></a>"))},
   };
   for (const auto& c : anchors) EXPECT_EQ(Compact(DeckWithSettings(c.page, byTags)), Compact(c.deck)) << c.what;
 }

@@ -307,6 +307,34 @@ TEST(FieldNames, VariableAndPostedNames) {
   }
 }
 
+// Read as HTML reads the page, every field's variable is one a phone can
+// name, its postfields read that variable, and no two names meet; with
+// the key off the page's names stand.
+TEST(FieldNames, DeckVariablesAreNamesAPhoneReads) {
+  ExpectParagraphs({
+      {"bytes a variable cannot hold are written in hex, and the postfield follows",
+       "<form action=/s><input name=\"user[email]\"><input type=submit></form>",
+       "<input name=\"user_5bemail_5d\" type=\"text\"/><anchor title=\"submit\">submit"
+       "<go href=\"/s\" method=\"get\"><postfield name=\"user[email]\" value=\"$(user_5bemail_5d)\"/>"
+       "</go></anchor>"},
+      {"a button before the fields, a leading digit, a name that is taken",
+       "<form action=/s><input type=submit><input name=9-a><input name=_9_2da><select name=9-a><option>x"
+       "</select></form>",
+       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"><postfield name=\"9-a\" value=\"$(_9_2da_2)\"/>"
+       "<postfield name=\"_9_2da\" value=\"$(_9_2da)\"/><postfield name=\"9-a\" value=\"$(_9_2da_2)\"/></go></anchor>"
+       "<input name=\"_9_2da_2\" type=\"text\"/><input name=\"_9_2da\" type=\"text\"/>"
+       "<select name=\"_9_2da_2\"><option value=\"x\">x</option></select>"},
+      {"unnamed inputs get names of their own, an unnamed select none",
+       "<input name=field><input><textarea></textarea><select><option>x</select>",
+       "<input name=\"field\" type=\"text\"/><input name=\"field_2\" type=\"text\"/>"
+       "<input type=\"text\" name=\"field_3\"/><select><option value=\"x\">x</option></select>"},
+  });
+  CWmlSettings off;
+  off.blockBreaks = 0;
+  ExpectParagraphsWith(off, {{"the key off", "<input name=\"a-b\"><input>",
+                              "<input name=\"a-b\" type=\"text\"/><input name=\"\" type=\"text\"/>"}});
+}
+
 TEST(FieldNames, RewrittenFieldsLoseTheirPrefixOnceAndEndTagsReadTheirStartTag) {
   CXmlNode root;
   CXmlNode* start = root.CreateNode("<select name=\"f1_f1_x\">");
