@@ -31,7 +31,7 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
       choices.Visit(node, name);
       tables.Visit(name);
       if (blockBreaks) MarkBlock(node, name, cellDepth > 0, breaks);
-      if (blockBreaks && name == "a" && node->IsStartTag()) sections.NoteLink(node->GetElement()->GetAttribute("href"));
+      if (blockBreaks && name == "a" && node->IsStartTag()) sections.NoteLink(node);
     } else if (blockBreaks && preDepth > 0 && !node->IsComment()) {
       node = SplitPreformattedText(node, breaks);
     }

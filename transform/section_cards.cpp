@@ -92,10 +92,38 @@ bool SectionCards::Mark(CXmlNode* anchor, std::string_view name) {
   return true;
 }
 
-void SectionCards::NoteLink(const char* href) {
+namespace {
+
+// The elements a link to its own place stands in: a heading's line, with
+// the text around it.
+constexpr ElementSet kLinkLine{"a\0b\0big\0code\0em\0font\0i\0small\0span\0strong\0sub\0sup\0tt\0u\0"
+                               "h1\0h2\0h3\0h4\0h5\0h6\0"};
+
+// True when `link` names its own place: it has the id `id`, or an element
+// of its line has it (`<h2 id=x><a href=#x>`), or the element that holds
+// that line does (`<div id=x><a href=#x>[x]</a>`, `<section id=x><h2>T
+// <a href=#x>`). A link further down (a chapter's "Up" to the top that
+// holds it) leads somewhere, as do all links outside. A few levels at most.
+bool NamesItsOwnPlace(const CXmlNode* link, std::string_view id) {
+  constexpr int kMostLevels = 8;
+  const CXmlNode* node = link;
+  // No element below `node` on the way up has the id, and all are of the line.
+  for (int level = 0; node != nullptr && !node->IsRoot() && level <= kMostLevels; ++level) {
+    const char* own = node->GetElement()->GetAttribute("id");
+    if (own != nullptr && own == id) return true;
+    if (!kLinkLine.Holds(node->GetElement()->GetElementId())) return false;
+    node = node->GetParent();
+  }
+  return false;
+}
+
+}  // namespace
+
+void SectionCards::NoteLink(const CXmlNode* link) {
+  const char* href = link->GetElement()->GetAttribute("href");
   if (href == nullptr) return;
   const std::string_view target = TrimControlBytes(href);
-  if (target.size() < 2 || target.front() != '#') return;
+  if (target.size() < 2 || target.front() != '#' || NamesItsOwnPlace(link, target.substr(1))) return;
   targets_.emplace(target.substr(1));
 }
 

@@ -50,9 +50,11 @@ class SectionCards {
   // its card's id (a deck's cards need ids of their own, and a browser goes
   // to the first).
   bool Mark(CXmlNode* anchor, std::string_view name);
-  // Notes the target of a link of the page: one within it ("#x") makes
-  // the element whose id is "x" a section's beginning.
-  void NoteLink(const char* href);
+  // Notes the target of `link`, an `a` start tag of the page: one within
+  // it ("#x") makes the element whose id is "x" a section's beginning,
+  // unless that element is the link, or its heading or line holds it (a
+  // heading's or a rule's link to itself, which leads nowhere else).
+  void NoteLink(const CXmlNode* link);
   // Marks the place before the start tag `node` when its id is the target
   // of a noted link (the document's own elements excepted, whose cards
   // take their ids).

@@ -94,6 +94,12 @@ TEST(SectionCards, ANamedAnchorBeginsACardChainedToTheOneBefore) {
       {"an element a link names begins a card, which takes its id", "<a href=#i>go</a> x<h2 id=i>H</h2>y<b id=i>",
        "<card id=\"card1\" title=\"\"><p><a href=\"#i\">go</a> x<br/><a href=\"#i\">Next</a></p></card>"
        "<card id=\"i\" title=\"\"><p><b>H</b><br/>y</p>[Back]</card>"},
+      {"a link to its own place begins no card: the link, its heading, or what holds the heading",
+       "a<h2 id=h><a href=#h>H</a></h2>b<div id=d><a href=#d>[d]</a> c</div><a id=s href=#s>#</a>"
+       "<section id=t><h3>T <a href=#t>&para;</a></h3></section>",
+       "<card id=\"card1\" title=\"\"><p>a<br/><b id=\"h\">H</b><br/>b<br/>[d] c<br/>#<br/><b>T &#182;</b></p></card>"},
+      {"a link from further down leads to what holds it", "<div id=top>x<div><p>y <a href=#top>Up</a></div></div>",
+       "<card id=\"top\" title=\"\"><p>x<br/>y <a href=\"#top\">Up</a></p></card>"},
       {"a name that is no XML id is made one, in links from any page too",
        "<a href=#12.1>go</a> <a href=\"o.html#--f\">o</a> x<a name=12.1></a>y",
        "<card id=\"card1\" title=\"\"><p><a href=\"#_12.1\">go</a> <a href=\"o.html#_--f\">o</a> x<br/>"
