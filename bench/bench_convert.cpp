@@ -175,6 +175,8 @@ constexpr HostileShape kHostileShapes[] = {
     {"<!--/DEXCL--><!--DINCL-->", "x"},
     // Buttons of a form whose named anchor moved its content out of it.
     {"<b>x</b><input type=submit>", "", "<html><body><form action=/f><a name=n><input name=q></a>"},
+    // Fields that each need a variable name of their own, and links that show nothing.
+    {"<input><a href=x></a>", ""},
 };
 
 void BM_HostileScaling(benchmark::State& state) {

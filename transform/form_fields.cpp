@@ -235,7 +235,22 @@ std::string VariableNameOf(std::string_view name) {
 struct DeckFields {
   std::vector<CXmlNode*> fields;  // inputs and selects with a name attribute
   std::vector<CXmlNode*> postfields;
-  std::unordered_set<std::string> taken;  // the names that need no change
+  std::unordered_set<std::string> taken;  // the names that need no change, and those given
+  // The number each base name tries next, so that many fields of one base
+  // (a page of unnamed inputs) cost one look each, not one per earlier one.
+  std::unordered_map<std::string, int> nextNumber;
+
+  // A variable name made from `name` that no other field has taken; taken now.
+  std::string FreeVariableName(std::string_view name) {
+    const std::string base = VariableNameOf(name);
+    int& number = nextNumber.try_emplace(base, 1).first->second;
+    std::string variable = number == 1 ? base : base + "_" + std::to_string(number);
+    // Every number below `number` is taken for this base.
+    while (taken.contains(variable)) variable = base + "_" + std::to_string(++number);
+    ++number;
+    taken.insert(variable);
+    return variable;
+  }
 };
 
 DeckFields FieldsOf(CXmlNode* deck) {
@@ -256,15 +271,6 @@ DeckFields FieldsOf(CXmlNode* deck) {
   return found;
 }
 
-// A variable name made from `name` that no other field has taken; taken now.
-std::string FreeVariableName(std::string_view name, std::unordered_set<std::string>& taken) {
-  const std::string base = VariableNameOf(name);
-  std::string variable = base;
-  for (int number = 2; taken.contains(variable); ++number) variable = base + "_" + std::to_string(number);
-  taken.insert(variable);
-  return variable;
-}
-
 }  // namespace
 
 void SettleFieldVariables(CXmlNode* deck) {
@@ -281,7 +287,7 @@ void SettleFieldVariables(CXmlNode* deck) {
     // Each unnamed input holds a value of its own; fields of one name share theirs.
     auto found = name.empty() ? renamed.end() : renamed.find(name);
     if (found == renamed.end()) {
-      std::string variable = FreeVariableName(name, deckFields.taken);
+      std::string variable = deckFields.FreeVariableName(name);
       if (name.empty()) {
         element.SetAttribute("name", variable.c_str());
         continue;
