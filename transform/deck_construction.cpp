@@ -211,6 +211,18 @@ void LabelOrDropEmptyLink(CXmlNode* link, ReferenceMode references) {
   Unwrap(link);
 }
 
+// Gives `element` its id `id` as XML takes one (see SectionCardId), or
+// none where it is empty or a card or an earlier element (`ids`) has it.
+void SettleElementId(CXmlObject& element, std::string_view id, const std::unordered_set<std::string_view>& cards,
+                     std::unordered_set<std::string>& ids) {
+  std::string own = id.empty() ? std::string() : SectionCardId(id);
+  if (own.empty() || cards.contains(own) || !ids.insert(own).second) {
+    element.RemoveAttribute("id");
+    return;
+  }
+  if (own != id) element.SetAttribute("id", own.c_str());
+}
+
 // A link within the deck names a card by its id: one to a section whose
 // mark made no card goes to the card that holds it, and one to an anchor
 // that no card is named after (an element's id, "#" alone) leads nowhere
@@ -229,9 +241,7 @@ void SettleLinksAndIds(CXmlNode* deck, const SectionCards& sections, ReferenceMo
   // card, and every id before it is given once.
   for (CXmlNode* node = deck->GetFirstChild(); node != nullptr; node = NextInSubtree(node, deck)) {
     if (!node->IsStartTag() || IsTagNamedExactly(node, "card")) continue;
-    if (const char* id = node->GetElement()->GetAttribute("id")) {
-      if (cards.contains(id) || !ids.emplace(id).second) node->GetElement()->RemoveAttribute("id");
-    }
+    if (const char* id = node->GetElement()->GetAttribute("id")) SettleElementId(*node->GetElement(), id, cards, ids);
     if (!IsTagNamedExactly(node, "a")) continue;
     const char* href = node->GetElement()->GetAttribute("href");
     if (href == nullptr || href[0] != '#') {

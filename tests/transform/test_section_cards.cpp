@@ -100,6 +100,10 @@ TEST(SectionCards, ANamedAnchorBeginsACardChainedToTheOneBefore) {
        "<card id=\"card1\" title=\"\"><p>a<br/><b id=\"h\">H</b><br/>b<br/>[d] c<br/>#<br/><b>T &#182;</b></p></card>"},
       {"a link from further down leads to what holds it", "<div id=top>x<div><p>y <a href=#top>Up</a></div></div>",
        "<card id=\"top\" title=\"\"><p>x<br/>y <a href=\"#top\">Up</a></p></card>"},
+      {"an element's id is made one XML takes, given once, and an empty one goes",
+       "<h2 id=\"\">a</h2><h3 id=8-bit>b</h3><i id=_8-bit>d</i><b id=\"a&amp;b\">f</b>",
+       "<card id=\"card1\" title=\"\"><p><b>a</b><br/><b id=\"_8-bit\">b</b><br/><i>d</i><b id=\"_a_amp_b\">f</b></p>"
+       "</card>"},
       {"a name that is no XML id is made one, in links from any page too",
        "<a href=#12.1>go</a> <a href=\"o.html#--f\">o</a> x<a name=12.1></a>y",
        "<card id=\"card1\" title=\"\"><p><a href=\"#_12.1\">go</a> <a href=\"o.html#_--f\">o</a> x<br/>"
