@@ -124,12 +124,27 @@ SubmitButton SubmitInputOf(const CXmlObject& input, const RewriteContext& walk) 
   return SubmitButton{caption, ValueText(input.GetAttribute("name"), walk), caption};
 }
 
+// A button's own `formaction` (read as its form's `action` is) and
+// `formmethod`, which HTML lets override its form's target and method for
+// that button alone.
+void TakeButtonTarget(CXmlObject& go, CXmlObject& button, const RewriteContext& walk) {
+  if (const char* action = button.GetAttribute("formaction"); action != nullptr && !IsBlank(action)) {
+    ReadTargetAsHtml(button, "formaction", walk);
+    go.SetAttribute("href", button.GetAttribute("formaction"));
+  }
+  const char* method = button.GetAttribute("formmethod");
+  if (method == nullptr) return;
+  if (EqualsIgnoringCase(method, "post")) go.SetAttribute("method", "post");
+  if (EqualsIgnoringCase(method, "get")) go.SetAttribute("method", "get");
+}
+
 // Builds the link or soft key that submits `form`, right after `at`, the
 // button's tag.
 void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button, RewriteContext& walk) {
   CXmlNode* control = InsertSubmitControl(at, button.caption, SubmitsAsLink(*at->GetElement(), walk.Settings()));
   CXmlNode* go = AppendElement(control, "<go>", "</go>");
   SetFormTarget(*go->GetElement(), *form->GetElement());
+  if (walk.ReadsAsHtml()) TakeButtonTarget(*go->GetElement(), *at->GetElement(), walk);
   if (!button.name.empty()) AppendPostfield(go, button.name, button.value);
   PostFormFields(form, go, at, walk);
 }

@@ -166,6 +166,11 @@ TEST(FormDeck, HiddenFieldsArePostedByValueAndButtonsOfEveryKindSubmit) {
        "<anchor title=\"Send it\">Send it<go href=\"/s\" method=\"get\"><postfield name=\"b\" value=\"v\"/>"
        "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><input name=\"q\" type=\"text\"/>"},
       {"a button outside a form is its text", "<button>Go</button>", "Go"},
+      {"a button's formaction and formmethod override its form's, for it alone",
+       "<form action=/s><button formaction=/o formmethod=POST>B</button><input type=submit formaction=\" \">"
+       "</form>",
+       "<anchor title=\"B\">B<go href=\"/o\" method=\"post\"></go></anchor>"
+       "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"},
   });
 }
 
@@ -188,6 +193,9 @@ TEST(FormDeck, WithTheKeyOffHiddenFieldsAreTextInputsAndOnlySubmitInputsSubmit) 
        "<postfield name=\"id\" value=\"$(id)\"/></go></anchor><br/>"},
       {"pictures and buttons", "<form action=\"/s\"><input type=image name=go><button>Go</button></form>",
        "<br/><input type=\"text\" name=\"go\"/>Go<br/>"},
+      {"a submit input's formaction is not read",
+       "<form action=\"/s\"><input type=\"submit\" formaction=\"/o\"></form>",
+       "<br/><anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor><br/>"},
   });
 }
 
