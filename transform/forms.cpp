@@ -249,7 +249,26 @@ void RewriteOptgroup(CXmlNode* node, RewriteContext& walk) {
   if (group != nullptr && !title.empty()) group->SetAttribute("title", title.c_str());
 }
 
+namespace {
+
+// Read as HTML, an option that holds no text shows its `label`, as
+// browsers show it; its value stays its text's, the empty text.
+void ShowLabelOfEmptyOption(CXmlNode* node, const RewriteContext& walk) {
+  CXmlNode* start = StartTagOf(node);
+  if (start == nullptr || !IsOpenStartTag(start)) return;
+  const char* label = start->GetElement()->GetAttribute("label");
+  if (label == nullptr || IsBlank(label)) return;
+  for (const CXmlNode* child = start->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (child->IsTag() || (!child->IsComment() && !IsBlank(child->GetText()))) return;
+  }
+  if (start->GetElement()->GetAttribute("value") == nullptr) start->GetElement()->SetAttribute("value", "");
+  start->AppendChild(start->CreateNode(AttributeValueText(label, walk.References()).c_str()));
+}
+
+}  // namespace
+
 void RewriteOption(CXmlNode* node, RewriteContext& walk) {
+  if (walk.ReadsAsHtml() && node->IsClosedTag()) ShowLabelOfEmptyOption(node, walk);
   CXmlObject* option = RecordAfterPair(node, wml::kOption);
   if (option == nullptr || option->GetAttribute("value") != nullptr) return;
   const CXmlNode* first = FirstNonCommentChild(StartTagOf(node));

@@ -233,6 +233,9 @@ TEST(FormDeck, TextAreasSelectsAndOptions) {
       {"self-closing select goes",
        "a<select name=\"c\"/>b",
        "ab"},
+      {"an option without text shows its label, one with text its text",
+       "<select name=c><option label=\"A &amp; B\"> </option><option value=2 label=L>2</option></select>",
+       "<select name=\"c\"><option value=\"\">A &amp; B</option><option value=\"2\">2</option></select>"},
   });
 }
 
