@@ -40,6 +40,69 @@ std::string FileNameOf(std::string_view source) {
   return std::string(source);
 }
 
+// The value of the hex digit `c`, or -1.
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// FileNameOf as a reader sees it: without the source's query and fragment,
+// and with its escaped printable characters ("%20") written out.
+std::string ReadableFileNameOf(std::string_view source) {
+  const std::string name = FileNameOf(source.substr(0, std::min(source.find_first_of("?#"), source.size())));
+  std::string readable;
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    const int high = at + 2 < name.size() ? HexDigitValue(name[at + 1]) : -1;
+    const int low = high >= 0 ? HexDigitValue(name[at + 2]) : -1;
+    const int byte = low >= 0 ? high * 16 + low : -1;
+    if (name[at] != '%' || byte < 0x20 || byte > 0x7E) {
+      readable += name[at];
+      continue;
+    }
+    readable += static_cast<char>(byte);
+    at += 2;
+  }
+  return readable;
+}
+
+// The source a phone fetches of the picture `img` read as HTML: its `src`,
+// else the candidate of its `srcset` for the lowest density or width (a
+// phone's screen is the smallest); empty for none.
+std::string PictureSource(const CXmlObject& img) {
+  const char* src = img.GetAttribute("src");
+  if (src != nullptr && !IsBlank(src)) return src;
+  const char* srcset = img.GetAttribute("srcset");
+  std::string_view rest = srcset != nullptr ? srcset : "";
+  std::string best;
+  double lowest = 0;
+  // Each candidate is a target, ended by white space or a comma, and a
+  // descriptor ("2x", "480w") up to the next comma.
+  while (!rest.empty()) {
+    const std::size_t begin = rest.find_first_not_of(" \t\r\n\f,");
+    if (begin == std::string_view::npos) break;
+    rest.remove_prefix(begin);
+    std::size_t end = std::min(rest.find_first_of(" \t\r\n\f"), rest.size());
+    std::string_view target = rest.substr(0, end);
+    const bool endsAtComma = !target.empty() && target.back() == ',';
+    while (!target.empty() && target.back() == ',') target.remove_suffix(1);
+    rest.remove_prefix(end);
+    std::string_view descriptor;
+    if (!endsAtComma) {
+      const std::size_t comma = std::min(rest.find(','), rest.size());
+      descriptor = TrimControlBytes(rest.substr(0, comma));
+      rest.remove_prefix(comma);
+    }
+    const double value = descriptor.empty() ? 1.0 : std::atof(std::string(descriptor).c_str());
+    if (!target.empty() && (best.empty() || value < lowest)) {
+      best = std::string(target);
+      lowest = value;
+    }
+  }
+  return best;
+}
+
 // Sets `name` to the empty text when the record has no such attribute.
 void DefaultToEmpty(CXmlObject& element, const char* name) {
   if (element.GetAttribute(name) == nullptr) element.SetAttribute(name, "");
@@ -315,22 +378,28 @@ std::string CallTarget(std::string_view uri) {
 }  // namespace
 
 void RewriteImg(CXmlNode* node, RewriteContext& walk) {
-  // A picture held in its own source is no picture a phone fetches: read as
-  // HTML reads the page, its alt text stands in its place.
+  // Read as HTML reads the page, a picture comes from its `src` or its
+  // `srcset`; one held in its own source, or with none, is no picture a
+  // phone fetches, and its alt text stands in its place.
   CXmlObject& img = *node->GetElement();
-  if (walk.ReadsAsHtml() && node->IsClosedTag() && node->IsStartTag() &&
-      HasScheme(img.GetAttribute("src"), "data")) {
-    const char* alt = img.GetAttribute("alt");
-    if (alt != nullptr && *alt != '\0')
-      node->InsertAfter(node->CreateNode(AttributeValueText(alt, walk.References()).c_str()));
-    Suppress(node);
-    return;
+  const bool asHtml = walk.ReadsAsHtml() && node->IsClosedTag() && node->IsStartTag();
+  if (asHtml) {
+    const std::string source = PictureSource(img);
+    if (source.empty() || HasScheme(source.c_str(), "data")) {
+      const char* alt = img.GetAttribute("alt");
+      if (alt != nullptr && *alt != '\0')
+        node->InsertAfter(node->CreateNode(AttributeValueText(alt, walk.References()).c_str()));
+      Suppress(node);
+      return;
+    }
+    img.SetAttribute("src", source.c_str());
   }
   CXmlObject* element = PairAtClosedTag(node, wml::kImg);
   if (element == nullptr) return;
   DefaultToEmpty(*element, "src");
   if (element->GetAttribute("alt") == nullptr) {
-    element->SetAttribute("alt", FileNameOf(element->GetAttribute("src")).c_str());
+    const char* src = element->GetAttribute("src");
+    element->SetAttribute("alt", (asHtml ? ReadableFileNameOf(src) : FileNameOf(src)).c_str());
   }
   ReadTargetAsHtml(*element, "src", walk);
   element->NormalizeEnumAttribute("align", "top\0middle\0bottom\0", "bottom", 0);

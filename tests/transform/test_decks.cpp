@@ -117,8 +117,13 @@ TEST(Deck, ImagesLinksAndAnchors) {
   ExpectDecks({
       {"image alt from the file name", "<img src=\"/pics/logo.gif\">",
        Deck(Card("card1", "", "<img src=\"/pics/logo.gif\" alt=\"logo.gif\"/>"))},
-      {"image align and border", "<img src=\"a\\b\\c.gif\" align=\"LEFT\" border=\"0\"><img>",
-       Deck(Card("card1", "", "<img src=\"a\\b\\c.gif\" align=\"bottom\" alt=\"c.gif\"/><img src=\"\" alt=\"\"/>"))},
+      {"image align and border; a picture without a source goes", "<img src=\"a\\b\\c.gif\" align=\"LEFT\" border=\"0\"><img>",
+       Deck(Card("card1", "", "<img src=\"a\\b\\c.gif\" align=\"bottom\" alt=\"c.gif\"/>"))},
+      {"the smallest of a srcset, else the alt text; a file name without its query, as it reads",
+       "<img srcset=\"b.jpg 2x, s.jpg\" alt=P><img srcset=\"w.png 480w, n.png 320w\"><img alt=Q>"
+       "<img src=\"/i/my%20logo.png?v=3#f\">",
+       Deck(Card("card1", "", "<img alt=\"P\" src=\"s.jpg\"/><img src=\"n.png\" alt=\"n.png\"/>Q"
+                              "<img src=\"/i/my%20logo.png?v=3#f\" alt=\"my logo.png\"/>"))},
       {"link target escaped with the device's ampersand text", "<a href=\"page.asp?a=1&b=2\">L</a>",
        Deck(Card("card1", "", "<a href=\"page.asp?a=1;b=2\">L</a>"))},
       {"escaped link target stays", "<a href=\"page.asp?a=1&amp;b=2\" target=\"_top\">L</a>",
@@ -147,6 +152,8 @@ TEST(Deck, ImagesLinksAndAnchors) {
        Deck(Card("card1", "", "xy"))},
       {"a link that shows nothing stays", "x<a href=\"p\" title=\"t\"> </a>",
        Deck(Card("card1", "", "x<a href=\"p\" title=\"t\"></a>"))},
+      {"a picture without a source stays", "<img><img src=\"a%20b.gif?v=1\">",
+       Deck(Card("card1", "", "<img src=\"\" alt=\"\"/><img src=\"a%20b.gif?v=1\" alt=\"a%20b.gif?v=1\"/>"))},
   };
   for (const auto& c : anchors) EXPECT_EQ(Compact(DeckWithSettings(c.page, byTags)), Compact(c.deck)) << c.what;
 }
