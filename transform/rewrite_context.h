@@ -13,6 +13,7 @@
 #include "transform/choices.h"
 #include "transform/conversion.h"
 #include "transform/form_fields.h"
+#include "transform/row_spans.h"
 #include "transform/section_cards.h"
 #include "transform/soft_breaks.h"
 
@@ -102,6 +103,9 @@ class RewriteContext {
   }
   // The options the page chose at the start (see choices.h).
   ChosenOptions& Choices() { return choices_; }
+  // The rows spans of the outermost table the walk is in, read as HTML
+  // reads the page (see row_spans.h).
+  RowSpans& TableRowSpans() { return rowSpans_; }
 
  private:
   enum class Answer : int8_t { kUnknown, kNo, kYes };
@@ -136,6 +140,7 @@ class RewriteContext {
   std::vector<OrderedList> orderedLists_;
   SoftBreaks breaks_;
   ChosenOptions choices_;
+  RowSpans rowSpans_;
 };
 
 }  // namespace quillmark

@@ -46,6 +46,35 @@ int32_t WidestRow(const CXmlNode* parent, int32_t widest) {
   return widest;
 }
 
+// Where `row`'s cells end, each placed after the columns that cells of the
+// rows above cover (`spans`, which the row then updates).
+int32_t RowEdge(const CXmlNode* row, RowSpans& spans) {
+  int64_t column = 0;
+  // column is where the cells before `child` end.
+  for (const CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (!IsCell(child)) continue;
+    column += spans.TakeCoveredRun(static_cast<int32_t>(std::min<int64_t>(column, INT32_MAX)));
+    const int32_t span = CellSpan(child);
+    spans.Cover(static_cast<int32_t>(std::min<int64_t>(column, INT32_MAX)), span, child);
+    column += span;
+  }
+  const auto edge = static_cast<int32_t>(std::min<int64_t>(column, INT32_MAX));
+  spans.EndRow(edge);
+  return edge;
+}
+
+// The widest of the rows among `parent`'s children, at least `widest`,
+// with the columns that row spans cover; the rows of one parent share
+// their spans.
+int32_t WidestRowWithSpans(const CXmlNode* parent, int32_t widest) {
+  RowSpans spans;
+  // widest covers the rows before `child`.
+  for (const CXmlNode* child = parent->GetFirstChild(); child != nullptr; child = child->GetNext()) {
+    if (child->IsStartTag() && IsTagNamedExactly(child, "tr")) widest = std::max(widest, RowEdge(child, spans));
+  }
+  return widest;
+}
+
 // The table whose `columns` a row fills: its parent when that is a table, or
 // the table of its row group; null otherwise.
 const CXmlNode* TableOfRow(const CXmlNode* row) {
@@ -117,19 +146,21 @@ int32_t CellSpan(const CXmlNode* cell) {
   return std::clamp(LeadingInteger(colspan), 1, kMaxCellSpan);
 }
 
-int32_t CountTableColumns(const CXmlNode* table) {
-  int32_t widest = WidestRow(table, 0);
+int32_t CountTableColumns(const CXmlNode* table, bool rowSpans) {
+  const auto widestOf = rowSpans ? WidestRowWithSpans : WidestRow;
+  int32_t widest = widestOf(table, 0);
   // widest covers the table's own rows and those of the groups before `child`.
   for (const CXmlNode* child = table->GetFirstChild(); child != nullptr; child = child->GetNext()) {
-    if (IsRowGroup(child)) widest = WidestRow(child, widest);
+    if (IsRowGroup(child)) widest = widestOf(child, widest);
   }
   return widest;
 }
 
-void PadTableRow(CXmlNode* row) {
+void PadTableRow(CXmlNode* row, RowSpans* spans) {
   if (row->GetParent() == nullptr) return;
   const int64_t columns = ColumnsOf(TableOfRow(row));
   int64_t count = 0;
+  const auto column = [&] { return static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)); };
   // count covers the cells before `child`, the added empty cells included.
   for (CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!IsCell(child)) continue;
@@ -138,12 +169,19 @@ void PadTableRow(CXmlNode* row) {
       count += child->GetElement()->GetCopies();
       continue;
     }
+    // Where cells above reach down, the row leaves their columns empty.
+    if (const int32_t covered = spans != nullptr ? spans->TakeCoveredRun(column()) : 0; covered > 0) {
+      child->InsertBefore(EmptyCells(row, covered));
+      count += covered;
+    }
     const int32_t span = CellSpan(child);
+    if (spans != nullptr) spans->Cover(column(), span, child);
     ApplyContentModel(child, wml::kTd);
     count += span;
     // The empty cells are passed over: each was counted with the span.
     if (span > 1) child = ExpandSpan(child, span);
   }
+  if (spans != nullptr) spans->EndRow(column());
   // count is the width of the row so far.
   if (count < columns) row->AppendChild(EmptyCells(row, static_cast<int32_t>(columns - count)));
 }
@@ -153,7 +191,8 @@ void RewriteTable(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsClosedTag()) {
     if (++depth == 1) {
       // WML forbids a table of no columns; a table of empty rows gets one.
-      const int32_t columns = std::clamp(CountTableColumns(node), 1, kMaxTableColumns);
+      const int32_t columns = std::clamp(CountTableColumns(node, walk.ReadsAsHtml()), 1, kMaxTableColumns);
+      walk.TableRowSpans() = RowSpans();
       node->GetElement()->SetAttribute("columns", std::to_string(columns).c_str());
     }
     return;
@@ -188,7 +227,9 @@ void RewriteTr(CXmlNode* node, RewriteContext& walk) {
     MarkNestedTableCells(child->GetFirstChild(), walk.Settings());
   }
   ApplyContentModel(node, wml::kTrWithHeader);
-  PadTableRow(node);
+  RowSpans* spans = walk.ReadsAsHtml() ? &walk.TableRowSpans() : nullptr;
+  if (spans != nullptr) spans->EnterRowsOf(node->GetParent());
+  PadTableRow(node, spans);
 }
 
 void RewriteCell(CXmlNode* node, RewriteContext&) {

@@ -28,13 +28,16 @@ int32_t CellSpan(const CXmlNode* cell);
 
 // The widest row of the table: the largest sum of spans of the td and th
 // start tags of a row that is a child of the table or of one of its row
-// groups; 0 when there is no such row.
-int32_t CountTableColumns(const CXmlNode* table);
+// groups; 0 when there is no such row. With `rowSpans`, a row also spans
+// the columns that cells of the rows above it cover (see row_spans.h).
+int32_t CountTableColumns(const CXmlNode* table, bool rowSpans);
 
 // Expands each cell's span into empty cells after it, applies the td pair to
 // the cells, and appends empty cells until the row fills its table's
 // `columns` (none when the row stands in no table or row group of one).
-void PadTableRow(CXmlNode* row);
+// With `spans`, the row first leaves empty the columns that cells of the
+// rows above cover, and notes its own cells' spans there.
+void PadTableRow(CXmlNode* row, RowSpans* spans);
 
 // table: depth counting, `columns` on an outermost table, the pair at the
 // closed tag; a table left without rows is dropped.
