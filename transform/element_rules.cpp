@@ -392,7 +392,7 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
       Suppress(node);
       return;
     }
-    img.SetAttribute("src", source.c_str());
+    if (const char* src = img.GetAttribute("src"); src == nullptr || source != src) img.SetAttribute("src", source.c_str());
   }
   CXmlObject* element = PairAtClosedTag(node, wml::kImg);
   if (element == nullptr) return;
