@@ -177,13 +177,15 @@ size_t WellFormedReferenceLength(std::string_view text) {
   return end < text.size() && text[end] == ';' ? end + 1 : 0;
 }
 
+size_t VariableNameLength(std::string_view text) {
+  if (text.empty() || !(IsLetter(text[0]) || text[0] == '_')) return 0;
+  size_t end = 1;
+  while (end < text.size() && (IsAlnum(text[end]) || text[end] == '_')) ++end;
+  return end;
+}
+
 size_t VariableReferenceLength(std::string_view text) {
-  auto nameEnd = [&](size_t from) {
-    if (from >= text.size() || !(IsLetter(text[from]) || text[from] == '_')) return from;
-    size_t end = from + 1;
-    while (end < text.size() && (IsAlnum(text[end]) || text[end] == '_')) ++end;
-    return end;
-  };
+  auto nameEnd = [&](size_t from) { return from + VariableNameLength(text.substr(std::min(from, text.size()))); };
   if (text.size() < 2) return 0;
   if (text[1] != '(') {
     const size_t end = nameEnd(1);

@@ -43,6 +43,10 @@ void AppendReference(std::string& out, const ResolvedReference& reference);
 // naming a character XML allows), else 0.
 size_t WellFormedReferenceLength(std::string_view text);
 
+// Length of the WML variable name at text[0]: a letter or "_", then
+// letters, digits and "_"; 0 when none begins there.
+size_t VariableNameLength(std::string_view text);
+
 // Length of the WML variable reference at text[0] (which is "$"): "$name",
 // "$(name)" or "$(name:conversion)" with conversion one of e, escape, n,
 // noesc, u, unesc; 0 when the "$" starts none.

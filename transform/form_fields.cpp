@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/case_folding.h"
+#include "markup/character_references.h"
 #include "markup/tree_walk.h"
 #include "transform/content_model.h"
 #include "transform/escape_text.h"
@@ -207,10 +208,9 @@ bool IsVariableByte(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-bool IsVariableName(std::string_view name) {
-  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
-  return std::all_of(name.begin(), name.end(), [](char c) { return IsVariableByte(static_cast<unsigned char>(c)); });
-}
+// True when `name` is a whole WML variable name, as the deck writer reads
+// one after a "$".
+bool IsVariableName(std::string_view name) { return !name.empty() && VariableNameLength(name) == name.size(); }
 
 // `name` as a variable name: each byte a variable name cannot hold as "_"
 // and two hex digits, "_" before a leading digit, "field" for no name.
