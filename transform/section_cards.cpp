@@ -1,5 +1,6 @@
 #include "transform/section_cards.h"
 
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -180,9 +181,12 @@ CXmlNode* SectionCards::CutOffFirstSection(CXmlNode* card) {
       // outermost element around it that it cannot pass.
       CXmlNode* first = run.front();
       CXmlNode* at = first;
+      std::size_t above = 0;  // where the ancestors of `at` begin
       const bool reached = AncestorsBelow(card, first, ancestors);
-      for (CXmlNode* ancestor : ancestors) {
-        if (!CutsThrough(ancestor)) at = ancestor;
+      for (std::size_t i = 0; i < ancestors.size(); ++i) {
+        if (CutsThrough(ancestors[i])) continue;
+        at = ancestors[i];
+        above = i + 1;
       }
       // Something must show before the cut, outside what moves.
       if (reached && firstShown != nullptr && !Holds(at, firstShown)) {
@@ -190,7 +194,7 @@ CXmlNode* SectionCards::CutOffFirstSection(CXmlNode* card) {
         run.erase(run.begin());
         endRun(id);
         marks_.erase(first);
-        CXmlNode* made = CutBefore(card, at, id);
+        CXmlNode* made = CutBefore(card, at, std::span(ancestors).subspan(above), id);
         first->Destroy();
         return made;
       }
@@ -203,7 +207,8 @@ CXmlNode* SectionCards::CutOffFirstSection(CXmlNode* card) {
   return nullptr;
 }
 
-CXmlNode* SectionCards::CutBefore(CXmlNode* card, CXmlNode* at, const std::string& id) {
+CXmlNode* SectionCards::CutBefore(CXmlNode* card, CXmlNode* at, std::span<CXmlNode* const> through,
+                                  const std::string& id) {
   // What stands before the cut goes to a copy of the card before it, so
   // that a cut moves only what the walk has passed.
   CXmlNode* made = card->CreateNode(card->GetElement()->Copy());
@@ -211,8 +216,6 @@ CXmlNode* SectionCards::CutBefore(CXmlNode* card, CXmlNode* at, const std::strin
   made->InsertAfter(made->CreateNode("</card>"));
   // The elements that the cut passes through, innermost first, each open
   // again in the card before, inside the one around it.
-  std::vector<CXmlNode*> through;
-  for (CXmlNode* parent = at->GetParent(); parent != card; parent = parent->GetParent()) through.push_back(parent);
   std::vector<CXmlNode*> copies(through.size());
   CXmlNode* into = made;
   for (std::size_t i = through.size(); i-- > 0;) {

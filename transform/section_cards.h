@@ -22,6 +22,7 @@
 // root, so a mark stays readable even where a rule removed it.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -78,9 +79,10 @@ class SectionCards {
   std::string_view CardOf(std::string_view id) const;
 
  private:
-  // Cuts `card` before `at`: what precedes goes to a new card before it,
-  // and `card` is named `id`.
-  CXmlNode* CutBefore(CXmlNode* card, CXmlNode* at, const std::string& id);
+  // Cuts `card` before `at`, whose ancestors below the card are
+  // `through`, innermost first: what precedes goes to a new card before
+  // it, and `card` is named `id`.
+  CXmlNode* CutBefore(CXmlNode* card, CXmlNode* at, std::span<CXmlNode* const> through, const std::string& id);
   // Records that links to the mark `mark` go to `cardId`, and removes it.
   void Alias(CXmlNode* mark, std::string_view cardId);
 
