@@ -244,21 +244,16 @@ void SettleLinksAndIds(CXmlNode* deck, const SectionCards& sections, ReferenceMo
     if (const char* id = node->GetElement()->GetAttribute("id")) SettleElementId(*node->GetElement(), id, cards, ids);
     if (!IsTagNamedExactly(node, "a")) continue;
     const char* href = node->GetElement()->GetAttribute("href");
-    if (href == nullptr || href[0] != '#') {
-      LabelOrDropEmptyLink(node, references);
-      continue;
+    if (href != nullptr && href[0] == '#') {
+      if (const std::string_view card = sections.CardOf(href + 1); card != href + 1 && cards.contains(card)) {
+        node->GetElement()->SetAttribute("href", ("#" + std::string(card)).c_str());
+      } else if (!cards.contains(href + 1)) {
+        if (CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr) Suppress(end);
+        Unwrap(node);
+        continue;
+      }
     }
-    if (const std::string_view card = sections.CardOf(href + 1); card != href + 1 && cards.contains(card)) {
-      node->GetElement()->SetAttribute("href", ("#" + std::string(card)).c_str());
-      LabelOrDropEmptyLink(node, references);
-      continue;
-    }
-    if (cards.contains(href + 1)) {
-      LabelOrDropEmptyLink(node, references);
-      continue;
-    }
-    if (CXmlNode* end = IsOpenStartTag(node) ? EndTagOf(node) : nullptr) Suppress(end);
-    Unwrap(node);
+    LabelOrDropEmptyLink(node, references);
   }
 }
 
