@@ -103,7 +103,7 @@ class RewriteContext {
   }
   // The options the page chose at the start (see choices.h).
   ChosenOptions& Choices() { return choices_; }
-  // The rows spans of the outermost table the walk is in, read as HTML
+  // The row spans of the outermost table the walk is in, read as HTML
   // reads the page (see row_spans.h).
   RowSpans& TableRowSpans() { return rowSpans_; }
 

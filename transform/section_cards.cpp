@@ -65,13 +65,6 @@ CXmlNode* ParagraphOf(const CXmlNode* card) {
   return nullptr;
 }
 
-// Moves the siblings before `node`, in order, to the start of `to`'s
-// children; one step each.
-void MovePrecedingSiblingsInto(CXmlNode* node, CXmlNode* to) {
-  // Every sibling that preceded node and follows node's previous is in `to`.
-  while (CXmlNode* sibling = node->GetPrev()) to->PrependChild(sibling);
-}
-
 }  // namespace
 
 std::string SectionCardId(std::string_view name) {

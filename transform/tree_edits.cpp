@@ -56,6 +56,11 @@ void MoveFollowingSiblingsInto(CXmlNode* node, CXmlNode* to) {
   while (CXmlNode* sibling = node->GetNext()) to->AppendChild(sibling);
 }
 
+void MovePrecedingSiblingsInto(CXmlNode* node, CXmlNode* to) {
+  // Every sibling that preceded node and follows node's previous is in `to`.
+  while (CXmlNode* sibling = node->GetPrev()) to->PrependChild(sibling);
+}
+
 bool IsTagNamedExactly(const CXmlNode* node, ListedName name) {
   return node->IsTag() && node->GetElement()->GetExactElementId() == name.id;
 }

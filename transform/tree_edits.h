@@ -34,6 +34,10 @@ void MoveChildrenBefore(CXmlNode* from, CXmlNode* node);
 // children.
 void MoveFollowingSiblingsInto(CXmlNode* node, CXmlNode* to);
 
+// Moves every sibling that precedes `node`, in order, to the start of
+// `to`'s children.
+void MovePrecedingSiblingsInto(CXmlNode* node, CXmlNode* to);
+
 // True when the node is a tag whose name is exactly `name` (in lower case).
 bool IsTagNamedExactly(const CXmlNode* node, ListedName name);
 
