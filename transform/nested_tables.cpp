@@ -1,9 +1,11 @@
 #include "transform/nested_tables.h"
 
+#include <string_view>
 #include <vector>
 
 #include "markup/name_list.h"
 #include "transform/normalize_tree.h"
+#include "transform/soft_breaks.h"
 
 namespace quillmark {
 namespace {
@@ -68,8 +70,10 @@ struct NestedMarks {
 
 // Walks `first`, its following siblings and their descendants in document
 // order. The look-back for text ends at the content's start: anything before
-// it in the row or the table is removed by their content models.
-NestedMarks FindNestedMarks(CXmlNode* first) {
+// it in the row or the table is removed by their content models. With
+// `everyTable`, every nested table's end is marked, whatever stands before
+// it: its break is a soft one, which stays only where content follows.
+NestedMarks FindNestedMarks(CXmlNode* first, bool everyTable) {
   NestedMarks marks;
   std::vector<CXmlNode*> ancestors;
   // Look-back answer for the next sibling of each ancestor.
@@ -80,7 +84,7 @@ NestedMarks FindNestedMarks(CXmlNode* first) {
   // document order within the content has been examined.
   while (node != nullptr) {
     if (IsMarkedCell(node)) marks.cells.push_back(node);
-    if (before && node->IsClosedTag() && node->IsTagNamed("table")) marks.tables.push_back(node);
+    if ((before || everyTable) && node->IsClosedTag() && node->IsTagNamed("table")) marks.tables.push_back(node);
     before = TextBeforeNext(node, before);
     if (CXmlNode* child = node->GetFirstChild()) {
       ancestors.push_back(node);
@@ -102,16 +106,22 @@ NestedMarks FindNestedMarks(CXmlNode* first) {
 
 }  // namespace
 
-void MarkNestedTableCells(CXmlNode* first, const CWmlSettings& settings) {
+void MarkNestedTableCells(CXmlNode* first, const CWmlSettings& settings, SoftBreaks* breaks) {
   if (first == nullptr) return;
   // Every decision is taken on the content as it stands; the markers are
   // inserted afterwards, cells first, so none of them sways another.
-  const NestedMarks marks = FindNestedMarks(first);
+  const NestedMarks marks = FindNestedMarks(first, breaks != nullptr);
+  // A device's own marker text stays as it is; the plain break is soft.
+  const bool softCellBreaks = breaks != nullptr && std::string_view(settings.cellBreakText) == "<br/>";
   for (CXmlNode* cell : marks.cells) {
     if (IsFirstCellOfRow(cell)) PrependMarker(cell, settings.cellLeadText);
-    PrependMarker(cell, settings.cellBreakText);
+    if (softCellBreaks) {
+      cell->PrependChild(breaks->Make(cell));
+    } else {
+      PrependMarker(cell, settings.cellBreakText);
+    }
   }
-  for (CXmlNode* table : marks.tables) table->InsertAfter(table->CreateNode("<br/>"));
+  for (CXmlNode* table : marks.tables) table->InsertAfter(breaks != nullptr ? breaks->Make(table) : table->CreateNode("<br/>"));
 }
 
 }  // namespace quillmark

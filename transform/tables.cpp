@@ -224,7 +224,7 @@ void RewriteTr(CXmlNode* node, RewriteContext& walk) {
   if (walk.Variables().tableDepth != 1) return;
   // Each cell's content: the child list of every child of the row.
   for (CXmlNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNext()) {
-    MarkNestedTableCells(child->GetFirstChild(), walk.Settings());
+    MarkNestedTableCells(child->GetFirstChild(), walk.Settings(), walk.ReadsAsHtml() ? &walk.Breaks() : nullptr);
   }
   ApplyContentModel(node, wml::kTrWithHeader);
   RowSpans* spans = walk.ReadsAsHtml() ? &walk.TableRowSpans() : nullptr;

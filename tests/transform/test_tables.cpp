@@ -110,7 +110,11 @@ TEST(TableDeck, NestedTablesDissolveIntoTheirCell) {
       {"two levels",
        "<table><tr><td><table><tr><th>h</th><td>m<table><tr><td>deep</td></tr></table></td></tr>"
        "</table></td></tr></table>",
-       "<table columns=\"1\"><tr><td><br/>h<br/>m<br/>deep</td></tr></table>"},
+       "<table columns=\"1\"><tr><td>h<br/>m<br/>deep</td></tr></table>"},
+      {"the text after a nested table starts a line; a break there is not doubled",
+       "<table><tr><td>a<table><tr><td>x</td></tr></table>b</td><td><table><tr><td>y</td></tr></table><br>c</td></tr>"
+       "</table>",
+       "<table columns=\"2\"><tr><td>a<br/>x<br/>b</td><td>y<br/>c</td></tr></table>"},
       {"a table below a formatting element of the cell",
        "<table><tr><td><b>A<table>c<tr><td>x</td><td>y</td></tr></table></b></td></tr></table>",
        "<table columns=\"1\"><tr><td><b>Ac<br/>x<br/>y</b></td></tr></table>"},
@@ -212,7 +216,7 @@ TEST(TableParts, MarkNestedTableCellsTouchesOnlyCellsWithContent) {
   CXmlNode* outerCell = tree.root.GetFirstChild()->GetFirstChild();
   CWmlSettings settings;
   CopyField(settings.cellLeadText, "+");
-  MarkNestedTableCells(outerCell->GetFirstChild(), settings);
+  MarkNestedTableCells(outerCell->GetFirstChild(), settings, nullptr);
   EXPECT_EQ(testing::WrittenText(*outerCell),
             "<td><table><tr><td><br/>+x</td><td></td><th><br/>y</th></tr></table>");
 }

@@ -54,7 +54,7 @@ TEST(BlockBreaks, BlocksStandOnLinesOfTheirOwn) {
       {"headings and rules in a cell, which unwraps them",
        "<table><tr><td>a<h1>T</h1><h2>U</h2>b<hr>c</td><td><table><tr><td><h3>V</h3>d</td></tr></table></td></tr>"
        "</table>",
-       "<table columns=\"2\"><tr><td>a<br/>T<br/>U<br/>b<br/>c</td><td><br/>V<br/>d</td></tr></table>"},
+       "<table columns=\"2\"><tr><td>a<br/>T<br/>U<br/>b<br/>c</td><td>V<br/>d</td></tr></table>"},
   });
 }
 
@@ -434,15 +434,15 @@ TEST(Choices, SelectedOptionsSetTheSelectsValue) {
 TEST(NestedTables, DissolveAtAnyDepthBelowACell) {
   ExpectParagraphs({
       {"directly in the cell", "<table><tr><td><table><tr><td>x</td></tr></table></td></tr></table>",
-       "<table columns=\"1\"><tr><td><br/>x</td></tr></table>"},
+       "<table columns=\"1\"><tr><td>x</td></tr></table>"},
       {"below formatting and a block", "<table><tr><td><b><div><table><tr><td>x</td></tr></table></div></b></td></tr></table>",
-       "<table columns=\"1\"><tr><td><b><br/>x</b></td></tr></table>"},
+       "<table columns=\"1\"><tr><td><b>x</b></td></tr></table>"},
       {"below two formatting elements",
        "<table><tr><td><i><b><table><tr><td>x</td><td>y</td></tr></table></b></i>z</td></tr></table>",
-       "<table columns=\"1\"><tr><td><i><b><br/>x<br/>y</b></i>z</td></tr></table>"},
+       "<table columns=\"1\"><tr><td><i><b>x<br/>y<br/></b></i>z</td></tr></table>"},
       {"two levels down below formatting",
        "<table><tr><td><b><table><tr><td><i><table><tr><td>x</td></tr></table></i></td></tr></table></b></td></tr></table>",
-       "<table columns=\"1\"><tr><td><b><br/><i><br/>x</i></b></td></tr></table>"},
+       "<table columns=\"1\"><tr><td><b><i>x</i></b></td></tr></table>"},
   });
 }
 
