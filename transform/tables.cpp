@@ -156,7 +156,7 @@ int32_t CountTableColumns(const CXmlNode* table, bool rowSpans) {
   return widest;
 }
 
-void PadTableRow(CXmlNode* row, RowSpans* spans) {
+void PadTableRow(CXmlNode* row, RowSpans* spans, bool cellsFilterLater) {
   if (row->GetParent() == nullptr) return;
   const int64_t columns = ColumnsOf(TableOfRow(row));
   int64_t count = 0;
@@ -176,7 +176,7 @@ void PadTableRow(CXmlNode* row, RowSpans* spans) {
     }
     const int32_t span = CellSpan(child);
     if (spans != nullptr) spans->Cover(column(), span, child);
-    ApplyContentModel(child, wml::kTd);
+    if (!cellsFilterLater) ApplyContentModel(child, wml::kTd);
     count += span;
     // The empty cells are passed over: each was counted with the span.
     if (span > 1) child = ExpandSpan(child, span);
@@ -218,6 +218,9 @@ void RewriteCaption(CXmlNode* node, RewriteContext& walk) {
 
 void RewriteTr(CXmlNode* node, RewriteContext& walk) {
   if (node->IsClosedTag()) {
+    // Read as HTML, a row in a cell dissolves with its table into that
+    // cell, whose filter keeps the row's text as a browser shows it.
+    if (walk.ReadsAsHtml() && walk.InsideCell()) return;
     ApplyContentModel(node, wml::kTr);
     return;
   }
@@ -229,17 +232,23 @@ void RewriteTr(CXmlNode* node, RewriteContext& walk) {
   ApplyContentModel(node, wml::kTrWithHeader);
   RowSpans* spans = walk.ReadsAsHtml() ? &walk.TableRowSpans() : nullptr;
   if (spans != nullptr) spans->EnterRowsOf(node->GetParent());
-  PadTableRow(node, spans);
+  PadTableRow(node, spans, walk.ReadsAsHtml());
 }
 
-void RewriteCell(CXmlNode* node, RewriteContext&) {
+void RewriteCell(CXmlNode* node, RewriteContext& walk) {
   CXmlObject& cell = *node->GetElement();
   cell.SetName("td");
+  // Read as HTML, a cell's content is filtered at its end, once the rules of
+  // the elements in it have run: a quotation, a superscript, a list's
+  // numbers, an image map's links and an inline frame's link then survive
+  // in a cell as they do outside tables. Otherwise the td pair unwraps them
+  // before their rules see them.
   if (node->IsClosedTag()) {
     cell.ClearAttributes();
+    if (walk.ReadsAsHtml()) ApplyContentModel(node, wml::kTd);
     return;
   }
-  ApplyContentModel(node, wml::kTd);
+  if (!walk.ReadsAsHtml()) ApplyContentModel(node, wml::kTd);
 }
 
 }  // namespace quillmark

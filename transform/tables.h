@@ -37,7 +37,9 @@ int32_t CountTableColumns(const CXmlNode* table, bool rowSpans);
 // `columns` (none when the row stands in no table or row group of one).
 // With `spans`, the row first leaves empty the columns that cells of the
 // rows above cover, and notes its own cells' spans there.
-void PadTableRow(CXmlNode* row, RowSpans* spans);
+// With `cellsFilterLater`, the td pair is left to each cell's own end (see
+// RewriteCell), so that the elements in the cell are rewritten first.
+void PadTableRow(CXmlNode* row, RowSpans* spans, bool cellsFilterLater = false);
 
 // table: depth counting, `columns` on an outermost table, the pair at the
 // closed tag; a table left without rows is dropped.

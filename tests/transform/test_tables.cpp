@@ -115,6 +115,9 @@ TEST(TableDeck, NestedTablesDissolveIntoTheirCell) {
        "<table><tr><td>a<table><tr><td>x</td></tr></table>b</td><td><table><tr><td>y</td></tr></table><br>c</td></tr>"
        "</table>",
        "<table columns=\"2\"><tr><td>a<br/>x<br/>b</td><td>y<br/>c</td></tr></table>"},
+      {"text that stands in a nested row stays, as a browser shows it before that table",
+       "<table><tr><td><table><tr>t<td>x</table></td></tr></table>",
+       "<table columns=\"1\"><tr><td>t<br/>x</td></tr></table>"},
       {"a table below a formatting element of the cell",
        "<table><tr><td><b>A<table>c<tr><td>x</td><td>y</td></tr></table></b></td></tr></table>",
        "<table columns=\"1\"><tr><td><b>Ac<br/>x<br/>y</b></td></tr></table>"},
@@ -127,6 +130,24 @@ TEST(TableDeck, NestedTablesDissolveIntoTheirCell) {
       {"a self-closing table after text breaks the line",
        "<table><tr><td>a<table/>b</td><td><table/>c</td></tr></table>",
        "<table columns=\"2\"><tr><td>a<br/>b</td><td>c</td></tr></table>"},
+  });
+}
+
+// Read as HTML, the elements in a cell are rewritten before the cell's
+// content is filtered, as they are outside tables.
+TEST(TableDeck, ElementsInACellAreRewrittenAsOutsideTables) {
+  ExpectParagraphs({
+      {"superscripts, quotations and list numbers",
+       "<table><tr><td>2<sup>8</sup> <q>w</q></td><td><ol start=3><li>c<li>d</ol></td></tr></table>",
+       "<table columns=\"2\"><tr><td>2^8 \"w\"</td><td>3. c<br/>4. d</td></tr></table>"},
+      {"an image map's links and an inline frame's link",
+       "<table><tr><td><img src=m.gif usemap=#m><map name=m><area href=a.html alt=A></map></td>"
+       "<td><iframe src=f.html title=F></iframe></td></tr></table>",
+       "<table columns=\"2\"><tr><td><img src=\"m.gif\" alt=\"m.gif\"/><a href=\"a.html\">A</a></td>"
+       "<td><a href=\"f.html\">F</a></td></tr></table>"},
+      {"font sizes, and scripts that show nothing",
+       "<table><tr><td><font size=1>s</font></td><td><script>x</script>y</td></tr></table>",
+       "<table columns=\"2\"><tr><td><small>s</small></td><td>y</td></tr></table>"},
   });
 }
 
@@ -146,7 +167,7 @@ TEST(TableSettings, CellMarkersComeFromTheDeviceSettings) {
       {"", "", "A xyz"},
       {"<BR>", " | ", "A |<br/>x | y |<br/>z"},
       {"<b>", "&", "A &amp;x&amp;y&amp;z"},
-      {"<hr/>", "-", "A -x-y-z"},
+      {"<hr/>", "-", "A -<br/>x-y-<br/>z"},
   };
   for (const Case& c : cases) {
     CWmlSettings settings;

@@ -51,10 +51,10 @@ TEST(BlockBreaks, BlocksStandOnLinesOfTheirOwn) {
       {"a cell is a paragraph of its own", "<table><tr><td><p>a</p><p>b</p></td><td><div>c</div></td></tr></table>",
        "<table columns=\"2\"><tr><td>a<br/>b</td><td>c</td></tr></table>"},
       {"blank text is no content", "<div>a</div> <div> </div> <div>b</div>", "a<br/>b"},
-      {"headings and rules in a cell, which unwraps them",
+      {"headings and rules in a cell, where headings are bold as outside",
        "<table><tr><td>a<h1>T</h1><h2>U</h2>b<hr>c</td><td><table><tr><td><h3>V</h3>d</td></tr></table></td></tr>"
        "</table>",
-       "<table columns=\"2\"><tr><td>a<br/>T<br/>U<br/>b<br/>c</td><td>V<br/>d</td></tr></table>"},
+       "<table columns=\"2\"><tr><td>a<br/><b>T<br/></b><b>U<br/></b>b<br/>c</td><td><b>V<br/></b>d</td></tr></table>"},
   });
 }
 
