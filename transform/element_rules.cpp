@@ -249,6 +249,18 @@ void AddRefreshTimer(CXmlNode* card, const std::string& target, int32_t delay, c
   card->PrependChild(event);
 }
 
+namespace {
+
+// `content`, a Content-Type value, with the deck's media type in place of
+// the one before its parameters: "text/html; charset=x" gives
+// "text/vnd.wap.wml; charset=x".
+std::string WithDeckMediaType(std::string_view content) {
+  const std::size_t parameters = std::min(content.find(';'), content.size());
+  return "text/vnd.wap.wml" + std::string(content.substr(parameters));
+}
+
+}  // namespace
+
 void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
   if (!node->IsStartTag()) return;
   CXmlObject& element = *node->GetElement();
@@ -268,20 +280,23 @@ void RewriteMeta(CXmlNode* node, RewriteContext& walk) {
     if (!named || element.GetAttribute("content") == nullptr) return RemoveWithContent(node, walk);
     element.RetainAttributes(kWmlMetaAttributes);
   }
-  if (walk.Settings().transcode == 0) return;
-  if (element.GetAttribute("charset") != nullptr) {
+  const bool transcoded = walk.Settings().transcode != 0;
+  if (transcoded && element.GetAttribute("charset") != nullptr) {
     RemoveWithContent(node, walk);
     return;
   }
   const char* equivalent = element.GetAttribute("http-equiv");
   const char* content = element.GetAttribute("content");
   if (equivalent == nullptr || content == nullptr || !EqualsIgnoringCase(equivalent, "content-type")) return;
-  const std::string_view charset = ContentTypeCharset(content);
+  // The header it stands for describes the deck now, which a gateway may
+  // send with it: read as HTML, its media type is the deck's, not the page's.
+  std::string named = walk.ReadsAsHtml() ? WithDeckMediaType(content) : std::string(content);
+  const std::string_view charset = ContentTypeCharset(named);
   const std::string encoding = DeclaredEncoding(walk.Settings().xmlVersion);
-  if (charset.empty() || EqualsIgnoringCase(charset, encoding)) return;
-  std::string named(content);
-  named.replace(static_cast<size_t>(charset.data() - content), charset.size(), encoding);
-  element.SetAttribute("content", named.c_str());
+  if (transcoded && !charset.empty() && !EqualsIgnoringCase(charset, encoding)) {
+    named.replace(static_cast<size_t>(charset.data() - named.data()), charset.size(), encoding);
+  }
+  if (named != content) element.SetAttribute("content", named.c_str());
 }
 
 void RewriteBase(CXmlNode* node, RewriteContext& walk) {

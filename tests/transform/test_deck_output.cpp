@@ -196,20 +196,24 @@ TEST(DeckCharsets, ThePagesCharsetDeclarationsNameTheDecksEncoding) {
     std::string head;
   };
   const std::vector<Case> cases = {
-      {"", "<head><meta http-equiv=\"Content-Type\" content=\"text/html; Charset=UTF-8\"/>"
+      // The header the meta stands for names the deck's media type.
+      {"", "<head><meta http-equiv=\"Content-Type\" content=\"text/vnd.wap.wml; Charset=UTF-8\"/>"
            "<meta name=\"author\" content=\"x\"/></head>"},
-      {latin1, "<head><meta http-equiv=\"Content-Type\" content=\"text/html; Charset=ISO-8859-1\"/>"
+      {latin1, "<head><meta http-equiv=\"Content-Type\" content=\"text/vnd.wap.wml; Charset=ISO-8859-1\"/>"
                "<meta name=\"author\" content=\"x\"/></head>"},
       // The page's bytes, and so its declarations, pass as they are.
       {"CHARSET=bytes", "<head><meta charset=\"koi8-r\"/><meta http-equiv=\"Content-Type\" "
-                        "content=\"text/html; Charset=KOI8-R\"/><meta name=\"author\" content=\"x\"/></head>"},
+                        "content=\"text/vnd.wap.wml; Charset=KOI8-R\"/><meta name=\"author\" content=\"x\"/></head>"},
   };
   for (const Case& c : cases) {
     const std::string deck = DeckUnder(c.settings, page, "");
     EXPECT_NE(deck.find(c.head), std::string::npos) << c.settings << "\n" << deck;
   }
-  // Read by its tags alone, the page's other metas pass as they stand.
-  EXPECT_NE(DeckUnder("BLOCK_BREAKS=false", page, "").find("<meta name=\"author\" content=\"x\" data-v=\"1\"/>"
+  // Read by its tags alone, the page's other metas pass as they stand, and
+  // its media type with them.
+  const std::string byTags = DeckUnder("BLOCK_BREAKS=false", page, "");
+  EXPECT_NE(byTags.find("content=\"text/html; Charset=UTF-8\""), std::string::npos) << byTags;
+  EXPECT_NE(byTags.find("<meta name=\"author\" content=\"x\" data-v=\"1\"/>"
                                                           "<meta name=\"robots\"/><meta property=\"og:title\" "
                                                           "content=\"T\"/></head>"),
             std::string::npos);
