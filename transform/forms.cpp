@@ -138,10 +138,13 @@ void TakeButtonTarget(CXmlObject& go, CXmlObject& button, const RewriteContext& 
   if (EqualsIgnoringCase(method, "get")) go.SetAttribute("method", "get");
 }
 
-// Builds the link or soft key that submits `form`, right after `at`, the
-// button's tag.
-void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button, RewriteContext& walk) {
-  CXmlNode* control = InsertSubmitControl(at, button.caption, SubmitsAsLink(*at->GetElement(), walk.Settings()));
+// Builds the link or soft key that submits `form` for `at`, the button's
+// tag, right after `place` (`at` itself when null).
+void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button, RewriteContext& walk,
+                        CXmlNode* place = nullptr) {
+  walk.TallyOf(form).hasButton = true;
+  CXmlNode* control = InsertSubmitControl(place != nullptr ? place : at, button.caption,
+                                          SubmitsAsLink(*at->GetElement(), walk.Settings()));
   CXmlNode* go = AppendElement(control, "<go>", "</go>");
   SetFormTarget(*go->GetElement(), *form->GetElement());
   if (walk.ReadsAsHtml()) TakeButtonTarget(*go->GetElement(), *at->GetElement(), walk);
@@ -174,6 +177,36 @@ SubmitButton ImageSubmitOf(const CXmlObject& input, const RewriteContext& walk) 
   if (value != nullptr && *value != '\0') caption = value;
   if (alt != nullptr && *alt != '\0') caption = alt;
   return SubmitButton{ValueText(caption, walk), std::string(), std::string()};
+}
+
+// The input types whose fields a browser does not submit from by Enter;
+// the types RewriteInputAsHtml takes are passed over before they count.
+constexpr char kNoEnterInputTypes[] = "checkbox\0radio\0file\0color\0range\0";
+
+// Counts a field of the form the walk is in that a browser submits from by
+// Enter: an input of a text type, or of a type it does not know.
+void CountEnterField(const char* type, RewriteContext& walk) {
+  CXmlNode* form = EnclosingForm(walk);
+  if (form == nullptr || (type != nullptr && IsNameInList(type, kNoEnterInputTypes) != 0)) return;
+  ++walk.TallyOf(form).enterFields;
+}
+
+// A form without a button that holds one field a browser submits from by
+// Enter is submitted from it; a phone has no such key, so the form gets the
+// control a button would give (one of `end`, its end tag), at the end of
+// its content, before the break that ends the form. A form inside another
+// is none in HTML, where the outer form's buttons post its fields; one
+// without a target is most often a script's (a book's search box), which
+// would only reload the page.
+void SubmitFromItsOnlyField(CXmlNode* end, CXmlNode* form, RewriteContext& walk) {
+  const RewriteContext::FormTally& tally = walk.TallyOf(form);
+  const std::vector<CXmlNode*>& open = walk.OpenForms();
+  if (tally.hasButton || tally.enterFields != 1 || open.empty() || open.front() != form) return;
+  if (const char* action = form->GetElement()->GetAttribute("action"); action == nullptr || IsBlank(action)) return;
+  CXmlNode* place = form->GetLastChild();
+  if (place != nullptr && walk.Breaks().IsSoft(place)) place = place->GetPrev();
+  BuildSubmitControl(end, form, SubmitButton{kDefaultCaption, std::string(), std::string()}, walk,
+                     place != nullptr ? place : end);
 }
 
 // Rewrites an input that HTML reads otherwise than the record's own rule:
@@ -309,6 +342,7 @@ void RewriteInput(CXmlNode* node, RewriteContext& walk) {
   if (type != nullptr && EqualsIgnoringCase(type, "submit")) {
     RewriteSubmit(node, SubmitInputOf, walk);
   } else {
+    if (walk.ReadsAsHtml()) CountEnterField(type, walk);
     // Every input leaves as a text input, so each holds its value in its own
     // variable, which the form's postfields refer to.
     NameField(node, walk);
@@ -352,8 +386,9 @@ void RewriteForm(CXmlNode* node, RewriteContext& walk) {
     open.push_back(node);
     return;
   }
-  Suppress(node);
   CXmlNode* start = node->IsStartTag() ? nullptr : StartTagOf(node);
+  if (start != nullptr && walk.ReadsAsHtml()) SubmitFromItsOnlyField(node, start, walk);
+  Suppress(node);
   if (start != nullptr) {
     if (!open.empty() && open.back() == start) open.pop_back();
     UnwrapForm(start, walk);

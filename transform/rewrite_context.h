@@ -63,6 +63,15 @@ class RewriteContext {
   // rule pushes a form at its start tag and pops it at its end tag.
   std::vector<CXmlNode*>& OpenForms() { return openForms_; }
 
+  // What the walk has met so far in one form, read as HTML reads the page:
+  // its fields that a browser submits from by Enter (text, password, number
+  // and the like) and whether any button submits it.
+  struct FormTally {
+    int32_t enterFields = 0;
+    bool hasButton = false;
+  };
+  FormTally& TallyOf(const CXmlNode* form) { return formTallies_[form]; }
+
   // The field index of `form`, made at the first call.
   FormFieldIndex* FieldIndexOf(CXmlNode* form);
   // Tells the context that a rule moves the content of `parent` out of
@@ -132,6 +141,7 @@ class RewriteContext {
   std::vector<uint32_t> foreignAbove_;
   std::vector<CXmlNode*> openForms_;
   std::unordered_map<const CXmlNode*, std::unique_ptr<FormFieldIndex>> formFields_;
+  std::unordered_map<const CXmlNode*, FormTally> formTallies_;
   // Content moved out of the forms lands outside every form, so each field
   // is put here at most once.
   std::unordered_set<const CXmlNode*> fieldsOutOfForms_;

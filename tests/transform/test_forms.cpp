@@ -199,6 +199,30 @@ TEST(FormDeck, WithTheKeyOffHiddenFieldsAreTextInputsAndOnlySubmitInputsSubmit) 
   });
 }
 
+// Enter in a form's only text field submits a form that has no button; a
+// phone has no Enter key, so such a form gets the link a button would give.
+TEST(FormDeck, AFormWithoutButtonsIsSubmittedFromItsOnlyTextField) {
+  const std::string field = "<input name=\"q\" type=\"text\"/>";
+  const std::string link =
+      "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"><postfield name=\"q\" value=\"$(q)\"/></go></anchor>";
+  const std::string between = "x<br/>" + field + link + "<br/>y";
+  const std::string alone = field + link;
+  const std::string two = field + "<input name=\"r\" type=\"text\"/>";
+  const std::string byTags = "<br/>" + field + "<br/>";
+  ExpectParagraphs({
+      {"at the end of the form's content", "x<form action=/s><input name=q></form>y", between.c_str()},
+      {"a script's button submits nothing", "<form action=/s><input name=q><button type=button>B</button></form>",
+       alone.c_str()},
+      {"two text fields submit nothing", "<form action=/s><input name=q><input name=r></form>", two.c_str()},
+      {"a form without a target (a script's) submits nothing", "<form><input name=q></form>", field.c_str()},
+      {"a check box submits nothing", "<form action=/s><input type=checkbox name=c></form>",
+       "<select name=\"c\" multiple=\"true\"><option value=\"on\">on</option></select>"},
+  });
+  CWmlSettings off;
+  off.blockBreaks = 0;
+  ExpectParagraphsWith(off, {{"read by its tags alone", "<form action=/s><input name=q></form>", byTags.c_str()}});
+}
+
 TEST(FormDeck, TextAreasSelectsAndOptions) {
   ExpectParagraphs({
       {"text area in the second form",
@@ -244,7 +268,8 @@ TEST(FormDeck, FormsKeepTheirContentBetweenBreaks) {
       {"content stays in place", "a<form action=\"/x\">b</form>c", "a<br/>b<br/>c"},
       {"self-closing form leaves nothing but counts",
        "<form/><form action=\"/x\"><input name=\"q\"></form>",
-       "<input name=\"f1_q\" type=\"text\"/>"},
+       "<input name=\"f1_q\" type=\"text\"/><anchor title=\"submit\">submit<go href=\"/x\" method=\"get\">"
+       "<postfield name=\"q\" value=\"$(f1_q)\"/></go></anchor>"},
   });
 }
 
