@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -392,6 +393,25 @@ std::string CallTarget(std::string_view uri) {
 
 }  // namespace
 
+namespace {
+
+// True when `value`, a picture's width or height, is a length of at most one
+// pixel: a number, perhaps followed by "px", without a percent sign.
+bool AtMostOnePixel(const char* value) {
+  if (value == nullptr) return false;
+  constexpr std::string_view kBlanks = " \t\n\f\r";
+  std::string_view length(value);
+  const std::size_t first = length.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return false;
+  length = length.substr(first, length.find_last_not_of(kBlanks) - first + 1);
+  if (length.ends_with("px")) length.remove_suffix(2);
+  if (length.empty() || length.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  const std::size_t digit = length.find_first_not_of('0');
+  return digit == std::string_view::npos || length.substr(digit) == "1";
+}
+
+}  // namespace
+
 void RewriteImg(CXmlNode* node, RewriteContext& walk) {
   // Read as HTML reads the page, a picture comes from its `src` or its
   // `srcset`; one held in its own source, or with none, is no picture a
@@ -404,6 +424,15 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
       const char* alt = img.GetAttribute("alt");
       if (alt != nullptr && *alt != '\0')
         node->InsertAfter(node->CreateNode(AttributeValueText(alt, walk.References()).c_str()));
+      Suppress(node);
+      return;
+    }
+    // A spacer or a counter, one pixel wide or high, shows nothing in a
+    // browser; on a phone it costs a fetch, or shows its file name. One
+    // wider than that still parts the words beside it.
+    const bool narrow = AtMostOnePixel(img.GetAttribute("width"));
+    if (narrow || AtMostOnePixel(img.GetAttribute("height"))) {
+      if (!narrow) node->InsertAfter(node->CreateNode(" "));
       Suppress(node);
       return;
     }

@@ -124,6 +124,9 @@ TEST(Deck, ImagesLinksAndAnchors) {
        "<img src=\"/i/my%20logo.png?v=3#f\">",
        Deck(Card("card1", "", "<img alt=\"P\" src=\"s.jpg\"/><img src=\"n.png\" alt=\"n.png\"/>Q"
                               "<img src=\"/i/my%20logo.png?v=3#f\" alt=\"my logo.png\"/>"))},
+      {"a spacer or counter of a pixel goes; a wide one parts the words beside it",
+       "a<img src=s.gif width=1 height=1>b<img src=l.gif width=\"80\" height=\" 1px\">c<img src=p.gif width=1% height=10>",
+       Deck(Card("card1", "", "ab c<img src=\"p.gif\" width=\"1%\" height=\"10\" alt=\"p.gif\"/>"))},
       {"link target escaped with the device's ampersand text", "<a href=\"page.asp?a=1&b=2\">L</a>",
        Deck(Card("card1", "", "<a href=\"page.asp?a=1;b=2\">L</a>"))},
       {"escaped link target stays", "<a href=\"page.asp?a=1&amp;b=2\" target=\"_top\">L</a>",
