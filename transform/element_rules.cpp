@@ -12,7 +12,9 @@
 #include "base/case_folding.h"
 #include "base/leading_integer.h"
 #include "base/uri_reference.h"
+#include "base/utf8.h"
 #include "base/xml_declaration.h"
+#include "markup/character_references.h"
 #include "markup/name_list.h"
 #include "markup/tree_walk.h"
 #include "transform/escape_text.h"
@@ -309,10 +311,42 @@ void RewriteBase(CXmlNode* node, RewriteContext& walk) {
   RewriteUnknownTag(node);
 }
 
+namespace {
+
+// `value`, a page's attribute value, with its numeric character references
+// read, as HTML reads them before the value is a target: "caf&#233;.html"
+// is "café.html", "a&#46;html" is "a.html", and no "#" of a reference is
+// taken for a fragment's. Named references stay, for the deck's rules.
+std::string WithNumbersRead(std::string_view value) {
+  std::string read;
+  read.reserve(value.size());
+  // read holds value before `at`, its numbers read.
+  for (std::size_t at = 0; at < value.size();) {
+    const std::size_t number = value.find("&#", at);
+    read.append(value.substr(at, number == std::string_view::npos ? std::string_view::npos : number - at));
+    if (number == std::string_view::npos) break;
+    const ResolvedReference reference = ResolveReference(value.substr(number), ReferenceContext::kAttribute);
+    if (reference.length == 0) {
+      read += '&';
+      at = number + 1;
+      continue;
+    }
+    char bytes[4];
+    read.append(bytes, WriteUtf8(bytes, reference.codePoint));
+    at = number + reference.length;
+  }
+  return read;
+}
+
+}  // namespace
+
 void ReadTargetAsHtml(CXmlObject& element, const char* name, const RewriteContext& walk) {
   const char* value = element.GetAttribute(name);
   if (value == nullptr || !walk.ReadsAsHtml()) return;
-  std::string target = TargetAsBrowsersRead(value);
+  // A page copied as bytes keeps its references: their characters' bytes
+  // would be in another charset than its own.
+  const bool readNumbers = walk.Settings().transcode != 0 && std::strstr(value, "&#") != nullptr;
+  std::string target = TargetAsBrowsersRead(readNumbers ? WithNumbersRead(value) : std::string(value));
   if (const std::string& base = walk.Variables().baseHref; !base.empty()) {
     target = ResolveUriReference(base, target);
     // A long base written before many links would multiply the page: what
@@ -441,11 +475,12 @@ void RewriteImg(CXmlNode* node, RewriteContext& walk) {
   CXmlObject* element = PairAtClosedTag(node, wml::kImg);
   if (element == nullptr) return;
   DefaultToEmpty(*element, "src");
+  // The file name is read from the target as a browser reads it.
+  ReadTargetAsHtml(*element, "src", walk);
   if (element->GetAttribute("alt") == nullptr) {
     const char* src = element->GetAttribute("src");
     element->SetAttribute("alt", (asHtml ? ReadableFileNameOf(src) : FileNameOf(src)).c_str());
   }
-  ReadTargetAsHtml(*element, "src", walk);
   element->NormalizeEnumAttribute("align", "top\0middle\0bottom\0", "bottom", 0);
 }
 
@@ -469,6 +504,9 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   // that runs a script leads nowhere on a phone: their text stays without
   // them.
   CXmlNode* start = walk.ReadsAsHtml() && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  // The target is read as a browser reads it first: "java&#9;script:" runs
+  // a script too.
+  if (start != nullptr) ReadTargetAsHtml(*start->GetElement(), "href", walk);
   const char* href = start != nullptr ? start->GetElement()->GetAttribute("href") : nullptr;
   if ((start != nullptr && href == nullptr) || IsScriptUri(href)) return RewriteUnknownTag(node);
   // A phone calls a number through WTAI, which knows no tel: link.
@@ -478,7 +516,6 @@ void RewriteA(CXmlNode* node, RewriteContext& walk) {
   }
   CXmlObject* element = PairAtClosedTag(node, wml::kA);
   if (element == nullptr) return;
-  ReadTargetAsHtml(*element, "href", walk);
   if (walk.ReadsAsHtml()) LinkToSectionCard(*element);
   EscapeHref(*element, walk.Settings());
 }

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "base/byte_blocks.h"
+#include "base/utf8.h"
 
 namespace quillmark::wmlc {
 namespace {
@@ -89,30 +90,6 @@ std::optional<uint32_t> ReferenceValue(std::string_view body) {
     if (entity.name == body) return entity.codePoint;
   }
   return std::nullopt;
-}
-
-// Writes `c` in UTF-8 at `out`; returns the bytes written.
-std::size_t WriteUtf8(char* out, uint32_t c) {
-  if (c < 0x80) {
-    out[0] = static_cast<char>(c);
-    return 1;
-  }
-  if (c < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (c >> 6));
-    out[1] = static_cast<char>(0x80 | (c & 0x3F));
-    return 2;
-  }
-  if (c < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | (c >> 12));
-    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (c & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<char>(0xF0 | (c >> 18));
-  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  out[3] = static_cast<char>(0x80 | (c & 0x3F));
-  return 4;
 }
 
 // The bytes of `word` (eight from the text, in order) that may end a run of

@@ -127,6 +127,11 @@ TEST(Deck, ImagesLinksAndAnchors) {
       {"a spacer or counter of a pixel goes; a wide one parts the words beside it",
        "a<img src=s.gif width=1 height=1>b<img src=l.gif width=\"80\" height=\" 1px\">c<img src=p.gif width=1% height=10>",
        Deck(Card("card1", "", "ab c<img src=\"p.gif\" width=\"1%\" height=\"10\" alt=\"p.gif\"/>"))},
+      {"a target's numeric references are read as a browser reads them, before its fragment and scheme",
+       "<a href=\"caf&#233;.html#s&#45;1\">1</a> <a href=\"a.cgi?x=1&#38;y=2\">2</a> <a href=\"java&#x09;script:f()\">3</a>"
+       "<img src=\"a&#46;gif\">",
+       Deck(Card("card1", "", "<a href=\"caf\xC3\xA9.html#s-1\">1</a> <a href=\"a.cgi?x=1;y=2\">2</a> 3"
+                              "<img src=\"a.gif\" alt=\"a.gif\"/>"))},
       {"link target escaped with the device's ampersand text", "<a href=\"page.asp?a=1&b=2\">L</a>",
        Deck(Card("card1", "", "<a href=\"page.asp?a=1;b=2\">L</a>"))},
       {"escaped link target stays", "<a href=\"page.asp?a=1&amp;b=2\" target=\"_top\">L</a>",
