@@ -772,18 +772,45 @@ void MoveIntoLaterBody(CXmlNode* frameset) {
   MoveChildrenBefore(frameset, body->GetFirstChild());
 }
 
+// Moves the content of `noframes` to the end of `to`'s children. A body it
+// holds ("<noframes><body>…") gives its content: the deck's card is the
+// page's body, which would then leave out the frames' links before it.
+void TakeContentWithoutFrames(CXmlNode* noframes, CXmlNode* to) {
+  // Every child of noframes before `child` is no open body, or was unwrapped.
+  for (CXmlNode* child = noframes->GetFirstChild(); child != nullptr;) {
+    CXmlNode* next = child->GetNext();
+    if (IsOpenStartTag(child) && child->IsTagNamed("body")) {
+      if (CXmlNode* end = EndTagOf(child)) end->Destroy();
+      next = child->GetFirstChild() != nullptr ? child->GetFirstChild() : next;
+      Unwrap(child);
+    }
+    child = next;
+  }
+  MoveChildrenInto(noframes, to);
+}
+
 }  // namespace
 
 void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
   if (!walk.ReadsAsHtml()) return RemoveWithContent(node, walk);
   if (IsOpenStartTag(node)) {
-    // The frames' links, in the page's order, take the place of the frames.
+    // The frames' links, in the page's order, take the place of the frames;
+    // what the frameset holds for browsers without frames (a phone is one)
+    // follows them, as in "<frameset><frame><noframes><p>…</noframes>".
     std::vector<CXmlNode*> links;
-    // Every node before `frame` in the pre-order walk of the frameset has been looked at.
-    for (CXmlNode* frame = node->GetFirstChild(); frame != nullptr; frame = NextInSubtree(frame, node)) {
+    CXmlNode* withoutFrames = node->CreateNode("<noframes>");
+    // Every node before `frame` in the pre-order walk of the frameset has
+    // been looked at; the content of every noframes before it moved.
+    for (CXmlNode* frame = node->GetFirstChild(); frame != nullptr;) {
+      if (IsOpenStartTag(frame) && frame->IsTagNamed("noframes")) {
+        TakeContentWithoutFrames(frame, withoutFrames);
+        frame = NextAfterSubtree(frame, node);
+        continue;
+      }
       if (CXmlNode* link = frame->IsStartTag() && frame->IsTagNamed("frame") ? FrameLink(*frame, walk) : nullptr) {
         links.push_back(link);
       }
+      frame = NextInSubtree(frame, node);
     }
     DestroyChildren(node);
     for (CXmlNode* link : links) {
@@ -791,6 +818,7 @@ void RewriteFrameset(CXmlNode* node, RewriteContext& walk) {
       node->AppendChild(node->CreateNode("</a>"));
       node->AppendChild(walk.Breaks().Make(node));
     }
+    MoveChildrenInto(withoutFrames, node);
     MoveIntoLaterBody(node);
   }
   RewriteUnknownTag(node);

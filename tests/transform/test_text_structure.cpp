@@ -129,10 +129,13 @@ TEST(BlockBreaks, AttributesCaptionsAndImageMapsReadAsHtml) {
        "<a href=\" JavaScript:go()\">Menu</a> <a href=vbscript:x>V</a> <a href=\"/javascript:x\">J</a>"
        "<map><area href=javascript:x alt=A></map><img src=\"data:image/gif;base64,R0lG/OD\" alt=dot><img src=data:,>",
        "Menu V <a href=\"/javascript:x\">J</a>dot"},
-      {"a frameset's frames become links, each on a line",
+      {"a frameset's frames become links, each on a line, and what it holds without frames follows them",
        "<frameset rows=1,1><frame src=a.html><frameset><frame name=n src=l.html><frame src=r.html title=\"A &amp; B\">"
        "<frame name=x></frameset><noframes>old</noframes></frameset>",
-       "<a href=\"a.html\">a.html</a><br/><a href=\"l.html\">n</a><br/><a href=\"r.html\">A &amp; B</a>"},
+       "<a href=\"a.html\">a.html</a><br/><a href=\"l.html\">n</a><br/><a href=\"r.html\">A &amp; B</a><br/>old"},
+      {"a body held without frames gives its content after the links",
+       "<frameset><frame src=a.html><noframes><body><p>old <a href=o.html>o</a></p></body></noframes></frameset>",
+       "<a href=\"a.html\">a.html</a><br/>old <a href=\"o.html\">o</a>"},
       {"an inline frame becomes a link to its document", "a<iframe src=/v title=Video><p>no frames</p></iframe>b"
        "<iframe src=\"javascript:x\">t</iframe>c",
        "a<a href=\"/v\">Video</a>bc"},
