@@ -138,13 +138,29 @@ void TakeButtonTarget(CXmlObject& go, CXmlObject& button, const RewriteContext& 
   if (EqualsIgnoringCase(method, "get")) go.SetAttribute("method", "get");
 }
 
+// Puts a space before `at`, a button, where the link of another button
+// ends right before it ("<input type=submit value=Yes><input type=submit
+// value=No>"): a browser shows two buttons apart, while two links side by
+// side read as one word ("YesNo").
+void PartFromLinkBefore(CXmlNode* at) {
+  const CXmlNode* before = at->GetPrev();
+  // Every sibling after `before` and before `at` shows nothing: a comment or
+  // a suppressed tag (a button that made its link, a reset button).
+  while (before != nullptr && (before->IsComment() || (before->IsTag() && before->GetNameView().empty()))) {
+    before = before->GetPrev();
+  }
+  if (before == nullptr || !before->IsTag() || before->IsStartTag() || !IsTagNamedExactly(before, "anchor")) return;
+  at->InsertBefore(at->CreateNode(" "));
+}
+
 // Builds the link or soft key that submits `form` for `at`, the button's
 // tag, right after `place` (`at` itself when null).
 void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button, RewriteContext& walk,
                         CXmlNode* place = nullptr) {
   walk.TallyOf(form).hasButton = true;
-  CXmlNode* control = InsertSubmitControl(place != nullptr ? place : at, button.caption,
-                                          SubmitsAsLink(*at->GetElement(), walk.Settings()));
+  const bool asLink = SubmitsAsLink(*at->GetElement(), walk.Settings());
+  if (asLink && place == nullptr && walk.ReadsAsHtml()) PartFromLinkBefore(at);
+  CXmlNode* control = InsertSubmitControl(place != nullptr ? place : at, button.caption, asLink);
   CXmlNode* go = AppendElement(control, "<go>", "</go>");
   SetFormTarget(*go->GetElement(), *form->GetElement());
   if (walk.ReadsAsHtml()) TakeButtonTarget(*go->GetElement(), *at->GetElement(), walk);

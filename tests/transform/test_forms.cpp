@@ -166,10 +166,10 @@ TEST(FormDeck, HiddenFieldsArePostedByValueAndButtonsOfEveryKindSubmit) {
        "<anchor title=\"Send it\">Send it<go href=\"/s\" method=\"get\"><postfield name=\"b\" value=\"v\"/>"
        "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><input name=\"q\" type=\"text\"/>"},
       {"a button outside a form is its text", "<button>Go</button>", "Go"},
-      {"a button's formaction and formmethod override its form's, for it alone",
+      {"a button's formaction and formmethod override its form's, for it alone; buttons side by side part",
        "<form action=/s><button formaction=/o formmethod=POST>B</button><input type=submit formaction=\" \">"
        "</form>",
-       "<anchor title=\"B\">B<go href=\"/o\" method=\"post\"></go></anchor>"
+       "<anchor title=\"B\">B<go href=\"/o\" method=\"post\"></go></anchor> "
        "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"},
   });
 }
