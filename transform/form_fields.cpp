@@ -306,4 +306,17 @@ void SettleFieldVariables(CXmlNode* deck) {
   }
 }
 
+void DisableControl(CXmlNode* control, std::string_view name, bool inDisabledFieldset) {
+  const bool field = name == "input" || name == "select" || name == "textarea";
+  if ((!field && name != "button") || !control->IsStartTag()) return;
+  CXmlObject& element = *control->GetElement();
+  if (!inDisabledFieldset && element.GetAttribute("disabled") == nullptr) return;
+  const char* type = element.GetAttribute("type");
+  const bool submits = name == "button" ? type == nullptr || EqualsIgnoringCase(type, "submit")
+                                        : name == "input" && type != nullptr &&
+                                              (EqualsIgnoringCase(type, "submit") || EqualsIgnoringCase(type, "image"));
+  if (submits) element.SetAttribute("type", "button");
+  element.RemoveAttribute("name");
+}
+
 }  // namespace quillmark

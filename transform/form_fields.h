@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -65,6 +66,14 @@ void AddPostfields(CXmlNode* first, CXmlNode* go, const CXmlNode* submit, int32_
 // requires none). A postfield of the page's own whose value is exactly
 // "$(name)" of such a field reads it the same way. One walk over the deck.
 void SettleFieldVariables(CXmlNode* deck);
+
+// Read as HTML reads the page, before the rewrite walk: a control that is
+// disabled (its own `disabled`, or `inDisabledFieldset`) is neither posted
+// nor pressed, as in a browser. A field loses its `name`, so that no button
+// posts it; a button (a submit or picture input, a button element) becomes
+// a script's button, which shows nothing. `name` is the tag's lower-cased
+// name; other tags stay as they are.
+void DisableControl(CXmlNode* control, std::string_view name, bool inDisabledFieldset);
 
 // The fields of one form in the order AddPostfields visits them, taken by
 // one scan of the form, so that every further submit button of the form

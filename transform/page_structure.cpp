@@ -3,12 +3,18 @@
 #include <string_view>
 
 #include "transform/block_breaks.h"
+#include "transform/form_fields.h"
 #include "transform/linear_tables.h"
 
 namespace quillmark {
 namespace {
 
 bool IsCellName(std::string_view name) { return name == "td" || name == "th"; }
+
+// A fieldset that disables every control it holds.
+bool IsDisabledFieldset(const CXmlNode* node, std::string_view name) {
+  return name == "fieldset" && node->IsStartTag() && node->GetElement()->GetAttribute("disabled") != nullptr;
+}
 
 }  // namespace
 
@@ -22,12 +28,14 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
   // then costs no memory beyond its tree.
   int preDepth = 0;   // the pre elements that enclose `node`
   int cellDepth = 0;  // the table cells that enclose it
+  int disabledDepth = 0;  // the disabled fieldsets that enclose it
   CXmlNode* node = root->GetFirstChild();
   // Every node before `node` in document order has been seen by each part.
   while (node != nullptr) {
     const char* ownName = node->GetName();
     const std::string_view name = node->GetNameView();
     if (ownName != nullptr) {
+      if (blockBreaks) DisableControl(node, name, disabledDepth > 0);
       choices.Visit(node, name);
       tables.Visit(name);
       if (blockBreaks) MarkBlock(node, name, cellDepth > 0, breaks);
@@ -38,6 +46,7 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
     if (CXmlNode* child = node->GetFirstChild()) {
       if (name == "pre") ++preDepth;
       if (IsCellName(name)) ++cellDepth;
+      if (IsDisabledFieldset(node, name)) ++disabledDepth;
       choices.Enter(node, name);
       tables.Enter(node, name);
       node = child;
@@ -50,6 +59,7 @@ void PreparePageStructure(CXmlNode* root, const CWmlSettings& settings, SoftBrea
       node = parent;
       if (node->GetNameView() == "pre") --preDepth;
       if (IsCellName(node->GetNameView())) --cellDepth;
+      if (IsDisabledFieldset(node, node->GetNameView())) --disabledDepth;
       choices.Leave(node);
       tables.Leave(node);
     }

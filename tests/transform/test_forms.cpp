@@ -166,6 +166,11 @@ TEST(FormDeck, HiddenFieldsArePostedByValueAndButtonsOfEveryKindSubmit) {
        "<anchor title=\"Send it\">Send it<go href=\"/s\" method=\"get\"><postfield name=\"b\" value=\"v\"/>"
        "<postfield name=\"q\" value=\"$(q)\"/></go></anchor><input name=\"q\" type=\"text\"/>"},
       {"a button outside a form is its text", "<button>Go</button>", "Go"},
+      {"disabled controls, or those of a disabled fieldset, are neither posted nor pressed",
+       "<form action=/s><input name=a disabled><input type=hidden name=h value=3 disabled><fieldset disabled>"
+       "<button>In</button></fieldset><input type=submit disabled><input type=submit value=OK></form>",
+       "<input name=\"field\" type=\"text\"/><fieldset></fieldset>"
+       "<anchor title=\"OK\">OK<go href=\"/s\" method=\"get\"></go></anchor>"},
       {"a button's formaction and formmethod override its form's, for it alone; buttons side by side part",
        "<form action=/s><button formaction=/o formmethod=POST>B</button><input type=submit formaction=\" \">"
        "</form>",
