@@ -109,6 +109,8 @@ struct SubmitButton {
   std::string caption;
   std::string name;
   std::string value;
+  // A picture posts the point clicked instead: `name`.x and `name`.y.
+  bool postsPoint = false;
 };
 
 // A page's attribute value made safe as a deck's.
@@ -138,6 +140,15 @@ void TakeButtonTarget(CXmlObject& go, CXmlObject& button, const RewriteContext& 
   if (EqualsIgnoringCase(method, "get")) go.SetAttribute("method", "get");
 }
 
+// Posts what `button` sends of its own: its name with its value, or the
+// point clicked on a picture; nothing without a name.
+void PostButton(CXmlNode* go, const SubmitButton& button) {
+  if (button.name.empty()) return;
+  if (!button.postsPoint) return AppendPostfield(go, button.name, button.value);
+  AppendPostfield(go, button.name + ".x", "0");
+  AppendPostfield(go, button.name + ".y", "0");
+}
+
 // Puts a space before `at`, a button, where the link of another button
 // ends right before it ("<input type=submit value=Yes><input type=submit
 // value=No>"): a browser shows two buttons apart, while two links side by
@@ -164,7 +175,7 @@ void BuildSubmitControl(CXmlNode* at, CXmlNode* form, const SubmitButton& button
   CXmlNode* go = AppendElement(control, "<go>", "</go>");
   SetFormTarget(*go->GetElement(), *form->GetElement());
   if (walk.ReadsAsHtml()) TakeButtonTarget(*go->GetElement(), *at->GetElement(), walk);
-  if (!button.name.empty()) AppendPostfield(go, button.name, button.value);
+  PostButton(go, button);
   PostFormFields(form, go, at, walk);
 }
 
@@ -184,15 +195,16 @@ void RewriteSubmit(CXmlNode* input, SubmitButtonOf buttonOf, RewriteContext& wal
 constexpr char kUnshownInputTypes[] = "hidden\0reset\0button\0";
 
 // A picture that submits its form shows its `alt` (else its `value`, else
-// kDefaultCaption) and posts no value of its own: the browser would post
-// the point clicked.
+// kDefaultCaption) and posts the point clicked under its name, as a
+// browser does: the picture's corner, "go.x=0" and "go.y=0". A server
+// tells by them which of several pictures was pressed.
 SubmitButton ImageSubmitOf(const CXmlObject& input, const RewriteContext& walk) {
   const char* alt = input.GetAttribute("alt");
   const char* value = input.GetAttribute("value");
   const char* caption = kDefaultCaption;
   if (value != nullptr && *value != '\0') caption = value;
   if (alt != nullptr && *alt != '\0') caption = alt;
-  return SubmitButton{ValueText(caption, walk), std::string(), std::string()};
+  return SubmitButton{ValueText(caption, walk), ValueText(input.GetAttribute("name"), walk), std::string(), true};
 }
 
 // The input types whose fields a browser does not submit from by Enter;

@@ -155,10 +155,11 @@ TEST(FormDeck, HiddenFieldsArePostedByValueAndButtonsOfEveryKindSubmit) {
       {"hidden without value is not posted",
        "<form action=\"/s\"><input type=\"hidden\" name=\"id\"><input type=\"submit\"></form>",
        "<anchor title=\"submit\">submit<go href=\"/s\" method=\"get\"></go></anchor>"},
-      {"a picture submits under its alt text, reset and script buttons go",
+      {"a picture submits under its alt text and posts the point clicked, reset and script buttons go",
        "<form action=\"/s\"><input name=q><input type=image src=go.gif alt=Find name=go><input type=reset>"
        "<input type=button value=B><button type=reset>R</button><button type=button>S</button></form>",
        "<input name=\"q\" type=\"text\"/><anchor title=\"Find\">Find<go href=\"/s\" method=\"get\">"
+       "<postfield name=\"go.x\" value=\"0\"/><postfield name=\"go.y\" value=\"0\"/>"
        "<postfield name=\"q\" value=\"$(q)\"/></go></anchor>"},
       {"a button element submits under its text and posts its own value",
        "<form action=\"/s\"><button name=b value=v><img src=i.gif alt=Send> <b>it\n</b></button><input name=q>"
