@@ -313,6 +313,23 @@ void RewriteBase(CXmlNode* node, RewriteContext& walk) {
 
 namespace {
 
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
+
+// The length of the numeric reference at text[0] ("&#", digits, or "x" and
+// hex digits, and a ";" if one follows), whatever character it names; 0
+// when no digit follows.
+std::size_t NumberReferenceLength(std::string_view text) {
+  const bool hex = text.size() > 2 && (text[2] == 'x' || text[2] == 'X');
+  const std::size_t first = hex ? 3 : 2;
+  std::size_t end = first;
+  while (end < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[end])) != 0
+                                   : std::isdigit(static_cast<unsigned char>(text[end])) != 0)) {
+    ++end;
+  }
+  if (end == first) return 0;
+  return end < text.size() && text[end] == ';' ? end + 1 : end;
+}
+
 // `value`, a page's attribute value, with its numeric character references
 // read, as HTML reads them before the value is a target: "caf&#233;.html"
 // is "café.html", "a&#46;html" is "a.html", and no "#" of a reference is
@@ -326,14 +343,16 @@ std::string WithNumbersRead(std::string_view value) {
     read.append(value.substr(at, number == std::string_view::npos ? std::string_view::npos : number - at));
     if (number == std::string_view::npos) break;
     const ResolvedReference reference = ResolveReference(value.substr(number), ReferenceContext::kAttribute);
-    if (reference.length == 0) {
+    // A number of no character XML allows ("&#0;") is U+FFFD, as in HTML.
+    const std::size_t length = reference.length != 0 ? reference.length : NumberReferenceLength(value.substr(number));
+    if (length == 0) {
       read += '&';
       at = number + 1;
       continue;
     }
     char bytes[4];
-    read.append(bytes, WriteUtf8(bytes, reference.codePoint));
-    at = number + reference.length;
+    read.append(bytes, WriteUtf8(bytes, reference.length != 0 ? reference.codePoint : kReplacementCharacter));
+    at = number + length;
   }
   return read;
 }

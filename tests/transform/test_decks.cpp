@@ -132,6 +132,8 @@ TEST(Deck, ImagesLinksAndAnchors) {
        "<img src=\"a&#46;gif\">",
        Deck(Card("card1", "", "<a href=\"caf\xC3\xA9.html#s-1\">1</a> <a href=\"a.cgi?x=1;y=2\">2</a> 3"
                               "<img src=\"a.gif\" alt=\"a.gif\"/>"))},
+      {"a target's number of no character XML allows is U+FFFD, as in HTML", "<a href=\"a&#0;b&#xD800\">1</a>",
+       Deck(Card("card1", "", "<a href=\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\">1</a>"))},
       {"link target escaped with the device's ampersand text", "<a href=\"page.asp?a=1&b=2\">L</a>",
        Deck(Card("card1", "", "<a href=\"page.asp?a=1;b=2\">L</a>"))},
       {"escaped link target stays", "<a href=\"page.asp?a=1&amp;b=2\" target=\"_top\">L</a>",
