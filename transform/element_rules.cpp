@@ -321,11 +321,12 @@ constexpr uint32_t kReplacementCharacter = 0xFFFD;
 std::size_t NumberReferenceLength(std::string_view text) {
   const bool hex = text.size() > 2 && (text[2] == 'x' || text[2] == 'X');
   const std::size_t first = hex ? 3 : 2;
+  const auto isDigit = [hex](char c) {
+    const char lower = static_cast<char>(c | 0x20);
+    return (c >= '0' && c <= '9') || (hex && lower >= 'a' && lower <= 'f');
+  };
   std::size_t end = first;
-  while (end < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[end])) != 0
-                                   : std::isdigit(static_cast<unsigned char>(text[end])) != 0)) {
-    ++end;
-  }
+  while (end < text.size() && isDigit(text[end])) ++end;
   if (end == first) return 0;
   return end < text.size() && text[end] == ';' ? end + 1 : end;
 }
