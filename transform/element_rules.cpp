@@ -111,13 +111,19 @@ void DefaultToEmpty(CXmlObject& element, const char* name) {
   if (element.GetAttribute(name) == nullptr) element.SetAttribute(name, "");
 }
 
+// Escapes the bare ampersands of the link target in the attribute `name`
+// with the device's replacement.
+void EscapeTarget(CXmlObject& element, const char* name, const CWmlSettings& settings) {
+  if (auto escaped = EscapeText(element.GetAttribute(name), kLinkSpecials, settings.ampersandText,
+                                ReferenceModeOf(settings), ReferenceContext::kAttribute)) {
+    element.SetAttribute(name, escaped->c_str());
+  }
+}
+
 // Escapes a link target's bare ampersands with the device's replacement.
 void EscapeHref(CXmlObject& element, const CWmlSettings& settings) {
   DefaultToEmpty(element, "href");
-  if (auto escaped = EscapeText(element.GetAttribute("href"), kLinkSpecials, settings.ampersandText,
-                                ReferenceModeOf(settings), ReferenceContext::kAttribute)) {
-    element.SetAttribute("href", escaped->c_str());
-  }
+  EscapeTarget(element, "href", settings);
 }
 
 // The title attribute value of a card: the page title, or the empty text.
@@ -376,6 +382,12 @@ void ReadTargetAsHtml(CXmlObject& element, const char* name, const RewriteContex
   if (target != value) element.SetAttribute(name, target.c_str());
 }
 
+void SetLinkTarget(CXmlObject& element, const char* name, const char* target, const RewriteContext& walk) {
+  element.SetAttribute(name, target);
+  ReadTargetAsHtml(element, name, walk);
+  EscapeTarget(element, name, walk.Settings());
+}
+
 namespace {
 
 // A link's fragment names the card of that section (see SectionCardId).
@@ -409,8 +421,6 @@ bool HasScheme(const char* uri, std::string_view scheme) {
          EqualsIgnoringCase(text.substr(0, scheme.size()), scheme);
 }
 
-// A target that runs a script, which no phone does.
-bool IsScriptUri(const char* uri) { return HasScheme(uri, "javascript") || HasScheme(uri, "vbscript"); }
 
 // A new link of `near`'s document to the page's target `href`, holding the
 // page's text `label`; not linked yet, and its end tag is the caller's to
@@ -446,6 +456,8 @@ std::string CallTarget(std::string_view uri) {
 }
 
 }  // namespace
+
+bool IsScriptUri(const char* uri) { return HasScheme(uri, "javascript") || HasScheme(uri, "vbscript"); }
 
 namespace {
 

@@ -45,6 +45,13 @@ void RewriteBase(CXmlNode* node, RewriteContext& walk);
 // (ResolveUriReference), which draws its length from the conversion's
 // budget.
 void ReadTargetAsHtml(CXmlObject& element, const char* name, const RewriteContext& walk);
+// True when `uri` (null for none) is a target that runs a script
+// (javascript:, vbscript:), which no phone does.
+bool IsScriptUri(const char* uri);
+// Sets `element`'s attribute `name` to the page's link target `target`,
+// read as ReadTargetAsHtml reads one and with its bare ampersands written
+// as the device's ampersand text, as a link's href is.
+void SetLinkTarget(CXmlObject& element, const char* name, const char* target, const RewriteContext& walk);
 // go: at the closed tag the pair, method, sendreferer and an escaped href.
 void RewriteGo(CXmlNode* node, RewriteContext& walk);
 // img: at the closed tag the pair, src, alt from the file name, and align.

@@ -290,7 +290,39 @@ void UnwrapForm(CXmlNode* start, RewriteContext& walk) {
 
 }  // namespace
 
+namespace {
+
+// True for a jump menu: a select whose change runs a script that goes to
+// the page its option's value names ("location=this.value", a page
+// editor's "jumpMenu(…)").
+bool IsJumpMenu(const CXmlObject& select) {
+  const char* change = select.GetAttribute("onchange");
+  if (change == nullptr) return false;
+  std::string lowered(change);
+  for (char& c : lowered) c = ToLowerAscii(c);
+  return lowered.find("location") != std::string::npos || lowered.find("jumpmenu") != std::string::npos;
+}
+
+// A phone runs no script: each option of the jump menu `select` whose value
+// names a page goes there when it is picked (onpick), as the script went.
+// A blank value, or one that is a fragment alone or a script's, is the
+// menu's prompt ("Choose a section") and leads nowhere.
+void PickTargetsOfJumpMenu(CXmlNode* select, RewriteContext& walk) {
+  // Every option before `node` in the select has its target.
+  for (CXmlNode* node = select->GetFirstChild(); node != nullptr; node = NextInSubtree(node, select)) {
+    if (!node->IsStartTag() || !IsTagNamedExactly(node, "option")) continue;
+    CXmlObject& option = *node->GetElement();
+    const char* value = option.GetAttribute("value");
+    if (value == nullptr || IsBlank(value) || value[0] == '#' || IsScriptUri(value)) continue;
+    SetLinkTarget(option, "onpick", value, walk);
+  }
+}
+
+}  // namespace
+
 void RewriteSelect(CXmlNode* node, RewriteContext& walk) {
+  CXmlNode* opened = walk.ReadsAsHtml() && node->IsClosedTag() ? StartTagOf(node) : nullptr;
+  if (opened != nullptr && IsJumpMenu(*opened->GetElement())) PickTargetsOfJumpMenu(opened, walk);
   CXmlObject* select = RecordAfterPair(node, wml::kSelect);
   if (select == nullptr) return;
   select->NormalizeBoolAttribute("multiple", "false");

@@ -240,6 +240,12 @@ TEST(FormDeck, TextAreasSelectsAndOptions) {
        "<form action=\"/m\"><input type=\"submit\"><textarea name=\"t\">a &amp; \"b\"</textarea></form>",
        "<anchor title=\"submit\">submit<go href=\"/m\" method=\"get\"><postfield name=\"t\" value=\"$(t)\"/>"
        "</go></anchor><input name=\"t\" type=\"text\" value=\"a &amp; &quot;b&quot;\"/>"},
+      {"a jump menu's options go where its script went; its prompt and script options lead nowhere",
+       "<select name=nav onchange=\"location.href=this.value\"><option value=\"\">Choose<option value=news.html>News"
+       "<option value=\"/s?a=1&b=2\">S<option value=javascript:x()>J</select>",
+       "<select name=\"nav\"><option value=\"\">Choose</option><option value=\"news.html\" onpick=\"news.html\">"
+       "News</option><option value=\"/s?a=1&amp;b=2\" onpick=\"/s?a=1;b=2\">S</option>"
+       "<option value=\"javascript:x()\">J</option></select>"},
       {"empty text area",
        "<textarea name=\"t\"><!-- c --></textarea>",
        "<input name=\"t\" type=\"text\"/>"},
