@@ -177,6 +177,15 @@ size_t WellFormedReferenceLength(std::string_view text) {
   return end < text.size() && text[end] == ';' ? end + 1 : 0;
 }
 
+size_t NumberReferenceLength(std::string_view text) {
+  const bool hex = text.size() > 2 && (text[2] == 'x' || text[2] == 'X');
+  const size_t first = hex ? 3 : 2;
+  size_t end = first;
+  while (end < text.size() && (hex ? IsHexDigit(text[end]) : IsDigit(text[end]))) ++end;
+  if (end == first) return 0;
+  return end < text.size() && text[end] == ';' ? end + 1 : end;
+}
+
 size_t VariableNameLength(std::string_view text) {
   if (text.empty() || !(IsLetter(text[0]) || text[0] == '_')) return 0;
   size_t end = 1;

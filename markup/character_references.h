@@ -43,6 +43,12 @@ void AppendReference(std::string& out, const ResolvedReference& reference);
 // naming a character XML allows), else 0.
 size_t WellFormedReferenceLength(std::string_view text);
 
+// Length of the numeric reference at text[0] (which is "&#"): decimal
+// digits, or "x" and hex digits, and a ";" when one follows, whatever
+// number they give; 0 when no digit follows. HTML reads such a reference
+// whole, as U+FFFD where ResolveReference finds no character it names.
+size_t NumberReferenceLength(std::string_view text);
+
 // Length of the WML variable name at text[0]: a letter or "_", then
 // letters, digits and "_"; 0 when none begins there.
 size_t VariableNameLength(std::string_view text);

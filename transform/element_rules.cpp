@@ -321,22 +321,6 @@ namespace {
 
 constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
-// The length of the numeric reference at text[0] ("&#", digits, or "x" and
-// hex digits, and a ";" if one follows), whatever character it names; 0
-// when no digit follows.
-std::size_t NumberReferenceLength(std::string_view text) {
-  const bool hex = text.size() > 2 && (text[2] == 'x' || text[2] == 'X');
-  const std::size_t first = hex ? 3 : 2;
-  const auto isDigit = [hex](char c) {
-    const char lower = static_cast<char>(c | 0x20);
-    return (c >= '0' && c <= '9') || (hex && lower >= 'a' && lower <= 'f');
-  };
-  std::size_t end = first;
-  while (end < text.size() && isDigit(text[end])) ++end;
-  if (end == first) return 0;
-  return end < text.size() && text[end] == ';' ? end + 1 : end;
-}
-
 // `value`, a page's attribute value, with its numeric character references
 // read, as HTML reads them before the value is a target: "caf&#233;.html"
 // is "café.html", "a&#46;html" is "a.html", and no "#" of a reference is
