@@ -27,6 +27,10 @@ bool IsRowGroup(const CXmlNode* node) {
   return node->IsStartTag() && IsNameInList(node->GetName(), kRowGroupList);
 }
 
+// A count of columns, which sums of spans keep in 64 bits, as the 32 bits
+// that widths and positions are passed in: at most INT32_MAX.
+int32_t ClampedColumns(int64_t columns) { return static_cast<int32_t>(std::min<int64_t>(columns, INT32_MAX)); }
+
 // The sum of the spans of a row's cells, at most INT32_MAX.
 int32_t RowWidth(const CXmlNode* row) {
   int64_t width = 0;
@@ -34,7 +38,7 @@ int32_t RowWidth(const CXmlNode* row) {
   for (const CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (IsCell(child)) width += CellSpan(child);
   }
-  return static_cast<int32_t>(std::min<int64_t>(width, INT32_MAX));
+  return ClampedColumns(width);
 }
 
 // The widest of the rows among `parent`'s children, at least `widest`.
@@ -53,12 +57,12 @@ int32_t RowEdge(const CXmlNode* row, RowSpans& spans) {
   // column is where the cells before `child` end.
   for (const CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!IsCell(child)) continue;
-    column += spans.TakeCoveredRun(static_cast<int32_t>(std::min<int64_t>(column, INT32_MAX)));
+    column += spans.TakeCoveredRun(ClampedColumns(column));
     const int32_t span = CellSpan(child);
-    spans.Cover(static_cast<int32_t>(std::min<int64_t>(column, INT32_MAX)), span, child);
+    spans.Cover(ClampedColumns(column), span, child);
     column += span;
   }
-  const auto edge = static_cast<int32_t>(std::min<int64_t>(column, INT32_MAX));
+  const int32_t edge = ClampedColumns(column);
   spans.EndRow(edge);
   return edge;
 }
@@ -160,7 +164,7 @@ void PadTableRow(CXmlNode* row, RowSpans* spans, bool cellsFilterLater) {
   if (row->GetParent() == nullptr) return;
   const int64_t columns = ColumnsOf(TableOfRow(row));
   int64_t count = 0;
-  const auto column = [&] { return static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)); };
+  const auto column = [&] { return ClampedColumns(count); };
   // count covers the cells before `child`, the added empty cells included.
   for (CXmlNode* child = row->GetFirstChild(); child != nullptr; child = child->GetNext()) {
     if (!IsCell(child)) continue;
