@@ -91,15 +91,19 @@ int64_t PartSaving(std::size_t length, uint32_t referenceLength, bool before, bo
 
 }  // namespace
 
-void WbxmlBytes::LongMultiByte(uint32_t value) {
+char* PutMultiByte(char* at, uint32_t value) {
   const uint32_t length = MultiByteLength(value);
-  MakeRoom(length);
   // Seven bits a byte, most significant first; all but the last byte have
   // the continuation bit.
   for (uint32_t i = length; i-- > 0; value >>= 7) {
-    bytes_[size_ + i] = static_cast<char>((value & 0x7F) | (i + 1 < length ? 0x80 : 0));
+    at[i] = static_cast<char>((value & 0x7F) | (i + 1 < length ? 0x80 : 0));
   }
-  size_ += length;
+  return at + length;
+}
+
+void WbxmlBytes::LongMultiByte(uint32_t value) {
+  MakeRoom(kLongestMultiByte);
+  size_ = static_cast<std::size_t>(PutMultiByte(bytes_.data() + size_, value) - bytes_.data());
 }
 
 void WbxmlBytes::Grow(std::size_t count) { bytes_.resize(std::max(2 * bytes_.size(), size_ + count)); }
@@ -384,23 +388,30 @@ uint32_t ReferenceLengthAt(int64_t offset) { return 1 + MultiByteLength(offset <
 }  // namespace
 
 template <typename Visit>
+void StringTable::ForEachPart(const Text& text, Visit visit) const {
+  std::size_t inlineFrom = 0;
+  for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
+    const Part& part = parts_[i];
+    const Uses& uses = *part.uses;
+    const std::size_t end = part.start + part.length;
+    // Worked out without branches: whether a part is taken is as good as
+    // random from one word to the next.
+    const bool taken = (part.start >= inlineFrom) & uses.chosen &
+                       (PartSaving(part.length, uses.referenceLength, part.start > inlineFrom, end < text.text.size()) > 0);
+    visit(part, taken);
+    inlineFrom = taken ? end : inlineFrom;
+  }
+}
+
+template <typename Visit>
 void StringTable::ForEachReference(const Text& text, Visit reference) const {
   if (text.whole->chosen) {
     reference(Part{0, static_cast<uint32_t>(text.text.size()), text.whole});
     return;
   }
-  std::size_t inlineFrom = 0;
-  for (uint32_t i = text.firstPart; i < text.endPart; ++i) {
-    const Part& part = parts_[i];
-    if (part.start < inlineFrom || !part.uses->chosen) continue;
-    const std::size_t end = part.start + part.length;
-    if (PartSaving(part.length, part.uses->referenceLength, part.start > inlineFrom,
-                   end < text.text.size()) <= 0) {
-      continue;
-    }
-    reference(part);
-    inlineFrom = end;
-  }
+  ForEachPart(text, [&](const Part& part, bool taken) {
+    if (taken) reference(part);
+  });
 }
 
 void StringTable::CountReferences() {
@@ -409,12 +420,15 @@ void StringTable::CountReferences() {
     uses.whole = uses.edge = uses.middle = 0;
   }
   for (const Text& text : texts_) {
-    ForEachReference(text, [&](const Part& part) {
-      if (part.length == text.text.size()) {
-        ++part.uses->whole;
-      } else {
-        ++(part.start > 0 && part.start + part.length < text.text.size() ? part.uses->middle : part.uses->edge);
-      }
+    if (text.whole->chosen) {
+      ++text.whole->whole;
+      continue;
+    }
+    // A part is never its whole text: a word or phrase is counted only
+    // beside other bytes of it.
+    ForEachPart(text, [&](const Part& part, bool taken) {
+      const bool middle = part.start > 0 && part.start + part.length < text.text.size();
+      (middle ? part.uses->middle : part.uses->edge) += taken;
     });
   }
 }
@@ -482,26 +496,47 @@ void StringTable::Layout() {
   }
 }
 
+namespace {
+
+// Writes `text` at `at` as an inline string (STR_I, its bytes, a zero),
+// nothing when it is empty; returns the end.
+char* PutInline(char* at, std::string_view text) {
+  if (text.empty()) return at;
+  *at++ = static_cast<char>(kStrI);
+  std::memcpy(at, text.data(), text.size());
+  at += text.size();
+  *at++ = '\0';
+  return at;
+}
+
+// Writes a reference to the table's string at `offset` at `at`; returns the end.
+char* PutReference(char* at, int64_t offset) {
+  *at++ = static_cast<char>(kStrT);
+  return PutMultiByte(at, static_cast<uint32_t>(offset));
+}
+
+}  // namespace
+
 void StringTable::WriteText(WbxmlBytes& out, std::string_view text) {
   if (text.empty()) return;
-  std::size_t inlineFrom = 0;
-  auto writeInline = [&](std::size_t to) {
-    if (to == inlineFrom) return;
-    out.Byte(kStrI);
-    out.Terminated(text.substr(inlineFrom, to - inlineFrom));
-  };
   // Texts come in the order they were counted; anything else is written
   // inline, which is always correct.
-  if (written_ < texts_.size() && texts_[written_].text.data() == text.data() &&
-      texts_[written_].text.size() == text.size()) {
-    ForEachReference(texts_[written_++], [&](const Part& part) {
-      writeInline(part.start);
-      out.Byte(kStrT);
-      out.MultiByte(static_cast<uint32_t>(part.uses->offset));
-      inlineFrom = part.start + part.length;
-    });
+  if (written_ >= texts_.size() || texts_[written_].text.data() != text.data() ||
+      texts_[written_].text.size() != text.size()) {
+    out.Commit(PutInline(out.Room(text.size() + 2), text));
+    return;
   }
-  writeInline(text.size());
+  const Text& counted = texts_[written_++];
+  // Room for the text and, for each reference, the end of the inline
+  // string before it, its STR_T and index, and the STR_I after it.
+  const std::size_t references = counted.endPart - counted.firstPart + 1;
+  char* at = out.Room(text.size() + 2 + references * (3 + kLongestMultiByte));
+  std::size_t inlineFrom = 0;
+  ForEachReference(counted, [&](const Part& part) {
+    at = PutReference(PutInline(at, text.substr(inlineFrom, part.start - inlineFrom)), part.uses->offset);
+    inlineFrom = part.start + part.length;
+  });
+  out.Commit(PutInline(at, text.substr(inlineFrom)));
 }
 
 void StringTable::WriteVariable(WbxmlBytes& out, std::string_view name, Conversion conversion) const {

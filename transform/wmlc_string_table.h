@@ -49,6 +49,14 @@ class WbxmlBytes {
     size_ += count;
   }
 
+  // Room for `count` more bytes, written through the pointer; Commit then
+  // takes the bytes up to `end` (at most `count` past the pointer).
+  char* Room(std::size_t count) {
+    MakeRoom(count);
+    return bytes_.data() + size_;
+  }
+  void Commit(const char* end) { size_ = static_cast<std::size_t>(end - bytes_.data()); }
+
   // The bytes written; the writer is empty afterwards.
   std::string Take() {
     bytes_.resize(size_);
@@ -66,6 +74,12 @@ class WbxmlBytes {
   std::string bytes_;  // the written bytes, then room
   std::size_t size_ = 0;
 };
+
+// The most bytes a multi-byte integer of 32 bits takes.
+inline constexpr std::size_t kLongestMultiByte = 5;
+
+// Writes `value` as a WBXML multi-byte integer at `at`; returns its end.
+char* PutMultiByte(char* at, uint32_t value);
 
 // The characters beyond ASCII that part words (see StringTable): in
 // UTF-8 the no-break space, signs, punctuation and emoji; in the ISO 8859
@@ -218,6 +232,10 @@ class StringTable {
   // in order; the rest is written inline.
   template <typename Visit>
   void ForEachReference(const Text& text, Visit reference) const;
+  // Calls `visit(part, taken)` for each part of `text` when the whole text
+  // is no reference, `taken` telling whether it is written as one.
+  template <typename Visit>
+  void ForEachPart(const Text& text, Visit visit) const;
 
   StringIndex<Uses> uses_;
   std::vector<Text> texts_;  // every counted text, in order
