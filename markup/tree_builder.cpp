@@ -415,6 +415,10 @@ bool CTreeBuilder::ReopenBodyFor(const CXmlNode& node) {
   // A second html element there would become the deck, and the body
   // before it would be dropped; HTML reads the tag as no element.
   if (node.IsStartTag() && node.IsTagNamed("html")) return true;
+  // So is a body's start tag after the html element's end, as where pages
+  // are joined one after another: the deck would drop that body with all
+  // it holds, and its content goes on in the body before it instead.
+  if (node.IsStartTag() && node.IsTagNamed("body") && at == nullptr && html != nullptr) return true;
   if (!IsBodyContent(node)) return false;
   for (CXmlNode* end : {html != nullptr ? EndTagOf(html) : nullptr, EndTagOf(body_)}) {
     if (end == nullptr) continue;

@@ -134,7 +134,8 @@ class CTreeBuilder {
   void PlaceEndOf(CXmlNode& start);
   // Where `node` would stand after the document's body: opens the body
   // again for content of the body, taking back its end tag (and the html
-  // element's), and returns true for an html start tag, which is dropped.
+  // element's), and returns true for an html start tag, and for a body
+  // start tag after the html element's end, which are dropped.
   bool ReopenBodyFor(const CXmlNode& node);
 
   CXmlNode& root_;

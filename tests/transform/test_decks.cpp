@@ -61,6 +61,9 @@ TEST(Deck, DocumentStructure) {
        Deck(Card("card1", "T", "x"))},
       {"content after the body goes into it", "<html><body>one</body></html>\n<p>two</p>",
        Deck(Card("card1", "", "one<br/>two"))},
+      {"so does a page joined after the page's end",
+       "<html><body><p>one</p></body></html>\n<html><head><title>T</title></head><body><p>two</p></body></html>",
+       Deck(Card("card1", "", "one<br/>two"))},
       {"the titles of inline pictures and formulas name them, not the page",
        "<html><head><title>T</title></head><body>a <svg><g><title>icon</title></g></svg> b<math><title>f</title>"
        "</math></body></html>",
