@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "markup/document_state.h"
 #include "markup/name_list.h"
@@ -377,11 +378,15 @@ void CTreeBuilder::Insert(CXmlNode* node) {
   }
   Place(node);
   cursor_ = node;
+  if (context.ReadsAsHtml()) NoteContentBeforeBody(*node);
   if (node->IsStartTag() && node->IsTagNamed("body")) {
     // Only a body at the top, or in an html element there, is opened again,
     // so that doing it costs a step or two.
     CXmlNode* parent = node->GetParent();
-    if (parent == &root_ || (parent->IsTagNamed("html") && parent->GetParent() == &root_)) body_ = node;
+    if (parent == &root_ || (parent->IsTagNamed("html") && parent->GetParent() == &root_)) {
+      body_ = node;
+      if (context.ReadsAsHtml()) TakeInContentBefore(*node);
+    }
   }
 }
 
@@ -432,6 +437,39 @@ bool CTreeBuilder::ReopenBodyFor(const CXmlNode& node) {
   if (html != nullptr) open_.Push(html);
   cursor_ = body_;
   return false;
+}
+
+void CTreeBuilder::NoteContentBeforeBody(CXmlNode& node) {
+  if (body_ != nullptr || contentBeforeBody_ != nullptr || node.GetParent() != &root_) return;
+  // What HTML keeps in a head does not begin the body, wherever it stands.
+  if (IsBodyContent(node) && !kHeadContent.Holds(IdOf(node))) contentBeforeBody_ = &node;
+}
+
+void CTreeBuilder::TakeInContentBefore(CXmlNode& body) {
+  CXmlNode* node = std::exchange(contentBeforeBody_, nullptr);
+  if (node == nullptr || node->GetParent() != &root_) return;
+  CXmlNode* top = &body;
+  while (top->GetParent() != &root_) top = top->GetParent();
+  // Only content that comes before the body's top-level element moves.
+  CXmlNode* reached = node;
+  while (reached != nullptr && reached != top) reached = reached->GetNext();
+  if (reached == nullptr) return;
+  // Every node from `node` to `top` stands at the top level; each goes
+  // with its subtree, in order, before the body's content.
+  CXmlNode* last = nullptr;
+  for (; node != top; node = reached) {
+    reached = node->GetNext();
+    node->Unlink();
+    if (last == nullptr) {
+      body.AppendChild(node);
+    } else {
+      last->InsertAfter(node);
+    }
+    last = node;
+  }
+  if (last == nullptr) return;
+  open_.Push(&body);
+  cursor_ = last;
 }
 
 CXmlNode* CTreeBuilder::OpenElementAtCursor() const {
