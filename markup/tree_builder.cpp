@@ -440,22 +440,27 @@ bool CTreeBuilder::ReopenBodyFor(const CXmlNode& node) {
 }
 
 void CTreeBuilder::NoteContentBeforeBody(CXmlNode& node) {
-  if (body_ != nullptr || contentBeforeBody_ != nullptr || node.GetParent() != &root_) return;
+  if (body_ != nullptr || contentBeforeBody_ != nullptr) return;
+  const CXmlNode* parent = node.GetParent();
+  if (parent != &root_ && !(parent->IsTagNamed("html") && parent->GetParent() == &root_)) return;
   // What HTML keeps in a head does not begin the body, wherever it stands.
   if (IsBodyContent(node) && !kHeadContent.Holds(IdOf(node))) contentBeforeBody_ = &node;
 }
 
 void CTreeBuilder::TakeInContentBefore(CXmlNode& body) {
   CXmlNode* node = std::exchange(contentBeforeBody_, nullptr);
-  if (node == nullptr || node->GetParent() != &root_) return;
+  if (node == nullptr) return;
+  // The body, or the element that holds it, beside the noted content.
+  const CXmlNode* parent = node->GetParent();
   CXmlNode* top = &body;
-  while (top->GetParent() != &root_) top = top->GetParent();
-  // Only content that comes before the body's top-level element moves.
+  while (top != nullptr && top->GetParent() != parent) top = top->GetParent();
+  if (top == nullptr) return;
+  // Only content that comes before it moves.
   CXmlNode* reached = node;
   while (reached != nullptr && reached != top) reached = reached->GetNext();
   if (reached == nullptr) return;
-  // Every node from `node` to `top` stands at the top level; each goes
-  // with its subtree, in order, before the body's content.
+  // Every node from `node` to `top` is a sibling of both; each goes with
+  // its subtree, in order, before the body's content.
   CXmlNode* last = nullptr;
   for (; node != top; node = reached) {
     reached = node->GetNext();

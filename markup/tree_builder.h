@@ -137,13 +137,14 @@ class CTreeBuilder {
   // element's), and returns true for an html start tag, and for a body
   // start tag after the html element's end, which are dropped.
   bool ReopenBodyFor(const CXmlNode& node);
-  // Notes `node`, just placed at the top level before any body, when it is
-  // the first content of the body there: HTML begins the body with it.
+  // Notes `node`, just placed at the top level or in the top-level html
+  // element before any body, when it is the first content of the body
+  // there: HTML begins the body with it.
   void NoteContentBeforeBody(CXmlNode& node);
-  // Moves the content noted before the top-level body `body`, and what
-  // follows it up to the body's own top-level element, into the body,
-  // where HTML reads it ("Warning: ...<html><body>" as a script that fails
-  // early writes it).
+  // Moves the content noted before the body `body`, and what follows it up
+  // to the body (or the element beside it that holds the body), into the
+  // body, where HTML reads it ("Warning: ...<html><body>" as a script that
+  // fails early writes it, or a menu between the head and the body).
   void TakeInContentBefore(CXmlNode& body);
 
   CXmlNode& root_;
@@ -153,7 +154,8 @@ class CTreeBuilder {
   std::vector<std::string> replacing_;  // lower-cased names whose replacement texts are being parsed
   bool placedPre_ = false;  // only after a pre start tag can text be preformatted
   bool headEndedEarly_ = false;  // a head ended by body content awaits its end tag
-  // The first content of the body placed at the top level before any body, or null.
+  // The first content of the body placed at the top level or in the
+  // top-level html element before any body, or null.
   CXmlNode* contentBeforeBody_ = nullptr;
   // The body start tag placed last at the top level or in a top-level html
   // element, or null.
