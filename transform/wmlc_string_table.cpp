@@ -396,8 +396,9 @@ void StringTable::ForEachPart(const Text& text, Visit visit) const {
     const std::size_t end = part.start + part.length;
     // Worked out without branches: whether a part is taken is as good as
     // random from one word to the next.
-    const bool taken = (part.start >= inlineFrom) & uses.chosen &
-                       (PartSaving(part.length, uses.referenceLength, part.start > inlineFrom, end < text.text.size()) > 0);
+    const int64_t saving =
+        PartSaving(part.length, uses.referenceLength, part.start > inlineFrom, end < text.text.size());
+    const bool taken = (part.start >= inlineFrom) & uses.chosen & (saving > 0);
     visit(part, taken);
     inlineFrom = taken ? end : inlineFrom;
   }

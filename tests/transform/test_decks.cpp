@@ -62,7 +62,8 @@ TEST(Deck, DocumentStructure) {
       {"content after the body goes into it", "<html><body>one</body></html>\n<p>two</p>",
        Deck(Card("card1", "", "one<br/>two"))},
       {"and content before the page's html element, as a failed script writes it",
-       "<b>Warning</b>: no menu<br/>\n<!DOCTYPE html><html><head><title>T</title></head><body id=\"top\">x</body></html>",
+       "<b>Warning</b>: no menu<br/>\n<!DOCTYPE html>"
+       "<html><head><title>T</title></head><body id=\"top\">x</body></html>",
        Deck(Card("top", "T", "<b>Warning</b>: no menu<br/>x"))},
       {"and content between the head and the body",
        "<html><head><title>T</title></head><div>menu</div><body>x</body></html>",
