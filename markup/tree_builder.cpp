@@ -364,6 +364,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
   }
 
   if (context.ReadsAsHtml()) {
+    EndsOpenEmptyElementBefore(*node);
     if (EndsOpenHeadBefore(*node) || ReopenBodyFor(*node)) {
       doc_.Recycle(node);
       return;
@@ -437,6 +438,19 @@ bool CTreeBuilder::ReopenBodyFor(const CXmlNode& node) {
   if (html != nullptr) open_.Push(html);
   cursor_ = body_;
   return false;
+}
+
+void CTreeBuilder::EndsOpenEmptyElementBefore(const CXmlNode& node) {
+  if (!node.IsStartTag() || !kDocumentOwnElements.Holds(IdOf(node)) || cursor_ == nullptr) return;
+  CXmlNode* holder = cursor_->IsTag() ? cursor_ : cursor_->GetParent();
+  if (holder == nullptr || holder->GetParent() != &root_ || !holder->IsStartTag() || holder->IsClosedTag()) return;
+  if (holder->IsEmptyElement() == 0 || holder->GetElement()->IsDeclaration() != 0) return;
+  // What the tag took in (the line end after "<br>") follows it, as the
+  // pre-pass would move it, and the document element goes after that.
+  CXmlNode* last = holder->GetLastChild();
+  holder->MakeEmpty();
+  open_.Clear();
+  cursor_ = last != nullptr ? last : holder;
 }
 
 void CTreeBuilder::NoteContentBeforeBody(CXmlNode& node) {

@@ -137,6 +137,10 @@ class CTreeBuilder {
   // element's), and returns true for an html start tag, and for a body
   // start tag after the html element's end, which are dropped.
   bool ReopenBodyFor(const CXmlNode& node);
+  // Ends an open empty element of the record at the top level ("<br>",
+  // which the pre-pass ends) before `node` where `node` is a start tag of
+  // the document's own elements, which never go inside one.
+  void EndsOpenEmptyElementBefore(const CXmlNode& node);
   // Notes `node`, just placed at the top level or in the top-level html
   // element before any body, when it is the first content of the body
   // there: HTML begins the body with it.

@@ -65,6 +65,8 @@ TEST(Deck, DocumentStructure) {
        "<b>Warning</b>: no menu<br/>\n<!DOCTYPE html>"
        "<html><head><title>T</title></head><body id=\"top\">x</body></html>",
        Deck(Card("top", "T", "<b>Warning</b>: no menu<br/>x"))},
+      {"also after a line break tag that the page leaves open", "Debug: x<br>\n<html><body>y</body></html>",
+       Deck(Card("card1", "", "Debug: x<br/>y"))},
       {"and content between the head and the body",
        "<html><head><title>T</title></head><div>menu</div><body>x</body></html>",
        Deck(Card("card1", "T", "menu<br/>x"))},
