@@ -2,6 +2,12 @@
 
 namespace quillmark {
 
+std::string LowerCasedAscii(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = ToLowerAscii(c);
+  return lowered;
+}
+
 bool EqualsIgnoringCase(const char* a, const char* b) {
   if (a == nullptr || b == nullptr) {
     return false;

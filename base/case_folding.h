@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quillmark {
@@ -11,6 +12,9 @@ namespace quillmark {
 constexpr char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 // Lower-cases an ASCII letter; leaves every other byte alone.
 constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// A copy of `text` with its ASCII letters lower-cased.
+std::string LowerCasedAscii(std::string_view text);
 
 // Case-insensitive equality (both sides folded to upper case); null never equal.
 bool EqualsIgnoringCase(const char* a, const char* b);

@@ -17,12 +17,6 @@ namespace {
 // Declarations are looked for this far into the page, as browsers do.
 constexpr size_t kDeclarationReach = 64 * 1024;
 
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = ToLowerAscii(c);
-  return out;
-}
-
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
   while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
@@ -38,7 +32,7 @@ std::optional<std::string> CharsetOfLabel(std::string_view label) {
   if (label.size() >= 2 && (label.front() == '"' || label.front() == '\'')) {
     label = Trimmed(label.substr(1, label.size() - 2));
   }
-  const std::string lowered = Lowered(label);
+  const std::string lowered = LowerCasedAscii(label);
   if (lowered.empty()) return std::nullopt;
   if (IsUtf8Name(lowered)) return "UTF-8";
   for (const char* latin : {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "l1", "us-ascii", "ascii",
@@ -69,7 +63,7 @@ class TagAttributes {
     const size_t nameStart = at_;
     ++at_;  // a name holds at least one character, "=" included
     SkipWhile([](char c) { return !IsTagSpace(c) && c != '/' && c != '>' && c != '='; });
-    name = Lowered(page_.substr(nameStart, at_ - nameStart));
+    name = LowerCasedAscii(page_.substr(nameStart, at_ - nameStart));
     value = {};
     SkipWhile(IsTagSpace);
     if (at_ >= page_.size() || page_[at_] != '=') return true;
@@ -167,7 +161,7 @@ std::optional<std::string> DeclaredCharset(std::string_view page) {
 }  // namespace
 
 bool IsUtf8Name(std::string_view charset) {
-  const std::string lowered = Lowered(Trimmed(charset));
+  const std::string lowered = LowerCasedAscii(Trimmed(charset));
   return lowered == "utf-8" || lowered == "utf8" || lowered == "unicode-1-1-utf-8";
 }
 

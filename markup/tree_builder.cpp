@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "base/case_folding.h"
 #include "markup/document_state.h"
 #include "markup/name_list.h"
 #include "markup/xml_parser.h"
@@ -34,12 +35,6 @@ TreeContext& ContextOf(DocumentState& doc) {
 
 // Tags that survive in content excluded for the device.
 constexpr char kSkeletonList[] = "html\0body\0wml\0card\0head\0title\0";
-
-std::string LowerCased(const char* text) {
-  std::string out = text != nullptr ? text : "";
-  for (char& c : out) c = ToLowerAscii(c);
-  return out;
-}
 
 // The high bit of each byte of `block` at or below the space. For 7-bit
 // bytes, x - 0x21 borrows into the high bit just when x < 0x21; bytes from
@@ -749,7 +744,7 @@ bool IsLineBreakMarkup(const std::string& text) {
 
 bool CTreeBuilder::ReplaceTag(CXmlNode& node, const char* replacements) {
   if (replacements[0] == '\0') return false;  // no entries: nothing to look for
-  const std::string name = LowerCased(node.GetName());
+  const std::string name = LowerCasedAscii(node.GetNameView());
   for (const std::string& busy : replacing_) {
     if (busy == name) return false;
   }

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/case_folding.h"
 #include "markup/name_list.h"
 #include "transform/escape_text.h"
 #include "transform/tree_edits.h"
@@ -62,9 +63,7 @@ CXmlNode* AppendOption(CXmlNode* select, CXmlNode* input) {
 
 // The name under which radio buttons of one form form one group.
 std::string GroupName(const char* name) {
-  std::string lowered(name);
-  for (char& c : lowered) c = ToLowerAscii(c);
-  return lowered;
+  return LowerCasedAscii(name);
 }
 
 // A chosen option of a select: its position from 1 and its value, if any.

@@ -44,8 +44,7 @@ std::size_t ReferenceLength(std::string_view text, std::size_t at) {
 // Appends the reference with its letters lower-cased; the copyright sign
 // goes out as a number because WML defines no "copy" entity.
 void AppendReference(std::string& out, std::string_view reference) {
-  std::string lowered(reference);
-  for (char& c : lowered) c = ToLowerAscii(c);
+  const std::string lowered = LowerCasedAscii(reference);
   out += lowered == "&copy;" ? std::string_view("&#169;") : std::string_view(lowered);
 }
 

@@ -22,9 +22,7 @@ std::string PageFieldName(CXmlNode* field, ReferenceMode references) {
   CXmlNode* start = StartTagOf(field);
   const char* name = start != nullptr ? start->GetElement()->GetAttribute("name") : nullptr;
   if (name == nullptr) return std::string();
-  std::string lowered(name);
-  for (char& c : lowered) c = ToLowerAscii(c);
-  return AttributeValueText(lowered, references, ReferenceContext::kAttribute);
+  return AttributeValueText(LowerCasedAscii(name), references, ReferenceContext::kAttribute);
 }
 
 // True for a field whose value the user types or picks, so that it is posted

@@ -298,8 +298,7 @@ namespace {
 bool IsJumpMenu(const CXmlObject& select) {
   const char* change = select.GetAttribute("onchange");
   if (change == nullptr) return false;
-  std::string lowered(change);
-  for (char& c : lowered) c = ToLowerAscii(c);
+  const std::string lowered = LowerCasedAscii(change);
   return lowered.find("location") != std::string::npos || lowered.find("jumpmenu") != std::string::npos;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/case_folding.h"
 #include "device/configuration.h"
 #include "markup/name_list.h"
 #include "markup/tree_walk.h"
@@ -17,12 +18,6 @@ bool HasUpperCase(const char* text) {
   return false;
 }
 
-std::string LowerCased(const char* text) {
-  std::string lowered(text);
-  for (char& c : lowered) c = ToLowerAscii(c);
-  return lowered;
-}
-
 }  // namespace
 
 void LowerCaseNames(CXmlObject& element) {
@@ -31,14 +26,14 @@ void LowerCaseNames(CXmlObject& element) {
   if (name != nullptr && element.GetExactElementId() == kOtherElement && HasUpperCase(name)) {
     // SetName drops one leading "/", so a name that begins with one is
     // handed over behind an extra "/" to come out unchanged but lower-cased.
-    const std::string lowered = LowerCased(name);
+    const std::string lowered = LowerCasedAscii(name);
     element.SetName(((lowered.front() == '/') ? "/" + lowered : lowered).c_str());
   }
   for (int32_t i = 0; i < element.GetAttributeCount(); ++i) {
     const char* attributeName = element.GetAttributeName(i);
     if (!HasUpperCase(attributeName)) continue;
     const std::string value = element.GetAttributeValue(i);
-    element.SetAttribute(LowerCased(attributeName).c_str(), value.c_str());
+    element.SetAttribute(LowerCasedAscii(attributeName).c_str(), value.c_str());
   }
 }
 
