@@ -378,8 +378,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
   if (node->IsStartTag() && node->IsTagNamed("body")) {
     // Only a body at the top, or in an html element there, is opened again,
     // so that doing it costs a step or two.
-    CXmlNode* parent = node->GetParent();
-    if (parent == &root_ || (parent->IsTagNamed("html") && parent->GetParent() == &root_)) {
+    if (IsDocumentLevel(node->GetParent())) {
       body_ = node;
       if (context.ReadsAsHtml()) TakeInContentBefore(*node);
     }
@@ -449,9 +448,7 @@ void CTreeBuilder::EndsOpenEmptyElementBefore(const CXmlNode& node) {
 }
 
 void CTreeBuilder::NoteContentBeforeBody(CXmlNode& node) {
-  if (body_ != nullptr || contentBeforeBody_ != nullptr) return;
-  const CXmlNode* parent = node.GetParent();
-  if (parent != &root_ && !(parent->IsTagNamed("html") && parent->GetParent() == &root_)) return;
+  if (body_ != nullptr || contentBeforeBody_ != nullptr || !IsDocumentLevel(node.GetParent())) return;
   // What HTML keeps in a head does not begin the body, wherever it stands.
   if (IsBodyContent(node) && !kHeadContent.Holds(IdOf(node))) contentBeforeBody_ = &node;
 }
@@ -467,23 +464,21 @@ void CTreeBuilder::TakeInContentBefore(CXmlNode& body) {
   // Only content that comes before it moves.
   CXmlNode* reached = node;
   while (reached != nullptr && reached != top) reached = reached->GetNext();
-  if (reached == nullptr) return;
+  if (reached == nullptr || node == top) return;
   // Every node from `node` to `top` is a sibling of both; each goes with
-  // its subtree, in order, before the body's content.
-  CXmlNode* last = nullptr;
+  // its subtree, in order, into the body, which was placed just now and
+  // holds nothing yet.
   for (; node != top; node = reached) {
     reached = node->GetNext();
     node->Unlink();
-    if (last == nullptr) {
-      body.AppendChild(node);
-    } else {
-      last->InsertAfter(node);
-    }
-    last = node;
+    body.AppendChild(node);
   }
-  if (last == nullptr) return;
   open_.Push(&body);
-  cursor_ = last;
+  cursor_ = body.GetLastChild();
+}
+
+bool CTreeBuilder::IsDocumentLevel(const CXmlNode* parent) const {
+  return parent == &root_ || (parent->IsTagNamed("html") && parent->GetParent() == &root_);
 }
 
 CXmlNode* CTreeBuilder::OpenElementAtCursor() const {

@@ -150,6 +150,9 @@ class CTreeBuilder {
   // body, where HTML reads it ("Warning: ...<html><body>" as a script that
   // fails early writes it, or a menu between the head and the body).
   void TakeInContentBefore(CXmlNode& body);
+  // True for the root and for an html element at the top level: where a
+  // body is the document's, and where content before it begins it.
+  bool IsDocumentLevel(const CXmlNode* parent) const;
 
   CXmlNode& root_;
   DocumentState& doc_;
