@@ -22,6 +22,23 @@ bool IsTokenSpace(char c) { return static_cast<signed char>(c) <= 32; }
 // Element names start at the first byte from "0" (48) to 127.
 bool CanStartName(char c) { return static_cast<signed char>(c) >= 48; }
 bool EndsName(char c) { return IsTokenSpace(c) || c == '>' || c == '/' || c == '-'; }
+
+// Where a tag's name lies in its `length` bytes at `text`: from the first
+// byte after "<" that can start one to the first that ends it. A tag with
+// no such byte before its final ">" has the empty name, which ends there.
+struct NameSpan {
+  int32_t start = 0;
+  int32_t end = 0;
+  std::string_view View(const char* text) const { return {text + start, static_cast<size_t>(end - start)}; }
+};
+NameSpan FindName(const char* text, int32_t length) {
+  int32_t start = 1;
+  while (start < length - 1 && !CanStartName(text[start])) ++start;
+  if (start >= length - 1) return NameSpan{length - 1, length - 1};
+  int32_t end = start;
+  while (end < length && !EndsName(text[end])) ++end;
+  return NameSpan{start, end};
+}
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 // White space, or punctuation from "!" to "/" except ".", ends an unquoted value.
 bool EndsValue(char c) { return IsTokenSpace(c) || (c >= '!' && c <= '/' && c != '.'); }
@@ -223,14 +240,12 @@ void CXmlObject::TakeFrom(CXmlObject& other) {
   attributes_ = std::exchange(other.attributes_, nullptr);
   attributeCount_ = std::exchange(other.attributeCount_, 0);
   copies_ = std::exchange(other.copies_, 1);
-  text_ = std::exchange(other.text_, RecordText());
-  name_ = std::exchange(other.name_, RecordText());
+  strings_ = std::exchange(other.strings_, RecordStrings());
 }
 
 void CXmlObject::CopyFrom(const CXmlObject& other) {
   ClearAttributes();
-  text_.Assign(arena_, other.text_);
-  name_.Assign(arena_, other.name_);
+  strings_.Assign(arena_, other.strings_.Text(), other.strings_.Name());
   for (const Attribute& attribute : other) AppendAttribute(attribute.name, attribute.value);
   RebuildNameIndex();
   CopyFactsFrom(other);
@@ -269,8 +284,7 @@ void CXmlObject::ReleaseAll() {
   ClearAttributes();
   if (attributes_ != nullptr) arena_->Free(Header(), ListBytes(Capacity()));
   attributes_ = nullptr;
-  text_.Release(arena_);
-  name_.Release(arena_);
+  strings_.Release(arena_);
 }
 
 void CXmlObject::ReserveAttributes(std::size_t capacity) {
@@ -322,41 +336,25 @@ void CXmlObject::ParseText(std::string_view whole, size_t nul, const MarkerWords
   slashInValue_ = false;
   copies_ = 1;
   const bool holdsNul = nul < whole.size();
-  text_.Assign(arena_, whole.substr(0, nul));
+  const auto length = static_cast<int32_t>(whole.size());
+  // Only a token that opens with "<" can be a tag or a marker, which have a
+  // name; it is found first, so that text and name take one block.
+  const NameSpan name = !whole.empty() && whole[0] == '<' ? FindName(whole.data(), length) : NameSpan{};
+  strings_.Assign(arena_, whole.substr(0, nul), TokenPart(name.View(whole.data()), holdsNul));
   hasText_ = true;
   Classify();
-  name_.Shorten(0);
   hasName_ = false;
   if (!IsTag() && GetMarkerKind() == 0) {
+    strings_.ClearName();
     NameChanged();
     return;
   }
-  const auto length = static_cast<int32_t>(whole.size());
-  // ParseName interns the name it finds, the empty one included.
-  const int32_t nameEnd = ParseName(whole.data(), length, holdsNul);
-  if (!ParseAttributes(whole.data(), length, nameEnd, holdsNul)) return;
+  // The name is interned as found, the empty one included.
+  hasName_ = true;
+  NameChanged();
+  if (!ParseAttributes(whole.data(), length, name.end, holdsNul)) return;
   slashInValue_ = true;
   Classify();
-}
-
-int32_t CXmlObject::ParseName(const char* text, int32_t length, bool holdsNul) {
-  hasName_ = true;
-  int32_t start = 1;
-  while (start < length - 1 && !CanStartName(text[start])) {
-    ++start;
-  }
-  if (start >= length - 1) {
-    NameChanged();
-    return length - 1;  // nothing before the final ">" qualifies: empty name
-  }
-  int32_t end = start;
-  while (end < length && !EndsName(text[end])) {
-    ++end;
-  }
-  const std::string_view name(text + start, static_cast<size_t>(end - start));
-  name_.Assign(arena_, TokenPart(name, holdsNul));
-  NameChanged();
-  return end;
 }
 
 namespace {
@@ -386,7 +384,7 @@ bool CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from,
 CXmlObject CXmlObject::Clone() const {
   CXmlObject clone(arena_);
   if (hasText_) {
-    clone.Parse(text_.c_str(), static_cast<int32_t>(text_.size()), *words_, ValueReading());
+    clone.Parse(strings_.TextCStr(), static_cast<int32_t>(strings_.TextSize()), *words_, ValueReading());
   }
   return clone;
 }
@@ -399,20 +397,20 @@ CXmlObject CXmlObject::Copy() const {
 
 void CXmlObject::SetName(const char* name) {
   if (name == nullptr) {
-    name_.Shorten(0);
+    strings_.ClearName();
     hasName_ = false;
   } else {
     const char* kept = name[0] == '/' ? name + 1 : name;
     // The rewrite names many tags what they are already called ("td").
-    if (hasName_ && name_.View() == kept) return;
-    name_.Assign(arena_, kept);
+    if (hasName_ && strings_.Name() == kept) return;
+    strings_.AssignName(arena_, kept);
     hasName_ = true;
   }
   NameChanged();
 }
 
 void CXmlObject::SetText(std::string text) {
-  text_.Assign(arena_, CutAtNul(text));
+  strings_.AssignText(arena_, CutAtNul(text));
   hasText_ = true;
   slashInValue_ = false;
   Classify();
@@ -563,20 +561,22 @@ void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
 }
 
 bool CXmlObject::TextIsComment() const {
-  if (!hasText_ || text_.size() < 7) {
+  const std::string_view text = strings_.Text();
+  if (!hasText_ || text.size() < 7) {
     return false;
   }
-  const std::string_view text = text_.View();
   return StartsWith(text, "<!--") && text.substr(text.size() - 3) == "-->";
 }
 
 bool CXmlObject::TextIsBracketed() const {
-  return hasText_ && text_.size() >= 3 && text_.front() == '<' && text_.back() == '>';
+  const std::string_view text = strings_.Text();
+  return hasText_ && text.size() >= 3 && text.front() == '<' && text.back() == '>';
 }
 
 bool CXmlObject::TagTextIsClosed() const {
-  const char second = text_[1];
-  return second == '!' || second == '?' || second == '/' || (text_[text_.size() - 2] == '/' && !slashInValue_);
+  const std::string_view text = strings_.Text();
+  const char second = text[1];
+  return second == '!' || second == '?' || second == '/' || (text[text.size() - 2] == '/' && !slashInValue_);
 }
 
 bool CXmlObject::OtherNamesEqual(const CXmlObject& other) const {
@@ -584,14 +584,15 @@ bool CXmlObject::OtherNamesEqual(const CXmlObject& other) const {
 }
 
 void CXmlObject::NameChanged() {
-  const ElementMatch match = hasName_ ? MatchElementName(name_.View()) : ElementMatch();
+  const ElementMatch match = hasName_ ? MatchElementName(strings_.Name()) : ElementMatch();
   nameId_ = match.id;
   nameExact_ = match.exact;
 }
 
 void CXmlObject::Classify() {
   kinds_ = 0;
-  if (text_.size() >= 2 && (text_[1] == '?' || text_[1] == '!')) kinds_ |= kDeclaration;
+  const std::string_view text = strings_.Text();
+  if (text.size() >= 2 && (text[1] == '?' || text[1] == '!')) kinds_ |= kDeclaration;
   if (TextIsComment()) {
     kinds_ |= kComment;
     if (StartsWithMarkerWord(words_->includeStart) || StartsWithMarkerWord(words_->excludeStart)) {
@@ -606,7 +607,7 @@ void CXmlObject::Classify() {
     return;
   }
   kinds_ |= kTag;
-  if (text_[1] != '/') kinds_ |= kStartTag;
+  if (text[1] != '/') kinds_ |= kStartTag;
   if (TagTextIsClosed()) kinds_ |= kClosedTag;
 }
 
@@ -617,10 +618,10 @@ int32_t CXmlObject::IsStopMarker() const {
 }
 
 bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
-  if (word.empty() || text_.size() < 4) {
+  const std::string_view text = strings_.Text();
+  if (word.empty() || text.size() < 4) {
     return false;  // an empty word would turn every comment into a marker
   }
-  const std::string_view text = text_.View();
   const size_t start = text.find_first_not_of(' ', 4);
   return start != std::string_view::npos && StartsWith(text.substr(start), word);
 }
@@ -628,30 +629,34 @@ bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
 
 
 void CXmlObject::MakeSelfClosing() {
-  if (text_.empty()) {
+  if (strings_.TextSize() == 0) {
     return;
   }
-  text_.data()[text_.size() - 1] = '/';
-  text_.Append(arena_, '>');
+  strings_.TextData()[strings_.TextSize() - 1] = '/';
+  strings_.AppendToText(arena_, '>');
   // The new slash is the tag's own.
   slashInValue_ = false;
   Classify();
 }
 
 bool CXmlObject::IsWrittenVerbatim() const {
-  return !IsTag() || text_[1] == '?' || text_[1] == '!';
+  const std::string_view text = strings_.Text();
+  return !IsTag() || text[1] == '?' || text[1] == '!';
 }
 
-bool CXmlObject::EndsSelfClosed() const { return text_.size() >= 2 && text_[text_.size() - 2] == '/'; }
+bool CXmlObject::EndsSelfClosed() const {
+  const std::string_view text = strings_.Text();
+  return text.size() >= 2 && text[text.size() - 2] == '/';
+}
 
 size_t CXmlObject::GetWriteLength() const {
   if (!hasText_) {
     return 0;
   }
   if (IsWrittenVerbatim()) {
-    return text_.size();
+    return strings_.TextSize();
   }
-  size_t length = name_.size() + 2 + (IsClosedTag() ? 1 : 0);
+  size_t length = strings_.NameSize() + 2 + (IsClosedTag() ? 1 : 0);
   for (const Attribute& attribute : *this) {
     length += attribute.name.size() + attribute.value.size() + 4;
   }
@@ -664,7 +669,7 @@ char* CXmlObject::WriteTo(char* buffer) const {
     out = std::copy(part.begin(), part.end(), out);
   };
   if (IsWrittenVerbatim()) {
-    put(text_);
+    put(strings_.Text());
     *out = '\0';
     return buffer;
   }
@@ -673,7 +678,7 @@ char* CXmlObject::WriteTo(char* buffer) const {
   const bool closed = IsClosedTag() != 0;
   for (int32_t copy = 0; copy < copies_; ++copy) {
     put(closed && !EndsSelfClosed() ? "</" : "<");
-    put(name_);
+    put(strings_.Name());
     for (const Attribute& attribute : *this) {
       put(" ");
       put(attribute.name);
@@ -689,7 +694,7 @@ char* CXmlObject::WriteTo(char* buffer) const {
 
 CXmlObject CXmlObject::MakeEndTag() const {
   CXmlObject endTag(arena_);
-  const std::string_view name = name_.View();
+  const std::string_view name = strings_.Name();
   // A name that parsing "</name>" reads back whole (it starts as a name
   // starts and holds nothing that ends one) is taken over as it is; any
   // other goes through the parser, which decides what it becomes.
@@ -701,11 +706,10 @@ CXmlObject CXmlObject::MakeEndTag() const {
     return endTag;
   }
   endTag.words_ = words_;
-  endTag.text_.AssignJoined(arena_, "</", name, ">");
+  endTag.strings_.Assign(arena_, {"</", name, ">"}, name);
   endTag.hasText_ = true;
   // What Classify finds in "</name>" with such a name: a tag that closes.
   endTag.kinds_ = kTag | kClosedTag;
-  endTag.name_.Assign(arena_, name);
   endTag.hasName_ = true;
   endTag.nameId_ = nameId_;
   endTag.nameExact_ = nameExact_;

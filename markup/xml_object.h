@@ -21,6 +21,7 @@
 #include <unordered_map>
 
 #include "markup/element_names.h"
+#include "markup/record_strings.h"
 #include "markup/record_text.h"
 
 namespace quillmark {
@@ -62,7 +63,7 @@ class CXmlObject {
   // that holds nothing does not look at its arena, which may be gone: the
   // root's empty record outlives the document's arena.
   ~CXmlObject() {
-    if (attributes_ == nullptr && text_.data() == nullptr && name_.data() == nullptr) return;
+    if (attributes_ == nullptr && !strings_.HoldsBlock()) return;
     if (arena_->FreesBlocks()) {
       ReleaseAll();
     } else {
@@ -97,12 +98,12 @@ class CXmlObject {
   CXmlObject Copy() const;
 
   // Borrowed pointers; null where the part is absent.
-  const char* GetText() const { return hasText_ ? text_.c_str() : nullptr; }
-  const char* GetName() const { return hasName_ ? name_.c_str() : nullptr; }
+  const char* GetText() const { return hasText_ ? strings_.TextCStr() : nullptr; }
+  const char* GetName() const { return hasName_ ? strings_.NameCStr() : nullptr; }
   // The same as views, empty where the part is absent: a record's texts
   // hold no NUL, so a view is its C string without the search for its end.
-  std::string_view GetTextView() const { return hasText_ ? text_.View() : std::string_view(); }
-  std::string_view GetNameView() const { return hasName_ ? name_.View() : std::string_view(); }
+  std::string_view GetTextView() const { return hasText_ ? strings_.Text() : std::string_view(); }
+  std::string_view GetNameView() const { return hasName_ ? strings_.Name() : std::string_view(); }
   // Drops one leading "/"; the empty name is allowed (it suppresses the tag).
   void SetName(const char* name);
   // How many times the deck writer writes this element, one after another:
@@ -178,7 +179,7 @@ class CXmlObject {
   CXmlObject MakeEndTag() const;
 
   // Length of the raw text (0 without one).
-  size_t TextLength() const { return text_.size(); }
+  size_t TextLength() const { return strings_.TextSize(); }
   // Replaces the raw text without parsing it again; used where a rule
   // changes character data (escaping, trimming) in place.
   void SetText(std::string text);
@@ -187,8 +188,8 @@ class CXmlObject {
   // it must not put a NUL byte in. The kinds are worked out again.
   template <typename Edit>
   void EditText(Edit edit) {
-    if (text_.data() == nullptr) return;
-    text_.Shorten(edit(text_.data(), text_.size()));
+    if (!strings_.HoldsBlock()) return;
+    strings_.ShortenText(edit(strings_.TextData(), strings_.TextSize()));
     Classify();
   }
   const MarkerWords& Words() const { return *words_; }
@@ -213,10 +214,10 @@ class CXmlObject {
     kDeclaration = 64,  // the text begins "<?" or "<!" (a comment too)
   };
   int32_t Has(Kind kind) const { return (kinds_ & kind) != 0 ? 1 : 0; }
-  // Works the kind bits of the text out from text_ and words_; called after
-  // every change of either.
+  // Works the kind bits of the text out from the text and words_; called
+  // after every change of either.
   void Classify();
-  // Interns the name; called after every change of name_ or hasName_.
+  // Interns the name; called after every change of the name or hasName_.
   void NameChanged();
   bool TextIsComment() const;
   // NameEquals for two names that kElementNames does not list.
@@ -254,9 +255,6 @@ class CXmlObject {
   void DropNameIndex();
   // Rebuilds the name index from the slots, or drops it when the list is short.
   void RebuildNameIndex();
-  // Sets name_ from the token and returns the index just past the name.
-  // `holdsNul` tells that the token holds a NUL, at which each part is cut.
-  int32_t ParseName(const char* text, int32_t length, bool holdsNul);
   // Parse of `whole`, whose first NUL byte is at `nul` (its size for none).
   void ParseText(std::string_view whole, size_t nul, const MarkerWords& words, UnquotedValues values);
   // Returns true when the tag's last unquoted value, read as HTML reads
@@ -304,8 +302,8 @@ class CXmlObject {
   // "<a href=/news/>" read as HTML: it does not close the tag.
   bool slashInValue_ : 1 = false;
   uint8_t copies_ = 1;
-  RecordText text_;
-  RecordText name_;
+  // The raw text and the name, in one block.
+  RecordStrings strings_;
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 

@@ -403,6 +403,41 @@ TEST(XmlObjectNames, SetName) {
   }
 }
 
+// Text and name share one block: each edit of one keeps the other, on its
+// own and in a document's arena, which never takes a block back.
+TEST(XmlObjectNames, EditsOfTextAndNameKeepEachOther) {
+  using Edit = void (*)(CXmlObject&);
+  const struct {
+    Edit edit;
+    const char* text;
+    const char* name;
+  } steps[] = {
+      {[](CXmlObject& r) { r.Parse("<td class=x>", 12); }, "<td class=x>", "td"},
+      {[](CXmlObject& r) { r.SetName("blockquote"); }, "<td class=x>", "blockquote"},
+      {[](CXmlObject& r) { r.SetName("b"); }, "<td class=x>", "b"},
+      {[](CXmlObject& r) { r.SetText("<a much longer text than before>"); }, "<a much longer text than before>", "b"},
+      {[](CXmlObject& r) { r.EditText([](char*, size_t) -> size_t { return 3; }); }, "<a ", "b"},
+      {[](CXmlObject& r) { r.SetText("<i>"); }, "<i>", "b"},
+      {[](CXmlObject& r) { r.MakeSelfClosing(); }, "<i/>", "b"},
+      {[](CXmlObject& r) { r.SetName("//ab"); }, "<i/>", "/ab"},
+      // The new name is part of the old one.
+      {[](CXmlObject& r) { r.SetName(r.GetName()); }, "<i/>", "ab"},
+  };
+  RecordArena documentArena;
+  for (RecordArena* arena : {&RecordArena::Heap(), &documentArena}) {
+    CXmlObject record(arena);
+    for (const auto& step : steps) {
+      step.edit(record);
+      EXPECT_STREQ(record.GetText(), step.text);
+      EXPECT_EQ(record.TextLength(), std::strlen(step.text));
+      EXPECT_STREQ(record.GetName(), step.name) << step.text;
+    }
+    const CXmlObject copy = record.Copy();
+    EXPECT_STREQ(copy.GetText(), "<i/>");
+    EXPECT_STREQ(copy.GetName(), "ab");
+  }
+}
+
 TEST(XmlObjectNames, ElementLists) {
   const struct {
     const char* text;
