@@ -240,13 +240,13 @@ void CXmlObject::TakeFrom(CXmlObject& other) {
   attributes_ = std::exchange(other.attributes_, nullptr);
   attributeCount_ = std::exchange(other.attributeCount_, 0);
   copies_ = std::exchange(other.copies_, 1);
-  strings_ = std::exchange(other.strings_, RecordStrings());
+  strings_ = std::exchange(other.strings_, StringPair());
 }
 
 void CXmlObject::CopyFrom(const CXmlObject& other) {
   ClearAttributes();
-  strings_.Assign(arena_, other.strings_.Text(), other.strings_.Name());
-  for (const Attribute& attribute : other) AppendAttribute(attribute.name, attribute.value);
+  strings_.Assign(arena_, other.strings_.First(), other.strings_.Second());
+  for (const Attribute& attribute : other) AppendAttribute(attribute.Name(), attribute.Value());
   RebuildNameIndex();
   CopyFactsFrom(other);
   copies_ = other.copies_;
@@ -264,8 +264,7 @@ void CXmlObject::CopyFactsFrom(const CXmlObject& other) {
 }
 
 void CXmlObject::ReleaseAttribute(Attribute& attribute) {
-  attribute.name.Release(arena_);
-  attribute.value.Release(arena_);
+  attribute.strings.Release(arena_);
 }
 
 void CXmlObject::ClearAttributes() {
@@ -308,8 +307,7 @@ void CXmlObject::AppendAttribute(std::string_view name, std::string_view value) 
   // Counted before its strings are made, so that the record frees what it
   // holds even when making the second one fails.
   Attribute& attribute = *::new (&attributes_[attributeCount_++]) Attribute();
-  attribute.name.Assign(arena_, name);
-  attribute.value.Assign(arena_, value);
+  attribute.strings.Assign(arena_, name, value);
 }
 
 // ---- parsing ----------------------------------------------------------------
@@ -345,7 +343,7 @@ void CXmlObject::ParseText(std::string_view whole, size_t nul, const MarkerWords
   Classify();
   hasName_ = false;
   if (!IsTag() && GetMarkerKind() == 0) {
-    strings_.ClearName();
+    strings_.ClearSecond();
     NameChanged();
     return;
   }
@@ -384,7 +382,7 @@ bool CXmlObject::ParseAttributes(const char* text, int32_t length, int32_t from,
 CXmlObject CXmlObject::Clone() const {
   CXmlObject clone(arena_);
   if (hasText_) {
-    clone.Parse(strings_.TextCStr(), static_cast<int32_t>(strings_.TextSize()), *words_, ValueReading());
+    clone.Parse(strings_.FirstCStr(), static_cast<int32_t>(strings_.FirstSize()), *words_, ValueReading());
   }
   return clone;
 }
@@ -397,20 +395,20 @@ CXmlObject CXmlObject::Copy() const {
 
 void CXmlObject::SetName(const char* name) {
   if (name == nullptr) {
-    strings_.ClearName();
+    strings_.ClearSecond();
     hasName_ = false;
   } else {
     const char* kept = name[0] == '/' ? name + 1 : name;
     // The rewrite names many tags what they are already called ("td").
-    if (hasName_ && strings_.Name() == kept) return;
-    strings_.AssignName(arena_, kept);
+    if (hasName_ && strings_.Second() == kept) return;
+    strings_.AssignSecond(arena_, kept);
     hasName_ = true;
   }
   NameChanged();
 }
 
 void CXmlObject::SetText(std::string text) {
-  strings_.AssignText(arena_, CutAtNul(text));
+  strings_.AssignFirst(arena_, CutAtNul(text));
   hasText_ = true;
   slashInValue_ = false;
   Classify();
@@ -420,14 +418,14 @@ const char* CXmlObject::GetAttributeName(int32_t index) const {
   if (index < 0 || index >= GetAttributeCount()) {
     return nullptr;
   }
-  return attributes_[index].name.c_str();
+  return attributes_[index].strings.FirstCStr();
 }
 
 const char* CXmlObject::GetAttributeValue(int32_t index) const {
   if (index < 0 || index >= GetAttributeCount()) {
     return nullptr;
   }
-  return attributes_[index].value.c_str();
+  return attributes_[index].strings.SecondCStr();
 }
 
 int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
@@ -436,7 +434,7 @@ int32_t CXmlObject::FindAttributeSlot(std::string_view name) const {
     return found == index->end() ? -1 : found->second;
   }
   for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
-    if (EqualsIgnoringCase(attributes_[slot].name.View(), name)) {
+    if (EqualsIgnoringCase(attributes_[slot].Name(), name)) {
       return static_cast<int32_t>(slot);
     }
   }
@@ -455,12 +453,12 @@ const CXmlObject::Attribute* CXmlObject::FindAttribute(const char* name) const {
 
 char* CXmlObject::GetAttribute(const char* name) {
   Attribute* attribute = FindAttribute(name);
-  return attribute == nullptr ? nullptr : attribute->value.data();
+  return attribute == nullptr ? nullptr : attribute->strings.SecondData();
 }
 
 const char* CXmlObject::GetAttribute(const char* name) const {
   const Attribute* attribute = FindAttribute(name);
-  return attribute == nullptr ? nullptr : attribute->value.c_str();
+  return attribute == nullptr ? nullptr : attribute->strings.SecondCStr();
 }
 
 void CXmlObject::SetAttribute(const char* name, const char* value) {
@@ -474,8 +472,7 @@ void CXmlObject::StoreAttribute(std::string_view name, std::string_view value) {
   const int32_t slot = FindAttributeSlot(name);
   if (slot >= 0) {
     Attribute& attribute = attributes_[slot];
-    attribute.name.Assign(arena_, name);
-    attribute.value.Assign(arena_, value);
+    attribute.strings.Assign(arena_, name, value);
     return;
   }
   AppendAttribute(name, value);
@@ -493,7 +490,7 @@ void CXmlObject::RebuildNameIndex() {
   }
   auto index = std::make_unique<NameIndex>();
   for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
-    index->emplace(UpperCased(attributes_[slot].name), static_cast<int32_t>(slot));
+    index->emplace(UpperCased(attributes_[slot].Name()), static_cast<int32_t>(slot));
   }
   IndexPlace() = index.release();
   arena_->NoteIndexMade();
@@ -503,7 +500,7 @@ void CXmlObject::RetainAttributes(const char* list) {
   // attributes_[0, kept) are the survivors among attributes_[0, slot).
   uint32_t kept = 0;
   for (uint32_t slot = 0; slot < attributeCount_; ++slot) {
-    if (IsNameInList(attributes_[slot].name.c_str(), list) == 0) {
+    if (IsNameInList(attributes_[slot].strings.FirstCStr(), list) == 0) {
       ReleaseAttribute(attributes_[slot]);
       continue;
     }
@@ -549,11 +546,12 @@ void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
     }
     return;
   }
-  RecordText& value = attribute->value;
-  std::transform(value.data(), value.data() + value.size(), value.data(), ToLowerAscii);
+  StringPair& strings = attribute->strings;
+  std::transform(strings.SecondData(), strings.SecondData() + strings.SecondSize(), strings.SecondData(), ToLowerAscii);
+  const std::string_view value = strings.Second();
   for (const char* entry = allowed; entry != nullptr && *entry != '\0';
        entry += std::strlen(entry) + 1) {
-    if (value.View() == entry) {
+    if (value == entry) {
       return;
     }
   }
@@ -561,7 +559,7 @@ void CXmlObject::NormalizeEnumAttribute(const char* name, const char* allowed,
 }
 
 bool CXmlObject::TextIsComment() const {
-  const std::string_view text = strings_.Text();
+  const std::string_view text = strings_.First();
   if (!hasText_ || text.size() < 7) {
     return false;
   }
@@ -569,12 +567,12 @@ bool CXmlObject::TextIsComment() const {
 }
 
 bool CXmlObject::TextIsBracketed() const {
-  const std::string_view text = strings_.Text();
+  const std::string_view text = strings_.First();
   return hasText_ && text.size() >= 3 && text.front() == '<' && text.back() == '>';
 }
 
 bool CXmlObject::TagTextIsClosed() const {
-  const std::string_view text = strings_.Text();
+  const std::string_view text = strings_.First();
   const char second = text[1];
   return second == '!' || second == '?' || second == '/' || (text[text.size() - 2] == '/' && !slashInValue_);
 }
@@ -584,14 +582,14 @@ bool CXmlObject::OtherNamesEqual(const CXmlObject& other) const {
 }
 
 void CXmlObject::NameChanged() {
-  const ElementMatch match = hasName_ ? MatchElementName(strings_.Name()) : ElementMatch();
+  const ElementMatch match = hasName_ ? MatchElementName(strings_.Second()) : ElementMatch();
   nameId_ = match.id;
   nameExact_ = match.exact;
 }
 
 void CXmlObject::Classify() {
   kinds_ = 0;
-  const std::string_view text = strings_.Text();
+  const std::string_view text = strings_.First();
   if (text.size() >= 2 && (text[1] == '?' || text[1] == '!')) kinds_ |= kDeclaration;
   if (TextIsComment()) {
     kinds_ |= kComment;
@@ -618,7 +616,7 @@ int32_t CXmlObject::IsStopMarker() const {
 }
 
 bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
-  const std::string_view text = strings_.Text();
+  const std::string_view text = strings_.First();
   if (word.empty() || text.size() < 4) {
     return false;  // an empty word would turn every comment into a marker
   }
@@ -629,23 +627,23 @@ bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
 
 
 void CXmlObject::MakeSelfClosing() {
-  if (strings_.TextSize() == 0) {
+  if (strings_.FirstSize() == 0) {
     return;
   }
-  strings_.TextData()[strings_.TextSize() - 1] = '/';
-  strings_.AppendToText(arena_, '>');
+  strings_.FirstData()[strings_.FirstSize() - 1] = '/';
+  strings_.AppendToFirst(arena_, '>');
   // The new slash is the tag's own.
   slashInValue_ = false;
   Classify();
 }
 
 bool CXmlObject::IsWrittenVerbatim() const {
-  const std::string_view text = strings_.Text();
+  const std::string_view text = strings_.First();
   return !IsTag() || text[1] == '?' || text[1] == '!';
 }
 
 bool CXmlObject::EndsSelfClosed() const {
-  const std::string_view text = strings_.Text();
+  const std::string_view text = strings_.First();
   return text.size() >= 2 && text[text.size() - 2] == '/';
 }
 
@@ -654,11 +652,11 @@ size_t CXmlObject::GetWriteLength() const {
     return 0;
   }
   if (IsWrittenVerbatim()) {
-    return strings_.TextSize();
+    return strings_.FirstSize();
   }
-  size_t length = strings_.NameSize() + 2 + (IsClosedTag() ? 1 : 0);
+  size_t length = strings_.SecondSize() + 2 + (IsClosedTag() ? 1 : 0);
   for (const Attribute& attribute : *this) {
-    length += attribute.name.size() + attribute.value.size() + 4;
+    length += attribute.strings.FirstSize() + attribute.strings.SecondSize() + 4;
   }
   return length * copies_;
 }
@@ -669,7 +667,7 @@ char* CXmlObject::WriteTo(char* buffer) const {
     out = std::copy(part.begin(), part.end(), out);
   };
   if (IsWrittenVerbatim()) {
-    put(strings_.Text());
+    put(strings_.First());
     *out = '\0';
     return buffer;
   }
@@ -678,12 +676,12 @@ char* CXmlObject::WriteTo(char* buffer) const {
   const bool closed = IsClosedTag() != 0;
   for (int32_t copy = 0; copy < copies_; ++copy) {
     put(closed && !EndsSelfClosed() ? "</" : "<");
-    put(strings_.Name());
+    put(strings_.Second());
     for (const Attribute& attribute : *this) {
       put(" ");
-      put(attribute.name);
+      put(attribute.Name());
       put("=\"");
-      put(attribute.value);
+      put(attribute.Value());
       put("\"");
     }
     put(closed && EndsSelfClosed() ? "/>" : ">");
@@ -694,7 +692,7 @@ char* CXmlObject::WriteTo(char* buffer) const {
 
 CXmlObject CXmlObject::MakeEndTag() const {
   CXmlObject endTag(arena_);
-  const std::string_view name = strings_.Name();
+  const std::string_view name = strings_.Second();
   // A name that parsing "</name>" reads back whole (it starts as a name
   // starts and holds nothing that ends one) is taken over as it is; any
   // other goes through the parser, which decides what it becomes.

@@ -21,8 +21,8 @@
 #include <unordered_map>
 
 #include "markup/element_names.h"
-#include "markup/record_strings.h"
-#include "markup/record_text.h"
+#include "markup/record_arena.h"
+#include "markup/string_pair.h"
 
 namespace quillmark {
 
@@ -98,12 +98,12 @@ class CXmlObject {
   CXmlObject Copy() const;
 
   // Borrowed pointers; null where the part is absent.
-  const char* GetText() const { return hasText_ ? strings_.TextCStr() : nullptr; }
-  const char* GetName() const { return hasName_ ? strings_.NameCStr() : nullptr; }
+  const char* GetText() const { return hasText_ ? strings_.FirstCStr() : nullptr; }
+  const char* GetName() const { return hasName_ ? strings_.SecondCStr() : nullptr; }
   // The same as views, empty where the part is absent: a record's texts
   // hold no NUL, so a view is its C string without the search for its end.
-  std::string_view GetTextView() const { return hasText_ ? strings_.Text() : std::string_view(); }
-  std::string_view GetNameView() const { return hasName_ ? strings_.Name() : std::string_view(); }
+  std::string_view GetTextView() const { return hasText_ ? strings_.First() : std::string_view(); }
+  std::string_view GetNameView() const { return hasName_ ? strings_.Second() : std::string_view(); }
   // Drops one leading "/"; the empty name is allowed (it suppresses the tag).
   void SetName(const char* name);
   // How many times the deck writer writes this element, one after another:
@@ -130,8 +130,8 @@ class CXmlObject {
   const char* GetAttributeName(int32_t index) const;
   const char* GetAttributeValue(int32_t index) const;
   // Attribute `index`'s name and value as views; `index` must be in range.
-  std::string_view GetAttributeNameView(int32_t index) const { return attributes_[index].name.View(); }
-  std::string_view GetAttributeValueView(int32_t index) const { return attributes_[index].value.View(); }
+  std::string_view GetAttributeNameView(int32_t index) const { return attributes_[index].Name(); }
+  std::string_view GetAttributeValueView(int32_t index) const { return attributes_[index].Value(); }
   // The value of the first attribute whose name matches ignoring case, or
   // null. The pointer is writable: callers may change characters in place
   // but never the length.
@@ -179,7 +179,7 @@ class CXmlObject {
   CXmlObject MakeEndTag() const;
 
   // Length of the raw text (0 without one).
-  size_t TextLength() const { return strings_.TextSize(); }
+  size_t TextLength() const { return strings_.FirstSize(); }
   // Replaces the raw text without parsing it again; used where a rule
   // changes character data (escaping, trimming) in place.
   void SetText(std::string text);
@@ -189,7 +189,7 @@ class CXmlObject {
   template <typename Edit>
   void EditText(Edit edit) {
     if (!strings_.HoldsBlock()) return;
-    strings_.ShortenText(edit(strings_.TextData(), strings_.TextSize()));
+    strings_.ShortenFirst(edit(strings_.FirstData(), strings_.FirstSize()));
     Classify();
   }
   const MarkerWords& Words() const { return *words_; }
@@ -199,9 +199,11 @@ class CXmlObject {
   }
 
  private:
+  // An attribute's name (first) and value (second), in one block.
   struct Attribute {
-    RecordText name;
-    RecordText value;
+    StringPair strings;
+    std::string_view Name() const { return strings.First(); }
+    std::string_view Value() const { return strings.Second(); }
   };
   // Kind bits of the current text (see Classify).
   enum Kind : uint8_t {
@@ -302,8 +304,8 @@ class CXmlObject {
   // "<a href=/news/>" read as HTML: it does not close the tag.
   bool slashInValue_ : 1 = false;
   uint8_t copies_ = 1;
-  // The raw text and the name, in one block.
-  RecordStrings strings_;
+  // The raw text (first) and the name (second), in one block.
+  StringPair strings_;
   const MarkerWords* words_ = &DefaultMarkerWords();
 };
 

@@ -432,9 +432,14 @@ TEST(XmlObjectNames, EditsOfTextAndNameKeepEachOther) {
       EXPECT_EQ(record.TextLength(), std::strlen(step.text));
       EXPECT_STREQ(record.GetName(), step.name) << step.text;
     }
+    // An attribute's name and value share a block the same way.
+    record.SetAttribute("title", "a longer value");
+    record.SetAttribute("TITLE", record.GetAttribute("title") + 2);
+    record.SetAttribute("t", "v");
     const CXmlObject copy = record.Copy();
     EXPECT_STREQ(copy.GetText(), "<i/>");
     EXPECT_STREQ(copy.GetName(), "ab");
+    EXPECT_EQ(Written(copy), "<ab class=\"x\" TITLE=\"longer value\" t=\"v\"/>");
   }
 }
 
