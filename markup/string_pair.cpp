@@ -53,6 +53,16 @@ void StringPair::Assign(RecordArena* arena, std::initializer_list<std::string_vi
   secondSize_ = newSecondSize;
 }
 
+void StringPair::AssignNew(RecordArena* arena, std::string_view first, std::string_view second) {
+  const std::size_t bytes = std::size_t{SizeOf(first.size() + second.size())} + 2;
+  char* block = static_cast<char*>(arena->Allocate(bytes));
+  *Put(block, first) = '\0';
+  *Put(block + first.size() + 1, second) = '\0';
+  data_ = block;
+  firstSize_ = static_cast<uint32_t>(first.size());
+  secondSize_ = static_cast<uint32_t>(second.size());
+}
+
 void StringPair::AssignFirst(RecordArena* arena, std::string_view first) {
   const uint32_t firstSize = SizeOf(first.size());
   const std::size_t bytes = std::size_t{SizeOf(first.size() + secondSize_)} + 2;

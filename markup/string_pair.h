@@ -41,7 +41,14 @@ class StringPair {
   // always leaves a block of its own, even for two empty strings. Either
   // may be part of the block's old strings.
   void Assign(RecordArena* arena, std::initializer_list<std::string_view> firstParts, std::string_view second);
-  void Assign(RecordArena* arena, std::string_view first, std::string_view second) { Assign(arena, {first}, second); }
+  void Assign(RecordArena* arena, std::string_view first, std::string_view second) {
+    // Most strings are assigned once, to a new record: nothing to reuse.
+    if (data_ == nullptr) {
+      AssignNew(arena, first, second);
+      return;
+    }
+    Assign(arena, {first}, second);
+  }
   // Replaces one string and keeps the other.
   void AssignFirst(RecordArena* arena, std::string_view first);
   void AssignSecond(RecordArena* arena, std::string_view second);
@@ -58,6 +65,8 @@ class StringPair {
  private:
   // Bytes the block is known to hold: both strings and their NULs.
   std::size_t Room() const { return data_ == nullptr ? 0 : std::size_t{firstSize_} + secondSize_ + 2; }
+  // Assign for strings that hold no block yet.
+  void AssignNew(RecordArena* arena, std::string_view first, std::string_view second);
   // True when `part` lies in the block (an empty part lies nowhere).
   bool InBlock(std::string_view part) const;
 

@@ -34,7 +34,7 @@ TreeContext& ContextOf(DocumentState& doc) {
 }
 
 // Tags that survive in content excluded for the device.
-constexpr char kSkeletonList[] = "html\0body\0wml\0card\0head\0title\0";
+constexpr ElementSet kSkeleton{"html\0body\0wml\0card\0head\0title\0"};
 
 // The high bit of each byte of `block` at or below the space. For 7-bit
 // bytes, x - 0x21 borrows into the high bit just when x < 0x21; bytes from
@@ -195,7 +195,7 @@ constexpr SiblingEnd kSiblingEnds[] = {
 };
 
 // The elements that hold a whole document or card.
-constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
+constexpr ElementSet kDocumentElements{"html\0body\0wml\0card\0"};
 
 // A self-closed document element ("<html/>", "<body/>") opens it, as HTML
 // reads the tag, so that the content after it stays inside the deck. A
@@ -203,7 +203,7 @@ constexpr char kDocumentElements[] = "html\0body\0wml\0card\0";
 // read as the end tag it is, so that it is not written as an element after
 // the deck's root.
 void UnslashDocumentElementTag(CXmlNode& node) {
-  if (!node.IsClosedTag() || IsNameInList(node.GetName(), kDocumentElements) == 0) return;
+  if (!node.IsClosedTag() || !kDocumentElements.Holds(node.GetElement()->GetElementId())) return;
   const auto slashed = [](std::string_view text) { return text.size() > 2 && text[text.size() - 2] == '/'; };
   CXmlObject& element = *node.GetElement();
   // A closed tag without a slash ("<!wml>") is a declaration: nothing goes.
@@ -328,7 +328,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
   if (keep && node->IsTag()) ReplaceTag(*node, context.TagReplacements());
   if (!keep) {
     const bool survives = node->IsTag()
-                              ? IsNameInList(node->GetName(), kSkeletonList) != 0
+                              ? kSkeleton.Holds(node->GetElement()->GetElementId())
                               : cursor_ != nullptr && cursor_->IsStartTag() && cursor_->IsTagNamed("title");
     if (!survives) {
       doc_.Recycle(node);
