@@ -12,9 +12,9 @@ namespace {
 // Follows merged sibling records to the representative, halving the path.
 SiblingGroup* Representative(SiblingGroup* group) {
   // group leads to the same representative as the argument did.
-  while (group->merged != nullptr) {
-    if (group->merged->merged != nullptr) group->merged = group->merged->merged;
-    group = group->merged;
+  while (SiblingGroup* merged = group->Merged()) {
+    if (SiblingGroup* next = merged->Merged()) group->MergeInto(next);
+    group = group->Merged();
   }
   return group;
 }
@@ -100,7 +100,7 @@ CXmlNode* DocumentState::NewNode() {
 
 SiblingGroup* DocumentState::NewGroup(CXmlNode* parent) {
   SiblingGroup& group = groups.Make();
-  group.parent = parent;
+  group.SetParent(parent);
   return &group;
 }
 
@@ -119,7 +119,7 @@ void CXmlNode::SetContext(std::unique_ptr<TreeContext> context) {
 
 // ---- links ----------------------------------------------------------------
 
-CXmlNode* CXmlNode::ParentThroughMerged() const { return Representative(Group())->parent; }
+CXmlNode* CXmlNode::ParentThroughMerged() const { return Representative(Group())->Parent(); }
 
 SiblingGroup* CXmlNode::ChildGroupIfAny() const {
   return firstChild_ == nullptr ? nullptr : Representative(firstChild_->Group());
@@ -150,7 +150,7 @@ void CXmlNode::Unlink() {
   SiblingGroup* group = Group();
   if (group == nullptr) return;
   group = Representative(group);
-  CXmlNode* parent = group->parent;
+  CXmlNode* parent = group->Parent();
   if (parent == nullptr) return;
   if (parent->firstChild_ == this) parent->firstChild_ = next_;
   if (group->last == this) group->last = prev_;
@@ -163,7 +163,7 @@ void CXmlNode::Unlink() {
 void CXmlNode::LinkAfterThis(CXmlNode* node) {
   if (Group() == nullptr) SetGroup(Doc().NewGroup(nullptr));
   SiblingGroup* group = Representative(Group());
-  CXmlNode* parent = group->parent;
+  CXmlNode* parent = group->Parent();
   node->SetGroup(group);
   node->prev_ = this;
   node->next_ = next_;
@@ -243,10 +243,10 @@ void CXmlNode::MoveChildrenAfter(CXmlNode* anchor) {
 
   if (anchor->Group() == nullptr) anchor->SetGroup(Doc().NewGroup(nullptr));
   SiblingGroup* target = Representative(anchor->Group());
-  CXmlNode* parent = target->parent;
+  CXmlNode* parent = target->Parent();
   // The moved nodes keep pointing at this node's child record; merging it
   // into the anchor's record gives them their new parent in one step.
-  moved->merged = target;
+  moved->MergeInto(target);
   target->acceptedBy = nullptr;
 
   CXmlNode* after = anchor->next_;

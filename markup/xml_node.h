@@ -33,8 +33,15 @@ struct DocumentState;
 
 // The record that the members of one sibling list share (see above).
 struct alignas(8) SiblingGroup {
-  class CXmlNode* parent = nullptr;
-  SiblingGroup* merged = nullptr;  // set once the list joined another one
+  // The list's parent, while the record is its own representative; once
+  // the list joined another one, the record it was merged into. A merged
+  // record's parent is its representative's, so one word holds either (its
+  // low bit tells which: neither a node nor a record has an odd address).
+  class CXmlNode* Parent() const { return IsMerged() ? nullptr : reinterpret_cast<class CXmlNode*>(link_); }
+  SiblingGroup* Merged() const { return IsMerged() ? reinterpret_cast<SiblingGroup*>(link_ & ~kMergedBit) : nullptr; }
+  void SetParent(class CXmlNode* parent) { link_ = reinterpret_cast<std::uintptr_t>(parent); }
+  void MergeInto(SiblingGroup* target) { link_ = reinterpret_cast<std::uintptr_t>(target) | kMergedBit; }
+
   // The content rule whose filter last accepted every member (or that
   // filter's mark for members among which no tag stands); cleared by any
   // insertion into the list. Lets the content model's filter skip members
@@ -44,6 +51,11 @@ struct alignas(8) SiblingGroup {
   // The list's last member. Kept on the representative of a parent's
   // children only (a list without a parent has no use for it).
   class CXmlNode* last = nullptr;
+
+ private:
+  static constexpr std::uintptr_t kMergedBit = 1;
+  bool IsMerged() const { return (link_ & kMergedBit) != 0; }
+  std::uintptr_t link_ = 0;
 };
 
 // What every node reaches its document by: the root, which owns the rest
@@ -79,7 +91,7 @@ class CXmlNode {
   CXmlNode* GetParent() const {
     const SiblingGroup* group = Group();
     if (group == nullptr) return nullptr;
-    return group->merged == nullptr ? group->parent : ParentThroughMerged();
+    return group->Merged() == nullptr ? group->Parent() : ParentThroughMerged();
   }
   CXmlNode* GetFirstChild() const { return firstChild_; }
   CXmlNode* GetLastChild() const;
