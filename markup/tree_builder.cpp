@@ -203,7 +203,7 @@ constexpr ElementSet kDocumentElements{"html\0body\0wml\0card\0"};
 // read as the end tag it is, so that it is not written as an element after
 // the deck's root.
 void UnslashDocumentElementTag(CXmlNode& node) {
-  if (!node.IsClosedTag() || !kDocumentElements.Holds(node.GetElement()->GetElementId())) return;
+  if (!node.IsClosedTag() || !kDocumentElements.Holds(IdOf(node))) return;
   const auto slashed = [](std::string_view text) { return text.size() > 2 && text[text.size() - 2] == '/'; };
   CXmlObject& element = *node.GetElement();
   // A closed tag without a slash ("<!wml>") is a declaration: nothing goes.
@@ -328,7 +328,7 @@ void CTreeBuilder::Insert(CXmlNode* node) {
   if (keep && node->IsTag()) ReplaceTag(*node, context.TagReplacements());
   if (!keep) {
     const bool survives = node->IsTag()
-                              ? kSkeleton.Holds(node->GetElement()->GetElementId())
+                              ? kSkeleton.Holds(IdOf(*node))
                               : cursor_ != nullptr && cursor_->IsStartTag() && cursor_->IsTagNamed("title");
     if (!survives) {
       doc_.Recycle(node);
