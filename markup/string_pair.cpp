@@ -7,11 +7,12 @@
 namespace quillmark {
 namespace {
 
-// `size` as a string size, which the record stores in 32 bits; the block
-// (both strings and their NULs) must fit in 32 bits too.
-uint32_t SizeOf(std::size_t size) {
-  if (size > std::numeric_limits<uint32_t>::max() - std::size_t{4}) throw std::length_error("record text too long");
-  return static_cast<uint32_t>(size);
+// The bytes of a block for two strings of `total` bytes together, their
+// NULs included; sizes are stored in 32 bits, so the block must fit in 32
+// bits too (and with it each string's size).
+std::size_t BlockBytes(std::size_t total) {
+  if (total > std::numeric_limits<uint32_t>::max() - std::size_t{4}) throw std::length_error("record text too long");
+  return total + 2;
 }
 
 // Copies `part` to `out` and returns the byte after it.
@@ -37,9 +38,7 @@ void StringPair::Assign(RecordArena* arena, std::initializer_list<std::string_vi
     firstSize += part.size();
     overlaps = overlaps || InBlock(part);
   }
-  const uint32_t newFirstSize = SizeOf(firstSize);
-  const uint32_t newSecondSize = SizeOf(second.size());
-  const std::size_t bytes = std::size_t{SizeOf(firstSize + second.size())} + 2;
+  const std::size_t bytes = BlockBytes(firstSize + second.size());
   // A part that lies in the block is read before the old block goes.
   const bool inPlace = bytes <= Room() && !overlaps;
   char* block = inPlace ? data_ : static_cast<char*>(arena->Allocate(bytes));
@@ -49,12 +48,12 @@ void StringPair::Assign(RecordArena* arena, std::initializer_list<std::string_vi
   *Put(out, second) = '\0';
   if (!inPlace && data_ != nullptr) arena->Free(data_, Room());
   data_ = block;
-  firstSize_ = newFirstSize;
-  secondSize_ = newSecondSize;
+  firstSize_ = static_cast<uint32_t>(firstSize);
+  secondSize_ = static_cast<uint32_t>(second.size());
 }
 
 void StringPair::AssignNew(RecordArena* arena, std::string_view first, std::string_view second) {
-  const std::size_t bytes = std::size_t{SizeOf(first.size() + second.size())} + 2;
+  const std::size_t bytes = BlockBytes(first.size() + second.size());
   char* block = static_cast<char*>(arena->Allocate(bytes));
   *Put(block, first) = '\0';
   *Put(block + first.size() + 1, second) = '\0';
@@ -64,22 +63,18 @@ void StringPair::AssignNew(RecordArena* arena, std::string_view first, std::stri
 }
 
 void StringPair::AssignFirst(RecordArena* arena, std::string_view first) {
-  const uint32_t firstSize = SizeOf(first.size());
-  const std::size_t bytes = std::size_t{SizeOf(first.size() + secondSize_)} + 2;
-  if (bytes > Room() || InBlock(first)) {
+  if (BlockBytes(first.size() + secondSize_) > Room() || InBlock(first)) {
     Assign(arena, {first}, Second());
     return;
   }
   // The second string and its NUL move to behind the new first one.
-  std::memmove(data_ + firstSize + 1, data_ + firstSize_ + 1, std::size_t{secondSize_} + 1);
+  std::memmove(data_ + first.size() + 1, data_ + firstSize_ + 1, std::size_t{secondSize_} + 1);
   *Put(data_, first) = '\0';
-  firstSize_ = firstSize;
+  firstSize_ = static_cast<uint32_t>(first.size());
 }
 
 void StringPair::AssignSecond(RecordArena* arena, std::string_view second) {
-  const uint32_t secondSize = SizeOf(second.size());
-  const std::size_t bytes = std::size_t{SizeOf(std::size_t{firstSize_} + secondSize)} + 2;
-  if (bytes > Room()) {
+  if (BlockBytes(firstSize_ + second.size()) > Room()) {
     Assign(arena, {First()}, second);
     return;
   }
@@ -88,7 +83,7 @@ void StringPair::AssignSecond(RecordArena* arena, std::string_view second) {
   char* out = data_ + firstSize_ + 1;
   if (!second.empty()) std::memmove(out, second.data(), second.size());
   out[second.size()] = '\0';
-  secondSize_ = secondSize;
+  secondSize_ = static_cast<uint32_t>(second.size());
 }
 
 void StringPair::ShortenFirst(std::size_t size) {
@@ -103,12 +98,6 @@ void StringPair::ClearSecond() {
   if (data_ == nullptr) return;
   data_[firstSize_ + 1] = '\0';
   secondSize_ = 0;
-}
-
-void StringPair::AppendToFirst(RecordArena* arena, char c) {
-  const char byte[1] = {c};
-  // Both strings lie in the block, so they go to a new one.
-  Assign(arena, {First(), std::string_view(byte, 1)}, Second());
 }
 
 void StringPair::Release(RecordArena* arena) {

@@ -57,8 +57,6 @@ class StringPair {
   void ShortenFirst(std::size_t size);
   // Makes the second string empty; the first stays.
   void ClearSecond();
-  // Appends one byte to the first string.
-  void AppendToFirst(RecordArena* arena, char c);
   // Gives the block back to `arena`; the strings are then as new.
   void Release(RecordArena* arena);
 

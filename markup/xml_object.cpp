@@ -627,11 +627,13 @@ bool CXmlObject::StartsWithMarkerWord(const std::string& word) const {
 
 
 void CXmlObject::MakeSelfClosing() {
-  if (strings_.FirstSize() == 0) {
+  const std::string_view text = strings_.First();
+  if (text.empty()) {
     return;
   }
-  strings_.FirstData()[strings_.FirstSize() - 1] = '/';
-  strings_.AppendToFirst(arena_, '>');
+  // The final character gives way to "/>": one byte more than the block
+  // holds, so both strings go to a new one.
+  strings_.Assign(arena_, {text.substr(0, text.size() - 1), "/>"}, strings_.Second());
   // The new slash is the tag's own.
   slashInValue_ = false;
   Classify();
